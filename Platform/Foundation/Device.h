@@ -1,0 +1,78 @@
+// The device the app runs on: one directory that holds everything the app
+// stores, and the facts the platform would report about the hardware.
+//
+// Layout under the device directory:
+//   App/Documents, App/Library, App/Library/Preferences, App/Library/Caches,
+//   App/Library/Application Support, App/tmp   the app's sandbox
+//   Groups/<group identifier>                  app-group containers
+//   iCloud/<container>                         the iCloud container (signed in only)
+//   device.plist                               the facts below, when changed
+#pragma once
+
+#include <string>
+
+namespace ns {
+
+enum class UserInterfaceIdiom { Phone = 0, Pad = 1 };
+enum class DeviceOrientation {
+  Unknown = 0,
+  Portrait = 1,
+  PortraitUpsideDown = 2,
+  LandscapeLeft = 3,
+  LandscapeRight = 4,
+  FaceUp = 5,
+  FaceDown = 6,
+};
+
+struct DeviceFacts {
+  UserInterfaceIdiom idiom = UserInterfaceIdiom::Phone;
+  DeviceOrientation orientation = DeviceOrientation::Portrait;
+  std::string localeIdentifier = "en_US";
+  std::string timeZoneName = "UTC";
+  std::string modelIdentifier = "iPhone14,2";  // a phone model, never the host's name
+  std::string systemName = "iOS";
+  std::string systemVersion = "16.0";
+  std::string deviceName = "Quillbox Phone";
+  bool iCloudSignedIn = false;
+};
+
+class Device {
+ public:
+  // The device directory: `explicitDirectory` when given, else
+  // $QUILLBOX_DEVICE, else $XDG_DATA_HOME (or ~/.local/share)/quillbox/device.
+  static std::string resolveDirectory(const std::string& explicitDirectory = {});
+
+  // Makes the device at `directory` current: creates its folders and reads
+  // its facts from device.plist (defaults when absent). Replaces any
+  // earlier current device.
+  static Device& boot(const std::string& directory);
+  // The current device; boots the default directory on first use.
+  static Device& current();
+  static bool isBooted();
+
+  const std::string& directory() const { return directory_; }
+  const DeviceFacts& facts() const { return facts_; }
+  // Changes facts and persists them in device.plist.
+  void setFacts(const DeviceFacts& facts);
+
+  // Well-known folders (created on boot).
+  std::string appDirectory() const;        // <device>/App, the sandbox's home
+  std::string documentsDirectory() const;
+  std::string libraryDirectory() const;
+  std::string preferencesDirectory() const;
+  std::string cachesDirectory() const;
+  std::string applicationSupportDirectory() const;
+  std::string temporaryDirectory() const;
+  // Created on first request.
+  std::string groupContainerDirectory(const std::string& groupIdentifier) const;
+  // Empty when no iCloud account is signed in.
+  std::string iCloudContainerDirectory(const std::string& containerIdentifier) const;
+  std::string keychainPath() const;
+
+ private:
+  explicit Device(std::string directory);
+  std::string directory_;
+  DeviceFacts facts_;
+};
+
+}  // namespace ns

@@ -1,0 +1,31 @@
+# quillbox_library(<target> [DEPS <targets>...])
+# One library per folder: every .cc directly in the folder (and in its
+# subfolders other than tests/). Includes are written from the repository
+# root, e.g. #include "Platform/Foundation/Value.h".
+function(quillbox_library target)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       "${CMAKE_CURRENT_SOURCE_DIR}/*.cc" "${CMAKE_CURRENT_SOURCE_DIR}/*.c")
+  list(FILTER sources EXCLUDE REGEX "/tests/")
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}" "${CMAKE_BINARY_DIR}/generated")
+  target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  quillbox_tests(${target})
+endfunction()
+
+# quillbox_tests(<target> [DEPS <targets>...])
+# The folder's tests/*.cc become one gtest binary <target>_tests.
+function(quillbox_tests target)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB test_sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cc")
+  if(NOT test_sources)
+    return()
+  endif()
+  add_executable(${target}_tests ${test_sources})
+  target_link_libraries(${target}_tests PRIVATE ${target} ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${target}_tests PRIVATE
+    QUILLBOX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    QUILLBOX_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(${target}_tests DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QUILLBOX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()

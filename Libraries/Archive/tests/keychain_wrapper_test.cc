@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "Libraries/Archive/VLKeychain.h"
+#include "Libraries/Archive/VLKeychainQuery.h"
+#include "Platform/Foundation/Device.h"
+#include "Platform/Security/Keychain.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+ns::Data bytes(const std::string& s) { return ns::Data(s.begin(), s.end()); }
+
+class VLKeychainTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "vlkeychain-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+    ns::Device::boot(dir_);
+  }
+  void TearDown() override {
+    VLKeychain::setAccessibilityType(std::nullopt);
+    fs::remove_all(dir_);
+  }
+  std::string dir_;
+};
+
+TEST_F(VLKeychainTest, FacadeSetsReadsAndDeletes) {
+  ns::Error error;
+  EXPECT_EQ(VLKeychain::passwordForService("Passcode", "app", &error), std::nullopt);
+  EXPECT_EQ(error.code(), sec::kItemNotFound);
+  EXPECT_EQ(error.domain(), kVLKeychainErrorDomain);
+
+  ASSERT_TRUE(VLKeychain::setPassword("1234", "Passcode", "app"));
+  ASSERT_TRUE(VLKeychain::setPassword("5678", "Passcode", "app"));  // second save updates
+  EXPECT_EQ(VLKeychain::passwordForService("Passcode", "app"), "5678");
+  ASSERT_TRUE(VLKeychain::setPasswordData(bytes("\x01\x02"), "Answer", "app"));
+  EXPECT_EQ(VLKeychain::passwordDataForService("Answer", "app"), bytes("\x01\x02"));
+
+  auto accounts = VLKeychain::accountsForService("Passcode");
+  ASSERT_TRUE(accounts);
+  ASSERT_EQ(accounts->size(), 1u);
+  EXPECT_EQ(accounts->front().find(sec::kAttrAccount)->stringValue(), "app");
+  EXPECT_EQ(VLKeychain::allAccounts()->size(), 2u);
+
+  EXPECT_TRUE(VLKeychain::deletePasswordForService("Passcode", "app"));
+  error = {};
+  EXPECT_FALSE(VLKeychain::deletePasswordForService("Passcode", "app", &error));
+  EXPECT_EQ(error.code(), sec::kItemNotFound);
+  EXPECT_EQ(VLKeychain::passwordForService("Passcode", "app"), std::nullopt);
+}
+
+TEST_F(VLKeychainTest, EmptyPasswordReadsBackAsNone) {
+  // The settings store writes the empty string to clear the passcode.
+  ASSERT_TRUE(VLKeychain::setPassword("", "Passcode", "app"));
+  ns::Error error;
+  EXPECT_EQ(VLKeychain::passwordForService("Passcode", "app", &error), std::nullopt);
+  EXPECT_EQ(error.domain(), "");  // found: no error
+  EXPECT_EQ(VLKeychain::passwordDataForService("Passcode", "app"), ns::Data{});
+}
+
+TEST_F(VLKeychainTest, SaveKeepsTheLabelOfAnExistingItem) {
+  VLKeychainQuery first;
+  first.setService("s");
+  first.setAccount("a");
+  first.setLabel("original");
+  first.setPassword("one");
+  ASSERT_TRUE(first.save(nullptr));
+
+  VLKeychainQuery second = first;
+  second.setLabel("changed");
+  second.setPassword("two");
+  ASSERT_TRUE(second.save(nullptr));
+
+  auto items = first.fetchAll(nullptr);
+  ASSERT_TRUE(items);
+  ASSERT_EQ(items->size(), 1u);
+  EXPECT_EQ(items->front().find(sec::kAttrLabel)->stringValue(), "original");
+  VLKeychainQuery reader;
+  reader.setService("s");
+  reader.setAccount("a");
+  ASSERT_TRUE(reader.fetch(nullptr));
+  EXPECT_EQ(reader.password(), "two");
+}
+
+TEST_F(VLKeychainTest, MissingArgumentsFailBeforeTheKeychain) {
+  // A keychain that cannot be opened would answer another status.
+  fs::create_directory(ns::Device::current().keychainPath());
+  struct Case {
+    const char* what;
+    std::function<bool(VLKeychainQuery&, ns::Error*)> call;
+    bool withAccount, withData;
+  };
+  std::vector<Case> cases = {
+      {"fetch without account", [](auto& q, auto* e) { return q.fetch(e); }, false, true},
+      {"delete without account", [](auto& q, auto* e) { return q.deleteItem(e); }, false, true},
+      {"save without account", [](auto& q, auto* e) { return q.save(e); }, false, true},
+      {"save without data", [](auto& q, auto* e) { return q.save(e); }, true, false},
+  };
+  for (const auto& c : cases) {
+    VLKeychainQuery q;
+    q.setService("s");
+    if (c.withAccount) q.setAccount("a");
+    if (c.withData) q.setPassword("p");
+    ns::Error error;
+    EXPECT_FALSE(c.call(q, &error)) << c.what;
+    EXPECT_EQ(error.code(), kVLKeychainErrorBadArguments) << c.what;
+    EXPECT_EQ(error.localizedDescription(), "VLKeychainErrorBadArguments") << c.what;
+  }
+  ns::Error error;
+  VLKeychainQuery q;
+  q.setService("s");
+  q.setAccount("a");
+  EXPECT_FALSE(q.fetch(&error));
+  EXPECT_EQ(error.code(), sec::kNotAvailable);
+}
+
+TEST_F(VLKeychainTest, SynchronizationModeSelectsItems) {
+  ASSERT_EQ(sec::addItem({{sec::kClass, sec::kClassGenericPassword}, {sec::kAttrService, "s"},
+                          {sec::kAttrAccount, "a"}, {sec::kAttrSynchronizable, true}, {sec::kValueData, bytes("c")}}),
+            sec::kSuccess);
+  struct Case {
+    VLKeychainQuerySynchronizationMode mode;
+    bool found;
+  };
+  for (const auto& c : std::vector<Case>{{VLKeychainQuerySynchronizationModeAny, true},
+                                         {VLKeychainQuerySynchronizationModeYes, true},
+                                         {VLKeychainQuerySynchronizationModeNo, false}}) {
+    VLKeychainQuery q;
+    q.setService("s");
+    q.setAccount("a");
+    q.setSynchronizationMode(c.mode);
+    EXPECT_EQ(q.fetch(nullptr), c.found) << c.mode;
+  }
+}
+
+TEST_F(VLKeychainTest, AccessibilityAppliesToSavesAndListings) {
+  ASSERT_TRUE(VLKeychain::setPassword("x", "s", "plain"));
+  VLKeychain::setAccessibilityType(sec::kAccessibleAfterFirstUnlockThisDeviceOnly);
+  ASSERT_TRUE(VLKeychain::setPassword("y", "s", "restricted"));
+  auto listed = VLKeychain::accountsForService("s");
+  ASSERT_TRUE(listed);
+  ASSERT_EQ(listed->size(), 1u);
+  EXPECT_EQ(listed->front().find(sec::kAttrAccount)->stringValue(), "restricted");
+  // Fetching ignores it.
+  EXPECT_EQ(VLKeychain::passwordForService("s", "plain"), "x");
+}
+
+TEST(VLKeychainErrorTest, StatusesMapToTheirKeys) {
+  EXPECT_EQ(VLKeychainQuery::errorWithCode(0), std::nullopt);
+  struct Case {
+    sec::Status status;
+    const char* key;
+  };
+  std::vector<Case> cases = {
+      {-4, "errSecUnimplemented"},       {-50, "errSecParam"},
+      {-108, "errSecAllocate"},          {-1001, "VLKeychainErrorBadArguments"},
+      {-25291, "errSecNotAvailable"},    {-25293, "errSecAuthFailed"},
+      {-25299, "errSecDuplicateItem"},   {-25300, "errSecItemNotFound"},
+      {-25308, "errSecInteractionNotAllowed"}, {-26275, "errSecDecode"},
+      {-12345, "errSecDefault"},
+  };
+  for (const auto& c : cases) {
+    auto e = VLKeychainQuery::errorWithCode(c.status);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->domain(), "VLKeychainErrorDomain");
+    EXPECT_EQ(e->code(), c.status);
+    EXPECT_EQ(e->localizedDescription(), c.key);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+#include "Platform/Dispatch/RunLoop.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include "Platform/Dispatch/Queue.h"
+#include "Platform/Dispatch/detail/CurrentQueue.h"
+#include "Platform/Foundation/Error.h"
+
+namespace dispatch {
+
+struct RunLoop::State {
+  mutable std::mutex mutex;
+  std::condition_variable ready;
+  std::deque<std::function<void()>> blocks;
+  bool stopRequested = false;
+};
+
+namespace {
+
+void requireMainThread(const char* what) {
+  if (!isMainThread()) {
+    throw ns::Exception(ns::kInternalInconsistencyException,
+                        std::string("dispatch: RunLoop::") + what + " called off the main thread");
+  }
+}
+
+}  // namespace
+
+RunLoop& RunLoop::main() {
+  static RunLoop loop;
+  return loop;
+}
+
+RunLoop::RunLoop() : state_(std::make_unique<State>()) {}
+RunLoop::~RunLoop() = default;
+
+void RunLoop::perform(std::function<void()> block) {
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->blocks.push_back(std::move(block));
+  }
+  state_->ready.notify_all();
+}
+
+bool RunLoop::hasPendingWork() const {
+  std::lock_guard lock(state_->mutex);
+  return !state_->blocks.empty();
+}
+
+void RunLoop::stop() {
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->stopRequested = true;
+  }
+  state_->ready.notify_all();
+}
+
+bool RunLoop::runOnce(double timeoutSeconds) {
+  requireMainThread("runOnce");
+  std::unique_lock lock(state_->mutex);
+  if (state_->blocks.empty() && timeoutSeconds > 0) {
+    auto limit = std::chrono::duration<double>(timeoutSeconds);
+    state_->ready.wait_for(lock, limit, [&] { return !state_->blocks.empty() || state_->stopRequested; });
+  }
+  // Only what was queued before we started: a block that queues itself
+  // again must not starve the caller.
+  size_t count = state_->blocks.size();
+  size_t ran = 0;
+  detail::QueueScope scope(Queue::main().get(), true);
+  while (ran < count && !state_->blocks.empty()) {
+    auto block = std::move(state_->blocks.front());
+    state_->blocks.pop_front();
+    lock.unlock();
+    block();
+    block = nullptr;
+    ++ran;
+    lock.lock();
+  }
+  return ran > 0;
+}
+
+int RunLoop::drain() {
+  requireMainThread("drain");
+  int total = 0;
+  for (;;) {
+    size_t before;
+    {
+      std::lock_guard lock(state_->mutex);
+      before = state_->blocks.size();
+    }
+    if (before == 0) return total;
+    runOnce(0);
+    total += int(before);
+  }
+}
+
+bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeoutSeconds) {
+  requireMainThread("runUntil");
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+  for (;;) {
+    if (predicate()) return true;
+    auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return predicate();
+    // Short slices: the predicate may turn true through other threads
+    // without any work reaching this loop.
+    double left = std::chrono::duration<double>(deadline - now).count();
+    runOnce(std::min(left, 0.002));
+  }
+}
+
+void RunLoop::run() {
+  requireMainThread("run");
+  for (;;) {
+    {
+      std::lock_guard lock(state_->mutex);
+      if (state_->stopRequested) {
+        state_->stopRequested = false;
+        return;
+      }
+    }
+    runOnce(0.1);
+  }
+}
+
+}  // namespace dispatch

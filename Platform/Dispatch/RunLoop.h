@@ -1,0 +1,51 @@
+// The main run loop: the main thread's loop that serves the main queue, the
+// run-loop timers (Timer) and delayed performs. A program drives it
+// explicitly; every pumping call must come from the main thread (it throws
+// ns::Exception otherwise).
+//
+// Timeouts of the pumping calls are real (steady) time, so that a test with
+// a virtual clock that forgot to move it fails instead of hanging.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "Platform/Dispatch/MainThread.h"
+
+namespace dispatch {
+
+class RunLoop {
+ public:
+  static RunLoop& main();
+
+  // Runs work until stop() is called (from any thread, or from a block).
+  void run();
+  void stop();
+
+  // Runs what is ready now: due timers, then the blocks queued before this
+  // call. When nothing was ready, waits up to `timeoutSeconds` for work and
+  // runs that. Returns whether anything ran.
+  bool runOnce(double timeoutSeconds = 0);
+
+  // Runs work until `predicate` holds (checked before and after each piece
+  // of work) or `timeoutSeconds` pass. Returns the predicate's last answer.
+  bool runUntil(const std::function<bool()>& predicate, double timeoutSeconds);
+
+  // Runs everything ready (including what that work queued) until idle.
+  // Returns the number of blocks run.
+  int drain();
+
+  // Queues a block for the loop (what the main queue does).
+  void perform(std::function<void()> block);
+
+  // Whether a block, timer or perform is waiting to run now.
+  bool hasPendingWork() const;
+
+  struct State;  // internal
+ private:
+  RunLoop();
+  ~RunLoop();
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace dispatch

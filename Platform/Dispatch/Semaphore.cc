@@ -1,0 +1,29 @@
+#include "Platform/Dispatch/Semaphore.h"
+
+#include "Platform/Dispatch/detail/Wait.h"
+
+namespace dispatch {
+
+Semaphore::Semaphore(long value) : state_(std::make_shared<State>()) { state_->value = value; }
+
+bool Semaphore::signal() {
+  bool woke;
+  {
+    std::lock_guard lock(state_->mutex);
+    ++state_->value;
+    woke = state_->waiters > 0;
+  }
+  if (woke) state_->cv.notify_one();
+  return woke;
+}
+
+bool Semaphore::wait(Time deadline) {
+  std::unique_lock lock(state_->mutex);
+  ++state_->waiters;
+  bool got = detail::waitUntil(state_->cv, lock, deadline, [&] { return state_->value > 0; });
+  --state_->waiters;
+  if (got) --state_->value;
+  return got;
+}
+
+}  // namespace dispatch

@@ -1,0 +1,87 @@
+#include "Platform/Dispatch/RunLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "Platform/Dispatch/Queue.h"
+#include "Platform/Foundation/Error.h"
+
+namespace dispatch {
+namespace {
+
+TEST(MainRunLoopTest, BlockFromBackgroundRunsOnlyWhenPumped) {
+  RunLoop::main().drain();
+  std::atomic<bool> ran{false};
+  std::atomic<bool> onMain{false};
+  std::atomic<bool> queued{false};
+  std::thread background([&] {
+    Queue::main()->async([&] {
+      ran = true;
+      onMain = isMainThread() && Queue::main()->isCurrent();
+    });
+    queued = true;
+  });
+  background.join();
+  EXPECT_TRUE(queued.load());
+  EXPECT_FALSE(ran.load());
+  EXPECT_TRUE(RunLoop::main().runUntil([&] { return ran.load(); }, 5));
+  EXPECT_TRUE(onMain.load());
+}
+
+TEST(MainRunLoopTest, BackgroundSyncOntoMainCompletesWhileMainPumps) {
+  std::atomic<bool> finished{false};
+  int value = 0;
+  std::thread background([&] {
+    Queue::main()->sync([&] { value = isMainThread() ? 42 : -1; });
+    finished = true;
+  });
+  EXPECT_TRUE(RunLoop::main().runUntil([&] { return finished.load(); }, 5));
+  background.join();
+  EXPECT_EQ(value, 42);
+}
+
+TEST(MainRunLoopTest, RunsMainBlocksInOrderAndStopEndsRun) {
+  std::vector<int> order;
+  for (int i = 0; i < 5; ++i) Queue::main()->async([&, i] { order.push_back(i); });
+  Queue::main()->async([] { RunLoop::main().stop(); });
+  RunLoop::main().run();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+}
+
+TEST(MainRunLoopTest, RunOnceDoesNotRunBlocksQueuedMeanwhile) {
+  RunLoop::main().drain();
+  int runs = 0;
+  std::function<void()> again = [&] {
+    ++runs;
+    Queue::main()->async(again);
+  };
+  Queue::main()->async(again);
+  EXPECT_TRUE(RunLoop::main().runOnce());
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(RunLoop::main().runOnce());
+  EXPECT_EQ(runs, 2);
+  // Let the chain end.
+  again = [&] { ++runs; };
+  RunLoop::main().drain();
+  EXPECT_FALSE(RunLoop::main().runOnce());
+}
+
+TEST(MainRunLoopTest, PumpingOffTheMainThreadIsRefused) {
+  bool threw = false;
+  std::thread other([&] {
+    try {
+      RunLoop::main().runOnce();
+    } catch (const ns::Exception&) {
+      threw = true;
+    }
+  });
+  other.join();
+  EXPECT_TRUE(threw);
+  EXPECT_TRUE(isMainThread());
+}
+
+}  // namespace
+}  // namespace dispatch

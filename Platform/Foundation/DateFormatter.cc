@@ -8,6 +8,7 @@
 #include <unicode/smpdtfmt.h>
 
 #include <cmath>
+#include <map>
 #include <mutex>
 
 #include "Platform/Foundation/Calendar.h"
@@ -49,9 +50,30 @@ UDateFormatStyle icuGlueStyle(DateFormatterStyle style) {
   }
 }
 
-std::string stylePattern(const std::string& localeIdentifier, DateFormatterStyle dateStyle,
-                         DateFormatterStyle timeStyle) {
-  if (dateStyle == DateFormatterStyle::None && timeStyle == DateFormatterStyle::None) return {};
+// Locale data is costly to load from ICU and never changes, so what the
+// formatters derive from it is kept per process.
+template <typename Value>
+class LocaleDataCache {
+ public:
+  template <typename Make>
+  Value get(const std::string& key, Make&& make) {
+    {
+      std::lock_guard lock(mutex_);
+      auto it = values_.find(key);
+      if (it != values_.end()) return it->second;
+    }
+    Value value = make();
+    std::lock_guard lock(mutex_);
+    return values_.emplace(key, std::move(value)).first->second;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, Value> values_;
+};
+
+std::string makeStylePattern(const std::string& localeIdentifier, DateFormatterStyle dateStyle,
+                             DateFormatterStyle timeStyle) {
   std::unique_ptr<icu::DateFormat> format(
       icu::DateFormat::createDateTimeInstance(icuStyle(dateStyle), icuStyle(timeStyle),
                                               icu::Locale(localeIdentifier.c_str())));
@@ -62,8 +84,16 @@ std::string stylePattern(const std::string& localeIdentifier, DateFormatterStyle
   return toUTF8(pattern);
 }
 
+std::string stylePattern(const std::string& localeIdentifier, DateFormatterStyle dateStyle,
+                         DateFormatterStyle timeStyle) {
+  if (dateStyle == DateFormatterStyle::None && timeStyle == DateFormatterStyle::None) return {};
+  static LocaleDataCache<std::string> cache;
+  std::string key = localeIdentifier + "|" + std::to_string(int(dateStyle)) + std::to_string(int(timeStyle));
+  return cache.get(key, [&] { return makeStylePattern(localeIdentifier, dateStyle, timeStyle); });
+}
+
 // "Yesterday", "Today", "Tomorrow" in the locale, capitalized as a label.
-std::optional<std::string> relativeDayName(const std::string& localeIdentifier, int64_t days) {
+std::optional<std::string> makeRelativeDayName(const std::string& localeIdentifier, int64_t days) {
   UDateDirection direction = days < 0 ? UDAT_DIRECTION_LAST : days > 0 ? UDAT_DIRECTION_NEXT : UDAT_DIRECTION_THIS;
   UErrorCode status = U_ZERO_ERROR;
   icu::RelativeDateTimeFormatter formatter(icu::Locale(localeIdentifier.c_str()), nullptr, UDAT_STYLE_LONG,
@@ -75,9 +105,14 @@ std::optional<std::string> relativeDayName(const std::string& localeIdentifier, 
   return toUTF8(text);
 }
 
-// Fills the locale's date-and-time glue ("{1}, {0}", "{1} 'at' {0}").
-std::string joinDateAndTime(const std::string& localeIdentifier, DateFormatterStyle dateStyle,
-                            const std::string& datePart, const std::string& timePart) {
+std::optional<std::string> relativeDayName(const std::string& localeIdentifier, int64_t days) {
+  static LocaleDataCache<std::optional<std::string>> cache;
+  return cache.get(localeIdentifier + "|" + std::to_string(days),
+                   [&] { return makeRelativeDayName(localeIdentifier, days); });
+}
+
+// The locale's date-and-time glue ("{1}, {0}", "{1} 'at' {0}").
+std::string makeDateTimeGlue(const std::string& localeIdentifier, DateFormatterStyle dateStyle) {
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<icu::DateTimePatternGenerator> generator(
       icu::DateTimePatternGenerator::createInstance(icu::Locale(localeIdentifier.c_str()), status));
@@ -86,6 +121,14 @@ std::string joinDateAndTime(const std::string& localeIdentifier, DateFormatterSt
     const icu::UnicodeString& pattern = generator->getDateTimeFormat(icuGlueStyle(dateStyle), status);
     if (U_SUCCESS(status) && !pattern.isEmpty()) glue = toUTF8(pattern);
   }
+  return glue;
+}
+
+std::string joinDateAndTime(const std::string& localeIdentifier, DateFormatterStyle dateStyle,
+                            const std::string& datePart, const std::string& timePart) {
+  static LocaleDataCache<std::string> cache;
+  std::string glue = cache.get(localeIdentifier + "|" + std::to_string(int(dateStyle)),
+                               [&] { return makeDateTimeGlue(localeIdentifier, dateStyle); });
   std::string out;
   bool quoted = false;
   for (size_t i = 0; i < glue.size(); ++i) {

@@ -150,6 +150,18 @@ TEST(DateFormatterTest, StylesFollowTheLocale) {
   }
 }
 
+TEST(DateFormatterTest, AStyleGivesThePatternAndAFixedPatternReplacesIt) {
+  DateFormatter formatter;
+  formatter.setLocale(Locale("en_US"));
+  formatter.setDateStyle(DateFormatterStyle::Short);
+  EXPECT_EQ(formatter.dateFormat(), "M/d/yy");
+  formatter.setDateFormat("yyyy");
+  EXPECT_EQ(formatter.dateFormat(), "yyyy");
+  EXPECT_EQ(formatter.dateStyle(), DateFormatterStyle::Short);
+  formatter.setTimeStyle(DateFormatterStyle::Short);
+  EXPECT_EQ(formatter.dateFormat(), "M/d/yy, h:mm\u202fa");
+}
+
 TEST(DateFormatterTest, AStyleFormatterReadsBackWhatItWrote) {
   DateFormatter formatter;
   formatter.setLocale(Locale("en_US"));

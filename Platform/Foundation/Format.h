@@ -77,6 +77,8 @@ class FormatArg {
   }
   template <class T>
   FormatArg(const std::shared_ptr<T>& p) : FormatArg(static_cast<const T*>(p.get())) {}
+  template <class T, class D>
+  FormatArg(const std::unique_ptr<T, D>& p) : FormatArg(static_cast<const T*>(p.get())) {}
   template <class T>
   FormatArg(const std::optional<T>& v) : FormatArg(v ? FormatArg(*v) : FormatArg(nullptr)) {}
 

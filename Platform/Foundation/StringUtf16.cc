@@ -91,15 +91,22 @@ bool fits(Range range, size_t length) {
   return range.location <= length && range.length <= length - range.location;
 }
 
-// A character break iterator is costly to make; keep one per thread.
-icu::BreakIterator* characterIterator() {
-  thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
+// A character break iterator is costly to make; keep one per thread, with
+// the string it reads (the iterator keeps a reference to that string).
+struct CharacterBreaks {
+  std::unique_ptr<icu::BreakIterator> iterator;
+  icu::UnicodeString text;
+};
+
+CharacterBreaks& characterBreaks() {
+  thread_local CharacterBreaks breaks = [] {
+    CharacterBreaks b;
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> it(
-        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    return U_SUCCESS(status) ? std::move(it) : nullptr;
+    b.iterator.reset(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status)) b.iterator.reset();
+    return b;
   }();
-  return iterator.get();
+  return breaks;
 }
 
 }  // namespace
@@ -201,7 +208,8 @@ std::string substringFromIndex(std::string_view utf8, size_t index) {
 
 Range rangeOfComposedCharacterSequenceAtIndex(std::u16string_view utf16, size_t index) {
   if (index >= utf16.size()) return Range{utf16.size(), 0};
-  icu::BreakIterator* it = characterIterator();
+  CharacterBreaks& breaks = characterBreaks();
+  icu::BreakIterator* it = breaks.iterator.get();
   if (!it) {
     // Without ICU data, still never split a surrogate pair.
     size_t start = index > 0 && isTrail(utf16[index]) && isLead(utf16[index - 1]) ? index - 1 : index;
@@ -209,15 +217,15 @@ Range rangeOfComposedCharacterSequenceAtIndex(std::u16string_view utf16, size_t 
                      ? start + 2 : start + 1;
     return Range{start, end - start};
   }
-  icu::UnicodeString text(false, utf16.data(), static_cast<int32_t>(utf16.size()));
-  it->setText(text);
+  // A read-only alias of the caller's text, replaced on every call.
+  breaks.text.setTo(false, utf16.data(), static_cast<int32_t>(utf16.size()));
+  it->setText(breaks.text);
   // ICU moves an offset inside a surrogate pair before looking; start from
   // the pair's first unit so that the pair's own boundary is found.
   if (index > 0 && isTrail(utf16[index]) && isLead(utf16[index - 1])) --index;
   int32_t i = static_cast<int32_t>(index);
   int32_t start = it->isBoundary(i) ? i : it->preceding(i);
   int32_t end = it->following(i);
-  it->setText(icu::UnicodeString());  // do not keep a view of the caller's buffer
   if (start < 0) start = 0;
   if (end < 0 || end == icu::BreakIterator::DONE) end = static_cast<int32_t>(utf16.size());
   return Range{static_cast<size_t>(start), static_cast<size_t>(end - start)};

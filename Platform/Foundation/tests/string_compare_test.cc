@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "Platform/Foundation/StringCompare.h"
+#include "Platform/Foundation/StringUtf16.h"
 
 namespace ns {
 namespace {
@@ -135,6 +138,29 @@ TEST(SearchTest, ContainsAndReplace) {
   EXPECT_EQ(replacingOccurrences("A-b-a", "a", "x", kCaseInsensitive), "x-b-x");
   EXPECT_EQ(replacingOccurrences("r\xC3\xA9sum\xC3\xA9 resume", "resume", "CV", kDiacriticInsensitive), "CV CV");
   EXPECT_EQ(replacingOccurrences("aaa", "", "x", 0), "aaa");
+}
+
+// Collators and break iterators are cached per thread; concurrent callers
+// must each get the right answers.
+TEST(CollationTest, ConcurrentCallersAgree) {
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&wrong, t] {
+      std::u16string text = toUtf16("a\xF0\x9F\x98\x80" "e\xCC\x81");
+      for (int i = 0; i < 300; ++i) {
+        if (compare("z", "\xC3\xB6", 0, t % 2 ? "sv_SE" : "de_DE") != (t % 2 ? kAsc : kDesc)) ++wrong;
+        if (localizedCaseInsensitiveCompare("apple", "APPLE") != kSame) ++wrong;
+        if (rangeOfComposedCharacterSequenceAtIndex(text, 2) != Range{1, 2}) ++wrong;
+        if (rangeOfString("R\xC3\xA9sum\xC3\xA9", "resume", kCaseInsensitive | kDiacriticInsensitive) !=
+            Range{0, 6}) {
+          ++wrong;
+        }
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

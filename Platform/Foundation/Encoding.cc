@@ -1,6 +1,12 @@
 #include "Platform/Foundation/Encoding.h"
 
+#include <unicode/ucnv.h>
+#include <unicode/ucsdet.h>
+
 #include <array>
+#include <memory>
+
+#include "Platform/Foundation/StringUtf16.h"
 
 namespace ns {
 namespace {
@@ -184,6 +190,34 @@ std::string cp437ToUtf8(Bytes bytes) {
   out.reserve(bytes.size());
   for (uint8_t b : bytes) appendUtf8(out, b < 0x80 ? char16_t(b) : kCp437High[b - 0x80]);
   return out;
+}
+
+std::optional<std::string> decodeGuessingEncoding(Bytes bytes, std::string* encodingName) {
+  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (isValidUtf8(text)) {
+    if (encodingName) *encodingName = "UTF-8";
+    return std::string(text);
+  }
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<UCharsetDetector, void (*)(UCharsetDetector*)> detector(ucsdet_open(&status), ucsdet_close);
+  if (U_FAILURE(status)) return std::nullopt;
+  ucsdet_setText(detector.get(), text.data(), static_cast<int32_t>(text.size()), &status);
+  const UCharsetMatch* match = ucsdet_detect(detector.get(), &status);
+  if (U_FAILURE(status) || !match) return std::nullopt;
+  const char* name = ucsdet_getName(match, &status);
+  if (U_FAILURE(status) || !name) return std::nullopt;
+
+  std::unique_ptr<UConverter, void (*)(UConverter*)> converter(ucnv_open(name, &status), ucnv_close);
+  if (U_FAILURE(status)) return std::nullopt;
+  // Refuse a guess that cannot decode every byte rather than invent text.
+  ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  std::u16string out(text.size() * 2 + 2, u'\0');
+  int32_t n = ucnv_toUChars(converter.get(), out.data(), static_cast<int32_t>(out.size()), text.data(),
+                            static_cast<int32_t>(text.size()), &status);
+  if (U_FAILURE(status)) return std::nullopt;
+  out.resize(static_cast<size_t>(n));
+  if (encodingName) *encodingName = name;
+  return toUtf8(out);
 }
 
 }  // namespace ns

@@ -58,4 +58,9 @@ std::optional<Data> base64UrlDecode(std::string_view text, Error* error = nullpt
 // character, so decoding never fails; 0x00-0x7F are ASCII.
 std::string cp437ToUtf8(Bytes bytes);
 
+// Text of unknown encoding, as the platform guesses it: UTF-8 when the bytes
+// are valid UTF-8, else the encoding a detector finds most likely (its name
+// in `encodingName` when given); absent when nothing decodes them.
+std::optional<std::string> decodeGuessingEncoding(Bytes bytes, std::string* encodingName = nullptr);
+
 }  // namespace ns

@@ -28,7 +28,7 @@ void appendUtf8(std::string& out, uint32_t cp) {
   out += toUtf8(u);
 }
 
-struct Spec {
+struct Directive {
   std::string flags;
   int width = -1;
   int precision = -1;
@@ -48,25 +48,25 @@ int readNumber(std::string_view fmt, size_t& i) {
 }
 
 // Pads `text` (whose UTF-16 length is `units`) to the width.
-std::string pad(std::string text, size_t units, const Spec& spec) {
-  if (spec.width < 0 || units >= static_cast<size_t>(spec.width)) return text;
-  std::string fill(static_cast<size_t>(spec.width) - units, ' ');
-  return spec.flags.find('-') != std::string::npos ? text + fill : fill + text;
+std::string pad(std::string text, size_t units, const Directive& directive) {
+  if (directive.width < 0 || units >= static_cast<size_t>(directive.width)) return text;
+  std::string fill(static_cast<size_t>(directive.width) - units, ' ');
+  return directive.flags.find('-') != std::string::npos ? text + fill : fill + text;
 }
 
-std::string formatText(const std::string& text, const Spec& spec) {
+std::string formatText(const std::string& text, const Directive& directive) {
   std::string t = text;
-  if (spec.precision >= 0) t = truncatedToUtf16Length(t, static_cast<size_t>(spec.precision));
-  return pad(t, utf16Length(t), spec);
+  if (directive.precision >= 0) t = truncatedToUtf16Length(t, static_cast<size_t>(directive.precision));
+  return pad(t, utf16Length(t), directive);
 }
 
 // Formats one number with the C library, after the argument was checked
 // and converted to the type the conversion reads.
 template <class T>
-std::string printfNumber(const Spec& spec, const char* length, char conversion, T value) {
-  std::string f = "%" + spec.flags;
-  if (spec.width >= 0) f += std::to_string(spec.width);
-  if (spec.precision >= 0) f += "." + std::to_string(spec.precision);
+std::string printfNumber(const Directive& directive, const char* length, char conversion, T value) {
+  std::string f = "%" + directive.flags;
+  if (directive.width >= 0) f += std::to_string(directive.width);
+  if (directive.precision >= 0) f += "." + std::to_string(directive.precision);
   f += length;
   f += conversion;
   int n = std::snprintf(nullptr, 0, f.c_str(), value);
@@ -193,54 +193,54 @@ std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
       continue;
     }
 
-    Spec spec;
+    Directive directive;
     long position = readPosition(i);
     while (i < fmt.size() && std::string_view("-+ #0'").find(fmt[i]) != std::string_view::npos) {
-      if (fmt[i] != '\'' && spec.flags.find(fmt[i]) == std::string::npos) spec.flags += fmt[i];
+      if (fmt[i] != '\'' && directive.flags.find(fmt[i]) == std::string::npos) directive.flags += fmt[i];
       ++i;
     }
     if (i < fmt.size() && fmt[i] == '*') {
       ++i;
       int w = starValue(i);
       if (w < 0) {
-        spec.flags += '-';
+        directive.flags += '-';
         w = -w;
       }
-      spec.width = w;
+      directive.width = w;
     } else {
-      spec.width = readNumber(fmt, i);
+      directive.width = readNumber(fmt, i);
     }
     if (i < fmt.size() && fmt[i] == '.') {
       ++i;
       if (i < fmt.size() && fmt[i] == '*') {
         ++i;
-        spec.precision = starValue(i);  // negative: as if none
+        directive.precision = starValue(i);  // negative: as if none
       } else {
         int p = readNumber(fmt, i);
-        spec.precision = p < 0 ? 0 : p;
+        directive.precision = p < 0 ? 0 : p;
       }
     }
     while (i < fmt.size() && std::string_view("hlqLztj").find(fmt[i]) != std::string_view::npos) {
-      spec.length += fmt[i++];
+      directive.length += fmt[i++];
     }
     if (i >= fmt.size()) {
       out.append(fmt.substr(percent));  // an unfinished directive stays as written
       break;
     }
-    spec.conversion = fmt[i++];
+    directive.conversion = fmt[i++];
 
     auto takeArg = [&]() -> const FormatArg& {
       return argAt(position >= 0 ? static_cast<size_t>(position) : nextArg++);
     };
-    switch (spec.conversion) {
+    switch (directive.conversion) {
       case 'd':
       case 'i': {
         const FormatArg& a = takeArg();
         int64_t v = a.signedValue();
-        int bits = narrowBits(spec.length);
+        int bits = narrowBits(directive.length);
         if (bits == 8) v = static_cast<int8_t>(v);
         if (bits == 16) v = static_cast<int16_t>(v);
-        out += printfNumber(spec, "ll", 'd', static_cast<long long>(v));
+        out += printfNumber(directive, "ll", 'd', static_cast<long long>(v));
         break;
       }
       case 'u':
@@ -249,9 +249,9 @@ std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
       case 'X': {
         const FormatArg& a = takeArg();
         uint64_t v = a.unsignedValue();
-        int bits = narrowBits(spec.length);
+        int bits = narrowBits(directive.length);
         if (bits < 64) v &= (uint64_t{1} << bits) - 1;
-        out += printfNumber(spec, "ll", spec.conversion, static_cast<unsigned long long>(v));
+        out += printfNumber(directive, "ll", directive.conversion, static_cast<unsigned long long>(v));
         break;
       }
       case 'f':
@@ -262,7 +262,7 @@ std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
       case 'G':
       case 'a':
       case 'A':
-        out += printfNumber(spec, "", spec.conversion, takeArg().realValue());
+        out += printfNumber(directive, "", directive.conversion, takeArg().realValue());
         break;
       case 'c':
       case 'C': {
@@ -274,18 +274,18 @@ std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
         } else {
           appendUtf8(c, static_cast<uint32_t>(a.unsignedValue()));
         }
-        out += pad(c, utf16Length(c), spec);
+        out += pad(c, utf16Length(c), directive);
         break;
       }
       case 's':
       case 'S':
       case '@':
-        out += formatText(takeArg().text(), spec);
+        out += formatText(takeArg().text(), directive);
         break;
       case 'p': {
         const FormatArg& a = takeArg();
         std::string text = hexAddress(static_cast<uintptr_t>(a.unsignedValue()));
-        out += pad(text, text.size(), spec);
+        out += pad(text, text.size(), directive);
         break;
       }
       case 'n':

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Platform/Foundation/Encoding.h"
+#include "Platform/Foundation/StringUtf16.h"
 
 namespace ns {
 namespace {
@@ -137,6 +138,18 @@ TEST(Cp437Test, AllHighBytesAgreeWithPython) {
   Data high;
   for (int b = 0x80; b <= 0xFF; ++b) high.push_back(static_cast<uint8_t>(b));
   EXPECT_EQ(cp437ToUtf8(high), expected);
+}
+
+TEST(GuessEncodingTest, Utf8FirstThenADetectedEncoding) {
+  std::string name;
+  EXPECT_EQ(decodeGuessingEncoding(bytesOf("caf\xC3\xA9.txt"), &name), "caf\xC3\xA9.txt");
+  EXPECT_EQ(name, "UTF-8");
+  // Latin-1 text of some length: not UTF-8, but a guess decodes it.
+  std::string latin1 = "Le caf\xE9 est tr\xE8s chaud, la cr\xE8me br\xFBl\xE9" "e aussi, d\xE9j\xE0 servie.";
+  auto guessed = decodeGuessingEncoding(bytesOf(latin1), &name);
+  ASSERT_TRUE(guessed) << name;
+  EXPECT_NE(guessed->find("caf\xC3\xA9"), std::string::npos) << name << ": " << *guessed;
+  EXPECT_TRUE(isValidUtf8(*guessed));
 }
 
 }  // namespace

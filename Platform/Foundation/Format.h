@@ -71,7 +71,8 @@ class FormatArg {
   FormatArg(const T& object) : kind_(Kind::Text), text_(object.description()) {}
   template <class T>
   FormatArg(const T* p) : kind_(p ? Kind::Pointer : Kind::Null), pointer_(reinterpret_cast<uintptr_t>(p)) {
-    if constexpr (Describable<T> || std::is_same_v<T, Value> || std::is_same_v<T, Error>) {
+    if constexpr (Describable<T> || std::is_same_v<T, Value> || std::is_same_v<T, Error> ||
+                  std::is_same_v<T, std::string> || std::is_same_v<T, std::string_view>) {
       if (p) text_ = FormatArg(*p).text_;
     }
   }

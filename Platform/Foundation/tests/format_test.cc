@@ -76,6 +76,7 @@ TEST(FormatTest, ObjectsAndText) {
       {ns::format("%@", note), "<Note Groceries>"},
       {ns::format("%@|%@", shared, none), "<Note Shared>|(null)"},
       {ns::format("%@", &note), "<Note Groceries>"},
+      {ns::format("%@", &present.value()), "here"},  // a pointer to text prints the text
       {ns::format("%@", std::make_unique<Note>(Note{"Owned"})), "<Note Owned>"},
       {ns::format("%@", nullptr), "(null)"},
       {ns::format("%s", nullText), "(null)"},

@@ -1,0 +1,52 @@
+// One extraction of a whole archive into a directory: the full unzip
+// operation behind every extraction form of VLZipArchive.
+//
+// Archives are untrusted: nothing is written outside the destination, file
+// permissions are masked to 0777 with the owner's read and write kept, and
+// an extraction stops with an error once it has written more bytes or seen
+// more entries than the limits allow (nested archives share the budget).
+#pragma once
+
+#include <minizip/unzip.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "Libraries/Archive/VLZipArchiveDelegate.h"
+#include "Platform/Foundation/Error.h"
+
+struct VLZipExtractionLimits {
+  uint64_t maxTotalBytes = 8ull << 30;  // bytes one extraction may write
+  uint64_t maxEntries = 100000;         // entries one extraction may visit
+};
+
+class VLZipExtraction {
+ public:
+  // (sanitized entry name, entry information, entry index, entry count)
+  using ProgressHandler =
+      std::function<void(const std::string& entry, const unz_file_info64& zipInfo, long entryNumber, long total)>;
+  // (archive path, absent for the first failures; success; the error, if any)
+  using CompletionHandler = std::function<void(const std::optional<std::string>& path, bool succeeded,
+                                               const std::optional<ns::Error>& error)>;
+
+  // Process-wide; read when an extraction starts.
+  static VLZipExtractionLimits limits();
+  static void setLimits(const VLZipExtractionLimits& limits);
+
+  static bool run(const std::string& path, const std::string& destination, bool preserveAttributes, bool overwrite,
+                  long nestedZipLevel, const std::optional<std::string>& password, ns::Error* error,
+                  VLZipArchiveDelegate* delegate, const ProgressHandler& progressHandler,
+                  const CompletionHandler& completionHandler);
+
+ private:
+  struct Budget {
+    uint64_t bytesLeft;
+    uint64_t entriesLeft;
+  };
+  static bool runWithBudget(const std::string& path, const std::string& destination, bool preserveAttributes,
+                            bool overwrite, long nestedZipLevel, const std::optional<std::string>& password,
+                            ns::Error* error, VLZipArchiveDelegate* delegate, const ProgressHandler& progressHandler,
+                            const CompletionHandler& completionHandler, Budget* budget);
+};

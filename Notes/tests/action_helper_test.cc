@@ -1,0 +1,111 @@
+#include "Notes/ActionHelper.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Notes/NTSettings.h"
+#include "Platform/Foundation/testing/TemporaryDevice.h"
+#include "Platform/UIKit/AttributedStringDocument.h"
+#include "Platform/UIKit/Font.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ActionHelperTest : public ::testing::Test {
+ protected:
+  fs::path directory() { return ActionHelper::URLForNotesToImport()->path(); }
+  std::vector<std::string> entries() {
+    std::vector<std::string> names;
+    for (auto& entry : fs::directory_iterator(directory())) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static ns::AttributedString note(const std::string& text) {
+    return ns::AttributedString(text, {{ns::kFontAttributeName, ui::Font::withName("Helvetica Neue", 17)}});
+  }
+  // Writes a package the way Jotshare does, under a chosen name.
+  void writePackage(const std::string& name, const ns::AttributedString& text) {
+    auto package = ui::fileWrapperFromRange(text, ns::Range{0, text.length()},
+                                            {{ui::kDocumentTypeDocumentAttribute, ui::kRTFDTextDocumentType}});
+    ASSERT_TRUE(package->write(directory() / name, ns::kFileWrapperWritingAtomic, {}));
+  }
+
+  ns::testing::TemporaryDevice device_;
+};
+
+TEST_F(ActionHelperTest, DirectoryLivesInTheGroupContainer) {
+  EXPECT_EQ(NTSettings::groupIdentifier(), "group.tavrix.Notes");
+  auto url = ActionHelper::URLForNotesToImport();
+  ASSERT_TRUE(url);
+  EXPECT_EQ(url->lastPathComponent(), "NotesToImport");
+  EXPECT_EQ(url->path(), device_.device().groupContainerDirectory("group.tavrix.Notes") + "/NotesToImport");
+  fs::remove_all(url->path());
+  EXPECT_TRUE(fs::is_directory(ActionHelper::URLForNotesToImport()->path()));  // made again
+  EXPECT_TRUE(ActionHelper::notesForImport().empty());
+
+  struct Case {
+    const char* bundle;
+    std::optional<std::string> group;
+  };
+  const Case cases[] = {{"tavrix.Pennalo", "group.tavrix.Pennalo"},
+                        {"tavrix.Pennalo.Jotshare", "group.tavrix.Pennalo"},
+                        {"tavrix.Notes.Jotshare", "group.tavrix.Notes"},
+                        {"tavrix.Note", std::nullopt},
+                        {"com.example.tavrix.Notes", std::nullopt}};
+  for (const Case& c : cases)
+    EXPECT_EQ(NTSettings::groupIdentifierForBundleIdentifier(c.bundle), c.group) << c.bundle;
+}
+
+TEST_F(ActionHelperTest, SavedNotesAreImportedOnceAsRTFDPackages) {
+  ns::AttributedString first = note("First shared text");
+  ns::AttributedString second = note("Second\nwith two lines");
+  ActionHelper::saveNoteForImport(first);
+  ActionHelper::saveNoteForImport(second);
+  auto names = entries();
+  ASSERT_EQ(names.size(), 2u);
+  for (const std::string& name : names) {
+    EXPECT_TRUE(name.ends_with(".rtfd")) << name;
+    EXPECT_TRUE(fs::is_regular_file(directory() / name / "TXT.rtf"));
+  }
+
+  auto imported = ActionHelper::notesForImport();
+  ASSERT_EQ(imported.size(), 2u);
+  // Listing order is by name, and names are random: compare as a set.
+  bool inOrder = imported[0] == first && imported[1] == second;
+  bool swapped = imported[0] == second && imported[1] == first;
+  EXPECT_TRUE(inOrder || swapped) << imported[0].description();
+  EXPECT_TRUE(entries().empty());
+  EXPECT_TRUE(ActionHelper::notesForImport().empty());
+}
+
+TEST_F(ActionHelperTest, OnlyPackagesThatWereReadAreDeleted) {
+  writePackage("A.RTFD", note("capital extension"));
+  writePackage("b.Rtfd", note("mixed case"));
+  writePackage(".hidden.rtfd", note("hidden"));
+  std::ofstream(directory() / "plain.txt") << "plain text";
+  std::ofstream(directory() / ".DS_Store") << "x";
+  fs::create_directory(directory() / "broken.rtfd");  // no TXT.rtf: cannot be read
+  std::ofstream(directory() / "broken.rtfd" / "other") << "x";
+
+  auto imported = ActionHelper::notesForImport();
+  ASSERT_EQ(imported.size(), 2u);
+  EXPECT_EQ(imported[0].string(), "capital extension");
+  EXPECT_EQ(imported[1].string(), "mixed case");
+  // What was not imported stays for the next activation.
+  EXPECT_EQ(entries(), (std::vector<std::string>{".DS_Store", ".hidden.rtfd", "broken.rtfd", "plain.txt"}));
+  EXPECT_TRUE(ActionHelper::notesForImport().empty());
+}
+
+TEST_F(ActionHelperTest, APackageAppearingAfterAnImportWaitsForTheNext) {
+  ActionHelper::saveNoteForImport(note("one"));
+  EXPECT_EQ(ActionHelper::notesForImport().size(), 1u);
+  ActionHelper::saveNoteForImport(note("two"));
+  auto next = ActionHelper::notesForImport();
+  ASSERT_EQ(next.size(), 1u);
+  EXPECT_EQ(next[0].string(), "two");
+}
+
+}  // namespace

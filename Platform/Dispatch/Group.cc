@@ -14,7 +14,9 @@ void Group::enter() {
 
 void Group::leave() { leave(state_); }
 
-void Group::leave(const std::shared_ptr<State>& state) {
+void Group::leave(const std::shared_ptr<State>& shared) {
+  // A woken waiter may destroy the group at once: hold the state.
+  auto state = shared;
   std::vector<std::pair<std::shared_ptr<Queue>, Block>> notifies;
   {
     std::lock_guard lock(state->mutex);
@@ -23,8 +25,8 @@ void Group::leave(const std::shared_ptr<State>& state) {
     }
     if (--state->count > 0) return;
     notifies.swap(state->notifies);
+    state->changed.notify_all();
   }
-  state->changed.notify_all();
   for (auto& [queue, block] : notifies) queue->async(std::move(block));
 }
 

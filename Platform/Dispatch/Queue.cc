@@ -214,6 +214,7 @@ void Queue::syncBarrier(const Block& block) {
 
 void Queue::after(int64_t delayNanos, Block block) {
   if (!block) return;
+  if (delayNanos <= 0) return async(std::move(block));
   auto self = shared_from_this();
   detail::Scheduler::shared().at(timeAfter(delayNanos),
                                  [self, block = std::move(block)]() mutable { self->async(std::move(block)); });
@@ -221,6 +222,7 @@ void Queue::after(int64_t delayNanos, Block block) {
 
 void Queue::afterSeconds(double seconds, Block block) {
   if (!block) return;
+  if (seconds <= 0) return async(std::move(block));
   auto self = shared_from_this();
   detail::Scheduler::shared().at(timeAfterSeconds(seconds),
                                  [self, block = std::move(block)]() mutable { self->async(std::move(block)); });

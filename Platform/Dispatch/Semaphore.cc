@@ -7,13 +7,13 @@ namespace dispatch {
 Semaphore::Semaphore(long value) : state_(std::make_shared<State>()) { state_->value = value; }
 
 bool Semaphore::signal() {
-  bool woke;
-  {
-    std::lock_guard lock(state_->mutex);
-    ++state_->value;
-    woke = state_->waiters > 0;
-  }
-  if (woke) state_->cv.notify_one();
+  // A woken waiter may destroy the semaphore at once: hold the state, and
+  // notify under the lock.
+  auto state = state_;
+  std::lock_guard lock(state->mutex);
+  ++state->value;
+  bool woke = state->waiters > 0;
+  if (woke) state->cv.notify_one();
   return woke;
 }
 

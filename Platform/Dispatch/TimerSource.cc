@@ -56,6 +56,10 @@ void TimerSource::arm() {
     schedulerId_ = detail::Scheduler::shared().atWall(wallStart_, [self, generation] {
       self->onFire(generation, ns::Clock::uptimeNanos());
     });
+  } else if (start_ != kTimeForever && start_ <= ns::Clock::uptimeNanos()) {
+    // Already due (a late resume): deliver now rather than wait for the
+    // clock to move again.
+    fireLocked(start_);
   } else if (start_ != kTimeForever) {
     Time deadline = start_;
     schedulerId_ = detail::Scheduler::shared().at(deadline, [self, generation, deadline] {
@@ -68,6 +72,10 @@ void TimerSource::onFire(uint64_t generation, uint64_t deadline) {
   std::lock_guard lock(mutex_);
   if (generation != generation_ || cancelled_) return;
   schedulerId_ = 0;
+  fireLocked(deadline);
+}
+
+void TimerSource::fireLocked(uint64_t deadline) {
   uint64_t count = 1;
   if (interval_ == kOneShot) {
     start_ = kTimeForever;

@@ -44,7 +44,8 @@ class TimerSource : public std::enable_shared_from_this<TimerSource> {
  private:
   explicit TimerSource(std::shared_ptr<Queue> queue);
   void arm();
-  void onFire(uint64_t generation, uint64_t count);
+  void onFire(uint64_t generation, uint64_t deadline);
+  void fireLocked(uint64_t deadline);
 
   std::shared_ptr<Queue> queue_;
   mutable std::mutex mutex_;

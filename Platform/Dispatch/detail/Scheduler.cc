@@ -111,20 +111,21 @@ void Scheduler::loop() {
   using namespace std::chrono;
   std::unique_lock lock(mutex_);
   while (!stopping_) {
-    if (ns::Clock::isVirtual() || (uptime_.empty() && wall_.empty())) {
-      // Virtual time fires from the clock's observer; wake for a change of
-      // mode or a new entry. The bound only guards against a missed wake.
-      changed_.wait_for(lock, seconds(1));
-      continue;
-    }
     uint64_t now = ns::Clock::uptimeNanos();
     double wallNow = ns::Clock::now().timeIntervalSinceReferenceDate();
     bool due = (!uptime_.empty() && uptime_.begin()->first.first <= now) ||
                (!wall_.empty() && wall_.begin()->first.first <= wallNow);
     if (due) {
+      // Also with a virtual clock: an entry made already due.
       lock.unlock();
       fireDue();
       lock.lock();
+      continue;
+    }
+    if (ns::Clock::isVirtual() || (uptime_.empty() && wall_.empty())) {
+      // Virtual time fires from the clock's observer; wake for a change of
+      // mode or a new entry. The bound only guards against a missed wake.
+      changed_.wait_for(lock, seconds(1));
       continue;
     }
     // Sleep until the next deadline; wall deadlines are re-checked at least

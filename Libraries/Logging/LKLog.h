@@ -1,28 +1,104 @@
 // LKLog: the single entry point through which the application logs.
 //
-// Today this is the least the callers need: a line is written to standard
-// error, synchronously. The logging framework's core (loggers, queues,
-// formatters) replaces the body behind the same signature.
+// A call builds one record (LKLogMessage) on the caller's thread, expanding
+// the format there, and hands it to one process-wide serial queue labelled
+// "logkit". There every registered logger whose level shares a bit with the
+// record's flag gets it, on the logger's own queue; the logging queue takes
+// the next record only when every interested logger has handled this one,
+// so each logger sees records in the order they were queued. Asynchronous
+// calls return at once; synchronous ones return when every interested
+// logger is done (inline when already on the logging queue).
+//
+// Limits: code on the logging queue, or inside a logger's logMessage, must
+// not call flushLog, allLoggers or allLoggersWithLevel, and a logger must
+// not log synchronously from inside logMessage (each would wait for itself).
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "Platform/Foundation/Value.h"
+#include "Libraries/Logging/LKLogMessage.h"
+#include "Libraries/Logging/LKLogger.h"
+#include "Libraries/Logging/LKLoggerNode.h"
+#include "Platform/Dispatch/Queue.h"
 
-// Log flags; a logger's level is a mask of them.
-enum LKLogFlag : uint64_t {
-  LKLogFlagError = 1,
-  LKLogFlagWarning = 2,
-  LKLogFlagInfo = 4,
-  LKLogFlagDebug = 8,
-  LKLogFlagVerbose = 16,
+// A class that publishes a log level of its own.
+struct LKLogRegisteredClass {
+  std::string name;
+  std::function<uint64_t()> logLevel;
+  std::function<void(uint64_t)> setLogLevel;
 };
 
 class LKLog {
  public:
-  // One already formatted line. `file` and `function` must not be null;
-  // `tag` may be null.
+  static LKLog& sharedInstance();
+
+  // The logging queue, for loggers and formatters that must synchronise
+  // with the core, and whether the caller runs on it.
+  static const std::shared_ptr<dispatch::Queue>& loggingQueue();
+  static bool isOnLoggingQueue();
+
+  // The main form: `format` (null: nothing happens) is expanded with `args`
+  // by ns::format on the calling thread. `file` and `function` must not be
+  // null; `tag` may be.
+  template <class... Args>
+  static void log(bool asynchronous, uint64_t level, uint64_t flag, int64_t context, const char* file,
+                  const char* function, uint64_t line, const ns::Value* tag, const char* format,
+                  const Args&... args) {
+    if (!format) return;
+    sharedInstance().queueLogMessage(
+        LKLogMessage::withFormat(format, level, flag, context, file, std::string(function), line, tagFrom(tag),
+                                 0, std::nullopt, args...),
+        asynchronous);
+  }
+  // An already formatted line (the failure report builds its own).
   static void log(bool asynchronous, uint64_t level, uint64_t flag, int64_t context, const char* file,
                   const char* function, uint64_t line, const ns::Value* tag, const std::string& message);
+  // A ready record, queued as is.
+  static void log(bool asynchronous, LKLogMessage message);
+
+  void queueLogMessage(LKLogMessage message, bool asynchronously);
+
+  // Registry. Additions and removals take effect later, on the logging
+  // queue, in call order. A null logger is ignored. The same logger added
+  // again with the same level is not added twice; with another level it
+  // gets a further node (and matching records once per node).
+  static void addLogger(std::shared_ptr<LKLogger> logger) { addLogger(std::move(logger), LKLogLevelAll); }
+  static void addLogger(std::shared_ptr<LKLogger> logger, uint64_t level);
+  // Removes the first node of `logger` only.
+  static void removeLogger(const std::shared_ptr<LKLogger>& logger);
+  static void removeAllLoggers();
+  // Waits on the logging queue.
+  static std::vector<std::shared_ptr<LKLogger>> allLoggers();
+  static std::vector<LKLoggerInformation> allLoggersWithLevel();
+  // Returns when every logger has flushed.
+  static void flushLog();
+
+  // Classes with a log level of their own.
+  static void registerClass(LKLogRegisteredClass registeredClass);
+  static bool isRegisteredClass(const std::string& className);
+  static std::vector<LKLogRegisteredClass> registeredClasses();
+  static std::vector<std::string> registeredClassNames();
+  // All bits set for a class that is not registered.
+  static uint64_t levelForClassWithName(const std::string& className);
+  static void setLevelForClassWithName(uint64_t level, const std::string& className);
+
+  // The notification on which every logger is flushed.
+  static constexpr const char* kApplicationWillTerminateNotification = "UIApplicationWillTerminateNotification";
+
+ private:
+  LKLog();
+  static LKLogTag tagFrom(const ns::Value* tag) { return tag ? std::make_shared<const ns::Value>(*tag) : nullptr; }
+  // On the logging queue.
+  void lt_log(const LKLogMessage& message);
+  void lt_addLogger(const std::shared_ptr<LKLogger>& logger, uint64_t level);
+  void lt_removeLogger(const std::shared_ptr<LKLogger>& logger);
+  void lt_removeAllLoggers();
+  void lt_flush();
+
+  std::vector<std::shared_ptr<LKLoggerNode>> loggers_;
 };

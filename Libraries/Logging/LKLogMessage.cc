@@ -1,0 +1,117 @@
+#include "Libraries/Logging/LKLogMessage.h"
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+
+#include "Platform/Dispatch/Queue.h"
+#include "Platform/Foundation/Clock.h"
+
+namespace {
+
+// A thread's kernel identifier never changes, so it is read once per thread.
+const std::string& currentThreadID() {
+  thread_local const std::string id = [] {
+    pid_t tid = ::gettid();
+    if (tid <= 0) return std::string("N/A");
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(tid));
+    return std::string(text);
+  }();
+  return id;
+}
+
+std::string currentThreadName() {
+  char name[17] = {};
+  if (::prctl(PR_GET_NAME, name, 0, 0, 0) != 0) return {};
+  return name;
+}
+
+uint64_t qosOf(const dispatch::Queue* queue) {
+  if (!queue) return LKQualityOfServiceUnspecified;
+  if (queue->isMain()) return LKQualityOfServiceUserInteractive;
+  switch (queue->priority()) {
+    case dispatch::Priority::High: return LKQualityOfServiceUserInitiated;
+    case dispatch::Priority::Default: return LKQualityOfServiceDefault;
+    case dispatch::Priority::Utility: return LKQualityOfServiceUtility;
+    case dispatch::Priority::Background: return LKQualityOfServiceBackground;
+  }
+  return LKQualityOfServiceUnspecified;
+}
+
+template <class T>
+void mix(size_t& h, const T& value) {
+  h ^= std::hash<T>{}(value);
+}
+
+}  // namespace
+
+LKLogMessage::LKLogMessage(std::string format, std::string formatted, uint64_t level, uint64_t flag,
+                           int64_t context, std::string file, std::optional<std::string> function,
+                           uint64_t line, LKLogTag tag, int64_t options, std::optional<ns::Date> timestamp)
+    : message_(std::move(formatted)),
+      messageFormat_(std::move(format)),
+      level_(level),
+      flag_(flag),
+      context_(context),
+      file_(std::move(file)),
+      function_(std::move(function)),
+      line_(line),
+      representedObject_(std::move(tag)),
+      options_(options),
+      timestamp_(timestamp ? *timestamp : ns::Clock::now()),
+      threadID_(currentThreadID()),
+      threadName_(currentThreadName()) {
+  fileName_ = fileNameFromPath(file_);
+  std::shared_ptr<dispatch::Queue> queue = dispatch::Queue::current();
+  if (queue) queueLabel_ = queue->label();
+  qos_ = qosOf(queue.get());
+}
+
+LKLogMessage LKLogMessage::withMessage(std::string message, uint64_t level, uint64_t flag, int64_t context,
+                                       std::string file, std::optional<std::string> function, uint64_t line,
+                                       LKLogTag tag, int64_t options, std::optional<ns::Date> timestamp) {
+  std::string format = message;
+  return LKLogMessage(std::move(format), std::move(message), level, flag, context, std::move(file),
+                      std::move(function), line, std::move(tag), options, timestamp);
+}
+
+LKLogMessage LKLogMessage::withReplacedMessage(std::string message) const {
+  LKLogMessage copy = *this;
+  copy.message_ = std::move(message);
+  return copy;
+}
+
+std::string LKLogMessage::fileNameFromPath(const std::string& file) {
+  size_t slash = file.find_last_of('/');
+  std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+  size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos) name.resize(dot);
+  return name;
+}
+
+bool LKLogMessage::operator==(const LKLogMessage& other) const {
+  if (this == &other) return true;
+  bool sameTag = representedObject_ == other.representedObject_ ||
+                 (representedObject_ && other.representedObject_ && *representedObject_ == *other.representedObject_);
+  return message_ == other.message_ && messageFormat_ == other.messageFormat_ && level_ == other.level_ &&
+         flag_ == other.flag_ && context_ == other.context_ && file_ == other.file_ &&
+         function_ == other.function_ && line_ == other.line_ && sameTag && timestamp_ == other.timestamp_ &&
+         threadID_ == other.threadID_ && queueLabel_ == other.queueLabel_ && qos_ == other.qos_;
+}
+
+size_t LKLogMessage::hash() const {
+  size_t h = 0;
+  mix(h, message_);
+  mix(h, messageFormat_);
+  mix(h, file_);
+  if (function_) mix(h, *function_);
+  if (timestamp_) mix(h, timestamp_->timeIntervalSinceReferenceDate());
+  mix(h, threadID_);
+  mix(h, queueLabel_);
+  if (representedObject_) mix(h, representedObject_->description());
+  h ^= level_ ^ flag_ ^ static_cast<uint64_t>(context_) ^ line_ ^ qos_;
+  return h;
+}

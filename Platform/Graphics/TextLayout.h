@@ -1,0 +1,71 @@
+// Styled text laid out in lines by pango: measuring (the size a text needs
+// within a width) and drawing into an image context. The caller turns rich
+// text into runs (ui:: does, from fonts and colours); sizes are in points.
+// Hinting is off, so measurements do not depend on the screen.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Platform/Graphics/Geometry.h"
+#include "Platform/Graphics/Rgba.h"
+
+namespace cg {
+
+struct TextStyle {
+  std::string family = "DejaVu Sans";  // an installed family
+  double size = 17;
+  bool bold = false;
+  bool italic = false;
+  Rgba color = Rgba::black();
+  bool underline = false;
+  bool strikethrough = false;
+};
+
+struct TextRun {
+  std::string text;  // UTF-8
+  TextStyle style;
+};
+
+enum class TextAlign { Left, Center, Right, Justified };
+
+// How a line that does not fit ends, numbered as the platform does.
+enum class LineBreak {
+  WordWrap = 0,
+  CharWrap = 1,
+  Clip = 2,
+  TruncateHead = 3,
+  TruncateTail = 4,
+  TruncateMiddle = 5,
+};
+
+struct ParagraphLayout {
+  TextAlign alignment = TextAlign::Left;
+  LineBreak lineBreak = LineBreak::WordWrap;
+  double lineSpacing = 0;
+  int maximumLines = 0;  // 0: no limit
+};
+
+class TextLayout {
+ public:
+  // `width` 0 or less: lines are only broken at newlines.
+  TextLayout(std::vector<TextRun> runs, double width, ParagraphLayout paragraph = {});
+  ~TextLayout();
+  TextLayout(const TextLayout&) = delete;
+  TextLayout& operator=(const TextLayout&) = delete;
+
+  // The bounding size of the laid-out lines (logical extents, not rounded).
+  Size size() const;
+  int lineCount() const;
+  // The plain text of each laid-out line.
+  std::vector<std::string> lines() const;
+
+  struct Impl;
+  const Impl& impl() const { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace cg

@@ -1,0 +1,14 @@
+// The pango layout behind a cg::TextLayout, for the image context to draw.
+#pragma once
+
+#include <pango/pangocairo.h>
+
+#include "Platform/Graphics/TextLayout.h"
+
+namespace cg {
+
+struct TextLayout::Impl {
+  PangoLayout* layout = nullptr;
+};
+
+}  // namespace cg

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "Platform/Graphics/ImageContext.h"
+
+namespace {
+
+using cg::ImageContext;
+using cg::Path;
+using cg::Pixel;
+using cg::Point;
+using cg::Rect;
+using cg::Rgba;
+
+TEST(ImageContextTest, OpaqueContextFillsAndStrokesAtItsScale) {
+  ImageContext ctx({10, 10}, true, 3);
+  ctx.setFillColor(Rgba::white());
+  ctx.fillRect(Rect(0, 0, 10, 10));
+  ctx.setStrokeColor(Rgba::black());
+  ctx.setLineWidth(1);
+  ctx.strokeRect(Rect(0.5, 0.5, 9, 9));
+  auto image = ctx.makeImage();
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->pixelWidth(), 30);
+  EXPECT_EQ(image->scale(), 3);
+  EXPECT_TRUE(image->isOpaque());
+  EXPECT_EQ(image->pixel(15, 15), (Pixel{255, 255, 255, 255}));  // inside
+  EXPECT_EQ(image->pixel(2, 15), (Pixel{0, 0, 0, 255}));         // on the frame
+}
+
+TEST(ImageContextTest, ArcsMakeAFilledCircle) {
+  Path circle;
+  circle.addArc({50, 50}, 40, 0, 2 * M_PI, true);
+  circle.close();
+  EXPECT_TRUE(circle.contains({50, 50}));
+  EXPECT_TRUE(circle.contains({50, 12}));
+  EXPECT_FALSE(circle.contains({12, 12}));  // a corner of the bounding box
+  Rect box = circle.boundingBox();
+  EXPECT_NEAR(box.minX(), 10, 0.01);
+  EXPECT_NEAR(box.maxY(), 90, 0.01);
+
+  ImageContext ctx({100, 100}, false, 1);
+  ctx.setFillColor({0, 1, 0, 1});
+  ctx.fillPath(circle);
+  auto image = ctx.makeImage();
+  EXPECT_EQ(image->pixel(50, 50), (Pixel{0, 255, 0, 255}));
+  EXPECT_EQ(image->pixel(12, 12), (Pixel{}));
+
+  Path rounded = Path::roundedRect(Rect(0, 0, 40, 20), 10);
+  EXPECT_FALSE(rounded.contains({0.5, 0.5}));
+  EXPECT_TRUE(rounded.contains({20, 0.5}));
+}
+
+TEST(ImageContextTest, BlendModesAlphaAndShadow) {
+  struct Case {
+    const char* name;
+    cg::BlendMode mode;
+    double alpha;
+    Pixel expected;  // a 50% grey square drawn over white
+  } cases[] = {
+      {"normal", cg::BlendMode::Normal, 1, {128, 128, 128, 255}},
+      {"normal at half alpha", cg::BlendMode::Normal, 0.5, {191, 191, 191, 255}},
+      {"multiply", cg::BlendMode::Multiply, 1, {128, 128, 128, 255}},
+      {"screen", cg::BlendMode::Screen, 1, {255, 255, 255, 255}},
+      {"destination over keeps white", cg::BlendMode::DestinationOver, 1, {255, 255, 255, 255}},
+  };
+  for (const auto& c : cases) {
+    ImageContext ctx({4, 4}, false, 1);
+    ctx.setFillColor(Rgba::white());
+    ctx.fillRect(Rect(0, 0, 4, 4));
+    ctx.setBlendMode(c.mode);
+    ctx.setAlpha(c.alpha);
+    ctx.setFillColor(Rgba::gray(128.0 / 255));
+    ctx.fillRect(Rect(0, 0, 4, 4));
+    Pixel p = ctx.makeImage()->pixel(2, 2);
+    EXPECT_NEAR(p.r, c.expected.r, 1) << c.name;
+    EXPECT_EQ(p.a, c.expected.a) << c.name;
+  }
+
+  ImageContext ctx({20, 20}, false, 1);
+  ctx.setShadow({5, 5}, 0, Rgba::black());
+  ctx.setFillColor({1, 0, 0, 1});
+  ctx.fillRect(Rect(0, 0, 10, 10));
+  auto image = ctx.makeImage();
+  EXPECT_EQ(image->pixel(2, 2), (Pixel{255, 0, 0, 255}));  // the shape over its shadow
+  EXPECT_EQ(image->pixel(12, 12), (Pixel{0, 0, 0, 255}));  // the shadow alone
+  EXPECT_EQ(image->pixel(17, 17), (Pixel{}));
+  ctx.saveState();
+  ctx.clearShadow();
+  ctx.restoreState();
+  ctx.fillRect(Rect(10, 0, 5, 5));  // the shadow came back with the state
+  EXPECT_EQ(ctx.makeImage()->pixel(17, 7), (Pixel{0, 0, 0, 255}));
+}
+
+TEST(ImageContextTest, DrawsImagesScaledAndTiled) {
+  auto tile = cg::Image::filled(2, 2, {0, 0, 1, 1}, 2);  // one point square
+  ImageContext ctx({4, 4}, false, 1);
+  ctx.drawImage(*tile, Rect(0, 0, 2, 2));
+  auto image = ctx.makeImage();
+  EXPECT_EQ(image->pixel(1, 1), (Pixel{0, 0, 255, 255}));
+  EXPECT_EQ(image->pixel(3, 3), (Pixel{}));
+
+  ImageContext tiled({4, 4}, false, 1);
+  tiled.drawTiledImage(*tile, Rect(0, 0, 4, 4));
+  EXPECT_EQ(tiled.makeImage()->pixel(3, 3), (Pixel{0, 0, 255, 255}));
+}
+
+}  // namespace

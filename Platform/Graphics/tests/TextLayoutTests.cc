@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "Platform/Graphics/ImageContext.h"
+#include "Platform/Graphics/TextLayout.h"
+
+namespace {
+
+using cg::TextLayout;
+using cg::TextRun;
+using cg::TextStyle;
+
+std::vector<TextRun> plain(const std::string& text, double size = 12) {
+  TextStyle style;
+  style.size = size;
+  return {TextRun{text, style}};
+}
+
+TEST(TextLayoutTest, MeasuresGrowWithTextAndSize) {
+  TextLayout shortText(plain("Hi"), 0);
+  TextLayout longText(plain("Hi there, a longer line"), 0);
+  TextLayout bigText(plain("Hi", 24), 0);
+  EXPECT_GT(shortText.size().width, 0);
+  EXPECT_GT(longText.size().width, shortText.size().width);
+  EXPECT_GT(bigText.size().height, shortText.size().height * 1.7);
+  EXPECT_EQ(shortText.lineCount(), 1);
+  // Empty text still has one line's height.
+  TextLayout empty(plain(""), 0);
+  EXPECT_NEAR(empty.size().height, shortText.size().height, 0.01);
+  EXPECT_EQ(empty.size().width, 0);
+}
+
+TEST(TextLayoutTest, WrapsWithinWidthAndHonoursLineLimits) {
+  std::string words = "one two three four five six seven eight nine ten eleven twelve";
+  TextLayout unbounded(plain(words), 0);
+  double full = unbounded.size().width;
+  TextLayout wrapped(plain(words), full / 3);
+  EXPECT_GE(wrapped.lineCount(), 3);
+  EXPECT_LE(wrapped.size().width, full / 3 + 0.01);
+  std::string joined;
+  for (const auto& line : wrapped.lines()) joined += line;
+  EXPECT_EQ(joined, words);  // lines keep their breaking spaces
+
+  cg::ParagraphLayout two;
+  two.maximumLines = 2;
+  TextLayout limited(plain(words), full / 3, two);
+  EXPECT_EQ(limited.lineCount(), 2);
+
+  TextLayout newlines(plain("a\nb\nc"), 0);
+  EXPECT_EQ(newlines.lineCount(), 3);
+  EXPECT_EQ(newlines.lines(), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST(TextLayoutTest, DrawsInItsColour) {
+  TextStyle style;
+  style.size = 30;
+  style.color = {1, 0, 0, 1};
+  TextLayout text({TextRun{"MMMM", style}}, 0);
+  cg::ImageContext ctx(text.size(), false, 1);
+  ctx.drawText(text, {0, 0});
+  auto image = ctx.makeImage();
+  int red = 0, other = 0;
+  for (int y = 0; y < image->pixelHeight(); ++y) {
+    for (int x = 0; x < image->pixelWidth(); ++x) {
+      cg::Pixel p = image->pixel(x, y);
+      if (p.a == 255) (p.r == 255 && p.g == 0 && p.b == 0 ? red : other)++;
+    }
+  }
+  EXPECT_GT(red, 50);
+  EXPECT_EQ(other, 0);
+}
+
+}  // namespace

@@ -1,5 +1,7 @@
 #include "Platform/Foundation/Device.h"
 
+#include "Platform/Foundation/PropertyList.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -15,6 +17,51 @@ std::mutex& deviceMutex() {
 std::unique_ptr<Device>& currentDevice() {
   static std::unique_ptr<Device> d;
   return d;
+}
+
+// device.plist keys.
+constexpr const char* kIdiomKey = "idiom";
+constexpr const char* kOrientationKey = "orientation";
+constexpr const char* kLocaleKey = "localeIdentifier";
+constexpr const char* kTimeZoneKey = "timeZoneName";
+constexpr const char* kModelKey = "modelIdentifier";
+constexpr const char* kSystemNameKey = "systemName";
+constexpr const char* kSystemVersionKey = "systemVersion";
+constexpr const char* kDeviceNameKey = "deviceName";
+constexpr const char* kICloudKey = "iCloudSignedIn";
+
+void readString(const Dictionary& d, const char* key, std::string& out) {
+  if (const Value* v = d.find(key); v && v->isString()) out = *v->asString();
+}
+
+DeviceFacts readFacts(const std::string& path) {
+  DeviceFacts facts;
+  auto d = readDictionaryFile(path);
+  if (!d) return facts;
+  if (const Value* v = d->find(kIdiomKey); v && v->isInteger() && v->integerValue() >= 0 && v->integerValue() <= 1)
+    facts.idiom = static_cast<UserInterfaceIdiom>(v->integerValue());
+  if (const Value* v = d->find(kOrientationKey); v && v->isInteger() && v->integerValue() >= 0 && v->integerValue() <= 6)
+    facts.orientation = static_cast<DeviceOrientation>(v->integerValue());
+  readString(*d, kLocaleKey, facts.localeIdentifier);
+  readString(*d, kTimeZoneKey, facts.timeZoneName);
+  readString(*d, kModelKey, facts.modelIdentifier);
+  readString(*d, kSystemNameKey, facts.systemName);
+  readString(*d, kSystemVersionKey, facts.systemVersion);
+  readString(*d, kDeviceNameKey, facts.deviceName);
+  if (const Value* v = d->find(kICloudKey); v && v->isBool()) facts.iCloudSignedIn = v->boolValue();
+  return facts;
+}
+
+Dictionary factsDictionary(const DeviceFacts& f) {
+  return Dictionary{{kIdiomKey, Value(static_cast<int>(f.idiom))},
+                    {kOrientationKey, Value(static_cast<int>(f.orientation))},
+                    {kLocaleKey, Value(f.localeIdentifier)},
+                    {kTimeZoneKey, Value(f.timeZoneName)},
+                    {kModelKey, Value(f.modelIdentifier)},
+                    {kSystemNameKey, Value(f.systemName)},
+                    {kSystemVersionKey, Value(f.systemVersion)},
+                    {kDeviceNameKey, Value(f.deviceName)},
+                    {kICloudKey, Value(f.iCloudSignedIn)}};
 }
 
 }  // namespace
@@ -45,6 +92,7 @@ Device& Device::boot(const std::string& directory) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
   }
+  d.facts_ = readFacts(d.factsPath());
   return d;
 }
 
@@ -61,7 +109,18 @@ bool Device::isBooted() {
   return currentDevice() != nullptr;
 }
 
-void Device::setFacts(const DeviceFacts& facts) { facts_ = facts; }
+DeviceFacts Device::facts() const {
+  std::lock_guard lock(factsMutex_);
+  return facts_;
+}
+
+bool Device::setFacts(const DeviceFacts& facts) {
+  std::lock_guard lock(factsMutex_);
+  facts_ = facts;
+  return writePropertyListFile(Value(factsDictionary(facts)), factsPath(), PropertyListFormat::XML, nullptr);
+}
+
+std::string Device::factsPath() const { return directory_ + "/device.plist"; }
 
 std::string Device::appDirectory() const { return directory_ + "/App"; }
 std::string Device::documentsDirectory() const { return appDirectory() + "/Documents"; }
@@ -79,7 +138,7 @@ std::string Device::groupContainerDirectory(const std::string& groupIdentifier) 
 }
 
 std::string Device::iCloudContainerDirectory(const std::string& containerIdentifier) const {
-  if (!facts_.iCloudSignedIn) return {};
+  if (!facts().iCloudSignedIn) return {};
   std::string dir = directory_ + "/iCloud/" + containerIdentifier;
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);

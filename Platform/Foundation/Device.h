@@ -9,6 +9,7 @@
 //   device.plist                               the facts below, when changed
 #pragma once
 
+#include <mutex>
 #include <string>
 
 namespace ns {
@@ -34,6 +35,8 @@ struct DeviceFacts {
   std::string systemVersion = "16.0";
   std::string deviceName = "Quillbox Phone";
   bool iCloudSignedIn = false;
+
+  bool operator==(const DeviceFacts&) const = default;
 };
 
 class Device {
@@ -43,17 +46,20 @@ class Device {
   static std::string resolveDirectory(const std::string& explicitDirectory = {});
 
   // Makes the device at `directory` current: creates its folders and reads
-  // its facts from device.plist (defaults when absent). Replaces any
-  // earlier current device.
+  // its facts from device.plist (defaults for a missing file or key, or a
+  // value of the wrong type). Replaces any earlier current device.
   static Device& boot(const std::string& directory);
   // The current device; boots the default directory on first use.
   static Device& current();
   static bool isBooted();
 
   const std::string& directory() const { return directory_; }
-  const DeviceFacts& facts() const { return facts_; }
-  // Changes facts and persists them in device.plist.
-  void setFacts(const DeviceFacts& facts);
+  // A copy: facts may change on another thread.
+  DeviceFacts facts() const;
+  // Changes facts and persists them in device.plist (written atomically).
+  // Returns false when the file could not be written; the facts change anyway.
+  bool setFacts(const DeviceFacts& facts);
+  std::string factsPath() const;  // <device>/device.plist
 
   // Well-known folders (created on boot).
   std::string appDirectory() const;        // <device>/App, the sandbox's home
@@ -72,6 +78,7 @@ class Device {
  private:
   explicit Device(std::string directory);
   std::string directory_;
+  mutable std::mutex factsMutex_;
   DeviceFacts facts_;
 };
 

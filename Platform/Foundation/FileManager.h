@@ -13,24 +13,20 @@
 
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/Error.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/URL.h"
 #include "Platform/Foundation/Value.h"
 
 namespace ns {
 
-// File error codes of the Cocoa domain.
+// File error codes of the Cocoa domain. PropertyList.h holds the read and
+// write codes it shares (256, 257, 260, 512, 513, 640); the rest are here.
 inline constexpr int64_t kFileNoSuchFileError = 4;
 inline constexpr int64_t kFileLockingError = 255;
-inline constexpr int64_t kFileReadUnknownError = 256;
-inline constexpr int64_t kFileReadNoPermissionError = 257;
 inline constexpr int64_t kFileReadInvalidFileNameError = 258;
 inline constexpr int64_t kFileReadCorruptFileError = 259;
-inline constexpr int64_t kFileReadNoSuchFileError = 260;
-inline constexpr int64_t kFileWriteUnknownError = 512;
-inline constexpr int64_t kFileWriteNoPermissionError = 513;
 inline constexpr int64_t kFileWriteInvalidFileNameError = 514;
 inline constexpr int64_t kFileWriteFileExistsError = 516;
-inline constexpr int64_t kFileWriteOutOfSpaceError = 640;
 inline constexpr int64_t kFileWriteVolumeReadOnlyError = 642;
 
 // The platform's file protection classes (kept as an extended attribute;

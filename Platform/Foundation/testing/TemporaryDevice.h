@@ -20,7 +20,7 @@ class TemporaryDevice {
     if (!::mkdtemp(pattern.data())) std::abort();
     directory_ = pattern;
     Device& device = Device::boot(directory_);
-    device.setFacts(facts);
+    if (!(facts == DeviceFacts{})) device.setFacts(facts);
   }
   ~TemporaryDevice() {
     std::error_code ec;

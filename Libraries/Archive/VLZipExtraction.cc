@@ -13,6 +13,7 @@
 #include "Libraries/Archive/VLZipArchiveErrors.h"
 #include "Libraries/Archive/VLZipDates.h"
 #include "Libraries/Archive/VLZipDestination.h"
+#include "Libraries/Archive/VLZipEmptyArchive.h"
 #include "Libraries/Archive/VLZipEntryNames.h"
 #include "Libraries/Archive/VLZipEntryReader.h"
 #include "Libraries/Archive/VLZipLog.h"
@@ -117,14 +118,22 @@ bool VLZipExtraction::runWithBudget(const std::string& path, const std::string& 
   if (path.empty() || destination.empty())
     return failEarly(VLZipArchiveError(VLZipArchiveErrorCodeInvalidArguments, "received invalid argument(s)"));
 
+  unz_global_info64 globalInfo{};
   unzFile zip = unzOpen64(path.c_str());
-  if (!zip) return failEarly(VLZipArchiveError(VLZipArchiveErrorCodeFailedOpenZipFile, "failed to open zip file"));
+  // minizip refuses an archive without entries; it extracts to nothing.
+  uint64_t commentLength = 0;
+  const bool empty = !zip && VLZipEmptyArchive::isEmptyArchive(path, &commentLength);
+  if (!zip && !empty)
+    return failEarly(VLZipArchiveError(VLZipArchiveErrorCodeFailedOpenZipFile, "failed to open zip file"));
 
   struct stat archiveStat {};
   const uint64_t archiveSize = ::stat(path.c_str(), &archiveStat) == 0 ? static_cast<uint64_t>(archiveStat.st_size) : 0;
-  unz_global_info64 globalInfo{};
-  unzGetGlobalInfo64(zip, &globalInfo);
-  int ret = unzGoToFirstFile(zip);
+  if (zip) {
+    unzGetGlobalInfo64(zip, &globalInfo);
+  } else {
+    globalInfo.size_comment = static_cast<uLong>(commentLength);
+  }
+  int ret = zip ? unzGoToFirstFile(zip) : UNZ_END_OF_LIST_OF_FILE;
   if (ret != UNZ_OK && ret != UNZ_END_OF_LIST_OF_FILE) {
     unzClose(zip);
     return failEarly(
@@ -389,7 +398,7 @@ bool VLZipExtraction::runWithBudget(const std::string& path, const std::string& 
     unzipError = VLZipArchiveError(VLZipArchiveErrorCodeFileInfoNotLoadable, "failed to retrieve info for file");
     success = false;
   }
-  unzClose(zip);
+  if (zip) unzClose(zip);
 
   if (success && preserveAttributes) {
     for (const auto& record : directoryDates) {

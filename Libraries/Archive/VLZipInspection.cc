@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Libraries/Archive/VLZipArchiveErrors.h"
+#include "Libraries/Archive/VLZipEmptyArchive.h"
 #include "Libraries/Archive/VLZipEntryReader.h"
 
 namespace {
@@ -59,6 +60,8 @@ bool VLZipInspection::isPasswordValidForArchiveAtPath(const std::string& path,
   OpenArchive archive(path);
   unzFile zip = archive.get();
   if (!zip) {
+    // An archive without entries has no encrypted entry.
+    if (VLZipEmptyArchive::isEmptyArchive(path)) return true;
     ns::setError(error, VLZipArchiveError(VLZipArchiveErrorCodeFailedOpenZipFile, "failed to open zip file"));
     return false;
   }
@@ -107,7 +110,8 @@ uint64_t VLZipInspection::payloadSizeForArchiveAtPath(const std::string& path, n
   OpenArchive archive(path);
   unzFile zip = archive.get();
   if (!zip) {
-    ns::setError(error, VLZipArchiveError(VLZipArchiveErrorCodeFailedOpenZipFile, "failed to open zip file"));
+    if (!VLZipEmptyArchive::isEmptyArchive(path))
+      ns::setError(error, VLZipArchiveError(VLZipArchiveErrorCodeFailedOpenZipFile, "failed to open zip file"));
     return 0;
   }
   uint64_t total = 0;

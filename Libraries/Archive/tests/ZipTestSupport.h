@@ -100,7 +100,7 @@ class ZipTest : public ::testing::Test {
     std::vector<std::string> out;
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(dir, ec); it != fs::recursive_directory_iterator(); ++it)
-      out.push_back(fs::relative(it->path(), dir).string());
+      out.push_back(it->path().lexically_relative(dir).string());
     std::sort(out.begin(), out.end());
     return out;
   }

@@ -7,17 +7,20 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <limits>
 #include <memory>
 
+#include "Platform/Foundation/PropertyListShape.h"
+
 namespace ns {
 namespace {
 
 // Deeper nesting than this is refused rather than risking the stack.
-constexpr int kMaxDepth = 512;
+constexpr int kMaxDepth = property_list_shape::kMaxDepth;
 
 struct NodeFree {
   void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
@@ -160,6 +163,35 @@ class Writer {
 
 // ---- node -> Value ---------------------------------------------------------
 
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+int64_t daysSinceUnixEpoch(int64_t year, int64_t month, int64_t day) {
+  year -= month <= 2;
+  int64_t era = (year >= 0 ? year : year - 399) / 400;
+  int64_t yearOfEra = year - era * 400;
+  int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+// A date node's value from libplist's XML text of it
+// ("<date>4001-01-01T00:00:00Z</date>"), in whole seconds.
+std::optional<Date> farDate(plist_t node) {
+  char* xml = nullptr;
+  uint32_t length = 0;
+  plist_to_xml(node, &xml, &length);
+  CString owned(xml);
+  if (!xml) return std::nullopt;
+  const char* text = std::strstr(xml, "<date>");
+  if (!text) return std::nullopt;
+  long long year = 0;
+  int month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  if (std::sscanf(text + 6, "%lld-%d-%dT%d:%d:%dZ", &year, &month, &day, &hour, &minute, &second) != 6)
+    return std::nullopt;
+  if (month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
+  double unix = double(daysSinceUnixEpoch(year, month, day)) * 86400.0 + hour * 3600.0 + minute * 60.0 + second;
+  return Date::fromUnixTime(unix);
+}
+
 std::optional<Value> fromNode(plist_t node, int depth, std::string* failure) {
   if (depth > kMaxDepth) {
     *failure = "nesting too deep";
@@ -197,10 +229,16 @@ std::optional<Value> fromNode(plist_t node, int depth, std::string* failure) {
     case PLIST_DATE: {
       int32_t sec = 0, usec = 0;
       plist_get_date_val(node, &sec, &usec);
+      if (sec == std::numeric_limits<int32_t>::min()) {
+        // Outside the 32 bits libplist hands out; its XML text still has it.
+        if (auto far = farDate(node)) return Value(*far);
+        *failure = "unreadable date";
+        return std::nullopt;
+      }
       // libplist truncates toward zero and hands out the fraction's
       // magnitude; a date less than a second before the reference date
       // therefore reads as that far after it.
-      double fraction = double(usec < 0 ? -usec : usec) / 1e6;
+      double fraction = std::fabs(double(usec)) / 1e6;
       return Value(Date(sec < 0 ? double(sec) - fraction : double(sec) + fraction));
     }
     case PLIST_UID: {
@@ -249,53 +287,6 @@ std::optional<Value> fromNode(plist_t node, int depth, std::string* failure) {
       *failure = "unsupported element";
       return std::nullopt;
   }
-}
-
-// ---- binary pre-check ------------------------------------------------------
-
-uint64_t readBigEndian(const uint8_t* p, size_t n) {
-  uint64_t v = 0;
-  for (size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
-  return v;
-}
-
-// libplist aborts the process on a key or string holding a NUL character,
-// which a damaged or hostile binary file can hold. Walks the object table
-// and answers false when some string does. Structural damage is left to
-// libplist, which rejects it.
-bool binaryStringsAreNulFree(const uint8_t* bytes, size_t size) {
-  constexpr size_t kTrailer = 32;
-  if (size < 8 + kTrailer) return true;
-  const uint8_t* trailer = bytes + size - kTrailer;
-  size_t offsetSize = trailer[6];
-  uint64_t count = readBigEndian(trailer + 8, 8);
-  uint64_t tableOffset = readBigEndian(trailer + 24, 8);
-  if (offsetSize == 0 || offsetSize > 8 || tableOffset >= size) return true;
-  if (count > (size - tableOffset) / offsetSize) return true;
-  for (uint64_t i = 0; i < count; ++i) {
-    uint64_t at = readBigEndian(bytes + tableOffset + i * offsetSize, offsetSize);
-    if (at >= size) continue;
-    uint8_t marker = bytes[at];
-    uint8_t kind = marker >> 4;
-    if (kind != 0x5 && kind != 0x6) continue;
-    uint64_t length = marker & 0x0F;
-    uint64_t start = at + 1;
-    if (length == 0x0F) {
-      // The length follows as an integer object: 0x1n and 2^n bytes.
-      if (start >= size || (bytes[start] >> 4) != 0x1) continue;
-      size_t width = size_t(1) << (bytes[start] & 0x03);
-      if (start + 1 + width > size) continue;
-      length = readBigEndian(bytes + start + 1, width);
-      start += 1 + width;
-    }
-    uint64_t unit = kind == 0x5 ? 1 : 2;
-    if (start > size || length > (size - start) / unit) continue;
-    for (uint64_t j = 0; j < length; ++j) {
-      const uint8_t* c = bytes + start + j * unit;
-      if (c[0] == 0 && (unit == 1 || c[1] == 0)) return false;
-    }
-  }
-  return true;
 }
 
 // ---- files -----------------------------------------------------------------
@@ -406,11 +397,13 @@ std::optional<Value> propertyListFromData(const Data& data, Error* error, Proper
   uint32_t length = uint32_t(data.size());
   bool binary = plist_is_binary(bytes, length) != 0;
   plist_t root = nullptr;
+  auto problem = binary ? property_list_shape::binaryProblem(data.data(), data.size())
+                        : property_list_shape::xmlProblem(data.data(), data.size());
+  if (problem) {
+    setError(error, corruptError(*problem));
+    return std::nullopt;
+  }
   if (binary) {
-    if (!binaryStringsAreNulFree(data.data(), data.size())) {
-      setError(error, corruptError("string with a NUL character"));
-      return std::nullopt;
-    }
     plist_from_bin(bytes, length, &root);
   } else {
     plist_from_xml(bytes, length, &root);

@@ -253,6 +253,26 @@ TEST(PropertyListFormatTest, BinaryKeepsFractionsOfSecondsInDates) {
             "\n");
 }
 
+TEST(PropertyListFormatTest, BinaryDatesFarFromTheReferenceDateReadBack) {
+  // libplist hands out dates in 32-bit seconds (1933 to 2069); files of
+  // other writers hold any date.
+  TempDir dir;
+  std::string script = dir.file("far.py");
+  writeText(script,
+            "import plistlib, datetime, sys\n"
+            "d = [datetime.datetime(4001, 1, 1), datetime.datetime(1, 1, 1), datetime.datetime(1900, 6, 1, 12, 30, 15),\n"
+            "     datetime.datetime(2020, 1, 6, 10, 40)]\n"
+            "open(sys.argv[1], 'wb').write(plistlib.dumps(d, fmt=plistlib.FMT_BINARY))\n");
+  int status = 0;
+  std::string out = runCommand("python3 '" + script + "' '" + dir.file("far.bplist") + "' 2>&1", &status);
+  ASSERT_EQ(status, 0) << out;
+  Error error;
+  auto value = readPropertyListFile(dir.file("far.bplist"), &error);
+  ASSERT_TRUE(value) << error.description();
+  EXPECT_EQ(*value, Value(Array{Value(Date(63113904000.0)), Value(Date(-63113904000.0)), Value(Date(-3174204585.0)),
+                                Value(Date(600000000))}));
+}
+
 TEST(PropertyListFormatTest, GarbageIsACorruptDataError) {
   std::vector<std::string> inputs = {
       "",
@@ -285,6 +305,94 @@ TEST(PropertyListFormatTest, UidDictionariesBecomeUidsOnlyWhenAsked) {
     auto back = propertyListFromData(*data, nullptr);
     ASSERT_TRUE(back);
     expectSame(value, *back);
+  }
+}
+
+// A binary property list from hand-encoded objects: 4-byte offsets,
+// 4-byte references, the given top object.
+Data binaryPlist(const std::vector<std::string>& objects, uint32_t top = 0) {
+  auto bigEndian = [](std::string& out, uint64_t v, int width) {
+    for (int i = width - 1; i >= 0; --i) out += char((v >> (8 * i)) & 0xFF);
+  };
+  std::string out = "bplist00";
+  std::vector<uint64_t> offsets;
+  for (const auto& o : objects) {
+    offsets.push_back(out.size());
+    out += o;
+  }
+  uint64_t table = out.size();
+  for (uint64_t o : offsets) bigEndian(out, o, 4);
+  out += std::string(6, '\0');
+  out += char(4);  // offset size
+  out += char(4);  // reference size
+  bigEndian(out, objects.size(), 8);
+  bigEndian(out, top, 8);
+  bigEndian(out, table, 8);
+  return Data(out.begin(), out.end());
+}
+
+// An array object (0xA) of the given references.
+std::string arrayObject(const std::vector<uint32_t>& refs) {
+  std::string out;
+  if (refs.size() < 15) {
+    out += char(0xA0 | refs.size());
+  } else {
+    out += char(0xAF);
+    out += char(0x12);  // a 4-byte count follows
+    for (int i = 3; i >= 0; --i) out += char((refs.size() >> (8 * i)) & 0xFF);
+  }
+  for (uint32_t r : refs)
+    for (int i = 3; i >= 0; --i) out += char((r >> (8 * i)) & 0xFF);
+  return out;
+}
+
+TEST(PropertyListFormatTest, HostileShapesAreRefusedNotFollowed) {
+  constexpr int kDeep = 100000;
+  std::string deepXml = "<plist version=\"1.0\">";
+  for (int i = 0; i < kDeep; ++i) deepXml += "<array>";
+  for (int i = 0; i < kDeep; ++i) deepXml += "</array>";
+  deepXml += "</plist>";
+
+  std::vector<std::string> chain;  // each array holds the next
+  for (uint32_t i = 0; i + 1 < kDeep; ++i) chain.push_back(arrayObject({i + 1}));
+  chain.push_back(arrayObject({}));
+
+  std::vector<std::string> doubling;  // 2^60 nodes once shared arrays are copied
+  for (uint32_t i = 0; i < 60; ++i) doubling.push_back(arrayObject({i + 1, i + 1}));
+  doubling.push_back(arrayObject({}));
+
+  struct Case {
+    const char* name;
+    Data data;
+  };
+  std::vector<Case> cases = {
+      {"deep XML", Data(deepXml.begin(), deepXml.end())},
+      {"deep binary", binaryPlist(chain)},
+      {"exponential sharing", binaryPlist(doubling)},
+      {"array holding itself", binaryPlist({arrayObject({0})})},
+      {"ASCII string with NUL", binaryPlist({arrayObject({1}), std::string("\x53" "a\0b", 4)})},
+      {"UTF-16 key with NUL", binaryPlist({std::string("\xD1\x00\x00\x00\x01\x00\x00\x00\x02", 9),
+                                           std::string("\x62\x00\x41\x00\x00", 5), std::string("\x10\x01", 2)})},
+  };
+  for (const auto& c : cases) {
+    Error error;
+    EXPECT_FALSE(propertyListFromData(c.data, &error)) << c.name;
+    EXPECT_EQ(error.code(), kPropertyListReadCorruptError) << c.name;
+  }
+
+  // Sharing within reason is ordinary (writers store equal strings once).
+  auto shared = propertyListFromData(binaryPlist({arrayObject({1, 1, 1}), "\x51x"}), nullptr);
+  ASSERT_TRUE(shared);
+  EXPECT_EQ(*shared, Value(Array{Value("x"), Value("x"), Value("x")}));
+  // Nesting that is deep but allowed still reads, in both formats.
+  Value nested("leaf");
+  for (int i = 0; i < 200; ++i) nested = Value(Array{nested});
+  for (auto format : {PropertyListFormat::XML, PropertyListFormat::Binary}) {
+    auto data = dataFromPropertyList(nested, format, nullptr);
+    ASSERT_TRUE(data);
+    auto back = propertyListFromData(*data, nullptr);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, nested);
   }
 }
 

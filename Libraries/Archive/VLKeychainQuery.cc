@@ -2,6 +2,8 @@
 
 #include "Libraries/Archive/VLKeychain.h"
 #include "Libraries/Archive/VLKeychainTexts.h"
+#include "Platform/Foundation/KeyedArchiver.h"
+#include "Platform/Foundation/KeyedUnarchiver.h"
 #include "Platform/Foundation/StringUtf16.h"
 #include "Platform/Security/Keychain.h"
 
@@ -31,6 +33,15 @@ void VLKeychainQuery::setPassword(const std::optional<std::string>& password) {
     return;
   }
   passwordData_ = ns::Data(password->begin(), password->end());
+}
+
+ns::KeyedArchiveObject VLKeychainQuery::passwordObject() const {
+  if (!passwordData_ || passwordData_->empty()) return nullptr;
+  return ns::KeyedUnarchiver::unarchiveObjectWithData(*passwordData_, nullptr);
+}
+
+void VLKeychainQuery::setPasswordObject(const ns::KeyedArchiveObject& object) {
+  passwordData_ = ns::KeyedArchiver::archivedDataWithRootObject(object, false, nullptr);
 }
 
 ns::Dictionary VLKeychainQuery::query() const {

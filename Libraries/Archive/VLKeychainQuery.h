@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Platform/Foundation/Error.h"
+#include "Platform/Foundation/KeyedArchiveObject.h"
 #include "Platform/Foundation/Value.h"
 #include "Platform/Security/Status.h"
 
@@ -40,6 +41,10 @@ class VLKeychainQuery {
   // UTF-8. Setting stores the text's bytes (absent clears the data).
   std::optional<std::string> password() const;
   void setPassword(const std::optional<std::string>& password);
+  // passwordData as a keyed archive of an object; nil when the data is
+  // empty, absent or no archive. Setting stores the object's archive.
+  ns::KeyedArchiveObject passwordObject() const;
+  void setPasswordObject(const ns::KeyedArchiveObject& object);
 
   // The keychain query for this item: class, and service, account and access
   // group when set, and the synchronizable value of the mode.

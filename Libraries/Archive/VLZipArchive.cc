@@ -156,6 +156,8 @@ std::string VLZipArchive::filenameStringWithCString(const char* bytes, uint16_t 
 
 ns::Date VLZipArchive::dateWithMSDOSFormat(uint32_t dosDate) { return VLZipDates::dateWithMSDOSFormat(dosDate); }
 
+const ns::Calendar& VLZipArchive::gregorian() { return VLZipDates::gregorian(); }
+
 std::string VLZipArchive::sanitizedPath(const std::string& path) { return VLZipEntryNames::sanitizedPath(path); }
 
 std::string VLZipArchive::hexString(const ns::Data& data) { return VLZipEntryNames::hexString(data); }

@@ -21,6 +21,7 @@
 #include "Libraries/Archive/VLZipArchiveDelegate.h"
 #include "Libraries/Archive/VLZipArchiveErrors.h"
 #include "Libraries/Archive/VLZipExtraction.h"
+#include "Platform/Foundation/Calendar.h"
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/Error.h"
 #include "Platform/Foundation/Value.h"
@@ -76,6 +77,7 @@ class VLZipArchive {
   static std::string filenameStringWithCString(const char* bytes, uint16_t versionMadeBy,
                                                uint16_t generalPurposeFlag, size_t size);
   static ns::Date dateWithMSDOSFormat(uint32_t dosDate);
+  static const ns::Calendar& gregorian();
   static std::string sanitizedPath(const std::string& path);
   static std::string hexString(const ns::Data& data);
   static std::string base64RFC4648(const ns::Data& data);

@@ -1,58 +1,33 @@
 #include "Libraries/Archive/VLZipDates.h"
 
-#include <unicode/gregocal.h>
-#include <unicode/timezone.h>
+#include "Platform/Foundation/Calendar.h"
 
-#include <memory>
-#include <string>
-
-#include "Platform/Foundation/Device.h"
-
-namespace {
-
-std::string deviceTimeZoneName() {
-  // Without a booted device, the default device's zone.
-  if (!ns::Device::isBooted()) return ns::DeviceFacts{}.timeZoneName;
-  return ns::Device::current().facts().timeZoneName;
-}
-
-// A Gregorian calendar in the device's zone; the zone is read at each call
-// so that a change of the device's zone is followed.
-std::unique_ptr<icu::GregorianCalendar> deviceCalendar() {
-  UErrorCode status = U_ZERO_ERROR;
-  icu::TimeZone* zone = icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(deviceTimeZoneName()));
-  auto calendar = std::make_unique<icu::GregorianCalendar>(zone, status);  // adopts the zone
-  if (U_FAILURE(status)) return nullptr;
-  calendar->setLenient(true);
+const ns::Calendar& VLZipDates::gregorian() {
+  // Its zone is never set, so it follows the device's zone at every call.
+  static const ns::Calendar calendar(ns::Calendar::Identifier::Gregorian);
   return calendar;
 }
 
-constexpr double kMillis = 1000.0;
-
-}  // namespace
-
 ns::Date VLZipDates::dateWithMSDOSFormat(uint32_t d) {
-  auto calendar = deviceCalendar();
-  if (!calendar) return ns::Date();
-  calendar->clear();
-  calendar->set(static_cast<int32_t>((d >> 25) + 1980), static_cast<int32_t>((d >> 21) & 15) - 1,
-                static_cast<int32_t>((d >> 16) & 31), static_cast<int32_t>((d >> 11) & 31),
-                static_cast<int32_t>((d >> 5) & 63), static_cast<int32_t>((d & 31) * 2));
-  UErrorCode status = U_ZERO_ERROR;
-  UDate millis = calendar->getTime(status);
-  if (U_FAILURE(status)) return ns::Date();
-  return ns::Date::fromUnixTime(millis / kMillis);
+  ns::DateComponents c;
+  c.year = (d >> 25) + 1980;
+  c.month = (d >> 21) & 15;
+  c.day = (d >> 16) & 31;
+  c.hour = (d >> 11) & 31;
+  c.minute = (d >> 5) & 63;
+  c.second = (d & 31) * 2;
+  return gregorian().dateFromComponents(c).value_or(ns::Date());
 }
 
 tm_zip VLZipDates::tmZipFromDate(ns::Date date) {
+  using namespace ns;
+  const DateComponents c = gregorian().components(
+      kCalendarUnitEra | kCalendarUnitYear | kCalendarUnitMonth | kCalendarUnitDay | kCalendarUnitHour |
+          kCalendarUnitMinute | kCalendarUnitSecond,
+      date);
+  int64_t year = c.year.value_or(1980);
+  if (c.era.value_or(1) == 0) year = 1 - year;  // before the common era
   tm_zip tm{};
-  auto calendar = deviceCalendar();
-  if (!calendar) return tm;
-  UErrorCode status = U_ZERO_ERROR;
-  calendar->setTime(date.timeIntervalSince1970() * kMillis, status);
-  int32_t year = calendar->get(UCAL_YEAR, status);
-  if (calendar->get(UCAL_ERA, status) == icu::GregorianCalendar::BC) year = 1 - year;
-  if (U_FAILURE(status)) return tm;
   if (year < 1980) {
     tm.tm_year = 80;
     tm.tm_mday = 1;
@@ -63,10 +38,10 @@ tm_zip VLZipDates::tmZipFromDate(ns::Date date) {
     return tm;
   }
   tm.tm_year = static_cast<uInt>(year - 1900);
-  tm.tm_mon = static_cast<uInt>(calendar->get(UCAL_MONTH, status));
-  tm.tm_mday = static_cast<uInt>(calendar->get(UCAL_DATE, status));
-  tm.tm_hour = static_cast<uInt>(calendar->get(UCAL_HOUR_OF_DAY, status));
-  tm.tm_min = static_cast<uInt>(calendar->get(UCAL_MINUTE, status));
-  tm.tm_sec = static_cast<uInt>(calendar->get(UCAL_SECOND, status));
+  tm.tm_mon = static_cast<uInt>(c.month.value_or(1) - 1);
+  tm.tm_mday = static_cast<uInt>(c.day.value_or(1));
+  tm.tm_hour = static_cast<uInt>(c.hour.value_or(0));
+  tm.tm_min = static_cast<uInt>(c.minute.value_or(0));
+  tm.tm_sec = static_cast<uInt>(c.second.value_or(0));
   return tm;
 }

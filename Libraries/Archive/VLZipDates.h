@@ -6,10 +6,13 @@
 
 #include <minizip/zip.h>
 
+#include "Platform/Foundation/Calendar.h"
 #include "Platform/Foundation/Date.h"
 
 class VLZipDates {
  public:
+  // The one Gregorian calendar of the zip code, in the device's time zone.
+  static const ns::Calendar& gregorian();
   // year = (d >> 25) + 1980, month = (d >> 21) & 15, day = (d >> 16) & 31,
   // hour = (d >> 11) & 31, minute = (d >> 5) & 63, second = (d & 31) * 2;
   // out-of-range fields roll over as the calendar does.

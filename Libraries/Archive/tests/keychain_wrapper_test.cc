@@ -87,6 +87,26 @@ TEST_F(VLKeychainTest, SaveKeepsTheLabelOfAnExistingItem) {
   EXPECT_EQ(reader.password(), "two");
 }
 
+TEST_F(VLKeychainTest, ObjectsAreKeptAsKeyedArchives) {
+  VLKeychainQuery q;
+  q.setService("s");
+  q.setAccount("a");
+  q.setPasswordObject(ns::Value(ns::Dictionary{{"question", "pet"}, {"tries", 3}}));
+  ASSERT_TRUE(q.save(nullptr));
+  VLKeychainQuery reader;
+  reader.setService("s");
+  reader.setAccount("a");
+  ASSERT_TRUE(reader.fetch(nullptr));
+  const ns::KeyedArchiveObject object = reader.passwordObject();
+  const ns::Value* value = object.value();
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(*value, ns::Value(ns::Dictionary{{"question", "pet"}, {"tries", 3}}));
+  reader.setPasswordData(ns::Data{});
+  EXPECT_TRUE(reader.passwordObject().isNil());
+  reader.setPasswordData(bytes("not an archive"));
+  EXPECT_TRUE(reader.passwordObject().isNil());
+}
+
 TEST_F(VLKeychainTest, MissingArgumentsFailBeforeTheKeychain) {
   // A keychain that cannot be opened would answer another status.
   fs::create_directory(ns::Device::current().keychainPath());

@@ -89,6 +89,8 @@ TEST_F(VLZipDatesTest, DosDatesAreLocalTime) {
       {(0u << 25) | (1u << 21) | (1u << 16), "1980-01-01 05:00:00 +0000"},
       // 2023-07-14 13:45:30 (EDT); seconds are stored halved
       {(43u << 25) | (7u << 21) | (14u << 16) | (13u << 11) | (45u << 5) | 15u, "2023-07-14 17:45:30 +0000"},
+      // month 0 and day 0 roll back as the calendar does: 1999-12-31 00:00 (EST)
+      {(20u << 25) | (1u << 21) | (0u << 16), "1999-12-31 05:00:00 +0000"},
   };
   for (const auto& c : cases) EXPECT_EQ(VLZipArchive::dateWithMSDOSFormat(c.dos).description(), c.utc);
 

@@ -252,8 +252,14 @@ bool VLZipExtraction::runWithBudget(const std::string& path, const std::string& 
       }
       VLZipLog::log("Error: " + dirError.localizedDescription());
     }
-    if (preserveAttributes)
-      for (const auto& dir : created) setModificationDate(dir, modDate);
+    if (preserveAttributes) {
+      for (const auto& dir : created) {
+        ns::FileAttributeChanges dates;
+        dates.creationDate = modDate;
+        ns::FileManager::defaultManager().setAttributes(dates, dir);
+        setModificationDate(dir, modDate);
+      }
+    }
 
     struct stat existing {};
     if (::lstat(fullPath.c_str(), &existing) == 0 && !isDirectory && !overwrite) {

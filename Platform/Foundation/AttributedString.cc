@@ -1,36 +1,13 @@
 #include "Platform/Foundation/AttributedString.h"
 
-#include <unicode/ustring.h>
-
 #include <algorithm>
 
 #include "Platform/Foundation/Error.h"
+#include "Platform/Foundation/StringUtf16.h"
 
 namespace ns {
 
 namespace {
-
-std::u16string utf8To16(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  std::u16string out(utf8.size(), u'\0');
-  int32_t written = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &written, utf8.data(),
-                       static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
-  out.resize(U_SUCCESS(status) ? written : 0);
-  return out;
-}
-
-std::string utf16To8(std::u16string_view utf16) {
-  if (utf16.empty()) return {};
-  std::string out(utf16.size() * 3, '\0');
-  int32_t written = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &written, utf16.data(),
-                     static_cast<int32_t>(utf16.size()), 0xFFFD, nullptr, &status);
-  out.resize(U_SUCCESS(status) ? written : 0);
-  return out;
-}
 
 [[noreturn]] void throwRange(const std::string& what) {
   throw Exception(kRangeException, what);
@@ -39,14 +16,32 @@ std::string utf16To8(std::u16string_view utf16) {
 }  // namespace
 
 AttributedString::AttributedString(std::string_view utf8, const TextAttributes& attributes)
-    : AttributedString(utf8To16(utf8), attributes) {}
+    : AttributedString(toUtf16(utf8), attributes) {}
 
 AttributedString::AttributedString(std::u16string text, const TextAttributes& attributes)
     : text_(std::move(text)) {
   if (!text_.empty()) runs_.push_back(Run{text_.size(), attributes});
 }
 
-std::string AttributedString::string() const { return utf16To8(text_); }
+AttributedString AttributedString::withRuns(std::u16string text, std::vector<Run> runs) {
+  size_t total = 0;
+  for (Run& run : runs) {
+    total += run.length;
+    for (auto it = run.attributes.begin(); it != run.attributes.end();)
+      it = it->second.isNil() ? run.attributes.erase(it) : std::next(it);
+  }
+  if (total != text.size())
+    throw Exception(kInvalidArgumentException, "withRuns: run lengths add up to " +
+                                                   std::to_string(total) + ", the text has " +
+                                                   std::to_string(text.size()));
+  AttributedString out;
+  out.text_ = std::move(text);
+  out.runs_ = std::move(runs);
+  out.normalize();
+  return out;
+}
+
+std::string AttributedString::string() const { return toUtf8(text_); }
 
 void AttributedString::checkIndex(size_t index) const {
   if (index >= text_.size())
@@ -193,17 +188,25 @@ size_t AttributedString::split(size_t index) {
   return runs_.size();
 }
 
-void AttributedString::normalize() {
+void AttributedString::normalize(size_t from, size_t to) {
+  // Only the changed stretch and its neighbours: edits stay cheap in long texts.
+  from = from > 0 ? from - 1 : 0;
+  to = to < runs_.size() ? to + 1 : runs_.size();
+  if (from >= to) return;
   std::vector<Run> merged;
-  merged.reserve(runs_.size());
-  for (Run& run : runs_) {
+  merged.reserve(to - from);
+  for (size_t i = from; i < to; ++i) {
+    Run& run = runs_[i];
     if (run.length == 0) continue;
     if (!merged.empty() && merged.back().attributes == run.attributes)
       merged.back().length += run.length;
     else
       merged.push_back(std::move(run));
   }
-  runs_ = std::move(merged);
+  auto begin = runs_.begin() + static_cast<ptrdiff_t>(from);
+  size_t kept = merged.size();
+  std::move(merged.begin(), merged.end(), begin);
+  runs_.erase(begin + static_cast<ptrdiff_t>(kept), runs_.begin() + static_cast<ptrdiff_t>(to));
 }
 
 void AttributedString::modify(Range range, const std::function<void(TextAttributes&)>& change) {
@@ -212,11 +215,11 @@ void AttributedString::modify(Range range, const std::function<void(TextAttribut
   size_t first = split(range.location);
   size_t last = split(range.end());
   for (size_t i = first; i < last; ++i) change(runs_[i].attributes);
-  normalize();
+  normalize(first, last);
 }
 
 void AttributedString::replaceCharacters(Range range, std::string_view utf8) {
-  replaceCharacters(range, std::u16string_view(utf8To16(utf8)));
+  replaceCharacters(range, std::u16string_view(toUtf16(utf8)));
 }
 
 void AttributedString::replaceCharacters(Range range, std::u16string_view text) {
@@ -244,7 +247,7 @@ void AttributedString::replaceCharacters(Range range, const AttributedString& te
               runs_.begin() + static_cast<ptrdiff_t>(last));
   runs_.insert(runs_.begin() + static_cast<ptrdiff_t>(first), inserted.begin(), inserted.end());
   text_.replace(range.location, range.length, characters);
-  normalize();
+  normalize(first, first + inserted.size());
 }
 
 void AttributedString::setAttributes(const TextAttributes& attributes, Range range) {
@@ -294,7 +297,7 @@ std::string AttributedString::description() const {
   std::string out;
   size_t start = 0;
   for (const Run& run : runs_) {
-    out += utf16To8(std::u16string_view(text_).substr(start, run.length));
+    out += toUtf8(std::u16string_view(text_).substr(start, run.length));
     out += "{";
     for (const auto& [name, value] : run.attributes)
       out += "\n    " + name + " = " + value.description() + ";";

@@ -8,6 +8,7 @@
 // ns::Exception with kRangeException, as the platform does.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -46,6 +47,16 @@ class AttributedString {
   // Text given as UTF-8 (invalid bytes become U+FFFD), all with `attributes`.
   explicit AttributedString(std::string_view utf8, const TextAttributes& attributes = {});
   explicit AttributedString(std::u16string text, const TextAttributes& attributes = {});
+
+  // One stretch of characters with the same attributes.
+  struct Run {
+    size_t length;
+    TextAttributes attributes;
+  };
+  // Text with its runs given in order (readers of documents and archives
+  // build texts this way in one step); the lengths must add up to the
+  // text's length, else kInvalidArgumentException. Equal neighbours merge.
+  static AttributedString withRuns(std::u16string text, std::vector<Run> runs);
 
   // Length in UTF-16 code units.
   size_t length() const { return text_.size(); }
@@ -105,17 +116,13 @@ class AttributedString {
   std::string description() const;
 
  private:
-  struct Run {
-    size_t length;
-    TextAttributes attributes;
-  };
-
   void checkIndex(size_t index) const;
   void checkRange(Range range) const;
   // Makes a run start at `index` (<= length) and returns that run's index.
   size_t split(size_t index);
-  // Merges equal neighbours and drops empty runs.
-  void normalize();
+  // Merges equal neighbours and drops empty runs among runs [from, to),
+  // widened by one on each side (all runs by default).
+  void normalize(size_t from = 0, size_t to = SIZE_MAX);
   // Calls `change` on the attributes of every run inside `range`.
   void modify(Range range, const std::function<void(TextAttributes&)>& change);
   // The longest range around `index` over which `name` has the same value.

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Platform/Foundation/Error.h"
+#include "Platform/Foundation/URL.h"
 #include "Platform/Foundation/Value.h"
 
 namespace ns {
@@ -29,6 +30,9 @@ class FileWrapper {
   // entries included); errors of the Cocoa domain (260 no such file, 257 no
   // permission, 256 otherwise) with the POSIX error underneath.
   static std::optional<FileWrapper> read(const std::string& path, Error* error = nullptr);
+  static std::optional<FileWrapper> read(const URL& url, Error* error = nullptr) {
+    return read(url.path(), error);
+  }
 
   bool isDirectory() const { return directory_; }
   bool isRegularFile() const { return !directory_; }
@@ -53,6 +57,11 @@ class FileWrapper {
   // with the POSIX error underneath.
   bool write(const std::string& path, uint32_t options, const std::string& originalContentsPath,
              Error* error = nullptr);
+  bool write(const URL& url, uint32_t options, const std::optional<URL>& originalContentsURL,
+             Error* error = nullptr) {
+    return write(url.path(), options, originalContentsURL ? originalContentsURL->path() : std::string(),
+                 error);
+  }
 
  private:
   bool directory_ = false;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <map>
 #include <tuple>
@@ -596,22 +597,9 @@ ns::AttributedString Parser::run() {
     endParagraph();
   }
 
-  // Build the text: character formats, then paragraphs, then attachments.
-  ns::AttributedString result(text_);
-  size_t at = 0;
-  for (const auto& [length, format] : runs_) {
-    ns::TextAttributes attributes;
-    if (auto font = fontFor(format)) attributes[ns::kFontAttributeName] = font;
-    if (format.underline) attributes[ns::kUnderlineStyleAttributeName] = format.underline;
-    if (format.strike) attributes[ns::kStrikethroughStyleAttributeName] = 1;
-    // \cf counts the table's entries from 0; the first is usually "automatic".
-    if (format.color > 0 && static_cast<size_t>(format.color) < colors_.size())
-      if (const auto& entry = colors_[static_cast<size_t>(format.color)])
-        attributes[ns::kForegroundColorAttributeName] = *entry;
-    result.setAttributes(attributes, ns::Range{at, length});
-    at += length;
-  }
-  for (const auto& [range, format] : paragraphs_) {
+  // Build the text in one step: the character runs cut further at paragraph
+  // and attachment boundaries.
+  auto styleOf = [](const ParagraphFormat& format) {
     auto style = std::make_shared<ParagraphStyle>();
     style->setAlignment(format.alignment);
     style->setHeadIndent(format.leftIndent / 20.0);
@@ -620,12 +608,54 @@ ns::AttributedString Parser::run() {
     style->setParagraphSpacingBefore(format.spaceBefore / 20.0);
     style->setParagraphSpacing(format.spaceAfter / 20.0);
     style->setLineSpacing(format.leading / 20.0);
-    result.addAttribute(ns::kParagraphStyleAttributeName,
-                        std::shared_ptr<const ParagraphStyle>(std::move(style)), range);
+    return std::shared_ptr<const ParagraphStyle>(std::move(style));
+  };
+  std::vector<ns::AttributedString::Run> pieces;
+  size_t runIndex = 0, runStart = 0, paragraphIndex = 0, attachmentIndex = 0;
+  std::shared_ptr<const ParagraphStyle> style;
+  size_t styleFor = SIZE_MAX;
+  for (size_t at = 0; at < text_.size();) {
+    while (runStart + runs_[runIndex].first <= at) runStart += runs_[runIndex++].first;
+    const CharFormat& format = runs_[runIndex].second;
+    size_t end = runStart + runs_[runIndex].first;
+    ns::TextAttributes attributes;
+    if (auto font = fontFor(format)) attributes[ns::kFontAttributeName] = font;
+    if (format.underline) attributes[ns::kUnderlineStyleAttributeName] = format.underline;
+    if (format.strike) attributes[ns::kStrikethroughStyleAttributeName] = 1;
+    // \cf counts the table's entries from 0; the first is usually "automatic".
+    if (format.color > 0 && static_cast<size_t>(format.color) < colors_.size())
+      if (const auto& entry = colors_[static_cast<size_t>(format.color)])
+        attributes[ns::kForegroundColorAttributeName] = *entry;
+
+    while (paragraphIndex < paragraphs_.size() && paragraphs_[paragraphIndex].first.end() <= at)
+      ++paragraphIndex;
+    if (paragraphIndex < paragraphs_.size()) {
+      ns::Range paragraph = paragraphs_[paragraphIndex].first;
+      if (paragraph.location <= at) {
+        if (styleFor != paragraphIndex) {
+          style = styleOf(paragraphs_[paragraphIndex].second);
+          styleFor = paragraphIndex;
+        }
+        attributes[ns::kParagraphStyleAttributeName] = style;
+        end = std::min(end, paragraph.end());
+      } else {
+        end = std::min(end, paragraph.location);
+      }
+    }
+    while (attachmentIndex < attachments_.size() && attachments_[attachmentIndex].first < at)
+      ++attachmentIndex;
+    if (attachmentIndex < attachments_.size()) {
+      if (attachments_[attachmentIndex].first == at) {
+        attributes[ns::kAttachmentAttributeName] = attachments_[attachmentIndex].second;
+        end = at + 1;
+      } else {
+        end = std::min(end, attachments_[attachmentIndex].first);
+      }
+    }
+    pieces.push_back(ns::AttributedString::Run{end - at, std::move(attributes)});
+    at = end;
   }
-  for (const auto& [index, attachment] : attachments_)
-    result.addAttribute(ns::kAttachmentAttributeName, attachment, ns::Range{index, 1});
-  return result;
+  return ns::AttributedString::withRuns(text_, std::move(pieces));
 }
 
 }  // namespace

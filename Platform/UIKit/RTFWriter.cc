@@ -175,70 +175,76 @@ std::string RTFWriter::write(const ns::AttributedString& text, ns::Range range) 
 
   CharFormat current;  // the reader's defaults: \f0 (\deff0), \fs24, all off
   std::optional<ParagraphStyle> paragraph;
-  size_t at = 0;
-  while (at < chars.size() || (at == 0 && chars.empty())) {
-    // One paragraph: up to and including its terminator.
-    size_t end = at;
-    while (end < chars.size() && !isParagraphEnd(chars[end])) ++end;
-    if (end < chars.size()) ++end;
-    if (end == at) break;
-    auto styleValue = part.attributeAtIndex(ns::kParagraphStyleAttributeName, at);
-    auto style = styleValue.as<ParagraphStyle>();
-    ParagraphStyle wanted = style ? *style : ParagraphStyle();
-    if (!paragraph || !paragraph->isEqual(wanted)) {
-      out += paragraphControls(wanted) + "\n";
-      paragraph = wanted;
+  bool paragraphStart = true;
+  auto emitText = [&](std::u16string_view slice,
+                      const std::shared_ptr<const TextAttachment>& attachment) {
+    if (!attachment) return appendEscaped(out, slice);
+    size_t from = 0;
+    for (size_t i = 0; i <= slice.size(); ++i) {
+      if (i < slice.size() && slice[i] != ns::kAttachmentCharacter) continue;
+      appendEscaped(out, slice.substr(from, i - from));
+      from = i + 1;
+      if (i == slice.size()) break;
+      auto size = attachment->imageSize();
+      int w = size ? size->first : 0, h = size ? size->second : 0;
+      if (mode_ == Attachments::PackageFiles) {
+        std::string name = attachmentName(*attachment);
+        attachments_.emplace_back(name, attachment);
+        out += "{{\\NeXTGraphic " + name + " \\width" + std::to_string(w * 20) + " \\height" +
+               std::to_string(h * 20) + "}\\uc0\\u65532 }";
+      } else if (attachment->fileType() == kPNGFileType || attachment->fileType() == kJPEGFileType) {
+        out += std::string("{\\pict") +
+               (attachment->fileType() == kPNGFileType ? "\\pngblip" : "\\jpegblip") + "\\picw" +
+               std::to_string(w) + "\\pich" + std::to_string(h) + "\\picwgoal" +
+               std::to_string(w * 20) + "\\pichgoal" + std::to_string(h * 20) + "\n" +
+               hex(attachment->contents()) + "}";
+      }
+      // Other attachments have no inline form in RTF: they are left out.
     }
-    part.enumerateAttributes(ns::Range{at, end - at}, 0, [&](const ns::TextAttributes& attributes,
-                                                             ns::Range run, bool*) {
-      CharFormat format = formatOf(attributes);
+  };
+  part.enumerateAttributes(ns::Range{0, part.length()}, 0, [&](const ns::TextAttributes& attributes,
+                                                               ns::Range run, bool*) {
+    CharFormat format = formatOf(attributes);
+    std::shared_ptr<const ParagraphStyle> style;
+    if (auto it = attributes.find(ns::kParagraphStyleAttributeName); it != attributes.end())
+      style = it->second.as<ParagraphStyle>();
+    std::shared_ptr<const TextAttachment> attachment;
+    if (auto it = attributes.find(ns::kAttachmentAttributeName); it != attributes.end())
+      attachment = it->second.as<TextAttachment>();
+
+    for (size_t i = run.location; i < run.end();) {
+      if (paragraphStart) {  // a paragraph's style is the one at its first character
+        ParagraphStyle wanted = style ? *style : ParagraphStyle();
+        if (!paragraph || !paragraph->isEqual(wanted)) {
+          out += paragraphControls(wanted) + "\n";
+          paragraph = wanted;
+        }
+        paragraphStart = false;
+      }
       std::string words;
       if (format.font != current.font) words += "\\f" + std::to_string(format.font);
       if (format.halfPoints != current.halfPoints) words += "\\fs" + std::to_string(format.halfPoints);
       if (format.bold != current.bold) words += format.bold ? "\\b" : "\\b0";
       if (format.italic != current.italic) words += format.italic ? "\\i" : "\\i0";
       if (format.underline != current.underline) {
-        int style = format.underline & 0xF;
-        words += format.underline == 0 ? "\\ulnone" : style == 9 ? "\\uldb" : style == 2 ? "\\ulth" : "\\ul";
+        int kind = format.underline & 0xF;
+        words += format.underline == 0 ? "\\ulnone" : kind == 9 ? "\\uldb" : kind == 2 ? "\\ulth" : "\\ul";
       }
       if (format.strike != current.strike) words += format.strike ? "\\strike" : "\\strike0";
       if (format.color != current.color) words += "\\cf" + std::to_string(format.color);
       if (!words.empty()) out += words + " ";
       current = format;
 
-      auto attachmentValue = attributes.find(ns::kAttachmentAttributeName);
-      auto attachment = attachmentValue != attributes.end()
-                            ? attachmentValue->second.as<TextAttachment>()
-                            : nullptr;
-      std::u16string_view slice(chars.data() + run.location, run.length);
-      if (!attachment) {
-        appendEscaped(out, slice);
-        return;
+      size_t j = i;
+      while (j < run.end() && !isParagraphEnd(chars[j])) ++j;
+      if (j < run.end()) {
+        ++j;
+        paragraphStart = true;
       }
-      size_t from = 0;
-      for (size_t i = 0; i <= slice.size(); ++i) {
-        if (i < slice.size() && slice[i] != ns::kAttachmentCharacter) continue;
-        appendEscaped(out, slice.substr(from, i - from));
-        from = i + 1;
-        if (i == slice.size()) break;
-        auto size = attachment->imageSize();
-        int w = size ? size->first : 0, h = size ? size->second : 0;
-        if (mode_ == Attachments::PackageFiles) {
-          std::string name = attachmentName(*attachment);
-          attachments_.emplace_back(name, attachment);
-          out += "{{\\NeXTGraphic " + name + " \\width" + std::to_string(w * 20) + " \\height" +
-                 std::to_string(h * 20) + "}\\uc0\\u65532 }";
-        } else if (attachment->fileType() == kPNGFileType || attachment->fileType() == kJPEGFileType) {
-          out += std::string("{\\pict") + (attachment->fileType() == kPNGFileType ? "\\pngblip" : "\\jpegblip") +
-                 "\\picw" + std::to_string(w) + "\\pich" + std::to_string(h) + "\\picwgoal" +
-                 std::to_string(w * 20) + "\\pichgoal" + std::to_string(h * 20) + "\n" +
-                 hex(attachment->contents()) + "}";
-        }
-        // Other attachments have no inline form in RTF: they are left out.
-      }
-    });
-    at = end;
-  }
+      emitText(std::u16string_view(chars.data() + i, j - i), attachment);
+      i = j;
+    }
+  });
   out += "}";
   return out;
 }

@@ -127,6 +127,19 @@ TEST(AttributedStringTest, BlockMayChangeTheRunItIsGiven) {
   EXPECT_FALSE(text.isEditing());
 }
 
+TEST(AttributedStringTest, TextsAreBuiltFromRuns) {
+  auto text = AttributedString::withRuns(u"aabbcc", {{2, {{"A", tag("x")}}},
+                                                     {2, {{"A", tag("x")}, {"N", AttributeValue()}}},
+                                                     {0, {{"A", tag("y")}}},
+                                                     {2, {}}});
+  EXPECT_EQ(runsOf(text, "A"), "Tag x@0+4 -@4+2");
+  Range effective;
+  text.attributesAtIndex(0, &effective);
+  EXPECT_EQ(effective, (Range{0, 4}));  // equal neighbours merged, nil values dropped
+  EXPECT_THROW(AttributedString::withRuns(u"abc", {{2, {}}}), Exception);
+  EXPECT_TRUE(AttributedString::withRuns(u"", {}) == AttributedString());
+}
+
 TEST(AttributedStringTest, OutOfRangeIsAProgrammingError) {
   AttributedString text("abc");
   EXPECT_THROW(text.attributesAtIndex(3), Exception);

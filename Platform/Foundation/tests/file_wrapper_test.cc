@@ -67,6 +67,12 @@ TEST_F(FileWrapperTest, AtomicWriteReplacesAnOldPackageWhole) {
     EXPECT_EQ(listing(path), std::vector<std::string>{"TXT.rtf"}) << options;
     EXPECT_EQ(FileWrapper::read(path + "/TXT.rtf")->regularFileContents(), bytes("new"));
   }
+  // Through URLs, as the backup writer calls it.
+  URL url = URL::fileURLWithPath((root_ / "url.rtfd").string());
+  FileWrapper viaURL = FileWrapper::directory();
+  viaURL.addRegularFile(bytes("x"), "TXT.rtf");
+  ASSERT_TRUE(viaURL.write(url, kFileWrapperWritingAtomic, std::nullopt));
+  EXPECT_EQ(FileWrapper::read(url)->fileWrappers().size(), 1u);
   // A file over a directory and back.
   std::string path = root_ / "swap";
   ASSERT_TRUE(FileWrapper::directory().write(path, kFileWrapperWritingAtomic, {}));

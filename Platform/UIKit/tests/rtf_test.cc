@@ -202,6 +202,46 @@ TEST(RTFTest, ControlWordsOfOtherWritersAreUnderstood) {
   }
 }
 
+TEST(RTFTest, FontTablesMayNameFacesByTheirPostScriptNames) {
+  // As the phone platform's own writer puts it: faces by name, an extended
+  // colour table, tab stops and other words we do not need.
+  const char* rtf =
+      "{\\rtf1\\ansi\\ansicpg1252\\cocoartf2639\n"
+      "\\cocoatextscaling0\\cocoaplatform1{\\fonttbl\\f0\\fnil\\fcharset0 HelveticaNeue-Bold;"
+      "\\f1\\fnil\\fcharset0 HelveticaNeue;\\f2\\fnil\\fcharset0 HelveticaNeue-Italic;}\n"
+      "{\\colortbl;\\red255\\green255\\blue255;\\red51\\green51\\blue51;}\n"
+      "{\\*\\expandedcolortbl;;\\csgray\\c20000;}\n"
+      "\\deftab720\n"
+      "\\pard\\pardeftab720\\slleading80\\partightenfactor0\n\n"
+      "\\f0\\b\\fs34 \\cf2 Title\\\n"
+      "\\f1\\b0 body \n\\f2\\i slanted}";
+  auto read = readRTF(rtf);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->string(), "Title\nbody slanted");
+  auto title = read->attributeAtIndex(ns::kFontAttributeName, 0).as<Font>();
+  auto body = read->attributeAtIndex(ns::kFontAttributeName, 7).as<Font>();
+  auto slanted = read->attributeAtIndex(ns::kFontAttributeName, 11).as<Font>();
+  EXPECT_TRUE(title->isEqual(*noteFont(kFontTraitBold, 17)));
+  EXPECT_TRUE(body->isEqual(*noteFont(0, 17)));
+  EXPECT_TRUE(slanted->isEqual(*noteFont(kFontTraitItalic, 17)));
+  EXPECT_EQ(body->familyName(), "Helvetica Neue");
+  EXPECT_TRUE(read->attributeAtIndex(ns::kForegroundColorAttributeName, 8).as<Color>()->isEqual(*Color::withWhite(0.2)));
+  EXPECT_EQ(read->attributeAtIndex(ns::kParagraphStyleAttributeName, 8).as<ParagraphStyle>()->lineSpacing(), 4.0);
+}
+
+TEST(RTFTest, LongNotesRoundTrip) {
+  // Many runs and paragraphs: reading and writing stay linear.
+  ns::AttributedString note;
+  for (int i = 0; i < 20000; ++i) {
+    uint32_t traits = i % 3 == 0 ? kFontTraitBold : i % 3 == 1 ? kFontTraitItalic : 0;
+    note.append(ns::AttributedString(i % 10 == 9 ? "line\n" : "word ",
+                                     {{ns::kFontAttributeName, noteFont(traits, 12 + i % 5)}}));
+  }
+  auto read = readRTF(rtfOf(note));
+  ASSERT_TRUE(read);
+  EXPECT_TRUE(*read == note);
+}
+
 TEST(RTFTest, MalformedDocumentsNeverCrash) {
   ns::Error error;
   EXPECT_FALSE(readRTF("not rtf at all", &error));

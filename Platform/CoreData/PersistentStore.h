@@ -1,0 +1,85 @@
+// One SQLite store file: the tables of a model's entities, created from the
+// model and migrated additively when the model gained entities, attributes
+// or to-one relationships; rows read and written for the coordinator.
+//
+// Layout (readable with sqlite3): a table per entity named after it, with
+// "_pk" INTEGER PRIMARY KEY, one column per attribute (TEXT, INTEGER, REAL
+// seconds since 2001-01-01 for dates, BLOB) and one INTEGER column per
+// to-one relationship holding the related row's key. "_metadata" holds the
+// store's identifier, "_schema" the properties its tables were made for.
+//
+// Not thread-safe: the coordinator serialises every call.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Platform/CoreData/ManagedObjectModel.h"
+#include "Platform/CoreData/SqliteDatabase.h"
+#include "Platform/CoreData/StoreRow.h"
+#include "Platform/Foundation/Error.h"
+#include "Platform/Foundation/Value.h"
+
+namespace cd {
+
+class PersistentStore {
+ public:
+  // Opens or creates the store at `path` for `model`. A model that differs
+  // from the one recorded in the file is migrated when `options` allow
+  // automatic migration with an inferred mapping and the change is
+  // additive; otherwise opening fails with an incompatibility error.
+  static std::shared_ptr<PersistentStore> open(std::shared_ptr<const ManagedObjectModel> model,
+                                               const std::string& path, const ns::Dictionary& options,
+                                               ns::Error* error);
+  ~PersistentStore();
+
+  const std::string& type() const;
+  const std::string& URL() const { return path_; }
+  const std::string& identifier() const { return identifier_; }
+  // The identifier as object IDs hold it (see ManagedObjectID).
+  const std::string* internedIdentifier() const { return internedIdentifier_; }
+  const ns::Dictionary& options() const { return options_; }
+  const ManagedObjectModel& model() const { return *model_; }
+
+  // Reading. Rows come in key order.
+  bool fetchRows(const EntityDescription& entity, const StoreFilter& filter, std::vector<StoreRow>* rows,
+                 ns::Error* error);
+  // *found is false when no row has that key.
+  bool fetchRow(const EntityDescription& entity, int64_t key, StoreRow* row, bool* found, ns::Error* error);
+  bool count(const EntityDescription& entity, const StoreFilter& filter, int64_t* count, ns::Error* error);
+
+  // Writing: everything between beginSave and commit is one transaction.
+  bool beginSave(ns::Error* error);
+  // The first of `count` fresh keys of the entity (inside a save).
+  int64_t reserveKeys(const EntityDescription& entity, int64_t count);
+  bool insertRow(const EntityDescription& entity, const StoreRow& row, ns::Error* error);
+  // Writes only the listed value columns; *changed tells whether the row exists.
+  bool updateRow(const EntityDescription& entity, int64_t key, const std::vector<size_t>& columns,
+                 const std::vector<ns::Value>& values, bool* changed, ns::Error* error);
+  bool deleteRow(const EntityDescription& entity, int64_t key, ns::Error* error);
+  bool commit(ns::Error* error);
+  void rollback();
+
+  // Writes a consistent copy of the store to `path` (which must not exist).
+  bool copyTo(const std::string& path, ns::Error* error);
+  void close();
+
+ private:
+  PersistentStore() = default;
+  bool prepareSchema(ns::Error* error);
+  std::string selectList(const EntityDescription& entity) const;
+  void readRow(const EntityDescription& entity, SqliteStatement& stmt, StoreRow* row) const;
+
+  std::shared_ptr<const ManagedObjectModel> model_;
+  std::string path_;
+  std::string identifier_;
+  const std::string* internedIdentifier_ = nullptr;
+  ns::Dictionary options_;
+  SqliteDatabase db_;
+  std::vector<int64_t> nextKey_;  // per entity index, valid inside a save
+  std::vector<std::string> selectLists_;
+  bool inSave_ = false;
+};
+
+}  // namespace cd

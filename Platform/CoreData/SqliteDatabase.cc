@@ -1,0 +1,155 @@
+#include "Platform/CoreData/SqliteDatabase.h"
+
+#include <sqlite3.h>
+
+#include "Platform/CoreData/CoreDataErrors.h"
+
+namespace cd {
+
+SqliteStatement::~SqliteStatement() {
+  if (stmt_) {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+}
+
+void SqliteStatement::bind(int index, const ns::Value& value) {
+  switch (value.type()) {
+    case ns::Value::Type::Null:
+      sqlite3_bind_null(stmt_, index);
+      break;
+    case ns::Value::Type::Bool:
+    case ns::Value::Type::Integer:
+      sqlite3_bind_int64(stmt_, index, value.integerValue());
+      break;
+    case ns::Value::Type::Real:
+      sqlite3_bind_double(stmt_, index, value.doubleValue());
+      break;
+    case ns::Value::Type::String: {
+      const std::string& s = *value.asString();
+      sqlite3_bind_text(stmt_, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+      break;
+    }
+    case ns::Value::Type::Data: {
+      const ns::Data& d = *value.asData();
+      if (d.empty()) {
+        sqlite3_bind_zeroblob(stmt_, index, 0);
+      } else {
+        sqlite3_bind_blob(stmt_, index, d.data(), static_cast<int>(d.size()), SQLITE_TRANSIENT);
+      }
+      break;
+    }
+    case ns::Value::Type::Date:
+      sqlite3_bind_double(stmt_, index, value.asDate()->timeIntervalSinceReferenceDate());
+      break;
+    default:
+      // Arrays and dictionaries have no column type; the model never stores them.
+      sqlite3_bind_null(stmt_, index);
+      break;
+  }
+}
+
+void SqliteStatement::bindInt64(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+void SqliteStatement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
+
+int SqliteStatement::step() { return sqlite3_step(stmt_); }
+
+int64_t SqliteStatement::columnInt64(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+bool SqliteStatement::columnIsNull(int column) const {
+  return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+ns::Value SqliteStatement::columnText(int column) const {
+  if (columnIsNull(column)) return {};
+  const unsigned char* text = sqlite3_column_text(stmt_, column);
+  int n = sqlite3_column_bytes(stmt_, column);
+  return ns::Value(std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(n)));
+}
+
+ns::Value SqliteStatement::columnInteger(int column) const {
+  if (columnIsNull(column)) return {};
+  return ns::Value(static_cast<int64_t>(sqlite3_column_int64(stmt_, column)));
+}
+
+ns::Value SqliteStatement::columnDate(int column) const {
+  if (columnIsNull(column)) return {};
+  return ns::Value(ns::Date(sqlite3_column_double(stmt_, column)));
+}
+
+ns::Value SqliteStatement::columnBlob(int column) const {
+  if (columnIsNull(column)) return {};
+  const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(stmt_, column));
+  int n = sqlite3_column_bytes(stmt_, column);
+  return ns::Value(ns::Data(p, p + n));
+}
+
+SqliteDatabase::~SqliteDatabase() { close(); }
+
+bool SqliteDatabase::open(const std::string& path, ns::Error* error) {
+  close();
+  int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  if (rc != SQLITE_OK) {
+    ns::setError(error, lastError(kPersistentStoreOpenError, "open " + path));
+    close();
+    return false;
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_timeout(db_, 10000);
+  // The write-ahead log keeps the main file intact until a checkpoint copies
+  // whole committed transactions, so a killed writer cannot damage it;
+  // NORMAL sync is safe against process death (the log is in the OS cache).
+  if (!exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error)) {
+    close();
+    return false;
+  }
+  return true;
+}
+
+void SqliteDatabase::close() {
+  for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);
+  cache_.clear();
+  if (db_) sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+bool SqliteDatabase::exec(const std::string& sql, ns::Error* error) {
+  char* message = nullptr;
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+  if (rc != SQLITE_OK) {
+    std::string text = message ? message : sqlite3_errstr(rc);
+    sqlite3_free(message);
+    ns::Dictionary info{{ns::kLocalizedDescriptionKey, ns::Value(text)},
+                        {"NSSQLiteErrorDomain", ns::Value(static_cast<int64_t>(rc))}};
+    ns::setError(error, ns::Error(ns::kCocoaErrorDomain, kPersistentStoreOperationError, std::move(info)));
+    return false;
+  }
+  return true;
+}
+
+SqliteStatement SqliteDatabase::prepare(const std::string& sql, ns::Error* error) {
+  auto it = cache_.find(sql);
+  if (it != cache_.end()) return SqliteStatement(it->second);
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                              nullptr);
+  if (rc != SQLITE_OK) {
+    ns::setError(error, lastError(kPersistentStoreOperationError, "prepare " + sql));
+    return SqliteStatement(nullptr);
+  }
+  cache_.emplace(sql, stmt);
+  return SqliteStatement(stmt);
+}
+
+int64_t SqliteDatabase::changes() const { return sqlite3_changes64(db_); }
+
+ns::Error SqliteDatabase::lastError(int64_t code, const std::string& what) const {
+  std::string text = what + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
+  int sqliteCode = db_ ? sqlite3_extended_errcode(db_) : SQLITE_NOMEM;
+  ns::Dictionary info{{ns::kLocalizedDescriptionKey, ns::Value(text)},
+                      {"NSSQLiteErrorDomain", ns::Value(static_cast<int64_t>(sqliteCode))}};
+  return ns::Error(ns::kCocoaErrorDomain, code, std::move(info));
+}
+
+}  // namespace cd

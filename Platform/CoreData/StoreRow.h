@@ -1,0 +1,28 @@
+// One row of an entity's table as the store reads and writes it: the
+// primary key, then one value per attribute (transformables as data) and
+// one per relationship (the related row's key for a to-one, null for a
+// to-many, which has no column).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Platform/Foundation/Value.h"
+
+namespace cd {
+
+struct StoreRow {
+  int64_t key = 0;
+  std::vector<ns::Value> values;
+};
+
+// A filter for the rows of one entity: an SQL condition with its bound
+// values. `exact` says whether the condition alone decides a match; when it
+// does not, matches are checked again in memory.
+struct StoreFilter {
+  std::string where;
+  std::vector<ns::Value> bindings;
+  bool exact = true;
+};
+
+}  // namespace cd

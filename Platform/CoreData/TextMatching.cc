@@ -1,0 +1,67 @@
+#include "Platform/CoreData/TextMatching.h"
+
+#include <unicode/coll.h>
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <memory>
+
+#include "Platform/Foundation/Device.h"
+
+namespace cd {
+
+std::string foldForMatching(std::string_view text, bool caseInsensitive, bool diacriticInsensitive) {
+  if (!caseInsensitive && !diacriticInsensitive) return std::string(text);
+  UErrorCode status = U_ZERO_ERROR;
+  icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  if (caseInsensitive) s.foldCase();
+  const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+  if (U_SUCCESS(status)) s = nfd->normalize(s, status);
+  if (diacriticInsensitive && U_SUCCESS(status)) {
+    icu::UnicodeString stripped;
+    for (int32_t i = 0; i < s.length();) {
+      UChar32 c = s.char32At(i);
+      if (u_getCombiningClass(c) == 0 && u_charType(c) != U_NON_SPACING_MARK) stripped.append(c);
+      i += U16_LENGTH(c);
+    }
+    s = stripped;
+  }
+  std::string out;
+  s.toUTF8String(out);
+  return out;
+}
+
+namespace {
+
+// ICU collators are not to be shared across threads; each thread keeps its
+// own for the locale it was made for.
+const icu::Collator* collatorForLocale(const std::string& locale) {
+  thread_local std::string cachedLocale;
+  thread_local std::unique_ptr<icu::Collator> collator;
+  if (!collator || cachedLocale != locale) {
+    UErrorCode status = U_ZERO_ERROR;
+    collator.reset(icu::Collator::createInstance(icu::Locale::createCanonical(locale.c_str()), status));
+    if (U_FAILURE(status) || !collator) {
+      status = U_ZERO_ERROR;
+      collator.reset(icu::Collator::createInstance(icu::Locale::getRoot(), status));
+    }
+    if (collator) collator->setStrength(icu::Collator::SECONDARY);
+    cachedLocale = locale;
+  }
+  return collator.get();
+}
+
+}  // namespace
+
+int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b) {
+  std::string locale = ns::Device::isBooted() ? ns::Device::current().facts().localeIdentifier : "en_US";
+  const icu::Collator* collator = collatorForLocale(locale);
+  if (!collator) return a.compare(b);
+  UErrorCode status = U_ZERO_ERROR;
+  UCollationResult r = collator->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+                                             icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+  return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+}
+
+}  // namespace cd

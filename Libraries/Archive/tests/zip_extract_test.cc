@@ -99,6 +99,28 @@ TEST_F(VLZipExtractTest, ArchivesMadeByZipExtract) {
   EXPECT_FALSE(fs::exists(path("nested/notes/b.ZIP")));
 }
 
+TEST_F(VLZipExtractTest, ArchivesEncryptedByZipOpenWithTheirPassword) {
+  writeFile(path("src/pin.txt"), std::string(5000, 'p') + "end");
+  writeFile(path("src/short.txt"), "s");
+  std::string out;
+  // zip streams its output, so the check byte comes from the time, not the CRC.
+  ASSERT_EQ(run("cd " + shellQuote(path("src")) + " && zip -q -P 'pa ss' ../locked.zip pin.txt short.txt", &out), 0)
+      << out;
+  EXPECT_TRUE(VLZipArchive::isFilePasswordProtectedAtPath(path("locked.zip")));
+  ns::Error error;
+  EXPECT_TRUE(VLZipArchive::isPasswordValidForArchiveAtPath(path("locked.zip"), std::string("pa ss"), &error));
+  EXPECT_FALSE(VLZipArchive::isPasswordValidForArchiveAtPath(path("locked.zip"), std::string("pass"), &error));
+  EXPECT_EQ(error.domain(), "");
+  EXPECT_EQ(VLZipArchive::payloadSizeForArchiveAtPath(path("locked.zip"), &error), 5004u);
+
+  EXPECT_FALSE(VLZipArchive::unzipFileAtPath(path("locked.zip"), path("none"), true, std::nullopt, &error));
+  EXPECT_EQ(error.code(), -2);
+  ASSERT_TRUE(VLZipArchive::unzipFileAtPath(path("locked.zip"), path("dest"), true, std::string("pa ss"), &error))
+      << error.description();
+  EXPECT_EQ(readFile(path("dest/pin.txt")), std::string(5000, 'p') + "end");
+  EXPECT_EQ(readFile(path("dest/short.txt")), "s");
+}
+
 TEST_F(VLZipExtractTest, BrokenInnerArchiveStaysAFile) {
   makeArchive(path("outer.zip"), "    z.writestr('broken.zip', b'not a zip at all')\n");
   ASSERT_TRUE(VLZipArchive::unzipFileAtPath(path("outer.zip"), path("dest"), true, true, 1, std::nullopt, nullptr,

@@ -1,37 +1,10 @@
 #include "Libraries/Archive/VLZipEntryNames.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/ucsdet.h>
-
-#include <memory>
-
 #include "Platform/Foundation/Encoding.h"
 #include "Platform/Foundation/StringUtf16.h"
 
 namespace {
-
 constexpr uint16_t kUtf8NameFlag = 0x0800;
-
-// The platform's guess at the encoding of `bytes`, converted to UTF-8.
-std::optional<std::string> guessedText(std::string_view bytes) {
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<UCharsetDetector, decltype(&ucsdet_close)> detector(ucsdet_open(&status), ucsdet_close);
-  if (U_FAILURE(status)) return std::nullopt;
-  ucsdet_setText(detector.get(), bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-  const UCharsetMatch* match = ucsdet_detect(detector.get(), &status);
-  if (U_FAILURE(status) || !match) return std::nullopt;
-  const char* charset = ucsdet_getName(match, &status);
-  if (U_FAILURE(status) || !charset) return std::nullopt;
-
-  std::string out(bytes.size() * 4 + 4, '\0');
-  int32_t length = ucnv_convert("UTF-8", charset, out.data(), static_cast<int32_t>(out.size()), bytes.data(),
-                                static_cast<int32_t>(bytes.size()), &status);
-  if (U_FAILURE(status)) return std::nullopt;
-  out.resize(static_cast<size_t>(length));
-  if (!ns::isValidUtf8(out)) return std::nullopt;
-  return out;
-}
-
 }  // namespace
 
 std::string VLZipEntryNames::decode(const char* bytes, size_t size, uint16_t versionMadeBy,
@@ -40,7 +13,7 @@ std::string VLZipEntryNames::decode(const char* bytes, size_t size, uint16_t ver
   if (versionMadeBy <= 0xFF && !(generalPurposeFlag & kUtf8NameFlag))
     return ns::cp437ToUtf8(ns::bytesOf(raw));
   if (ns::isValidUtf8(raw)) return std::string(raw);
-  if (auto guessed = guessedText(raw)) return *guessed;
+  if (auto guessed = ns::decodeGuessingEncoding(ns::bytesOf(raw))) return *guessed;
   return ns::upperHexString(ns::bytesOf(raw));
 }
 

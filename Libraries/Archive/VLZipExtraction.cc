@@ -244,7 +244,7 @@ bool VLZipExtraction::runWithBudget(const std::string& path, const std::string& 
     }
     if (made == VLZipDestination::Outcome::Failed) {
       ns::Error dirError = ns::fileError(err, dest.pathFor(directory), true);
-      if (err == ENOSPC) {
+      if (err == ENOSPC || err == EDQUOT) {
         unzipError = dirError;
         success = false;
         entry.close();

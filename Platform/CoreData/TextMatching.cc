@@ -16,8 +16,10 @@ std::string foldForMatching(std::string_view text, bool caseInsensitive, bool di
   UErrorCode status = U_ZERO_ERROR;
   icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   if (caseInsensitive) s.foldCase();
-  const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
-  if (U_SUCCESS(status)) s = nfd->normalize(s, status);
+  // Composed form when accents matter, so "cafe" is not found inside "café".
+  const icu::Normalizer2* normalizer = diacriticInsensitive ? icu::Normalizer2::getNFDInstance(status)
+                                                            : icu::Normalizer2::getNFCInstance(status);
+  if (U_SUCCESS(status)) s = normalizer->normalize(s, status);
   if (diacriticInsensitive && U_SUCCESS(status)) {
     icu::UnicodeString stripped;
     for (int32_t i = 0; i < s.length();) {

@@ -8,8 +8,8 @@
 
 namespace cd {
 
-// `text` normalised for matching: decomposed, combining marks dropped when
-// ignoring diacritics, case-folded when ignoring case. The result is UTF-8.
+// `text` normalised for matching: case-folded when ignoring case; decomposed
+// with combining marks dropped when ignoring diacritics, else composed. UTF-8.
 std::string foldForMatching(std::string_view text, bool caseInsensitive, bool diacriticInsensitive);
 
 // <0, 0, >0: the order of the device locale's collation, ignoring case.

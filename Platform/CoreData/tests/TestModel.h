@@ -11,6 +11,7 @@
 
 #include "Platform/CoreData/ManagedObjectContext.h"
 #include "Platform/CoreData/ManagedObjectModel.h"
+#include "Platform/CoreData/PersistentCloudKitContainer.h"
 #include "Platform/CoreData/PersistentContainer.h"
 #include "Platform/CoreData/PersistentStoreCoordinator.h"
 #include "Platform/CoreData/StoreOptions.h"

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Device.h"
 
 namespace ns {
@@ -340,7 +341,7 @@ std::optional<URL> FileManager::containerURLForSecurityApplicationGroupIdentifie
 
 std::optional<URL> FileManager::ubiquityContainerURL(const std::string& containerIdentifier) const {
   std::string identifier = containerIdentifier;
-  if (identifier.empty()) identifier = "iCloud.default";
+  if (identifier.empty()) identifier = "iCloud." + Bundle::mainBundle()->bundleIdentifier().value_or("default");
   if (identifier.find('/') != std::string::npos || identifier == "." || identifier == "..") return std::nullopt;
   std::string dir = Device::current().iCloudContainerDirectory(identifier);
   if (dir.empty()) return std::nullopt;
@@ -635,7 +636,7 @@ bool FileManager::writeData(const Data& data, const std::string& path, WriteOpti
   }
   struct stat existing;
   mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : (0666 & ~processUmask());
-  bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
+  bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, data.data(), data.size()) && (!options.durable || ::fsync(fd) == 0);
   int err = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
@@ -657,7 +658,7 @@ bool FileManager::writeData(const Data& data, const std::string& path, WriteOpti
     setError(error, fileError(err, path, true));
     return false;
   }
-  syncDirectory(dir);
+  if (options.durable) syncDirectory(dir);
   return true;
 }
 

@@ -64,6 +64,10 @@ struct FileAttributeChanges {
 struct WriteOptions {
   bool atomic = false;              // temp file + fsync + rename: readers see old or new, never half
   bool withoutOverwriting = false;  // fail with kFileWriteFileExistsError when the file exists
+  // With atomic: fsync before the rename, so the new content also survives a
+  // power loss. Without it the swap is still atomic for every reader and
+  // survives the process ending, at a fraction of the cost.
+  bool durable = true;
 };
 
 struct DirectoryListingOptions {

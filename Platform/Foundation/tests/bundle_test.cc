@@ -1,0 +1,147 @@
+#include "Platform/Foundation/Bundle.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "Platform/Foundation/FileManager.h"
+#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/testing/TemporaryDevice.h"
+
+namespace ns {
+namespace {
+
+class BundleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = device_.path("Quillbox.app");
+    Dictionary info{{"CFBundleIdentifier", "com.tavrix.Quillbox"},
+                    {"CFBundleVersion", "42"},
+                    {"CFBundleShortVersionString", "3.1"},
+                    {"CFBundleDisplayName", "Quillbox"},
+                    {"UIRequiresFullScreen", true},
+                    {"Count", 7},
+                    {"CFBundleIcons", Dictionary{{"CFBundlePrimaryIcon",
+                                                  Dictionary{{"CFBundleIconFiles", Array{"Icon60"}}}}}}};
+    put("Info.plist", "");
+    ASSERT_TRUE(writePropertyListFile(Value(info), root_ + "/Info.plist", PropertyListFormat::XML, nullptr));
+    put("config.plist", "c");
+    put("Data/items.json", "[]");
+    put("Data/more.json", "[]");
+    put("en.lproj/Localizable.strings", "\"Notes\" = \"Notes\";\n\"Folders\" = \"Folders\";\n\"OnlyEn\" = \"English only\";");
+    put("de.lproj/Localizable.strings", "\"Notes\" = \"Notizen\";\n\"Folders\" = \"Ordner\";");
+    put("de.lproj/Greeting.txt", "Hallo");
+    put("en.lproj/Greeting.txt", "Hello");
+    put("de.lproj/Broken.strings", "\"x\" = ");
+    put("TXKit.bundle/en.lproj/TXKit.strings", "\"OK\" = \"Okay\";");
+    put("TXKit.bundle/Info.plist", "");
+    ASSERT_TRUE(writePropertyListFile(Value(Dictionary{{"CFBundleIdentifier", "com.tavrix.TXKit"}}),
+                                      root_ + "/TXKit.bundle/Info.plist", PropertyListFormat::Binary, nullptr));
+    Bundle::setMainBundlePath(root_);
+  }
+  void TearDown() override { Bundle::setMainBundlePath({}); }
+
+  void put(const std::string& relative, std::string_view content) {
+    std::string path = root_ + "/" + relative;
+    ASSERT_TRUE(FileManager::defaultManager().createDirectory(path.substr(0, path.rfind('/')), true));
+    ASSERT_TRUE(FileManager::defaultManager().writeData(Data(content.begin(), content.end()), path, {}));
+  }
+  void useLocale(const std::string& locale) {
+    DeviceFacts facts;
+    facts.localeIdentifier = locale;
+    Device::current().setFacts(facts);
+  }
+
+  testing::TemporaryDevice device_;
+  std::string root_;
+};
+
+TEST_F(BundleTest, InfoDictionaryKeepsTypes) {
+  auto bundle = Bundle::mainBundle();
+  EXPECT_EQ(bundle->bundlePath(), root_);
+  EXPECT_EQ(bundle->bundleIdentifier(), std::optional<std::string>("com.tavrix.Quillbox"));
+  EXPECT_TRUE(bundle->objectForInfoDictionaryKey("CFBundleVersion")->isString());
+  EXPECT_EQ(bundle->objectForInfoDictionaryKey("CFBundleVersion")->integerValue(), 42);
+  EXPECT_TRUE(bundle->objectForInfoDictionaryKey("UIRequiresFullScreen")->isBool());
+  EXPECT_TRUE(bundle->objectForInfoDictionaryKey("Count")->isInteger());
+  EXPECT_EQ(bundle->objectForInfoDictionaryKey("Missing"), nullptr);
+  EXPECT_EQ(bundle->infoDictionary().keys().front(), "CFBundleIdentifier") << "file order kept";
+}
+
+TEST_F(BundleTest, ResourceLookup) {
+  useLocale("de_DE");
+  auto bundle = Bundle::mainBundle();
+  struct Case {
+    const char* name;
+    const char* extension;
+    const char* subdirectory;
+    const char* expected;  // relative to the bundle; nullptr: absent
+  } cases[] = {
+      {"config", "plist", "", "config.plist"},
+      {"config.plist", "", "", "config.plist"},
+      {"items", "json", "Data", "Data/items.json"},
+      {"", "json", "Data", "Data/items.json"},
+      {"Greeting", "txt", "", "de.lproj/Greeting.txt"},
+      {"TXKit", "bundle", "", "TXKit.bundle"},
+      {"missing", "png", "", nullptr},
+      {"items", "json", "", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + "." + c.extension);
+    auto path = bundle->pathForResource(c.name, c.extension, c.subdirectory);
+    if (c.expected) EXPECT_EQ(path, std::optional<std::string>(root_ + "/" + c.expected));
+    else EXPECT_FALSE(path.has_value());
+  }
+  EXPECT_EQ(bundle->pathForResource("Greeting", "txt", "", "en"), std::optional<std::string>(root_ + "/en.lproj/Greeting.txt"));
+  EXPECT_EQ(bundle->pathsForResourcesOfType("json", "Data"),
+            (std::vector<std::string>{root_ + "/Data/items.json", root_ + "/Data/more.json"}));
+  EXPECT_EQ(bundle->localizations(), (std::vector<std::string>{"de", "en"}));
+  EXPECT_EQ(bundle->preferredLocalizations(), (std::vector<std::string>{"de", "en"}));
+
+  auto kit = Bundle::bundleWithPath(*bundle->pathForResource("TXKit", "bundle"));
+  ASSERT_TRUE(kit);
+  EXPECT_EQ(kit->bundleIdentifier(), std::optional<std::string>("com.tavrix.TXKit"));
+  EXPECT_EQ(kit->localizedString("OK", "", "TXKit"), "Okay");
+  EXPECT_EQ(Bundle::bundleWithPath(root_ + "/config.plist"), nullptr);
+  EXPECT_EQ(Bundle::bundleWithPath(root_ + "/nope"), nullptr);
+}
+
+TEST_F(BundleTest, LocalizedStringRules) {
+  struct Case {
+    const char* locale;
+    const char* key;
+    const char* value;
+    const char* table;
+    const char* expected;
+  } cases[] = {
+      {"de_DE", "Notes", "", "", "Notizen"},
+      {"en_US", "Notes", "", "", "Notes"},
+      {"fr_FR", "Folders", "", "", "Folders"},                  // no French: development language
+      {"de_DE", "OnlyEn", "", "", "English only"},              // missing in German: next localization
+      {"de_DE", "Unknown", "", "", "Unknown"},                  // missing: the key
+      {"de_DE", "Unknown", "Fallback", "", "Fallback"},         // missing: the given value
+      {"de_DE", "Notes", "", "Localizable", "Notizen"},         // the default table by name
+      {"de_DE", "Notes", "", "NoSuchTable", "Notes"},           // missing table: the key
+      {"de_DE", "x", "", "Broken", "x"},                        // a malformed table is no table
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.locale) + " " + c.key);
+    useLocale(c.locale);
+    EXPECT_EQ(Bundle::mainBundle()->localizedString(c.key, c.value, c.table), c.expected);
+  }
+}
+
+TEST_F(BundleTest, MainBundleLocation) {
+  Bundle::setMainBundlePath({});
+  const char* old = std::getenv("QUILLBOX_BUNDLE");
+  ::setenv("QUILLBOX_BUNDLE", (root_ + "/TXKit.bundle").c_str(), 1);
+  EXPECT_EQ(Bundle::mainBundle()->bundleIdentifier(), std::optional<std::string>("com.tavrix.TXKit"));
+  ::unsetenv("QUILLBOX_BUNDLE");
+  Bundle::setMainBundlePath({});
+  // By default: beside the test program, which has no Info.plist.
+  EXPECT_FALSE(Bundle::mainBundle()->bundleIdentifier().has_value());
+  if (old) ::setenv("QUILLBOX_BUNDLE", old, 1);
+}
+
+}  // namespace
+}  // namespace ns

@@ -1,0 +1,336 @@
+#include "Libraries/Logging/LKFileLogger.h"
+
+#include <atomic>
+#include <exception>
+
+#include "Libraries/Logging/LKBufferedProxy.h"
+#include "Libraries/Logging/LKConsole.h"
+#include "Libraries/Logging/LKLog.h"
+#include "Libraries/Logging/LKLogFileFormatterDefault.h"
+#include "Libraries/Logging/LKLogFileManagerDefault.h"
+#include "Platform/Foundation/Clock.h"
+
+namespace {
+
+std::atomic<int> exceptionCount{0};
+
+constexpr unsigned kWatchedEvents =
+    dispatch::FileWatcher::kDelete | dispatch::FileWatcher::kRename | dispatch::FileWatcher::kRevoke;
+
+}  // namespace
+
+std::shared_ptr<LKFileLogger> LKFileLogger::create(std::shared_ptr<LKLogFileManager> logFileManager,
+                                                   std::shared_ptr<dispatch::Queue> completionQueue) {
+  if (!logFileManager) logFileManager = std::make_shared<LKLogFileManagerDefault>();
+  return std::shared_ptr<LKFileLogger>(new LKFileLogger(std::move(logFileManager), std::move(completionQueue)));
+}
+
+LKFileLogger::LKFileLogger(std::shared_ptr<LKLogFileManager> logFileManager,
+                           std::shared_ptr<dispatch::Queue> completionQueue)
+    : logFileManager_(std::move(logFileManager)),
+      completionQueue_(completionQueue ? std::move(completionQueue) : dispatch::Queue::global()) {
+  logFormatter_ = std::make_shared<LKLogFileFormatterDefault>();
+}
+
+LKFileLogger::~LKFileLogger() {
+  auto close = [this] {
+    lt_closeFile();
+    if (currentLogFileVnode_) currentLogFileVnode_->cancel();
+    if (rollingTimer_) rollingTimer_->cancel();
+  };
+  if (isOnInternalLoggerQueue()) {
+    close();
+  } else {
+    loggerQueue()->sync(close);
+  }
+}
+
+std::weak_ptr<LKFileLogger> LKFileLogger::weakSelf() {
+  return std::static_pointer_cast<LKFileLogger>(shared_from_this());
+}
+
+std::shared_ptr<LKBufferedProxy> LKFileLogger::wrapWithBuffer() {
+  return std::make_shared<LKBufferedProxy>(std::static_pointer_cast<LKFileLogger>(shared_from_this()));
+}
+
+// Properties
+
+uint64_t LKFileLogger::maximumFileSize() {
+  uint64_t result = 0;
+  performOnLoggerQueueAndWait([&] { result = maximumFileSize_; });
+  return result;
+}
+
+void LKFileLogger::setMaximumFileSize(uint64_t bytes) {
+  auto self = std::static_pointer_cast<LKFileLogger>(shared_from_this());
+  auto queue = loggerQueue();
+  LKLog::loggingQueue()->async([self, queue, bytes] {
+    queue->async([self, bytes] {
+      self->maximumFileSize_ = bytes;
+      if (self->lt_currentLogFileHandle()) self->lt_maybeRollLogFileDueToSize();
+    });
+  });
+}
+
+double LKFileLogger::rollingFrequency() {
+  double result = 0;
+  performOnLoggerQueueAndWait([&] { result = rollingFrequency_; });
+  return result;
+}
+
+void LKFileLogger::setRollingFrequency(double seconds) {
+  auto self = std::static_pointer_cast<LKFileLogger>(shared_from_this());
+  auto queue = loggerQueue();
+  LKLog::loggingQueue()->async([self, queue, seconds] {
+    queue->async([self, seconds] {
+      self->rollingFrequency_ = seconds;
+      if (self->lt_currentLogFileHandle()) self->lt_maybeRollLogFileDueToAge();
+    });
+  });
+}
+
+std::shared_ptr<LKLogFileInfo> LKFileLogger::currentLogFileInfo() {
+  std::shared_ptr<LKLogFileInfo> result;
+  performOnLoggerQueueAndWait([&] { result = lt_currentLogFileInfo(); });
+  return result;
+}
+
+void LKFileLogger::rollLogFileWithCompletionBlock(std::function<void()> completion) {
+  auto self = std::static_pointer_cast<LKFileLogger>(shared_from_this());
+  auto block = [self, completion] {
+    self->lt_rollLogFileNow();
+    if (completion) self->completionQueue_->async(completion);
+  };
+  if (isOnInternalLoggerQueue()) {
+    block();
+    return;
+  }
+  auto queue = loggerQueue();
+  LKLog::loggingQueue()->async([queue, block] { queue->async(block); });
+}
+
+// Writing
+
+void LKFileLogger::logMessage(const LKLogMessage& message) {
+  std::string data = lt_dataForMessage(message);
+  if (!data.empty()) lt_logData(data);
+}
+
+void LKFileLogger::logData(const std::string& data) {
+  if (isOnInternalLoggerQueue()) {
+    lt_logData(data);
+  } else {
+    performOnLoggerQueueAndWait([&] { lt_logData(data); });
+  }
+}
+
+std::string LKFileLogger::lt_dataForMessage(const LKLogMessage& message) {
+  std::string line;
+  bool custom = false;
+  if (logFormatter_) {
+    std::optional<std::string> formatted = logFormatter_->formatLogMessage(message);
+    if (!formatted || formatted->empty()) return {};
+    // A formatter that hands the message back unchanged is no custom line.
+    custom = *formatted != message.message();
+    line = std::move(*formatted);
+  } else {
+    if (message.message().empty()) return {};
+    line = message.message();
+  }
+  if (line.back() != '\n' && !(custom && !automaticallyAppendNewline_)) line.push_back('\n');
+  return line;
+}
+
+void LKFileLogger::lt_logData(const std::string& data) {
+  if (data.empty()) return;
+  try {
+    ns::FileHandle* handle = lt_currentLogFileHandle();
+    if (currentLogFileInfo_) willLogMessage(*currentLogFileInfo_);
+    ns::Error error;
+    if (!handle) {
+      // No file could be opened or created: the record is lost.
+      LKConsoleLog("LKFileLogger: Failed to seek to end of file: %@", "no file");
+      LKConsoleLog("LKFileLogger: Failed to write data: %@", "no file");
+    } else {
+      if (!handle->seekToEnd(&error)) LKConsoleLog("LKFileLogger: Failed to seek to end of file: %@", error);
+      if (!handle->write(std::string_view(data), &error)) LKConsoleLog("LKFileLogger: Failed to write data: %@", error);
+    }
+    if (currentLogFileInfo_) didLogMessage(*currentLogFileInfo_);
+  } catch (const std::exception& exception) {
+    int before = exceptionCount.fetch_add(1);
+    if (before <= 9) LKConsoleLog("LKFileLogger.logMessage: %@", exception.what());
+    if (before + 1 == 10) {
+      LKConsoleWrite("LKFileLogger.logMessage: Too many exceptions -- will not log any more of them.");
+    }
+  }
+}
+
+void LKFileLogger::didLogMessage(LKLogFileInfo& info) {
+  (void)info;
+  lt_maybeRollLogFileDueToSize();
+}
+
+void LKFileLogger::flush() {
+  if (isOnInternalLoggerQueue()) {
+    lt_flush();
+  } else {
+    performOnLoggerQueueAndWait([this] { lt_flush(); });
+  }
+}
+
+void LKFileLogger::lt_flush() {
+  ns::Error error;
+  if (currentLogFileHandle_ && !currentLogFileHandle_->synchronize(&error)) {
+    LKConsoleLog("LKFileLogger: Failed to synchronize file: %@", error);
+  }
+}
+
+void LKFileLogger::willRemoveLogger() { lt_rollLogFileNow(); }
+
+// Choosing and opening the file
+
+std::shared_ptr<LKLogFileInfo> LKFileLogger::lt_currentLogFileInfo() {
+  std::shared_ptr<LKLogFileInfo> candidate = currentLogFileInfo_;
+  bool resuming = false;
+  if (!candidate) {
+    auto sorted = logFileManager_->sortedLogFileInfos();
+    if (!sorted.empty()) candidate = sorted.front();
+    resuming = true;
+  }
+  if (candidate && lt_shouldUseLogFile(*candidate, resuming)) {
+    currentLogFileInfo_ = candidate;
+    return currentLogFileInfo_;
+  }
+  ns::Error error;
+  std::optional<std::string> path = logFileManager_->createNewLogFileWithError(&error);
+  if (!path) LKConsoleLog("LKFileLogger: Failed to create new log file: %@", error);
+  currentLogFileInfo_ = path ? LKLogFileInfo::logFileWithPath(*path) : nullptr;
+  return currentLogFileInfo_;
+}
+
+bool LKFileLogger::lt_shouldUseLogFile(LKLogFileInfo& info, bool isResuming) {
+  if (info.isArchived()) return false;
+  if (info.isSymlink()) return false;
+  if (!isResuming) return true;
+  if (!doNotReuseLogFiles_ && !lt_shouldLogFileBeArchived(info)) return true;
+  info.setIsArchived(true);
+  notifyArchived(info.filePath(), false);
+  return false;
+}
+
+bool LKFileLogger::lt_shouldLogFileBeArchived(LKLogFileInfo& info) {
+  if (shouldArchiveRecentLogFileInfo(info)) return true;
+  if (maximumFileSize_ != 0 && info.fileSize() >= maximumFileSize_) return true;
+  if (rollingFrequency_ > 0 && info.age() >= rollingFrequency_) return true;
+  // The protection rule for apps with background modes does not apply: the
+  // app declares none here.
+  return false;
+}
+
+ns::FileHandle* LKFileLogger::lt_currentLogFileHandle() {
+  if (currentLogFileHandle_) return currentLogFileHandle_.get();
+  std::shared_ptr<LKLogFileInfo> info = lt_currentLogFileInfo();
+  if (!info) return nullptr;
+  currentLogFileHandle_ = ns::FileHandle::forWriting(info->filePath());
+  if (!currentLogFileHandle_) return nullptr;
+  ns::Error error;
+  if (!currentLogFileHandle_->seekToEnd(&error)) LKConsoleLog("LKFileLogger: Failed to seek to end of file: %@", error);
+  lt_scheduleTimerToRollLogFileDueToAge();
+  lt_monitorCurrentLogFileForExternalChanges();
+  return currentLogFileHandle_.get();
+}
+
+// Rolling
+
+void LKFileLogger::lt_maybeRollLogFileDueToSize() {
+  if (!currentLogFileHandle_ || maximumFileSize_ == 0) return;
+  ns::Error error;
+  std::optional<uint64_t> offset = currentLogFileHandle_->offset(&error);
+  if (!offset) {
+    LKConsoleLog("LKFileLogger: Failed to get offset: %@", error);
+    return;
+  }
+  if (*offset >= maximumFileSize_) lt_rollLogFileNow();
+}
+
+void LKFileLogger::lt_maybeRollLogFileDueToAge() {
+  if (rollingFrequency_ > 0 && currentLogFileInfo_ && currentLogFileInfo_->age() + 1 >= rollingFrequency_) {
+    lt_rollLogFileNow();
+  } else {
+    lt_scheduleTimerToRollLogFileDueToAge();
+  }
+}
+
+void LKFileLogger::lt_scheduleTimerToRollLogFileDueToAge() {
+  if (rollingTimer_) {
+    rollingTimer_->cancel();
+    rollingTimer_.reset();
+  }
+  if (!currentLogFileInfo_ || rollingFrequency_ <= 0) return;
+  std::optional<ns::Date> created = currentLogFileInfo_->creationDate();
+  if (!created) return;
+  constexpr double kLatest = 9223372036.0;  // the longest delay a timer takes
+  double frequency = rollingFrequency_;
+  if (created->timeIntervalSinceReferenceDate() + frequency > ns::Date::distantFuture().timeIntervalSinceReferenceDate()) {
+    frequency = ns::Date::distantFuture().timeIntervalSince(*created);
+  }
+  ns::Date rollDate = created->addingTimeInterval(frequency);
+  double delay = rollDate.timeIntervalSince(ns::Clock::now());
+  if (delay > kLatest) rollDate = ns::Clock::now().addingTimeInterval(kLatest);
+  rollingTimer_ = dispatch::TimerSource::create(loggerQueue());
+  std::weak_ptr<LKFileLogger> weak = weakSelf();
+  rollingTimer_->setEventHandler([weak] {
+    if (auto self = weak.lock()) self->lt_maybeRollLogFileDueToAge();
+  });
+  rollingTimer_->setWallTimer(rollDate, dispatch::TimerSource::kOneShot, dispatch::kNanosPerSecond);
+  rollingTimer_->resume();
+}
+
+void LKFileLogger::lt_monitorCurrentLogFileForExternalChanges() {
+  if (currentLogFileVnode_) {
+    currentLogFileVnode_->cancel();
+    currentLogFileVnode_.reset();
+  }
+  if (!currentLogFileHandle_) return;
+  ns::Error error;
+  currentLogFileVnode_ =
+      dispatch::FileWatcher::create(currentLogFileHandle_->fileDescriptor(), kWatchedEvents, loggerQueue(), &error);
+  if (!currentLogFileVnode_) return;
+  std::weak_ptr<LKFileLogger> weak = weakSelf();
+  currentLogFileVnode_->setEventHandler([weak](unsigned) {
+    if (auto self = weak.lock()) self->lt_rollLogFileNow();
+  });
+  currentLogFileVnode_->resume();
+}
+
+void LKFileLogger::lt_closeFile() {
+  if (!currentLogFileHandle_) return;
+  ns::Error error;
+  if (!currentLogFileHandle_->synchronize(&error)) LKConsoleLog("LKFileLogger: Failed to synchronize file: %@", error);
+  if (!currentLogFileHandle_->close(&error)) LKConsoleLog("LKFileLogger: Failed to close file: %@", error);
+  currentLogFileHandle_.reset();
+}
+
+void LKFileLogger::lt_rollLogFileNow() {
+  if (!currentLogFileHandle_) return;
+  // Stop watching first: closing must not look like a change from outside.
+  if (currentLogFileVnode_) {
+    currentLogFileVnode_->cancel();
+    currentLogFileVnode_.reset();
+  }
+  lt_closeFile();
+  if (currentLogFileInfo_) {
+    currentLogFileInfo_->setIsArchived(true);
+    notifyArchived(currentLogFileInfo_->filePath(), true);
+  }
+  currentLogFileInfo_.reset();
+  if (rollingTimer_) {
+    rollingTimer_->cancel();
+    rollingTimer_.reset();
+  }
+}
+
+void LKFileLogger::notifyArchived(const std::string& path, bool wasRolled) {
+  std::shared_ptr<LKLogFileManager> manager = logFileManager_;
+  completionQueue_->async([manager, path, wasRolled] { manager->didArchiveLogFile(path, wasRolled); });
+}

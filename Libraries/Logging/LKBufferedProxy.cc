@@ -43,11 +43,14 @@ LKBufferedProxy::LKBufferedProxy(std::shared_ptr<LKFileLogger> fileLogger)
 }
 
 LKBufferedProxy::~LKBufferedProxy() {
+  if (buffer_.empty()) return;
   if (fileLogger_->isOnInternalLoggerQueue()) {
     lt_sendBufferedDataToFileLogger();
-  } else {
-    fileLogger_->loggerQueue()->sync([this] { lt_sendBufferedDataToFileLogger(); });
+    return;
   }
+  // Queued rather than waited for: the proxy may be let go of by a block
+  // that is still finishing on that very queue.
+  fileLogger_->loggerQueue()->async([logger = fileLogger_, data = std::move(buffer_)] { logger->lt_logData(data); });
 }
 
 void LKBufferedProxy::setMaxBufferSizeBytes(uint64_t bytes) {

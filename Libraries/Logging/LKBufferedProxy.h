@@ -17,7 +17,7 @@
 class LKBufferedProxy : public LKLogger {
  public:
   explicit LKBufferedProxy(std::shared_ptr<LKFileLogger> fileLogger);
-  // Writes what is buffered.
+  // Writes what is buffered (on the file logger's queue, not waiting).
   ~LKBufferedProxy() override;
 
   // The root file system's block size (4096 when unknown), and its optimal

@@ -33,16 +33,12 @@ LKFileLogger::LKFileLogger(std::shared_ptr<LKLogFileManager> logFileManager,
 }
 
 LKFileLogger::~LKFileLogger() {
-  auto close = [this] {
-    lt_closeFile();
-    if (currentLogFileVnode_) currentLogFileVnode_->cancel();
-    if (rollingTimer_) rollingTimer_->cancel();
-  };
-  if (isOnInternalLoggerQueue()) {
-    close();
-  } else {
-    loggerQueue()->sync(close);
-  }
+  // Nothing can run on the logger's queue for this logger any more: blocks
+  // hold it strongly, timers and the watcher only weakly. Waiting for the
+  // queue here could wait for the very block that let go of the logger.
+  if (currentLogFileVnode_) currentLogFileVnode_->cancel();
+  if (rollingTimer_) rollingTimer_->cancel();
+  lt_closeFile();
 }
 
 std::weak_ptr<LKFileLogger> LKFileLogger::weakSelf() {

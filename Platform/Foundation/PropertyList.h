@@ -43,8 +43,10 @@ struct PropertyListWriteOptions {
 std::optional<Value> propertyListFromData(const Data& data, Error* error,
                                           PropertyListFormat* formatOut = nullptr);
 
-// Serializes `value`; nullopt and an error for null values, dates outside
-// what the format can hold, or any other value without a plist form.
+// Serializes `value`; nullopt and an error for null values, strings with
+// a NUL character, and dates outside 1933-2069 (libplist holds a date in
+// 32-bit seconds from the reference date). XML keeps whole seconds of a
+// date; binary keeps microseconds. Reading takes dates of any year.
 std::optional<Data> dataFromPropertyList(const Value& value, PropertyListFormat format, Error* error,
                                          PropertyListWriteOptions options = {});
 

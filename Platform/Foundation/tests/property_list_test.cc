@@ -253,7 +253,7 @@ TEST(PropertyListFormatTest, BinaryKeepsFractionsOfSecondsInDates) {
             "\n");
 }
 
-TEST(PropertyListFormatTest, BinaryDatesFarFromTheReferenceDateReadBack) {
+TEST(PropertyListFormatTest, DatesFarFromTheReferenceDateReadBack) {
   // libplist hands out dates in 32-bit seconds (1933 to 2069); files of
   // other writers hold any date.
   TempDir dir;
@@ -262,15 +262,20 @@ TEST(PropertyListFormatTest, BinaryDatesFarFromTheReferenceDateReadBack) {
             "import plistlib, datetime, sys\n"
             "d = [datetime.datetime(4001, 1, 1), datetime.datetime(1, 1, 1), datetime.datetime(1900, 6, 1, 12, 30, 15),\n"
             "     datetime.datetime(2020, 1, 6, 10, 40)]\n"
-            "open(sys.argv[1], 'wb').write(plistlib.dumps(d, fmt=plistlib.FMT_BINARY))\n");
+            "open(sys.argv[1], 'wb').write(plistlib.dumps(d, fmt=plistlib.FMT_BINARY))\n"
+            "open(sys.argv[2], 'wb').write(plistlib.dumps(d, fmt=plistlib.FMT_XML))\n");
   int status = 0;
-  std::string out = runCommand("python3 '" + script + "' '" + dir.file("far.bplist") + "' 2>&1", &status);
+  std::string out = runCommand(
+      "python3 '" + script + "' '" + dir.file("far.bplist") + "' '" + dir.file("far.xml") + "' 2>&1", &status);
   ASSERT_EQ(status, 0) << out;
-  Error error;
-  auto value = readPropertyListFile(dir.file("far.bplist"), &error);
-  ASSERT_TRUE(value) << error.description();
-  EXPECT_EQ(*value, Value(Array{Value(Date(63113904000.0)), Value(Date(-63113904000.0)), Value(Date(-3174204585.0)),
-                                Value(Date(600000000))}));
+  for (const char* name : {"far.bplist", "far.xml"}) {
+    Error error;
+    auto value = readPropertyListFile(dir.file(name), &error);
+    ASSERT_TRUE(value) << name << ": " << error.description();
+    EXPECT_EQ(*value, Value(Array{Value(Date(63113904000.0)), Value(Date(-63113904000.0)),
+                                  Value(Date(-3174204585.0)), Value(Date(600000000))}))
+        << name;
+  }
 }
 
 TEST(PropertyListFormatTest, GarbageIsACorruptDataError) {

@@ -12,8 +12,16 @@
 //     void encodeWithCoder(ns::KeyedArchiver& coder) const override {
 //       coder.encodeInt64(timeMillis_, "ZTCORClockTimeMillis");
 //     }
-//     static std::shared_ptr<ZTCORClock> initWithCoder(ns::KeyedUnarchiver& coder);
+//     static std::shared_ptr<ns::Coding> initWithCoder(ns::KeyedUnarchiver& coder);
 //   };
+//
+//   // Once, before the first archive is read:
+//   ns::KeyedArchiveRegistry::shared().registerClass(
+//       {.name = "ZTCORClock", .decode = ZTCORClock::initWithCoder});
+//
+//   auto data = ns::KeyedArchiver::archivedDataWithRootObject(clock, true, &error);
+//   auto back = ns::KeyedUnarchiver::unarchivedObjectOfClass("ZTCORClock", *data, &error)
+//                   .objectAs<ZTCORClock>();
 #pragma once
 
 #include <cstdint>

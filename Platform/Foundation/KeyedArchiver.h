@@ -10,6 +10,7 @@
 // encodeWithCoder() runs; a key belongs to the object being encoded. An
 // object reached twice is stored once. A graph that leads back into an
 // object still being encoded cannot be decoded and fails the archive.
+// An archiver serves one archive on one thread.
 #pragma once
 
 #include <functional>

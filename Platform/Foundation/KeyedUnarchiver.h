@@ -13,7 +13,8 @@
 //
 // Inside a registered decode function the calls below read the fields of
 // the object being decoded. After a failure every further call answers nil
-// or zero.
+// or zero. An unarchiver serves one archive on one thread; the static calls
+// may run on any thread at once.
 #pragma once
 
 #include <memory>

@@ -68,11 +68,19 @@ void Operation::start() {
     run = !cancelled_;
     executing_ = run;
   }
-  if (run) main();
+  if (run) {
+    main();
+    if (isAsynchronous()) return;
+  }
+  finish();
+}
+
+void Operation::finish() {
   std::function<void()> completion;
   std::vector<std::function<void()>> observers;
   {
     std::lock_guard lock(mutex_);
+    if (finished_) return;
     executing_ = false;
     finished_ = true;
     completion.swap(completion_);

@@ -42,13 +42,20 @@ class Operation : public std::enable_shared_from_this<Operation> {
   void setCompletionBlock(std::function<void()> block);
 
   // Runs the operation on the calling thread: the body unless cancelled,
-  // then finishes. A second start does nothing.
+  // then finishes (an asynchronous operation finishes when it calls
+  // finish()). A second start does nothing.
   void start();
   void waitUntilFinished();
+
+  // An asynchronous operation's main() only starts the work; the operation
+  // stays executing until the work calls finish().
+  virtual bool isAsynchronous() const { return false; }
 
  protected:
   // The work; the default runs the block given to withBlock.
   virtual void main();
+  // Marks an asynchronous operation finished; later calls do nothing.
+  void finish();
 
  private:
   friend class OperationQueue;

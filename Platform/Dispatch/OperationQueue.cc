@@ -56,6 +56,17 @@ void OperationQueue::setMaxConcurrentOperationCount(int count) {
   startReady(lock);
 }
 
+std::shared_ptr<Queue> OperationQueue::underlyingQueue() const {
+  std::lock_guard lock(mutex_);
+  return underlying_;
+}
+
+void OperationQueue::setUnderlyingQueue(std::shared_ptr<Queue> queue) {
+  if (this == main().get()) return;  // the main queue stays on the main thread
+  std::lock_guard lock(mutex_);
+  if (queue) underlying_ = std::move(queue);
+}
+
 bool OperationQueue::isSuspended() const {
   std::lock_guard lock(mutex_);
   return suspended_;
@@ -105,10 +116,19 @@ void OperationQueue::startReady(std::unique_lock<std::mutex>&) {
 }
 
 void OperationQueue::run(const std::shared_ptr<Operation>& operation) {
+  // The queue's slot is freed when the operation finishes, which for an
+  // asynchronous one is later, on another thread.
+  std::weak_ptr<OperationQueue> weak = weak_from_this();
+  operation->whenFinished([weak, operation] {
+    if (auto self = weak.lock()) self->finished(operation);
+  });
   const OperationQueue* outer = tCurrentOperationQueue;
   tCurrentOperationQueue = this;
   operation->start();
   tCurrentOperationQueue = outer;
+}
+
+void OperationQueue::finished(const std::shared_ptr<Operation>& operation) {
   std::unique_lock lock(mutex_);
   --running_;
   executing_.erase(std::find(executing_.begin(), executing_.end(), operation));

@@ -33,6 +33,10 @@ class OperationQueue : public ns::Executor, public std::enable_shared_from_this<
   void setName(std::string name);
   int maxConcurrentOperationCount() const;
   void setMaxConcurrentOperationCount(int count);
+  // The dispatch queue operations run on: the main queue for the main
+  // operation queue, a global queue otherwise, unless set.
+  std::shared_ptr<Queue> underlyingQueue() const;
+  void setUnderlyingQueue(std::shared_ptr<Queue> queue);
   bool isSuspended() const;
   void setSuspended(bool suspended);
 
@@ -54,6 +58,7 @@ class OperationQueue : public ns::Executor, public std::enable_shared_from_this<
   OperationQueue(std::string name, std::shared_ptr<Queue> underlying, int maxCount);
   void startReady(std::unique_lock<std::mutex>& lock);
   void run(const std::shared_ptr<Operation>& operation);
+  void finished(const std::shared_ptr<Operation>& operation);
 
   std::string name_;
   std::shared_ptr<Queue> underlying_;

@@ -47,6 +47,7 @@ struct Queue::State {
   int suspendCount = 0;
   mutable std::mutex specificsMutex;
   std::map<const void*, void*> specifics;
+  std::shared_ptr<Queue> target;
 
   // Starts what the queue allows: everything up to the next barrier on a
   // concurrent queue, one block at a time on a serial one.
@@ -245,9 +246,32 @@ void Queue::setSpecific(const void* key, void* value) {
 }
 
 void* Queue::specific(const void* key) const {
+  std::shared_ptr<Queue> target;
+  {
+    std::lock_guard lock(state_->specificsMutex);
+    auto it = state_->specifics.find(key);
+    if (it != state_->specifics.end()) return it->second;
+    target = state_->target;
+  }
+  return target ? target->specific(key) : nullptr;
+}
+
+void Queue::setTarget(std::shared_ptr<Queue> target) {
+  if (state_->isMain) return;
+  // A queue may not end up targeting itself.
+  for (auto q = target; q; q = q->target()) {
+    if (q.get() == this) {
+      throw ns::Exception(ns::kInvalidArgumentException, "dispatch: queue \"" + label_ + "\" would target itself");
+    }
+  }
+  if (target) priority_ = target->priority();
   std::lock_guard lock(state_->specificsMutex);
-  auto it = state_->specifics.find(key);
-  return it == state_->specifics.end() ? nullptr : it->second;
+  state_->target = std::move(target);
+}
+
+std::shared_ptr<Queue> Queue::target() const {
+  std::lock_guard lock(state_->specificsMutex);
+  return state_->target;
 }
 
 void* Queue::currentSpecific(const void* key) {

@@ -14,6 +14,7 @@
 // until the clock is moved, and then what fell due is queued in due order.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -56,7 +57,7 @@ class Queue : public ns::Executor, public std::enable_shared_from_this<Queue> {
 
   const std::string& label() const { return label_; }
   Kind kind() const { return kind_; }
-  Priority priority() const { return priority_; }
+  Priority priority() const { return priority_.load(); }
   bool isMain() const;
 
   void async(Block block);
@@ -71,10 +72,16 @@ class Queue : public ns::Executor, public std::enable_shared_from_this<Queue> {
   void afterWallTime(ns::Date date, Block block);
 
   // Queue-specific data: `value` under `key` (an address), readable from
-  // blocks running on this queue with Queue::currentSpecific(key).
+  // blocks running on this queue with Queue::currentSpecific(key). A key
+  // not set on a queue is looked up on its target queue, and so on.
   void setSpecific(const void* key, void* value);
   void* specific(const void* key) const;
   static void* currentSpecific(const void* key);
+
+  // The queue this one is said to run on (its priority follows it). Blocks
+  // still run on the shared workers; the target serves specific lookups.
+  void setTarget(std::shared_ptr<Queue> target);
+  std::shared_ptr<Queue> target() const;
 
   // Counted: blocks already running finish; no new one starts until every
   // suspend is matched by a resume.
@@ -93,7 +100,7 @@ class Queue : public ns::Executor, public std::enable_shared_from_this<Queue> {
   friend class RunLoop;
   std::string label_;
   Kind kind_;
-  Priority priority_;
+  std::atomic<Priority> priority_;
   std::unique_ptr<State> state_;
 };
 

@@ -8,6 +8,7 @@
 
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Dispatch/detail/CurrentQueue.h"
+#include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/Error.h"
 
 namespace dispatch {
@@ -59,43 +60,43 @@ void RunLoop::stop() {
   state_->ready.notify_all();
 }
 
+// Runs the blocks queued before the call (waiting up to `timeoutSeconds`
+// for one when there are none); returns how many ran.
+static size_t runReady(RunLoop::State& state, double timeoutSeconds);
+
 bool RunLoop::runOnce(double timeoutSeconds) {
   requireMainThread("runOnce");
-  std::unique_lock lock(state_->mutex);
-  if (state_->blocks.empty() && timeoutSeconds > 0) {
+  return runReady(*state_, timeoutSeconds) > 0;
+}
+
+int RunLoop::drain() {
+  requireMainThread("drain");
+  int total = 0;
+  while (size_t ran = runReady(*state_, 0)) total += int(ran);
+  return total;
+}
+
+static size_t runReady(RunLoop::State& state, double timeoutSeconds) {
+  std::unique_lock lock(state.mutex);
+  if (state.blocks.empty() && timeoutSeconds > 0) {
     auto limit = std::chrono::duration<double>(timeoutSeconds);
-    state_->ready.wait_for(lock, limit, [&] { return !state_->blocks.empty() || state_->stopRequested; });
+    state.ready.wait_for(lock, limit, [&] { return !state.blocks.empty() || state.stopRequested; });
   }
   // Only what was queued before we started: a block that queues itself
   // again must not starve the caller.
-  size_t count = state_->blocks.size();
+  size_t count = state.blocks.size();
   size_t ran = 0;
   detail::QueueScope scope(Queue::main().get(), true);
-  while (ran < count && !state_->blocks.empty()) {
-    auto block = std::move(state_->blocks.front());
-    state_->blocks.pop_front();
+  while (ran < count && !state.blocks.empty()) {
+    auto block = std::move(state.blocks.front());
+    state.blocks.pop_front();
     lock.unlock();
     block();
     block = nullptr;
     ++ran;
     lock.lock();
   }
-  return ran > 0;
-}
-
-int RunLoop::drain() {
-  requireMainThread("drain");
-  int total = 0;
-  for (;;) {
-    size_t before;
-    {
-      std::lock_guard lock(state_->mutex);
-      before = state_->blocks.size();
-    }
-    if (before == 0) return total;
-    runOnce(0);
-    total += int(before);
-  }
+  return ran;
 }
 
 bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeoutSeconds) {
@@ -110,6 +111,12 @@ bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeoutSec
     double left = std::chrono::duration<double>(deadline - now).count();
     runOnce(std::min(left, 0.002));
   }
+}
+
+void RunLoop::runUntilDate(ns::Date date) {
+  requireMainThread("runUntilDate");
+  double interval = date.timeIntervalSince(ns::Clock::now());
+  runUntil([&] { return ns::Clock::now() >= date; }, std::max(interval, 0.0));
 }
 
 void RunLoop::run() {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "Platform/Dispatch/MainThread.h"
+#include "Platform/Foundation/Date.h"
 
 namespace dispatch {
 
@@ -30,6 +31,12 @@ class RunLoop {
   // Runs work until `predicate` holds (checked before and after each piece
   // of work) or `timeoutSeconds` pass. Returns the predicate's last answer.
   bool runUntil(const std::function<bool()>& predicate, double timeoutSeconds);
+
+  // Runs work until ns::Clock reaches `date` (the platform's "run the loop
+  // for a while"). With a virtual clock, another thread may move the clock
+  // there; either way it never takes longer in real time than the interval
+  // from now to `date`.
+  void runUntilDate(ns::Date date);
 
   // Runs everything ready (including what that work queued) until idle.
   // Returns the number of blocks run.

@@ -1,5 +1,9 @@
 #include "Platform/Dispatch/detail/ThreadPool.h"
 
+#include <chrono>
+#include <cstdio>
+
+#include "Platform/Dispatch/MainThread.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Dispatch/detail/Scheduler.h"
 
@@ -14,47 +18,70 @@ ThreadPool& ThreadPool::shared() {
   return pool;
 }
 
+ThreadPool::ThreadPool() : shared_(new Shared) {}
+
 ThreadPool::~ThreadPool() {
-  std::vector<std::thread> threads;
+  using namespace std::chrono;
   std::deque<std::function<void()>> dropped;
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-    threads.swap(threads_);
-    dropped.swap(tasks_);
+  std::unique_lock lock(shared_->mutex);
+  shared_->stopping = true;
+  dropped.swap(shared_->tasks);
+  shared_->ready.notify_all();
+  auto giveUp = steady_clock::now() + seconds(10);
+  while (shared_->live > 0 && steady_clock::now() < giveUp) {
+    shared_->exited.wait_for(lock, milliseconds(2));
+    if (shared_->live > 0 && isMainThread()) {
+      lock.unlock();
+      RunLoop::main().drain();
+      lock.lock();
+    }
   }
-  ready_.notify_all();
+  if (shared_->live > 0) {
+    // A block that never returns: leave its thread (and our state) to the
+    // process's end rather than hang the exit.
+    std::fprintf(stderr, "dispatch: %zu worker thread(s) still busy at exit\n", shared_->live);
+    for (auto& t : shared_->threads) t.detach();
+    return;
+  }
+  auto threads = std::move(shared_->threads);
+  lock.unlock();
   for (auto& t : threads) t.join();
+  lock.lock();
+  dropped.clear();
+  lock.unlock();
+  delete shared_;
 }
 
 void ThreadPool::submit(std::function<void()> task) {
-  std::unique_lock lock(mutex_);
-  if (stopping_) return;
-  tasks_.push_back(std::move(task));
-  if (idle_ >= tasks_.size() || threads_.size() >= kMaxThreads) {
-    lock.unlock();
-    ready_.notify_one();
+  std::unique_lock lock(shared_->mutex);
+  if (shared_->stopping) return;
+  shared_->tasks.push_back(std::move(task));
+  if (shared_->idle >= shared_->tasks.size() || shared_->threads.size() >= kMaxThreads) {
+    shared_->ready.notify_one();
     return;
   }
-  threads_.emplace_back([this] { work(); });
+  ++shared_->live;
+  shared_->threads.emplace_back([s = shared_] { work(s); });
 }
 
-void ThreadPool::work() {
-  std::unique_lock lock(mutex_);
+void ThreadPool::work(Shared* s) {
+  std::unique_lock lock(s->mutex);
   for (;;) {
-    while (tasks_.empty() && !stopping_) {
-      ++idle_;
-      ready_.wait(lock);
-      --idle_;
+    while (s->tasks.empty() && !s->stopping) {
+      ++s->idle;
+      s->ready.wait(lock);
+      --s->idle;
     }
-    if (stopping_) return;
-    auto task = std::move(tasks_.front());
-    tasks_.pop_front();
+    if (s->stopping) break;
+    auto task = std::move(s->tasks.front());
+    s->tasks.pop_front();
     lock.unlock();
     task();
     task = nullptr;  // release captures outside the lock
     lock.lock();
   }
+  --s->live;
+  s->exited.notify_all();
 }
 
 }  // namespace dispatch::detail

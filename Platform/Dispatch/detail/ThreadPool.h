@@ -1,6 +1,8 @@
 // The worker threads behind every queue but the main one. Threads are made
-// when work arrives and none is idle (up to a cap), and all are joined at
-// exit; work not started by then is dropped.
+// when work arrives and none is idle (up to a cap). At exit the pool drops
+// work not yet started and joins its threads; while it waits on the main
+// thread it keeps pumping the main run loop, so a worker that is inside a
+// sync onto the main queue can finish.
 #pragma once
 
 #include <condition_variable>
@@ -20,16 +22,21 @@ class ThreadPool {
   void submit(std::function<void()> task);
 
  private:
-  ThreadPool() = default;
-  void work();
+  ThreadPool();
+  struct Shared {
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::condition_variable exited;
+    std::deque<std::function<void()>> tasks;
+    std::vector<std::thread> threads;
+    size_t idle = 0;
+    size_t live = 0;
+    bool stopping = false;
+  };
+  static void work(Shared* shared);
 
   static constexpr size_t kMaxThreads = 128;
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<std::function<void()>> tasks_;
-  std::vector<std::thread> threads_;
-  size_t idle_ = 0;
-  bool stopping_ = false;
+  Shared* shared_;  // leaked when workers never come back at exit
 };
 
 }  // namespace dispatch::detail

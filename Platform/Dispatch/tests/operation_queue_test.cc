@@ -103,6 +103,47 @@ TEST(OperationQueueTest, DependenciesAcrossQueuesOrderTheWork) {
   EXPECT_EQ(order, (std::vector<std::string>{"first", "second"}));
 }
 
+// Finishes when told to, from another thread.
+class AsyncOperation : public Operation {
+ public:
+  bool isAsynchronous() const override { return true; }
+  void complete() { finish(); }
+  std::atomic<bool> started{false};
+
+ protected:
+  void main() override { started = true; }
+};
+
+TEST(OperationQueueTest, AsynchronousOperationHoldsItsSlotUntilItFinishes) {
+  auto queue = OperationQueue::create("test.ops.async");
+  queue->setMaxConcurrentOperationCount(1);
+  auto async = std::make_shared<AsyncOperation>();
+  std::atomic<bool> nextRan{false};
+  queue->addOperation(async);
+  queue->addOperation([&] { nextRan = true; });
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!async->started && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(async->isExecuting());
+  EXPECT_FALSE(nextRan.load());
+  std::thread([&] { async->complete(); }).join();
+  queue->waitUntilAllOperationsAreFinished();
+  EXPECT_TRUE(async->isFinished());
+  EXPECT_TRUE(nextRan.load());
+}
+
+TEST(OperationQueueTest, RunsOnTheUnderlyingQueueWhenOneIsSet) {
+  auto queue = OperationQueue::create("test.ops.underlying");
+  auto serial = Queue::serial("test.ops.serial");
+  queue->setUnderlyingQueue(serial);
+  EXPECT_EQ(queue->underlyingQueue(), serial);
+  std::string label;
+  queue->addOperation([&] { label = Queue::currentLabel(); });
+  queue->waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(label, "test.ops.serial");
+  EXPECT_EQ(OperationQueue::main()->underlyingQueue(), Queue::main());
+}
+
 TEST(OperationQueueTest, MainQueueRunsOnTheMainThreadWhenPumped) {
   std::atomic<bool> ran{false};
   std::atomic<bool> onMain{false};

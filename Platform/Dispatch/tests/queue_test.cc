@@ -114,6 +114,27 @@ TEST(QueueTest, CurrentLabelAndSpecificAreThoseOfTheRunningQueue) {
   EXPECT_EQ(asyncLabel, "test.outer");
 }
 
+TEST(QueueTest, SpecificFallsThroughToTheTargetQueue) {
+  static int key, other, value, ownValue;
+  auto target = Queue::serial("test.target");
+  auto worker = Queue::serial("test.worker");
+  target->setSpecific(&key, &value);
+  target->setSpecific(&other, &value);
+  worker->setSpecific(&other, &ownValue);
+  worker->setTarget(target);
+  void* seenKey = nullptr;
+  void* seenOther = nullptr;
+  worker->sync([&] {
+    seenKey = Queue::currentSpecific(&key);
+    seenOther = Queue::currentSpecific(&other);
+  });
+  EXPECT_EQ(seenKey, &value);
+  EXPECT_EQ(seenOther, &ownValue);
+  EXPECT_THROW(target->setTarget(worker), ns::Exception);
+  worker->setTarget(Queue::global(Priority::Background));
+  EXPECT_EQ(worker->priority(), Priority::Background);
+}
+
 TEST(QueueTest, ReentrantSyncThrowsInsteadOfDeadlocking) {
   auto a = Queue::serial("test.reentrant.a");
   auto b = Queue::serial("test.reentrant.b");

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Platform/Dispatch/DelayedPerform.h"
@@ -164,6 +166,21 @@ TEST_F(DelayedPerformTest, CancelAfterFallingDueButBeforeThePumpStillCancels) {
   cancelPreviousPerformRequests(&target);
   RunLoop::main().drain();
   EXPECT_FALSE(ran);
+}
+
+TEST_F(TimerTest, RunUntilDateWaitsForAnotherThreadToMoveTheClock) {
+  bool fired = false;
+  auto timer = Timer::scheduled(3, false, [&](Timer&) { fired = true; });
+  std::thread mover([] {
+    for (int i = 0; i < 5; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      ns::Clock::advance(1);
+    }
+  });
+  RunLoop::main().runUntilDate(ns::Clock::now().addingTimeInterval(5));
+  mover.join();
+  EXPECT_TRUE(fired);
+  EXPECT_GE(ns::Clock::now().timeIntervalSinceReferenceDate(), 1005);
 }
 
 TEST(RealTimeTimerTest, AfterFiresOnTheRealClock) {

@@ -1,0 +1,170 @@
+// The shared application: its delegate and lifecycle state, the windows and
+// the key window, URLs it opens and is asked to open, quick actions,
+// background tasks, and protected-data availability.
+//
+// Each lifecycle step calls the delegate and then posts the matching
+// notification (object: the application) on the default centre. Nothing
+// happens by itself: the host program and the input layer (Input.h) call
+// launch(), enterBackground(), enterForeground() and so on.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Platform/Foundation/Value.h"
+#include "Platform/UIKit/ApplicationDelegate.h"
+#include "Platform/UIKit/ShortcutItem.h"
+
+namespace ui {
+
+class Window;
+
+inline constexpr const char* kApplicationDidFinishLaunchingNotification =
+    "UIApplicationDidFinishLaunchingNotification";
+inline constexpr const char* kApplicationWillResignActiveNotification =
+    "UIApplicationWillResignActiveNotification";
+inline constexpr const char* kApplicationDidEnterBackgroundNotification =
+    "UIApplicationDidEnterBackgroundNotification";
+inline constexpr const char* kApplicationWillEnterForegroundNotification =
+    "UIApplicationWillEnterForegroundNotification";
+inline constexpr const char* kApplicationDidBecomeActiveNotification =
+    "UIApplicationDidBecomeActiveNotification";
+inline constexpr const char* kApplicationWillTerminateNotification =
+    "UIApplicationWillTerminateNotification";
+inline constexpr const char* kApplicationSignificantTimeChangeNotification =
+    "UIApplicationSignificantTimeChangeNotification";
+inline constexpr const char* kApplicationProtectedDataWillBecomeUnavailable =
+    "UIApplicationProtectedDataWillBecomeUnavailable";
+inline constexpr const char* kApplicationProtectedDataDidBecomeAvailable =
+    "UIApplicationProtectedDataDidBecomeAvailable";
+inline constexpr const char* kApplicationDidChangeStatusBarOrientationNotification =
+    "UIApplicationDidChangeStatusBarOrientationNotification";
+inline constexpr const char* kContentSizeCategoryDidChangeNotification =
+    "UIContentSizeCategoryDidChangeNotification";
+
+// Launch option keys.
+inline constexpr const char* kLaunchOptionsURLKey = "UIApplicationLaunchOptionsURLKey";
+inline constexpr const char* kLaunchOptionsShortcutItemKey = "UIApplicationLaunchOptionsShortcutItemKey";
+inline constexpr const char* kLaunchOptionsLocalNotificationKey =
+    "UIApplicationLaunchOptionsLocalNotificationKey";
+// Open-URL option keys.
+inline constexpr const char* kOpenURLOptionsSourceApplicationKey =
+    "UIApplicationOpenURLOptionsSourceApplicationKey";
+inline constexpr const char* kOpenURLOptionsOpenInPlaceKey = "UIApplicationOpenURLOptionsOpenInPlaceKey";
+
+// The URL that opens the app's page of the system settings.
+inline constexpr const char* kOpenSettingsURLString = "app-settings:";
+
+enum class ApplicationState { Active = 0, Inactive = 1, Background = 2 };
+
+using BackgroundTaskIdentifier = uint64_t;
+inline constexpr BackgroundTaskIdentifier kBackgroundTaskInvalid = 0;
+
+class Application {
+ public:
+  static Application& shared();
+
+  std::shared_ptr<ApplicationDelegate> delegate() const { return delegate_; }
+  void setDelegate(std::shared_ptr<ApplicationDelegate> delegate) { delegate_ = std::move(delegate); }
+
+  ApplicationState applicationState() const { return state_; }
+
+  // Lifecycle, driven by the host program and the input layer.
+  // Launch: will/did finish launching with the options, then active.
+  bool launch(const ns::Dictionary& options = {});
+  void resignActive();
+  void enterBackground();  // resigns active first when active
+  void enterForeground();  // then becomes active
+  void becomeActive();
+  void terminate();
+  void significantTimeChange();
+
+  // URLs handed to the app from outside: the delegate decides.
+  bool deliverOpenURL(const std::string& url, const ns::Dictionary& options = {});
+  // URLs the app asks the system to open: recorded, answered with success
+  // for the settings URL and for schemes registered with registerScheme.
+  void openURL(const std::string& url, const ns::Dictionary& options = {},
+               std::function<void(bool success)> completion = nullptr);
+  bool canOpenURL(const std::string& url) const;
+  void registerScheme(const std::string& scheme);
+  const std::vector<std::string>& openedURLs() const { return openedURLs_; }
+
+  // Quick actions.
+  const std::vector<ShortcutItem>& shortcutItems() const { return shortcutItems_; }
+  void setShortcutItems(std::vector<ShortcutItem> items) { shortcutItems_ = std::move(items); }
+  // The user picked a quick action while the app ran; the completion's
+  // answer is kept in lastShortcutSucceeded().
+  void performShortcut(const ShortcutItem& item);
+  bool lastShortcutSucceeded() const { return lastShortcutSucceeded_; }
+
+  // Background tasks: named, with a handler called if time runs out.
+  BackgroundTaskIdentifier beginBackgroundTask(const std::string& name,
+                                               std::function<void()> expirationHandler);
+  BackgroundTaskIdentifier beginBackgroundTask(std::function<void()> expirationHandler) {
+    return beginBackgroundTask({}, std::move(expirationHandler));
+  }
+  void endBackgroundTask(BackgroundTaskIdentifier identifier);
+  // Names of the running tasks in start order.
+  std::vector<std::string> runningBackgroundTasks() const;
+  // Time runs out: every running task's handler is called (each must end
+  // its task); tasks still running afterwards are ended.
+  void expireBackgroundTasks();
+  double backgroundTimeRemaining() const;
+
+  // Protected data (files under complete protection while locked).
+  bool isProtectedDataAvailable() const { return protectedDataAvailable_; }
+  // The device locks (false) or unlocks (true): the delegate is told and
+  // the notification posted; "will become unavailable" comes before the
+  // data goes.
+  void setProtectedDataAvailable(bool available);
+
+  // Windows.
+  std::vector<std::shared_ptr<Window>> windows() const;  // visible, by level
+  std::shared_ptr<Window> keyWindow() const { return keyWindow_.lock(); }
+  void setKeyWindow(std::shared_ptr<Window> window);
+  void addWindow(const std::shared_ptr<Window>& window);
+  void removeWindow(const Window* window);
+  // Resizes the windows that covered the screen to its new bounds.
+  void screenBoundsDidChange();
+
+  // Ends editing anywhere (resigns the first responder).
+  bool resignFirstResponder();
+
+  int64_t applicationIconBadgeNumber() const { return badge_; }
+  void setApplicationIconBadgeNumber(int64_t n) { badge_ = n; }
+  bool isIdleTimerDisabled() const { return idleTimerDisabled_; }
+  void setIdleTimerDisabled(bool d) { idleTimerDisabled_ = d; }
+  bool isNetworkActivityIndicatorVisible() const { return networkActivity_; }
+  void setNetworkActivityIndicatorVisible(bool v) { networkActivity_ = v; }
+
+  // Back to a fresh, never-launched application (tests).
+  void reset();
+
+ private:
+  void post(const char* name);
+  struct Task {
+    std::string name;
+    std::function<void()> expiration;
+  };
+
+  std::shared_ptr<ApplicationDelegate> delegate_;
+  ApplicationState state_ = ApplicationState::Inactive;
+  std::vector<std::string> openedURLs_;
+  std::vector<std::string> schemes_;
+  std::vector<ShortcutItem> shortcutItems_;
+  bool lastShortcutSucceeded_ = false;
+  std::map<BackgroundTaskIdentifier, Task> tasks_;
+  BackgroundTaskIdentifier nextTask_ = 1;
+  bool protectedDataAvailable_ = true;
+  std::vector<std::weak_ptr<Window>> windows_;
+  std::weak_ptr<Window> keyWindow_;
+  int64_t badge_ = 0;
+  bool idleTimerDisabled_ = false;
+  bool networkActivity_ = false;
+};
+
+}  // namespace ui

@@ -1,0 +1,278 @@
+#include "Platform/UIKit/Input.h"
+
+#include <functional>
+#include <vector>
+
+#include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Foundation/Clock.h"
+#include "Platform/UIKit/Application.h"
+#include "Platform/UIKit/GestureRecognizer.h"
+#include "Platform/UIKit/NavigationBar.h"
+#include "Platform/UIKit/NavigationItem.h"
+#include "Platform/UIKit/TableView.h"
+#include "Platform/UIKit/TextInput.h"
+#include "Platform/UIKit/ViewController.h"
+#include "Platform/UIKit/Window.h"
+
+namespace ui {
+
+namespace {
+
+double& settleSeconds() {
+  static double seconds = 0.5;
+  return seconds;
+}
+
+std::string& failure() {
+  static std::string text;
+  return text;
+}
+
+bool fail(std::string why) {
+  failure() = std::move(why);
+  return false;
+}
+
+bool shown(const View& v) { return !v.isHidden() && v.alpha() > 0.01; }
+
+// Visits visible views front to back (topmost window first, later subviews
+// first, a view before... after its subviews, as touches reach them). The
+// visitor returns true to stop.
+bool visit(View& v, const std::function<bool(View&)>& visitor) {
+  if (!shown(v)) return false;
+  const auto subs = v.subviews();
+  for (size_t i = subs.size(); i-- > 0;) {
+    if (visit(*subs[i], visitor)) return true;
+    // Nothing below a full-screen presented controller can be touched.
+    ViewController* vc = subs[i]->viewController();
+    if (vc && vc->presentingViewController() && !vc->parentViewController() &&
+        subs[i]->frame().contains(v.bounds()) && shown(*subs[i]) &&
+        vc->modalPresentationStyle() != ModalPresentationStyle::OverFullScreen &&
+        vc->modalPresentationStyle() != ModalPresentationStyle::OverCurrentContext &&
+        vc->modalPresentationStyle() != ModalPresentationStyle::Custom)
+      return false;
+  }
+  return visitor(v);
+}
+
+bool visitScreen(const std::function<bool(View&)>& visitor) {
+  auto windows = Application::shared().windows();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    if (visit(**it, visitor)) return true;
+  }
+  return false;
+}
+
+bool interactive(const View& v) {
+  for (const View* p = &v; p; p = p->superview()) {
+    if (!p->isUserInteractionEnabled() && p != &v) return false;
+  }
+  return true;
+}
+
+std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backToo) {
+  std::shared_ptr<BarButtonItem> found;
+  visitScreen([&](View& v) {
+    auto* bar = dynamic_cast<NavigationBar*>(&v);
+    if (!bar) return false;
+    auto back = bar->backItem();
+    auto matches = [&](const std::shared_ptr<BarButtonItem>& item) {
+      if (!item) return false;
+      if (item == back) return backToo && (title == "Back" || title == item->displayTitle() ||
+                                           title == "< " + item->displayTitle());
+      if (item->displayTitle() == title || item->accessibilityIdentifier() == title) return true;
+      return item->customView() && item->customView()->matchesText(title);
+    };
+    for (const auto& item : bar->leftItems()) {
+      if (matches(item)) found = item;
+    }
+    for (const auto& item : bar->rightItems()) {
+      if (!found && matches(item)) found = item;
+    }
+    return found != nullptr;
+  });
+  return found;
+}
+
+}  // namespace
+
+double Input::settleTime() { return settleSeconds(); }
+void Input::setSettleTime(double seconds) { settleSeconds() = seconds; }
+const std::string& Input::lastFailure() { return failure(); }
+
+void Input::settle() {
+  auto& loop = dispatch::RunLoop::main();
+  loop.drain();
+  if (settleSeconds() <= 0) return;
+  if (ns::Clock::isVirtual()) {
+    ns::Clock::advance(settleSeconds());
+    loop.drain();
+  } else {
+    loop.runUntil([] { return false; }, settleSeconds());
+  }
+}
+
+void Input::advance(double seconds) {
+  auto& loop = dispatch::RunLoop::main();
+  loop.drain();
+  ns::Clock::advance(seconds);
+  loop.drain();
+}
+
+View* Input::find(const std::string& text) {
+  View* found = nullptr;
+  visitScreen([&](View& v) {
+    if (!v.matchesText(text)) return false;
+    found = &v;
+    return true;
+  });
+  return found;
+}
+
+bool Input::tapView(View& view) {
+  auto keep = std::static_pointer_cast<View>(view.shared_from_this());
+  Point center{view.bounds().midX(), view.bounds().midY()};
+  for (View* v = &view; v; v = v->superview()) {
+    if (!shown(*v)) break;
+    if (!interactive(*v) || !v->isUserInteractionEnabled()) continue;
+    Point location = view.convertPointTo(center, v);
+    if (v->performTap(location)) {
+      settle();
+      return true;
+    }
+  }
+  return fail("nothing handled a tap on " + view.typeName());
+}
+
+bool Input::tap(const std::string& text) {
+  // Bar buttons of the topmost bars come before content below them.
+  if (auto item = findBarItem(text, true)) {
+    if (!item->isEnabled()) return fail("the bar button \"" + text + "\" is disabled");
+    bool pressed = item->press();
+    settle();
+    return pressed || fail("the bar button \"" + text + "\" has no action");
+  }
+  std::vector<std::shared_ptr<View>> candidates;
+  visitScreen([&](View& v) {
+    if (v.matchesText(text)) candidates.push_back(std::static_pointer_cast<View>(v.shared_from_this()));
+    return false;
+  });
+  if (candidates.empty()) return fail("nothing on screen shows \"" + text + "\"");
+  for (const auto& v : candidates) {
+    if (tapView(*v)) return true;
+  }
+  return fail("\"" + text + "\" is on screen but nothing takes a tap there");
+}
+
+bool Input::pressBarButton(const std::string& title) {
+  auto item = findBarItem(title, true);
+  if (!item) return fail("no bar button \"" + title + "\"");
+  bool pressed = item->press();
+  settle();
+  return pressed || fail("the bar button \"" + title + "\" is disabled or has no action");
+}
+
+bool Input::goBack() {
+  std::shared_ptr<BarButtonItem> back;
+  visitScreen([&](View& v) {
+    auto* bar = dynamic_cast<NavigationBar*>(&v);
+    if (bar) back = bar->backItem();
+    return back != nullptr;
+  });
+  if (!back) return fail("no back button on screen");
+  back->press();
+  settle();
+  return true;
+}
+
+namespace {
+TextInput* focusedInput() { return dynamic_cast<TextInput*>(currentFirstResponder()); }
+}  // namespace
+
+bool Input::type(const std::string& text) {
+  TextInput* input = focusedInput();
+  if (!input) return fail("no text input is first responder");
+  input->insertText(text);
+  settle();
+  return true;
+}
+
+bool Input::deleteBackward() {
+  TextInput* input = focusedInput();
+  if (!input) return fail("no text input is first responder");
+  input->deleteBackward();
+  settle();
+  return true;
+}
+
+bool Input::pressReturn() {
+  TextInput* input = focusedInput();
+  if (!input) return fail("no text input is first responder");
+  input->pressReturn();
+  settle();
+  return true;
+}
+
+bool Input::swipeRow(const std::string& rowText, const std::string& action) {
+  View* found = nullptr;
+  visitScreen([&](View& v) {
+    if (!v.matchesText(rowText)) return false;
+    for (View* p = &v; p; p = p->superview()) {
+      if (dynamic_cast<TableViewCell*>(p)) {
+        found = p;
+        return true;
+      }
+    }
+    return false;
+  });
+  auto* cell = dynamic_cast<TableViewCell*>(found);
+  if (!cell) return fail("no table row shows \"" + rowText + "\"");
+  TableView* table = cell->tableView();
+  if (!table) return fail("the row \"" + rowText + "\" is in no table");
+  auto path = table->indexPathForCell(cell);
+  if (!path) return fail("the row \"" + rowText + "\" is not in the table");
+  std::string why;
+  if (!table->performRowAction(*path, action, &why)) return fail(why);
+  settle();
+  return true;
+}
+
+bool Input::longPress(const std::string& text, double seconds) {
+  View* view = find(text);
+  if (!view) return fail("nothing on screen shows \"" + text + "\"");
+  for (View* v = view; v; v = v->superview()) {
+    for (const auto& g : v->gestureRecognizers()) {
+      auto* press = dynamic_cast<LongPressGestureRecognizer*>(g.get());
+      if (!press) continue;
+      Point location = view->convertPointTo({view->bounds().midX(), view->bounds().midY()}, v);
+      if (!press->pressBegan(location)) continue;
+      advance(seconds);
+      bool began = press->pressEnded();
+      settle();
+      return began || fail("the press was shorter than the recognizer's minimum");
+    }
+  }
+  return fail("no long-press recognizer at \"" + text + "\"");
+}
+
+void Input::background() {
+  Application::shared().enterBackground();
+  settle();
+}
+
+void Input::foreground() {
+  Application::shared().enterForeground();
+  settle();
+}
+
+void Input::lock() {
+  Application::shared().setProtectedDataAvailable(false);
+  settle();
+}
+
+void Input::unlock() {
+  Application::shared().setProtectedDataAvailable(true);
+  settle();
+}
+
+}  // namespace ui

@@ -1,0 +1,58 @@
+// The input layer: what a person does, for tests and the host program.
+// Targets are found on the visible screen (ScreenText.h shows the same),
+// front to back: the topmost window and presented controller first.
+//
+// - tap(text): a view whose text, title, image name, accessibility
+//   identifier or label is `text` (a button, a table row by any of its
+//   labels, a bar button item, a label of a tappable view); the tap goes to
+//   the first of it and its superviews that handles it (View::performTap).
+// - pressBarButton(title): a navigation bar item only ("Back" or the back
+//   title presses the back button).
+// - goBack(): the back button of the topmost navigation bar.
+// - type(text), deleteBackward(), pressReturn(): into the first responder.
+// - swipeRow(rowText, action): the row action titled `action` of the row
+//   showing `rowText` (TableView.h).
+// - longPress(text, seconds): holds a long-press recognizer's view.
+// - lifecycle: background(), foreground(), ...; advance(seconds) moves the
+//   virtual clock and runs what fell due.
+//
+// Every action settles afterwards: the main run loop runs what is ready,
+// and with a virtual clock the clock moves by settleTime() (0.5 s, longer
+// than any transition) so that animations and transitions complete. Each
+// returns false when it found nothing to act on; lastFailure() says why.
+#pragma once
+
+#include <string>
+
+namespace ui {
+
+class View;
+
+class Input {
+ public:
+  static bool tap(const std::string& text);
+  static bool tapView(View& view);
+  static bool pressBarButton(const std::string& title);
+  static bool goBack();
+  static bool type(const std::string& text);
+  static bool deleteBackward();
+  static bool pressReturn();
+  static bool swipeRow(const std::string& rowText, const std::string& action);
+  static bool longPress(const std::string& text, double seconds);
+
+  static void background();
+  static void foreground();
+  static void lock();    // protected data goes away
+  static void unlock();
+  static void advance(double seconds);
+  static void settle();
+
+  static double settleTime();
+  static void setSettleTime(double seconds);
+  static const std::string& lastFailure();
+
+  // The frontmost visible view matching `text`, or null.
+  static View* find(const std::string& text);
+};
+
+}  // namespace ui

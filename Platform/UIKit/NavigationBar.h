@@ -1,0 +1,57 @@
+// The bar on top of a navigation controller: it shows the top controller's
+// navigation item (title, prompt, left and right items) and a back button
+// titled after the controller below. Bar colours and images are kept for
+// looks; the renderer prints "NavigationBar: [< Back] "Title" [Edit] [Add]".
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "Platform/UIKit/View.h"
+
+namespace ui {
+
+class BarButtonItem;
+class Image;
+class NavigationController;
+class NavigationItem;
+
+class NavigationBar : public View {
+ public:
+  explicit NavigationBar(NavigationController* owner);
+  std::string typeName() const override { return "NavigationBar"; }
+
+  // The item of the top controller, or null.
+  NavigationItem* topItem() const;
+  // What is shown on each side: the back item (when shown) first on the left.
+  std::vector<std::shared_ptr<BarButtonItem>> leftItems() const;
+  std::vector<std::shared_ptr<BarButtonItem>> rightItems() const;
+  // The back button, or null when none shows.
+  std::shared_ptr<BarButtonItem> backItem() const;
+  std::string title() const;
+
+  ColorPtr barTintColor() const { return barTint_; }
+  void setBarTintColor(ColorPtr c) { barTint_ = std::move(c); }
+  std::shared_ptr<const Image> backgroundImage() const { return background_; }
+  void setBackgroundImage(std::shared_ptr<const Image> i) { background_ = std::move(i); }
+  std::shared_ptr<const Image> shadowImage() const { return shadow_; }
+  void setShadowImage(std::shared_ptr<const Image> i) { shadow_ = std::move(i); }
+  bool isTranslucent() const { return translucent_; }
+  void setTranslucent(bool t) { translucent_ = t; }
+  bool prefersLargeTitles() const { return largeTitles_; }
+  void setPrefersLargeTitles(bool l) { largeTitles_ = l; }
+
+  std::string screenText() const override;
+  bool rendersSubviews() const override { return false; }
+
+ private:
+  NavigationController* owner_;
+  ColorPtr barTint_;
+  std::shared_ptr<const Image> background_;
+  std::shared_ptr<const Image> shadow_;
+  bool translucent_ = true;
+  bool largeTitles_ = false;
+  mutable std::shared_ptr<BarButtonItem> back_;
+};
+
+}  // namespace ui

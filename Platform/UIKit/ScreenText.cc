@@ -1,0 +1,132 @@
+#include "Platform/UIKit/ScreenText.h"
+
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+#include "Platform/UIKit/Application.h"
+#include "Platform/UIKit/NavigationBar.h"
+#include "Platform/UIKit/ViewController.h"
+#include "Platform/UIKit/Window.h"
+
+namespace ui {
+
+namespace {
+
+bool shown(const View& v) { return !v.isHidden() && v.alpha() > 0.01; }
+
+ViewController* presentedController(const View& v) {
+  ViewController* vc = v.viewController();
+  return vc && vc->presentingViewController() && !vc->parentViewController() ? vc : nullptr;
+}
+
+// Whether a presented controller's view hides what lies below it.
+bool covers(const View& v) {
+  ViewController* vc = presentedController(v);
+  if (!vc || !shown(v)) return false;
+  switch (vc->modalPresentationStyle()) {
+    case ModalPresentationStyle::OverFullScreen:
+    case ModalPresentationStyle::OverCurrentContext:
+    case ModalPresentationStyle::Custom:
+    case ModalPresentationStyle::Popover:
+      return false;
+    default:
+      break;
+  }
+  const View* parent = v.superview();
+  return parent && v.frame().contains(parent->bounds());
+}
+
+void emit(std::ostringstream& out, int indent, const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) out << std::string(size_t(indent) * 2, ' ') << line << "\n";
+}
+
+void walk(std::ostringstream& out, const View& v, int indent);
+
+void walkChildren(std::ostringstream& out, const View& v, int indent) {
+  const auto& subs = v.subviews();
+  size_t first = 0;
+  for (size_t i = subs.size(); i-- > 0;) {
+    if (covers(*subs[i])) {
+      first = i;
+      break;
+    }
+  }
+  // Reading order: top to bottom (drawing order among equals), presented
+  // controllers last.
+  std::vector<const View*> order;
+  for (size_t i = first; i < subs.size(); ++i) order.push_back(subs[i].get());
+  auto rank = [](const View* v) {
+    if (presentedController(*v)) return 2;
+    return dynamic_cast<const NavigationBar*>(v) ? 0 : 1;
+  };
+  std::stable_sort(order.begin(), order.end(), [&](const View* a, const View* b) {
+    if (rank(a) != rank(b)) return rank(a) < rank(b);
+    if (rank(a) == 2) return false;
+    return a->frame().minY() < b->frame().minY();
+  });
+  for (const View* s : order) walk(out, *s, indent);
+}
+
+void walk(std::ostringstream& out, const View& v, int indent) {
+  if (!shown(v)) return;
+  if (ViewController* vc = presentedController(v)) {
+    emit(out, indent, "Presented " + vc->typeName() + ":");
+    ++indent;
+  }
+  std::string text = v.screenText();
+  if (!text.empty()) {
+    emit(out, indent, text);
+    if (!v.rendersSubviews()) return;
+    ++indent;
+  } else if (!v.rendersSubviews()) {
+    return;
+  }
+  walkChildren(out, v, indent);
+}
+
+}  // namespace
+
+namespace {
+void collect(const View& v, std::string& out) {
+  if (!shown(v)) return;
+  std::string text = v.screenText();
+  if (!text.empty()) {
+    for (char& c : text) {
+      if (c == '\n') c = ' ';
+    }
+    out += (out.empty() ? "" : " ") + text;
+    if (!v.rendersSubviews()) return;
+  } else if (!v.rendersSubviews()) {
+    return;
+  }
+  for (const auto& s : v.subviews()) collect(*s, out);
+}
+}  // namespace
+
+std::string ScreenText::inlineText(const View& view) {
+  std::string out;
+  for (const auto& s : view.subviews()) collect(*s, out);
+  return out;
+}
+
+std::string ScreenText::render(const View& view) {
+  std::ostringstream out;
+  walk(out, view, 0);
+  return out.str();
+}
+
+std::string ScreenText::render() {
+  std::ostringstream out;
+  for (const auto& w : Application::shared().windows()) {
+    if (!shown(*w)) continue;
+    w->layoutIfNeeded();
+    out << "Window" << (w->isKeyWindow() ? " (key)" : "") << "\n";
+    walkChildren(out, *w, 1);
+  }
+  return out.str();
+}
+
+}  // namespace ui

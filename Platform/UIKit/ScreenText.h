@@ -1,0 +1,35 @@
+// The visible screen as text, for tests and the host program. Each visible
+// window is printed by level, bottom first, then its views in reading
+// order: navigation bars first, then top to bottom, presented controllers
+// last. Views print what they show ("Label", buttons as
+// "[Title]", the navigation bar as "NavigationBar: [< Back] "Title" [Edit]",
+// tables by section and row); hidden and transparent views and their
+// subviews are left out, and so is what a full-screen presented controller
+// covers. A presented controller's view starts with a line
+// "Presented <Type>:" and is indented under it.
+//
+//   Window (key)
+//     NavigationBar: "Folders" [Edit] [Add]
+//     Table
+//       Section 0
+//         > "All Notes" "3"
+#pragma once
+
+#include <string>
+
+namespace ui {
+
+class View;
+
+class ScreenText {
+ public:
+  // Every visible window.
+  static std::string render();
+  // One view and its subviews.
+  static std::string render(const View& view);
+  // What a view and its subviews show, on one line: the texts of the shown
+  // views joined by spaces (table rows use it).
+  static std::string inlineText(const View& view);
+};
+
+}  // namespace ui

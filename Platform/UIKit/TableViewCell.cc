@@ -1,0 +1,139 @@
+#include "Platform/UIKit/TableViewCell.h"
+
+#include "Platform/UIKit/ImageView.h"
+#include "Platform/UIKit/Label.h"
+#include "Platform/UIKit/ScreenText.h"
+#include "Platform/UIKit/SystemColors.h"
+#include "Platform/UIKit/TableView.h"
+
+namespace ui {
+
+TableViewCell::TableViewCell(TableViewCellStyle style, std::string reuseIdentifier)
+    : View(Rect(0, 0, 320, 44)), style_(style), reuseIdentifier_(std::move(reuseIdentifier)) {
+  contentView_ = View::make(bounds());
+  contentView_->setAutoresizingMask(kAutoresizingFlexibleWidth | kAutoresizingFlexibleHeight);
+  contentView_->setOpaque(false);
+  addSubview(contentView_);
+  setBackgroundColor(Color::white());
+}
+
+Label& TableViewCell::textLabel() {
+  if (!textLabel_) {
+    textLabel_ = std::make_shared<Label>();
+    contentView_->addSubview(textLabel_);
+    setNeedsLayout();
+  }
+  return *textLabel_;
+}
+
+Label* TableViewCell::detailTextLabel() {
+  if (style_ == TableViewCellStyle::Default) return nullptr;
+  if (!detailTextLabel_) {
+    detailTextLabel_ = std::make_shared<Label>();
+    if (style_ == TableViewCellStyle::Value1) detailTextLabel_->setTextColor(secondaryLabelColor());
+    if (style_ == TableViewCellStyle::Subtitle) detailTextLabel_->setFont(Font::systemFont(12));
+    contentView_->addSubview(detailTextLabel_);
+    setNeedsLayout();
+  }
+  return detailTextLabel_.get();
+}
+
+ImageView& TableViewCell::imageView() {
+  if (!imageView_) {
+    imageView_ = std::make_shared<ImageView>();
+    contentView_->insertSubview(imageView_, 0);
+    setNeedsLayout();
+  }
+  return *imageView_;
+}
+
+void TableViewCell::setAccessoryView(std::shared_ptr<View> v) {
+  if (accessoryView_) accessoryView_->removeFromSuperview();
+  accessoryView_ = std::move(v);
+  if (accessoryView_) addSubview(accessoryView_);
+  setNeedsLayout();
+}
+
+void TableViewCell::setSelected(bool selected, bool) {
+  selected_ = selected;
+  if (textLabel_) textLabel_->setHighlighted(selected && selectionStyle_ != TableViewCellSelectionStyle::None);
+}
+
+void TableViewCell::setHighlighted(bool highlighted, bool) { highlighted_ = highlighted; }
+
+void TableViewCell::setEditing(bool editing, bool) {
+  editing_ = editing;
+  setNeedsLayout();
+}
+
+TableView* TableViewCell::tableView() const {
+  for (View* v = superview(); v; v = v->superview()) {
+    if (auto* table = dynamic_cast<TableView*>(v)) return table;
+  }
+  return nullptr;
+}
+
+void TableViewCell::layoutSubviews() {
+  Rect b = bounds();
+  double right = b.width();
+  if (accessoryView_) {
+    Size s = accessoryView_->bounds().size;
+    right -= s.width + 16;
+    accessoryView_->setFrame(Rect(right + 8, (b.height() - s.height) / 2, s.width, s.height));
+  } else if (accessoryType_ != TableViewCellAccessoryType::None) {
+    right -= 34;
+  }
+  contentView_->setFrame(Rect(editing_ ? 38 : 0, 0, right - (editing_ ? 38 : 0), b.height()));
+  Rect c = contentView_->bounds();
+  double x = 16;
+  if (imageView_ && imageView_->image()) {
+    Size s = imageView_->image()->size();
+    imageView_->setFrame(Rect(x, (c.height() - s.height) / 2, s.width, s.height));
+    x += s.width + 16;
+  }
+  double width = std::max(0.0, c.width() - x - 16);
+  if (style_ == TableViewCellStyle::Subtitle && detailTextLabel_) {
+    if (textLabel_) textLabel_->setFrame(Rect(x, 4, width, 21));
+    detailTextLabel_->setFrame(Rect(x, 25, width, 15));
+  } else if (style_ == TableViewCellStyle::Value1 && detailTextLabel_) {
+    Size d = detailTextLabel_->sizeThatFits({0, 0});
+    detailTextLabel_->setFrame(Rect(c.width() - 16 - d.width, 0, d.width, c.height()));
+    if (textLabel_) textLabel_->setFrame(Rect(x, 0, std::max(0.0, width - d.width - 8), c.height()));
+  } else {
+    if (textLabel_) textLabel_->setFrame(Rect(x, 0, width, c.height()));
+    if (detailTextLabel_) detailTextLabel_->setFrame(Rect(x, 0, width, c.height()));
+  }
+}
+
+bool TableViewCell::performTap(Point) {
+  TableView* table = tableView();
+  return table && table->userSelectCell(*this);
+}
+
+namespace {
+const char* accessoryMark(TableViewCellAccessoryType type) {
+  switch (type) {
+    case TableViewCellAccessoryType::DisclosureIndicator: return ">";
+    case TableViewCellAccessoryType::DetailDisclosureButton: return "(i) >";
+    case TableViewCellAccessoryType::Checkmark: return "✓";
+    case TableViewCellAccessoryType::DetailButton: return "(i)";
+    case TableViewCellAccessoryType::None: break;
+  }
+  return "";
+}
+}  // namespace
+
+std::string TableViewCell::screenText() const {
+  std::string out = ScreenText::inlineText(*contentView_);
+  if (accessoryView_ && !accessoryView_->isHidden()) {
+    std::string a = ScreenText::inlineText(*accessoryView_);
+    if (!a.empty()) out += (out.empty() ? "" : " ") + a;
+  }
+  std::string mark = accessoryMark(editing_ ? editingAccessoryType_ : accessoryType_);
+  if (!mark.empty()) out += (out.empty() ? "" : " ") + mark;
+  if (selected_) out += " (selected)";
+  if (out.empty()) out = "(empty row)";
+  return out;
+}
+
+}  // namespace ui

@@ -1,0 +1,33 @@
+// A section header or footer of a table: a text label in a content view,
+// reusable by identifier.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Platform/UIKit/View.h"
+
+namespace ui {
+
+class Label;
+
+class TableViewHeaderFooterView : public View {
+ public:
+  explicit TableViewHeaderFooterView(std::string reuseIdentifier = {});
+  std::string typeName() const override { return "TableViewHeaderFooterView"; }
+  const std::string& reuseIdentifier() const { return reuseIdentifier_; }
+  View& contentView() { return *contentView_; }
+  Label& textLabel();
+  std::shared_ptr<View> backgroundView() const { return background_; }
+  void setBackgroundView(std::shared_ptr<View> v) { background_ = std::move(v); }
+  virtual void prepareForReuse() {}
+  void layoutSubviews() override;
+
+ private:
+  std::string reuseIdentifier_;
+  std::shared_ptr<View> contentView_;
+  std::shared_ptr<Label> textLabel_;
+  std::shared_ptr<View> background_;
+};
+
+}  // namespace ui

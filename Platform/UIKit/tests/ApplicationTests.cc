@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/UIKit/testing/InterfaceTest.h"
+
+namespace ui {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class LoggingDelegate : public ApplicationDelegate {
+ public:
+  Strings log;
+  bool didFinishLaunching(Application&, const ns::Dictionary& options) override {
+    log.push_back(std::string("launch") + (options.contains(kLaunchOptionsURLKey) ? " with URL" : ""));
+    return true;
+  }
+  void willResignActive(Application&) override { log.push_back("resign"); }
+  void didEnterBackground(Application&) override { log.push_back("background"); }
+  void willEnterForeground(Application&) override { log.push_back("foreground"); }
+  void didBecomeActive(Application&) override { log.push_back("active"); }
+  void willTerminate(Application&) override { log.push_back("terminate"); }
+  void protectedDataWillBecomeUnavailable(Application&) override { log.push_back("data going"); }
+  bool openURL(Application&, const std::string& url, const ns::Dictionary&) override {
+    log.push_back("open " + url);
+    return url.rfind("quillbox:", 0) == 0;
+  }
+  void performActionForShortcutItem(Application&, const ShortcutItem& item,
+                                    std::function<void(bool)> completion) override {
+    log.push_back("shortcut " + item.type);
+    completion(true);
+  }
+};
+
+class ApplicationTest : public testing::InterfaceTest {
+ protected:
+  std::shared_ptr<LoggingDelegate> delegate = std::make_shared<LoggingDelegate>();
+  Strings posted;
+  std::vector<ns::NotificationCenter::TokenPtr> tokens;
+
+  ApplicationTest() {
+    Application::shared().setDelegate(delegate);
+    for (const char* name : {kApplicationDidFinishLaunchingNotification, kApplicationWillResignActiveNotification,
+                             kApplicationDidEnterBackgroundNotification, kApplicationWillEnterForegroundNotification,
+                             kApplicationDidBecomeActiveNotification, kApplicationWillTerminateNotification,
+                             kApplicationProtectedDataWillBecomeUnavailable}) {
+      tokens.push_back(ns::NotificationCenter::defaultCenter().addObserver(
+          name, &Application::shared(), nullptr, [this](const ns::Notification& n) { posted.push_back(n.name()); }));
+    }
+  }
+  ~ApplicationTest() override {
+    for (auto& t : tokens) ns::NotificationCenter::defaultCenter().removeObserver(t);
+  }
+};
+
+TEST_F(ApplicationTest, LifecycleTellsTheDelegateThenPosts) {
+  auto& app = Application::shared();
+  app.launch({{kLaunchOptionsURLKey, "quillbox://note"}});
+  Input::background();
+  EXPECT_EQ(app.applicationState(), ApplicationState::Background);
+  Input::background();  // no second time
+  Input::foreground();
+  app.terminate();
+  EXPECT_EQ(delegate->log, (Strings{"launch with URL", "active", "resign", "background", "foreground", "active",
+                                    "terminate"}));
+  EXPECT_EQ(posted, (Strings{kApplicationDidFinishLaunchingNotification, kApplicationDidBecomeActiveNotification,
+                             kApplicationWillResignActiveNotification, kApplicationDidEnterBackgroundNotification,
+                             kApplicationWillEnterForegroundNotification, kApplicationDidBecomeActiveNotification,
+                             kApplicationWillTerminateNotification}));
+}
+
+TEST_F(ApplicationTest, BackgroundTasksAndTheirExpiration) {
+  auto& app = Application::shared();
+  int expired = 0;
+  BackgroundTaskIdentifier first = kBackgroundTaskInvalid;
+  first = app.beginBackgroundTask("Backup", [&] {
+    ++expired;
+    app.endBackgroundTask(first);
+  });
+  auto second = app.beginBackgroundTask("Export", nullptr);
+  EXPECT_NE(first, kBackgroundTaskInvalid);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(app.runningBackgroundTasks(), (Strings{"Backup", "Export"}));
+  app.endBackgroundTask(second);
+  app.endBackgroundTask(second);  // twice is harmless
+  EXPECT_EQ(app.runningBackgroundTasks(), Strings{"Backup"});
+  app.expireBackgroundTasks();
+  EXPECT_EQ(expired, 1);
+  EXPECT_TRUE(app.runningBackgroundTasks().empty());
+}
+
+TEST_F(ApplicationTest, ProtectedDataURLsAndShortcuts) {
+  auto& app = Application::shared();
+  EXPECT_TRUE(app.isProtectedDataAvailable());
+  Input::lock();
+  EXPECT_FALSE(app.isProtectedDataAvailable());
+  Input::lock();
+  EXPECT_EQ(posted, Strings{kApplicationProtectedDataWillBecomeUnavailable});
+  Input::unlock();
+  EXPECT_TRUE(app.isProtectedDataAvailable());
+
+  EXPECT_TRUE(app.deliverOpenURL("quillbox://note/1"));
+  EXPECT_FALSE(app.deliverOpenURL("https://example.com"));
+  bool opened = false;
+  app.openURL(kOpenSettingsURLString, {}, [&](bool ok) { opened = ok; });
+  EXPECT_TRUE(opened);
+  EXPECT_EQ(app.openedURLs(), Strings{kOpenSettingsURLString});
+
+  app.performShortcut({"com.quillbox.new-note", "New Note", "", "", {}});
+  EXPECT_TRUE(app.lastShortcutSucceeded());
+  EXPECT_EQ(delegate->log.back(), "shortcut com.quillbox.new-note");
+}
+
+}  // namespace
+}  // namespace ui

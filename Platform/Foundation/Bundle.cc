@@ -143,6 +143,10 @@ std::shared_ptr<Bundle> Bundle::bundleWithPath(const std::string& path) {
   return slot;
 }
 
+URL Bundle::appStoreReceiptURL() const {
+  return URL::fileURLWithPath(Device::current().appDirectory() + "/StoreKit/receipt", false);
+}
+
 std::optional<std::string> Bundle::bundleIdentifier() const {
   const Value* v = info_.find(kIdentifierKey);
   if (!v || !v->isString() || v->asString()->empty()) return std::nullopt;

@@ -41,6 +41,9 @@ class Bundle {
   // Resources lie in the bundle's own directory, as on the phone.
   const std::string& resourcePath() const { return path_; }
 
+  // Where the store's receipt would lie: <sandbox>/StoreKit/receipt.
+  URL appStoreReceiptURL() const;
+
   // Info.plist as read (empty when missing or malformed); types kept.
   const Dictionary& infoDictionary() const { return info_; }
   const Value* objectForInfoDictionaryKey(std::string_view key) const { return info_.find(key); }

@@ -348,6 +348,34 @@ std::optional<URL> FileManager::ubiquityContainerURL(const std::string& containe
   return URL::fileURLWithPath(dir, true);
 }
 
+bool FileManager::setUbiquitous(bool ubiquitous, const URL& item, const URL& destination, Error* error) {
+  (void)ubiquitous;
+  if (!Device::current().facts().iCloudSignedIn) {
+    setError(error, Error::withDescription(kCocoaErrorDomain, kUbiquitousFileUnavailableError,
+                                           "iCloud is not available: no account is signed in."));
+    return false;
+  }
+  return moveItem(item, destination, error);
+}
+
+bool FileManager::startDownloadingUbiquitousItem(const URL& item, Error* error) {
+  struct stat st;
+  if (::lstat(item.path().c_str(), &st) != 0) {
+    setError(error, fileError(errno, item.path(), false));
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::string> FileManager::ubiquitousItemDownloadingStatus(const URL& item) const {
+  std::string root = Device::current().directory() + "/iCloud/";
+  std::string path = item.path();
+  if (!Device::current().facts().iCloudSignedIn || path.rfind(root, 0) != 0 || !fileExists(path)) return std::nullopt;
+  return std::string(kUbiquitousItemDownloadingStatusCurrent);
+}
+
+std::string temporaryDirectoryPath() { return Device::current().temporaryDirectory() + "/"; }
+
 std::optional<URL> FileManager::createUniqueTemporaryDirectory(Error* error) const {
   std::string base = Device::current().temporaryDirectory();
   ::mkdir(base.c_str(), 0700);

@@ -28,6 +28,10 @@ inline constexpr int64_t kFileReadCorruptFileError = 259;
 inline constexpr int64_t kFileWriteInvalidFileNameError = 514;
 inline constexpr int64_t kFileWriteFileExistsError = 516;
 inline constexpr int64_t kFileWriteVolumeReadOnlyError = 642;
+inline constexpr int64_t kUbiquitousFileUnavailableError = 4353;
+
+// The platform's downloading status of an iCloud item.
+inline constexpr const char* kUbiquitousItemDownloadingStatusCurrent = "NSURLUbiquitousItemDownloadingStatusCurrent";
 
 // The platform's file protection classes (kept as an extended attribute;
 // nothing is encrypted here).
@@ -90,6 +94,15 @@ class FileManager {
   // The iCloud container; absent unless an iCloud account is signed in. An
   // empty identifier means "iCloud.<main bundle identifier>".
   std::optional<URL> ubiquityContainerURL(const std::string& containerIdentifier = {}) const;
+  // Moves an item into (true) or out of (false) the iCloud container:
+  // fails with kUbiquitousFileUnavailableError when no account is signed in.
+  bool setUbiquitous(bool ubiquitous, const URL& item, const URL& destination, Error* error = nullptr);
+  // Items of the iCloud container are always downloaded here: succeeds for
+  // an existing item.
+  bool startDownloadingUbiquitousItem(const URL& item, Error* error = nullptr);
+  // kUbiquitousItemDownloadingStatusCurrent for an item inside the iCloud
+  // container; absent for any other.
+  std::optional<std::string> ubiquitousItemDownloadingStatus(const URL& item) const;
   // A new, empty, uniquely named directory under the device's tmp.
   std::optional<URL> createUniqueTemporaryDirectory(Error* error = nullptr) const;
 
@@ -157,6 +170,9 @@ class FileManager {
  private:
   FileManager() = default;
 };
+
+// The device's tmp directory as a path ending in "/".
+std::string temporaryDirectoryPath();
 
 // Turns errno `err` of an operation on `path` into the Cocoa file error the
 // platform reports: `forWriting` picks the write codes (512...) over the

@@ -66,6 +66,7 @@ TEST_F(BundleTest, InfoDictionaryKeepsTypes) {
   EXPECT_TRUE(bundle->objectForInfoDictionaryKey("Count")->isInteger());
   EXPECT_EQ(bundle->objectForInfoDictionaryKey("Missing"), nullptr);
   EXPECT_EQ(bundle->infoDictionary().keys().front(), "CFBundleIdentifier") << "file order kept";
+  EXPECT_EQ(bundle->appStoreReceiptURL().lastPathComponent(), "receipt");
 }
 
 TEST_F(BundleTest, ResourceLookup) {

@@ -233,3 +233,37 @@ TEST_F(FileManagerTest, ExclusiveCreateHasOneWinner) {
 
 }  // namespace
 }  // namespace ns
+
+namespace ns {
+namespace {
+
+TEST(FileManagerICloud, MovesOnlyWhenSignedIn) {
+  testing::TemporaryDevice device;
+  auto& fm = FileManager::defaultManager();
+  std::string backups = device.path("App/Documents/backups.Notes");
+  ASSERT_TRUE(fm.createDirectory(backups, true));
+  URL local = URL::fileURLWithPath(backups);
+
+  Error error;
+  EXPECT_FALSE(fm.setUbiquitous(true, local, URL::fileURLWithPath(device.path("iCloud/x/backups.Notes")), &error));
+  EXPECT_EQ(error.code(), kUbiquitousFileUnavailableError);
+  EXPECT_TRUE(fm.fileExists(backups)) << "nothing moved";
+
+  DeviceFacts facts;
+  facts.iCloudSignedIn = true;
+  device.device().setFacts(facts);
+  auto container = fm.ubiquityContainerURL("iCloud.com.tavrix.Quillbox");
+  ASSERT_TRUE(container);
+  URL remote = container->appendingPathComponent("Documents", true).appendingPathComponent("backups.Notes", true);
+  ASSERT_TRUE(fm.createDirectory(remote.deletingLastPathComponent(), true));
+  ASSERT_TRUE(fm.setUbiquitous(true, local, remote));
+  EXPECT_FALSE(fm.fileExists(backups));
+  EXPECT_EQ(fm.ubiquitousItemDownloadingStatus(remote), std::optional<std::string>(kUbiquitousItemDownloadingStatusCurrent));
+  EXPECT_FALSE(fm.ubiquitousItemDownloadingStatus(local));
+  EXPECT_TRUE(fm.startDownloadingUbiquitousItem(remote));
+  EXPECT_FALSE(fm.startDownloadingUbiquitousItem(local));
+  EXPECT_EQ(temporaryDirectoryPath(), device.path("App/tmp/"));
+}
+
+}  // namespace
+}  // namespace ns

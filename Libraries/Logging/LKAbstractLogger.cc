@@ -39,12 +39,12 @@ void LKAbstractLogger::performOnLoggerQueue(std::function<void()> block) {
     return;
   }
   auto queue = loggerQueue();
-  LKLog::loggingQueue()->async([queue, block = std::move(block)] { queue->async(block); });
+  LKLog::performOnLoggingQueue([queue, block = std::move(block)] { queue->async(block); });
 }
 
 void LKAbstractLogger::performOnLoggerQueueAndWait(const std::function<void()>& block) {
   auto queue = loggerQueue();
-  LKLog::loggingQueue()->sync([&] { queue->sync(block); });
+  LKLog::performOnLoggingQueueAndWait([&] { queue->sync(block); });
 }
 
 std::shared_ptr<LKLogFormatter> LKAbstractLogger::logFormatter() {
@@ -56,7 +56,7 @@ std::shared_ptr<LKLogFormatter> LKAbstractLogger::logFormatter() {
 void LKAbstractLogger::setLogFormatter(std::shared_ptr<LKLogFormatter> formatter) {
   auto self = shared_from_this();
   auto queue = loggerQueue();
-  LKLog::loggingQueue()->async([self, queue, formatter] {
+  LKLog::performOnLoggingQueue([self, queue, formatter] {
     queue->async([self, queue, formatter] {
       if (formatter == self->logFormatter_) return;
       if (self->logFormatter_) self->logFormatter_->willRemoveFromLogger(*self);

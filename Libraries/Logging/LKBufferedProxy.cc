@@ -73,7 +73,7 @@ void LKBufferedProxy::flush() {
     work();
   } else {
     auto queue = fileLogger_->loggerQueue();
-    LKLog::loggingQueue()->sync([&] { queue->sync(work); });
+    LKLog::performOnLoggingQueueAndWait([&] { queue->sync(work); });
   }
 }
 

@@ -1,5 +1,7 @@
 #include "Libraries/Logging/LKFileLogger.h"
 
+#include <fcntl.h>
+
 #include <atomic>
 #include <exception>
 
@@ -60,7 +62,7 @@ uint64_t LKFileLogger::maximumFileSize() {
 void LKFileLogger::setMaximumFileSize(uint64_t bytes) {
   auto self = std::static_pointer_cast<LKFileLogger>(shared_from_this());
   auto queue = loggerQueue();
-  LKLog::loggingQueue()->async([self, queue, bytes] {
+  LKLog::performOnLoggingQueue([self, queue, bytes] {
     queue->async([self, bytes] {
       self->maximumFileSize_ = bytes;
       if (self->lt_currentLogFileHandle()) self->lt_maybeRollLogFileDueToSize();
@@ -77,7 +79,7 @@ double LKFileLogger::rollingFrequency() {
 void LKFileLogger::setRollingFrequency(double seconds) {
   auto self = std::static_pointer_cast<LKFileLogger>(shared_from_this());
   auto queue = loggerQueue();
-  LKLog::loggingQueue()->async([self, queue, seconds] {
+  LKLog::performOnLoggingQueue([self, queue, seconds] {
     queue->async([self, seconds] {
       self->rollingFrequency_ = seconds;
       if (self->lt_currentLogFileHandle()) self->lt_maybeRollLogFileDueToAge();
@@ -102,7 +104,7 @@ void LKFileLogger::rollLogFileWithCompletionBlock(std::function<void()> completi
     return;
   }
   auto queue = loggerQueue();
-  LKLog::loggingQueue()->async([queue, block] { queue->async(block); });
+  LKLog::performOnLoggingQueue([queue, block] { queue->async(block); });
 }
 
 // Writing
@@ -148,8 +150,12 @@ void LKFileLogger::lt_logData(const std::string& data) {
       LKConsoleLog("LKFileLogger: Failed to seek to end of file: %@", "no file");
       LKConsoleLog("LKFileLogger: Failed to write data: %@", "no file");
     } else {
-      if (!handle->seekToEnd(&error)) LKConsoleLog("LKFileLogger: Failed to seek to end of file: %@", error);
-      if (!handle->write(std::string_view(data), &error)) LKConsoleLog("LKFileLogger: Failed to write data: %@", error);
+      // Opened for appending: every write lands at the end without a seek.
+      if (!handle->write(std::string_view(data), &error)) {
+        LKConsoleLog("LKFileLogger: Failed to write data: %@", error);
+      } else {
+        currentOffset_ += data.size();
+      }
     }
     if (currentLogFileInfo_) didLogMessage(*currentLogFileInfo_);
   } catch (const std::exception& exception) {
@@ -227,10 +233,13 @@ ns::FileHandle* LKFileLogger::lt_currentLogFileHandle() {
   if (currentLogFileHandle_) return currentLogFileHandle_.get();
   std::shared_ptr<LKLogFileInfo> info = lt_currentLogFileInfo();
   if (!info) return nullptr;
-  currentLogFileHandle_ = ns::FileHandle::forWriting(info->filePath());
-  if (!currentLogFileHandle_) return nullptr;
+  int fd = ::open(info->filePath().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  currentLogFileHandle_ = ns::FileHandle::withFileDescriptor(fd, info->filePath());
   ns::Error error;
-  if (!currentLogFileHandle_->seekToEnd(&error)) LKConsoleLog("LKFileLogger: Failed to seek to end of file: %@", error);
+  std::optional<uint64_t> end = currentLogFileHandle_->seekToEnd(&error);
+  if (!end) LKConsoleLog("LKFileLogger: Failed to seek to end of file: %@", error);
+  currentOffset_ = end.value_or(0);
   lt_scheduleTimerToRollLogFileDueToAge();
   lt_monitorCurrentLogFileForExternalChanges();
   return currentLogFileHandle_.get();
@@ -240,13 +249,9 @@ ns::FileHandle* LKFileLogger::lt_currentLogFileHandle() {
 
 void LKFileLogger::lt_maybeRollLogFileDueToSize() {
   if (!currentLogFileHandle_ || maximumFileSize_ == 0) return;
-  ns::Error error;
-  std::optional<uint64_t> offset = currentLogFileHandle_->offset(&error);
-  if (!offset) {
-    LKConsoleLog("LKFileLogger: Failed to get offset: %@", error);
-    return;
-  }
-  if (*offset >= maximumFileSize_) lt_rollLogFileNow();
+  // The offset is counted as this logger writes, saving a system call for
+  // every record.
+  if (currentOffset_ >= maximumFileSize_) lt_rollLogFileNow();
 }
 
 void LKFileLogger::lt_maybeRollLogFileDueToAge() {

@@ -1,6 +1,7 @@
 #include "Libraries/Logging/LKLog.h"
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -74,71 +75,145 @@ void LKLog::log(bool asynchronous, LKLogMessage message) {
   sharedInstance().queueLogMessage(std::move(message), asynchronous);
 }
 
+void LKLog::performOnLoggingQueue(std::function<void()> block) {
+  LKLog& log = sharedInstance();
+  std::lock_guard lock(log.pendingMutex_);
+  ++log.epoch_;
+  log.drainScheduled_ = false;
+  loggingQueue()->async(std::move(block));
+}
+
+void LKLog::performOnLoggingQueueAndWait(const std::function<void()>& block) {
+  if (isOnLoggingQueue()) {
+    block();
+    return;
+  }
+  LKLog& log = sharedInstance();
+  {
+    std::lock_guard lock(log.pendingMutex_);
+    ++log.epoch_;
+    log.drainScheduled_ = false;
+  }
+  loggingQueue()->sync(block);
+}
+
 void LKLog::queueLogMessage(LKLogMessage message, bool asynchronously) {
-  const auto& queue = loggingQueue();
   if (asynchronously) {
-    queue->async([this, message = std::move(message)] { lt_log(message); });
-  } else if (isOnLoggingQueue()) {
-    lt_log(message);
-  } else {
-    queue->sync([&] { lt_log(message); });
+    std::lock_guard lock(pendingMutex_);
+    pendingMessages_.push_back(std::move(message));
+    pendingEpochs_.push_back(epoch_);
+    if (!drainScheduled_) {
+      drainScheduled_ = true;
+      uint64_t epoch = epoch_;
+      loggingQueue()->async([this, epoch] { lt_drain(epoch); });
+    }
+    return;
+  }
+  performOnLoggingQueueAndWait([&] { lt_log(message); });
+}
+
+bool LKLog::lingerForRecords(uint64_t epoch) {
+  constexpr auto kLinger = std::chrono::microseconds(50);
+  const auto until = std::chrono::steady_clock::now() + kLinger;
+  while (std::chrono::steady_clock::now() < until) {
+    {
+      std::lock_guard lock(pendingMutex_);
+      if (!pendingEpochs_.empty() || epoch_ != epoch) return false;
+    }
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+void LKLog::lt_drain(uint64_t epoch) {
+  // Keeps taking what gathers while it works, so that a steady stream of
+  // records needs no further block (nor a wake-up per record).
+  std::vector<LKLogMessage> batch;
+  bool lingered = false;
+  for (;;) {
+    batch.clear();
+    {
+      std::lock_guard lock(pendingMutex_);
+      if (!pendingEpochs_.empty() && pendingEpochs_.back() <= epoch) {
+        // All of them (the usual case): taken in one swap, so loggers never
+        // hold up callers on this lock.
+        batch.swap(pendingMessages_);
+        pendingEpochs_.clear();
+      } else {
+        size_t count = 0;
+        while (count < pendingEpochs_.size() && pendingEpochs_[count] <= epoch) ++count;
+        batch.assign(std::make_move_iterator(pendingMessages_.begin()),
+                     std::make_move_iterator(pendingMessages_.begin() + static_cast<std::ptrdiff_t>(count)));
+        pendingMessages_.erase(pendingMessages_.begin(), pendingMessages_.begin() + static_cast<std::ptrdiff_t>(count));
+        pendingEpochs_.erase(pendingEpochs_.begin(), pendingEpochs_.begin() + static_cast<std::ptrdiff_t>(count));
+      }
+      if (batch.empty() && (lingered || epoch_ != epoch)) {
+        // Later records of this epoch need a block of their own (a newer
+        // epoch's records already have theirs).
+        if (epoch_ == epoch) drainScheduled_ = false;
+        return;
+      }
+    }
+    if (batch.empty()) {
+      // A caller that logs in a loop is usually a few microseconds from its
+      // next record: waiting that long here saves it waking a thread for
+      // every record.
+      lingered = lingerForRecords(epoch);
+      continue;
+    }
+    lt_logBatch(batch);
   }
 }
 
-void LKLog::lt_log(const LKLogMessage& message) {
-  const uint64_t flag = message.flag();
-  if (Globals::get().processorCount == 1) {
-    for (const auto& node : loggers_) {
-      if (node->level() & flag) {
-        LKLogger* logger = node->logger().get();
-        node->loggerQueue()->sync([logger, &message] { logger->logMessage(message); });
-      }
-    }
-    return;
-  }
-  // One interested logger gains nothing from the group: waiting for it on
-  // its queue is the same, without a thread hop.
-  const LKLoggerNode* only = nullptr;
-  size_t interested = 0;
+void LKLog::lt_log(const LKLogMessage& message) { lt_logBatch({&message, 1}); }
+
+void LKLog::lt_logBatch(std::span<const LKLogMessage> batch) {
+  struct Work {
+    LKLoggerNode* node;
+    std::vector<const LKLogMessage*> records;
+  };
+  std::vector<Work> work;
   for (const auto& node : loggers_) {
-    if (node->level() & flag) {
-      only = node.get();
-      ++interested;
+    Work w{node.get(), {}};
+    for (const auto& message : batch) {
+      if (node->level() & message.flag()) w.records.push_back(&message);
     }
+    if (!w.records.empty()) work.push_back(std::move(w));
   }
-  if (interested == 0) return;
-  if (interested == 1) {
-    LKLogger* logger = only->logger().get();
-    only->loggerQueue()->sync([logger, &message] { logger->logMessage(message); });
+  auto deliver = [](const Work& w) {
+    return [&w] {
+      for (const LKLogMessage* message : w.records) w.node->logger()->logMessage(*message);
+    };
+  };
+  // One processor, or one interested logger: run them one after another,
+  // waiting on each logger's queue (which runs the block on this thread).
+  if (Globals::get().processorCount == 1 || work.size() == 1) {
+    for (const auto& w : work) w.node->loggerQueue()->sync(deliver(w));
     return;
   }
+  if (work.empty()) return;
   dispatch::Group& group = Globals::get().group;
-  for (const auto& node : loggers_) {
-    if (node->level() & flag) {
-      LKLogger* logger = node->logger().get();
-      group.async(node->loggerQueue(), [logger, &message] { logger->logMessage(message); });
-    }
-  }
+  for (const auto& w : work) group.async(w.node->loggerQueue(), deliver(w));
   group.wait();
 }
 
 void LKLog::addLogger(std::shared_ptr<LKLogger> logger, uint64_t level) {
   if (!logger) return;
-  loggingQueue()->async([logger, level] { sharedInstance().lt_addLogger(logger, level); });
+  performOnLoggingQueue([logger, level] { sharedInstance().lt_addLogger(logger, level); });
 }
 
 void LKLog::removeLogger(const std::shared_ptr<LKLogger>& logger) {
   if (!logger) return;
-  loggingQueue()->async([logger] { sharedInstance().lt_removeLogger(logger); });
+  performOnLoggingQueue([logger] { sharedInstance().lt_removeLogger(logger); });
 }
 
 void LKLog::removeAllLoggers() {
-  loggingQueue()->async([] { sharedInstance().lt_removeAllLoggers(); });
+  performOnLoggingQueue([] { sharedInstance().lt_removeAllLoggers(); });
 }
 
 std::vector<std::shared_ptr<LKLogger>> LKLog::allLoggers() {
   std::vector<std::shared_ptr<LKLogger>> result;
-  loggingQueue()->sync([&] {
+  performOnLoggingQueueAndWait([&] {
     for (const auto& node : sharedInstance().loggers_) result.push_back(node->logger());
   });
   return result;
@@ -146,7 +221,7 @@ std::vector<std::shared_ptr<LKLogger>> LKLog::allLoggers() {
 
 std::vector<LKLoggerInformation> LKLog::allLoggersWithLevel() {
   std::vector<LKLoggerInformation> result;
-  loggingQueue()->sync([&] {
+  performOnLoggingQueueAndWait([&] {
     for (const auto& node : sharedInstance().loggers_) {
       result.push_back(LKLoggerInformation::informationWithLogger(node->logger(), node->level()));
     }
@@ -155,7 +230,7 @@ std::vector<LKLoggerInformation> LKLog::allLoggersWithLevel() {
 }
 
 void LKLog::flushLog() {
-  loggingQueue()->sync([] { sharedInstance().lt_flush(); });
+  performOnLoggingQueueAndWait([] { sharedInstance().lt_flush(); });
 }
 
 void LKLog::lt_addLogger(const std::shared_ptr<LKLogger>& logger, uint64_t level) {

@@ -7,7 +7,9 @@
 // the next record only when every interested logger has handled this one,
 // so each logger sees records in the order they were queued. Asynchronous
 // calls return at once; synchronous ones return when every interested
-// logger is done (inline when already on the logging queue).
+// logger is done (inline when already on the logging queue). Records that
+// arrive faster than the loggers take them are handed over in batches, each
+// logger still getting them one by one in order.
 //
 // Limits: code on the logging queue, or inside a logger's logMessage, must
 // not call flushLog, allLoggers or allLoggersWithLevel, and a logger must
@@ -17,7 +19,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,6 +45,11 @@ class LKLog {
   // with the core, and whether the caller runs on it.
   static const std::shared_ptr<dispatch::Queue>& loggingQueue();
   static bool isOnLoggingQueue();
+  // Runs `block` on the logging queue after every record queued before
+  // the call has been handed to the loggers and before any queued after it;
+  // without and with waiting (inline when already on the logging queue).
+  static void performOnLoggingQueue(std::function<void()> block);
+  static void performOnLoggingQueueAndWait(const std::function<void()>& block);
 
   // The main form: `format` (null: nothing happens) is expanded with `args`
   // by ns::format on the calling thread. `file` and `function` must not be
@@ -95,10 +104,25 @@ class LKLog {
   static LKLogTag tagFrom(const ns::Value* tag) { return tag ? std::make_shared<const ns::Value>(*tag) : nullptr; }
   // On the logging queue.
   void lt_log(const LKLogMessage& message);
+  // Hands the waiting asynchronous records of `epoch` to the loggers.
+  void lt_drain(uint64_t epoch);
+  // Waits briefly for more records of `epoch`; true when none came.
+  bool lingerForRecords(uint64_t epoch);
+  void lt_logBatch(std::span<const LKLogMessage> batch);
   void lt_addLogger(const std::shared_ptr<LKLogger>& logger, uint64_t level);
   void lt_removeLogger(const std::shared_ptr<LKLogger>& logger);
   void lt_removeAllLoggers();
   void lt_flush();
 
   std::vector<std::shared_ptr<LKLoggerNode>> loggers_;
+  // Asynchronous records wait here in call order; one block on the logging
+  // queue takes all that gathered, so a burst costs one queue hop, not one
+  // per record. Every other block queued starts a new epoch, and a record
+  // is taken by a block of its own epoch, so records and other blocks keep
+  // the order of their calls.
+  std::mutex pendingMutex_;
+  std::vector<LKLogMessage> pendingMessages_;
+  std::vector<uint64_t> pendingEpochs_;  // of each waiting record
+  uint64_t epoch_ = 0;
+  bool drainScheduled_ = false;  // for the current epoch
 };

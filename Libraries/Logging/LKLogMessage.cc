@@ -3,10 +3,14 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
+#include <atomic>
 #include <cstdio>
 #include <functional>
 
 #include "Platform/Dispatch/Queue.h"
+#include "Platform/Dispatch/detail/CurrentQueue.h"
 #include "Platform/Foundation/Clock.h"
 
 namespace {
@@ -21,6 +25,26 @@ const std::string& currentThreadID() {
     return std::string(text);
   }();
   return id;
+}
+
+// Whether this is the process's initial thread, without the two system
+// calls of asking each time; a fork makes the forking thread the child's
+// main thread, so the answer is recomputed after one.
+std::atomic<uint64_t> forkGeneration{0};
+bool isMainThreadCached() {
+  static const bool registered = [] {
+    ::pthread_atfork(nullptr, nullptr, [] { forkGeneration.fetch_add(1); });
+    return true;
+  }();
+  (void)registered;
+  thread_local uint64_t generation = UINT64_MAX;
+  thread_local bool isMain = false;
+  uint64_t now = forkGeneration.load(std::memory_order_relaxed);
+  if (generation != now) {
+    isMain = ::gettid() == ::getpid();
+    generation = now;
+  }
+  return isMain;
 }
 
 std::string currentThreadName() {
@@ -65,9 +89,17 @@ LKLogMessage::LKLogMessage(std::string format, std::string formatted, uint64_t l
       threadID_(currentThreadID()),
       threadName_(currentThreadName()) {
   fileName_ = fileNameFromPath(file_);
-  std::shared_ptr<dispatch::Queue> queue = dispatch::Queue::current();
+  // The innermost queue this code runs on (as dispatch::Queue::current()
+  // finds it, without its system calls on every record).
+  const auto& frames = dispatch::detail::currentQueues();
+  const dispatch::Queue* queue = nullptr;
+  if (!frames.empty()) {
+    queue = frames.back().queue;
+  } else if (isMainThreadCached()) {
+    queue = dispatch::Queue::main().get();
+  }
   if (queue) queueLabel_ = queue->label();
-  qos_ = qosOf(queue.get());
+  qos_ = qosOf(queue);
 }
 
 LKLogMessage LKLogMessage::withMessage(std::string message, uint64_t level, uint64_t flag, int64_t context,

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "Platform/Dispatch/detail/Shutdown.h"
 #include "Platform/Foundation/Error.h"
 
 namespace dispatch {
@@ -42,8 +43,14 @@ constexpr uint32_t kWatchMask = IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_M
 class Inotify {
  public:
   static Inotify& shared() {
-    static Inotify instance;
-    return instance;
+    // Never destroyed (watchers may go away during exit); the thread stops
+    // at exit.
+    static Inotify* instance = [] {
+      auto* i = new Inotify;
+      detail::addShutdownStep(detail::ShutdownStage::FileWatching, [i] { i->shutdown(); });
+      return i;
+    }();
+    return *instance;
   }
 
   // Returns the watch descriptor, or -1 with errno set.
@@ -63,6 +70,7 @@ class Inotify {
 
   void remove(FileWatcher::Impl* impl) {
     std::lock_guard lock(mutex_);
+    if (fd_ < 0) return;
     auto it = watchers_.find(impl->wd);
     if (it == watchers_.end()) return;
     auto& list = it->second;
@@ -80,15 +88,21 @@ class Inotify {
     }
   }
 
-  ~Inotify() {
-    if (fd_ < 0) return;
-    uint64_t one = 1;
-    if (write(stop_, &one, sizeof one) < 0) {
-      // The thread also stops on the poll error of the closed descriptors.
+  void shutdown() {
+    {
+      std::lock_guard lock(mutex_);
+      if (fd_ < 0) return;
     }
-    if (thread_.joinable()) thread_.join();
+    // Joined outside the lock: the thread may be delivering an event.
+    uint64_t one = 1;
+    if (write(stop_, &one, sizeof one) == sizeof one && thread_.joinable()) thread_.join();
+    std::map<int, std::vector<std::weak_ptr<FileWatcher::Impl>>> dropped;
+    std::lock_guard lock(mutex_);
     close(stop_);
     close(fd_);
+    fd_ = -1;
+    initErrno_ = ESHUTDOWN;
+    dropped.swap(watchers_);
   }
 
  private:

@@ -106,17 +106,19 @@ std::shared_ptr<Queue> Queue::create(std::string label, Kind kind, Priority prio
   return std::shared_ptr<Queue>(new Queue(std::move(label), kind, priority));
 }
 
+// The main and global queues are never destroyed: code running during exit
+// may still ask for them.
 const std::shared_ptr<Queue>& Queue::main() {
-  static const std::shared_ptr<Queue> queue = [] {
+  static const auto* queue = [] {
     auto q = std::shared_ptr<Queue>(new Queue(kMainLabel, Kind::Serial, Priority::High));
     q->state_->isMain = true;
-    return q;
+    return new std::shared_ptr<Queue>(std::move(q));
   }();
-  return queue;
+  return *queue;
 }
 
 const std::shared_ptr<Queue>& Queue::global(Priority priority) {
-  static const std::shared_ptr<Queue> queues[] = {
+  static const auto* queues = new std::shared_ptr<Queue>[4]{
       create("global.high", Kind::Concurrent, Priority::High),
       create("global.default", Kind::Concurrent, Priority::Default),
       create("global.utility", Kind::Concurrent, Priority::Utility),

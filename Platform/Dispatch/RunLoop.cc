@@ -8,6 +8,7 @@
 
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Dispatch/detail/CurrentQueue.h"
+#include "Platform/Dispatch/detail/Shutdown.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/Error.h"
 
@@ -32,8 +33,17 @@ void requireMainThread(const char* what) {
 }  // namespace
 
 RunLoop& RunLoop::main() {
-  static RunLoop loop;
-  return loop;
+  // Never destroyed: workers and deadlines may queue onto it during exit.
+  static RunLoop* loop = [] {
+    auto* l = new RunLoop;
+    detail::addShutdownStep(detail::ShutdownStage::MainLoop, [l] {
+      std::deque<std::function<void()>> dropped;
+      std::lock_guard lock(l->state_->mutex);
+      dropped.swap(l->state_->blocks);
+    });
+    return l;
+  }();
+  return *loop;
 }
 
 RunLoop::RunLoop() : state_(std::make_unique<State>()) {}

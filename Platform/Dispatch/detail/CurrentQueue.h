@@ -1,9 +1,12 @@
 // Which queues the calling thread runs on, innermost last: a worker running
 // a block, a caller inside sync, the main thread pumping the main queue.
 // Drives the current label, queue-specific lookups and deadlock detection.
+//
+// A fixed, trivially destructible stack: it must stay usable on the main
+// thread during exit, after thread-local destructors have run.
 #pragma once
 
-#include <vector>
+#include <cstddef>
 
 namespace dispatch {
 class Queue;
@@ -16,13 +19,26 @@ struct QueueFrame {
   bool exclusive;  // a serial queue's block or a barrier: nothing else runs on it
 };
 
-std::vector<QueueFrame>& currentQueues();
+struct QueueStack {
+  static constexpr size_t kMaxDepth = 64;
+  QueueFrame frames[kMaxDepth];
+  size_t depth;
+
+  bool empty() const { return depth == 0; }
+  const QueueFrame& back() const { return frames[depth - 1]; }
+  const QueueFrame* begin() const { return frames; }
+  const QueueFrame* end() const { return frames + depth; }
+  void push(QueueFrame frame);  // aborts past kMaxDepth nested syncs
+  void pop() { --depth; }
+};
+
+QueueStack& currentQueues();
 
 // Pushes a frame for its lifetime.
 class QueueScope {
  public:
-  QueueScope(const Queue* queue, bool exclusive) { currentQueues().push_back({queue, exclusive}); }
-  ~QueueScope() { currentQueues().pop_back(); }
+  QueueScope(const Queue* queue, bool exclusive) { currentQueues().push({queue, exclusive}); }
+  ~QueueScope() { currentQueues().pop(); }
   QueueScope(const QueueScope&) = delete;
   QueueScope& operator=(const QueueScope&) = delete;
 };

@@ -4,11 +4,17 @@
 #include <chrono>
 #include <vector>
 
+#include "Platform/Dispatch/detail/Shutdown.h"
+
 namespace dispatch::detail {
 
 Scheduler& Scheduler::shared() {
-  static Scheduler scheduler;
-  return scheduler;
+  static Scheduler* scheduler = [] {
+    auto* s = new Scheduler;
+    addShutdownStep(ShutdownStage::Deadlines, [s] { s->shutdown(); });
+    return s;
+  }();
+  return *scheduler;
 }
 
 Scheduler::Scheduler() {
@@ -19,7 +25,7 @@ Scheduler::Scheduler() {
   thread_ = std::thread([this] { loop(); });
 }
 
-Scheduler::~Scheduler() {
+void Scheduler::shutdown() {
   ns::Clock::removeObserver(observer_);
   std::map<Key, Entry> uptime;
   std::map<std::pair<double, Id>, Entry> wall;
@@ -32,12 +38,14 @@ Scheduler::~Scheduler() {
   }
   changed_.notify_all();
   thread_.join();
+  std::lock_guard firing(firing_);  // a firer still running finishes first
 }
 
 Scheduler::Id Scheduler::at(Time deadline, std::function<void()> fire) {
   Id id;
   {
     std::lock_guard lock(mutex_);
+    if (stopping_) return 0;
     id = nextId_++;
     uptime_.emplace(Key{deadline, id}, Entry{id, std::move(fire)});
     index_[id] = Where{false, deadline, 0};
@@ -51,6 +59,7 @@ Scheduler::Id Scheduler::atWall(ns::Date date, std::function<void()> fire) {
   double when = date.timeIntervalSinceReferenceDate();
   {
     std::lock_guard lock(mutex_);
+    if (stopping_) return 0;
     id = nextId_++;
     wall_.emplace(std::pair{when, id}, Entry{id, std::move(fire)});
     index_[id] = Where{true, 0, when};

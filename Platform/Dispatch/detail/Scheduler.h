@@ -4,6 +4,7 @@
 // due fires at once, in due order, on the thread that moved it.
 //
 // Fire functions only queue work (they may schedule or cancel entries).
+// After shutdown at exit, new entries are dropped.
 #pragma once
 
 #include <condition_variable>
@@ -25,7 +26,6 @@ class Scheduler {
   using Id = uint64_t;
 
   static Scheduler& shared();
-  ~Scheduler();
 
   // At a point of uptime.
   Id at(Time deadline, std::function<void()> fire);
@@ -39,6 +39,7 @@ class Scheduler {
 
  private:
   Scheduler();
+  void shutdown();
   void loop();
   struct Entry {
     Id id;

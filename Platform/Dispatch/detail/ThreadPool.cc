@@ -5,22 +5,22 @@
 
 #include "Platform/Dispatch/MainThread.h"
 #include "Platform/Dispatch/RunLoop.h"
-#include "Platform/Dispatch/detail/Scheduler.h"
+#include "Platform/Dispatch/detail/Shutdown.h"
 
 namespace dispatch::detail {
 
 ThreadPool& ThreadPool::shared() {
-  // What workers may still touch must outlive the pool: build it first so
-  // that it is destroyed after the pool has joined its threads.
-  Scheduler::shared();
-  RunLoop::main();
-  static ThreadPool pool;
-  return pool;
+  static ThreadPool* pool = [] {
+    auto* p = new ThreadPool;
+    addShutdownStep(ShutdownStage::Workers, [p] { p->shutdown(); });
+    return p;
+  }();
+  return *pool;
 }
 
 ThreadPool::ThreadPool() : shared_(new Shared) {}
 
-ThreadPool::~ThreadPool() {
+void ThreadPool::shutdown() {
   using namespace std::chrono;
   std::deque<std::function<void()>> dropped;
   std::unique_lock lock(shared_->mutex);
@@ -37,19 +37,17 @@ ThreadPool::~ThreadPool() {
     }
   }
   if (shared_->live > 0) {
-    // A block that never returns: leave its thread (and our state) to the
-    // process's end rather than hang the exit.
+    // A block that never returns: leave its thread to the process's end
+    // rather than hang the exit.
     std::fprintf(stderr, "dispatch: %zu worker thread(s) still busy at exit\n", shared_->live);
     for (auto& t : shared_->threads) t.detach();
+    shared_->threads.clear();
     return;
   }
   auto threads = std::move(shared_->threads);
   lock.unlock();
   for (auto& t : threads) t.join();
-  lock.lock();
   dropped.clear();
-  lock.unlock();
-  delete shared_;
 }
 
 void ThreadPool::submit(std::function<void()> task) {

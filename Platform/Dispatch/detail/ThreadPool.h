@@ -1,8 +1,8 @@
 // The worker threads behind every queue but the main one. Threads are made
-// when work arrives and none is idle (up to a cap). At exit the pool drops
-// work not yet started and joins its threads; while it waits on the main
-// thread it keeps pumping the main run loop, so a worker that is inside a
-// sync onto the main queue can finish.
+// when work arrives and none is idle (up to a cap). At exit (Shutdown.h) the
+// pool drops work not yet started and joins its threads; while it waits on
+// the main thread it keeps pumping the main run loop, so a worker that is
+// inside a sync onto the main queue can finish.
 #pragma once
 
 #include <condition_variable>
@@ -17,12 +17,12 @@ namespace dispatch::detail {
 class ThreadPool {
  public:
   static ThreadPool& shared();
-  ~ThreadPool();
 
   void submit(std::function<void()> task);
 
  private:
   ThreadPool();
+  void shutdown();
   struct Shared {
     std::mutex mutex;
     std::condition_variable ready;
@@ -36,7 +36,7 @@ class ThreadPool {
   static void work(Shared* shared);
 
   static constexpr size_t kMaxThreads = 128;
-  Shared* shared_;  // leaked when workers never come back at exit
+  Shared* shared_;
 };
 
 }  // namespace dispatch::detail

@@ -176,6 +176,11 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
                         "Application tried to present a controller that is already presented or contained.");
   }
   ModalPresentationStyle style = controller->presentationStyle_;
+  if (style == ModalPresentationStyle::Popover && DeviceInfo::current().isPad() &&
+      !controller->popoverPresentationController()->hasSource()) {
+    throw ns::Exception("NSGenericException",
+                        "A popover must have location information: a sourceView and sourceRect or a barButtonItem.");
+  }
   bool hidesPresenter = style == ModalPresentationStyle::FullScreen ||
                         style == ModalPresentationStyle::CurrentContext;
   presenter->presented_ = controller;

@@ -41,7 +41,7 @@ void ManagedObject::setUp(const EntityDescription* entity, ManagedObjectContext*
   attributes_.assign(entity->attributes().size(), Attribute{});
   toOne_.assign(entity->relationships().size(), nullptr);
   toMany_.assign(entity->relationships().size(), ToMany{});
-  changed_.assign(entity->attributes().size() + entity->relationships().size(), false);
+  changed_.reset(entity->attributes().size() + entity->relationships().size());
 }
 
 void ManagedObject::fireFault() const {
@@ -70,7 +70,7 @@ const ManagedObject::Attribute& ManagedObject::attribute(size_t index) const {
 }
 
 void ManagedObject::markChanged(size_t property) {
-  changed_[property] = true;
+  changed_.set(property);
   if (context_) context_->objectDidChange(this);
 }
 

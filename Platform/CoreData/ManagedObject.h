@@ -10,7 +10,9 @@
 // An object is used on its context's queue only.
 #pragma once
 
+#include <algorithm>
 #include <any>
+#include <cstdint>
 #include <cstddef>
 #include <memory>
 #include <string_view>
@@ -86,6 +88,30 @@ class ManagedObject : public std::enable_shared_from_this<ManagedObject> {
     std::any object;  // a transformable's object once decoded or set
     bool decoded = false;
   };
+  // One bit per property; no allocation for entities of up to 64 properties.
+  class PropertyMask {
+   public:
+    void reset(size_t count) {
+      bits_ = 0;
+      more_.assign(count > 64 ? count - 64 : 0, false);
+    }
+    bool test(size_t i) const { return i < 64 ? (bits_ >> i) & 1 : more_[i - 64]; }
+    void set(size_t i) {
+      if (i < 64) {
+        bits_ |= uint64_t{1} << i;
+      } else {
+        more_[i - 64] = true;
+      }
+    }
+    void clear() {
+      bits_ = 0;
+      std::fill(more_.begin(), more_.end(), false);
+    }
+
+   private:
+    uint64_t bits_ = 0;
+    std::vector<bool> more_;
+  };
   struct ToMany {
     std::vector<ManagedObject*> objects;
     bool loaded = false;
@@ -114,10 +140,11 @@ class ManagedObject : public std::enable_shared_from_this<ManagedObject> {
   bool pendingInserted_ = false;  // reported to observers at the next processPendingChanges
   bool pendingUpdated_ = false;
   bool missing_ = false;          // a fault whose row is gone
+  int64_t newKey_ = 0;            // the row key reserved while a save runs
   std::vector<Attribute> attributes_;
   std::vector<ManagedObject*> toOne_;  // per relationship; unused for to-many
   std::vector<ToMany> toMany_;         // per relationship; unused for to-one
-  std::vector<bool> changed_;          // per property (attributes, then relationships) since the last save
+  PropertyMask changed_;               // per property (attributes, then relationships) since the last save
 };
 
 }  // namespace cd

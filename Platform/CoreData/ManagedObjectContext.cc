@@ -50,6 +50,7 @@ ManagedObjectContext::~ManagedObjectContext() {
     for (auto& set : object->toMany_) set = ManagedObject::ToMany{};
   }
   for (auto& object : deleted_) object->context_ = nullptr;
+  for (auto& object : inserted_) object->context_ = nullptr;
 }
 
 void ManagedObjectContext::setPersistentStoreCoordinator(std::shared_ptr<PersistentStoreCoordinator> coordinator) {
@@ -93,7 +94,7 @@ std::shared_ptr<ManagedObject> ManagedObjectContext::insertNewObject(const std::
     object->attributes_[i].value = entity->attributes()[i].defaultValue;
     object->attributes_[i].decoded = true;
   }
-  registry_.emplace(object->id_, object);
+  // New objects join the registry under their permanent ID when saved.
   inserted_.push_back(object);
   notePendingInsert(object.get());
   return object;
@@ -214,7 +215,7 @@ void ManagedObjectContext::detachFromRelated(ManagedObject* object) {
 void ManagedObjectContext::forgetObject(ManagedObject* object) {
   std::shared_ptr<ManagedObject> keep = object->shared_from_this();
   detachFromRelated(object);
-  registry_.erase(object->id_);
+  if (!object->id_.isTemporaryID()) registry_.erase(object->id_);
   object->context_ = nullptr;
   object->pendingInserted_ = false;
   object->pendingUpdated_ = false;
@@ -266,6 +267,12 @@ void ManagedObjectContext::processPendingChanges() {
 // --- Loading ---
 
 std::shared_ptr<ManagedObject> ManagedObjectContext::registered(const ManagedObjectID& id) const {
+  if (id.isTemporaryID()) {
+    for (const auto& o : inserted_) {
+      if (o->id_ == id) return o;
+    }
+    return nullptr;
+  }
   auto it = registry_.find(id);
   return it == registry_.end() ? nullptr : it->second;
 }
@@ -287,7 +294,7 @@ void ManagedObjectContext::applyRow(ManagedObject* object, StoreRow& row, bool k
   object->fault_ = false;
   object->missing_ = false;
   for (size_t i = 0; i < attributeCount; ++i) {
-    if (keepChanged && object->changed_[i]) continue;
+    if (keepChanged && object->changed_.test(i)) continue;
     ManagedObject::Attribute& a = object->attributes_[i];
     a.value = std::move(row.values[i]);
     if (entity.attributes()[i].type == AttributeType::Transformable) {
@@ -295,11 +302,10 @@ void ManagedObjectContext::applyRow(ManagedObject* object, StoreRow& row, bool k
       a.object.reset();
     }
   }
-  const std::string* store = object->id_.isTemporaryID() ? nullptr
-                                                         : ManagedObjectID::internStoreIdentifier(object->id_.storeIdentifier());
+  const std::string* store = object->id_.internedStoreIdentifier();
   for (size_t r = 0; r < entity.relationships().size(); ++r) {
     const RelationshipDescription& rel = entity.relationships()[r];
-    if (rel.toMany || (keepChanged && object->changed_[attributeCount + r])) continue;
+    if (rel.toMany || (keepChanged && object->changed_.test(attributeCount + r))) continue;
     const ns::Value& key = row.values[attributeCount + r];
     ManagedObject* target = key.isNull() || !store ? nullptr : registeredOrFault(*rel.destination, store, key.integerValue());
     if (target && target->deleted_) target = nullptr;
@@ -363,10 +369,12 @@ void ManagedObjectContext::loadToMany(ManagedObject* object, size_t relationship
   }
   // The objects' own (possibly changed) relationship decides membership.
   std::vector<ManagedObject*> members;
-  for (auto& [id, candidate] : registry_) {
-    if (&candidate->entity() != &destination || candidate->fault_ || candidate->deleted_) continue;
-    if (candidate->toOne_[inverse] == object) members.push_back(candidate.get());
-  }
+  auto consider = [&](ManagedObject* candidate) {
+    if (&candidate->entity() != &destination || candidate->fault_ || candidate->deleted_) return;
+    if (candidate->toOne_[inverse] == object) members.push_back(candidate);
+  };
+  for (auto& [id, candidate] : registry_) consider(candidate.get());
+  for (auto& candidate : inserted_) consider(candidate.get());
   std::sort(members.begin(), members.end(), [](const ManagedObject* a, const ManagedObject* b) {
     bool at = a->id_.isTemporaryID(), bt = b->id_.isTemporaryID();
     if (at != bt) return !at;
@@ -393,18 +401,20 @@ std::optional<std::vector<std::shared_ptr<ManagedObject>>> ManagedObjectContext:
     std::lock_guard<std::recursive_mutex> lock(coordinator_->storeMutex());
     for (const auto& store : coordinator_->persistentStores()) {
       if (filter.where == "0") break;
-      std::vector<StoreRow> rows;
-      if (!store->fetchRows(*entity, filter, &rows, error)) return std::nullopt;
-      found.reserve(found.size() + rows.size());
-      for (StoreRow& row : rows) {
-        ManagedObject* object = materialize(*entity, store->internedIdentifier(), row);
-        if (object->deleted_ && request.includesPendingChanges()) continue;
-        if (predicate && (!filter.exact || object->updated_) && request.includesPendingChanges() &&
-            !predicate->evaluate(*object)) {
-          continue;
-        }
-        found.push_back(object);
-      }
+      const std::string* storeIdentifier = store->internedIdentifier();
+      bool ok = store->fetchRows(
+          *entity, filter,
+          [&](StoreRow& row) {
+            ManagedObject* object = materialize(*entity, storeIdentifier, row);
+            if (object->deleted_ && request.includesPendingChanges()) return;
+            if (predicate && (!filter.exact || object->updated_) && request.includesPendingChanges() &&
+                !predicate->evaluate(*object)) {
+              return;
+            }
+            found.push_back(object);
+          },
+          error);
+      if (!ok) return std::nullopt;
     }
   }
   if (request.includesPendingChanges()) {
@@ -468,12 +478,10 @@ std::shared_ptr<ManagedObject> ManagedObjectContext::existingObjectWithID(const 
     return nullptr;
   };
   if (!objectID.isValid() || !coordinator_) return missing();
-  ManagedObjectID id = objectID;
+  const ManagedObjectID& id = objectID;
   if (id.isTemporaryID()) {
     if (auto o = registered(id)) return o;
-    auto saved = savedTemporaryIDs_.find(id);
-    if (saved == savedTemporaryIDs_.end()) return missing();
-    id = saved->second;
+    return missing();
   }
   if (auto o = registered(id)) {
     if (!fulfillFault(o.get())) return missing();
@@ -495,10 +503,7 @@ std::shared_ptr<ManagedObject> ManagedObjectContext::existingObjectWithID(const 
 std::shared_ptr<ManagedObject> ManagedObjectContext::objectWithID(const ManagedObjectID& objectID) {
   if (!objectID.isValid()) return nullptr;
   if (auto o = registered(objectID)) return o;
-  if (objectID.isTemporaryID()) {
-    auto saved = savedTemporaryIDs_.find(objectID);
-    return saved == savedTemporaryIDs_.end() ? nullptr : registered(saved->second);
-  }
+  if (objectID.isTemporaryID()) return nullptr;
   return registeredOrFault(*objectID.entity(), ManagedObjectID::internStoreIdentifier(objectID.storeIdentifier()),
                            objectID.primaryKey())
       ->shared_from_this();
@@ -577,7 +582,7 @@ bool ManagedObjectContext::save(ns::Error* error) {
   std::shared_ptr<PersistentStore> insertStore = stores.front();
   auto storeOf = [&](const ManagedObject* o) -> PersistentStore* {
     for (const auto& s : stores) {
-      if (s->internedIdentifier() == ManagedObjectID::internStoreIdentifier(o->id_.storeIdentifier())) return s.get();
+      if (s->internedIdentifier() == o->id_.internedStoreIdentifier()) return s.get();
     }
     return nullptr;
   };
@@ -593,7 +598,6 @@ bool ManagedObjectContext::save(ns::Error* error) {
   }
 
   // Keys for new rows, so new objects can refer to each other.
-  std::unordered_map<const ManagedObject*, int64_t> newKeys;
   {
     std::vector<int64_t> counts(coordinator_->managedObjectModel()->entities().size(), 0);
     for (const auto& o : inserted_) ++counts[o->entity_->index()];
@@ -601,11 +605,11 @@ bool ManagedObjectContext::save(ns::Error* error) {
     for (const auto& e : coordinator_->managedObjectModel()->entities()) {
       if (counts[e->index()]) next[e->index()] = insertStore->reserveKeys(*e, counts[e->index()]);
     }
-    for (const auto& o : inserted_) newKeys[o.get()] = next[o->entity_->index()]++;
+    for (const auto& o : inserted_) o->newKey_ = next[o->entity_->index()]++;
   }
   auto keyOf = [&](const ManagedObject* target) -> ns::Value {
     if (!target) return ns::Value();
-    if (target->inserted_) return ns::Value(newKeys[target]);
+    if (target->inserted_) return ns::Value(target->newKey_);
     return ns::Value(target->id_.primaryKey());
   };
 
@@ -614,7 +618,7 @@ bool ManagedObjectContext::save(ns::Error* error) {
   for (const auto& o : inserted_) {
     const EntityDescription& entity = *o->entity_;
     const size_t attributeCount = entity.attributes().size();
-    row.key = newKeys[o.get()];
+    row.key = o->newKey_;
     row.values.resize(attributeCount + entity.relationships().size());
     for (size_t i = 0; i < attributeCount; ++i) row.values[i] = o->attributes_[i].value;
     for (size_t r = 0; r < entity.relationships().size(); ++r) {
@@ -634,12 +638,12 @@ bool ManagedObjectContext::save(ns::Error* error) {
     columns.clear();
     values.clear();
     for (size_t i = 0; i < attributeCount; ++i) {
-      if (!o->changed_[i]) continue;
+      if (!o->changed_.test(i)) continue;
       columns.push_back(i);
       values.push_back(o->attributes_[i].value);
     }
     for (size_t r = 0; r < entity.relationships().size(); ++r) {
-      if (!o->changed_[attributeCount + r] || entity.relationships()[r].toMany) continue;
+      if (!o->changed_.test(attributeCount + r) || entity.relationships()[r].toMany) continue;
       columns.push_back(attributeCount + r);
       values.push_back(keyOf(o->toOne_[r]));
     }
@@ -672,21 +676,17 @@ bool ManagedObjectContext::save(ns::Error* error) {
   SavedObjectIDs ids;
   ObjectChanges saved;
   for (const auto& o : inserted_) {
-    ManagedObjectID temporary = o->id_;
-    ManagedObjectID permanent =
-        ManagedObjectID::permanent(o->entity_, insertStore->internedIdentifier(), newKeys[o.get()]);
-    registry_.erase(temporary);
+    ManagedObjectID permanent = ManagedObjectID::permanent(o->entity_, insertStore->internedIdentifier(), o->newKey_);
     registry_.emplace(permanent, o);
-    savedTemporaryIDs_[temporary] = permanent;
     o->id_ = permanent;
     o->inserted_ = false;
-    std::fill(o->changed_.begin(), o->changed_.end(), false);
+    o->changed_.clear();
     ids.inserted.push_back(permanent);
     saved.inserted.push_back(o);
   }
   for (const auto& o : updated_) {
     o->updated_ = false;
-    std::fill(o->changed_.begin(), o->changed_.end(), false);
+    o->changed_.clear();
     ids.updated.push_back(o->id_);
     saved.updated.push_back(o);
   }

@@ -155,9 +155,8 @@ class ManagedObjectContext : public std::enable_shared_from_this<ManagedObjectCo
   bool automaticallyMerges_ = false;
   mutable std::shared_ptr<dispatch::Queue> privateQueue_;
 
+  // Objects with a permanent ID; inserted ones are in inserted_ only.
   std::unordered_map<ManagedObjectID, std::shared_ptr<ManagedObject>> registry_;
-  // Temporary IDs of objects saved here, to their permanent ones.
-  std::unordered_map<ManagedObjectID, ManagedObjectID> savedTemporaryIDs_;
   // Changes since the last save, in order of arrival.
   std::vector<std::shared_ptr<ManagedObject>> inserted_;
   std::vector<std::shared_ptr<ManagedObject>> updated_;

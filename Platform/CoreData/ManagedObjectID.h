@@ -33,6 +33,8 @@ class ManagedObjectID {
   bool isTemporaryID() const { return key_ <= 0; }
   // Empty for a temporary ID.
   const std::string& storeIdentifier() const;
+  // The identifier as internStoreIdentifier returns it; null for a temporary ID.
+  const std::string* internedStoreIdentifier() const { return store_; }
   // 0 for a temporary ID.
   int64_t primaryKey() const { return key_ > 0 ? key_ : 0; }
 

@@ -112,6 +112,7 @@ std::shared_ptr<PersistentStore> PersistentStore::open(std::shared_ptr<const Man
   store->internedIdentifier_ = ManagedObjectID::internStoreIdentifier(store->identifier_);
   for (const auto& e : store->model_->entities()) store->selectLists_.push_back(store->selectList(*e));
   store->nextKey_.assign(store->model_->entities().size(), 0);
+  store->insertStatements_.resize(store->model_->entities().size());
   return store;
 }
 
@@ -273,6 +274,11 @@ void PersistentStore::readRow(const EntityDescription& entity, SqliteStatement& 
 
 bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,
                                 std::vector<StoreRow>* rows, ns::Error* error) {
+  return fetchRows(entity, filter, [rows](StoreRow& row) { rows->push_back(std::move(row)); }, error);
+}
+
+bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,
+                                const std::function<void(StoreRow&)>& visit, ns::Error* error) {
   std::string sql = "SELECT " + selectLists_[entity.index()] + " FROM " + quoted(entity.name());
   if (!filter.where.empty()) sql += " WHERE " + filter.where;
   sql += " ORDER BY _pk";
@@ -280,9 +286,10 @@ bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilt
   if (!s.valid()) return false;
   for (size_t i = 0; i < filter.bindings.size(); ++i) s.bind(static_cast<int>(i + 1), filter.bindings[i]);
   int rc;
+  StoreRow row;
   while ((rc = s.step()) == SQLITE_ROW) {
-    rows->emplace_back();
-    readRow(entity, s, &rows->back());
+    readRow(entity, s, &row);
+    visit(row);
   }
   if (rc != SQLITE_DONE) {
     ns::setError(error, db_.lastError(kPersistentStoreOperationError, "fetch " + entity.name()));
@@ -346,11 +353,14 @@ int64_t PersistentStore::reserveKeys(const EntityDescription& entity, int64_t co
 }
 
 bool PersistentStore::insertRow(const EntityDescription& entity, const StoreRow& row, ns::Error* error) {
-  std::string sql = "INSERT INTO " + quoted(entity.name()) + " (" + selectLists_[entity.index()] + ") VALUES (?";
-  size_t columns = entity.attributes().size();
-  for (const auto& r : entity.relationships()) columns += r.toMany ? 0 : 1;
-  for (size_t i = 0; i < columns; ++i) sql += ", ?";
-  sql += ")";
+  std::string& sql = insertStatements_[entity.index()];
+  if (sql.empty()) {
+    sql = "INSERT INTO " + quoted(entity.name()) + " (" + selectLists_[entity.index()] + ") VALUES (?";
+    size_t columns = entity.attributes().size();
+    for (const auto& r : entity.relationships()) columns += r.toMany ? 0 : 1;
+    for (size_t i = 0; i < columns; ++i) sql += ", ?";
+    sql += ")";
+  }
   SqliteStatement s = db_.prepare(sql, error);
   if (!s.valid()) return false;
   s.bindInt64(1, row.key);
@@ -369,16 +379,21 @@ bool PersistentStore::insertRow(const EntityDescription& entity, const StoreRow&
 
 bool PersistentStore::updateRow(const EntityDescription& entity, int64_t key, const std::vector<size_t>& columns,
                                 const std::vector<ns::Value>& values, bool* changed, ns::Error* error) {
-  std::string sql = "UPDATE " + quoted(entity.name()) + " SET ";
-  size_t attributeCount = entity.attributes().size();
-  for (size_t i = 0; i < columns.size(); ++i) {
-    size_t c = columns[i];
-    if (i) sql += ", ";
-    sql += quoted(c < attributeCount ? entity.attributes()[c].name : entity.relationships()[c - attributeCount].name);
-    sql += " = ?";
+  if (updateEntity_ != &entity || updateColumns_ != columns) {
+    std::string sql = "UPDATE " + quoted(entity.name()) + " SET ";
+    size_t attributeCount = entity.attributes().size();
+    for (size_t i = 0; i < columns.size(); ++i) {
+      size_t c = columns[i];
+      if (i) sql += ", ";
+      sql += quoted(c < attributeCount ? entity.attributes()[c].name : entity.relationships()[c - attributeCount].name);
+      sql += " = ?";
+    }
+    sql += " WHERE _pk = ?";
+    updateEntity_ = &entity;
+    updateColumns_ = columns;
+    updateStatement_ = std::move(sql);
   }
-  sql += " WHERE _pk = ?";
-  SqliteStatement s = db_.prepare(sql, error);
+  SqliteStatement s = db_.prepare(updateStatement_, error);
   if (!s.valid()) return false;
   for (size_t i = 0; i < values.size(); ++i) s.bind(static_cast<int>(i + 1), values[i]);
   s.bindInt64(static_cast<int>(values.size() + 1), key);

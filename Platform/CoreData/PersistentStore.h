@@ -11,6 +11,7 @@
 // Not thread-safe: the coordinator serialises every call.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,9 @@ class PersistentStore {
   // Reading. Rows come in key order.
   bool fetchRows(const EntityDescription& entity, const StoreFilter& filter, std::vector<StoreRow>* rows,
                  ns::Error* error);
+  // The same, handing each row to `visit` (which may move its values out).
+  bool fetchRows(const EntityDescription& entity, const StoreFilter& filter,
+                 const std::function<void(StoreRow&)>& visit, ns::Error* error);
   // *found is false when no row has that key.
   bool fetchRow(const EntityDescription& entity, int64_t key, StoreRow* row, bool* found, ns::Error* error);
   bool count(const EntityDescription& entity, const StoreFilter& filter, int64_t* count, ns::Error* error);
@@ -79,6 +83,11 @@ class PersistentStore {
   SqliteDatabase db_;
   std::vector<int64_t> nextKey_;  // per entity index, valid inside a save
   std::vector<std::string> selectLists_;
+  std::vector<std::string> insertStatements_;  // per entity index
+  // The last UPDATE's text, rebuilt only when other columns change.
+  const EntityDescription* updateEntity_ = nullptr;
+  std::vector<size_t> updateColumns_;
+  std::string updateStatement_;
   bool inSave_ = false;
 };
 

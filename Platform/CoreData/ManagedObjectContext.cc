@@ -239,6 +239,15 @@ void ManagedObjectContext::removeChangeObserver(ContextChangeObserver* observer)
 
 void ManagedObjectContext::processPendingChanges() {
   if (processing_) return;
+  if (observers_.empty()) {
+    // Nobody to tell: only forget what was pending.
+    for (auto& o : pendingInserted_) o->pendingInserted_ = false;
+    for (auto& o : pendingUpdated_) o->pendingUpdated_ = false;
+    pendingInserted_.clear();
+    pendingUpdated_.clear();
+    pendingDeleted_.clear();
+    return;
+  }
   ObjectChanges changes;
   for (auto& o : pendingInserted_) {
     if (o->pendingInserted_) changes.inserted.push_back(o);

@@ -9,6 +9,7 @@
 #include "Platform/UIKit/GestureRecognizer.h"
 #include "Platform/UIKit/NavigationBar.h"
 #include "Platform/UIKit/NavigationItem.h"
+#include "Platform/UIKit/Switch.h"
 #include "Platform/UIKit/TableView.h"
 #include "Platform/UIKit/TextInput.h"
 #include "Platform/UIKit/ViewController.h"
@@ -253,6 +254,19 @@ bool Input::longPress(const std::string& text, double seconds) {
     }
   }
   return fail("no long-press recognizer at \"" + text + "\"");
+}
+
+bool Input::toggle(const std::string& text) {
+  View* view = find(text);
+  if (!view) return fail("nothing on screen shows \"" + text + "\"");
+  for (View* v = view; v; v = v->superview()) {
+    if (Switch* s = v->firstOfType<Switch>()) {
+      if (!s->tap()) return fail("the switch at \"" + text + "\" is disabled");
+      settle();
+      return true;
+    }
+  }
+  return fail("no switch next to \"" + text + "\"");
 }
 
 void Input::background() {

@@ -13,6 +13,7 @@
 // - swipeRow(rowText, action): the row action titled `action` of the row
 //   showing `rowText` (TableView.h).
 // - longPress(text, seconds): holds a long-press recognizer's view.
+// - toggle(text): the switch in the row or container showing `text`.
 // - lifecycle: background(), foreground(), ...; advance(seconds) moves the
 //   virtual clock and runs what fell due.
 //
@@ -39,6 +40,8 @@ class Input {
   static bool pressReturn();
   static bool swipeRow(const std::string& rowText, const std::string& action);
   static bool longPress(const std::string& text, double seconds);
+  // Flips the switch next to `text` (in the same row or container).
+  static bool toggle(const std::string& text);
 
   static void background();
   static void foreground();

@@ -126,7 +126,11 @@ const char* accessoryMark(TableViewCellAccessoryType type) {
 std::string TableViewCell::screenText() const {
   std::string out = ScreenText::inlineText(*contentView_);
   if (accessoryView_ && !accessoryView_->isHidden()) {
-    std::string a = ScreenText::inlineText(*accessoryView_);
+    std::string a = accessoryView_->screenText();
+    if (accessoryView_->rendersSubviews()) {
+      std::string inner = ScreenText::inlineText(*accessoryView_);
+      a += (a.empty() || inner.empty() ? "" : " ") + inner;
+    }
     if (!a.empty()) out += (out.empty() ? "" : " ") + a;
   }
   std::string mark = accessoryMark(editing_ ? editingAccessoryType_ : accessoryType_);

@@ -32,6 +32,10 @@ class Predicate {
   static PredicatePtr compare(std::string keyPath, Operator op, ns::Value value, unsigned options = None);
   // keyPath <op> object (==, != only); nullptr is nil.
   static PredicatePtr compare(std::string keyPath, Operator op, std::shared_ptr<ManagedObject> object);
+  // keyPath <op> nil, for attributes and relationships alike.
+  static PredicatePtr compare(std::string keyPath, Operator op, std::nullptr_t) {
+    return compare(std::move(keyPath), op, ns::Value());
+  }
   // self == object / self != object.
   static PredicatePtr self(Operator op, std::shared_ptr<ManagedObject> object);
   // keyPath CONTAINS[options] text.

@@ -224,8 +224,15 @@ bool LKFileLogger::lt_shouldLogFileBeArchived(LKLogFileInfo& info) {
   if (shouldArchiveRecentLogFileInfo(info)) return true;
   if (maximumFileSize_ != 0 && info.fileSize() >= maximumFileSize_) return true;
   if (rollingFrequency_ > 0 && info.age() >= rollingFrequency_) return true;
-  // The protection rule for apps with background modes does not apply: the
-  // app declares none here.
+  // An app that runs in the background must be able to write while locked.
+  if (LKLogFileManagerDefault::applicationDeclaresBackgroundModes()) {
+    const auto& attributes = info.fileAttributes();
+    if (attributes && attributes->protection &&
+        *attributes->protection != ns::kFileProtectionCompleteUntilFirstUserAuthentication &&
+        *attributes->protection != ns::kFileProtectionNone) {
+      return true;
+    }
+  }
   return false;
 }
 

@@ -7,6 +7,7 @@
 
 #include "Libraries/Logging/LKConsole.h"
 #include "Platform/Dispatch/Queue.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/ExtendedAttributes.h"
 #include "Platform/Foundation/FileManager.h"
@@ -19,9 +20,19 @@ bool isProtectionLevel(const std::string& level) {
          level == ns::kFileProtectionCompleteUntilFirstUserAuthentication;
 }
 
-// The host has no information property list: the app declares no
-// background modes.
-bool applicationDeclaresBackgroundModes() { return false; }
+}  // namespace
+
+bool LKLogFileManagerDefault::applicationDeclaresBackgroundModes() {
+  const ns::Value* modes = ns::Bundle::mainBundle()->objectForInfoDictionaryKey("UIBackgroundModes");
+  const ns::Array* list = modes ? modes->asArray() : nullptr;
+  if (!list) return false;
+  for (const ns::Value& mode : *list) {
+    if (mode.asString() && !mode.asString()->empty()) return true;
+  }
+  return false;
+}
+
+namespace {
 
 std::string removingAll(std::string text, const std::string& piece) {
   for (size_t at; (at = text.find(piece)) != std::string::npos;) text.erase(at, piece.size());
@@ -86,7 +97,11 @@ std::string LKLogFileManagerDefault::logsDirectory() {
 }
 
 const std::string& LKLogFileManagerDefault::applicationName() {
-  static const std::string name = program_invocation_short_name ? program_invocation_short_name : "";
+  static const std::string name = [] {
+    std::string identifier = ns::Bundle::mainBundle()->bundleIdentifier().value_or("");
+    if (!identifier.empty()) return identifier;
+    return std::string(program_invocation_short_name ? program_invocation_short_name : "");
+  }();
   return name;
 }
 

@@ -42,7 +42,8 @@ class LKLogFileManagerDefault : public LKLogFileManager,
   static std::string defaultLogsDirectory();
   // Created (with intermediates) every time it is asked for.
   std::string logsDirectory() override;
-  // The process name ("" when it has none); fixed per process.
+  // The main bundle's identifier, else the process name, else ""; fixed
+  // per process.
   static const std::string& applicationName();
 
   virtual std::string newLogFileName();
@@ -60,6 +61,9 @@ class LKLogFileManagerDefault : public LKLogFileManager,
   std::vector<std::shared_ptr<LKLogFileInfo>> sortedLogFileInfos() override;
 
   std::optional<std::string> logFileProtection() const;
+  // At least one non-empty entry under "UIBackgroundModes" in the main
+  // bundle's information property list.
+  static bool applicationDeclaresBackgroundModes();
   std::optional<std::string> createNewLogFileWithError(ns::Error* error) override;
   void deleteOldLogFiles();
 

@@ -5,6 +5,7 @@
 #include "Libraries/Logging/LKLogFileFormatterDefault.h"
 #include "Libraries/Logging/LKLogFileInfo.h"
 #include "Libraries/Logging/tests/LogFileTesting.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/ExtendedAttributes.h"
 
@@ -167,6 +168,27 @@ TEST_F(LogFileManagerTest, ArchivedFlagFallsBackToASideRecord) {
   std::string side = ns::ExtendedAttributes::sideRecordPath(path, "logkit.log.archived");
   EXPECT_TRUE(eventually([&] { return !std::filesystem::exists(path) && !std::filesystem::exists(side); }));
   EXPECT_TRUE(std::filesystem::exists(newer));
+}
+
+TEST_F(LogFileManagerTest, ProtectionFollowsBackgroundModesUnlessOneWasGiven) {
+  std::string bundle = device_.path("Quillbox.app");
+  std::filesystem::create_directories(bundle);
+  writeFile(bundle + "/Info.plist",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+            "<key>UIBackgroundModes</key><array><string>fetch</string></array></dict></plist>\n");
+  EXPECT_EQ(manager()->logFileProtection(), std::string(ns::kFileProtectionCompleteUnlessOpen));
+  ns::Bundle::setMainBundlePath(bundle);
+  EXPECT_TRUE(LKLogFileManagerDefault::applicationDeclaresBackgroundModes());
+  EXPECT_EQ(manager()->logFileProtection(), std::string(ns::kFileProtectionCompleteUntilFirstUserAuthentication));
+  LKLogFileManagerDefault given(logs(), std::string(ns::kFileProtectionNone));
+  EXPECT_EQ(given.logFileProtection(), std::string(ns::kFileProtectionNone));
+  LKLogFileManagerDefault unknown(logs(), std::string("NSFileProtectionSomething"));
+  EXPECT_EQ(unknown.logFileProtection(), std::string(ns::kFileProtectionCompleteUntilFirstUserAuthentication));
+  auto path = given.createNewLogFileWithError(nullptr);
+  ASSERT_TRUE(path);
+  EXPECT_EQ(ns::FileManager::defaultManager().attributesOfItem(*path)->protection,
+            std::optional<std::string>(ns::kFileProtectionNone));
+  ns::Bundle::setMainBundlePath("");
 }
 
 TEST_F(LogFileManagerTest, RenameReplacesWhatIsThereAndMovesTheRecord) {

@@ -4,6 +4,7 @@
 
 #include "Platform/UIKit/Button.h"
 #include "Platform/UIKit/Label.h"
+#include "Platform/UIKit/Pasteboard.h"
 #include "Platform/UIKit/Screen.h"
 
 namespace ui {
@@ -89,6 +90,11 @@ bool ActivityViewController::chooseActivity(const std::string& title) {
         for (const auto& item : self->items_) {
           if (isText(item)) {
             pasteboard() = textOf(item);
+            Pasteboard::general().setString(textOf(item));
+            break;
+          }
+          if (auto* image = std::any_cast<ImagePtr>(&item)) {
+            Pasteboard::general().setImage(*image);
             break;
           }
         }

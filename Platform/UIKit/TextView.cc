@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/UIKit/Pasteboard.h"
 #include "Platform/UIKit/TextDrawing.h"
 
 namespace ui {
@@ -123,6 +124,23 @@ void TextView::scrollRangeToVisible(ns::Range range) {
   double y = layout->size().height + containerInset_.top;
   scrollRectToVisible(Rect(0, std::max(0.0, y - 20), bounds().width(), 20), false);
 }
+
+void TextView::copy() {
+  if (selection_.length == 0) return;
+  Pasteboard::general().setString(text_.attributedSubstring(selection_).string());
+}
+
+void TextView::cut() {
+  if (selection_.length == 0 || !editable_) return;
+  copy();
+  replace(selection_, ns::AttributedString());
+}
+
+void TextView::paste() {
+  if (auto text = Pasteboard::general().string()) insertText(*text);
+}
+
+void TextView::selectAll() { setSelectedRange(ns::Range{0, text_.length()}); }
 
 bool TextView::becomeFirstResponder() {
   if (isFirstResponder()) return true;

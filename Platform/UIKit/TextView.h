@@ -106,6 +106,13 @@ class TextView : public ScrollView, public TextInput, public TextInputTraits {
   // Replaces `range` as typing would; false when the delegate refuses.
   bool replace(ns::Range range, const ns::AttributedString& replacement);
   void scrollRangeToVisible(ns::Range range);
+  // The edit menu: copy and cut put the selected plain text on the general
+  // pasteboard; paste inserts the pasteboard's rich text as typing would
+  // (subclasses change what paste brings).
+  virtual void copy();
+  virtual void cut();
+  virtual void paste();
+  void selectAll();
 
   bool canBecomeFirstResponder() const override { return editable_ || selectable_; }
   bool becomeFirstResponder() override;

@@ -2,6 +2,7 @@
 
 #include "Platform/UIKit/DatePicker.h"
 #include "Platform/UIKit/Label.h"
+#include "Platform/UIKit/Pasteboard.h"
 #include "Platform/UIKit/ProgressViews.h"
 #include "Platform/UIKit/ScreenText.h"
 #include "Platform/UIKit/SearchController.h"
@@ -57,10 +58,18 @@ TEST_F(ControlsTest, TextViewTypingUndoAndTypingAttributes) {
   Input::type("!");  // a new change drops what could be redone
   EXPECT_FALSE(undo.canRedo());
 
+  textView->selectAll();
+  textView->cut();
+  EXPECT_EQ(Pasteboard::general().string(), std::optional<std::string>("Hello!"));
+  EXPECT_EQ(textView->text(), "");
+  textView->paste();
+  textView->paste();
+  EXPECT_EQ(textView->text(), "Hello!Hello!");
+
   textView->setEditable(false);
   EXPECT_FALSE(textView->isFirstResponder());
   Input::type("x");
-  EXPECT_EQ(textView->text(), "Hello!");
+  EXPECT_EQ(textView->text(), "Hello!Hello!");
 }
 
 class SettingsFixture : public TableViewController {

@@ -9,6 +9,7 @@
 #include "Platform/UIKit/GestureRecognizer.h"
 #include "Platform/UIKit/NavigationBar.h"
 #include "Platform/UIKit/NavigationItem.h"
+#include "Platform/UIKit/Previewing.h"
 #include "Platform/UIKit/Switch.h"
 #include "Platform/UIKit/TableView.h"
 #include "Platform/UIKit/TextInput.h"
@@ -254,6 +255,49 @@ bool Input::longPress(const std::string& text, double seconds) {
     }
   }
   return fail("no long-press recognizer at \"" + text + "\"");
+}
+
+namespace {
+struct Peeked {
+  std::shared_ptr<ViewController> preview;
+  std::shared_ptr<PreviewingDelegate> delegate;
+  std::shared_ptr<PreviewingContext> context;
+};
+
+Peeked peekAt(const std::string& text) {
+  View* view = Input::find(text);
+  if (!view) return {};
+  for (View* v = view; v; v = v->superview()) {
+    for (View* owner = v; owner; owner = owner->superview()) {
+      ViewController* vc = owner->viewController();
+      if (!vc) continue;
+      for (const auto& r : vc->previewRegistrations()) {
+        auto source = r.context->sourceView();
+        auto delegate = r.delegate.lock();
+        if (!delegate || source.get() != v) continue;
+        Point location = view->convertPointTo({view->bounds().midX(), view->bounds().midY()}, v);
+        if (auto preview = delegate->previewingViewController(*r.context, location))
+          return {preview, delegate, r.context};
+        return {};
+      }
+    }
+  }
+  return {};
+}
+}  // namespace
+
+std::shared_ptr<ViewController> Input::peek(const std::string& text) {
+  Peeked p = peekAt(text);
+  if (!p.preview) fail("no preview at \"" + text + "\"");
+  return p.preview;
+}
+
+bool Input::pop(const std::string& text) {
+  Peeked p = peekAt(text);
+  if (!p.preview) return fail("no preview at \"" + text + "\"");
+  p.delegate->commitViewController(*p.context, p.preview);
+  settle();
+  return true;
 }
 
 bool Input::toggle(const std::string& text) {

@@ -23,11 +23,13 @@
 // returns false when it found nothing to act on; lastFailure() says why.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace ui {
 
 class View;
+class ViewController;
 
 class Input {
  public:
@@ -40,6 +42,10 @@ class Input {
   static bool pressReturn();
   static bool swipeRow(const std::string& rowText, const std::string& action);
   static bool longPress(const std::string& text, double seconds);
+  // A firm press on `text` inside a view registered for previewing: the
+  // preview controller, or null. pop() then commits it (opens it).
+  static std::shared_ptr<ViewController> peek(const std::string& text);
+  static bool pop(const std::string& text);
   // Flips the switch next to `text` (in the same row or container).
   static bool toggle(const std::string& text);
 

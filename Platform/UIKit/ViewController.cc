@@ -7,6 +7,7 @@
 #include "Platform/UIKit/DeviceInfo.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/PopoverPresentationController.h"
+#include "Platform/UIKit/Previewing.h"
 #include "Platform/UIKit/Screen.h"
 #include "Platform/UIKit/SplitViewController.h"
 #include "Platform/UIKit/Storyboard.h"
@@ -337,6 +338,13 @@ const ViewController::UnwindAction* ViewController::unwindAction(const std::stri
     if (n == name) return &a;
   }
   return nullptr;
+}
+
+std::shared_ptr<PreviewingContext> ViewController::registerForPreviewing(std::weak_ptr<PreviewingDelegate> delegate,
+                                                                        std::shared_ptr<View> sourceView) {
+  auto context = std::make_shared<PreviewingContext>(sourceView);
+  previews_.push_back({std::move(delegate), context});
+  return context;
 }
 
 Responder* ViewController::nextResponder() const {

@@ -186,6 +186,16 @@ class ViewController : public Responder {
   void registerUnwindAction(std::string name, UnwindAction action);
   const UnwindAction* unwindAction(const std::string& name) const;
 
+  // Firm-press previews over `sourceView` (Previewing.h); the returned
+  // context stays registered while the controller lives.
+  std::shared_ptr<class PreviewingContext> registerForPreviewing(std::weak_ptr<class PreviewingDelegate> delegate,
+                                                                 std::shared_ptr<View> sourceView);
+  struct PreviewRegistration {
+    std::weak_ptr<PreviewingDelegate> delegate;
+    std::shared_ptr<PreviewingContext> context;
+  };
+  const std::vector<PreviewRegistration>& previewRegistrations() const { return previews_; }
+
   Responder* nextResponder() const override;
 
  private:
@@ -226,6 +236,7 @@ class ViewController : public Responder {
   std::weak_ptr<Storyboard> storyboard_;
   std::string sceneIdentifier_;
   std::vector<std::pair<std::string, UnwindAction>> unwindActions_;
+  std::vector<PreviewRegistration> previews_;
 };
 
 }  // namespace ui

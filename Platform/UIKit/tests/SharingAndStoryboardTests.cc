@@ -11,6 +11,7 @@
 #include "Platform/UIKit/ImagePickerController.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/NavigationController.h"
+#include "Platform/UIKit/Previewing.h"
 #include "Platform/UIKit/ScreenText.h"
 #include "Platform/UIKit/SystemColors.h"
 #include "Platform/UIKit/TableViewController.h"
@@ -162,6 +163,35 @@ TEST_F(SharingTest, SeguesFromCellsAndCodeAndUnwinding) {
 
   EXPECT_THROW(list->performSegue("missing", nullptr), ns::Exception);
   EXPECT_THROW(board->instantiateViewController("Nowhere"), ns::Exception);
+}
+
+class PreviewingList : public ListScene, public PreviewingDelegate {
+ public:
+  std::shared_ptr<ViewController> previewingViewController(PreviewingContext& context, Point location) override {
+    auto path = tableView().indexPathForRowAtPoint(location);
+    if (!path) return nullptr;
+    context.setSourceRect(tableView().rectForRow(*path));
+    auto preview = std::make_shared<ViewController>();
+    preview->setTitle(path->row == 0 ? "Work" : "Home");
+    return preview;
+  }
+  void commitViewController(PreviewingContext&, std::shared_ptr<ViewController> controller) override {
+    showViewController(controller, this);
+  }
+};
+
+TEST_F(SharingTest, PeekAndPopThroughTheInputLayer) {
+  auto list = std::make_shared<PreviewingList>();
+  auto nav = std::make_shared<NavigationController>(list);
+  show(nav);
+  list->registerForPreviewing(std::static_pointer_cast<PreviewingDelegate>(list), list->tableViewShared());
+  auto preview = Input::peek("Home");
+  ASSERT_TRUE(preview);
+  EXPECT_EQ(preview->title(), "Home");
+  EXPECT_EQ(nav->topViewController(), list);  // a peek opens nothing
+  ASSERT_TRUE(Input::pop("Work"));
+  EXPECT_EQ(nav->topViewController()->title(), "Work");
+  EXPECT_EQ(Input::peek("Nothing"), nullptr);
 }
 
 TEST_F(SharingTest, AssetCatalogueTemplatesPatternsAndAppearance) {

@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "Platform/UIKit/DeviceInfo.h"
 #include "Platform/UIKit/GestureRecognizer.h"
+#include "Platform/UIKit/Screen.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/testing/InterfaceTest.h"
 
@@ -144,6 +146,38 @@ TEST_F(ViewTest, TapAndLongPressRecognizers) {
   EXPECT_TRUE(Input::longPress("Caption", 1.5));
   EXPECT_EQ(states, (std::vector<GestureRecognizerState>{GestureRecognizerState::Began,
                                                          GestureRecognizerState::Ended}));
+}
+
+}  // namespace
+}  // namespace ui
+
+namespace ui {
+namespace {
+
+class SizeRecorder : public ViewController {
+ public:
+  std::vector<Size> sizes;
+  void viewWillTransitionToSize(Size size) override {
+    sizes.push_back(size);
+    ViewController::viewWillTransitionToSize(size);
+  }
+};
+
+TEST_F(ViewTest, RotationResizesWindowsAndKeepsCornerViewsInPlace) {
+  auto root = std::make_shared<SizeRecorder>();
+  show(root);
+  Rect screen = Screen::main().bounds();
+  auto corner = View::make(Rect(screen.width() - 50 - 14, screen.height() - 50 - 8, 50, 50));
+  corner->setAutoresizingMask(kAutoresizingFlexibleLeftMargin | kAutoresizingFlexibleTopMargin);
+  root->view()->addSubview(corner);
+
+  DeviceInfo::current().setOrientation(ns::DeviceOrientation::LandscapeLeft);
+  Rect turned = Screen::main().bounds();
+  EXPECT_EQ(turned.size, (Size{screen.height(), screen.width()}));
+  EXPECT_EQ(window_->frame(), turned);
+  EXPECT_EQ(root->sizes, std::vector<Size>{turned.size});
+  EXPECT_EQ(corner->frame().maxX(), turned.width() - 14);
+  EXPECT_EQ(corner->frame().maxY(), turned.height() - 8);
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 // Each lifecycle step calls the delegate and then posts the matching
 // notification (object: the application) on the default centre. Nothing
 // happens by itself: the host program and the input layer (Input.h) call
-// launch(), enterBackground(), enterForeground() and so on.
+// launch(), enterBackground(), enterForeground() and so on. Main thread
+// only, like the rest of the interface model.
 #pragma once
 
 #include <cstdint>

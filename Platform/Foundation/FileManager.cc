@@ -480,6 +480,17 @@ bool FileManager::copyItem(const std::string& from, const std::string& to, Error
     setError(error, fileError(EEXIST, to, true));
     return false;
   }
+  // A directory copied into itself would never end.
+  char* source = ::realpath(from.c_str(), nullptr);
+  char* targetParent = ::realpath(parentOf(to).c_str(), nullptr);
+  bool intoItself = source && targetParent &&
+                    (std::string(targetParent) + "/").rfind(std::string(source) + "/", 0) == 0;
+  std::free(source);
+  std::free(targetParent);
+  if (intoItself) {
+    setError(error, fileError(EINVAL, to, true));
+    return false;
+  }
   int err = 0;
   if (!copyRecursively(from, to, err)) {
     // Leave no half copy behind.

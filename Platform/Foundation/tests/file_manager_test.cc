@@ -148,6 +148,11 @@ TEST_F(FileManagerTest, MoveAndCopyTrees) {
   EXPECT_EQ(copied->posixPermissions, 0640u);
   EXPECT_EQ(copied->creationDate, Date(1000));
 
+  Error error;
+  EXPECT_FALSE(fm_.copyItem(path("src"), path("src/inner/again"), &error)) << "into itself";
+  EXPECT_EQ(error.code(), kFileWriteUnknownError);
+  EXPECT_FALSE(fm_.fileExists(path("src/inner/again")));
+
   write("copy/inner/f", "changed");
   EXPECT_FALSE(fm_.contentsEqual(path("src"), path("copy")));
 

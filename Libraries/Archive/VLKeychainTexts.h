@@ -1,5 +1,6 @@
 // The texts of the keychain wrapper's errors: the table "VLKeychain" of the
-// resource bundle "VLKeychain.bundle", located once per process.
+// resource bundle "VLKeychain.bundle" in the main bundle (shipped in
+// Libraries/Archive/Resources).
 #pragma once
 
 #include <optional>
@@ -7,9 +8,9 @@
 
 class VLKeychainTexts {
  public:
-  // The text for `key`; the key itself when the table lacks it.
-  //
-  // Today no resource bundle is staged: every key answers itself, as a
-  // table without that text would.
+  // The text for `key`; the key itself when the table lacks it or the
+  // bundle is not there (the untranslated text). The bundle is looked up at
+  // each call (bundles themselves are kept per path), so a main bundle set
+  // later is seen.
   static std::optional<std::string> localizedText(const std::string& key);
 };

@@ -5,6 +5,7 @@
 
 #include "Libraries/Archive/VLKeychain.h"
 #include "Libraries/Archive/VLKeychainQuery.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Security/Keychain.h"
 
@@ -191,6 +192,33 @@ TEST(VLKeychainErrorTest, StatusesMapToTheirKeys) {
     EXPECT_EQ(e->code(), c.status);
     EXPECT_EQ(e->localizedDescription(), c.key);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(VLKeychainTest, ErrorTextsComeFromTheResourceBundle) {
+  const std::vector<sec::Status> statuses = {-4, -50, -108, -1001, -25291, -25293, -25299, -25300, -25308, -26275, -1};
+  std::vector<std::string> keys;  // without the bundle, the untranslated keys
+  for (sec::Status status : statuses) keys.push_back(VLKeychainQuery::errorWithCode(status)->localizedDescription());
+
+  const std::string app = dir_ + "/Quillbox.app";
+  fs::create_directories(app);
+  fs::copy(std::string(QUILLBOX_SOURCE_DIR) + "/Libraries/Archive/Resources/VLKeychain.bundle",
+           app + "/VLKeychain.bundle", fs::copy_options::recursive);
+  ns::Bundle::setMainBundlePath(app);
+  ns::Error error;
+  EXPECT_EQ(VLKeychain::passwordForService("Passcode", "app", &error), std::nullopt);
+  EXPECT_EQ(error.code(), sec::kItemNotFound);
+  EXPECT_EQ(error.localizedDescription(), "The keychain holds no such item.");
+  // Every key the wrapper uses has a text of its own.
+  for (size_t i = 0; i < statuses.size(); ++i) {
+    std::string text = VLKeychainQuery::errorWithCode(statuses[i])->localizedDescription();
+    EXPECT_FALSE(text.empty());
+    EXPECT_NE(text, keys[i]) << statuses[i];
+  }
+  ns::Bundle::setMainBundlePath("");
 }
 
 }  // namespace

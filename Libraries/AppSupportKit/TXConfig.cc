@@ -1,0 +1,29 @@
+#include "Libraries/AppSupportKit/TXConfig.h"
+
+TXConfig& TXConfig::sharedInstance() {
+  static TXConfig config;
+  return config;
+}
+
+ns::Value TXConfig::valueForGroup(const std::string& group, const std::string& key, const ns::Value& defaultValue) const {
+  std::lock_guard lock(mutex_);
+  if (auto it = values_.find({group, key}); it != values_.end()) return it->second;
+  if (auto it = defaults_.find({group, key}); it != defaults_.end()) return it->second;
+  return defaultValue;
+}
+
+void TXConfig::setDefaultValue(const std::string& group, const std::string& key, ns::Value value) {
+  std::lock_guard lock(mutex_);
+  defaults_[{group, key}] = std::move(value);
+}
+
+void TXConfig::setValue(const std::string& group, const std::string& key, ns::Value value) {
+  std::lock_guard lock(mutex_);
+  values_[{group, key}] = std::move(value);
+}
+
+void TXConfig::reset() {
+  std::lock_guard lock(mutex_);
+  defaults_.clear();
+  values_.clear();
+}

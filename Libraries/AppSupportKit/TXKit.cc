@@ -1,0 +1,105 @@
+#include "Libraries/AppSupportKit/TXKit.h"
+
+#include <atomic>
+#include <mutex>
+#include <set>
+
+#include "Platform/Dispatch/Queue.h"
+#include "Platform/Foundation/Device.h"
+#include "Platform/Foundation/UserDefaults.h"
+
+namespace {
+
+std::mutex tasksMutex;
+std::set<TXKit::BackgroundTaskIdentifier>& tasks() {
+  static std::set<TXKit::BackgroundTaskIdentifier> active;
+  return active;
+}
+
+std::string infoString(const char* key) {
+  const ns::Value* v = ns::Bundle::mainBundle()->objectForInfoDictionaryKey(key);
+  return v ? v->stringValue() : std::string();
+}
+
+}  // namespace
+
+TXKit& TXKit::sharedInstance() {
+  static TXKit kit;
+  return kit;
+}
+
+int64_t TXKit::previousVersion() {
+  auto defaults = ns::UserDefaults::standardUserDefaults();
+  if (int64_t v = defaults->integerForKey(kVersionKey)) return v;
+  if (int64_t v = ns::integerValueOfString(defaults->stringForKey(kLegacyVersionKey).value_or(""))) return v;
+  return defaults->integerForKey(kVersionManagerKey);
+}
+
+bool TXKit::isAppOnFirstLaunch() { return previousVersion() == 0; }
+
+bool TXKit::isAppVersionUpdated() {
+  int64_t previous = previousVersion();
+  return previous != 0 && previous != currentBuildNumber();
+}
+
+int64_t TXKit::currentBuildNumber() { return ns::integerValueOfString(infoString(ns::Bundle::kVersionKey)); }
+
+void TXKit::acceptCurrentVersion() {
+  auto defaults = ns::UserDefaults::standardUserDefaults();
+  bool wrote = false;
+  int64_t build = currentBuildNumber();
+  if (build != previousVersion()) {
+    defaults->setInteger(build, kVersionKey);
+    wrote = true;
+  }
+  std::string version = infoString(ns::Bundle::kShortVersionStringKey);
+  if (defaults->stringForKey(kVersionStringKey) != version) {
+    defaults->setObject(ns::Value(version), kVersionStringKey);
+    wrote = true;
+  }
+  if (wrote) defaults->synchronize();
+}
+
+bool TXKit::iPad() { return ns::Device::current().facts().idiom == ns::UserInterfaceIdiom::Pad; }
+bool TXKit::iPhone() { return ns::Device::current().facts().idiom == ns::UserInterfaceIdiom::Phone; }
+bool TXKit::orientationLandscape() {
+  auto o = ns::Device::current().facts().orientation;
+  return o == ns::DeviceOrientation::LandscapeLeft || o == ns::DeviceOrientation::LandscapeRight;
+}
+
+std::shared_ptr<ns::Bundle> TXKit::bundle() {
+  static const std::shared_ptr<ns::Bundle> kit = [] {
+    auto main = ns::Bundle::mainBundle();
+    if (auto path = main->pathForResource("TXKit", "bundle"))
+      if (auto b = ns::Bundle::bundleWithPath(*path)) return b;
+    return main;
+  }();
+  return kit;
+}
+
+void TXKit::background(std::function<void()> block) {
+  if (!block) return;
+  BackgroundTaskIdentifier task = beginBackgroundTaskWithName("Background Block");
+  dispatch::Queue::global(dispatch::Priority::Background)->async([block = std::move(block), task] {
+    block();
+    endBackgroundTask(task);
+  });
+}
+
+TXKit::BackgroundTaskIdentifier TXKit::beginBackgroundTaskWithName(const std::string&) {
+  static std::atomic<BackgroundTaskIdentifier> next{1};
+  BackgroundTaskIdentifier id = next++;
+  std::lock_guard lock(tasksMutex);
+  tasks().insert(id);
+  return id;
+}
+
+void TXKit::endBackgroundTask(BackgroundTaskIdentifier identifier) {
+  std::lock_guard lock(tasksMutex);
+  tasks().erase(identifier);
+}
+
+size_t TXKit::activeBackgroundTaskCount() {
+  std::lock_guard lock(tasksMutex);
+  return tasks().size();
+}

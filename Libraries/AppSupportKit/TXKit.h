@@ -1,0 +1,56 @@
+// The app-support kit as the notes code calls it: version bookkeeping in
+// the standard defaults, the device's idiom and orientation, the kit's
+// resource bundle and background work.
+//
+// Seam: the kit's launch, telemetry, tips, mail and alerts are not here
+// yet; background tasks are numbered and tracked only, as there is no
+// application to keep running.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Platform/Foundation/Bundle.h"
+
+class TXKit {
+ public:
+  static constexpr const char* kVersionKey = "com.tavrix.TXKit.VersionKey";
+  static constexpr const char* kVersionStringKey = "com.tavrix.TXKit.VersionStringKey";
+  static constexpr const char* kLegacyVersionKey = "com.tavrix.kTXKitVersionKey";          // a string
+  static constexpr const char* kVersionManagerKey = "com.tavrix.TXVersionManager.VersionKey";
+
+  using BackgroundTaskIdentifier = uint64_t;
+
+  static TXKit& sharedInstance();
+
+  // The previously accepted build number: the kit's key, else the older
+  // string key, else the version manager's key; 0 when none is stored.
+  static int64_t previousVersion();
+  static bool isAppOnFirstLaunch();
+  // Not on a first launch; else whether the build differs from the last one.
+  static bool isAppVersionUpdated();
+  // Stores the current build number and version string where they differ.
+  static void acceptCurrentVersion();
+  // The main bundle's "CFBundleVersion" as an integer.
+  static int64_t currentBuildNumber();
+
+  static bool iPad();
+  static bool iPhone();
+  static bool orientationLandscape();
+
+  // "TXKit.bundle" in the main bundle, else the main bundle; found once.
+  static std::shared_ptr<ns::Bundle> bundle();
+
+  // Runs `block` on the background global queue inside a background task
+  // named "Background Block"; a null block does nothing.
+  static void background(std::function<void()> block);
+  static BackgroundTaskIdentifier beginBackgroundTaskWithName(const std::string& name);
+  static void endBackgroundTask(BackgroundTaskIdentifier identifier);
+  // Tasks begun and not yet ended (tests).
+  static size_t activeBackgroundTaskCount();
+
+ private:
+  TXKit() = default;
+};

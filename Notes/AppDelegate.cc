@@ -3,6 +3,8 @@
 #include "Libraries/AppSupportKit/NSDateUtilities.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Notes/FoldersViewController.h"
+#include "Notes/NTBackupsManager.h"
+#include "Notes/NTOldStore.h"
 #include "Notes/NTData.h"
 #include "Notes/NTDataModel.h"
 #include "Platform/CoreData/PersistentCloudKitContainer.h"
@@ -59,6 +61,8 @@ std::shared_ptr<cd::PersistentContainer> AppDelegate::persistentContainer() {
   auto view = container_->viewContext();
   view->setMergePolicy(cd::MergePolicy::MergeByPropertyObjectTrump);
   view->setAutomaticallyMergesChangesFromParent(true);
+  // Before the store opens, so a legacy store is moved into place first.
+  NTOldStore::migrateIfRequired(container_->persistentStoreCoordinator(), storeURL(), storeOptions());
   auto& descriptions = container_->persistentStoreDescriptions();
   if (!descriptions.empty()) {
     descriptions.front().setURL(storeURL().path());
@@ -81,6 +85,11 @@ std::shared_ptr<cd::ManagedObjectContext> AppDelegate::managedObjectContext() {
 }
 
 bool AppDelegate::isICloudAvailable() const { return ns::Device::current().facts().iCloudSignedIn; }
+
+void AppDelegate::enableICloud(bool enable, std::function<void(const ns::Error*)> completionBlock) {
+  if (NTBackupsManager::backupsUseICloud() != enable) NTBackupsManager::setBackupsUseICloud(enable, completionBlock);
+  if (completionBlock) completionBlock(nullptr);
+}
 
 un::NotificationRequest AppDelegate::reminderRequestForNote(const NTNote& note) {
   un::NotificationRequest request;

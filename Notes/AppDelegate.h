@@ -31,6 +31,10 @@ class AppDelegate : public un::NotificationCenterDelegate, public std::enable_sh
   std::shared_ptr<cd::ManagedObjectContext> managedObjectContext();
   // A cloud account is signed in on the device.
   bool isICloudAvailable() const;
+  // Starts the backups' iCloud switch when the state differs, then calls
+  // the block at once with no error; a started switch calls it again when
+  // it ends.
+  void enableICloud(bool enable, std::function<void(const ns::Error*)> completionBlock);
 
   // Rebuilds the pending reminder requests from the notes' future reminder
   // dates and clears dates that passed; runs after every save of the main

@@ -59,6 +59,12 @@ TEST_F(RemindersTest, StoreLivesInDocumentsWithItsOptions) {
   ASSERT_TRUE(NTData::saveContext(ctx()));
   EXPECT_TRUE(std::filesystem::exists(device_.device().documentsDirectory() + "/Notes.sqlite"));
   EXPECT_FALSE(app_->isICloudAvailable());
+  int calls = 0;
+  app_->enableICloud(false, [&](const ns::Error* e) {
+    EXPECT_EQ(e, nullptr);
+    ++calls;
+  });
+  EXPECT_EQ(calls, 1);
 }
 
 TEST_F(RemindersTest, SavingSchedulesOneRequestPerFutureReminder) {
@@ -93,7 +99,9 @@ TEST_F(RemindersTest, SavingSchedulesOneRequestPerFutureReminder) {
   pending = center_->pendingRequests();
   ASSERT_EQ(pending.size(), 2u);
   for (const auto& p : pending)
-    if (p.identifier != "other") EXPECT_EQ(p.trigger->nextTriggerDate(now_), now_.addingTimeInterval(7200));
+    if (p.identifier != "other") {
+      EXPECT_EQ(p.trigger->nextTriggerDate(now_), now_.addingTimeInterval(7200));
+    }
 
   // The requests persist on the device.
   un::UserNotificationCenter reread(device_.directory() + "/notifications.plist");

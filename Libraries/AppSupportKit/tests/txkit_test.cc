@@ -32,7 +32,9 @@ TEST(TXKitTest, PreviousVersionReadsTheThreeKeysInOrder) {
     for (const auto& [key, value] : c.stored) defaults->setObject(value, key);
     EXPECT_EQ(TXKit::previousVersion(), c.expected);
     EXPECT_EQ(TXKit::isAppOnFirstLaunch(), c.expected == 0);
-    if (c.expected == 0) EXPECT_FALSE(TXKit::isAppVersionUpdated());
+    if (c.expected == 0) {
+      EXPECT_FALSE(TXKit::isAppVersionUpdated());
+    }
   }
 }
 

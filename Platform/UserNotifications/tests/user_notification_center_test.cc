@@ -56,7 +56,9 @@ TEST_F(CenterTest, SameIdentifierReplacesAndEverythingPersists) {
   EXPECT_EQ(reread.authorizationStatus(), un::AuthorizationStatus::Authorized);
   for (const auto& r : pending) {
     EXPECT_EQ(r.content.userInfo, (ns::Dictionary{{"note", ns::Value(r.identifier)}}));
-    if (r.identifier == "a") EXPECT_EQ(r.trigger->nextTriggerDate(now_), now_.addingTimeInterval(90));
+    if (r.identifier == "a") {
+      EXPECT_EQ(r.trigger->nextTriggerDate(now_), now_.addingTimeInterval(90));
+    }
   }
 }
 

@@ -331,6 +331,11 @@ View* View::hitTest(Point p) {
   return this;
 }
 
+bool View::becomeFirstResponder() {
+  if (!isFirstResponder() && !window()) return false;
+  return Responder::becomeFirstResponder();
+}
+
 bool View::endEditing(bool force) {
   Responder* first = currentFirstResponder();
   auto* view = dynamic_cast<View*>(first);

@@ -179,6 +179,8 @@ class View : public Responder {
   // view's coordinates), or null.
   virtual View* hitTest(Point p);
   virtual bool pointInside(Point p) const;
+  // A view outside any window cannot become first responder.
+  bool becomeFirstResponder() override;
   // Resigns the first responder when it is this view or inside it.
   bool endEditing(bool force);
 

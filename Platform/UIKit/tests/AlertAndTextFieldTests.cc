@@ -120,6 +120,7 @@ class RefusingFieldDelegate : public TextFieldDelegate {
 TEST_F(AlertTest, TextFieldTypingAndTheKeyboardNotifications) {
   auto field = std::make_shared<TextField>(Rect(10, 100, 200, 30));
   field->setPlaceholder("Title");
+  EXPECT_FALSE(field->becomeFirstResponder());  // not in a window yet
   auto delegate = std::make_shared<RefusingFieldDelegate>();
   field->setDelegate(delegate);
   root->view()->addSubview(field);

@@ -7,6 +7,7 @@
 #include "Libraries/UIComponents/QBProgressAnimatedView.h"
 #include "Libraries/UIComponents/QBProgressHUDResources.h"
 #include "Libraries/UIComponents/QBRadialGradientLayer.h"
+#include "Platform/Dispatch/MainThread.h"
 #include "Platform/Dispatch/OperationQueue.h"
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/Bundle.h"
@@ -146,6 +147,12 @@ void QBProgressHUD::showImage(ui::ImagePtr i, const Status& s, QBProgressHUDMask
 void QBProgressHUD::setStatus(const Status& status) { sharedView()->updateStatus(status); }
 
 void QBProgressHUD::popActivity() {
+  // The count belongs to the main thread; a background caller's pop waits
+  // for the main loop like its shows do.
+  if (!dispatch::isMainThread()) {
+    dispatch::OperationQueue::main()->addOperation([] { popActivity(); });
+    return;
+  }
   auto hud = sharedView();
   if (hud->activityCount_ > 0) --hud->activityCount_;
   if (hud->activityCount_ == 0) dismiss();

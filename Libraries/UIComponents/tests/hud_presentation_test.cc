@@ -202,7 +202,10 @@ TEST_F(HudTest, CallsFromABackgroundThreadWaitForTheMainLoop) {
 
   std::thread ender([] { QBProgressHUD::popActivity(); });
   ender.join();
+  EXPECT_EQ(hud().activityCount(), 2u);
+  settle(1);
   EXPECT_EQ(hud().activityCount(), 1u);
+  EXPECT_TRUE(QBProgressHUD::isVisible());
 }
 
 TEST_F(HudTest, HapticsFireOncePerStatusPresentationWhenEnabled) {

@@ -27,8 +27,14 @@ class AttributeValue {
  public:
   AttributeValue() = default;  // nil
   AttributeValue(Value value) : value_(std::move(value)), hasValue_(true) {}
+  // Plain values keep their kind: 1.5 stays a real, true a bool.
+  AttributeValue(bool flag) : AttributeValue(Value(flag)) {}
   AttributeValue(int number) : AttributeValue(Value(number)) {}
+  AttributeValue(long number) : AttributeValue(Value(number)) {}
+  AttributeValue(long long number) : AttributeValue(Value(number)) {}
+  AttributeValue(double number) : AttributeValue(Value(number)) {}
   AttributeValue(const char* text) : AttributeValue(Value(text)) {}
+  AttributeValue(std::string text) : AttributeValue(Value(std::move(text))) {}
   AttributeValue(std::shared_ptr<const AttributeObject> object) : object_(std::move(object)) {}
   template <class T>
   AttributeValue(std::shared_ptr<T> object)

@@ -71,6 +71,12 @@ TEST(AttributedStringTest, RunsAreEnumeratedLongestIncludingAbsent) {
 }
 
 TEST(AttributedStringTest, EqualityIsByValue) {
+  EXPECT_EQ(AttributeValue(1.5).value()->doubleValue(), 1.5);
+  EXPECT_TRUE(AttributeValue(true).value()->isBool());
+  EXPECT_EQ(AttributeValue(1), AttributeValue(true));  // numbers compare by value
+  EXPECT_NE(AttributeValue(1), AttributeValue());
+  EXPECT_NE(AttributeValue("x"), tag("x"));
+
   AttributedString a("hello", {{"A", tag("x")}});
   AttributedString b("hello", {{"A", tag("x")}});
   EXPECT_EQ(a, b);

@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "Notes/NTSettings.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/UIKit/AttributedStringDocument.h"
 #include "Platform/UIKit/Font.h"
@@ -16,6 +18,17 @@ namespace fs = std::filesystem;
 
 class ActionHelperTest : public ::testing::Test {
  protected:
+  void SetUp() override { useBundleIdentifier("tavrix.Notes"); }
+  void TearDown() override { ns::Bundle::setMainBundlePath(""); }
+
+  // Makes the main bundle one with this identifier.
+  void useBundleIdentifier(const std::string& identifier) {
+    std::string path = device_.path("App-" + identifier + ".app");
+    fs::create_directories(path);
+    ASSERT_TRUE(ns::writePropertyListFile(ns::Dictionary{{"CFBundleIdentifier", identifier}},
+                                          path + "/Info.plist", ns::PropertyListFormat::XML, nullptr));
+    ns::Bundle::setMainBundlePath(path);
+  }
   fs::path directory() { return ActionHelper::URLForNotesToImport()->path(); }
   std::vector<std::string> entries() {
     std::vector<std::string> names;
@@ -57,6 +70,20 @@ TEST_F(ActionHelperTest, DirectoryLivesInTheGroupContainer) {
                         {"com.example.tavrix.Notes", std::nullopt}};
   for (const Case& c : cases)
     EXPECT_EQ(NTSettings::groupIdentifierForBundleIdentifier(c.bundle), c.group) << c.bundle;
+}
+
+TEST_F(ActionHelperTest, WithoutAGroupThereIsNoHandOver) {
+  fs::path container = device_.device().groupContainerDirectory("group.tavrix.Notes");
+  ActionHelper::saveNoteForImport(note("kept"));
+  useBundleIdentifier("com.example.other");
+  EXPECT_FALSE(NTSettings::groupIdentifier());
+  EXPECT_FALSE(ActionHelper::URLForNotesToImport());
+  ActionHelper::saveNoteForImport(note("lost"));
+  EXPECT_TRUE(ActionHelper::notesForImport().empty());
+  useBundleIdentifier("tavrix.Notes.Jotshare");
+  auto notes = ActionHelper::notesForImport();
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].string(), "kept");
 }
 
 TEST_F(ActionHelperTest, SavedNotesAreImportedOnceAsRTFDPackages) {

@@ -1,7 +1,160 @@
 #include "Notes/NTBackupsManager.h"
 
-bool NTBackupsManager::backupsUseICloud() { return false; }
+#include <algorithm>
 
-void NTBackupsManager::setBackupsUseICloud(bool, std::function<void(const ns::Error*)> completionBlock) {
-  if (completionBlock) completionBlock(nullptr);
+#include "Libraries/ErrorReport/ErrorReport.h"
+#include "Platform/Dispatch/Queue.h"
+#include "Platform/Foundation/FileManager.h"
+#include "Platform/Foundation/StringCase.h"
+#include "Platform/UIKit/Application.h"
+
+namespace {
+
+constexpr const char* kBackupsDirectoryName = "backups.Notes";
+constexpr const char* kBackupExtension = "quillbox";
+
+std::string lowercased(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  return s;
+}
+
+bool isBackupFileName(const std::string& name) {
+  return lowercased(ns::URL::fileURLWithPath(name).pathExtension()) == kBackupExtension;
+}
+
+// "<stem> (n).<ext>" for the first n that names nothing in `directory`.
+std::string freeNameIn(const std::string& directory, const std::string& name) {
+  auto& fm = ns::FileManager::defaultManager();
+  if (!fm.fileExists(directory + "/" + name)) return name;
+  ns::URL url = ns::URL::fileURLWithPath(name);
+  std::string ext = url.pathExtension();
+  std::string stem = ext.empty() ? name : name.substr(0, name.size() - ext.size() - 1);
+  for (int n = 1;; ++n) {
+    std::string candidate = stem + " (" + std::to_string(n) + ")" + (ext.empty() ? "" : "." + ext);
+    if (!fm.fileExists(directory + "/" + candidate)) return candidate;
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> NTBackupsManager::backupsPath(bool iCloud) {
+  auto& fm = ns::FileManager::defaultManager();
+  if (iCloud) {
+    auto container = fm.ubiquityContainerURL();
+    if (!container) return std::nullopt;
+    return container->appendingPathComponent(kBackupsDirectoryName).path();
+  }
+  std::string path = fm.documentsDirectory().appendingPathComponent(kBackupsDirectoryName).path();
+  if (!fm.fileExists(path)) fm.createDirectory(path, true);
+  return path;
+}
+
+std::string NTBackupsManager::backupsPath() { return *backupsPath(backupsUseICloud()); }
+
+bool NTBackupsManager::backupsUseICloud() {
+  // Everything inside the container is ubiquitous: the directory's presence
+  // there is the setting.
+  auto path = backupsPath(true);
+  bool isDirectory = false;
+  return path && ns::FileManager::defaultManager().fileExists(*path, &isDirectory) && isDirectory;
+}
+
+std::vector<NTBackup> NTBackupsManager::localBackups() {
+  std::string directory = backupsPath();
+  ns::Error error;
+  auto names = ns::FileManager::defaultManager().contentsOfDirectory(directory, &error);
+  std::vector<NTBackup> backups;
+  if (!names) {
+    QB_REPORT(error);
+    return backups;
+  }
+  for (const auto& name : *names) {
+    if (isBackupFileName(name)) backups.emplace_back(ns::URL::fileURLWithPath(directory + "/" + name));
+  }
+  // Newest first; a descriptor without a date goes last.
+  std::stable_sort(backups.begin(), backups.end(), [](const NTBackup& a, const NTBackup& b) {
+    if (!a.date() || !b.date()) return a.date().has_value() && !b.date().has_value();
+    return *b.date() < *a.date();
+  });
+  return backups;
+}
+
+void NTBackupsManager::removeBackup(const NTBackup& backup) {
+  ns::Error error;
+  if (!ns::FileManager::defaultManager().removeItem(backup.URL(), &error)) QB_REPORT(error);
+}
+
+void NTBackupsManager::setBackupsUseICloud(bool useICloud,
+                                           std::function<void(const ns::Error*)> completionBlock) {
+  auto& app = ui::Application::shared();
+  auto task = std::make_shared<ui::BackgroundTaskIdentifier>(ui::kBackgroundTaskInvalid);
+  *task = app.beginBackgroundTask("Backups Location", [task] {
+    ui::Application::shared().endBackgroundTask(*task);
+  });
+  dispatch::Queue::global()->async([useICloud, completionBlock, task] {
+    auto finish = [&](const ns::Error* error) {
+      if (completionBlock) completionBlock(error);
+      ui::Application::shared().endBackgroundTask(*task);
+    };
+    if (backupsUseICloud() == useICloud) return finish(nullptr);
+    auto cloudPath = backupsPath(true);
+    if (useICloud && !cloudPath) {
+      // Passed on, so the settings screen does not show a switch that failed.
+      ns::Error error = ns::Error::withDescription("NTBackupsManager.cc", __LINE__,
+                                                   "iCloud enabled but iCloud container path is nil");
+      QB_REPORT(error);
+      return finish(&error);
+    }
+    auto& fm = ns::FileManager::defaultManager();
+    std::string source = useICloud ? *backupsPath(false) : *cloudPath;
+    std::string destination = useICloud ? *cloudPath : *backupsPath(false);
+    // Never delete what is already at the destination: move file by file,
+    // giving a moved file a free name on a clash.
+    std::optional<ns::Error> firstError;
+    ns::Error error;
+    if (!fm.fileExists(destination) && !fm.createDirectory(destination, true, &error)) {
+      QB_REPORT(error);
+      return finish(&error);
+    }
+    auto names = fm.contentsOfDirectory(source, &error);
+    if (!names) {
+      QB_REPORT(error);
+      return finish(&error);
+    }
+    for (const auto& name : *names) {
+      std::string target = destination + "/" + freeNameIn(destination, name);
+      ns::Error moveError;
+      bool moved = fm.setUbiquitous(useICloud, ns::URL::fileURLWithPath(source + "/" + name),
+                                    ns::URL::fileURLWithPath(target), &moveError);
+      if (!moved) {
+        QB_REPORT(moveError);
+        if (!firstError) firstError = moveError;
+      }
+    }
+    if (!firstError) {
+      // The emptied source goes, so the location reads as the one asked for.
+      ns::Error removeError;
+      if (!fm.removeItem(source, &removeError)) QB_REPORT(removeError);
+      // The local directory must exist again for backupsPath(false) callers.
+      if (!useICloud) backupsPath(false);
+    }
+    finish(firstError ? &*firstError : nullptr);
+  });
+}
+
+void NTBackupsManager::downloadCloudBackupsWhenAvailable() {
+  // The metadata query over the container: every backup file there that is
+  // not current starts downloading. The host container holds its files
+  // locally, so one pass suffices.
+  auto& fm = ns::FileManager::defaultManager();
+  auto path = backupsPath(true);
+  if (!path) return;
+  auto names = fm.contentsOfDirectory(*path, nullptr);
+  if (!names) return;
+  for (const auto& name : *names) {
+    if (!isBackupFileName(name)) continue;
+    ns::URL url = ns::URL::fileURLWithPath(*path + "/" + name);
+    auto status = fm.ubiquitousItemDownloadingStatus(url);
+    if (status && *status != ns::kUbiquitousItemDownloadingStatusCurrent) fm.startDownloadingUbiquitousItem(url);
+  }
 }

@@ -1,16 +1,50 @@
-// Backups of the notes store, as the store's iCloud switch calls them.
+// Backups of the notes store: writing an archive of every folder and note,
+// reading one back, and the backup files themselves (listing newest first,
+// removal, the backups directory local or in iCloud, iCloud downloads).
 //
-// Seam: only the iCloud flag exists so far, kept in memory and never
-// switched on (there is no iCloud here); the switch answers at once with
-// no error. The backup work replaces the bodies.
+// Archive layout (a contract with every backup already made): for each
+// folder a fresh unique name G with "G.plist" {"title": string} beside a
+// directory G holding, per note at position I, "G/IIII.rtfd" (RTFD package)
+// and "G/IIII.plist" {"timeStamp": date}. No enclosing directory.
 #pragma once
 
 #include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "Notes/NTBackup.h"
+#include "Platform/Foundation/AttributedString.h"
 #include "Platform/Foundation/Error.h"
 
 class NTBackupsManager {
  public:
+  // One note as read from an archive: its time stamp and text.
+  using NoteEntry = std::pair<ns::Date, ns::AttributedString>;
+  // Folder title -> its notes. Folders of equal titles share one key.
+  using Folders = std::map<std::string, std::vector<NoteEntry>>;
+  // (progress, folders or null, error or null); the final call carries 1.0.
+  using OpenProgressBlock = std::function<void(float, const Folders*, const ns::Error*)>;
+
+  // ---- Reading. Returns at once; all calls of the block come from a
+  // background queue.
+  static void openBackup(const NTBackup& backup, OpenProgressBlock progressBlock);
+
+  // ---- Files and location.
+  // The directory "backups.Notes" in iCloud (absent without a container) or
+  // in Documents (created when missing).
+  static std::optional<std::string> backupsPath(bool iCloud);
+  static std::string backupsPath();  // the one in use
   static bool backupsUseICloud();
+  static std::vector<NTBackup> localBackups();  // newest first
+  static void removeBackup(const NTBackup& backup);
+  // Moves every backup into (or out of) iCloud on a background queue, file
+  // by file; backups already at the destination are kept, and on a name
+  // clash the moved file gets a free name. The block gets the first error.
   static void setBackupsUseICloud(bool useICloud, std::function<void(const ns::Error*)> completionBlock);
+  // Starts downloads of backup files in iCloud that are not current; once.
+  static void downloadCloudBackupsWhenAvailable();
 };

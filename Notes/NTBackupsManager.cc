@@ -6,7 +6,7 @@
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/StringCase.h"
-#include "Platform/UIKit/Application.h"
+#include "Notes/NTBackupTask.h"
 
 namespace {
 
@@ -86,15 +86,11 @@ void NTBackupsManager::removeBackup(const NTBackup& backup) {
 
 void NTBackupsManager::setBackupsUseICloud(bool useICloud,
                                            std::function<void(const ns::Error*)> completionBlock) {
-  auto& app = ui::Application::shared();
-  auto task = std::make_shared<ui::BackgroundTaskIdentifier>(ui::kBackgroundTaskInvalid);
-  *task = app.beginBackgroundTask("Backups Location", [task] {
-    ui::Application::shared().endBackgroundTask(*task);
-  });
+  auto task = NTBackupTask::begin("Backups Location");
   dispatch::Queue::global()->async([useICloud, completionBlock, task] {
     auto finish = [&](const ns::Error* error) {
       if (completionBlock) completionBlock(error);
-      ui::Application::shared().endBackgroundTask(*task);
+      task->end();
     };
     if (backupsUseICloud() == useICloud) return finish(nullptr);
     auto cloudPath = backupsPath(true);

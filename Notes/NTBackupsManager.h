@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Notes/NTBackup.h"
+#include "Platform/CoreData/PersistentContainer.h"
 #include "Platform/Foundation/AttributedString.h"
 #include "Platform/Foundation/Error.h"
 
@@ -28,6 +29,23 @@ class NTBackupsManager {
   using Folders = std::map<std::string, std::vector<NoteEntry>>;
   // (progress, folders or null, error or null); the final call carries 1.0.
   using OpenProgressBlock = std::function<void(float, const Folders*, const ns::Error*)>;
+
+  // (progress, new backup or null, error or null); the final call carries
+  // 1.0 and either the backup or an error.
+  using ProgressBlock = std::function<void(float, const NTBackup*, const ns::Error*)>;
+
+  // ---- Writing. One backup at a time through this entry: a second one is
+  // refused at once, on the caller's thread, with "Backup is already in
+  // progress". Backs up the application's container (see below).
+  static void startBackup(bool automatic, ProgressBlock progressBlock);
+  // Backs up `container` on its background context without the busy guard.
+  // Called on the main thread. A failed archive ends with an error and
+  // leaves no file; temporary files are removed on every path.
+  static void startBackup(bool automatic, std::shared_ptr<cd::PersistentContainer> container,
+                          ProgressBlock progressBlock);
+  // The application's store, set by the application delegate once its
+  // container is loaded.
+  static void setApplicationContainer(std::shared_ptr<cd::PersistentContainer> container);
 
   // ---- Reading. Returns at once; all calls of the block come from a
   // background queue.

@@ -8,7 +8,7 @@
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/Uuid.h"
-#include "Platform/UIKit/Application.h"
+#include "Notes/NTBackupTask.h"
 #include "Platform/UIKit/AttributedStringDocument.h"
 
 namespace {
@@ -116,12 +116,9 @@ void readBackup(const NTBackup& backup, const NTBackupsManager::OpenProgressBloc
 }  // namespace
 
 void NTBackupsManager::openBackup(const NTBackup& backup, OpenProgressBlock progressBlock) {
-  auto task = std::make_shared<ui::BackgroundTaskIdentifier>(ui::kBackgroundTaskInvalid);
-  *task = ui::Application::shared().beginBackgroundTask("Open Backup", [task] {
-    ui::Application::shared().endBackgroundTask(*task);
-  });
+  auto task = NTBackupTask::begin("Open Backup");
   dispatch::Queue::global()->async([backup, progressBlock = std::move(progressBlock), task] {
     readBackup(backup, progressBlock);
-    ui::Application::shared().endBackgroundTask(*task);
+    task->end();
   });
 }

@@ -36,28 +36,8 @@ namespace {
 
 QBAlertView::ColorPtr gray() { return ui::Color::gray(); }
 
-ui::LineBreakMode lineBreak(int64_t mode) { return static_cast<ui::LineBreakMode>(mode); }
-
-ui::ControlContentHorizontalAlignment contentAlignment(ui::TextAlignment a) {
-  if (a == ui::TextAlignment::Left) return ui::ControlContentHorizontalAlignment::Left;
-  if (a == ui::TextAlignment::Right) return ui::ControlContentHorizontalAlignment::Right;
-  return ui::ControlContentHorizontalAlignment::Center;
-}
-
 ui::ImagePtr iconAt(const std::vector<ui::ImagePtr>& icons, uint64_t index) {
   return index < icons.size() ? icons[index] : nullptr;
-}
-
-Rect grow(const Rect& r, double by) {
-  return Rect(r.minX() - by, r.minY() - by, r.width() + 2 * by, r.height() + 2 * by);
-}
-
-// The frame of a view placed at `frame` under transform `t` and alpha.
-void place(ui::View& v, const Rect& frame, const ui::AffineTransform& t, double alpha) {
-  v.setTransform(ui::AffineTransform());
-  v.setFrame(frame);
-  v.setTransform(t);
-  v.setAlpha(alpha);
 }
 
 ui::Window* appWindow() {

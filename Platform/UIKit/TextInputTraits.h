@@ -9,7 +9,7 @@ enum class TextAutocapitalizationType { None = 0, Words = 1, Sentences = 2, AllC
 enum class TextAutocorrectionType { Default = 0, No = 1, Yes = 2 };
 enum class KeyboardType { Default = 0, ASCIICapable = 1, NumbersAndPunctuation = 2, URL = 3, NumberPad = 4,
                           PhonePad = 5, NamePhonePad = 6, EmailAddress = 7, DecimalPad = 8 };
-enum class ReturnKeyType { Default = 0, Go = 1, Google = 2, Join = 3, Next = 4, Route = 5, Search = 6,
+enum class ReturnKeyType { Default = 0, Go = 1, WebSearch = 2, Join = 3, Next = 4, Route = 5, Search = 6,
                            Send = 7, Yahoo = 8, Done = 9 };
 enum class KeyboardAppearance { Default = 0, Dark = 1, Light = 2 };
 

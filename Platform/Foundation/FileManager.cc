@@ -157,6 +157,21 @@ bool copyFileContents(const std::string& from, const std::string& to, const stru
   return ok;
 }
 
+// The names in a directory, without "." and "..".
+bool directoryEntryNames(const std::string& path, std::vector<std::string>& names, int& err) {
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) {
+    err = errno;
+    return false;
+  }
+  while (struct dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  return true;
+}
+
 bool copyRecursively(const std::string& from, const std::string& to, int& err) {
   struct stat st;
   if (::lstat(from.c_str(), &st) != 0) {
@@ -181,17 +196,8 @@ bool copyRecursively(const std::string& from, const std::string& to, int& err) {
       err = errno;
       return false;
     }
-    DIR* dir = ::opendir(from.c_str());
-    if (!dir) {
-      err = errno;
-      return false;
-    }
     std::vector<std::string> names;
-    while (struct dirent* entry = ::readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
+    if (!directoryEntryNames(from, names, err)) return false;
     for (const auto& name : names)
       if (!copyRecursively(from + "/" + name, to + "/" + name, err)) return false;
     ::chmod(to.c_str(), st.st_mode & 07777);
@@ -216,17 +222,8 @@ bool removeRecursively(const std::string& path, int& err) {
     return false;
   }
   if (S_ISDIR(st.st_mode)) {
-    DIR* dir = ::opendir(path.c_str());
-    if (!dir) {
-      err = errno;
-      return false;
-    }
     std::vector<std::string> names;
-    while (struct dirent* entry = ::readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
+    if (!directoryEntryNames(path, names, err)) return false;
     for (const auto& name : names)
       if (!removeRecursively(path + "/" + name, err) && err != ENOENT) return false;
     if (::rmdir(path.c_str()) != 0) {

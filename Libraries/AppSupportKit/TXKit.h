@@ -2,7 +2,7 @@
 // the standard defaults, the device's idiom and orientation, the kit's
 // resource bundle and background work.
 //
-// Seam: the kit's launch, telemetry, tips, mail and alerts are not here
+// Seam: the kit's launch, telemetry, mail and alerts are not here
 // yet; background tasks are numbered and tracked only, as there is no
 // application to keep running.
 #pragma once
@@ -11,8 +11,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Platform/Foundation/Bundle.h"
+
+namespace ui {
+class BarButtonItem;
+class View;
+}  // namespace ui
 
 class TXKit {
  public:
@@ -50,6 +56,20 @@ class TXKit {
   static void endBackgroundTask(BackgroundTaskIdentifier identifier);
   // Tasks begun and not yet ended (tests).
   static size_t activeBackgroundTaskCount();
+
+  // Tips: each call counts one view of the tip; the tip is shown once, the
+  // first time the count reaches `afterViewsCount`. Seam: a shown tip is
+  // recorded (shownTips) rather than drawn.
+  void showTipIfNeededWithID(const std::string& tipID, const std::string& text, const ui::View* pointingAtView,
+                             const ui::View* inView, int64_t afterViewsCount, bool animated);
+  void showTipIfNeededWithID(const std::string& tipID, const std::string& text,
+                             const ui::BarButtonItem* pointingAtBarButtonItem, int64_t afterViewsCount, bool animated);
+  struct ShownTip {
+    std::string tipID;
+    std::string text;
+  };
+  std::vector<ShownTip> shownTips() const;
+  void resetTips();
 
  private:
   TXKit() = default;

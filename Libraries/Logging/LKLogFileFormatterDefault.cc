@@ -3,22 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {
-
-// Days since 1970-01-01 to a Gregorian date (proleptic, as the formatter).
-void civilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(days - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  day = doy - (153 * mp + 2) / 5 + 1;
-  month = mp < 10 ? mp + 3 : mp - 9;
-  year = static_cast<int64_t>(yoe) + era * 400 + (month <= 2);
-}
-
-}  // namespace
+#include "Libraries/Logging/LKCivilTime.h"
 
 LKLogFileFormatterDefault::LKLogFileFormatterDefault(std::shared_ptr<ns::DateFormatter> dateFormatter)
     : dateFormatter_(std::move(dateFormatter)), standard_(!dateFormatter_) {
@@ -33,18 +18,10 @@ LKLogFileFormatterDefault::LKLogFileFormatterDefault(std::shared_ptr<ns::DateFor
 std::string LKLogFileFormatterDefault::standardTimeText(ns::Date date) {
   // Every line of a file pays for this, so the fixed UTC pattern is written
   // by hand; the tests hold it to the date formatter's output.
-  const double millis = std::floor(date.timeIntervalSince1970() * 1000.0);
-  const int64_t ms = static_cast<int64_t>(millis);
-  int64_t days = ms >= 0 ? ms / 86400000 : -((-ms + 86399999) / 86400000);
-  int64_t msOfDay = ms - days * 86400000;
-  int64_t year;
-  unsigned month, day;
-  civilFromDays(days, year, month, day);
+  const LKCivilTime t = LKCivilTime::fromDate(date);
   char text[96];
-  std::snprintf(text, sizeof text, "%04lld/%02u/%02u %02lld:%02lld:%02lld:%03lld", static_cast<long long>(year),
-                month, day, static_cast<long long>(msOfDay / 3600000),
-                static_cast<long long>(msOfDay / 60000 % 60), static_cast<long long>(msOfDay / 1000 % 60),
-                static_cast<long long>(msOfDay % 1000));
+  std::snprintf(text, sizeof text, "%04lld/%02u/%02u %02u:%02u:%02u:%03u", static_cast<long long>(t.year), t.month,
+                t.day, t.hour, t.minute, t.second, t.millisecond);
   return text;
 }
 

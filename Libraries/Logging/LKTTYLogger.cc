@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "Libraries/Logging/LKCivilTime.h"
 #include "Libraries/Logging/LKConsole.h"
 #include "Platform/Foundation/TimeZone.h"
 
@@ -16,32 +17,12 @@ namespace {
 
 std::atomic<bool> sharedExists{false};
 
-void civilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(days - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  day = doy - (153 * mp + 2) / 5 + 1;
-  month = mp < 10 ? mp + 3 : mp - 9;
-  year = static_cast<int64_t>(yoe) + era * 400 + (month <= 2);
-}
-
 // "%04d-%02d-%02d %02d:%02d:%02d:%03ld" in the device's zone, at most 23 characters.
 std::string localTimestamp(ns::Date date) {
-  double local = date.timeIntervalSince1970() + ns::TimeZone::defaultZone().secondsFromGMT(date);
-  int64_t ms = static_cast<int64_t>(std::floor(local * 1000.0));
-  int64_t days = ms >= 0 ? ms / 86400000 : -((-ms + 86399999) / 86400000);
-  int64_t msOfDay = ms - days * 86400000;
-  int64_t year;
-  unsigned month, day;
-  civilFromDays(days, year, month, day);
+  const LKCivilTime t = LKCivilTime::fromDate(date, ns::TimeZone::defaultZone().secondsFromGMT(date));
   char text[96];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d:%03ld", static_cast<int>(year),
-                static_cast<int>(month), static_cast<int>(day), static_cast<int>(msOfDay / 3600000),
-                static_cast<int>(msOfDay / 60000 % 60), static_cast<int>(msOfDay / 1000 % 60),
-                static_cast<long>(msOfDay % 1000));
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u:%03u", static_cast<int>(t.year), t.month, t.day,
+                t.hour, t.minute, t.second, t.millisecond);
   return std::string(text).substr(0, 23);
 }
 

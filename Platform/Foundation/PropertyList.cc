@@ -14,6 +14,7 @@
 #include <limits>
 #include <memory>
 
+#include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PropertyListShape.h"
 
 namespace ns {
@@ -358,30 +359,6 @@ bool writeDataAtomically(const Data& data, const std::string& path, Error* error
   return true;
 }
 
-std::optional<Data> readWholeFile(const std::string& path, Error* error) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    setError(error, fileError(errno, path, false));
-    return std::nullopt;
-  }
-  Data data;
-  uint8_t buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      setError(error, fileError(err, path, false));
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    data.insert(data.end(), buffer, buffer + n);
-  }
-  ::close(fd);
-  return data;
-}
-
 }  // namespace
 
 std::optional<Value> propertyListFromData(const Data& data, Error* error, PropertyListFormat* formatOut) {
@@ -445,7 +422,7 @@ std::optional<Data> dataFromPropertyList(const Value& value, PropertyListFormat 
 }
 
 std::optional<Value> readPropertyListFile(const std::string& path, Error* error, PropertyListFormat* formatOut) {
-  auto data = readWholeFile(path, error);
+  auto data = FileManager::defaultManager().contentsAtPath(path, error);
   if (!data) return std::nullopt;
   auto value = propertyListFromData(*data, error, formatOut);
   if (!value && error) error->userInfo().set(kFilePathErrorKey, Value(path));

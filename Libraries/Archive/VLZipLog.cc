@@ -1,5 +1,7 @@
 #include "Libraries/Archive/VLZipLog.h"
 
-#include <cstdio>
+#include "Platform/SystemLog/SystemLog.h"
 
-void VLZipLog::log(const std::string& line) { std::fprintf(stderr, "[VLZipArchive] %s\n", line.c_str()); }
+void VLZipLog::log(const std::string& line) {
+  systemlog::Log::defaultLog()->write(systemlog::LogType::Default, "[VLZipArchive] " + line);
+}

@@ -1,5 +1,6 @@
-// The zip archive's log lines, "[VLZipArchive] ..." on the host's system
-// log (standard error); never through the application's logging framework.
+// The zip archive's log lines, "[VLZipArchive] ..." on the system log
+// (Platform/SystemLog, default type); never through the application's
+// logging framework.
 #pragma once
 
 #include <string>

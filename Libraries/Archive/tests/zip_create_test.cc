@@ -3,6 +3,7 @@
 
 #include "Libraries/Archive/VLZipArchive.h"
 #include "Libraries/Archive/tests/ZipTestSupport.h"
+#include "Platform/SystemLog/SystemLog.h"
 
 namespace {
 
@@ -111,13 +112,18 @@ TEST_F(VLZipCreateTest, ArchiveInsideTheDirectoryIsLeftOut) {
   writeFile(dir + "/b.txt", "b");
   const std::string archive = dir + "/self.zip";
   writeFile(archive, "stale");  // listed by the walk
+  std::vector<std::string> logged;
+  systemlog::Log::setSinkForTesting([&](int, const std::string& line) { logged.push_back(line); });
   int calls = 0;
   ASSERT_TRUE(VLZipArchive::createZipFileAtPath(archive, dir, false, std::nullopt,
                                                 [&](unsigned long, unsigned long total) {
                                                   ++calls;
                                                   EXPECT_EQ(total, 3u);
                                                 }));
+  systemlog::Log::setSinkForTesting(nullptr);
   EXPECT_EQ(calls, 2);
+  EXPECT_EQ(logged, std::vector<std::string>{"[VLZipArchive] the archive path and the file path: " + archive +
+                                             " are the same, which is forbidden."});
   EXPECT_EQ(list(archive).size(), 2u);
   expectUnzipTestPasses(archive);
   // Also when links are kept.

@@ -6,34 +6,15 @@
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/StringCase.h"
+#include "Notes/NTBackupFileNames.h"
 #include "Notes/NTBackupTask.h"
 
 namespace {
 
 constexpr const char* kBackupsDirectoryName = "backups.Notes";
-constexpr const char* kBackupExtension = "quillbox";
 
-std::string lowercased(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
-}
-
-bool isBackupFileName(const std::string& name) {
-  return lowercased(ns::URL::fileURLWithPath(name).pathExtension()) == kBackupExtension;
-}
-
-// "<stem> (n).<ext>" for the first n that names nothing in `directory`.
-std::string freeNameIn(const std::string& directory, const std::string& name) {
-  auto& fm = ns::FileManager::defaultManager();
-  if (!fm.fileExists(directory + "/" + name)) return name;
-  ns::URL url = ns::URL::fileURLWithPath(name);
-  std::string ext = url.pathExtension();
-  std::string stem = ext.empty() ? name : name.substr(0, name.size() - ext.size() - 1);
-  for (int n = 1;; ++n) {
-    std::string candidate = stem + " (" + std::to_string(n) + ")" + (ext.empty() ? "" : "." + ext);
-    if (!fm.fileExists(directory + "/" + candidate)) return candidate;
-  }
-}
+using NTBackupFileNames::freeNameIn;
+using NTBackupFileNames::isBackupFileName;
 
 }  // namespace
 

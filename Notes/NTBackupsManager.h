@@ -47,6 +47,16 @@ class NTBackupsManager {
   // container is loaded.
   static void setApplicationContainer(std::shared_ptr<cd::PersistentContainer> container);
 
+  // ---- Automatic backups. When "NTSettingsAutoBackup" is on and the notes
+  // were saved after the last automatic backup (or there was none yet),
+  // writes an automatic backup through the guarded entry above. Only a
+  // backup that succeeded stamps "LastBackupDate" and then keeps the newest
+  // "maxBackups" (configuration group "app", default 50; below 1 keeps
+  // all) of the backups directory in use. `completion` (may be empty) runs
+  // once: at once on the caller's thread when no backup is due, else on the
+  // main queue when the backup has ended, whether it succeeded or failed.
+  static void autoBackupIfNeeded(std::function<void()> completion);
+
   // ---- Reading. Returns at once; all calls of the block come from a
   // background queue.
   static void openBackup(const NTBackup& backup, OpenProgressBlock progressBlock);

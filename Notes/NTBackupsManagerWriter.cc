@@ -4,6 +4,7 @@
 
 #include "Libraries/Archive/VLZipArchive.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
+#include "Notes/NTBackupFileNames.h"
 #include "Notes/NTBackupTask.h"
 #include "Notes/NTBackupsManager.h"
 #include "Notes/NTData.h"
@@ -126,15 +127,25 @@ void writeBackup(bool automatic, cd::ManagedObjectContext& context, const std::s
   if (run->shouldStop()) return removeParent();
   run->report(0.8f);
 
-  std::string archive = backupsDirectory + "/" + name + ".quillbox";
-  bool zipped = VLZipArchive::createZipFileAtPath(archive, working, false);
-  removeParent();
-  if (!zipped) {
-    // A partial archive is no backup: it must not be listed, kept or
-    // counted by pruning.
-    fm.removeItem(archive);
+  // The archive is made beside the working directory and moved into the
+  // backups directory only when whole, under a name nothing there has: a
+  // failed archive never leaves a partial file, and a backup started in the
+  // same second as another one never replaces or removes it.
+  std::string made = parent + "/" + name + ".quillbox";
+  if (!VLZipArchive::createZipFileAtPath(made, working, false)) {
+    removeParent();
     return run->finish(messageError(__LINE__, "Backup archive could not be written"));
   }
+  std::string archive;
+  ns::Error moveError;
+  bool moved = false;
+  // A second writer may take the free name between the look and the move.
+  for (int attempt = 0; attempt < 8 && !moved; ++attempt) {
+    archive = backupsDirectory + "/" + NTBackupFileNames::freeNameIn(backupsDirectory, name + ".quillbox");
+    moved = fm.moveItem(made, archive, &moveError);
+  }
+  removeParent();
+  if (!moved) return run->finish(moveError);
   ns::FileAttributeChanges dates;
   dates.creationDate = start;
   dates.modificationDate = start;

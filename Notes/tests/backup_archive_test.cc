@@ -5,73 +5,17 @@
 #include <mutex>
 
 #include "Notes/NTBackupsManager.h"
-#include "Notes/tests/NotesTestStore.h"
+#include "Notes/tests/backup_test_support.h"
 #include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/UIKit/Application.h"
 
 namespace notes::testing {
 namespace {
 
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  while (pipe && fgets(buffer, sizeof buffer, pipe)) out += buffer;
-  if (pipe) pclose(pipe);
-  return out;
-}
-
-// Every call of a writer's progress block, kept for inspection.
-struct Calls {
-  std::mutex mutex;
-  std::vector<float> progress;
-  std::optional<NTBackup> backup;
-  std::optional<ns::Error> error;
-  bool finished = false;
-
-  NTBackupsManager::ProgressBlock block() {
-    return [this](float p, const NTBackup* b, const ns::Error* e) {
-      std::lock_guard lock(mutex);
-      progress.push_back(p);
-      if (b) backup = *b;
-      if (e) error = *e;
-      if (b || e) finished = true;
-    };
-  }
-  void wait() {
-    dispatch::RunLoop::main().runUntil([this] {
-      std::lock_guard lock(mutex);
-      return finished;
-    }, 20);
-  }
-};
-
-class BackupArchiveTest : public NotesStoreTest {
- public:
-  void SetUp() override {
-    NotesStoreTest::SetUp();
-    container_ = std::make_shared<cd::PersistentContainer>("Notes", NTDataModel::model());
-  }
-  void load() {
-    ASSERT_TRUE(NTData::saveContext(ctx()));
-    auto description = cd::PersistentStoreDescription(storePath());
-    container_->setPersistentStoreDescriptions(std::vector<cd::PersistentStoreDescription>{description});
-    container_->loadPersistentStores([](const cd::PersistentStoreDescription&, const ns::Error* e) {
-      ASSERT_EQ(e, nullptr);
-    });
-  }
-  void addFolder(std::optional<std::string> title, std::vector<std::string> texts) {
-    auto folder = NTData::insertNewFolderAtIndex(ctx(), NTData::countTotalFolders(ctx()));
-    folder->setTitle(title);
-    for (size_t i = 0; i < texts.size(); ++i) {
-      auto note = NTData::insertNewNoteAtIndex(ctx(), i, folder);
-      ns::AttributedString body(texts[i]);
-      note->setText(&body, ns::Date(700000000.0 + double(i)));
-    }
-  }
-  std::shared_ptr<cd::PersistentContainer> container_;
-};
+using BackupArchiveTest = BackupStoreTest;
+using Calls = WriterCalls;
 
 TEST_F(BackupArchiveTest, ArchiveHoldsExactlyTheLayoutAndReadsBack) {
   addFolder("Work", {"alpha", "beta"});
@@ -99,7 +43,7 @@ TEST_F(BackupArchiveTest, ArchiveHoldsExactlyTheLayoutAndReadsBack) {
       "  elif n.endswith('TXT.rtf'):\n"
       "    out.append('T '+n.split('/')[1]+' '+('alpha' in z.read(n).decode() or 'beta' in z.read(n).decode() or 'gamma' in z.read(n).decode()).__str__())\n"
       "print('\\n'.join(sorted(out)))\n";
-  std::string listing = run("python3 -c \"" + std::string([&] {
+  std::string listing = runCommand("python3 -c \"" + std::string([&] {
                               std::string s;
                               for (char c : script) { if (c == '"') s += "\\\""; else s += c; }
                               return s;
@@ -167,6 +111,50 @@ TEST_F(BackupArchiveTest, SecondGuardedBackupIsRefusedAtOnce) {
   first.wait();
   EXPECT_TRUE(first.backup);
   NTBackupsManager::setApplicationContainer(nullptr);
+}
+
+// The start moment names and dates the archive; a second backup in the
+// same second takes a free name instead of replacing the first.
+TEST_F(BackupArchiveTest, NamedAndDatedByItsStartAndNeverReplacingAnother) {
+  addFolder("F", {"a"});
+  load();
+  const ns::Date start(765000000.0);  // 2025-03-30 04:00:00 UTC
+  ns::Clock::useVirtual(start);
+  Calls first, second;
+  backUp(first);
+  backUp(second);
+  ns::Clock::useReal();
+  ASSERT_TRUE(first.backup && second.backup);
+  const std::string directory = NTBackupsManager::backupsPath();
+  EXPECT_EQ(first.backup->URL().path(), directory + "/Quillbox Backup 2025-03-30 04-00-00.quillbox");
+  EXPECT_EQ(second.backup->URL().path(), directory + "/Quillbox Backup 2025-03-30 04-00-00 (1).quillbox");
+  // A second reader of the dates: both stamps are the start moment.
+  std::string stamps = runCommand(
+      "python3 -c 'import os,sys; print(int(os.stat(sys.argv[1]).st_mtime), int(os.stat(sys.argv[2]).st_mtime))' " +
+      shellQuoted(first.backup->URL().path()) + " " + shellQuoted(second.backup->URL().path()));
+  const long unixStart = static_cast<long>(start.timeIntervalSince1970());
+  EXPECT_EQ(stamps, std::to_string(unixStart) + " " + std::to_string(unixStart) + "\n");
+  EXPECT_EQ(runCommand("unzip -tq " + shellQuoted(first.backup->URL().path()) + " >/dev/null && echo ok"), "ok\n");
+  EXPECT_EQ(NTBackupsManager::localBackups().size(), 2u);
+}
+
+// An archive that cannot be put into the backups directory ends with an
+// error, and nothing of it stays behind in either place.
+TEST_F(BackupArchiveTest, ArchiveThatCannotBePlacedEndsWithAnErrorAndLeavesNothing) {
+  addFolder("F", {"a", "b"});
+  load();
+  auto& fm = ns::FileManager::defaultManager();
+  std::string directory = NTBackupsManager::backupsPath();
+  ASSERT_TRUE(fm.removeItem(directory));
+  ASSERT_TRUE(fm.createFile(directory, ns::Data()));  // a file where the directory belongs
+  Calls calls;
+  backUp(calls);
+  ASSERT_TRUE(calls.finished);
+  EXPECT_FALSE(calls.backup);
+  ASSERT_TRUE(calls.error);
+  EXPECT_FLOAT_EQ(calls.progress.back(), 1.0f);
+  EXPECT_EQ(fm.contentsOfDirectory(fm.temporaryDirectory().path()).value_or(std::vector<std::string>{}),
+            std::vector<std::string>{});
 }
 
 }  // namespace

@@ -43,7 +43,10 @@ std::shared_ptr<AppDelegate> appDelegate() {
 
 }  // namespace
 
-NotesViewController::NotesViewController() = default;
+NotesViewController::NotesViewController() {
+  registerUnwindAction("doneSettings:", [this](ui::StoryboardSegue& segue) { doneSettings(segue); });
+  registerUnwindAction("doneMove:", [this](ui::StoryboardSegue& segue) { doneMove(segue); });
+}
 
 NotesViewController::~NotesViewController() {
   for (const auto& token : observers_) ns::NotificationCenter::defaultCenter().removeObserver(token);

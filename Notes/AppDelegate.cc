@@ -151,7 +151,7 @@ void AppDelegate::didReceiveNotificationResponse(un::UserNotificationCenter&, co
       auto note = std::dynamic_pointer_cast<NTNote>(object);
       // A note that no longer exists opens nothing.
       if (note) {
-        FoldersViewController::instance().showNote(note, false);
+        if (auto* folders = FoldersViewController::instance()) folders->showNote(note, false);
         note->setReminderDate(std::nullopt);
         if (auto* context = note->managedObjectContext()) NTData::saveContext(*context);
       }

@@ -1,18 +1,537 @@
 #include "Notes/FoldersViewController.h"
 
-#include "Notes/NTNote.h"
+#include "Libraries/AppSupportKit/ImageEffects.h"
+#include "Libraries/AppSupportKit/TXConfig.h"
+#include "Libraries/AppSupportKit/TXKit.h"
+#include "Libraries/AppSupportKit/TXMoreAppsTableViewCell.h"
+#include "Libraries/ErrorReport/ErrorReport.h"
+#include "Notes/AppDelegate.h"
+#include "Notes/NTData.h"
+#include "Notes/NTSettings.h"
+#include "Notes/SearchResultsController.h"
+#include "Platform/Dispatch/Queue.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Format.h"
+#include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UIKit/AlertController.h"
+#include "Platform/UIKit/Application.h"
+#include "Platform/UIKit/Image.h"
+#include "Platform/UIKit/ImageView.h"
+#include "Platform/UIKit/Label.h"
+#include "Platform/UIKit/NavigationController.h"
+#include "Platform/UIKit/PopoverPresentationController.h"
+#include "Platform/UIKit/SplitViewController.h"
+#include "Platform/UIKit/Storyboard.h"
+#include "Platform/UIKit/TextField.h"
+#include "Platform/UIKit/View.h"
 
-FoldersViewController& FoldersViewController::instance() {
-  static FoldersViewController controller;
+namespace {
+
+std::weak_ptr<FoldersViewController>& sharedInstance() {
+  static std::weak_ptr<FoldersViewController> instance;
+  return instance;
+}
+
+std::string localized(const std::string& key) { return ns::Bundle::mainBundle()->localizedString(key, "", ""); }
+std::string kitLocalized(const std::string& key) { return TXKit::bundle()->localizedString(key, "", "TXKit"); }
+
+// The main context of the application delegate, or null before there is one.
+std::shared_ptr<cd::ManagedObjectContext> mainContext() {
+  auto app = std::dynamic_pointer_cast<AppDelegate>(ui::Application::shared().delegate());
+  return app ? app->managedObjectContext() : nullptr;
+}
+
+ns::IndexPath toFetch(const ui::IndexPath& path) {
+  return ns::IndexPath::indexPathForRow(static_cast<size_t>(path.row), static_cast<size_t>(path.section - 1));
+}
+
+ui::IndexPath toTable(const ns::IndexPath& path) {
+  return ui::IndexPath::forRow(static_cast<int>(path.row), static_cast<int>(path.section) + 1);
+}
+
+// Descends through nested navigation controllers to their top controllers.
+[[maybe_unused]] std::shared_ptr<ui::ViewController> unwrapNavigation(std::shared_ptr<ui::ViewController> controller) {
+  while (auto nav = std::dynamic_pointer_cast<ui::NavigationController>(controller)) {
+    controller = nav->topViewController();
+  }
   return controller;
 }
 
-void FoldersViewController::showNote(const std::shared_ptr<NTNote>& note, bool) {
-  std::lock_guard lock(mutex_);
-  shown_ = note;
+constexpr const char* kShowSegue = "show";
+constexpr const char* kShowNotAnimatedSegue = "showNotAnimated";
+constexpr const char* kSettingsSegue = "settings";
+
+}  // namespace
+
+FoldersViewController::FoldersViewController() {
+  // The action lives in this controller, so it never outlives it.
+  // Deselecting is this screen's own rule (phones only), in viewWillAppear.
+  setClearsSelectionOnViewWillAppear(false);
+  registerUnwindAction("doneSettings:", [this](ui::StoryboardSegue& segue) { doneSettings(segue); });
 }
 
-std::shared_ptr<NTNote> FoldersViewController::shownNote() const {
-  std::lock_guard lock(mutex_);
-  return shown_;
+FoldersViewController::~FoldersViewController() {
+  auto& center = ns::NotificationCenter::defaultCenter();
+  for (const auto* token : {&activeObserver_, &timeChangeObserver_, &contentSizeObserver_, &backgroundObserver_}) {
+    if (*token) center.removeObserver(*token);
+  }
+}
+
+FoldersViewController* FoldersViewController::instance() { return sharedInstance().lock().get(); }
+
+std::shared_ptr<FoldersViewController> FoldersViewController::self() {
+  return std::static_pointer_cast<FoldersViewController>(shared());
+}
+
+cd::ManagedObjectContext* FoldersViewController::context() {
+  auto* fetch = fetchedResultsController();
+  return fetch ? fetch->managedObjectContext().get() : nullptr;
+}
+
+// MARK: - Fetch
+
+cd::FetchedResultsController* FoldersViewController::fetchedResultsController() {
+  if (fetchedResultsController_) return fetchedResultsController_.get();
+  auto ctx = mainContext();
+  if (!ctx) return nullptr;
+  cd::FetchRequest request("Folder");
+  request.setFetchBatchSize(20);
+  request.setSortDescriptors({cd::SortDescriptor("displayOrder", true)});
+  fetchedResultsController_ = std::make_unique<cd::FetchedResultsController>(request, ctx);
+  fetchedResultsController_->setDelegate(std::static_pointer_cast<cd::FetchedResultsControllerDelegate>(self()));
+  canMoveRows_ = true;
+  ns::Error error;
+  if (!fetchedResultsController_->performFetch(&error)) QB_REPORT(error);
+  return fetchedResultsController_.get();
+}
+
+const std::vector<std::shared_ptr<cd::ManagedObject>>& FoldersViewController::fetchedFolders() {
+  static const std::vector<std::shared_ptr<cd::ManagedObject>> none;
+  auto* fetch = fetchedResultsController();
+  return fetch ? fetch->fetchedObjects() : none;
+}
+
+void FoldersViewController::refetch() {
+  fetchedResultsController_.reset();
+  if (isViewLoaded()) tableView().reloadData();
+}
+
+std::shared_ptr<NTFolder> FoldersViewController::folderAtIndexPath(const ui::IndexPath& path) {
+  auto* fetch = fetchedResultsController();
+  if (path.section < 1 || !fetch) return nullptr;
+  const auto& sections = fetch->sections();
+  ns::IndexPath at = toFetch(path);
+  if (at.section >= sections.size() || at.row >= sections[at.section].numberOfObjects()) return nullptr;
+  return std::dynamic_pointer_cast<NTFolder>(fetch->objectAtIndexPath(at));
+}
+
+// MARK: - Life cycle
+
+void FoldersViewController::awakeFromNib() {
+  sharedInstance() = self();
+  if (TXKit::iPad()) setPreferredContentSize({320, 600});
+}
+
+void FoldersViewController::viewDidLoad() {
+  ui::TableViewController::viewDidLoad();
+  if (auto* nav = navigationController()) nav->setTitle(localized("Notes"));
+  setTitle(localized("Folders"));
+
+  auto weak = std::weak_ptr<FoldersViewController>(self());
+  auto add = ui::BarButtonItem::withSystemItem(ui::BarButtonSystemItem::Add, [weak](ui::BarButtonItem&) {
+    if (auto me = weak.lock()) me->addFolderClicked();
+  });
+  navigationItem().setRightBarButtonItems({add, editButtonItem()});
+  settingsButton_ = ui::BarButtonItem::withImage(ui::Image::named("Settings"), ui::BarButtonItemStyle::Plain,
+                                                 [weak](ui::BarButtonItem& item) {
+                                                   if (auto me = weak.lock()) me->triggerSegue(kSettingsSegue, &item);
+                                                 });
+  settingsButton_->setAccessibilityIdentifier("Settings");
+  navigationItem().setLeftBarButtonItem(settingsButton_);
+
+  tableView().setBackgroundView(ui::View::make());
+  // Rows are tapped while editing to rename them.
+  tableView().setAllowsSelectionDuringEditing(true);
+  tableView().registerCell("Cell", [] { return std::make_shared<ui::TableViewCell>(ui::TableViewCellStyle::Value1, "Cell"); });
+
+  searchResultsController_ = std::make_shared<SearchResultsController>();
+  searchController_ = ui::SearchController::make(searchResultsController_);
+  searchController_->setSearchResultsUpdater(std::static_pointer_cast<ui::SearchResultsUpdating>(searchResultsController_));
+  searchController_->setPresentingContext(shared());
+  searchController_->searchBar().setSearchBarStyle(ui::SearchBarStyle::Minimal);
+  auto bar = searchController_->searchBarShared();
+  bar->sizeToFit();
+  tableView().setTableHeaderView(bar);
+  setDefinesPresentationContext(true);
+
+  ui::EdgeInsets inset = tableView().contentInset();
+  inset.bottom = 60;
+  tableView().setContentInset(inset);
+
+  auto& center = ns::NotificationCenter::defaultCenter();
+  const void* app = &ui::Application::shared();
+  auto main = dispatch::Queue::main();
+  activeObserver_ = center.addObserver(ui::kApplicationDidBecomeActiveNotification, app, main, [weak](const ns::Notification&) {
+    if (auto me = weak.lock()) {
+      me->updateSettingsBadge();
+      me->refetch();
+    }
+  });
+  timeChangeObserver_ = center.addObserver(ui::kApplicationSignificantTimeChangeNotification, app, main,
+                                           [weak](const ns::Notification&) {
+                                             if (auto me = weak.lock()) me->refetch();
+                                           });
+  contentSizeObserver_ = center.addObserver(ui::kContentSizeCategoryDidChangeNotification, app, main,
+                                            [weak](const ns::Notification&) {
+                                              if (auto me = weak.lock()) me->refetch();
+                                            });
+  backgroundObserver_ = center.addObserver(ui::kApplicationDidEnterBackgroundNotification, app, main,
+                                           [weak](const ns::Notification&) {
+                                             if (auto me = weak.lock()) me->saveSelection();
+                                           });
+
+  restoreSelection();
+  registerForPreviewing(std::static_pointer_cast<ui::PreviewingDelegate>(self()), tableViewShared());
+}
+
+void FoldersViewController::viewWillAppear(bool animated) {
+  ui::TableViewController::viewWillAppear(animated);
+  if (TXKit::iPhone()) {
+    if (auto selected = tableView().indexPathForSelectedRow()) tableView().deselectRow(*selected, true);
+  }
+}
+
+// MARK: - Selection across launches
+
+void FoldersViewController::saveSelection() {
+  ns::Array indexes;
+  if (auto selected = tableView().indexPathForSelectedRow()) {
+    // All Notes is kept as -1, so that it is not taken for the first folder.
+    indexes.push_back(ns::Value(static_cast<long long>(selected->section == 0 ? -1 : selected->row)));
+    if (auto position = selectedNotePosition()) indexes.push_back(ns::Value(static_cast<long long>(*position)));
+  }
+  auto defaults = NTSettings::userDefaults();
+  defaults->setObject(ns::Value(indexes), kSelectedIndexesKey);
+  defaults->synchronize();
+}
+
+void FoldersViewController::restoreSelection() {
+  auto stored = NTSettings::userDefaults()->arrayForKey(kSelectedIndexesKey);
+  if (!stored || stored->empty() || !(*stored)[0].isNumber()) return;
+  int64_t first = (*stored)[0].integerValue();
+  const auto& folders = fetchedFolders();
+  if (first >= static_cast<int64_t>(folders.size()) || first < -1) return;
+  std::shared_ptr<NTFolder> folder;
+  if (first >= 0) {
+    folder = std::dynamic_pointer_cast<NTFolder>(folders[static_cast<size_t>(first)]);
+    if (!folder) return;
+  }
+  showFolder(folder, false);
+  if (stored->size() < 2 || !(*stored)[1].isNumber()) return;
+  showNoteAtPosition((*stored)[1].integerValue());
+}
+
+std::optional<int64_t> FoldersViewController::selectedNotePosition() const {
+  // Filled in with the notes list.
+  return std::nullopt;
+}
+
+void FoldersViewController::showNoteAtPosition(int64_t position) { (void)position; }
+
+// MARK: - Settings badge
+
+void FoldersViewController::updateSettingsBadge() {
+  auto defaults = NTSettings::userDefaults();
+  if (TXConfig::sharedInstance().shouldTriggerGroup("app", "settingsBadgeReset")) {
+    defaults->setBool(false, kHideSettingsBadgeKey);
+    defaults->synchronize();
+  }
+  bool show = !defaults->boolForKey(kHideSettingsBadgeKey) && TXMoreAppsTableViewCell::hasBadge() &&
+              TXKit::sharedInstance().usesCount() >= 2;
+  showingSettingsBadge_ = show;
+  ui::ImagePtr image = ui::Image::named("Settings");
+  if (show) {
+    if (auto badge = ImageEffects::badgeImageWithText(std::nullopt, 0.5); badge && image) {
+      image = ImageEffects::imageOverlaidWithImage(*image, *badge, {{14, -7}, {0, 0}});
+    }
+    navigationItem().setBackBarButtonItem(ui::BarButtonItem::withTitle(ns::format("%@ %@", "●", title()),
+                                                                       ui::BarButtonItemStyle::Plain, nullptr));
+  } else {
+    navigationItem().setBackBarButtonItem(nullptr);
+  }
+  if (settingsButton_) settingsButton_->setImage(image);
+}
+
+void FoldersViewController::doneSettings(ui::StoryboardSegue& segue) {
+  segue.sourceViewController()->dismissViewController(true);
+  refetch();
+  if (showingSettingsBadge_) {
+    auto defaults = NTSettings::userDefaults();
+    defaults->setBool(true, kHideSettingsBadgeKey);
+    defaults->synchronize();
+    updateSettingsBadge();
+  }
+}
+
+// MARK: - Navigation
+
+std::shared_ptr<NotesViewController> FoldersViewController::notesViewController() const {
+  // Filled in with the notes list.
+  return nullptr;
+}
+
+std::shared_ptr<DetailViewController> FoldersViewController::detailViewController() const {
+  // Filled in with the editor.
+  return nullptr;
+}
+
+void FoldersViewController::showFolder(std::shared_ptr<NTFolder> folder, bool animated) {
+  (void)folder;
+  (void)animated;
+}
+
+void FoldersViewController::showNote(std::shared_ptr<NTNote> note, bool animated) {
+  (void)note;
+  (void)animated;
+}
+
+void FoldersViewController::insertNewNoteToFolder(std::shared_ptr<NTFolder> folder, bool animated) {
+  (void)folder;
+  (void)animated;
+}
+
+bool FoldersViewController::shouldPerformSegue(const std::string&, void*) { return !isEditing(); }
+
+void FoldersViewController::prepareForSegue(ui::StoryboardSegue& segue, void*) { (void)segue; }
+
+// MARK: - Table
+
+int FoldersViewController::numberOfSections(ui::TableView&) {
+  auto* fetch = fetchedResultsController();
+  return 1 + (fetch ? static_cast<int>(fetch->sections().size()) : 0);
+}
+
+int FoldersViewController::numberOfRows(ui::TableView&, int section) {
+  auto* fetch = fetchedResultsController();
+  if (section == 0) return 1;
+  if (!fetch) return 0;
+  const auto& sections = fetch->sections();
+  size_t s = static_cast<size_t>(section - 1);
+  return s < sections.size() ? static_cast<int>(sections[s].numberOfObjects()) : 0;
+}
+
+std::shared_ptr<ui::TableViewCell> FoldersViewController::cellForRow(ui::TableView& table, const ui::IndexPath& path) {
+  auto cell = table.dequeueReusableCell("Cell", path);
+  cell->setSegueIdentifier(kShowSegue);
+  configureCell(*cell, folderAtIndexPath(path));
+  return cell;
+}
+
+void FoldersViewController::configureCell(ui::TableViewCell& cell, const std::shared_ptr<NTFolder>& folder) {
+  size_t count = 0;
+  if (!folder) {
+    cell.textLabel().setText(localized("All Notes"));
+    if (auto box = ui::Image::named("Box")) cell.imageView().setImage(ImageEffects::imageTintedWithColor(*box, view()->tintColor()));
+    if (auto* ctx = context()) count = NTData::countTotalNotes(*ctx);
+  } else {
+    cell.textLabel().setText(folder->title().value_or(""));
+    cell.imageView().setImage(ui::Image::named("Folder"));
+    count = folder->notes().size();
+  }
+  if (auto* detail = cell.detailTextLabel()) detail->setText(ns::format("%@", static_cast<long long>(count)));
+}
+
+bool FoldersViewController::canEditRow(ui::TableView&, const ui::IndexPath& path) { return path.section > 0; }
+
+bool FoldersViewController::canMoveRow(ui::TableView&, const ui::IndexPath& path) {
+  return path.section == 0 ? false : canMoveRows_;
+}
+
+ui::IndexPath FoldersViewController::targetIndexPathForMove(ui::TableView&, const ui::IndexPath&,
+                                                            const ui::IndexPath& proposed) {
+  // All Notes stays on top: a drop above it lands as the first folder.
+  if (proposed.section == 0) return ui::IndexPath::forRow(0, 1);
+  return proposed;
+}
+
+void FoldersViewController::moveRow(ui::TableView&, const ui::IndexPath& from, const ui::IndexPath& to) {
+  auto folder = folderAtIndexPath(from);
+  auto* ctx = context();
+  if (!folder || !ctx) return;
+  ctx->processPendingChanges();
+  userMove_ = true;
+  NTData::moveFolder(*ctx, folder, static_cast<size_t>(to.row));
+  ctx->processPendingChanges();
+  userMove_ = false;
+  NTData::saveContext(*ctx);
+}
+
+void FoldersViewController::commitEditingStyle(ui::TableView& table, ui::TableViewCellEditingStyle style,
+                                               const ui::IndexPath& path) {
+  if (style != ui::TableViewCellEditingStyle::Delete) return;
+  auto folder = folderAtIndexPath(path);
+  auto* ctx = context();
+  if (!folder || !ctx) return;
+  if (NTData::countTotalFolders(*ctx) < 2) {
+    auto alert = ui::AlertController::make(localized("Can't delete last folder"), "", ui::AlertControllerStyle::Alert);
+    alert->addAction(ui::AlertAction::make(kitLocalized("OK"), ui::AlertActionStyle::Default));
+    auto weak = std::weak_ptr<FoldersViewController>(self());
+    presentViewController(alert, true, [weak] {
+      if (auto me = weak.lock()) me->setEditing(false, true);
+    });
+    return;
+  }
+  if (folder->notes().empty()) {
+    if (auto* own = folder->managedObjectContext()) {
+      NTData::deleteFolder(*own, folder);
+      NTData::saveContext(*own);
+    }
+    return;
+  }
+  (void)table;
+  confirmDeleteFolder(folder, path);
+}
+
+void FoldersViewController::confirmDeleteFolder(const std::shared_ptr<NTFolder>& folder, const ui::IndexPath& path) {
+  std::string title = ns::format(localized("%1$@ notes in folder \"%2$@\" will also be deleted"),
+                                 static_cast<long long>(folder->notes().size()), folder->title().value_or(""));
+  auto sheet = ui::AlertController::make(title, localized("Are you sure?"), ui::AlertControllerStyle::ActionSheet);
+  if (auto cell = tableView().cellForRow(path)) {
+    sheet->popoverPresentationController()->setSourceView(cell);
+    sheet->popoverPresentationController()->setSourceRect(cell->bounds());
+  }
+  std::weak_ptr<NTFolder> weakFolder = folder;
+  sheet->addAction(ui::AlertAction::make(localized("Delete"), ui::AlertActionStyle::Destructive, [weakFolder](ui::AlertAction&) {
+    auto doomed = weakFolder.lock();
+    if (!doomed) return;
+    if (auto* own = doomed->managedObjectContext()) {
+      NTData::deleteFolder(*own, doomed);
+      NTData::saveContext(*own);
+    }
+  }));
+  sheet->addAction(ui::AlertAction::make(kitLocalized("Cancel"), ui::AlertActionStyle::Cancel));
+  presentViewController(sheet, true);
+}
+
+void FoldersViewController::didSelectRow(ui::TableView& table, const ui::IndexPath& path) {
+  if (!isEditing()) return;
+  table.deselectRow(path, true);
+  auto folder = folderAtIndexPath(path);
+  if (!folder) return;  // All Notes keeps its name
+  std::weak_ptr<NTFolder> weakFolder = folder;
+  presentNameAlert(localized("Rename Folder"), localized("Enter a new name for this folder."), folder->title().value_or(""),
+                   [weakFolder](const std::string& name) {
+                     auto renamed = weakFolder.lock();
+                     if (!renamed) return;
+                     renamed->setTitle(name);
+                     if (auto* own = renamed->managedObjectContext()) NTData::saveContext(*own);
+                   });
+}
+
+void FoldersViewController::addFolderClicked() {
+  auto weak = std::weak_ptr<FoldersViewController>(self());
+  presentNameAlert(localized("New Folder"), localized("Enter a name for this folder."), "", [weak](const std::string& name) {
+    auto me = weak.lock();
+    auto* ctx = me ? me->context() : nullptr;
+    if (!ctx) return;
+    auto folder = NTData::insertNewFolderAtIndex(*ctx, 0);
+    folder->setTitle(name);
+    NTData::saveContext(*ctx);
+    dispatch::Queue::main()->afterSeconds(0.5, [weak] {
+      auto me = weak.lock();
+      if (!me) return;
+      auto cell = me->tableView().cellForRow(ui::IndexPath::forRow(0, 1));
+      auto* nav = me->navigationController();
+      TXKit::sharedInstance().showTipIfNeededWithID(
+          "tipFirstFolderDefault", localized("First folder is the default one.\nTap \"Edit\" above to reorder folders."),
+          cell.get(), nav ? nav->view().get() : nullptr, 0, true);
+    });
+  });
+}
+
+void FoldersViewController::presentNameAlert(const std::string& title, const std::string& message, const std::string& text,
+                                             std::function<void(const std::string&)> save) {
+  auto alert = ui::AlertController::make(title, message, ui::AlertControllerStyle::Alert);
+  std::weak_ptr<ui::AlertController> weakAlert = alert;
+  alert->addAction(ui::AlertAction::make(kitLocalized("Cancel"), ui::AlertActionStyle::Cancel));
+  alert->addAction(ui::AlertAction::make(localized("Save"), ui::AlertActionStyle::Default,
+                                         [weakAlert, save](ui::AlertAction&) {
+                                           auto shown = weakAlert.lock();
+                                           if (!shown || shown->textFields().empty()) return;
+                                           std::string name = shown->textFields()[0]->text();
+                                           if (!name.empty()) save(name);
+                                         }));
+  alert->addTextField([text](ui::TextField& field) {
+    field.setPlaceholder(localized("Name"));
+    field.setClearButtonMode(ui::TextFieldViewMode::Always);
+    field.setAutocapitalizationType(ui::TextAutocapitalizationType::Words);
+    field.setText(text);
+  });
+  auto tint = view()->tintColor();
+  alert->view()->setTintColor(tint);
+  presentViewController(alert, true, [weakAlert, tint] {
+    if (auto shown = weakAlert.lock()) shown->view()->setTintColor(tint);
+  });
+}
+
+// MARK: - Fetched-results changes
+
+void FoldersViewController::controllerWillChangeContent(cd::FetchedResultsController&) {
+  if (userMove_) return;
+  tableView().beginUpdates();
+}
+
+void FoldersViewController::controllerDidChangeSection(cd::FetchedResultsController&, const cd::FetchedResultsSectionInfo&,
+                                                       size_t sectionIndex, cd::FetchedResultsChangeType type) {
+  if (userMove_) return;
+  int section = static_cast<int>(sectionIndex) + 1;
+  if (type == cd::FetchedResultsChangeType::Insert) tableView().insertSections({section}, ui::TableViewRowAnimation::Fade);
+  if (type == cd::FetchedResultsChangeType::Delete) tableView().deleteSections({section}, ui::TableViewRowAnimation::Fade);
+}
+
+void FoldersViewController::controllerDidChangeObject(cd::FetchedResultsController&,
+                                                      const std::shared_ptr<cd::ManagedObject>& object,
+                                                      std::optional<ns::IndexPath> indexPath, cd::FetchedResultsChangeType type,
+                                                      std::optional<ns::IndexPath> newIndexPath) {
+  if (userMove_) return;
+  ui::TableView& table = tableView();
+  switch (type) {
+    case cd::FetchedResultsChangeType::Insert:
+      if (newIndexPath) table.insertRows({toTable(*newIndexPath)}, ui::TableViewRowAnimation::Fade);
+      break;
+    case cd::FetchedResultsChangeType::Delete:
+      if (indexPath) table.deleteRows({toTable(*indexPath)}, ui::TableViewRowAnimation::Fade);
+      break;
+    case cd::FetchedResultsChangeType::Update:
+      if (indexPath) {
+        if (auto cell = table.cellForRow(toTable(*indexPath))) {
+          configureCell(*cell, std::dynamic_pointer_cast<NTFolder>(object));
+        }
+      }
+      break;
+    case cd::FetchedResultsChangeType::Move:
+      if (indexPath) table.deleteRows({toTable(*indexPath)}, ui::TableViewRowAnimation::Fade);
+      if (newIndexPath) table.insertRows({toTable(*newIndexPath)}, ui::TableViewRowAnimation::Fade);
+      break;
+  }
+}
+
+void FoldersViewController::controllerDidChangeContent(cd::FetchedResultsController&) {
+  if (userMove_) return;
+  // The All Notes count follows every change.
+  if (auto cell = tableView().cellForRow(ui::IndexPath::forRow(0, 0))) configureCell(*cell, nullptr);
+  tableView().endUpdates();
+}
+
+// MARK: - Previews
+
+std::shared_ptr<ui::ViewController> FoldersViewController::previewingViewController(ui::PreviewingContext& context,
+                                                                                    ui::Point location) {
+  (void)context;
+  (void)location;
+  return nullptr;
+}
+
+void FoldersViewController::commitViewController(ui::PreviewingContext&, std::shared_ptr<ui::ViewController> controller) {
+  showViewController(std::move(controller), this);
 }

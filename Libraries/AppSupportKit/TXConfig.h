@@ -22,10 +22,16 @@ class TXConfig {
   void setValue(const std::string& group, const std::string& key, ns::Value value);
   void reset();
 
+  // The date trigger: YES when the configuration holds a date for the group
+  // and key and the stamp stored for them (standard defaults) is missing or
+  // earlier; the date then becomes the stamp. Thread-safe.
+  bool shouldTriggerGroup(const std::string& group, const std::string& key);
+
  private:
   TXConfig() = default;
   using Key = std::pair<std::string, std::string>;
   mutable std::mutex mutex_;
   std::map<Key, ns::Value> defaults_;
   std::map<Key, ns::Value> values_;
+  std::mutex triggerMutex_;
 };

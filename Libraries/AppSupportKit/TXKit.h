@@ -42,6 +42,10 @@ class TXKit {
   // The main bundle's "CFBundleVersion" as an integer.
   static int64_t currentBuildNumber();
 
+  // The kit's count of uses (launches and returns to the foreground) in the
+  // standard defaults; 0 when none is stored.
+  uint64_t usesCount() const;
+
   static bool iPad();
   static bool iPhone();
   static bool orientationLandscape();

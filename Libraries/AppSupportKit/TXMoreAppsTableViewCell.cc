@@ -1,0 +1,3 @@
+#include "Libraries/AppSupportKit/TXMoreAppsTableViewCell.h"
+
+bool TXMoreAppsTableViewCell::hasBadge() { return false; }

@@ -1,17 +1,67 @@
-// The quillbox host program. Until the app launches here it tells which
-// build it is and which device directory it would use.
-#include <cstdio>
-#include <string>
+// The quillbox host program: boots the device, launches the app on the main
+// run loop and lets a person (or a script) use it; see HostOptions.h and
+// `help`.
+#include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "Apps/quillbox/HostLaunch.h"
+#include "Apps/quillbox/HostOptions.h"
+#include "Apps/quillbox/HostSession.h"
+#include "Apps/quillbox/ScriptRunner.h"
+#include "Apps/quillbox/TerminalLoop.h"
 #include "Platform/Foundation/Device.h"
+#include "Platform/UIKit/Application.h"
+#include "Platform/UIKit/Input.h"
+
+namespace {
+
+void launchApp() {
+  ui::Application::shared().launch();
+  ui::Input::settle();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  std::string device;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--device" && i + 1 < argc) device = argv[++i];
+  std::string error;
+  auto options = quillbox::HostOptions::parse(std::vector<std::string>(argv + 1, argv + argc), &error);
+  if (!options) {
+    std::fprintf(stderr, "quillbox: %s\n%s", error.c_str(), quillbox::HostOptions::usage().c_str());
+    return 2;
   }
-  std::printf("Quillbox %s\n", QUILLBOX_VERSION);
-  std::printf("device: %s\n", ns::Device::resolveDirectory(device).c_str());
+  if (options->help) {
+    std::printf("%s\n%s\n", quillbox::HostOptions::usage().c_str(), quillbox::HostSession::help().c_str());
+    return 0;
+  }
+  std::ifstream script;
+  if (!options->script.empty()) {
+    script.open(options->script);
+    if (!script) {
+      std::fprintf(stderr, "quillbox: cannot read the script %s\n", options->script.c_str());
+      return 2;
+    }
+  }
+  if (!quillbox::HostLaunch::prepare(*options, &error)) {
+    std::fprintf(stderr, "quillbox: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("Quillbox %s on a %s, device %s\n", QUILLBOX_VERSION, options->pad ? "pad" : "phone",
+              ns::Device::current().directory().c_str());
+  std::fflush(stdout);
+  launchApp();
+
+  if (!options->script.empty()) {
+    quillbox::HostSession session(std::filesystem::path(options->script).parent_path().string());
+    return quillbox::ScriptRunner::run(script, options->script, session, std::cout);
+  }
+  quillbox::HostSession session;
+  session.setFollowsRealTime(true);
+  quillbox::TerminalLoop::run(std::cin, std::cout, session, ::isatty(0));
   return 0;
 }

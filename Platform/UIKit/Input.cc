@@ -60,6 +60,9 @@ bool visit(View& v, const std::function<bool(View&)>& visitor) {
 bool visitScreen(const std::function<bool(View&)>& visitor) {
   auto windows = Application::shared().windows();
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    // What a person touches is what the screen shows once laid out (rows
+    // of a table reloaded since the last layout, for instance).
+    (*it)->layoutIfNeeded();
     if (visit(**it, visitor)) return true;
   }
   return false;
@@ -215,10 +218,12 @@ bool Input::pressReturn() {
   return true;
 }
 
-bool Input::swipeRow(const std::string& rowText, const std::string& action) {
+namespace {
+// The cell of the frontmost row showing `text`.
+TableViewCell* rowShowing(const std::string& text) {
   View* found = nullptr;
   visitScreen([&](View& v) {
-    if (!v.matchesText(rowText)) return false;
+    if (!v.matchesText(text)) return false;
     for (View* p = &v; p; p = p->superview()) {
       if (dynamic_cast<TableViewCell*>(p)) {
         found = p;
@@ -227,7 +232,12 @@ bool Input::swipeRow(const std::string& rowText, const std::string& action) {
     }
     return false;
   });
-  auto* cell = dynamic_cast<TableViewCell*>(found);
+  return dynamic_cast<TableViewCell*>(found);
+}
+}  // namespace
+
+bool Input::swipeRow(const std::string& rowText, const std::string& action) {
+  auto* cell = rowShowing(rowText);
   if (!cell) return fail("no table row shows \"" + rowText + "\"");
   TableView* table = cell->tableView();
   if (!table) return fail("the row \"" + rowText + "\" is in no table");
@@ -235,6 +245,23 @@ bool Input::swipeRow(const std::string& rowText, const std::string& action) {
   if (!path) return fail("the row \"" + rowText + "\" is not in the table");
   std::string why;
   if (!table->performRowAction(*path, action, &why)) return fail(why);
+  settle();
+  return true;
+}
+
+bool Input::dragRow(const std::string& rowText, const std::string& targetText) {
+  auto* cell = rowShowing(rowText);
+  if (!cell) return fail("no table row shows \"" + rowText + "\"");
+  auto* target = rowShowing(targetText);
+  if (!target) return fail("no table row shows \"" + targetText + "\"");
+  TableView* table = cell->tableView();
+  if (!table || target->tableView() != table) return fail("the rows are not in one table");
+  auto from = table->indexPathForCell(cell);
+  auto to = table->indexPathForCell(target);
+  if (!from || !to) return fail("the rows are not in the table");
+  if (!table->isEditing()) return fail("the table is not editing: rows move only while editing");
+  auto keep = std::static_pointer_cast<View>(table->shared_from_this());
+  if (!table->userMoveRow(*from, *to)) return fail("the row \"" + rowText + "\" cannot move");
   settle();
   return true;
 }

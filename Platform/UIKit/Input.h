@@ -12,6 +12,9 @@
 // - type(text), deleteBackward(), pressReturn(): into the first responder.
 // - swipeRow(rowText, action): the row action titled `action` of the row
 //   showing `rowText` (TableView.h).
+// - dragRow(rowText, targetText): drags the row showing `rowText` by its
+//   reorder control to where the row showing `targetText` is (same table,
+//   which must be editing); the table's delegate may redirect the drop.
 // - longPress(text, seconds): holds a long-press recognizer's view.
 // - toggle(text): the switch in the row or container showing `text`.
 // - lifecycle: background(), foreground(), ...; advance(seconds) moves the
@@ -41,6 +44,7 @@ class Input {
   static bool deleteBackward();
   static bool pressReturn();
   static bool swipeRow(const std::string& rowText, const std::string& action);
+  static bool dragRow(const std::string& rowText, const std::string& targetText);
   static bool longPress(const std::string& text, double seconds);
   // A firm press on `text` inside a view registered for previewing: the
   // preview controller, or null. pop() then commits it (opens it).

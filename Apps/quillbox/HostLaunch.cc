@@ -1,0 +1,42 @@
+#include "Apps/quillbox/HostLaunch.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/Device.h"
+#include "Platform/UIKit/AssetCatalog.h"
+
+namespace quillbox {
+
+bool HostLaunch::prepare(const HostOptions& options, std::string* error) {
+  auto fail = [&](std::string why) {
+    if (error) *error = std::move(why);
+    return false;
+  };
+  std::string directory = ns::Device::resolveDirectory(options.device);
+  std::error_code ec;
+  std::filesystem::create_directories(directory, ec);
+  ns::Device& device = ns::Device::boot(directory);
+  if (!std::filesystem::is_directory(device.appDirectory(), ec))
+    return fail("cannot make the device in " + directory);
+  ns::DeviceFacts facts = device.facts();
+  ns::UserInterfaceIdiom idiom = options.pad ? ns::UserInterfaceIdiom::Pad : ns::UserInterfaceIdiom::Phone;
+  if (facts.idiom != idiom) {
+    facts.idiom = idiom;
+    if (!device.setFacts(facts)) return fail("cannot write " + device.factsPath());
+  }
+
+  auto bundle = ns::Bundle::mainBundle();
+  if (!bundle || !bundle->bundleIdentifier())
+    return fail("no app bundle with an Info.plist at " + (bundle ? bundle->bundlePath() : std::string("?")) +
+                " (build the program, or set QUILLBOX_BUNDLE)");
+  const char* assets = std::getenv("QUILLBOX_ASSETS");
+  if (!assets || !*assets) ui::AssetCatalog::shared().setDirectory(bundle->bundlePath() + "/Assets");
+
+  ns::Clock::useVirtual(ns::Clock::now());
+  return true;
+}
+
+}  // namespace quillbox

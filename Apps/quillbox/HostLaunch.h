@@ -1,0 +1,21 @@
+// Makes the world the app launches into: boots the device (a phone, or a
+// pad), finds the main bundle (the staged "quillbox.app" beside the
+// program, or $QUILLBOX_BUNDLE; see ns::Bundle::mainBundle) and points the
+// asset catalogue at its "Assets" folder unless $QUILLBOX_ASSETS is set,
+// and switches to a virtual clock standing at the current time.
+#pragma once
+
+#include <string>
+
+#include "Apps/quillbox/HostOptions.h"
+
+namespace quillbox {
+
+class HostLaunch {
+ public:
+  // False, with `error` saying why, when the device cannot be made or
+  // there is no main bundle with an identifier.
+  static bool prepare(const HostOptions& options, std::string* error);
+};
+
+}  // namespace quillbox

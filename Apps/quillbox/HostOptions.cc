@@ -1,0 +1,35 @@
+#include "Apps/quillbox/HostOptions.h"
+
+namespace quillbox {
+
+std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& arguments, std::string* error) {
+  HostOptions options;
+  auto fail = [&](std::string why) -> std::optional<HostOptions> {
+    if (error) *error = std::move(why);
+    return std::nullopt;
+  };
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& a = arguments[i];
+    if (a == "--pad") {
+      options.pad = true;
+    } else if (a == "--help" || a == "-h") {
+      options.help = true;
+    } else if (a == "--device" || a == "--script") {
+      if (i + 1 >= arguments.size() || arguments[i + 1].empty()) return fail(a + " needs a path");
+      (a == "--device" ? options.device : options.script) = arguments[++i];
+    } else {
+      return fail("unknown argument \"" + a + "\"");
+    }
+  }
+  return options;
+}
+
+std::string HostOptions::usage() {
+  return "usage: quillbox [--device DIR] [--pad] [--script FILE]\n"
+         "  --device DIR   the device directory (default: $QUILLBOX_DEVICE, else\n"
+         "                 ~/.local/share/quillbox/device)\n"
+         "  --pad          run on a pad (default: a phone)\n"
+         "  --script FILE  run the commands of FILE, then end; exit status 1 when a line fails\n";
+}
+
+}  // namespace quillbox

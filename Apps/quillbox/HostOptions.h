@@ -1,0 +1,25 @@
+// The host program's command line:
+//   quillbox [--device DIR] [--pad] [--script FILE]
+// --device picks the device directory (else as ns::Device::resolveDirectory
+// decides), --pad makes the device a pad (else a phone), --script runs the
+// commands of FILE instead of reading them from the terminal.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillbox {
+
+struct HostOptions {
+  std::string device;  // empty: the default directory
+  bool pad = false;
+  std::string script;  // empty: a person at the terminal
+  bool help = false;
+
+  // Null with `error` set for an unknown or incomplete argument.
+  static std::optional<HostOptions> parse(const std::vector<std::string>& arguments, std::string* error);
+  static std::string usage();
+};
+
+}  // namespace quillbox

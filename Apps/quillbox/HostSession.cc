@@ -1,0 +1,275 @@
+#include "Apps/quillbox/HostSession.h"
+
+#include <charconv>
+#include <filesystem>
+#include <sstream>
+
+#include "Notes/NTSettings.h"
+#include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/URL.h"
+#include "Platform/UIKit/Application.h"
+#include "Platform/UIKit/Input.h"
+#include "Platform/UIKit/ScreenText.h"
+#include "Platform/UserNotifications/UserNotificationCenter.h"
+
+namespace quillbox {
+
+namespace {
+
+using Result = HostSession::Result;
+
+Result failed(std::string why) { return Result{false, false, false, std::move(why)}; }
+Result answered(std::string text) { return Result{true, false, false, std::move(text)}; }
+
+// An input action: the screen follows, or why nothing happened.
+Result acted(bool done) {
+  if (!done) return failed(ui::Input::lastFailure());
+  return Result{true, false, true, {}};
+}
+
+// "90", "1.5", "2m", "3h", "1d".
+bool parseSeconds(const std::string& text, double* seconds) {
+  if (text.empty()) return false;
+  double unit = 1;
+  std::string number = text;
+  switch (text.back()) {
+    case 's': unit = 1; break;
+    case 'm': unit = 60; break;
+    case 'h': unit = 3600; break;
+    case 'd': unit = 86400; break;
+    default: break;
+  }
+  if (unit != 1 || text.back() == 's') number.pop_back();
+  double value = 0;
+  auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (ec != std::errc() || end != number.data() + number.size() || value < 0) return false;
+  *seconds = value * unit;
+  return true;
+}
+
+// A settings value as typed: a whole number, a real number, YES/NO, else text.
+ns::Value parseSettingsValue(const std::string& text) {
+  const char* b = text.data();
+  const char* e = b + text.size();
+  long long integer = 0;
+  if (auto [end, ec] = std::from_chars(b, e, integer); ec == std::errc() && end == e && !text.empty())
+    return ns::Value(integer);
+  double real = 0;
+  if (auto [end, ec] = std::from_chars(b, e, real); ec == std::errc() && end == e && !text.empty())
+    return ns::Value(real);
+  if (text == "YES" || text == "true") return ns::Value(true);
+  if (text == "NO" || text == "false") return ns::Value(false);
+  return ns::Value(text);
+}
+
+std::string settingsLine(const std::string& key) {
+  auto value = NTSettings::userDefaults()->objectForKey(key);
+  return key + " = " + (value ? value->description() : std::string("(not set)"));
+}
+
+std::string passcodeText() {
+  auto quoted = [](const std::optional<std::string>& s) { return s ? "\"" + *s + "\"" : std::string("none"); };
+  switch (NTSettings::passcodeState()) {
+    case NTSettings::PasscodeState::Unreadable:
+      return "Passcode: unreadable (the keychain cannot be read)";
+    case NTSettings::PasscodeState::None:
+    case NTSettings::PasscodeState::Set:
+      break;
+  }
+  return "Passcode: " + quoted(NTSettings::pinNumber()) + ", security question: " +
+         quoted(NTSettings::securityQuestion()) + ", answer: " + quoted(NTSettings::securityAnswer());
+}
+
+Result typeText(const std::string& text) {
+  std::string typed = unescapeTyped(text);
+  size_t start = 0;
+  while (true) {
+    size_t newline = typed.find('\n', start);
+    std::string piece = typed.substr(start, newline == std::string::npos ? std::string::npos : newline - start);
+    if (!piece.empty() && !ui::Input::type(piece)) return acted(false);
+    if (newline == std::string::npos) break;
+    if (!ui::Input::pressReturn()) return acted(false);
+    start = newline + 1;
+  }
+  return acted(true);
+}
+
+Result deliverNotifications() {
+  auto center = un::UserNotificationCenter::currentNotificationCenter();
+  bool front = ui::Application::shared().applicationState() == ui::ApplicationState::Active;
+  auto delivered = center->deliverDueNotifications(front);
+  ui::Input::settle();
+  std::ostringstream out;
+  if (delivered.empty()) out << "No reminder is due.";
+  for (const auto& n : delivered) {
+    out << (&n == &delivered.front() ? "" : "\n") << "Reminder: " << n.request.content.title;
+    if (!n.request.content.body.empty()) out << " - " << n.request.content.body;
+  }
+  return Result{true, false, true, out.str()};
+}
+
+Result runQuickAction() {
+  auto& app = ui::Application::shared();
+  if (app.shortcutItems().empty()) return failed("the app offers no quick action");
+  ui::ShortcutItem item = app.shortcutItems().front();
+  app.performShortcut(item);
+  ui::Input::settle();
+  return Result{true, false, true, "Quick action: " + item.localizedTitle};
+}
+
+}  // namespace
+
+HostSession::HostSession(std::string baseDirectory)
+    : baseDirectory_(std::move(baseDirectory)), lastCommand_(std::chrono::steady_clock::now()) {}
+
+void HostSession::setFollowsRealTime(bool follows) {
+  followsRealTime_ = follows;
+  lastCommand_ = std::chrono::steady_clock::now();
+}
+
+void HostSession::catchUpWithRealTime() {
+  auto now = std::chrono::steady_clock::now();
+  double elapsed = std::chrono::duration<double>(now - lastCommand_).count();
+  lastCommand_ = now;
+  if (followsRealTime_ && elapsed > 0) ui::Input::advance(elapsed);
+}
+
+std::string HostSession::screen() { return ui::ScreenText::render(); }
+
+std::string HostSession::help() {
+  return R"(Commands (TEXT is what the screen shows; quote a text with spaces when more follows it):
+  tap TEXT             tap the row, button or bar button showing TEXT
+  type TEXT            type into the focused field or text ("\n" presses return)
+  return               press the return key
+  delete [N]           delete N characters before the cursor (1)
+  swipe ROW ACTION     swipe the row showing ROW and tap its action ACTION
+  drag ROW TARGET      drag the row showing ROW to the place of row TARGET (while editing)
+  edit                 press Edit (or Done) in the navigation bar
+  back                 go back
+  background           send the app to the background
+  foreground           bring the app back to the front
+  open FILE            hand a file to the app, as another app would
+  quick                run the home-screen quick action
+  advance TIME         move the clock: seconds, or with m, h or d ("90", "2h", "1d")
+  notify               deliver the reminders that are due
+  set KEY VALUE        set a settings key (VALUE: a number, YES, NO or a text)
+  get KEY              show a settings key
+  passcode             show the passcode items of the keychain
+  screen               show the screen again
+  expect TEXT          fail unless TEXT is on the screen (or in the last answer)
+  expect-not TEXT      fail when TEXT is on the screen
+  help                 this list
+  quit                 leave the app (it saves, as when the system ends it))";
+}
+
+HostSession::Result HostSession::run(const std::string& line) {
+  auto command = HostCommand::parse(line);
+  if (!command) return {};
+  return run(*command);
+}
+
+HostSession::Result HostSession::run(const HostCommand& c) {
+  catchUpWithRealTime();
+  Result result = [&]() -> Result {
+    const std::string& w = c.word;
+    auto needs = [&](size_t n, const char* usage) -> std::optional<Result> {
+      if (c.args.size() == n) return std::nullopt;
+      return failed(std::string("usage: ") + usage);
+    };
+    if (w == "help" || w == "?") return answered(help());
+    if (w == "screen") return Result{true, false, true, {}};
+    if (w == "quit" || w == "exit") {
+      ui::Application::shared().terminate();
+      dispatch::RunLoop::main().drain();
+      return Result{true, true, false, {}};
+    }
+    if (w == "tap") {
+      if (c.text.empty()) return failed("usage: tap TEXT");
+      return acted(ui::Input::tap(c.text));
+    }
+    if (w == "type") return typeText(c.text);
+    if (w == "return") return acted(ui::Input::pressReturn());
+    if (w == "delete") {
+      int n = 1;
+      if (c.args.size() > 1) return failed("usage: delete [N]");
+      if (!c.args.empty()) {
+        const std::string& a = c.args[0];
+        auto [end, ec] = std::from_chars(a.data(), a.data() + a.size(), n);
+        if (ec != std::errc() || end != a.data() + a.size() || n < 1) return failed("usage: delete [N]");
+      }
+      for (int i = 0; i < n; ++i) {
+        if (!ui::Input::deleteBackward()) return acted(false);
+      }
+      return acted(true);
+    }
+    if (w == "swipe") {
+      if (auto bad = needs(2, "swipe ROW ACTION")) return *bad;
+      return acted(ui::Input::swipeRow(c.args[0], c.args[1]));
+    }
+    if (w == "drag") {
+      if (auto bad = needs(2, "drag ROW TARGET")) return *bad;
+      return acted(ui::Input::dragRow(c.args[0], c.args[1]));
+    }
+    if (w == "edit") {
+      if (ui::Input::pressBarButton("Edit")) return acted(true);
+      if (ui::Input::pressBarButton("Done")) return acted(true);
+      return failed("no Edit or Done button on screen");
+    }
+    if (w == "back") return acted(ui::Input::goBack());
+    if (w == "background") {
+      ui::Input::background();
+      return acted(true);
+    }
+    if (w == "foreground") {
+      ui::Input::foreground();
+      return acted(true);
+    }
+    if (w == "open") {
+      if (c.text.empty()) return failed("usage: open FILE");
+      std::filesystem::path path(c.text);
+      if (path.is_relative() && !baseDirectory_.empty()) path = std::filesystem::path(baseDirectory_) / path;
+      path = std::filesystem::absolute(path).lexically_normal();
+      bool handled = ui::Application::shared().deliverOpenURL(ns::URL::fileURLWithPath(path.string()).absoluteString());
+      ui::Input::settle();
+      return Result{true, false, true, handled ? "" : "The app did not take " + path.string() + "."};
+    }
+    if (w == "quick") return runQuickAction();
+    if (w == "advance") {
+      double seconds = 0;
+      if (c.args.size() != 1 || !parseSeconds(c.args[0], &seconds)) return failed("usage: advance TIME");
+      ui::Input::advance(seconds);
+      ui::Input::settle();
+      return acted(true);
+    }
+    if (w == "notify") return deliverNotifications();
+    if (w == "set") {
+      if (auto bad = needs(2, "set KEY VALUE")) return *bad;
+      NTSettings::userDefaults()->setObject(parseSettingsValue(c.args[1]), c.args[0]);
+      ui::Input::settle();
+      return answered(settingsLine(c.args[0]));
+    }
+    if (w == "get") {
+      if (auto bad = needs(1, "get KEY")) return *bad;
+      return answered(settingsLine(c.args[0]));
+    }
+    if (w == "passcode") return answered(passcodeText());
+    if (w == "expect") return expect(c.text, true);
+    if (w == "expect-not") return expect(c.text, false);
+    return failed("unknown command \"" + w + "\" (help lists the commands)");
+  }();
+  if (c.word != "expect" && c.word != "expect-not") lastOutput_ = result.output;
+  return result;
+}
+
+HostSession::Result HostSession::expect(const std::string& text, bool present) {
+  if (text.empty()) return failed(present ? "usage: expect TEXT" : "usage: expect-not TEXT");
+  dispatch::RunLoop::main().drain();
+  bool onScreen = screen().find(text) != std::string::npos;
+  bool inAnswer = lastOutput_.find(text) != std::string::npos;
+  if (present && !onScreen && !inAnswer) return failed("expected \"" + text + "\", which is not on the screen");
+  if (!present && onScreen) return failed("expected no \"" + text + "\", but the screen shows it");
+  return {};
+}
+
+}  // namespace quillbox

@@ -1,0 +1,51 @@
+// The host program's actions: one command line at a time (HostCommand.h),
+// done through the input layer on the running application, answered with
+// a result the caller prints; after an action the caller prints the screen
+// (ui::ScreenText). `help` lists the commands.
+//
+// The clock is virtual so that `advance` can move it. For a person at the
+// terminal it follows real time between commands (setFollowsRealTime);
+// scripts keep it still except for the input layer's settling and `advance`.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "Apps/quillbox/HostCommand.h"
+
+namespace quillbox {
+
+class HostSession {
+ public:
+  struct Result {
+    bool ok = true;
+    bool quit = false;
+    bool showScreen = false;  // an action ran (or `screen`): print the screen
+    std::string output;       // what to print first: an answer or why it failed
+  };
+
+  // Relative file paths (`open`) are taken from `baseDirectory` (empty: the
+  // current directory).
+  explicit HostSession(std::string baseDirectory = {});
+
+  void setFollowsRealTime(bool follows);
+
+  Result run(const std::string& line);
+  Result run(const HostCommand& command);
+
+  // The command list.
+  static std::string help();
+  // The visible screen now.
+  static std::string screen();
+
+ private:
+  void catchUpWithRealTime();
+  Result expect(const std::string& text, bool present);
+
+  std::string baseDirectory_;
+  bool followsRealTime_ = false;
+  std::chrono::steady_clock::time_point lastCommand_;
+  std::string lastOutput_;  // `expect` also looks at the last answer
+};
+
+}  // namespace quillbox

@@ -1,0 +1,23 @@
+// Runs the host program's commands from a script: one command a line,
+// "#" starts a comment. Each line is echoed ("> tap Notes"), then its
+// answer and the screen. The first line that fails (an action that found
+// nothing to act on, an `expect` whose text is not on the screen, an unknown
+// command) stops the script with "<script>:<line>: <why>" and the screen
+// as it was; the app is then ended as `quit` ends it.
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "Apps/quillbox/HostSession.h"
+
+namespace quillbox {
+
+class ScriptRunner {
+ public:
+  // 0 when every line passed, 1 otherwise.
+  static int run(std::istream& script, const std::string& name, HostSession& session, std::ostream& out);
+};
+
+}  // namespace quillbox

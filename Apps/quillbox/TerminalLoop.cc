@@ -1,0 +1,27 @@
+#include "Apps/quillbox/TerminalLoop.h"
+
+namespace quillbox {
+
+void TerminalLoop::run(std::istream& in, std::ostream& out, HostSession& session, bool prompt) {
+  out << HostSession::screen() << "(help lists the commands)\n";
+  std::string line;
+  while (true) {
+    if (prompt) out << "> " << std::flush;
+    if (!std::getline(in, line)) break;
+    auto command = HostCommand::parse(line);
+    if (!command) continue;
+    HostSession::Result result = session.run(*command);
+    if (!result.ok) {
+      out << "! " << result.output << "\n" << std::flush;
+      continue;
+    }
+    if (!result.output.empty()) out << result.output << "\n";
+    if (result.showScreen) out << HostSession::screen();
+    out.flush();
+    if (result.quit) return;
+  }
+  if (prompt) out << "\n";
+  session.run("quit");
+}
+
+}  // namespace quillbox

@@ -1,0 +1,37 @@
+#include <gtest/gtest.h>
+
+#include "Apps/quillbox/HostOptions.h"
+
+namespace quillbox {
+namespace {
+
+TEST(HostOptionsTest, ReadsTheCommandLine) {
+  struct Case {
+    std::vector<std::string> args;
+    bool ok;
+    std::string device, script;
+    bool pad;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{}, true, "", "", false, ""},
+      {{"--device", "/tmp/d", "--pad"}, true, "/tmp/d", "", true, ""},
+      {{"--script", "a.qbs", "--device", "d"}, true, "d", "a.qbs", false, ""},
+      {{"--device"}, false, "", "", false, "--device needs a path"},
+      {{"--script", ""}, false, "", "", false, "--script needs a path"},
+      {{"--phone"}, false, "", "", false, "unknown argument \"--phone\""},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    auto options = HostOptions::parse(c.args, &error);
+    ASSERT_EQ(options.has_value(), c.ok) << error;
+    EXPECT_EQ(error, c.error);
+    if (!options) continue;
+    EXPECT_EQ(options->device, c.device);
+    EXPECT_EQ(options->script, c.script);
+    EXPECT_EQ(options->pad, c.pad);
+  }
+}
+
+}  // namespace
+}  // namespace quillbox

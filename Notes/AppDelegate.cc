@@ -71,6 +71,7 @@ std::shared_ptr<cd::PersistentContainer> AppDelegate::persistentContainer() {
   container_->loadPersistentStores([](const cd::PersistentStoreDescription&, const ns::Error* error) {
     if (error) QB_REPORT(*error);
   });
+  NTBackupsManager::setApplicationContainer(container_);
   std::weak_ptr<AppDelegate> weak = weak_from_this();
   saveObserver_ = ns::NotificationCenter::defaultCenter().addObserver(
       cd::kManagedObjectContextDidSaveNotification, view.get(), dispatch::Queue::main(),

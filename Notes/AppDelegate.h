@@ -1,24 +1,79 @@
-// The application delegate: owner of the notes store (the container
-// "Notes" with "Notes.sqlite" in Documents and its view context, the one
-// context of the interface) and of the reminders, as the notification
-// centre's delegate. The launch and lifecycle operations join this class
-// with their own work.
+// The application delegate: the launch sequence and the lifecycle, opening
+// files, the quick action, the split view's collapse rule, the owner of the
+// notes store (the container "Notes" with "Notes.sqlite" in Documents and
+// its view context, the one context of the interface) and of the
+// reminders, as the notification centre's delegate. One per process,
+// reached through instance().
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <mutex>
 
+#include "Libraries/AppSupportKit/TXKit.h"
+#include "Notes/NTFolder.h"
 #include "Notes/NTNote.h"
 #include "Platform/CoreData/PersistentContainer.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/URL.h"
+#include "Platform/UIKit/ApplicationDelegate.h"
+#include "Platform/UIKit/SplitViewController.h"
 #include "Platform/UserNotifications/UserNotificationCenter.h"
 
-class AppDelegate : public un::NotificationCenterDelegate, public std::enable_shared_from_this<AppDelegate> {
+namespace ui {
+class Window;
+}
+
+class AppDelegate : public ui::ApplicationDelegate,
+                    public ui::SplitViewControllerDelegate,
+                    public un::NotificationCenterDelegate,
+                    public TXKitDelegate,
+                    public std::enable_shared_from_this<AppDelegate> {
  public:
+  // The quick action's type.
+  static constexpr const char* kNewNoteShortcutType = "com.tavrix.Quillbox.NewNote";
+  // The kit's remote configuration: the path is fixed, the host ours.
+  static constexpr const char* kRemoteConfigURL = "http://config.tavrix.example/a/config/tavrix.Pennalo.plist";
+  static constexpr const char* kAppStoreID = "1189034522";
+  static constexpr const char* kAffiliateToken = "p4wq7z";
+
   AppDelegate() = default;
   ~AppDelegate() override;
+
+  // The shared application's delegate; null when it is not one.
+  static std::shared_ptr<AppDelegate> instance();
+
+  std::shared_ptr<ui::Window> window() const override { return window_; }
+  void setWindow(std::shared_ptr<ui::Window> window) override { window_ = std::move(window); }
+
+  // ---- Launch and lifecycle.
+  // Installs the app-wide appearance before anything is shown.
+  bool willFinishLaunching(ui::Application& application, const ns::Dictionary& options) override;
+  // The launch sequence, in its order; always true.
+  bool didFinishLaunching(ui::Application& application, const ns::Dictionary& options) override;
+  // An automatic backup when one is due.
+  void willResignActive(ui::Application& application) override;
+  // Tells the root split view (which puts the lock in front).
+  void didEnterBackground(ui::Application& application) override;
+  void willEnterForeground(ui::Application& application) override;
+  // Imports handed-over notes now, and one second later clears due
+  // reminders and renumbers the display orders.
+  void didBecomeActive(ui::Application& application) override;
+  // Saves the main context.
+  void willTerminate(ui::Application& application) override;
+  // Any URL goes to the backup viewer as a backup; always true.
+  bool openURL(ui::Application& application, const std::string& url, const ns::Dictionary& options) override;
+  // "com.tavrix.Quillbox.NewNote": a new note in the default folder, shown;
+  // other types do nothing. Completes with true either way.
+  void performActionForShortcutItem(ui::Application& application, const ui::ShortcutItem& item,
+                                    std::function<void(bool succeeded)> completion) override;
+  // Takes the collapsed detail only when it is an editor showing no note,
+  // so a shown note stays on screen.
+  bool collapseSecondaryViewController(ui::SplitViewController& split, ui::ViewController& secondary,
+                                       ui::ViewController& primary) override;
+  // The first-run folder "Notes" with the first note, shown (the note on a
+  // pad, the folder on a phone).
+  void installInitialData();
 
   ns::URL applicationDocumentsDirectory() const;
   ns::URL storeURL() const;
@@ -59,6 +114,12 @@ class AppDelegate : public un::NotificationCenterDelegate, public std::enable_sh
   void showReminderEditorForNote(const std::shared_ptr<NTNote>& note, std::function<void(bool)> doneHandler);
 
  private:
+  void moveStandardDefaultsToGroup();
+  void adoptFolderlessNotes();
+  void migrateFromPreviousVersion();
+  void importHandedOverNotes();
+
+  std::shared_ptr<ui::Window> window_;
   std::recursive_mutex mutex_;
   std::shared_ptr<cd::PersistentContainer> container_;
   ns::NotificationCenter::TokenPtr saveObserver_;

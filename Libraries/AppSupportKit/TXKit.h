@@ -2,14 +2,17 @@
 // the standard defaults, the device's idiom and orientation, the kit's
 // resource bundle and background work.
 //
-// Seam: the kit's launch, telemetry, mail and alerts are not here
-// yet; background tasks are numbered and tracked only, as there is no
+// Seam: the kit's launch only registers its configuration defaults and
+// keeps the delegate and theme colour; telemetry, mail and alerts are not
+// here yet; background tasks are numbered and tracked only, as there is no
 // application to keep running.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,8 +20,15 @@
 
 namespace ui {
 class BarButtonItem;
+class Color;
 class View;
 }  // namespace ui
+
+// The kit's delegate (the application delegate adopts it). Held weakly.
+class TXKitDelegate {
+ public:
+  virtual ~TXKitDelegate() = default;
+};
 
 class TXKit {
  public:
@@ -30,6 +40,22 @@ class TXKit {
   using BackgroundTaskIdentifier = uint64_t;
 
   static TXKit& sharedInstance();
+
+  // Called once from the app's launch. Registers the remote configuration
+  // URL and the given values as configuration defaults: group "app" keys
+  // "remoteURL", "appStoreID", "supportEmail", "affiliateToken",
+  // "moreAppsUsesUntilPrompt", "showWhatsNew", "forceLeftToRight"; group
+  // "rate" keys "usesUntilPrompt", "daysUntilPrompt"; keeps the delegate
+  // (weakly) and the theme colour. Nothing is fetched yet.
+  void launchWithLaunchOptions(const ns::Dictionary& launchOptions, const std::string& remoteURL,
+                               const std::string& appStoreID, const std::string& supportEmail,
+                               const std::string& affiliateToken, const std::optional<ns::Array>& moreApps,
+                               int64_t moreAppsUsesUntilPrompt, const std::optional<ns::Value>& messages,
+                               bool showWhatsNew, uint64_t rateUsesUntilPrompt, float rateDaysUntilPrompt,
+                               std::shared_ptr<const ui::Color> themeColor, bool forceLeftToRight,
+                               std::weak_ptr<TXKitDelegate> delegate);
+  std::shared_ptr<TXKitDelegate> delegate() const;
+  std::shared_ptr<const ui::Color> themeColor() const;
 
   // The previously accepted build number: the kit's key, else the older
   // string key, else the version manager's key; 0 when none is stored.
@@ -77,4 +103,7 @@ class TXKit {
 
  private:
   TXKit() = default;
+  mutable std::mutex launchMutex_;
+  std::weak_ptr<TXKitDelegate> delegate_;
+  std::shared_ptr<const ui::Color> themeColor_;
 };

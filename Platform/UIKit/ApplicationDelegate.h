@@ -1,8 +1,10 @@
 // What the application tells its delegate: launch, the lifecycle, URLs to
-// open, quick actions and protected data. Every operation is optional.
+// open, quick actions and protected data, and the main window it is given
+// (ApplicationMain.h). Every operation is optional.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "Platform/Foundation/Value.h"
@@ -11,10 +13,14 @@
 namespace ui {
 
 class Application;
+class Window;
 
 class ApplicationDelegate {
  public:
   virtual ~ApplicationDelegate() = default;
+  // The main window; a delegate that keeps one holds it strongly.
+  virtual std::shared_ptr<Window> window() const { return nullptr; }
+  virtual void setWindow(std::shared_ptr<Window> window) { (void)window; }
   virtual bool willFinishLaunching(Application&, const ns::Dictionary& options) {
     (void)options;
     return true;

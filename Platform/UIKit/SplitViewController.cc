@@ -39,6 +39,8 @@ void SplitViewController::collapseIfNeeded() {
   if (auto d = delegate()) handled = d->collapseSecondaryViewController(*this, *secondary, *primary);
   controllers_.resize(1);
   secondary->removeFromParentViewController();
+  if (secondary->isViewLoaded() && isViewLoaded() && secondary->view()->superview() == view().get())
+    secondary->view()->removeFromSuperview();
   if (!handled) {
     if (auto* nav = dynamic_cast<NavigationController*>(primary.get())) {
       nav->pushViewController(secondary, false);
@@ -51,8 +53,21 @@ void SplitViewController::loadView() {
   v->setBackgroundColor(Color::white());
   setView(v);
   collapsed_ = DeviceInfo::current().isPhone();
-  collapseIfNeeded();
-  placeViews();
+  // Collapsing waits for the first appearance, as on the platform, where it
+  // follows the window's size class: a delegate set after the view loaded
+  // still decides. Until then nothing of a collapsing split is loaded.
+  if (!collapsed_ || controllers_.size() < 2) placeViews();
+}
+
+void SplitViewController::viewWillAppear(bool animated) {
+  ViewController::viewWillAppear(animated);
+  if (collapsed_ && controllers_.size() > 1) {
+    collapseIfNeeded();
+    placeViews();
+  } else if (!controllers_.empty() &&
+             (!controllers_[0]->isViewLoaded() || controllers_[0]->view()->superview() != view().get())) {
+    placeViews();
+  }
 }
 
 void SplitViewController::placeViews() {

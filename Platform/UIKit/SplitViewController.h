@@ -3,7 +3,10 @@
 // from collapseSecondary...) and otherwise a navigation controller as
 // primary pushes the detail onto its stack. showDetailViewController puts a
 // controller on the detail side when expanded and pushes it onto the
-// primary navigation stack when collapsed.
+// primary navigation stack when collapsed. The collapse itself happens when
+// the split view first appears (or its controllers change while loaded), so
+// a delegate set after the view loaded, as an application delegate does at
+// launch, still decides; subclasses overriding viewWillAppear call this one.
 #pragma once
 
 #include <memory>
@@ -65,6 +68,7 @@ class SplitViewController : public ViewController {
   void showDetailViewController(std::shared_ptr<ViewController> controller, void* sender) override;
 
   void loadView() override;
+  void viewWillAppear(bool animated) override;
   std::vector<ViewController*> appearanceChildren() const override;
 
  private:

@@ -1,0 +1,35 @@
+#include "Libraries/AppSupportKit/TXConfig.h"
+#include "Libraries/AppSupportKit/TXKit.h"
+
+void TXKit::launchWithLaunchOptions(const ns::Dictionary&, const std::string& remoteURL, const std::string& appStoreID,
+                                    const std::string& supportEmail, const std::string& affiliateToken,
+                                    const std::optional<ns::Array>&, int64_t moreAppsUsesUntilPrompt,
+                                    const std::optional<ns::Value>&, bool showWhatsNew, uint64_t rateUsesUntilPrompt,
+                                    float rateDaysUntilPrompt, std::shared_ptr<const ui::Color> themeColor,
+                                    bool forceLeftToRight, std::weak_ptr<TXKitDelegate> delegate) {
+  {
+    std::lock_guard lock(launchMutex_);
+    delegate_ = std::move(delegate);
+    themeColor_ = std::move(themeColor);
+  }
+  auto& config = TXConfig::sharedInstance();
+  config.setDefaultValue("app", "remoteURL", ns::Value(remoteURL));
+  config.setDefaultValue("app", "appStoreID", ns::Value(appStoreID));
+  config.setDefaultValue("app", "supportEmail", ns::Value(supportEmail));
+  config.setDefaultValue("app", "affiliateToken", ns::Value(affiliateToken));
+  config.setDefaultValue("app", "moreAppsUsesUntilPrompt", ns::Value(moreAppsUsesUntilPrompt));
+  config.setDefaultValue("app", "showWhatsNew", ns::Value(showWhatsNew));
+  config.setDefaultValue("app", "forceLeftToRight", ns::Value(forceLeftToRight));
+  config.setDefaultValue("rate", "usesUntilPrompt", ns::Value(static_cast<int64_t>(rateUsesUntilPrompt)));
+  config.setDefaultValue("rate", "daysUntilPrompt", ns::Value(static_cast<double>(rateDaysUntilPrompt)));
+}
+
+std::shared_ptr<TXKitDelegate> TXKit::delegate() const {
+  std::lock_guard lock(launchMutex_);
+  return delegate_.lock();
+}
+
+std::shared_ptr<const ui::Color> TXKit::themeColor() const {
+  std::lock_guard lock(launchMutex_);
+  return themeColor_;
+}

@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""Draws the asset catalogue's images ("Body", "AddButton-Ball",
+"AddButton-Shadow", "AddButton-Plus", "Folder", "Box", "Settings") as PNG
+files at 1x, 2x and 3x into Quillbox.app/Assets. Run again after changing a
+shape."""
+import math
+import os
+import struct
+import zlib
+
+OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "Quillbox.app", "Assets")
+
+
+def write_png(path, width, height, rgba_at):
+    rows = bytearray()
+    for y in range(height):
+        rows.append(0)
+        for x in range(width):
+            r, g, b, a = rgba_at(x + 0.5, y + 0.5)
+            rows += bytes(max(0, min(255, int(round(c * 255)))) for c in (r, g, b, a))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + chunk(b"IEND", b"")
+    with open(path, "wb") as f:
+        f.write(png)
+
+
+def coverage(d, scale):
+    """Anti-aliased inside test: d is a signed distance in points (< 0 inside)."""
+    return max(0.0, min(1.0, 0.5 - d * scale))
+
+
+def body(scale):
+    # Warm paper with faint horizontal fibres; the top row is the bar's rule.
+    def at(x, y):
+        py = y / scale
+        fibre = 0.012 * math.sin(py * 2.1 + math.sin(x / scale * 0.37) * 1.3)
+        v = 0.975 + fibre
+        if py < 1:
+            v = 0.86
+        return (v, v - 0.01, v - 0.035, 1.0)
+    return at
+
+
+def ball(scale):
+    r = 26.0
+    return lambda x, y: (1, 1, 1, coverage(math.hypot(x / scale - 28, y / scale - 28) - r, scale))
+
+
+def shadow(scale):
+    def at(x, y):
+        d = math.hypot(x / scale - 28, y / scale - 29.5) - 24.0
+        a = 0.45 * math.exp(-max(0.0, d) ** 2 / 8.0) if d > -30 else 0.45
+        return (0, 0, 0, a)
+    return at
+
+
+def plus(scale):
+    def at(x, y):
+        px, py = abs(x / scale - 28), abs(y / scale - 28)
+        arm = max(min(px - 1.5, py - 10), min(py - 1.5, px - 10))
+        d = min(max(px - 1.5, py - 10), max(py - 1.5, px - 10))
+        return (1, 1, 1, coverage(d, scale))
+    return at
+
+
+def rounded_rect(px, py, x0, y0, x1, y1, radius):
+    cx = min(max(px, x0 + radius), x1 - radius)
+    cy = min(max(py, y0 + radius), y1 - radius)
+    return math.hypot(px - cx, py - cy) - radius
+
+
+GREY = (0.45, 0.45, 0.47)
+
+
+def folder(scale):
+    def at(x, y):
+        px, py = x / scale, y / scale
+        back = rounded_rect(px, py, 2, 6, 23, 21, 2)
+        tab = rounded_rect(px, py, 2, 4, 10, 8, 1.5)
+        front = rounded_rect(px, py, 2, 9, 23, 21, 2)
+        outline = max(min(back, tab), -(min(back, tab) + 1.5))
+        d = min(outline, max(abs(py - 9) - 0.6, abs(px - 12.5) - 10.5))
+        return GREY + (coverage(min(d, max(front, -front - 1.5)), scale),)
+    return at
+
+
+def box(scale):
+    def at(x, y):
+        px, py = x / scale, y / scale
+        lid = rounded_rect(px, py, 2, 4, 23, 9, 1.5)
+        body_ = rounded_rect(px, py, 3.5, 9, 21.5, 22, 1.5)
+        lid_o = max(lid, -(lid + 1.5))
+        body_o = max(body_, -(body_ + 1.5))
+        slot = max(abs(py - 13) - 0.75, abs(px - 12.5) - 3.5)
+        return GREY + (coverage(min(lid_o, body_o, slot), scale),)
+    return at
+
+
+def gear(scale):
+    def at(x, y):
+        px, py = x / scale - 12.5, y / scale - 12.5
+        r = math.hypot(px, py)
+        angle = math.atan2(py, px)
+        teeth = 8.5 + 1.8 * max(-1.0, min(1.0, 3 * math.cos(8 * angle)))
+        outer = r - teeth
+        hole = 3.2 - r
+        return GREY + (coverage(max(outer, hole), scale),)
+    return at
+
+
+IMAGES = {
+    "Body": (32, 32, body),
+    "AddButton-Ball": (56, 56, ball),
+    "AddButton-Shadow": (56, 56, shadow),
+    "AddButton-Plus": (56, 56, plus),
+    "Folder": (25, 25, folder),
+    "Box": (25, 25, box),
+    "Settings": (25, 25, gear),
+}
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    for name, (w, h, make) in IMAGES.items():
+        for scale in (1, 2, 3):
+            suffix = "" if scale == 1 else "@%dx" % scale
+            write_png(os.path.join(OUT, name + suffix + ".png"), w * scale, h * scale, make(scale))
+
+
+if __name__ == "__main__":
+    main()

@@ -123,7 +123,10 @@ void AppDelegate::installInitialData() {
   auto note = NTData::insertNewNoteAtIndex(*context, 0, folder);
   note->setText(&attributed);
   NTData::saveContext(*context);
-  if (TXKit::iPad()) FoldersViewController::instance().showNote(note, false);
+  auto* folders = FoldersViewController::instance();
+  if (!folders) return;
+  if (TXKit::iPad()) folders->showNote(note, false);
+  else folders->showFolder(folder, false);
 }
 
 void AppDelegate::adoptFolderlessNotes() {
@@ -151,7 +154,7 @@ void AppDelegate::migrateFromPreviousVersion() {
   }
 }
 
-void AppDelegate::willResignActive(ui::Application&) {}
+void AppDelegate::willResignActive(ui::Application&) { NTBackupsManager::autoBackupIfNeeded(nullptr); }
 
 void AppDelegate::didEnterBackground(ui::Application& application) {
   if (!window_) return;
@@ -197,9 +200,9 @@ bool AppDelegate::openURL(ui::Application&, const std::string& url, const ns::Di
 
 void AppDelegate::performActionForShortcutItem(ui::Application&, const ui::ShortcutItem& item,
                                                std::function<void(bool succeeded)> completion) {
-  if (item.type == kNewNoteShortcutType) {
-    // (the folder list's insert comes with the folder list)
-  }
+  if (item.type == kNewNoteShortcutType)
+    if (auto* folders = FoldersViewController::instance())
+      folders->insertNewNoteToFolder(NTData::defaultFolder(*managedObjectContext()), false);
   if (completion) completion(true);
 }
 

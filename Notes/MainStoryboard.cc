@@ -1,10 +1,13 @@
 #include "Notes/MainStoryboard.h"
 
 #include "Notes/DetailViewController.h"
+#include "Notes/FoldersViewController.h"
+#include "Notes/MoveNoteViewController.h"
+#include "Notes/NotesViewController.h"
+#include "Notes/SettingsPlaceholderViewController.h"
 #include "Notes/SplitViewController.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/Storyboard.h"
-#include "Platform/UIKit/TableViewController.h"
 
 namespace {
 
@@ -31,11 +34,16 @@ void registerMainStoryboard() {
         return split;
       },
       true);
-  // Until the folder list lands: a titled table stands in for it.
   board->registerScene("FoldersViewController", []() -> std::shared_ptr<ui::ViewController> {
-    auto folders = std::make_shared<ui::TableViewController>();
-    folders->setTitle("Folders");
-    return folders;
+    return std::make_shared<FoldersViewController>();
+  });
+  board->registerScene("NotesViewController",
+                       []() -> std::shared_ptr<ui::ViewController> { return std::make_shared<NotesViewController>(); });
+  board->registerScene("MoveNoteViewController", []() -> std::shared_ptr<ui::ViewController> {
+    return std::make_shared<MoveNoteViewController>();
+  });
+  board->registerScene("MoveNoteNavigationController", [weak]() -> std::shared_ptr<ui::ViewController> {
+    return navigationWithRoot(*weak.lock(), "MoveNoteViewController");
   });
   board->registerScene("DetailViewController",
                        []() -> std::shared_ptr<ui::ViewController> { return std::make_shared<DetailViewController>(); });
@@ -48,4 +56,8 @@ void registerMainStoryboard() {
                        SegueDefinition{"showNotAnimated", SegueKind::Show, "NotesViewController", false});
   board->registerSegue("NotesViewController",
                        SegueDefinition{"showDetail", SegueKind::ShowDetail, "DetailNavigationController", true});
+  board->registerSegue("NotesViewController",
+                       SegueDefinition{"move", SegueKind::PresentModally, "MoveNoteNavigationController", true});
+  board->registerSegue("MoveNoteViewController", SegueDefinition{"selected", SegueKind::Unwind, "doneMove:", true});
+  SettingsPlaceholderViewController::registerScenes(*board, {"FoldersViewController", "NotesViewController"});
 }

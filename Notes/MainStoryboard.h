@@ -5,9 +5,13 @@
 // with "FoldersViewController", detail: "DetailNavigationController"),
 // "FoldersViewController", "NotesViewController", "DetailViewController",
 // "DetailNavigationController" (a navigation controller with a
-// "DetailViewController"). Segues: "show" and "showNotAnimated" (folder list
-// to notes list), "showDetail" (notes list to the detail navigation
-// controller).
+// "DetailViewController"), "MoveNoteViewController" and
+// "MoveNoteNavigationController" (the picker in its navigation controller),
+// and the settings scenes. Segues: "show" and "showNotAnimated" (folder
+// list to notes list), "showDetail" (notes list to the detail navigation
+// controller), "move" (notes list to the picker, presented), "selected"
+// (picker, unwinding to "doneMove:"), "settings" (folder list and notes
+// list, presented; its "Done" unwinds to "doneSettings:").
 #pragma once
 
 inline constexpr const char* kMainStoryboardName = "Main";

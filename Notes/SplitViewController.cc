@@ -1,5 +1,6 @@
 #include "Notes/SplitViewController.h"
 
+#include "Notes/FoldersViewController.h"
 #include "Notes/NTAppearance.h"
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/UIKit/Application.h"
@@ -93,7 +94,7 @@ void SplitViewController::viewDidAppear(bool animated) { ui::SplitViewController
 ui::StatusBarStyle SplitViewController::preferredStatusBarStyle() const { return NTAppearance::preferredStatusBarStyle(); }
 
 void SplitViewController::addClicked() {
-  // The folder list inserts the note once it is a screen of its own.
+  if (auto* folders = FoldersViewController::instance()) folders->insertNewNoteToFolder(nullptr, true);
 }
 
 void SplitViewController::hideFloatingAddButton() {

@@ -159,6 +159,7 @@ std::string HostSession::help() {
   screen               show the screen again
   expect TEXT          fail unless TEXT is on the screen (or in the last answer)
   expect-not TEXT      fail when TEXT is on the screen
+  expect-order A B...  fail unless the texts are on the screen in this order (top first)
   help                 this list
   quit                 leave the app (it saves, as when the system ends it))";
 }
@@ -256,9 +257,10 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     if (w == "passcode") return answered(passcodeText());
     if (w == "expect") return expect(c.text, true);
     if (w == "expect-not") return expect(c.text, false);
+    if (w == "expect-order") return expectOrder(c.args);
     return failed("unknown command \"" + w + "\" (help lists the commands)");
   }();
-  if (c.word != "expect" && c.word != "expect-not") lastOutput_ = result.output;
+  if (!c.word.starts_with("expect")) lastOutput_ = result.output;
   return result;
 }
 
@@ -269,6 +271,24 @@ HostSession::Result HostSession::expect(const std::string& text, bool present) {
   bool inAnswer = lastOutput_.find(text) != std::string::npos;
   if (present && !onScreen && !inAnswer) return failed("expected \"" + text + "\", which is not on the screen");
   if (!present && onScreen) return failed("expected no \"" + text + "\", but the screen shows it");
+  return {};
+}
+
+HostSession::Result HostSession::expectOrder(const std::vector<std::string>& texts) {
+  if (texts.size() < 2) return failed("usage: expect-order A B...");
+  dispatch::RunLoop::main().drain();
+  std::string shown = screen();
+  size_t from = 0;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    size_t at = shown.find(texts[i], from);
+    if (at != std::string::npos) {
+      from = at + texts[i].size();
+      continue;
+    }
+    if (i == 0 || shown.find(texts[i]) == std::string::npos)
+      return failed("expected \"" + texts[i] + "\", which is not on the screen");
+    return failed("expected \"" + texts[i] + "\" after \"" + texts[i - 1] + "\", but it comes before it");
+  }
   return {};
 }
 

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "Apps/quillbox/HostCommand.h"
 
@@ -41,6 +42,7 @@ class HostSession {
  private:
   void catchUpWithRealTime();
   Result expect(const std::string& text, bool present);
+  Result expectOrder(const std::vector<std::string>& texts);
 
   std::string baseDirectory_;
   bool followsRealTime_ = false;

@@ -15,14 +15,19 @@
 #include "Apps/quillbox/HostSession.h"
 #include "Apps/quillbox/ScriptRunner.h"
 #include "Apps/quillbox/TerminalLoop.h"
+#include "Notes/AppDelegate.h"
+#include "Notes/MainStoryboard.h"
 #include "Platform/Foundation/Device.h"
-#include "Platform/UIKit/Application.h"
+#include "Platform/UIKit/ApplicationMain.h"
 #include "Platform/UIKit/Input.h"
 
 namespace {
 
+// The app's own start: its storyboard, its delegate, the launch; then what
+// the launch queued on the main run loop runs.
 void launchApp() {
-  ui::Application::shared().launch();
+  registerMainStoryboard();
+  ui::applicationMain(std::make_shared<AppDelegate>());
   ui::Input::settle();
 }
 

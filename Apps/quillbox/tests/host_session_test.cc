@@ -149,6 +149,7 @@ TEST_F(HostSessionTest, ScriptRunsActionsAndPrintsEachScreen) {
   int status = runScript(
       "# open a list, type a name and come back\n"
       "expect \"Lists\"\n"
+      "expect-order Inbox Work Home\n"
       "tap Work\n"
       "expect NavigationBar: [< Lists] \"Work\"\n"
       "tap Name\n"
@@ -179,6 +180,8 @@ TEST_F(HostSessionTest, FirstFailingLineStopsTheScriptWithItsNumberAndTheScreen)
       {"swipe Home Archive", "test.qbs:3: "},
       {"jump Home", "test.qbs:3: unknown command \"jump\""},
       {"drag Home", "test.qbs:3: usage: drag ROW TARGET"},
+      {"expect-order Inbox Home Work", "test.qbs:3: expected \"Work\" after \"Home\", but it comes before it"},
+      {"expect-order Inbox Trash", "test.qbs:3: expected \"Trash\", which is not on the screen"},
   };
   for (const auto& c : cases) {
     std::string out;

@@ -108,6 +108,9 @@ void collect(const View& v, std::string& out) {
 
 std::string ScreenText::inlineText(const View& view) {
   std::string out;
+  // A view that prints itself alone (a search bar with its cancel button)
+  // shows nothing more through its subviews.
+  if (!view.rendersSubviews()) return out;
   for (const auto& s : view.subviews()) collect(*s, out);
   return out;
 }

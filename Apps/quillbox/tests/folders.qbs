@@ -1,0 +1,36 @@
+# Folders: a new folder goes to the top, an empty name makes none, rows are
+# dragged into another order (never above All Notes), renamed while
+# editing, an empty folder is deleted at once and the last folder never.
+tap Add
+expect Alert "New Folder"
+tap Name
+type Work
+tap Save
+expect-order "All Notes" "Work" "Notes"
+
+tap Add
+tap Save
+expect-order "All Notes" "Work" "Notes"
+expect-not (Folder) ""
+
+edit
+drag Notes Work
+expect-order "All Notes" "Notes" "Work"
+drag Work "All Notes"
+expect-order "All Notes" "Work" "Notes"
+
+tap Work
+expect Alert "Rename Folder"
+tap Name
+delete 4
+type Projects
+tap Save
+expect-order "All Notes" "Projects" "Notes"
+
+swipe Projects Delete
+expect-not Projects
+swipe Notes Delete
+expect Alert "Can't delete last folder"
+tap OK
+expect-not Table (editing)
+expect (Folder) "Notes" "1"

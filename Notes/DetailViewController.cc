@@ -6,7 +6,6 @@
 #include "Notes/NTData.h"
 #include "Notes/NTSettings.h"
 #include "Notes/SplitViewController.h"
-#include "Platform/Dispatch/Queue.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/SystemColors.h"
@@ -37,11 +36,13 @@ void DetailViewController::viewDidLoad() {
   doneButton_ = ui::BarButtonItem::withSystemItem(ui::BarButtonSystemItem::Done, [weak](ui::BarButtonItem&) {
     if (auto self = weak.lock()) self->didTapDone();
   });
-  // What is typed survives the app leaving the screen or ending.
+  // What is typed survives the app leaving the screen or ending. Run as the
+  // application posts (on the main thread), not queued: after "will
+  // terminate" nothing queued runs any more.
   for (const char* name : {ui::kApplicationWillTerminateNotification, ui::kApplicationWillResignActiveNotification,
                            ui::kApplicationDidEnterBackgroundNotification}) {
     observers_.push_back(ns::NotificationCenter::defaultCenter().addObserver(
-        name, nullptr, dispatch::Queue::main(), [weak](const ns::Notification&) {
+        name, &ui::Application::shared(), nullptr, [weak](const ns::Notification&) {
           if (auto self = weak.lock()) self->saveNoteDeleteIfEmpty(false);
         }));
   }

@@ -99,6 +99,15 @@ TEST_F(EditorTest, ErasedTextIsKeptWhenTheAppGoesToTheBackground) {
   EXPECT_EQ(storedTexts(), std::vector<std::string>{"Typed before the call"});
 }
 
+TEST_F(EditorTest, TypedTextIsStoredWhenTheAppTerminates) {
+  auto editor = openEditor(firstNote());
+  ui::Input::tap("NoteText");
+  ui::Input::type(" Last words.");
+  ui::Application::shared().terminate();  // nothing runs after this
+  ASSERT_EQ(storedTexts().size(), 1u);
+  EXPECT_TRUE(storedTexts()[0].ends_with("Last words.")) << storedTexts()[0];
+}
+
 TEST_F(EditorTest, DoneOnAnEmptyNoteDeletesItAndReturnsToTheList) {
   auto editor = openEditor(nullptr);
   size_t depth = master()->viewControllers().size();

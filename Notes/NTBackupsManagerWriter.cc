@@ -58,6 +58,26 @@ struct BackupRun {
   }
 };
 
+// The working directory is fresh scratch, zipped and removed within the
+// same backup: nothing there can be replaced or read half-written, so its
+// files are written plainly, without temporary names or disk flushes per
+// file, which cost more than the rest of the backup together.
+bool writeScratchPropertyList(const ns::Dictionary& dictionary, const std::string& path, ns::Error* error) {
+  auto data = ns::dataFromPropertyList(ns::Value(dictionary), ns::PropertyListFormat::XML, error);
+  return data && ns::FileManager::defaultManager().writeData(*data, path, {.durable = false}, error);
+}
+
+// Writes the package tree at `path` (a fresh name in the working directory).
+bool writeScratchPackage(const ns::FileWrapper& wrapper, const std::string& path, ns::Error* error) {
+  auto& fm = ns::FileManager::defaultManager();
+  if (wrapper.isRegularFile()) return fm.writeData(wrapper.regularFileContents(), path, {.durable = false}, error);
+  if (!fm.createDirectory(path, false, error)) return false;
+  for (const auto& [name, child] : wrapper.fileWrappers()) {
+    if (!writeScratchPackage(child, path + "/" + name, error)) return false;
+  }
+  return true;
+}
+
 std::string noteBaseName(size_t index) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%04zu", index);
@@ -98,8 +118,7 @@ void writeBackup(bool automatic, cd::ManagedObjectContext& context, const std::s
     std::string folderPath = working + "/" + folderName;
     if (!fm.createDirectory(folderPath, true, &error)) QB_REPORT(error);
     ns::Dictionary folderPlist{{"title", ns::Value(folders[i]->title().value_or(""))}};
-    if (!ns::writePropertyListFile(ns::Value(folderPlist), folderPath + ".plist", ns::PropertyListFormat::XML, &error))
-      QB_REPORT(error);
+    if (!writeScratchPropertyList(folderPlist, folderPath + ".plist", &error)) QB_REPORT(error);
 
     auto notes = NTData::fetchSortedNotesInFolder(context, folders[i]);
     const float N = float(notes.size());
@@ -114,13 +133,12 @@ void writeBackup(bool automatic, cd::ManagedObjectContext& context, const std::s
                                               &noteError);
       if (!wrapper) {
         QB_REPORT(noteError);
-      } else if (!wrapper->write(base + ".rtfd", ns::kFileWrapperWritingAtomic, std::string(), &noteError)) {
+      } else if (!writeScratchPackage(*wrapper, base + ".rtfd", &noteError)) {
         QB_REPORT(noteError);
       }
       // A note without a stamp gets the backup's start moment.
       ns::Dictionary notePlist{{"timeStamp", ns::Value(notes[j]->timeStamp().value_or(start))}};
-      if (!ns::writePropertyListFile(ns::Value(notePlist), base + ".plist", ns::PropertyListFormat::XML, &noteError))
-        QB_REPORT(noteError);
+      if (!writeScratchPropertyList(notePlist, base + ".plist", &noteError)) QB_REPORT(noteError);
       run->report(0.8f * (float(i) / F + float(j) / (F * N)));
     }
   }
@@ -182,11 +200,14 @@ void NTBackupsManager::startBackup(bool automatic, ProgressBlock progressBlock) 
     container = applicationContainer;
   }
   auto forward = [progressBlock](float p, const NTBackup* backup, const ns::Error* error) {
-    progressBlock(p, backup, error);
+    // The backup is over before its final call is handed on, so whatever
+    // that call starts (a new backup, or a completion queued for the main
+    // thread that does) is not refused as busy.
     if (backup || error) {
       std::lock_guard lock(busyMutex);
       busy = false;
     }
+    progressBlock(p, backup, error);
   };
   if (!container) {
     ns::Error error = messageError(__LINE__, "No notes store to back up");

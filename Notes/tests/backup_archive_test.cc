@@ -157,5 +157,24 @@ TEST_F(BackupArchiveTest, ArchiveThatCannotBePlacedEndsWithAnErrorAndLeavesNothi
             std::vector<std::string>{});
 }
 
+// Once a guarded backup has made its final call it no longer counts as
+// running: a backup started from that call is accepted.
+TEST_F(BackupArchiveTest, BackupStartedFromTheFinalCallOfAnotherIsAccepted) {
+  addFolder("F", {"a"});
+  load();
+  NTBackupsManager::setApplicationContainer(container_);
+  Calls first, second;
+  auto firstBlock = first.block();
+  NTBackupsManager::startBackup(false, [&](float p, const NTBackup* b, const ns::Error* e) {
+    firstBlock(p, b, e);
+    if (b || e) NTBackupsManager::startBackup(true, second.block());
+  });
+  first.wait();
+  second.wait();
+  NTBackupsManager::setApplicationContainer(nullptr);
+  EXPECT_TRUE(first.backup);
+  EXPECT_TRUE(second.backup) << (second.error ? second.error->localizedDescription() : "no final call");
+}
+
 }  // namespace
 }  // namespace notes::testing

@@ -22,28 +22,26 @@ ui::IndexPath toTable(const ns::IndexPath& p) { return ui::IndexPath{int(p.secti
 
 }  // namespace
 
-cd::FetchedResultsController& MoveNoteViewController::fetchedResultsController() {
-  if (fetchedResultsController_) return *fetchedResultsController_;
-  std::shared_ptr<cd::ManagedObjectContext> context;
-  if (note_ && note_->managedObjectContext()) context = note_->managedObjectContext()->shared_from_this();
+cd::FetchedResultsController* MoveNoteViewController::fetchedResultsController() {
+  if (fetchedResultsController_) return fetchedResultsController_.get();
+  if (!note_ || !note_->managedObjectContext()) return nullptr;
   cd::FetchRequest request(NTFolder::kEntityName);
   request.setFetchBatchSize(20);
   request.setSortDescriptors({cd::SortDescriptor("displayOrder", true)});
-  fetchedResultsController_ = std::make_unique<cd::FetchedResultsController>(request, context);
+  fetchedResultsController_ = std::make_unique<cd::FetchedResultsController>(
+      request, note_->managedObjectContext()->shared_from_this());
   fetchedResultsController_->setDelegate(std::weak_ptr<cd::FetchedResultsControllerDelegate>(
       std::static_pointer_cast<MoveNoteViewController>(shared_from_this())));
   ns::Error error;
-  if (!context) {
-    QB_REPORT("The move picker has no note to move");
-  } else if (!fetchedResultsController_->performFetch(&error)) {
-    QB_REPORT(error);
-  }
-  return *fetchedResultsController_;
+  if (!fetchedResultsController_->performFetch(&error)) QB_REPORT(error);
+  return fetchedResultsController_.get();
 }
 
 std::shared_ptr<NTFolder> MoveNoteViewController::folderAtIndexPath(const ui::IndexPath& path) {
-  const auto& objects = fetchedResultsController().fetchedObjects();
-  if (path.section != 0 || path.row < 0 || size_t(path.row) >= objects.size()) return nullptr;
+  auto* frc = fetchedResultsController();
+  if (!frc || path.section < 0 || path.row < 0 || size_t(path.section) >= frc->sections().size()) return nullptr;
+  const auto& objects = frc->sections()[size_t(path.section)].objects();
+  if (size_t(path.row) >= objects.size()) return nullptr;
   return std::dynamic_pointer_cast<NTFolder>(objects[size_t(path.row)]);
 }
 
@@ -68,13 +66,14 @@ void MoveNoteViewController::configureCell(NoteTableViewCell* cell, const NTFold
 }
 
 int MoveNoteViewController::numberOfSections(ui::TableView&) {
-  return int(fetchedResultsController().sections().size());
+  auto* frc = fetchedResultsController();
+  return frc ? int(frc->sections().size()) : 0;
 }
 
 int MoveNoteViewController::numberOfRows(ui::TableView&, int section) {
-  const auto& sections = fetchedResultsController().sections();
-  if (section < 0 || size_t(section) >= sections.size()) return 0;
-  return int(sections[size_t(section)].numberOfObjects());
+  auto* frc = fetchedResultsController();
+  if (!frc || section < 0 || size_t(section) >= frc->sections().size()) return 0;
+  return int(frc->sections()[size_t(section)].numberOfObjects());
 }
 
 std::shared_ptr<ui::TableViewCell> MoveNoteViewController::cellForRow(ui::TableView& table,

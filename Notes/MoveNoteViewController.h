@@ -23,8 +23,9 @@ class MoveNoteViewController : public ui::TableViewController, public cd::Fetche
   // Set before the screen loads.
   void setNote(std::shared_ptr<NTNote> note) { note_ = std::move(note); }
 
-  // Built on first use, in the note's own context.
-  cd::FetchedResultsController& fetchedResultsController();
+  // Built on first use, in the note's own context; null without a note in
+  // a context.
+  cd::FetchedResultsController* fetchedResultsController();
   // Title, "Folder" image and the number of notes; nothing without a cell.
   void configureCell(NoteTableViewCell* cell, const NTFolder& folder);
 

@@ -35,6 +35,7 @@ constexpr double kContentInsetBottom = 60;
 std::string localized(const std::string& key) { return ns::Bundle::mainBundle()->localizedString(key, "", ""); }
 std::string kitLocalized(const std::string& key) { return TXKit::bundle()->localizedString(key, "", "TXKit"); }
 
+ns::IndexPath toStore(const ui::IndexPath& p) { return ns::IndexPath{size_t(p.section), size_t(p.row)}; }
 ui::IndexPath toTable(const ns::IndexPath& p) { return ui::IndexPath{int(p.section), int(p.row)}; }
 
 std::shared_ptr<AppDelegate> appDelegate() {
@@ -58,10 +59,12 @@ std::shared_ptr<NotesViewController> NotesViewController::self() {
 
 // MARK: - Fetch
 
-cd::FetchedResultsController& NotesViewController::fetchedResultsController() {
-  if (fetchedResultsController_) return *fetchedResultsController_;
-  std::shared_ptr<cd::ManagedObjectContext> context;
-  if (auto app = appDelegate()) context = app->managedObjectContext();
+cd::FetchedResultsController* NotesViewController::fetchedResultsController() {
+  if (fetchedResultsController_) return fetchedResultsController_.get();
+  auto app = appDelegate();
+  if (!app) return nullptr;
+  std::shared_ptr<cd::ManagedObjectContext> context = app->managedObjectContext();
+  if (!context) return nullptr;
 
   cd::FetchRequest request(NTNote::kEntityName);
   request.setFetchBatchSize(20);
@@ -88,12 +91,22 @@ cd::FetchedResultsController& NotesViewController::fetchedResultsController() {
   fetchedResultsController_ = std::make_unique<cd::FetchedResultsController>(request, context, sectionKeyPath);
   fetchedResultsController_->setDelegate(std::weak_ptr<cd::FetchedResultsControllerDelegate>(self()));
   ns::Error error;
-  if (!context) {
-    QB_REPORT("The notes list has no store to fetch from");
-  } else if (!fetchedResultsController_->performFetch(&error)) {
-    QB_REPORT(error);
-  }
-  return *fetchedResultsController_;
+  if (!fetchedResultsController_->performFetch(&error)) QB_REPORT(error);
+  return fetchedResultsController_.get();
+}
+
+const std::vector<cd::FetchedResultsSectionInfo>& NotesViewController::sections() {
+  static const std::vector<cd::FetchedResultsSectionInfo> none;
+  auto* frc = fetchedResultsController();
+  return frc ? frc->sections() : none;
+}
+
+std::optional<ui::IndexPath> NotesViewController::indexPathOfNote(const std::shared_ptr<NTNote>& note) {
+  auto* frc = fetchedResultsController();
+  if (!frc || !note) return std::nullopt;
+  auto path = frc->indexPathForObject(note);
+  if (!path) return std::nullopt;
+  return toTable(*path);
 }
 
 void NotesViewController::refetch() {
@@ -111,14 +124,17 @@ void NotesViewController::refetch() {
 }
 
 std::shared_ptr<NTNote> NotesViewController::noteAtIndexPath(const ui::IndexPath& path) {
-  const auto& sections = fetchedResultsController().sections();
-  if (path.section < 0 || path.row < 0 || size_t(path.section) >= sections.size()) return nullptr;
-  const auto& objects = sections[size_t(path.section)].objects();
+  const auto& all = sections();
+  if (path.section < 0 || path.row < 0 || size_t(path.section) >= all.size()) return nullptr;
+  const auto& objects = all[size_t(path.section)].objects();
   if (size_t(path.row) >= objects.size()) return nullptr;
   return std::dynamic_pointer_cast<NTNote>(objects[size_t(path.row)]);
 }
 
-size_t NotesViewController::numberOfNotes() { return fetchedResultsController().fetchedObjects().size(); }
+size_t NotesViewController::numberOfNotes() {
+  auto* frc = fetchedResultsController();
+  return frc ? frc->fetchedObjects().size() : 0;
+}
 
 // MARK: - Lifecycle
 
@@ -207,8 +223,7 @@ void NotesViewController::showNoteAtIndexPath(const ns::IndexPath& indexPath, bo
 
 void NotesViewController::showNote(std::shared_ptr<NTNote> note, bool animated) {
   if (!note) return;
-  auto path = fetchedResultsController().indexPathForObject(note);
-  if (path) showNoteAtIndexPath(*path, animated);
+  if (auto path = indexPathOfNote(note)) showNoteAtIndexPath(toStore(*path), animated);
 }
 
 void NotesViewController::updateSelectedNoteFromDetailsView() {}
@@ -220,14 +235,12 @@ void NotesViewController::prepareForSegue(ui::StoryboardSegue& segue, void* send
 
 // MARK: - Table
 
-int NotesViewController::numberOfSections(ui::TableView&) {
-  return int(fetchedResultsController().sections().size());
-}
+int NotesViewController::numberOfSections(ui::TableView&) { return int(sections().size()); }
 
 int NotesViewController::numberOfRows(ui::TableView&, int section) {
-  const auto& sections = fetchedResultsController().sections();
-  if (section < 0 || size_t(section) >= sections.size()) return 0;
-  return int(sections[size_t(section)].numberOfObjects());
+  const auto& all = sections();
+  if (section < 0 || size_t(section) >= all.size()) return 0;
+  return int(all[size_t(section)].numberOfObjects());
 }
 
 std::shared_ptr<ui::TableViewCell> NotesViewController::cellForRow(ui::TableView& table, const ui::IndexPath& path) {
@@ -319,9 +332,9 @@ void NotesViewController::confirmDelete(const ui::IndexPath& path) {
 }
 
 void NotesViewController::deleteNote(const std::shared_ptr<NTNote>& note) {
-  auto path = fetchedResultsController().indexPathForObject(note);
+  auto path = indexPathOfNote(note);
   if (!path) return;  // gone meanwhile
-  commitEditingStyle(tableView(), ui::TableViewCellEditingStyle::Delete, toTable(*path));
+  commitEditingStyle(tableView(), ui::TableViewCellEditingStyle::Delete, *path);
 }
 
 void NotesViewController::commitEditingStyle(ui::TableView&, ui::TableViewCellEditingStyle style,
@@ -329,8 +342,7 @@ void NotesViewController::commitEditingStyle(ui::TableView&, ui::TableViewCellEd
   if (style != ui::TableViewCellEditingStyle::Delete) return;
   auto note = noteAtIndexPath(path);
   if (!note) return;
-  auto& frc = fetchedResultsController();
-  NTData::deleteNote(*frc.managedObjectContext(), note);
+  NTData::deleteNote(*fetchedResultsController()->managedObjectContext(), note);
   if (auto app = appDelegate()) NTData::saveContext(*app->managedObjectContext());
 }
 
@@ -345,9 +357,9 @@ void NotesViewController::showReminderEditor(const std::shared_ptr<NTNote>& note
 }
 
 void NotesViewController::moveRow(ui::TableView&, const ui::IndexPath& from, const ui::IndexPath& to) {
-  auto& frc = fetchedResultsController();
-  auto context = frc.managedObjectContext();
-  if (!context) return;
+  auto* frc = fetchedResultsController();
+  if (!frc) return;
+  auto context = frc->managedObjectContext();
   context->processPendingChanges();
   auto note = noteAtIndexPath(from);
   if (!note) return;

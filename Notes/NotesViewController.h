@@ -54,8 +54,9 @@ class NotesViewController : public ui::TableViewController,
   // naming days next to today.
   std::string stringFromDate(ns::Date date) const;
 
-  // Built on first use after each refetch; in the main context.
-  cd::FetchedResultsController& fetchedResultsController();
+  // Built on first use after each refetch, in the main context; null while
+  // the app has no store.
+  cd::FetchedResultsController* fetchedResultsController();
   // Only the manual order lets rows be dragged.
   bool canMoveRows() const { return canMoveRows_; }
   // The note of a row, or null.
@@ -107,6 +108,8 @@ class NotesViewController : public ui::TableViewController,
   void deleteNote(const std::shared_ptr<NTNote>& note);
   void showReminderEditor(const std::shared_ptr<NTNote>& note);
   size_t numberOfNotes();
+  const std::vector<cd::FetchedResultsSectionInfo>& sections();
+  std::optional<ui::IndexPath> indexPathOfNote(const std::shared_ptr<NTNote>& note);
 
   std::shared_ptr<NTFolder> folder_;
   std::optional<cd::ManagedObjectID> folderObjectID_;

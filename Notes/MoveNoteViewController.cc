@@ -1,6 +1,7 @@
 #include "Notes/MoveNoteViewController.h"
 
 #include "Libraries/ErrorReport/ErrorReport.h"
+#include "Notes/NTAppearance.h"
 #include "Notes/NTData.h"
 #include "Notes/NTFolder.h"
 #include "Notes/NTNote.h"
@@ -11,6 +12,8 @@
 #include "Platform/UIKit/Image.h"
 #include "Platform/UIKit/ImageView.h"
 #include "Platform/UIKit/Label.h"
+#include "Platform/UIKit/NavigationBar.h"
+#include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/StoryboardSegue.h"
 #include "Platform/UIKit/TableView.h"
 
@@ -54,7 +57,14 @@ void MoveNoteViewController::viewDidLoad() {
     cell->setSegueIdentifier("selected");
     return cell;
   });
-  tableView().setBackgroundView(ui::View::make());
+  if (auto* nav = navigationController()) {
+    nav->navigationBar().setTintColor(NTAppearance::navigationTintColor());
+    nav->navigationBar().setBarTintColor(NTAppearance::navigationBackgroundColor());
+    nav->navigationBar().setBackgroundImage(NTAppearance::navigationBackgroundImage());
+  }
+  auto background = ui::View::make();
+  background->setBackgroundColor(NTAppearance::masterBackgroundColor());
+  tableView().setBackgroundView(background);
 }
 
 void MoveNoteViewController::configureCell(NoteTableViewCell* cell, const NTFolder& folder) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Notes/NTAppearance.h"
+#include "Platform/UIKit/Image.h"
 #include "Platform/UIKit/ImageView.h"
 #include "Platform/UIKit/Label.h"
 
@@ -14,7 +16,9 @@ constexpr double kGap = 8;
 
 NoteTableViewCell::NoteTableViewCell(std::string reuseIdentifier)
     : ui::TableViewCell(ui::TableViewCellStyle::Default, std::move(reuseIdentifier)) {
-  imageView_ = std::make_shared<ui::ImageView>();
+  // The list's mark of a note with a reminder; the folder lists put their
+  // own images here.
+  imageView_ = std::make_shared<ui::ImageView>(ui::Image::named("Reminder"));
   titleLabel_ = std::make_shared<ui::Label>();
   dateLabel_ = std::make_shared<ui::Label>();
   dateLabel_->setTextAlignment(ui::TextAlignment::Right);
@@ -22,6 +26,9 @@ NoteTableViewCell::NoteTableViewCell(std::string reuseIdentifier)
   contentView().addSubview(titleLabel_);
   contentView().addSubview(dateLabel_);
   setBackgroundColor(ui::Color::clear());
+  auto selected = ui::View::make();
+  selected->setBackgroundColor(NTAppearance::selectedCellBackgroundColor());
+  setSelectedBackgroundView(selected);
   setNeedsLayout();
 }
 

@@ -5,11 +5,16 @@
 #include "Libraries/AppSupportKit/TXKit.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Notes/AppDelegate.h"
+#include "Notes/DetailViewController.h"
+#include "Notes/FoldersViewController.h"
+#include "Notes/MoveNoteViewController.h"
+#include "Notes/NTAppearance.h"
 #include "Notes/NTData.h"
 #include "Notes/NTFolder.h"
 #include "Notes/NTNote.h"
 #include "Notes/NTSettings.h"
 #include "Notes/NoteTableViewCell.h"
+#include "Notes/SearchResultsController.h"
 #include "Platform/CoreData/ManagedObjectContext.h"
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/Bundle.h"
@@ -22,6 +27,9 @@
 #include "Platform/UIKit/NavigationBar.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/PopoverPresentationController.h"
+#include "Platform/UIKit/SearchBar.h"
+#include "Platform/UIKit/SearchController.h"
+#include "Platform/UIKit/SplitViewController.h"
 #include "Platform/UIKit/Storyboard.h"
 #include "Platform/UIKit/StoryboardSegue.h"
 #include "Platform/UIKit/TableView.h"
@@ -38,8 +46,28 @@ std::string kitLocalized(const std::string& key) { return TXKit::bundle()->local
 ns::IndexPath toStore(const ui::IndexPath& p) { return ns::IndexPath{size_t(p.section), size_t(p.row)}; }
 ui::IndexPath toTable(const ns::IndexPath& p) { return ui::IndexPath{int(p.section), int(p.row)}; }
 
-std::shared_ptr<AppDelegate> appDelegate() {
-  return std::dynamic_pointer_cast<AppDelegate>(ui::Application::shared().delegate());
+std::shared_ptr<AppDelegate> appDelegate() { return AppDelegate::instance(); }
+
+// The editor on the detail side of a pad, or null.
+std::shared_ptr<DetailViewController> padEditor() {
+  auto* folders = FoldersViewController::instance();
+  return folders ? folders->detailViewController() : nullptr;
+}
+
+// The first controller of a navigation controller's stack, or the
+// controller itself.
+std::shared_ptr<ui::ViewController> topOf(const std::shared_ptr<ui::ViewController>& controller) {
+  if (auto nav = std::dynamic_pointer_cast<ui::NavigationController>(controller)) return nav->topViewController();
+  return controller;
+}
+
+// An editor shown from the list gets the split view's button that shows
+// the list again beside its own back button.
+void giveDisplayModeButton(ui::ViewController& source, ui::ViewController& editor) {
+  if (auto* split = source.splitViewController()) {
+    editor.navigationItem().setLeftBarButtonItem(split->displayModeButtonItem());
+    editor.navigationItem().setLeftItemsSupplementBackButton(true);
+  }
 }
 
 }  // namespace
@@ -151,9 +179,32 @@ void NotesViewController::viewDidLoad() {
   setTitle(folder_ ? folder_->title().value_or("") : localized("All Notes"));
   navigationItem().setRightBarButtonItem(editButtonItem());
 
-  tableView().registerCell(kCellIdentifier, [] { return std::make_shared<NoteTableViewCell>(kCellIdentifier); });
+  if (auto* nav = navigationController()) {
+    nav->navigationBar().setTintColor(NTAppearance::navigationTintColor());
+    nav->navigationBar().setBarTintColor(NTAppearance::navigationBackgroundColor());
+    nav->navigationBar().setBackgroundImage(NTAppearance::navigationBackgroundImage());
+  }
+  // Tapping a row opens its note, as the prototype cell's segue.
+  tableView().registerCell(kCellIdentifier, [] {
+    auto cell = std::make_shared<NoteTableViewCell>(kCellIdentifier);
+    cell->setSegueIdentifier("showDetail");
+    return cell;
+  });
   auto background = ui::View::make();
+  background->setBackgroundColor(NTAppearance::masterBackgroundColor());
   tableView().setBackgroundView(background);
+
+  searchResultsController_ = std::make_shared<SearchResultsController>();
+  searchController_ = ui::SearchController::make(searchResultsController_);
+  searchController_->setSearchResultsUpdater(
+      std::static_pointer_cast<SearchResultsController>(searchResultsController_));
+  searchController_->setPresentingContext(shared());
+  searchController_->searchBar().setSearchBarStyle(ui::SearchBarStyle::Minimal);
+  auto bar = searchController_->searchBarShared();
+  bar->sizeToFit();
+  tableView().setTableHeaderView(bar);
+  setDefinesPresentationContext(true);
+
   ui::EdgeInsets inset = tableView().contentInset();
   inset.bottom = kContentInsetBottom;
   tableView().setContentInset(inset);
@@ -163,9 +214,10 @@ void NotesViewController::viewDidLoad() {
     if (auto s = weak.lock()) s->refetch();
   };
   auto& center = ns::NotificationCenter::defaultCenter();
-  observers_.push_back(center.addObserver(ui::kApplicationSignificantTimeChangeNotification, nullptr,
+  const void* app = &ui::Application::shared();
+  observers_.push_back(center.addObserver(ui::kApplicationSignificantTimeChangeNotification, app,
                                           dispatch::Queue::main(), refetchBlock));
-  observers_.push_back(center.addObserver(ui::kContentSizeCategoryDidChangeNotification, nullptr,
+  observers_.push_back(center.addObserver(ui::kContentSizeCategoryDidChangeNotification, app,
                                           dispatch::Queue::main(), refetchBlock));
   registerForPreviewing(std::weak_ptr<ui::PreviewingDelegate>(self()), tableViewShared());
 }
@@ -218,6 +270,18 @@ void NotesViewController::showNoteAtIndexPath(const ns::IndexPath& indexPath, bo
   if (!noteAtIndexPath(toTable(indexPath))) return;
   if (auto* nav = navigationController()) nav->popToViewController(this, false);
   tableView().selectRow(toTable(indexPath), animated, ui::TableViewScrollPosition::Middle);
+  if (!animated && !TXKit::iPad()) {
+    auto board = storyboard();
+    auto* nav = navigationController();
+    auto editor = board ? std::dynamic_pointer_cast<DetailViewController>(
+                              board->instantiateViewController("DetailViewController"))
+                        : nullptr;
+    if (editor && nav) {
+      editor->setNote(noteAtIndexPath(toTable(indexPath)));
+      nav->pushViewController(editor, false);
+      return;
+    }
+  }
   performSegue("showDetail", this);
 }
 
@@ -226,11 +290,27 @@ void NotesViewController::showNote(std::shared_ptr<NTNote> note, bool animated) 
   if (auto path = indexPathOfNote(note)) showNoteAtIndexPath(toStore(*path), animated);
 }
 
-void NotesViewController::updateSelectedNoteFromDetailsView() {}
+void NotesViewController::updateSelectedNoteFromDetailsView() {
+  auto editor = padEditor();
+  if (!editor || !isViewLoaded()) return;
+  if (auto path = indexPathOfNote(editor->note()))
+    tableView().selectRow(*path, true, ui::TableViewScrollPosition::None);
+}
 
 void NotesViewController::prepareForSegue(ui::StoryboardSegue& segue, void* sender) {
-  (void)segue;
-  (void)sender;
+  if (segue.identifier() == "showDetail") {
+    auto editor = std::dynamic_pointer_cast<DetailViewController>(topOf(segue.destinationViewController()));
+    auto selected = tableView().indexPathForSelectedRow();
+    if (!editor || !selected) return;
+    editor->setNote(noteAtIndexPath(*selected));
+    giveDisplayModeButton(*this, *editor);
+  } else if (segue.identifier() == "move") {
+    auto picker = std::dynamic_pointer_cast<MoveNoteViewController>(topOf(segue.destinationViewController()));
+    auto* path = static_cast<const ui::IndexPath*>(sender);
+    if (picker && path) picker->setNote(noteAtIndexPath(*path));
+  } else if (auto editor = padEditor()) {
+    editor->saveNoteDeleteIfEmpty(false);
+  }
 }
 
 // MARK: - Table
@@ -436,9 +516,16 @@ void NotesViewController::controllerDidChangeContent(cd::FetchedResultsControlle
 
 std::shared_ptr<ui::ViewController> NotesViewController::previewingViewController(ui::PreviewingContext& context,
                                                                                   ui::Point location) {
-  (void)context;
-  (void)location;
-  return nullptr;
+  auto path = tableView().indexPathForRowAtPoint(location);
+  auto note = path ? noteAtIndexPath(*path) : nullptr;
+  auto board = storyboard();
+  if (!note || !board) return nullptr;
+  if (auto cell = tableView().cellForRow(*path)) context.setSourceRect(cell->frame());
+  auto editor = std::dynamic_pointer_cast<DetailViewController>(board->instantiateViewController("DetailViewController"));
+  if (!editor) return nullptr;
+  editor->setNote(note);
+  giveDisplayModeButton(*this, *editor);
+  return editor;
 }
 
 void NotesViewController::commitViewController(ui::PreviewingContext&, std::shared_ptr<ui::ViewController> controller) {

@@ -176,5 +176,34 @@ TEST_F(BackupArchiveTest, BackupStartedFromTheFinalCallOfAnotherIsAccepted) {
   EXPECT_TRUE(second.backup) << (second.error ? second.error->localizedDescription() : "no final call");
 }
 
+// Each package's RTF, read by a second reader (unrtf), is its note's text,
+// under the title of the folder whose property list lies beside it.
+TEST_F(BackupArchiveTest, EachNotesRichTextReadsBackThroughASecondReader) {
+  addFolder("Work", {"alpha one", "beta two"});
+  addFolder("Home", {"gamma three"});
+  load();
+  Calls calls;
+  backUp(calls);
+  ASSERT_TRUE(calls.backup);
+  const char* script = R"PY(
+import os, plistlib, subprocess, sys, tempfile, zipfile
+z = zipfile.ZipFile(sys.argv[1]); d = tempfile.mkdtemp(dir=sys.argv[2]); z.extractall(d)
+out = []
+for name in z.namelist():
+    if name.endswith('.rtfd/TXT.rtf'):
+        folder, note = name.split('/')[0], name.split('/')[1][:-5]
+        title = plistlib.load(open(os.path.join(d, folder + '.plist'), 'rb'))['title']
+        text = subprocess.run(['unrtf', '--text', os.path.join(d, name)], capture_output=True, text=True).stdout
+        out.append(title + '/' + note + ': ' + text.split('-----------------\n', 1)[1].strip())
+print('\n'.join(sorted(out)))
+)PY";
+  std::string scriptPath = device_.path("read.py");
+  ASSERT_TRUE(ns::FileManager::defaultManager().createFile(
+      scriptPath, ns::Data(script, script + std::char_traits<char>::length(script))));
+  EXPECT_EQ(runCommand("python3 " + shellQuoted(scriptPath) + " " + shellQuoted(calls.backup->URL().path()) + " " +
+                       shellQuoted(device_.directory())),
+            "Home/0000: gamma three\nWork/0000: alpha one\nWork/0001: beta two\n");
+}
+
 }  // namespace
 }  // namespace notes::testing

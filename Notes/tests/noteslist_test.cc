@@ -271,3 +271,46 @@ TEST_F(NotesList, TipsOnAnAnimatedAppearance) {
 }
 
 }  // namespace
+
+namespace {
+
+class NotesListReturns : public NotesList {};
+
+TEST_F(NotesListReturns, ComingBackFromTheSettingsTakesTheNewOrder) {
+  setSortOrder(2);
+  open(work_);
+  list_->performSegue("settings", nullptr);
+  layout();
+  ASSERT_TRUE(list_->presentedViewController());
+  setSortOrder(1);
+  ASSERT_TRUE(ui::Input::tap("Done")) << ui::Input::lastFailure();
+  EXPECT_FALSE(list_->presentedViewController());
+  EXPECT_EQ(rows(), (Sections{{"Agenda", "budget", "Plan"}}));
+  EXPECT_FALSE(list_->canMoveRows());
+}
+
+TEST_F(NotesListReturns, ADayLaterTheDateTextsMoveOn) {
+  setSortOrder(2);
+  open(work_);
+  EXPECT_EQ(cellOf(0, 0)->noteDateLabel()->text(), "5:43\u202FAM");
+  advance(86400);
+  ui::Application::shared().significantTimeChange();
+  layout();
+  EXPECT_EQ(cellOf(0, 0)->noteDateLabel()->text(), "Yesterday");
+}
+
+TEST_F(NotesListReturns, AFirmPressPreviewsTheNoteAndOpensIt) {
+  setSortOrder(2);
+  open(work_);
+  auto preview = std::dynamic_pointer_cast<DetailViewController>(ui::Input::peek("budget"));
+  ASSERT_TRUE(preview) << ui::Input::lastFailure();
+  EXPECT_EQ(preview->note(), noteTitled("budget"));
+  EXPECT_FALSE(ui::Input::peek("Work"));  // the title bar is no row
+  ASSERT_TRUE(ui::Input::pop("budget")) << ui::Input::lastFailure();
+  layout();
+  auto editor = shownEditor();
+  ASSERT_TRUE(editor);
+  EXPECT_EQ(editor->note(), noteTitled("budget"));
+}
+
+}  // namespace

@@ -139,6 +139,10 @@ std::optional<ui::IndexPath> NotesViewController::indexPathOfNote(const std::sha
 
 void NotesViewController::refetch() {
   if (folderObjectID_) {
+    // A folder that was not yet saved when the list loaded had only a
+    // temporary identity, which its saved self no longer answers to.
+    if (folder_ && folderObjectID_->isTemporaryID() && !folder_->objectID().isTemporaryID())
+      folderObjectID_ = folder_->objectID();
     std::shared_ptr<cd::ManagedObject> object;
     if (auto app = appDelegate()) {
       ns::Error error;

@@ -195,6 +195,7 @@ TEST_F(NotesList, TappingARowOpensItsNote) {
 TEST_F(NotesList, SwipeDeleteAsksFirstAndDeletesTheNoteItAskedAbout) {
   setSortOrder(2);
   open(work_);
+  EXPECT_EQ(list_->tableView().rowActionTitles({0, 1}), (Strings{"Delete", "Move", "Reminder"}));
   // Cancelling keeps the note.
   ASSERT_TRUE(ui::Input::swipeRow("budget", "Delete")) << ui::Input::lastFailure();
   auto sheet = std::dynamic_pointer_cast<ui::AlertController>(list_->presentedViewController());
@@ -311,6 +312,23 @@ TEST_F(NotesListReturns, AFirmPressPreviewsTheNoteAndOpensIt) {
   auto editor = shownEditor();
   ASSERT_TRUE(editor);
   EXPECT_EQ(editor->note(), noteTitled("budget"));
+}
+
+}  // namespace
+
+namespace {
+
+class NotesListFolder : public NotesList {};
+
+TEST_F(NotesListFolder, AFolderSavedAfterTheListOpenedStaysItsList) {
+  setSortOrder(2);
+  auto fresh = addFolder("Fresh");
+  addNote(fresh, "Idea");
+  open(fresh);  // not saved yet: the folder has no permanent identity
+  save();
+  list_->refetch();
+  EXPECT_EQ(list_->folder(), fresh);
+  EXPECT_EQ(rows(), (Sections{{"Idea"}}));
 }
 
 }  // namespace

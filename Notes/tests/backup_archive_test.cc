@@ -205,5 +205,22 @@ print('\n'.join(sorted(out)))
             "Home/0000: gamma three\nWork/0000: alpha one\nWork/0001: beta two\n");
 }
 
+// A store without folders still gives a backup: an archive with no
+// entries, which reads back as no folders.
+TEST_F(BackupArchiveTest, StoreWithoutFoldersGivesAnEmptyArchive) {
+  load();
+  Calls calls;
+  backUp(calls);
+  ASSERT_TRUE(calls.backup) << (calls.error ? calls.error->description() : "no final call");
+  EXPECT_EQ(calls.progress, (std::vector<float>{0.0f, 0.8f, 1.0f}));
+  EXPECT_EQ(runCommand("python3 -c 'import sys,zipfile; print(zipfile.ZipFile(sys.argv[1]).namelist())' " +
+                       shellQuoted(calls.backup->URL().path())),
+            "[]\n");
+  ReaderCalls read;
+  readBackup(*calls.backup, read);
+  ASSERT_TRUE(read.folders);
+  EXPECT_TRUE(read.folders->empty());
+}
+
 }  // namespace
 }  // namespace notes::testing

@@ -98,7 +98,9 @@ class BackupStoreTest : public NotesStoreTest {
     container_ = std::make_shared<cd::PersistentContainer>("Notes", NTDataModel::model());
   }
   void load() {
-    ASSERT_TRUE(NTData::saveContext(ctx()));
+    if (ctx().hasChanges()) {
+      ASSERT_TRUE(NTData::saveContext(ctx()));
+    }
     auto description = cd::PersistentStoreDescription(storePath());
     container_->setPersistentStoreDescriptions(std::vector<cd::PersistentStoreDescription>{description});
     container_->loadPersistentStores([](const cd::PersistentStoreDescription&, const ns::Error* e) {

@@ -7,7 +7,10 @@
 #include "Notes/tests/launch_fixture.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/Button.h"
+#include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/Screen.h"
+#include "Platform/UIKit/SystemColors.h"
+#include "Platform/UIKit/TableViewHeaderFooterView.h"
 #include "Platform/UIKit/testing/InterfaceTest.h"
 
 namespace {
@@ -92,6 +95,18 @@ TEST_F(SplitTest, HidingAndShowingTwiceEndsAtTheSameAlpha) {
   split_->showFloatingAddButton();
   advance(1);
   EXPECT_FLOAT_EQ(container->alpha(), 0.8f);
+}
+
+TEST_F(SplitTest, TableHeadersTakeTheAppsLooksWhenTheyEnterAWindow) {
+  auto header = std::make_shared<ui::TableViewHeaderFooterView>();
+  auto& label = header->textLabel();
+  auto loose = std::make_shared<ui::Label>();
+  split_->view()->addSubview(header);
+  split_->view()->addSubview(loose);
+  EXPECT_TRUE(header->tintColor()->isEqual(*ui::Color::systemGray()->withAlphaComponent(0.1)));
+  EXPECT_TRUE(label.textColor()->isEqual(*ui::secondaryLabelColor()));
+  // Only labels inside headers and footers.
+  EXPECT_FALSE(loose->textColor() && loose->textColor()->isEqual(*ui::secondaryLabelColor()));
 }
 
 }  // namespace

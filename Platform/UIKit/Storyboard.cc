@@ -108,9 +108,30 @@ void Storyboard::performSegue(ViewController& source, const std::string& identif
   }
 }
 
+namespace {
+// The controllers shown inside a container, nearest first: navigation
+// stacks from the top, other containers' children in order, each with what
+// it contains in turn.
+void addContained(ViewController& container, std::vector<ViewController*>& out) {
+  std::vector<ViewController*> children;
+  if (auto* nav = dynamic_cast<NavigationController*>(&container)) {
+    const auto& stack = nav->viewControllers();
+    for (auto it = stack.rbegin(); it != stack.rend(); ++it) children.push_back(it->get());
+  } else {
+    for (const auto& child : container.childViewControllers()) children.push_back(child.get());
+  }
+  for (ViewController* child : children) {
+    out.push_back(child);
+    addContained(*child, out);
+  }
+}
+}  // namespace
+
 void Storyboard::unwind(ViewController& source, const SegueDefinition& def, void* sender) {
   // Candidates, nearest first: the controllers below the source in its
-  // navigation stacks, then those of each presenting controller in turn.
+  // navigation stacks, then each presenting controller with the
+  // controllers it contains (a list inside a navigation controller inside a
+  // split view presents through the split view).
   std::vector<ViewController*> candidates;
   ViewController* level = &source;
   while (level) {
@@ -121,6 +142,7 @@ void Storyboard::unwind(ViewController& source, const SegueDefinition& def, void
       }
       candidates.push_back(v);
     }
+    if (level != &source) addContained(*level, candidates);
     level = level->presentingViewController();
   }
   for (ViewController* candidate : candidates) {

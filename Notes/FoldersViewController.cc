@@ -8,6 +8,8 @@
 #include "Notes/AppDelegate.h"
 #include "Notes/NTData.h"
 #include "Notes/NTSettings.h"
+#include "Notes/NoteTableViewCell.h"
+#include "Notes/NotesViewController.h"
 #include "Notes/SearchResultsController.h"
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/Bundle.h"
@@ -18,6 +20,7 @@
 #include "Platform/UIKit/Image.h"
 #include "Platform/UIKit/ImageView.h"
 #include "Platform/UIKit/Label.h"
+#include "Platform/UIKit/NavigationBar.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/PopoverPresentationController.h"
 #include "Platform/UIKit/SplitViewController.h"
@@ -50,7 +53,7 @@ ui::IndexPath toTable(const ns::IndexPath& path) {
 }
 
 // Descends through nested navigation controllers to their top controllers.
-[[maybe_unused]] std::shared_ptr<ui::ViewController> unwrapNavigation(std::shared_ptr<ui::ViewController> controller) {
+std::shared_ptr<ui::ViewController> unwrapNavigation(std::shared_ptr<ui::ViewController> controller) {
   while (auto nav = std::dynamic_pointer_cast<ui::NavigationController>(controller)) {
     controller = nav->topViewController();
   }
@@ -152,7 +155,7 @@ void FoldersViewController::viewDidLoad() {
   tableView().setBackgroundView(ui::View::make());
   // Rows are tapped while editing to rename them.
   tableView().setAllowsSelectionDuringEditing(true);
-  tableView().registerCell("Cell", [] { return std::make_shared<ui::TableViewCell>(ui::TableViewCellStyle::Value1, "Cell"); });
+  tableView().registerCell("Cell", [] { return std::make_shared<NoteTableViewCell>("Cell"); });
 
   searchResultsController_ = std::make_shared<SearchResultsController>();
   searchController_ = ui::SearchController::make(searchResultsController_);
@@ -196,6 +199,8 @@ void FoldersViewController::viewDidLoad() {
 
 void FoldersViewController::viewWillAppear(bool animated) {
   ui::TableViewController::viewWillAppear(animated);
+  // An empty image: no hairline under the bar.
+  if (auto* nav = navigationController()) nav->navigationBar().setShadowImage(std::make_shared<const ui::Image>(nullptr));
   if (TXKit::iPhone()) {
     if (auto selected = tableView().indexPathForSelectedRow()) tableView().deselectRow(*selected, true);
   }
@@ -232,11 +237,31 @@ void FoldersViewController::restoreSelection() {
 }
 
 std::optional<int64_t> FoldersViewController::selectedNotePosition() const {
-  // Filled in with the notes list.
-  return std::nullopt;
+  auto notes = notesViewController();
+  if (!notes || !notes->isViewLoaded()) return std::nullopt;
+  ui::TableView& table = notes->tableView();
+  auto selected = table.indexPathForSelectedRow();
+  if (!selected) return std::nullopt;
+  int64_t position = selected->row;
+  for (int s = 0; s < selected->section; ++s) position += table.numberOfRows(s);
+  return position;
 }
 
-void FoldersViewController::showNoteAtPosition(int64_t position) { (void)position; }
+void FoldersViewController::showNoteAtPosition(int64_t position) {
+  auto notes = notesViewController();
+  if (!notes || position < 0) return;
+  ui::TableView& table = notes->tableView();
+  for (int s = 0; s < table.numberOfSections(); ++s) {
+    int rows = table.numberOfRows(s);
+    if (position < rows) {
+      notes->showNoteAtIndexPath(ns::IndexPath::indexPathForRow(static_cast<size_t>(position), static_cast<size_t>(s)),
+                                 false);
+      return;
+    }
+    position -= rows;
+  }
+  // Beyond the list's notes: nothing opens.
+}
 
 // MARK: - Settings badge
 
@@ -276,7 +301,11 @@ void FoldersViewController::doneSettings(ui::StoryboardSegue& segue) {
 // MARK: - Navigation
 
 std::shared_ptr<NotesViewController> FoldersViewController::notesViewController() const {
-  // Filled in with the notes list.
+  auto* nav = navigationController();
+  if (!nav) return nullptr;
+  for (const auto& controller : nav->viewControllers()) {
+    if (auto notes = std::dynamic_pointer_cast<NotesViewController>(unwrapNavigation(controller))) return notes;
+  }
   return nullptr;
 }
 
@@ -285,24 +314,63 @@ std::shared_ptr<DetailViewController> FoldersViewController::detailViewControlle
   return nullptr;
 }
 
+std::shared_ptr<NTFolder> FoldersViewController::folderOfEditor(const std::shared_ptr<ui::ViewController>& controller) const {
+  // Filled in with the editor.
+  (void)controller;
+  return nullptr;
+}
+
+void FoldersViewController::saveEditorNote() {
+  // Filled in with the editor.
+}
+
 void FoldersViewController::showFolder(std::shared_ptr<NTFolder> folder, bool animated) {
-  (void)folder;
-  (void)animated;
+  if (auto notes = notesViewController(); notes && notes->folder() == folder) return;
+  if (auto* nav = navigationController()) nav->popToViewController(this, false);
+  ui::IndexPath path = ui::IndexPath::forRow(0, 0);
+  if (folder) {
+    auto* fetch = fetchedResultsController();
+    auto at = fetch ? fetch->indexPathForObject(folder) : std::nullopt;
+    if (!at) return;
+    path = toTable(*at);
+  }
+  tableView().selectRow(path, animated, ui::TableViewScrollPosition::Middle);
+  performSegue(animated ? kShowSegue : kShowNotAnimatedSegue, this);
 }
 
 void FoldersViewController::showNote(std::shared_ptr<NTNote> note, bool animated) {
-  (void)note;
-  (void)animated;
+  if (!note) return;
+  auto notes = notesViewController();
+  // All Notes holds every note; a folder's list is switched to the note's folder.
+  if (!notes || notes->folder()) showFolder(note->folder(), false);
+  if (auto shown = notesViewController()) shown->showNote(note, animated);
 }
 
 void FoldersViewController::insertNewNoteToFolder(std::shared_ptr<NTFolder> folder, bool animated) {
-  (void)folder;
-  (void)animated;
+  if (!folder) {
+    auto* nav = navigationController();
+    auto top = unwrapNavigation(nav ? nav->topViewController() : nullptr);
+    if (auto notes = std::dynamic_pointer_cast<NotesViewController>(top)) folder = notes->folder();
+    else folder = folderOfEditor(top);
+  }
+  auto* ctx = context();
+  if (!ctx) return;
+  auto note = NTData::insertNewNoteAtIndex(*ctx, 0, folder);
+  ctx->processPendingChanges();
+  showNote(note, animated);
 }
 
 bool FoldersViewController::shouldPerformSegue(const std::string&, void*) { return !isEditing(); }
 
-void FoldersViewController::prepareForSegue(ui::StoryboardSegue& segue, void*) { (void)segue; }
+void FoldersViewController::prepareForSegue(ui::StoryboardSegue& segue, void*) {
+  if (segue.identifier() == kShowSegue || segue.identifier() == kShowNotAnimatedSegue) {
+    auto notes = std::dynamic_pointer_cast<NotesViewController>(unwrapNavigation(segue.destinationViewController()));
+    auto selected = tableView().indexPathForSelectedRow();
+    if (notes) notes->setFolder(selected ? folderAtIndexPath(*selected) : nullptr);
+    return;
+  }
+  saveEditorNote();
+}
 
 // MARK: - Table
 
@@ -323,22 +391,25 @@ int FoldersViewController::numberOfRows(ui::TableView&, int section) {
 std::shared_ptr<ui::TableViewCell> FoldersViewController::cellForRow(ui::TableView& table, const ui::IndexPath& path) {
   auto cell = table.dequeueReusableCell("Cell", path);
   cell->setSegueIdentifier(kShowSegue);
-  configureCell(*cell, folderAtIndexPath(path));
+  if (auto* row = dynamic_cast<NoteTableViewCell*>(cell.get())) configureCell(*row, folderAtIndexPath(path));
   return cell;
 }
 
-void FoldersViewController::configureCell(ui::TableViewCell& cell, const std::shared_ptr<NTFolder>& folder) {
+void FoldersViewController::configureCell(NoteTableViewCell& cell, const std::shared_ptr<NTFolder>& folder) {
   size_t count = 0;
   if (!folder) {
-    cell.textLabel().setText(localized("All Notes"));
-    if (auto box = ui::Image::named("Box")) cell.imageView().setImage(ImageEffects::imageTintedWithColor(*box, view()->tintColor()));
+    cell.noteTitleLabel()->setText(localized("All Notes"));
+    cell.noteTitleLabel()->setTextColor(view()->tintColor());
+    ui::ImagePtr box = ui::Image::named("Box");
+    cell.noteImageView()->setImage(box ? ImageEffects::imageTintedWithColor(*box, view()->tintColor()) : nullptr);
     if (auto* ctx = context()) count = NTData::countTotalNotes(*ctx);
   } else {
-    cell.textLabel().setText(folder->title().value_or(""));
-    cell.imageView().setImage(ui::Image::named("Folder"));
+    cell.noteTitleLabel()->setText(folder->title().value_or(""));
+    cell.noteTitleLabel()->setTextColor(nullptr);
+    cell.noteImageView()->setImage(ui::Image::named("Folder"));
     count = folder->notes().size();
   }
-  if (auto* detail = cell.detailTextLabel()) detail->setText(ns::format("%@", static_cast<long long>(count)));
+  cell.noteDateLabel()->setText(ns::format("%@", static_cast<long long>(count)));
 }
 
 bool FoldersViewController::canEditRow(ui::TableView&, const ui::IndexPath& path) { return path.section > 0; }
@@ -504,9 +575,8 @@ void FoldersViewController::controllerDidChangeObject(cd::FetchedResultsControll
       break;
     case cd::FetchedResultsChangeType::Update:
       if (indexPath) {
-        if (auto cell = table.cellForRow(toTable(*indexPath))) {
-          configureCell(*cell, std::dynamic_pointer_cast<NTFolder>(object));
-        }
+        auto cell = std::dynamic_pointer_cast<NoteTableViewCell>(table.cellForRow(toTable(*indexPath)));
+        if (cell) configureCell(*cell, std::dynamic_pointer_cast<NTFolder>(object));
       }
       break;
     case cd::FetchedResultsChangeType::Move:
@@ -519,7 +589,9 @@ void FoldersViewController::controllerDidChangeObject(cd::FetchedResultsControll
 void FoldersViewController::controllerDidChangeContent(cd::FetchedResultsController&) {
   if (userMove_) return;
   // The All Notes count follows every change.
-  if (auto cell = tableView().cellForRow(ui::IndexPath::forRow(0, 0))) configureCell(*cell, nullptr);
+  if (auto cell = std::dynamic_pointer_cast<NoteTableViewCell>(tableView().cellForRow(ui::IndexPath::forRow(0, 0)))) {
+    configureCell(*cell, nullptr);
+  }
   tableView().endUpdates();
 }
 
@@ -527,9 +599,14 @@ void FoldersViewController::controllerDidChangeContent(cd::FetchedResultsControl
 
 std::shared_ptr<ui::ViewController> FoldersViewController::previewingViewController(ui::PreviewingContext& context,
                                                                                     ui::Point location) {
-  (void)context;
-  (void)location;
-  return nullptr;
+  auto path = tableView().indexPathForRowAtPoint(location);
+  auto board = storyboard();
+  if (!path || !board) return nullptr;
+  auto cell = tableView().cellForRow(*path);
+  if (cell) context.setSourceRect(cell->frame());
+  auto notes = std::dynamic_pointer_cast<NotesViewController>(board->instantiateViewController("NotesViewController"));
+  if (notes) notes->setFolder(folderAtIndexPath(*path));
+  return notes;
 }
 
 void FoldersViewController::commitViewController(ui::PreviewingContext&, std::shared_ptr<ui::ViewController> controller) {

@@ -26,6 +26,7 @@
 #include "Platform/UIKit/TableViewController.h"
 
 class DetailViewController;
+class NoteTableViewCell;
 class NotesViewController;
 class SearchResultsController;
 
@@ -118,7 +119,11 @@ class FoldersViewController : public ui::TableViewController,
   cd::ManagedObjectContext* context();
   // The folder of a table row; null for All Notes and rows not fetched.
   std::shared_ptr<NTFolder> folderAtIndexPath(const ui::IndexPath& path);
-  void configureCell(ui::TableViewCell& cell, const std::shared_ptr<NTFolder>& folder);
+  void configureCell(NoteTableViewCell& cell, const std::shared_ptr<NTFolder>& folder);
+  // The folder of the note an editor shows, or null for anything else.
+  std::shared_ptr<NTFolder> folderOfEditor(const std::shared_ptr<ui::ViewController>& controller) const;
+  // Before leaving for the settings: the pad's editor keeps its note.
+  void saveEditorNote();
   void presentNameAlert(const std::string& title, const std::string& message, const std::string& text,
                         std::function<void(const std::string&)> save);
   void confirmDeleteFolder(const std::shared_ptr<NTFolder>& folder, const ui::IndexPath& path);

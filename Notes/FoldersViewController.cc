@@ -6,6 +6,8 @@
 #include "Libraries/AppSupportKit/TXMoreAppsTableViewCell.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Notes/AppDelegate.h"
+#include "Notes/DetailViewController.h"
+#include "Notes/NTAppearance.h"
 #include "Notes/NTData.h"
 #include "Notes/NTSettings.h"
 #include "Notes/NoteTableViewCell.h"
@@ -40,7 +42,7 @@ std::string kitLocalized(const std::string& key) { return TXKit::bundle()->local
 
 // The main context of the application delegate, or null before there is one.
 std::shared_ptr<cd::ManagedObjectContext> mainContext() {
-  auto app = std::dynamic_pointer_cast<AppDelegate>(ui::Application::shared().delegate());
+  auto app = AppDelegate::instance();
   return app ? app->managedObjectContext() : nullptr;
 }
 
@@ -115,8 +117,25 @@ const std::vector<std::shared_ptr<cd::ManagedObject>>& FoldersViewController::fe
 }
 
 void FoldersViewController::refetch() {
+  std::optional<ui::IndexPath> selected;
+  std::shared_ptr<NTFolder> selectedFolder;
+  if (isViewLoaded()) {
+    selected = tableView().indexPathForSelectedRow();
+    if (selected) selectedFolder = folderAtIndexPath(*selected);
+  }
   fetchedResultsController_.reset();
-  if (isViewLoaded()) tableView().reloadData();
+  if (!isViewLoaded()) return;
+  tableView().reloadData();
+  // Reloading drops the selection; the open folder stays marked, so that
+  // leaving for the background still saves it.
+  if (!selected) return;
+  std::optional<ui::IndexPath> again;
+  if (selected->section == 0) {
+    again = *selected;
+  } else if (auto* fetch = fetchedResultsController(); fetch && selectedFolder) {
+    if (auto at = fetch->indexPathForObject(selectedFolder)) again = toTable(*at);
+  }
+  if (again) tableView().selectRow(*again, false, ui::TableViewScrollPosition::None);
 }
 
 std::shared_ptr<NTFolder> FoldersViewController::folderAtIndexPath(const ui::IndexPath& path) {
@@ -152,7 +171,15 @@ void FoldersViewController::viewDidLoad() {
   settingsButton_->setAccessibilityIdentifier("Settings");
   navigationItem().setLeftBarButtonItem(settingsButton_);
 
-  tableView().setBackgroundView(ui::View::make());
+  if (auto* nav = navigationController()) {
+    ui::NavigationBar& bar = nav->navigationBar();
+    bar.setTintColor(NTAppearance::navigationTintColor());
+    bar.setBarTintColor(NTAppearance::navigationBackgroundColor());
+    bar.setBackgroundImage(NTAppearance::navigationBackgroundImage());
+  }
+  auto background = ui::View::make();
+  background->setBackgroundColor(NTAppearance::masterBackgroundColor());
+  tableView().setBackgroundView(background);
   // Rows are tapped while editing to rename them.
   tableView().setAllowsSelectionDuringEditing(true);
   tableView().registerCell("Cell", [] { return std::make_shared<NoteTableViewCell>("Cell"); });
@@ -310,18 +337,22 @@ std::shared_ptr<NotesViewController> FoldersViewController::notesViewController(
 }
 
 std::shared_ptr<DetailViewController> FoldersViewController::detailViewController() const {
-  // Filled in with the editor.
-  return nullptr;
+  if (!TXKit::iPad()) return nullptr;
+  auto* split = splitViewController();
+  if (!split || split->viewControllers().empty()) return nullptr;
+  auto last = split->viewControllers().back();
+  if (auto nav = std::dynamic_pointer_cast<ui::NavigationController>(last)) last = nav->topViewController();
+  return std::dynamic_pointer_cast<DetailViewController>(last);
 }
 
 std::shared_ptr<NTFolder> FoldersViewController::folderOfEditor(const std::shared_ptr<ui::ViewController>& controller) const {
-  // Filled in with the editor.
-  (void)controller;
-  return nullptr;
+  auto editor = std::dynamic_pointer_cast<DetailViewController>(controller);
+  auto note = editor ? editor->note() : nullptr;
+  return note ? note->folder() : nullptr;
 }
 
 void FoldersViewController::saveEditorNote() {
-  // Filled in with the editor.
+  if (auto editor = detailViewController()) editor->saveNoteDeleteIfEmpty(false);
 }
 
 void FoldersViewController::showFolder(std::shared_ptr<NTFolder> folder, bool animated) {
@@ -399,9 +430,9 @@ void FoldersViewController::configureCell(NoteTableViewCell& cell, const std::sh
   size_t count = 0;
   if (!folder) {
     cell.noteTitleLabel()->setText(localized("All Notes"));
-    cell.noteTitleLabel()->setTextColor(view()->tintColor());
+    cell.noteTitleLabel()->setTextColor(NTAppearance::tintColor());
     ui::ImagePtr box = ui::Image::named("Box");
-    cell.noteImageView()->setImage(box ? ImageEffects::imageTintedWithColor(*box, view()->tintColor()) : nullptr);
+    cell.noteImageView()->setImage(box ? ImageEffects::imageTintedWithColor(*box, NTAppearance::tintColor()) : nullptr);
     if (auto* ctx = context()) count = NTData::countTotalNotes(*ctx);
   } else {
     cell.noteTitleLabel()->setText(folder->title().value_or(""));

@@ -3,6 +3,7 @@
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Notes/AppDelegate.h"
 #include "Notes/FoldersViewController.h"
+#include "Notes/NTAppearance.h"
 #include "Platform/CoreData/Predicate.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/Label.h"
@@ -12,7 +13,7 @@
 namespace {
 
 std::shared_ptr<cd::ManagedObjectContext> mainContext() {
-  auto app = std::dynamic_pointer_cast<AppDelegate>(ui::Application::shared().delegate());
+  auto app = AppDelegate::instance();
   return app ? app->managedObjectContext() : nullptr;
 }
 
@@ -56,7 +57,9 @@ std::shared_ptr<NTNote> SearchResultsController::noteAtIndexPath(const ui::Index
 }
 
 void SearchResultsController::updateSearchResults(ui::SearchController& controller) {
-  tableView().setBackgroundView(ui::View::make());
+  auto background = ui::View::make();
+  background->setBackgroundColor(NTAppearance::masterBackgroundColor());
+  tableView().setBackgroundView(background);
   searchString_ = controller.searchBar().text();
   fetchedResultsController_.reset();
   tableView().reloadData();
@@ -79,7 +82,9 @@ std::shared_ptr<ui::TableViewCell> SearchResultsController::cellForRow(ui::Table
     cell = std::make_shared<ui::TableViewCell>(ui::TableViewCellStyle::Default, "Cell");
     cell->setAccessoryType(ui::TableViewCellAccessoryType::DisclosureIndicator);
     cell->setBackgroundColor(ui::Color::clear());
-    cell->setSelectedBackgroundView(ui::View::make());
+    auto selected = ui::View::make();
+    selected->setBackgroundColor(NTAppearance::selectedCellBackgroundColor());
+    cell->setSelectedBackgroundView(selected);
   }
   configureCell(*cell, path);
   return cell;

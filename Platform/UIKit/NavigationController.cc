@@ -27,11 +27,16 @@ void NavigationController::loadView() {
   bar_->setFrame(Rect(0, top, v->bounds().width(), 44));
   bar_->setAutoresizingMask(kAutoresizingFlexibleWidth | kAutoresizingFlexibleBottomMargin);
   setView(v);
-  if (auto topController = topViewController()) {
-    layoutChild(*topController);
-    v->addSubview(topController->view());
-  }
   v->addSubview(bar_);
+  if (auto topController = topViewController()) {
+    // Loading the top's view may push further controllers (a list that
+    // reopens what was open); those placed their own views already.
+    auto child = topController->view();
+    if (topController == topViewController()) {
+      layoutChild(*topController);
+      v->insertSubviewBelow(child, bar_.get());
+    }
+  }
 }
 
 void NavigationController::layoutChild(ViewController& child) {

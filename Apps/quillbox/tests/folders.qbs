@@ -1,6 +1,8 @@
 # Folders: a new folder goes to the top, an empty name makes none, rows are
 # dragged into another order (never above All Notes), renamed while
 # editing, an empty folder is deleted at once and the last folder never.
+# The first launch opens the folder "Notes" on a phone: back to the folders.
+back
 tap Add
 expect Alert "New Folder"
 tap Name

@@ -87,4 +87,29 @@ TEST_F(SearchTest, ResultsFollowChangesWhileShown) {
 
 }
 
+TEST_F(SearchTest, ChosenResultOpensInTheEditorWithItsFolder) {
+  auto work = addFolder("Work");
+  auto home = addFolder("Home");
+  auto plan = note(work, "Garden plan", 10);
+  note(home, "Garden tools", 20);
+  save();
+  open();
+  // The search of Home's own list covers all notes.
+  folders_->showFolder(home, false);
+  Input::settle();
+  auto homeList = folders_->notesViewController();
+  ASSERT_TRUE(homeList);
+  search("garden");
+  auto results = std::dynamic_pointer_cast<SearchResultsController>(homeList->searchController()->searchResultsController());
+  ASSERT_TRUE(results);
+  ASSERT_EQ(results->tableView().numberOfRows(0), 2);
+  EXPECT_EQ(results->noteAtIndexPath(ui::IndexPath::forRow(0, 0)), plan);
+  ASSERT_TRUE(Input::tap("Garden plan"));
+  auto editor = std::dynamic_pointer_cast<DetailViewController>(top());
+  ASSERT_TRUE(editor);
+  EXPECT_EQ(editor->note(), plan);
+  ASSERT_TRUE(folders_->notesViewController());
+  EXPECT_EQ(folders_->notesViewController()->folder(), work);
+}
+
 }  // namespace

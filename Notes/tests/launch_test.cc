@@ -14,6 +14,8 @@
 #include "Notes/AppDelegate.h"
 #include "Notes/ClassNameTransformer.h"
 #include "Notes/DetailViewController.h"
+#include "Notes/FoldersViewController.h"
+#include "Notes/NotesViewController.h"
 #include "Notes/MainStoryboard.h"
 #include "Notes/NTBackupsManager.h"
 #include "Notes/NTData.h"
@@ -25,6 +27,7 @@
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UIKit/ApplicationMain.h"
 #include "Platform/UIKit/NavigationController.h"
+#include "Platform/UIKit/ScreenText.h"
 #include "Platform/UIKit/testing/InterfaceTest.h"
 
 namespace {
@@ -32,6 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 using notes::testing::kFirstNote;
 using notes::testing::LaunchTest;
+using notes::testing::PadLaunchTest;
 using notes::testing::StoreStack;
 using notes::testing::titlesOf;
 
@@ -245,6 +249,62 @@ TEST_F(LaunchTest, PhoneStartsOnTheMasterSideWithTheEmptyEditorDropped) {
   auto* master = dynamic_cast<ui::NavigationController*>(split->viewControllers()[0].get());
   ASSERT_NE(master, nullptr);
   for (const auto& c : master->viewControllers()) EXPECT_FALSE(std::dynamic_pointer_cast<ui::NavigationController>(c));
+}
+
+
+
+// The editor on top of the phone's stack (pushed alone or in its own
+// navigation controller), or the pad's detail side.
+std::shared_ptr<DetailViewController> shownEditor(ui::Window& window) {
+  auto split = std::dynamic_pointer_cast<ui::SplitViewController>(window.rootViewController());
+  auto top = [](const std::shared_ptr<ui::ViewController>& c) -> std::shared_ptr<ui::ViewController> {
+    auto nav = std::dynamic_pointer_cast<ui::NavigationController>(c);
+    return nav ? nav->topViewController() : c;
+  };
+  auto shown = top(split->viewControllers().back());
+  if (auto nested = std::dynamic_pointer_cast<ui::NavigationController>(shown)) shown = nested->topViewController();
+  return std::dynamic_pointer_cast<DetailViewController>(shown);
+}
+
+TEST_F(LaunchTest, FirstLaunchOnAPhoneShowsTheNewFolder) {
+  launch();
+  auto* folders = FoldersViewController::instance();
+  ASSERT_NE(folders, nullptr);
+  auto notes = folders->notesViewController();
+  ASSERT_TRUE(notes);
+  EXPECT_EQ(notes->folder(), NTData::defaultFolder(context()));
+  EXPECT_TRUE(notes->isVisible());
+  EXPECT_FALSE(shownEditor(*window_));
+}
+
+TEST_F(PadLaunchTest, FirstLaunchOnAPadShowsTheFirstNote) {
+  launch();
+  auto editor = shownEditor(*window_);
+  ASSERT_TRUE(editor);
+  ASSERT_TRUE(editor->note());
+  EXPECT_EQ(editor->note()->string(), kFirstNote);
+  EXPECT_TRUE(editor->isVisible());
+  EXPECT_NE(ui::ScreenText::render().find("Tap anywhere to edit the note."), std::string::npos)
+      << ui::ScreenText::render();
+}
+
+TEST_F(LaunchTest, QuickActionOpensANewNoteInTheDefaultFolderOtherTypesDoNothing) {
+  launch();
+  auto& application = ui::Application::shared();
+  application.performShortcut(ui::ShortcutItem{"com.example.Other", "Other", "", "", {}});
+  ui::Input::settle();
+  EXPECT_TRUE(application.lastShortcutSucceeded());
+  EXPECT_EQ(NTData::countTotalNotes(context()), 1u);
+
+  application.performShortcut(application.shortcutItems().at(0));
+  ui::Input::settle();
+  EXPECT_TRUE(application.lastShortcutSucceeded());
+  auto editor = shownEditor(*window_);
+  ASSERT_TRUE(editor);
+  ASSERT_TRUE(editor->note());
+  EXPECT_EQ(editor->note()->folder(), NTData::defaultFolder(context()));
+  EXPECT_EQ(NTData::fetchSortedNotesInFolder(context(), NTData::defaultFolder(context()))[0], editor->note());
+  EXPECT_TRUE(editor->noteContentTextView().isFirstResponder());
 }
 
 }  // namespace

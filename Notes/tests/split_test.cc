@@ -1,12 +1,15 @@
 // The root split view: the floating add button and the masking view.
 #include <gtest/gtest.h>
 
+#include "Notes/FoldersViewController.h"
 #include "Notes/MainStoryboard.h"
+#include "Notes/NTData.h"
 #include "Notes/NTAppearance.h"
 #include "Notes/SplitViewController.h"
 #include "Notes/tests/launch_fixture.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/Button.h"
+#include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/Screen.h"
 #include "Platform/UIKit/SystemColors.h"
@@ -95,6 +98,33 @@ TEST_F(SplitTest, HidingAndShowingTwiceEndsAtTheSameAlpha) {
   split_->showFloatingAddButton();
   advance(1);
   EXPECT_FLOAT_EQ(container->alpha(), 0.8f);
+}
+
+TEST_F(SplitTest, AddButtonAddsToTheFolderOnScreenElseToTheDefaultFolder) {
+  auto& ctx = context();
+  auto work = NTData::insertNewFolderAtIndex(ctx, 1);
+  work->setTitle("Work");
+  NTData::saveContext(ctx);
+  auto* folders = FoldersViewController::instance();
+  folders->showFolder(work, false);
+  ui::Input::settle();
+
+  ASSERT_TRUE(ui::Input::tap("AddButton")) << ui::Input::lastFailure();
+  auto inWork = NTData::fetchSortedNotesInFolder(ctx, work);
+  ASSERT_EQ(inWork.size(), 1u);
+  EXPECT_EQ(NTData::countTotalNotes(ctx), 2u);
+
+  // Back on the folder list (the untouched new note goes as the editor
+  // leaves): the default folder takes the next one.
+  auto* master = dynamic_cast<ui::NavigationController*>(split_->viewControllers()[0].get());
+  master->popToRootViewController(false);
+  ui::Input::settle();
+  EXPECT_EQ(NTData::fetchSortedNotesInFolder(ctx, work).size(), 0u);
+  ASSERT_TRUE(ui::Input::tap("AddButton")) << ui::Input::lastFailure();
+  auto inDefault = NTData::fetchSortedNotesInFolder(ctx, NTData::defaultFolder(ctx));
+  ASSERT_EQ(inDefault.size(), 2u);
+  EXPECT_EQ(inDefault[0]->string().value_or(""), "");
+  EXPECT_EQ(NTData::fetchSortedNotesInFolder(ctx, work).size(), 0u);
 }
 
 TEST_F(SplitTest, TableHeadersTakeTheAppsLooksWhenTheyEnterAWindow) {

@@ -579,13 +579,14 @@ void FoldersViewController::presentNameAlert(const std::string& title, const std
 // MARK: - Fetched-results changes
 
 void FoldersViewController::controllerWillChangeContent(cd::FetchedResultsController&) {
-  if (userMove_) return;
+  // A drag the table already shows, or no table yet: nothing to tell it.
+  if (userMove_ || !isViewLoaded()) return;
   tableView().beginUpdates();
 }
 
 void FoldersViewController::controllerDidChangeSection(cd::FetchedResultsController&, const cd::FetchedResultsSectionInfo&,
                                                        size_t sectionIndex, cd::FetchedResultsChangeType type) {
-  if (userMove_) return;
+  if (userMove_ || !isViewLoaded()) return;
   int section = static_cast<int>(sectionIndex) + 1;
   if (type == cd::FetchedResultsChangeType::Insert) tableView().insertSections({section}, ui::TableViewRowAnimation::Fade);
   if (type == cd::FetchedResultsChangeType::Delete) tableView().deleteSections({section}, ui::TableViewRowAnimation::Fade);
@@ -595,7 +596,7 @@ void FoldersViewController::controllerDidChangeObject(cd::FetchedResultsControll
                                                       const std::shared_ptr<cd::ManagedObject>& object,
                                                       std::optional<ns::IndexPath> indexPath, cd::FetchedResultsChangeType type,
                                                       std::optional<ns::IndexPath> newIndexPath) {
-  if (userMove_) return;
+  if (userMove_ || !isViewLoaded()) return;
   ui::TableView& table = tableView();
   switch (type) {
     case cd::FetchedResultsChangeType::Insert:
@@ -618,7 +619,7 @@ void FoldersViewController::controllerDidChangeObject(cd::FetchedResultsControll
 }
 
 void FoldersViewController::controllerDidChangeContent(cd::FetchedResultsController&) {
-  if (userMove_) return;
+  if (userMove_ || !isViewLoaded()) return;
   // The All Notes count follows every change.
   if (auto cell = std::dynamic_pointer_cast<NoteTableViewCell>(tableView().cellForRow(ui::IndexPath::forRow(0, 0)))) {
     configureCell(*cell, nullptr);

@@ -2,6 +2,8 @@
 // new notes, the selection kept across launches, reminders that open notes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Notes/tests/folders_test_support.h"
 #include "Platform/UIKit/Input.h"
 
@@ -9,6 +11,7 @@ namespace {
 
 using notes::testing::FoldersScreenTest;
 using ui::Input;
+using Strings = std::vector<std::string>;
 
 TEST_F(FoldersScreenTest, OpensFoldersNotesAndNewNotes) {
   auto work = addFolder("Work", 2);
@@ -175,6 +178,70 @@ TEST_F(FoldersScreenTest, TappedReminderOpensItsNote) {
   ASSERT_TRUE(editor);
   EXPECT_EQ(editor->note(), note);
   EXPECT_EQ(note->reminderDate(), std::nullopt);
+}
+
+TEST_F(FoldersScreenTest, FirmPressPreviewsAFoldersNotesList) {
+  auto work = addFolder("Work", 2);
+  addFolder("Home");
+  save();
+  open();
+  auto preview = std::dynamic_pointer_cast<NotesViewController>(Input::peek("Work"));
+  ASSERT_TRUE(preview);
+  EXPECT_EQ(preview->folder(), work);
+  EXPECT_EQ(top(), folders_);  // a peek opens nothing
+  auto all = std::dynamic_pointer_cast<NotesViewController>(Input::peek("All Notes"));
+  ASSERT_TRUE(all);
+  EXPECT_EQ(all->folder(), nullptr);
+
+  ASSERT_TRUE(Input::pop("Work"));
+  auto opened = std::dynamic_pointer_cast<NotesViewController>(top());
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(opened->folder(), work);
+  EXPECT_TRUE(onScreen("\"Work 1\""));
+}
+
+class FoldersPadTest : public FoldersScreenTest {
+ protected:
+  FoldersPadTest() : FoldersScreenTest(ns::UserInterfaceIdiom::Pad) {}
+};
+
+TEST_F(FoldersPadTest, TheEditorSidesWithTheListAndKeepsItsNoteBeforeTheSettings) {
+  auto work = addFolder("Work", 2);
+  save();
+  open();
+  EXPECT_EQ(folders_->preferredContentSize().width, 320);
+  EXPECT_EQ(folders_->preferredContentSize().height, 600);
+
+  auto note = NTData::fetchSortedNotesInFolder(ctx(), work).at(1);
+  folders_->showNote(note, false);
+  Input::settle();
+  auto editor = folders_->detailViewController();
+  ASSERT_TRUE(editor);
+  EXPECT_EQ(editor->note(), note);
+  // The master side stays on the notes list; the editor is beside it.
+  EXPECT_TRUE(std::dynamic_pointer_cast<NotesViewController>(top()));
+
+  // A new note without a folder goes to the folder of the list on top.
+  folders_->insertNewNoteToFolder(nullptr, false);
+  Input::settle();
+  EXPECT_EQ(work->notes().size(), 3u);
+  ASSERT_TRUE(folders_->detailViewController());
+  EXPECT_EQ(folders_->detailViewController()->note()->folder(), work);
+  EXPECT_EQ(folders_->detailViewController()->note()->displayOrder(), 0);
+
+  // Typed text reaches the store before the settings open.
+  folders_->showNote(note, false);
+  Input::settle();
+  ASSERT_TRUE(folders_->detailViewController());
+  ASSERT_TRUE(Input::tapView(folders_->detailViewController()->noteContentTextView()));
+  ASSERT_TRUE(Input::type(" and more"));
+  Input::goBack();
+  ASSERT_TRUE(Input::pressBarButton("Settings"));
+  ASSERT_TRUE(folders_->presentedViewController());
+  notes::testing::StoreStack reader(device().device().documentsDirectory() + "/Notes.sqlite");
+  Strings stored;
+  for (const auto& n : NTData::fetchSortedNotesInFolder(*reader.context, nullptr)) stored.push_back(n->string().value_or(""));
+  EXPECT_NE(std::find(stored.begin(), stored.end(), "Work 2 and more"), stored.end());
 }
 
 }  // namespace

@@ -160,13 +160,3 @@ void AppDelegate::didReceiveNotificationResponse(un::UserNotificationCenter&, co
   }
   if (completionHandler) completionHandler();
 }
-
-void AppDelegate::showReminderEditorForNote(const std::shared_ptr<NTNote>& note, std::function<void(bool)> doneHandler) {
-  auto center = un::UserNotificationCenter::currentNotificationCenter();
-  center->getNotificationSettings([note, doneHandler](un::NotificationSettings settings) {
-    dispatch::Queue::main()->async([note, doneHandler, settings] {
-      if (settings.authorizationStatus == un::AuthorizationStatus::Authorized) return;
-      if (doneHandler) doneHandler(true);
-    });
-  });
-}

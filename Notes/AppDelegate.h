@@ -108,9 +108,11 @@ class AppDelegate : public ui::ApplicationDelegate,
   void didReceiveNotificationResponse(un::UserNotificationCenter& center, const un::NotificationResponse& response,
                                       std::function<void()> completionHandler) override;
 
-  // The reminder editor. Without permission the done block gets YES at
-  // once. Seam: with permission the date picker in an alert view comes with
-  // the alert view; today nothing is shown and the block is not called.
+  // The reminder editor (AppDelegateReminderEditor.cc): with permission a
+  // date picker in an alert view offering "Done" and, for a note with a
+  // reminder, "Remove Reminder"; the block gets NO after either and YES when
+  // cancelled. Without permission an alert leads to the settings and the
+  // block gets YES at once. The block may be null.
   void showReminderEditorForNote(const std::shared_ptr<NTNote>& note, std::function<void(bool)> doneHandler);
 
  private:

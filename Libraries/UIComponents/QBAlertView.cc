@@ -12,6 +12,7 @@
 #include "Libraries/UIComponents/QBAlertViewController.h"
 #include "Libraries/UIComponents/QBAlertViewHelper.h"
 #include "Libraries/UIComponents/QBAlertViewWindow.h"
+#include "Libraries/UIComponents/QBAlertViewWindowsObserver.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/GeometryValue.h"
@@ -183,6 +184,8 @@ void QBAlertView::setHandlers(ActionHandler action, Handler cancel, Handler dest
 }
 
 void QBAlertView::setupDefaults() {
+  // Alert windows stay stacked from the first alert on.
+  QBAlertViewWindowsObserver::sharedInstance().startObserving();
   const QBAlertView& ap = appearance();
   const bool sheet = style_ == QBAlertViewStyle::ActionSheet;
   buttonsEnabled_.assign(buttonTitles_.size(), true);

@@ -35,6 +35,7 @@ class Window;
 }  // namespace ui
 class QBAlertViewButton;
 class QBAlertViewCell;
+class QBAlertViewShadowView;
 
 enum class QBAlertViewStyle : uint64_t { Alert = 0, ActionSheet = 1 };
 enum class QBAlertViewType : int32_t { Default = 0, ActivityIndicator = 1, ProgressView = 2, TextFields = 3 };
@@ -250,6 +251,12 @@ class QBAlertView : public std::enable_shared_from_this<QBAlertView> {
   void dismissAnimated(bool animated, Completion completion);
   void dismissAnimated() { dismissAnimated(true, nullptr); }
   void dismiss() { dismissAnimated(false, nullptr); }
+  // Morphs this shown alert into `alert`: the new one is shown hidden, the
+  // panels cross-fade and the shadow moves to the new frame, then this one
+  // is dismissed at once and the new one completes its show. Only while
+  // this alert is showing.
+  void transitionToAlertView(const Ptr& alert, Completion completion);
+  void transitionToAlertView(const Ptr& alert) { transitionToAlertView(alert, nullptr); }
 
   void setButtonEnabled(bool enabled, uint64_t index);
   void setButtonAtIndex(uint64_t index, bool enabled) { setButtonEnabled(enabled, index); }
@@ -273,6 +280,10 @@ class QBAlertView : public std::enable_shared_from_this<QBAlertView> {
   std::shared_ptr<ui::Label> messageLabel() const { return messageLabel_; }
   std::shared_ptr<ui::View> innerContainerView() const { return innerContainerView_; }
   std::shared_ptr<ui::VisualEffectView> backgroundView() const { return backgroundView_; }
+  std::shared_ptr<QBAlertViewShadowView> shadowView() const { return shadowView_; }
+  std::shared_ptr<ui::VisualEffectView> blurView() const { return blurView_; }
+  std::shared_ptr<QBAlertViewShadowView> shadowCancelView() const { return shadowCancelView_; }
+  std::shared_ptr<ui::VisualEffectView> blurCancelView() const { return blurCancelView_; }
   std::shared_ptr<QBAlertViewButton> firstButton() const { return firstButton_; }
   std::shared_ptr<QBAlertViewButton> secondButton() const { return secondButton_; }
   std::shared_ptr<QBAlertViewButton> thirdButton() const { return thirdButton_; }
@@ -291,6 +302,7 @@ class QBAlertView : public std::enable_shared_from_this<QBAlertView> {
   static void initAsAppearance(QBAlertView& a);
   void setupDefaults();
   void subviewsValidate();
+  std::shared_ptr<QBAlertViewShadowView> makeShadowView() const;
   void makeRowOrTable(double& y);
   void makeTable(double& y);
   std::shared_ptr<QBAlertViewButton> makeButton(const std::string& title, const ButtonLook& look, bool enabled);
@@ -309,10 +321,15 @@ class QBAlertView : public std::enable_shared_from_this<QBAlertView> {
   void post(const char* name, const ns::Dictionary& info = {});
   void applyShownState();
   void applyDismissedState();
+  void showAnimated(bool animated, bool hidden, Completion completion);
+  void addObservers();
   void showComplete();
   void dismissComplete();
-  void afterDismiss(Completion after);
-  void keyboardChanged(double height, bool relayout);
+  // The steps of transitionToAlertView after the own panel faded out.
+  void transitionMoveShadow(const Ptr& next, Completion completion);
+  void transitionCrossFade(const Ptr& next, Completion completion);
+  // The separate cancel button with its shadow and blur views (if any).
+  std::vector<ui::View*> cancelViews() const;
 
   QBAlertViewStyle style_;
   QBAlertViewType type_;
@@ -350,7 +367,7 @@ class QBAlertView : public std::enable_shared_from_this<QBAlertView> {
   std::shared_ptr<ui::ViewController> viewController_;
   std::shared_ptr<ui::View> view_;
   std::shared_ptr<ui::VisualEffectView> backgroundView_, blurView_, blurCancelView_;
-  std::shared_ptr<ui::View> shadowView_, shadowCancelView_;
+  std::shared_ptr<QBAlertViewShadowView> shadowView_, shadowCancelView_;
   std::shared_ptr<ui::ScrollView> scrollView_;
   std::shared_ptr<ui::TableView> tableView_;
   std::shared_ptr<ui::Label> titleLabel_, messageLabel_, progressLabel_;

@@ -8,6 +8,8 @@
 #include "Libraries/UIComponents/QBAlertViewButton.h"
 #include "Libraries/UIComponents/QBAlertViewCell.h"
 #include "Libraries/UIComponents/QBAlertViewHelper.h"
+#include "Libraries/UIComponents/QBAlertViewShadowView.h"
+#include "Libraries/UIComponents/QBAlertViewTextField.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/ProgressViews.h"
 #include "Platform/UIKit/Screen.h"
@@ -63,6 +65,17 @@ Point centerOf(const Rect& r) { return Point(r.midX(), r.midY()); }
 
 }  // namespace
 
+std::shared_ptr<QBAlertViewShadowView> QBAlertView::makeShadowView() const {
+  auto v = std::make_shared<QBAlertViewShadowView>();
+  v->cornerRadius = layerCornerRadius;
+  v->strokeColor = layerBorderColor;
+  v->strokeWidth = layerBorderWidth;
+  v->shadowColor = layerShadowColor;
+  v->shadowBlur = layerShadowRadius;
+  v->shadowOffset = layerShadowOffset;
+  return v;
+}
+
 void QBAlertView::subviewsValidate() {
   if (exists_) return;
   exists_ = true;
@@ -75,16 +88,15 @@ void QBAlertView::subviewsValidate() {
   backgroundView_->setBackgroundColor(coverColor);
   backgroundView_->setFrame(view_->bounds());
 
-  shadowView_ = std::make_shared<ui::View>();
-  shadowView_->setBackgroundColor(ui::Color::clear());
+  shadowView_ = makeShadowView();
   shadowView_->setClipsToBounds(true);
-  shadowView_->setUserInteractionEnabled(false);
   view_->addSubview(shadowView_);
   blurView_ = std::make_shared<ui::VisualEffectView>();
   blurView_->contentView().setBackgroundColor(backgroundColor);
   blurView_->setClipsToBounds(true);
   blurView_->layer().setCornerRadius(layerCornerRadius);
   blurView_->layer().setBorderWidth(layerBorderWidth);
+  blurView_->layer().setBorderColor(layerBorderColor);
   blurView_->setUserInteractionEnabled(false);
   view_->addSubview(blurView_);
   scrollView_ = std::make_shared<ui::ScrollView>();
@@ -123,7 +135,7 @@ void QBAlertView::subviewsValidate() {
       if (i == 0) y += m;
       scrollView_->addSubview(separator(separatorsColor, Rect(0, y, W, t)));
       y += t;
-      auto field = std::make_shared<ui::TextField>(Rect(0, y, W, textFieldsHeight));
+      auto field = std::make_shared<QBAlertViewTextField>(Rect(0, y, W, textFieldsHeight));
       field->setDelegate(adapter_);
       field->setTag(static_cast<int64_t>(i));
       field->setBackgroundColor(textFieldsBackgroundColor);
@@ -179,9 +191,7 @@ void QBAlertView::subviewsValidate() {
   }
 
   if (cancelSeparate()) {
-    shadowCancelView_ = std::make_shared<ui::View>();
-    shadowCancelView_->setBackgroundColor(ui::Color::clear());
-    shadowCancelView_->setUserInteractionEnabled(false);
+    shadowCancelView_ = makeShadowView();
     view_->insertSubviewBelow(shadowCancelView_, scrollView_.get());
     blurCancelView_ = std::make_shared<ui::VisualEffectView>();
     blurCancelView_->contentView().setBackgroundColor(backgroundColor);

@@ -3,6 +3,7 @@
 #include "Libraries/UIComponents/QBAlertView.h"
 #include "Libraries/UIComponents/QBAlertViewButton.h"
 #include "Libraries/UIComponents/QBAlertViewHelper.h"
+#include "Libraries/UIComponents/QBAlertViewShadowView.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/GeometryValue.h"
@@ -14,6 +15,10 @@
 #include "Platform/UIKit/Window.h"
 
 void QBAlertView::showAnimated(bool animated, Completion completion) {
+  showAnimated(animated, false, std::move(completion));
+}
+
+void QBAlertView::showAnimated(bool animated, bool hidden, Completion completion) {
   if (showing_ || !window_) return;
   keepAlive_ = shared_from_this();
   window_->setWindowLevel(windowLevel == 0 ? ui::kWindowLevelStatusBar + 1 : ui::kWindowLevelStatusBar - 1);
@@ -25,10 +30,41 @@ void QBAlertView::showAnimated(bool animated, Completion completion) {
   auto& app = ui::Application::shared();
   auto key = app.keyWindow();
   if (key) key->endEditing(true);
-  auto windows = app.windows();
-  if (key && !windows.empty() && key != windows.front()) key->setHidden(true);
+  if (!hidden) {
+    // Another alert's window in front goes away; the windows observer
+    // brings it back when this one is gone.
+    if (key && key.get() != QBAlertViewHelper::appWindow()) key->setHidden(true);
+  }
   window_->makeKeyAndVisible();
+  addObservers();
+  runWill(true);
+  if (hidden) {
+    // A transition fades the new panel in itself.
+    for (ui::View* v : {static_cast<ui::View*>(scrollView_.get()), static_cast<ui::View*>(backgroundView_.get()),
+                        static_cast<ui::View*>(shadowView_.get()), static_cast<ui::View*>(blurView_.get())})
+      v->setHidden(true);
+    for (ui::View* v : cancelViews()) v->setHidden(true);
+  }
 
+  auto self = shared_from_this();
+  if (!animated) {
+    applyShownState();
+    if (!hidden) showComplete();
+    if (completion) completion();
+    return;
+  }
+  QBAlertViewHelper::animateWithDuration(animationDuration, [self] {
+    self->applyShownState();
+    self->post(QBAlertViewShowAnimationsNotification, {{"duration", self->animationDuration}});
+    if (self->showAnimationsBlock) self->showAnimationsBlock(*self, self->animationDuration);
+    if (auto d = self->delegate()) d->showAnimationsForAlertView(*self, self->animationDuration);
+  }, [self, hidden, completion](bool) {
+    if (!hidden) self->showComplete();
+    if (completion) completion();
+  });
+}
+
+void QBAlertView::addObservers() {
   auto& centre = ns::NotificationCenter::defaultCenter();
   std::weak_ptr<QBAlertView> weak = weak_from_this();
   auto visibility = [weak](bool show) {
@@ -36,11 +72,7 @@ void QBAlertView::showAnimated(bool animated, Completion completion) {
       auto self = weak.lock();
       if (!self || !self->showing_ || !self->window_ || self->window_->isHidden() || !self->window_->isKeyWindow())
         return;
-      const ns::Value* end = n.userInfo().find(ui::kKeyboardFrameEndUserInfoKey);
-      double height = ui::rectValue(end).height();
-      if (!end || height == 0) return;
-      const ns::Value* duration = n.userInfo().find(ui::kKeyboardAnimationDurationUserInfoKey);
-      ui::View::animate(duration ? duration->doubleValue() : 0, [&] {
+      QBAlertViewHelper::keyboardAnimateWithNotificationUserInfo(n.userInfo(), [&](double height) {
         self->keyboardHeight_ = show ? height : 0;
         self->layoutValidateWithSize(ui::Size());
       });
@@ -51,7 +83,9 @@ void QBAlertView::showAnimated(bool animated, Completion completion) {
   observers_.push_back(centre.addObserver(ui::kKeyboardWillChangeFrameNotification, nullptr, nullptr,
                                           [weak](const ns::Notification& n) {
     auto self = weak.lock();
-    if (!self || !self->showing_) return;
+    if (!self || !self->showing_ || !self->window_ || self->window_->isHidden() || !self->window_->isKeyWindow())
+      return;
+    // An animated change is handled by the will-show and will-hide path.
     const ns::Value* duration = n.userInfo().find(ui::kKeyboardAnimationDurationUserInfoKey);
     if (duration && duration->doubleValue() != 0) return;
     self->keyboardHeight_ = ui::rectValue(n.userInfo().find(ui::kKeyboardFrameEndUserInfoKey)).height();
@@ -60,24 +94,11 @@ void QBAlertView::showAnimated(bool animated, Completion completion) {
                                           [weak](const ns::Notification&) {
     if (auto self = weak.lock(); self && self->viewController_) self->viewController_->view()->setNeedsLayout();
   }));
-  runWill(true);
+}
 
-  auto self = shared_from_this();
-  if (!animated) {
-    applyShownState();
-    showComplete();
-    if (completion) completion();
-    return;
-  }
-  QBAlertViewHelper::animateWithDuration(animationDuration, [self] {
-    self->applyShownState();
-    self->post(QBAlertViewShowAnimationsNotification, {{"duration", self->animationDuration}});
-    if (self->showAnimationsBlock) self->showAnimationsBlock(*self, self->animationDuration);
-    if (auto d = self->delegate()) d->showAnimationsForAlertView(*self, self->animationDuration);
-  }, [self, completion](bool) {
-    self->showComplete();
-    if (completion) completion();
-  });
+std::vector<ui::View*> QBAlertView::cancelViews() const {
+  if (!cancelSeparate() || !cancelButton_) return {};
+  return {cancelButton_.get(), shadowCancelView_.get(), blurCancelView_.get()};
 }
 
 void QBAlertView::applyShownState() {
@@ -87,7 +108,7 @@ void QBAlertView::applyShownState() {
     shadowView_->setCenter(scrollViewCenterShowed_);
     blurView_->setCenter(scrollViewCenterShowed_);
   } else {
-    for (ui::View* v : {static_cast<ui::View*>(scrollView_.get()), shadowView_.get(),
+    for (ui::View* v : {static_cast<ui::View*>(scrollView_.get()), static_cast<ui::View*>(shadowView_.get()),
                         static_cast<ui::View*>(blurView_.get())}) {
       v->setTransform(ui::AffineTransform());
       v->setAlpha(1);
@@ -107,7 +128,7 @@ void QBAlertView::applyDismissedState() {
     shadowView_->setCenter(scrollViewCenterHidden_);
     blurView_->setCenter(scrollViewCenterHidden_);
   } else {
-    for (ui::View* v : {static_cast<ui::View*>(scrollView_.get()), shadowView_.get(),
+    for (ui::View* v : {static_cast<ui::View*>(scrollView_.get()), static_cast<ui::View*>(shadowView_.get()),
                         static_cast<ui::View*>(blurView_.get())}) {
       v->setTransform(ui::AffineTransform::scale(finalScale, finalScale));
       v->setAlpha(0);

@@ -17,6 +17,7 @@ std::shared_ptr<const Color> placeholderTextColor() { return rgb(60, 60, 67, 0.3
 std::shared_ptr<const Color> separatorColor() { return rgb(60, 60, 67, 0.29); }
 std::shared_ptr<const Color> systemBackgroundColor() { return Color::white(); }
 std::shared_ptr<const Color> groupTableViewBackgroundColor() { return rgb(242, 242, 247); }
+std::shared_ptr<const Color> secondarySystemBackgroundColor() { return rgb(242, 242, 247); }
 std::shared_ptr<const Color> darkTextColor() { return Color::black(); }
 std::shared_ptr<const Color> lightTextColor() { return Color::withWhite(1, 0.6); }
 

@@ -18,6 +18,7 @@ std::shared_ptr<const Color> placeholderTextColor();  // 60, 60, 67 at 0.3
 std::shared_ptr<const Color> separatorColor();        // 60, 60, 67 at 0.29
 std::shared_ptr<const Color> systemBackgroundColor(); // white
 std::shared_ptr<const Color> groupTableViewBackgroundColor();  // 242, 242, 247
+std::shared_ptr<const Color> secondarySystemBackgroundColor(); // 242, 242, 247
 std::shared_ptr<const Color> darkTextColor();         // black
 std::shared_ptr<const Color> lightTextColor();        // white at 0.6
 

@@ -8,7 +8,9 @@
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UIKit/GeometryValue.h"
 #include "Platform/UIKit/Keyboard.h"
+#include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/ScrollView.h"
+#include "Platform/UIKit/TableView.h"
 #include "Platform/UIKit/testing/InterfaceTest.h"
 
 namespace {
@@ -106,6 +108,62 @@ TEST_F(PhoneLayoutTest, TallContentKeepsTheAvailableHeight) {
   EXPECT_DOUBLE_EQ(alert->scrollView()->frame().height(), 844 - 16);
   EXPECT_GT(alert->scrollView()->contentSize().height, 844);
   alert->dismiss();
+}
+
+TEST_F(PhoneLayoutTest, ContentStacksByTheInnerMarginOfItsStyle) {
+  // Title, message, a 100-point custom view, then a separator and the row.
+  struct Case {
+    const char* name;
+    QBAlertViewStyle style;
+    double margin;         // innerMarginHeight
+    double messageOffset;  // from the title's bottom to the message's top
+    double buttonsHeight;
+  };
+  const Case cases[] = {
+      {"alert", QBAlertViewStyle::Alert, 16, 8, 44},
+      {"action sheet", QBAlertViewStyle::ActionSheet, 12, 6 - 4, 56},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto inner = std::make_shared<ui::View>(ui::Rect(0, 0, 120, 100));
+    auto alert = QBAlertView::alertViewWithViewAndTitle("Title", "Message", c.style, inner, {"OK"}, "", "");
+    alert->show();
+    const double W = alert->width();
+    ui::Rect title = alert->titleLabel()->frame(), message = alert->messageLabel()->frame();
+    EXPECT_EQ(title.minX(), 10);
+    EXPECT_EQ(title.minY(), c.margin);
+    EXPECT_EQ(title.width(), W - 20);
+    EXPECT_GT(title.height(), 0);
+    EXPECT_DOUBLE_EQ(message.minY(), title.maxY() + c.messageOffset);
+    EXPECT_EQ(message.width(), W - 20);
+    ui::Rect container = alert->innerContainerView()->frame();
+    EXPECT_EQ(container, ui::Rect(0, message.maxY() + c.margin, W, 100));
+    EXPECT_EQ(inner->frame(), ui::Rect((W - 120) / 2, 0, 120, 100)) << "centred at its own size";
+    ui::Rect ok = alert->firstButton()->frame();
+    // One separator (0.5 on this screen) a margin below the content.
+    EXPECT_DOUBLE_EQ(ok.minY(), container.maxY() + c.margin + 0.5);
+    EXPECT_EQ(ok.height(), c.buttonsHeight);
+    EXPECT_EQ(ok.width(), W);
+    EXPECT_DOUBLE_EQ(alert->scrollView()->contentSize().height, ok.maxY());
+    alert->dismiss();
+  }
+}
+
+TEST_F(PhoneLayoutTest, NoButtonsLeaveAMarginBelowAndTheTableFollowsItsRows) {
+  auto bare = QBAlertView::alertViewWithTitle("Title", "", QBAlertViewStyle::Alert, {}, "", "");
+  bare->show();
+  EXPECT_DOUBLE_EQ(bare->scrollView()->contentSize().height, bare->titleLabel()->frame().maxY() + 16);
+  bare->dismiss();
+
+  auto table = QBAlertView::alertViewWithTitle("Title", "", QBAlertViewStyle::Alert, {"A", "B", "C", "D"}, "", "");
+  table->show();
+  ui::Rect frame = table->tableView()->frame();
+  EXPECT_DOUBLE_EQ(frame.minY(), table->titleLabel()->frame().maxY() + 16);
+  // A separator as header, then four rows of the buttons' height.
+  EXPECT_DOUBLE_EQ(frame.height(), 0.5 + 4 * 44);
+  EXPECT_EQ(frame.width(), 280);
+  EXPECT_DOUBLE_EQ(table->scrollView()->contentSize().height, frame.maxY());
+  table->dismiss();
 }
 
 }  // namespace

@@ -39,10 +39,11 @@ void QBAlertViewWindowsObserver::windowVisibleChanged(const ns::Notification& no
     });
     return;
   }
-  auto known = std::find_if(windows_.begin(), windows_.end(),
-                            [&](const auto& c) { return c->window.lock() == window; });
+  // Walk (and prune) first: the search below must see the pruned array.
   auto last = lastLiveWindow();
-  if (known == windows_.end()) {
+  const bool known = std::any_of(windows_.begin(), windows_.end(),
+                                 [&](const auto& c) { return c->window.lock() == window; });
+  if (!known) {
     // Another kind of alert window goes in front of ours.
     if (last && !std::dynamic_pointer_cast<QBAlertViewWindow>(window)) last->setHidden(true);
     windows_.push_back(QBAlertViewWindowContainer::containerWithWindow(window));

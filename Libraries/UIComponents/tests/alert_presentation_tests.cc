@@ -56,6 +56,26 @@ TEST_F(AlertPresentationTest, NewerAlertHidesTheOlderUntilItIsGone) {
   EXPECT_TRUE(window_->isKeyWindow());
 }
 
+TEST_F(AlertPresentationTest, AnotherKindOfAlertWindowGoesInFrontOfOurs) {
+  struct SystemAlertWindow : ui::Window {
+    std::string typeName() const override { return "SystemAlertWindow"; }
+  };
+  auto alert = QBAlertView::alertViewWithTitle("Ours", "", QBAlertViewStyle::Alert, {"OK"}, "", "");
+  alert->show();
+  {
+    auto other = std::make_shared<SystemAlertWindow>();
+    other->setWindowLevel(ui::kWindowLevelAlert);
+    other->makeKeyAndVisible();
+    EXPECT_TRUE(alert->window()->isHidden());
+    other->setHidden(true);
+  }
+  // Once the other window is gone, ours comes back.
+  Input::settle();
+  EXPECT_FALSE(alert->window()->isHidden());
+  EXPECT_TRUE(alert->window()->isKeyWindow());
+  ASSERT_TRUE(Input::tap("OK")) << Input::lastFailure();
+}
+
 TEST_F(AlertPresentationTest, AlertHiddenByANewerOneDismissesAtOnce) {
   auto first = QBAlertView::alertViewWithTitle("First", "", QBAlertViewStyle::Alert, {"One"}, "", "");
   record(*first, "first");

@@ -68,6 +68,13 @@ bool visitScreen(const std::function<bool(View&)>& visitor) {
   return false;
 }
 
+// A view shows `text` when it matches it, or the same text followed by a
+// line break: a label shows only its first line, so a title that keeps its
+// line terminator reads (and is tapped) as that line.
+bool shows(const View& v, const std::string& text) {
+  return v.matchesText(text) || (!text.empty() && text.back() != '\n' && v.matchesText(text + "\n"));
+}
+
 bool interactive(const View& v) {
   for (const View* p = &v; p; p = p->superview()) {
     if (!p->isUserInteractionEnabled() && p != &v) return false;
@@ -127,7 +134,7 @@ void Input::advance(double seconds) {
 View* Input::find(const std::string& text) {
   View* found = nullptr;
   visitScreen([&](View& v) {
-    if (!v.matchesText(text)) return false;
+    if (!shows(v, text)) return false;
     found = &v;
     return true;
   });
@@ -159,7 +166,7 @@ bool Input::tap(const std::string& text) {
   }
   std::vector<std::shared_ptr<View>> candidates;
   visitScreen([&](View& v) {
-    if (v.matchesText(text)) candidates.push_back(std::static_pointer_cast<View>(v.shared_from_this()));
+    if (shows(v, text)) candidates.push_back(std::static_pointer_cast<View>(v.shared_from_this()));
     return false;
   });
   if (candidates.empty()) return fail("nothing on screen shows \"" + text + "\"");
@@ -223,7 +230,7 @@ namespace {
 TableViewCell* rowShowing(const std::string& text) {
   View* found = nullptr;
   visitScreen([&](View& v) {
-    if (!v.matchesText(text)) return false;
+    if (!shows(v, text)) return false;
     for (View* p = &v; p; p = p->superview()) {
       if (dynamic_cast<TableViewCell*>(p)) {
         found = p;

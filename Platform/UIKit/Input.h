@@ -6,6 +6,8 @@
 //   identifier or label is `text` (a button, a table row by any of its
 //   labels, a bar button item, a label of a tappable view); the tap goes to
 //   the first of it and its superviews that handles it (View::performTap).
+//   A text also finds a view showing it followed by a line break (a label
+//   shows its first line only, line break and all).
 // - pressBarButton(title): a navigation bar item only ("Back" or the back
 //   title presses the back button).
 // - goBack(): the back button of the topmost navigation bar.

@@ -1,8 +1,5 @@
 #include "Notes/NTBackupTask.h"
 
-#include "Platform/Dispatch/MainThread.h"
-#include "Platform/Dispatch/Queue.h"
-
 std::shared_ptr<NTBackupTask> NTBackupTask::begin(const std::string& name) {
   std::shared_ptr<NTBackupTask> task(new NTBackupTask());
   std::weak_ptr<NTBackupTask> weak = task;
@@ -12,12 +9,9 @@ std::shared_ptr<NTBackupTask> NTBackupTask::begin(const std::string& name) {
   return task;
 }
 
+// Ended at once on whatever thread finishes the work: a hop to the main
+// queue could run after the application object is gone at exit.
 void NTBackupTask::end() {
   if (ended_.exchange(true)) return;
-  auto identifier = identifier_;
-  if (dispatch::isMainThread()) {
-    ui::Application::shared().endBackgroundTask(identifier);
-  } else {
-    dispatch::Queue::main()->async([identifier] { ui::Application::shared().endBackgroundTask(identifier); });
-  }
+  ui::Application::shared().endBackgroundTask(identifier_);
 }

@@ -1,7 +1,5 @@
 // A named background task of the application for backup work: begun on the
-// caller's thread, ended exactly once from any thread. The application
-// object belongs to the main thread, so an end off the main thread is
-// handed to the main queue.
+// caller's thread, ended exactly once from any thread.
 #pragma once
 
 #include <atomic>

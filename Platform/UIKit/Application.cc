@@ -101,14 +101,19 @@ void Application::performShortcut(const ShortcutItem& item) {
 
 BackgroundTaskIdentifier Application::beginBackgroundTask(const std::string& name,
                                                           std::function<void()> expirationHandler) {
+  std::lock_guard lock(tasksMutex_);
   BackgroundTaskIdentifier id = nextTask_++;
   tasks_[id] = Task{name, std::move(expirationHandler)};
   return id;
 }
 
-void Application::endBackgroundTask(BackgroundTaskIdentifier identifier) { tasks_.erase(identifier); }
+void Application::endBackgroundTask(BackgroundTaskIdentifier identifier) {
+  std::lock_guard lock(tasksMutex_);
+  tasks_.erase(identifier);
+}
 
 std::vector<std::string> Application::runningBackgroundTasks() const {
+  std::lock_guard lock(tasksMutex_);
   std::vector<std::string> names;
   for (const auto& [id, task] : tasks_) names.push_back(task.name);
   return names;
@@ -116,13 +121,22 @@ std::vector<std::string> Application::runningBackgroundTasks() const {
 
 void Application::expireBackgroundTasks() {
   std::vector<BackgroundTaskIdentifier> ids;
-  for (const auto& [id, task] : tasks_) ids.push_back(id);
+  {
+    std::lock_guard lock(tasksMutex_);
+    for (const auto& [id, task] : tasks_) ids.push_back(id);
+  }
+  // Handlers end their tasks, so they run outside the lock.
   for (BackgroundTaskIdentifier id : ids) {
-    auto it = tasks_.find(id);
-    if (it == tasks_.end()) continue;
-    auto handler = it->second.expiration;
+    std::function<void()> handler;
+    {
+      std::lock_guard lock(tasksMutex_);
+      auto it = tasks_.find(id);
+      if (it == tasks_.end()) continue;
+      handler = it->second.expiration;
+    }
     if (handler) handler();
   }
+  std::lock_guard lock(tasksMutex_);
   tasks_.clear();
 }
 
@@ -211,7 +225,10 @@ void Application::reset() {
   openedURLs_.clear();
   schemes_.clear();
   shortcutItems_.clear();
-  tasks_.clear();
+  {
+    std::lock_guard lock(tasksMutex_);
+    tasks_.clear();
+  }
   protectedDataAvailable_ = true;
   windows_.clear();
   keyWindow_.reset();

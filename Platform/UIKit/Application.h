@@ -9,10 +9,12 @@
 // only, like the rest of the interface model.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -102,7 +104,8 @@ class Application {
   void performShortcut(const ShortcutItem& item);
   bool lastShortcutSucceeded() const { return lastShortcutSucceeded_; }
 
-  // Background tasks: named, with a handler called if time runs out.
+  // Background tasks: named, with a handler called if time runs out. Work
+  // on any thread begins and ends its own tasks, so these are thread-safe.
   BackgroundTaskIdentifier beginBackgroundTask(const std::string& name,
                                                std::function<void()> expirationHandler);
   BackgroundTaskIdentifier beginBackgroundTask(std::function<void()> expirationHandler) {
@@ -158,9 +161,10 @@ class Application {
   std::vector<std::string> schemes_;
   std::vector<ShortcutItem> shortcutItems_;
   bool lastShortcutSucceeded_ = false;
+  mutable std::mutex tasksMutex_;
   std::map<BackgroundTaskIdentifier, Task> tasks_;
   BackgroundTaskIdentifier nextTask_ = 1;
-  bool protectedDataAvailable_ = true;
+  std::atomic<bool> protectedDataAvailable_{true};  // read by background work
   std::vector<std::weak_ptr<Window>> windows_;
   std::weak_ptr<Window> keyWindow_;
   int64_t badge_ = 0;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UIKit/testing/InterfaceTest.h"
 
@@ -86,6 +88,24 @@ TEST_F(ApplicationTest, BackgroundTasksAndTheirExpiration) {
   EXPECT_EQ(app.runningBackgroundTasks(), Strings{"Backup"});
   app.expireBackgroundTasks();
   EXPECT_EQ(expired, 1);
+  EXPECT_TRUE(app.runningBackgroundTasks().empty());
+}
+
+// Backups and migrations begin and end their tasks on worker threads while
+// the main thread does the same.
+TEST_F(ApplicationTest, BackgroundTasksFromManyThreadsAtOnce) {
+  auto& app = Application::shared();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&app, t] {
+      for (int i = 0; i < 2000; ++i) {
+        auto id = app.beginBackgroundTask("Task " + std::to_string(t), nullptr);
+        if (i % 100 == 0) (void)app.runningBackgroundTasks();
+        app.endBackgroundTask(id);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
   EXPECT_TRUE(app.runningBackgroundTasks().empty());
 }
 

@@ -54,7 +54,9 @@ TEST_F(NavigationPushOnLoadTest, OnlyTheLastPushedScreenShows) {
     std::string screen = ScreenText::render();
     EXPECT_NE(screen.find("\"" + c.shown + " body\""), std::string::npos) << screen;
     for (const std::string other : {"Root", "Level 1", "Level 2"}) {
-      if (other != c.shown) EXPECT_EQ(screen.find(other + " body"), std::string::npos) << screen;
+      if (other != c.shown) {
+        EXPECT_EQ(screen.find(other + " body"), std::string::npos) << screen;
+      }
     }
     EXPECT_EQ(nav->topViewController()->appearanceState(), ViewController::AppearanceState::Appeared);
     // Back to the root shows it again.

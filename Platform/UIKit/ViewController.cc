@@ -64,11 +64,13 @@ void ViewController::beginAppearanceTransition(bool appearing, bool animated) {
     if (appearance_ == AppearanceState::Appeared || appearance_ == AppearanceState::Appearing) return;
     appearance_ = AppearanceState::Appearing;
     view();
+    if (presentedInContext_ && presented_ && presented_->isViewLoaded()) presented_->view_->setHidden(false);
     viewWillAppear(animated);
   } else {
     if (appearance_ == AppearanceState::Disappeared || appearance_ == AppearanceState::Disappearing)
       return;
     appearance_ = AppearanceState::Disappearing;
+    if (presentedInContext_ && presented_ && presented_->isViewLoaded()) presented_->view_->setHidden(true);
     viewWillDisappear(animated);
   }
   forwardedChildren_.clear();
@@ -165,7 +167,20 @@ PopoverPresentationController* ViewController::popoverPresentationController() {
 void ViewController::presentViewController(std::shared_ptr<ViewController> controller, bool animated,
                                            std::function<void()> completion) {
   if (!controller) return;
+  ModalPresentationStyle style = controller->presentationStyle_;
+  // A context presentation belongs to the nearest controller that defines
+  // the context: it is hidden while that controller is off screen.
   ViewController* presenter = rootAncestor();
+  bool inContext = false;
+  if (style == ModalPresentationStyle::OverCurrentContext || style == ModalPresentationStyle::CurrentContext) {
+    for (ViewController* v = this; v; v = v->parent_) {
+      if (v->definesContext_) {
+        presenter = v;
+        inContext = true;
+        break;
+      }
+    }
+  }
   if (presenter->presented_) {
     std::fprintf(stderr, "Warning: Attempt to present %s on %s which is already presenting %s\n",
                  controller->typeName().c_str(), presenter->typeName().c_str(),
@@ -176,7 +191,6 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
     throw ns::Exception("NSInvalidArgumentException",
                         "Application tried to present a controller that is already presented or contained.");
   }
-  ModalPresentationStyle style = controller->presentationStyle_;
   if (style == ModalPresentationStyle::Popover && DeviceInfo::current().isPad() &&
       !controller->popoverPresentationController()->hasSource()) {
     throw ns::Exception("NSGenericException",
@@ -188,6 +202,7 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
   controller->presenting_ = presenter;
   controller->beingPresented_ = true;
   presenter->presentedHidesPresenter_ = hidesPresenter;
+  presenter->presentedInContext_ = inContext;
 
   bool onScreen = presenter->isVisible();
   if (hidesPresenter && onScreen) presenter->beginAppearanceTransition(false, animated);
@@ -252,7 +267,10 @@ void ViewController::dismissPresented(bool animated, std::function<void()> compl
     presented->endAppearanceTransition();
     presented->beingDismissed_ = false;
     presented->presenting_ = nullptr;
-    if (self->presented_ == presented) self->presented_.reset();
+    if (self->presented_ == presented) {
+      self->presented_.reset();
+      self->presentedInContext_ = false;
+    }
     if (completion) completion();
   });
 }

@@ -221,6 +221,7 @@ class ViewController : public Responder {
   std::shared_ptr<ViewController> presented_;
   ViewController* presenting_ = nullptr;
   bool presentedHidesPresenter_ = false;
+  bool presentedInContext_ = false;  // shown only while this controller is
   ModalPresentationStyle presentationStyle_ = ModalPresentationStyle::Automatic;
   ModalTransitionStyle transitionStyle_ = ModalTransitionStyle::CoverVertical;
   bool definesContext_ = false;

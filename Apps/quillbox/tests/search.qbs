@@ -10,3 +10,4 @@ expect "Café crème "
 expect-not "This is your first note. "
 tap Café crème
 expect with milk
+expect-not Presented

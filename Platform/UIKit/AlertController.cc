@@ -166,6 +166,11 @@ void AlertController::rebuild() {
   panel_->setFrame(Rect(x, top, width, y));
 }
 
+void AlertController::viewDidAppear(bool animated) {
+  ViewController::viewDidAppear(animated);
+  if (!textFields_.empty()) textFields_.front()->becomeFirstResponder();
+}
+
 void AlertController::tapAction(const std::shared_ptr<AlertAction>& action) {
   if (!action || !action->isEnabled() || acting_) return;
   acting_ = true;

@@ -55,6 +55,8 @@ class AlertController : public ViewController {
 
   ~AlertController() override;
   void loadView() override;
+  // The first text field takes the keyboard once the alert is on screen.
+  void viewDidAppear(bool animated) override;
 
  private:
   void rebuild();

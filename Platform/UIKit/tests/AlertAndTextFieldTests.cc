@@ -41,11 +41,12 @@ TEST_F(AlertTest, HandlerRunsAfterTheButtonIsTappedAndTheAlertIsGone) {
             "  Presented AlertController:\n"
             "    Alert \"New Folder\"\n"
             "      \"Enter a name for this folder.\"\n"
-            "      TextField [Name] \"\"\n"
+            "      TextField [Name] \"\" (editing)\n"
             "      [Cancel]\n"
             "      [Save]\n");
 
-  ASSERT_TRUE(Input::tap("Name"));
+  // The field has the keyboard as soon as the alert is up.
+  EXPECT_TRUE(alert->textFields()[0]->isFirstResponder());
   ASSERT_TRUE(Input::type("Work"));
   EXPECT_TRUE(alert->textFields()[0]->showsClearButton());
   ASSERT_TRUE(Input::tap("Save")) << Input::lastFailure();

@@ -7,6 +7,7 @@
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Notes/AppDelegate.h"
 #include "Notes/DetailViewController.h"
+#include "Notes/FetchedRowChanges.h"
 #include "Notes/NTAppearance.h"
 #include "Notes/NTData.h"
 #include "Notes/NTSettings.h"
@@ -598,24 +599,11 @@ void FoldersViewController::controllerDidChangeObject(cd::FetchedResultsControll
                                                       std::optional<ns::IndexPath> newIndexPath) {
   if (userMove_ || !isViewLoaded()) return;
   ui::TableView& table = tableView();
-  switch (type) {
-    case cd::FetchedResultsChangeType::Insert:
-      if (newIndexPath) table.insertRows({toTable(*newIndexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-    case cd::FetchedResultsChangeType::Delete:
-      if (indexPath) table.deleteRows({toTable(*indexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-    case cd::FetchedResultsChangeType::Update:
-      if (indexPath) {
-        auto cell = std::dynamic_pointer_cast<NoteTableViewCell>(table.cellForRow(toTable(*indexPath)));
-        if (cell) configureCell(*cell, std::dynamic_pointer_cast<NTFolder>(object));
-      }
-      break;
-    case cd::FetchedResultsChangeType::Move:
-      if (indexPath) table.deleteRows({toTable(*indexPath)}, ui::TableViewRowAnimation::Fade);
-      if (newIndexPath) table.insertRows({toTable(*newIndexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-  }
+  auto reconfigure = [&](ui::TableViewCell& cell, const ui::IndexPath&) {
+    auto* noteCell = dynamic_cast<NoteTableViewCell*>(&cell);
+    if (noteCell) configureCell(*noteCell, std::dynamic_pointer_cast<NTFolder>(object));
+  };
+  notes::applyFetchedRowChange(table, type, indexPath, newIndexPath, toTable, reconfigure);
 }
 
 void FoldersViewController::controllerDidChangeContent(cd::FetchedResultsController&) {

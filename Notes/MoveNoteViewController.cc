@@ -1,6 +1,7 @@
 #include "Notes/MoveNoteViewController.h"
 
 #include "Libraries/ErrorReport/ErrorReport.h"
+#include "Notes/FetchedRowChanges.h"
 #include "Notes/NTAppearance.h"
 #include "Notes/NTData.h"
 #include "Notes/NTFolder.h"
@@ -134,25 +135,11 @@ void MoveNoteViewController::controllerDidChangeObject(cd::FetchedResultsControl
                                                        std::optional<ns::IndexPath> newIndexPath) {
   if (!isViewLoaded()) return;
   auto& table = tableView();
-  switch (type) {
-    case cd::FetchedResultsChangeType::Insert:
-      if (newIndexPath) table.insertRows({toTable(*newIndexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-    case cd::FetchedResultsChangeType::Delete:
-      if (indexPath) table.deleteRows({toTable(*indexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-    case cd::FetchedResultsChangeType::Move:
-      if (indexPath) table.deleteRows({toTable(*indexPath)}, ui::TableViewRowAnimation::Fade);
-      if (newIndexPath) table.insertRows({toTable(*newIndexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-    case cd::FetchedResultsChangeType::Update:
-      if (indexPath) {
-        auto cell = std::dynamic_pointer_cast<NoteTableViewCell>(table.cellForRow(toTable(*indexPath)));
-        auto folder = std::dynamic_pointer_cast<NTFolder>(object);
-        if (folder) configureCell(cell.get(), *folder);
-      }
-      break;
-  }
+  auto reconfigure = [&](ui::TableViewCell& cell, const ui::IndexPath&) {
+    auto folder = std::dynamic_pointer_cast<NTFolder>(object);
+    if (folder) configureCell(dynamic_cast<NoteTableViewCell*>(&cell), *folder);
+  };
+  notes::applyFetchedRowChange(table, type, indexPath, newIndexPath, toTable, reconfigure);
 }
 
 void MoveNoteViewController::controllerDidChangeContent(cd::FetchedResultsController&) {

@@ -6,6 +6,7 @@
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Notes/AppDelegate.h"
 #include "Notes/DetailViewController.h"
+#include "Notes/FetchedRowChanges.h"
 #include "Notes/FoldersViewController.h"
 #include "Notes/MoveNoteViewController.h"
 #include "Notes/NTAppearance.h"
@@ -482,25 +483,12 @@ void NotesViewController::controllerDidChangeObject(cd::FetchedResultsController
                                                     std::optional<ns::IndexPath> newIndexPath) {
   if (userMove_ || !isViewLoaded()) return;
   auto& table = tableView();
-  switch (type) {
-    case cd::FetchedResultsChangeType::Insert:
-      if (newIndexPath) table.insertRows({toTable(*newIndexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-    case cd::FetchedResultsChangeType::Delete:
-      if (indexPath) table.deleteRows({toTable(*indexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-    case cd::FetchedResultsChangeType::Move:
-      if (indexPath) table.deleteRows({toTable(*indexPath)}, ui::TableViewRowAnimation::Fade);
-      if (newIndexPath) table.insertRows({toTable(*newIndexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-    case cd::FetchedResultsChangeType::Update:
-      if (indexPath) {
-        auto cell = std::dynamic_pointer_cast<NoteTableViewCell>(table.cellForRow(toTable(*indexPath)));
-        auto note = std::dynamic_pointer_cast<NTNote>(object);
-        if (cell && note) configureCell(*cell, *note, true);
-      }
-      break;
-  }
+  auto reconfigure = [&](ui::TableViewCell& cell, const ui::IndexPath&) {
+    auto* noteCell = dynamic_cast<NoteTableViewCell*>(&cell);
+    auto note = std::dynamic_pointer_cast<NTNote>(object);
+    if (noteCell && note) configureCell(*noteCell, *note, true);
+  };
+  notes::applyFetchedRowChange(table, type, indexPath, newIndexPath, toTable, reconfigure);
 }
 
 void NotesViewController::controllerDidChangeContent(cd::FetchedResultsController&) {

@@ -2,6 +2,7 @@
 
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Notes/AppDelegate.h"
+#include "Notes/FetchedRowChanges.h"
 #include "Notes/FoldersViewController.h"
 #include "Notes/NTAppearance.h"
 #include "Platform/CoreData/Predicate.h"
@@ -119,24 +120,10 @@ void SearchResultsController::controllerDidChangeObject(cd::FetchedResultsContro
                                                         cd::FetchedResultsChangeType type,
                                                         std::optional<ns::IndexPath> newIndexPath) {
   ui::TableView& table = tableView();
-  switch (type) {
-    case cd::FetchedResultsChangeType::Insert:
-      if (newIndexPath) table.insertRows({toTable(*newIndexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-    case cd::FetchedResultsChangeType::Delete:
-      if (indexPath) table.deleteRows({toTable(*indexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-    case cd::FetchedResultsChangeType::Update:
-      if (indexPath) {
-        // The fetch already holds the new order: configure from where the note is now.
-        if (auto cell = table.cellForRow(toTable(*indexPath))) configureCell(*cell, toTable(newIndexPath.value_or(*indexPath)));
-      }
-      break;
-    case cd::FetchedResultsChangeType::Move:
-      if (indexPath) table.deleteRows({toTable(*indexPath)}, ui::TableViewRowAnimation::Fade);
-      if (newIndexPath) table.insertRows({toTable(*newIndexPath)}, ui::TableViewRowAnimation::Fade);
-      break;
-  }
+  // The fetch already holds the new order: an updated cell is configured
+  // from where its note is now.
+  notes::applyFetchedRowChange(table, type, indexPath, newIndexPath, toTable,
+                               [&](ui::TableViewCell& cell, const ui::IndexPath& now) { configureCell(cell, now); });
 }
 
 void SearchResultsController::controllerDidChangeContent(cd::FetchedResultsController&) { tableView().endUpdates(); }

@@ -177,9 +177,21 @@ void ImageContext::layer(Draw draw) {
   }
 
   cairo_save(cr_);
-  cairo_set_operator(cr_, cairoOperator(state_.blend));
-  cairo_set_source(cr_, group);
-  cairo_paint_with_alpha(cr_, alpha);
+  if (state_.blend == BlendMode::Clear) {
+    // Clearing affects only what was drawn (scaled by the alpha), not the
+    // whole bitmap a painted group would cover.
+    cairo_push_group_with_content(cr_, CAIRO_CONTENT_ALPHA);
+    cairo_set_source(cr_, group);
+    cairo_paint_with_alpha(cr_, alpha);
+    cairo_pattern_t* coverage = cairo_pop_group(cr_);
+    cairo_set_operator(cr_, CAIRO_OPERATOR_CLEAR);
+    cairo_mask(cr_, coverage);
+    cairo_pattern_destroy(coverage);
+  } else {
+    cairo_set_operator(cr_, cairoOperator(state_.blend));
+    cairo_set_source(cr_, group);
+    cairo_paint_with_alpha(cr_, alpha);
+  }
   cairo_restore(cr_);
   cairo_pattern_destroy(group);
 }

@@ -93,6 +93,18 @@ TEST(ImageContextTest, BlendModesAlphaAndShadow) {
   EXPECT_EQ(ctx.makeImage()->pixel(17, 7), (Pixel{0, 0, 0, 255}));
 }
 
+TEST(ImageContextTest, ClearBlendModeClearsOnlyTheShape) {
+  ImageContext ctx({8, 8}, false, 1);
+  ctx.setFillColor({1, 0, 0, 1});
+  ctx.fillRect(Rect(0, 0, 8, 8));
+  ctx.setBlendMode(cg::BlendMode::Clear);
+  ctx.fillRect(Rect(2, 2, 4, 4));
+  auto image = ctx.makeImage();
+  EXPECT_EQ(image->pixel(3, 3), (Pixel{}));
+  EXPECT_EQ(image->pixel(0, 0), (Pixel{255, 0, 0, 255}));
+  EXPECT_EQ(image->pixel(7, 7), (Pixel{255, 0, 0, 255}));
+}
+
 TEST(ImageContextTest, DrawsImagesScaledAndTiled) {
   auto tile = cg::Image::filled(2, 2, {0, 0, 1, 1}, 2);  // one point square
   ImageContext ctx({4, 4}, false, 1);

@@ -161,7 +161,7 @@ std::string HostSession::help() {
   expect-not TEXT      fail when TEXT is on the screen
   expect-order A B...  fail unless the texts are on the screen in this order (top first)
   help                 this list
-  quit                 leave the app (it saves, as when the system ends it))";
+  quit                 leave the app: it goes to the background and the system ends it)";
 }
 
 HostSession::Result HostSession::run(const std::string& line) {
@@ -181,6 +181,10 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     if (w == "help" || w == "?") return answered(help());
     if (w == "screen") return Result{true, false, true, {}};
     if (w == "quit" || w == "exit") {
+      // As on the device: the app goes to the background (saving what is
+      // open) and the system ends it there.
+      ui::Application::shared().enterBackground();
+      dispatch::RunLoop::main().drain();
       ui::Application::shared().terminate();
       dispatch::RunLoop::main().drain();
       return Result{true, true, false, {}};

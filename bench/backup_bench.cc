@@ -21,6 +21,7 @@
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/UIKit/Font.h"
+#include "bench/RatioReporter.h"
 
 namespace {
 
@@ -166,20 +167,6 @@ BENCHMARK(Backup)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(ZipTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(ReadBack)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(Unzip)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-
-// Keeps each run's time per iteration so the ratios can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> seconds;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0) {
-        seconds[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 }  // namespace
 

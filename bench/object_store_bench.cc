@@ -15,6 +15,7 @@
 #include "Platform/CoreData/ManagedObjectContext.h"
 #include "Platform/CoreData/PersistentStoreCoordinator.h"
 #include "Platform/CoreData/StoreOptions.h"
+#include "bench/RatioReporter.h"
 
 namespace {
 
@@ -250,20 +251,6 @@ BENCHMARK(StoreRenumber)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(RawRenumber)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(StoreCount)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(RawCount)->Unit(benchmark::kMicrosecond)->UseRealTime();
-
-// Keeps each run's time per iteration so the ratios can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> seconds;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0) {
-        seconds[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 }  // namespace
 

@@ -10,7 +10,7 @@ namespace {
 constexpr const char* kBundleName = "QBProgressHUD.bundle";
 
 std::string besideSources() {
-  return (std::filesystem::path(__FILE__).parent_path() / "Resources" / kBundleName).string();
+  return (std::filesystem::path(QUILLBOX_HUD_RESOURCES) / kBundleName).string();
 }
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include "Notes/AppDelegate.h"
 #include "Notes/MainStoryboard.h"
 #include "Platform/Foundation/Device.h"
+#include "Platform/Foundation/ProcessInfo.h"
 #include "Platform/UIKit/ApplicationMain.h"
 #include "Platform/UIKit/Input.h"
 
@@ -34,6 +35,7 @@ void launchApp() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ns::ProcessInfo::processInfo().setArguments(std::vector<std::string>(argv, argv + argc));
   std::string error;
   auto options = quillbox::HostOptions::parse(std::vector<std::string>(argv + 1, argv + argc), &error);
   if (!options) {

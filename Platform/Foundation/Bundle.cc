@@ -144,7 +144,9 @@ std::shared_ptr<Bundle> Bundle::bundleWithPath(const std::string& path) {
 }
 
 URL Bundle::appStoreReceiptURL() const {
-  return URL::fileURLWithPath(Device::current().appDirectory() + "/StoreKit/receipt", false);
+  Device& device = Device::current();
+  const char* name = device.facts().sandboxReceipt ? "sandboxReceipt" : "receipt";
+  return URL::fileURLWithPath(device.appDirectory() + "/StoreKit/" + name, false);
 }
 
 std::optional<std::string> Bundle::bundleIdentifier() const {

@@ -41,7 +41,8 @@ class Bundle {
   // Resources lie in the bundle's own directory, as on the phone.
   const std::string& resourcePath() const { return path_; }
 
-  // Where the store's receipt would lie: <sandbox>/StoreKit/receipt.
+  // Where the store's receipt would lie: <sandbox>/StoreKit/receipt, or
+  // .../sandboxReceipt on a device whose facts say the receipt is a test one.
   URL appStoreReceiptURL() const;
 
   // Info.plist as read (empty when missing or malformed); types kept.

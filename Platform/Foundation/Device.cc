@@ -29,6 +29,8 @@ constexpr const char* kSystemNameKey = "systemName";
 constexpr const char* kSystemVersionKey = "systemVersion";
 constexpr const char* kDeviceNameKey = "deviceName";
 constexpr const char* kICloudKey = "iCloudSignedIn";
+constexpr const char* kEncryptedKey = "executableEncrypted";
+constexpr const char* kSandboxReceiptKey = "sandboxReceipt";
 
 void readString(const Dictionary& d, const char* key, std::string& out) {
   if (const Value* v = d.find(key); v && v->isString()) out = *v->asString();
@@ -49,6 +51,8 @@ DeviceFacts readFacts(const std::string& path) {
   readString(*d, kSystemVersionKey, facts.systemVersion);
   readString(*d, kDeviceNameKey, facts.deviceName);
   if (const Value* v = d->find(kICloudKey); v && v->isBool()) facts.iCloudSignedIn = v->boolValue();
+  if (const Value* v = d->find(kEncryptedKey); v && v->isBool()) facts.executableEncrypted = v->boolValue();
+  if (const Value* v = d->find(kSandboxReceiptKey); v && v->isBool()) facts.sandboxReceipt = v->boolValue();
   return facts;
 }
 
@@ -61,7 +65,9 @@ Dictionary factsDictionary(const DeviceFacts& f) {
                     {kSystemNameKey, Value(f.systemName)},
                     {kSystemVersionKey, Value(f.systemVersion)},
                     {kDeviceNameKey, Value(f.deviceName)},
-                    {kICloudKey, Value(f.iCloudSignedIn)}};
+                    {kICloudKey, Value(f.iCloudSignedIn)},
+                    {kEncryptedKey, Value(f.executableEncrypted)},
+                    {kSandboxReceiptKey, Value(f.sandboxReceipt)}};
 }
 
 }  // namespace

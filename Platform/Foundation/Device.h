@@ -35,6 +35,10 @@ struct DeviceFacts {
   std::string systemVersion = "16.0";
   std::string deviceName = "Quillbox Phone";
   bool iCloudSignedIn = false;
+  // What a store install would show: an encrypted main executable, and a
+  // receipt named "sandboxReceipt" (a test build) rather than "receipt".
+  bool executableEncrypted = false;
+  bool sandboxReceipt = false;
 
   bool operator==(const DeviceFacts&) const = default;
 };

@@ -67,6 +67,10 @@ TEST_F(BundleTest, InfoDictionaryKeepsTypes) {
   EXPECT_EQ(bundle->objectForInfoDictionaryKey("Missing"), nullptr);
   EXPECT_EQ(bundle->infoDictionary().keys().front(), "CFBundleIdentifier") << "file order kept";
   EXPECT_EQ(bundle->appStoreReceiptURL().lastPathComponent(), "receipt");
+  DeviceFacts testBuild;
+  testBuild.sandboxReceipt = true;
+  Device::current().setFacts(testBuild);
+  EXPECT_EQ(bundle->appStoreReceiptURL().lastPathComponent(), "sandboxReceipt");
 }
 
 TEST_F(BundleTest, ResourceLookup) {

@@ -38,6 +38,8 @@ TEST(Device, FactsPersistAcrossBoots) {
   facts.localeIdentifier = "de_DE";
   facts.timeZoneName = "Europe/Berlin";
   facts.iCloudSignedIn = true;
+  facts.executableEncrypted = true;
+  facts.sandboxReceipt = true;
   ASSERT_TRUE(device.device().setFacts(facts));
 
   Device& again = Device::boot(device.directory());  // the next launch

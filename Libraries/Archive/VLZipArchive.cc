@@ -75,6 +75,22 @@ unsigned long dataCrc(const void* bytes, size_t size) {
 
 bool hasPassword(const VLZipArchive::Password& password) { return password.has_value(); }
 
+// Whether an entry of `size` bytes is written with zip64 sizes. minizip puts
+// the zip64 extra field into the local header only, and a reader that turns
+// UTF-8 names into its locale's charset only where a header has extra fields
+// (unzip under the C locale) then sees two names for one entry. So entries
+// carry it only when they may pass 4 GiB (deflate can grow data slightly);
+// one that outgrows the guess fails to close instead of being cut.
+int zip64For(uint64_t size) {
+  constexpr uint64_t kZip64Threshold = 0xFF000000;
+  return size >= kZip64Threshold ? 1 : 0;
+}
+
+uint64_t fileSize(FILE* file) {
+  struct stat st {};
+  return ::fstat(::fileno(file), &st) == 0 ? static_cast<uint64_t>(st.st_size) : UINT64_MAX;
+}
+
 }  // namespace
 
 // ---- Extraction
@@ -336,7 +352,8 @@ bool VLZipArchive::writeFileAtPath(const std::string& path, const std::optional<
   zip_fileinfo info{};
   zipInfoSetAttributesOfItemAtPath(&info, path);
 
-  VLZipEntryWriter::Options options{compressionLevel, password, 0, kVersionMadeByOSX, kUtf8NameFlag, 1};
+  VLZipEntryWriter::Options options{compressionLevel, password, 0, kVersionMadeByOSX, kUtf8NameFlag,
+                                    zip64For(fileSize(input.get()))};
   if (hasPassword(password)) {
     auto computed = fileCrc(input.get());
     if (!computed) return false;
@@ -365,7 +382,7 @@ bool VLZipArchive::writeFolderAtPath(const std::string& path, const std::string&
   zip_fileinfo info{};
   zipInfoSetAttributesOfItemAtPath(&info, path);
   VLZipEntryWriter entry(zip_);
-  if (!entry.open(folderName + "/", info, {0, password, dataCrc(nullptr, 0), kVersionMadeByOSX, kUtf8NameFlag, 1}))
+  if (!entry.open(folderName + "/", info, {0, password, dataCrc(nullptr, 0), kVersionMadeByOSX, kUtf8NameFlag, 0}))
     return false;
   bool success = entry.write("", 0);
   return entry.close() && success;
@@ -407,7 +424,8 @@ bool VLZipArchive::writeData(const ns::Data& data, const std::string& filename, 
   zipInfoSetDate(&info, ns::Date::now());
   VLZipEntryWriter entry(zip_);
   if (!entry.open(filename, info,
-                  {compressionLevel, password, dataCrc(data.data(), data.size()), kVersionMadeByOSX, kUtf8NameFlag, 1}))
+                  {compressionLevel, password, dataCrc(data.data(), data.size()), kVersionMadeByOSX, kUtf8NameFlag,
+                   zip64For(data.size())}))
     return false;
   bool success = entry.write(data.data(), data.size());
   return entry.close() && success;

@@ -1,16 +1,13 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
 
 #include "Notes/NotesAttributedString.h"
 #include "Notes/NotesFont.h"
 #include "Platform/UIKit/Color.h"
 #include "Platform/UIKit/Font.h"
+#include "Platform/UIKit/testing/FontFiles.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using ui::Font;
 using ui::kFontTraitBold;
 using ui::kFontTraitItalic;
@@ -20,27 +17,25 @@ using ui::kFontTraitItalic;
 class NotesTextTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char pattern[] = "/tmp/notes-fonts-XXXXXX";
-    dir_ = ::mkdtemp(pattern);
-    const fs::path dejavu = "/usr/share/fonts/truetype/dejavu";
-    for (const char* file : {"DejaVuSans.ttf", "DejaVuSerif.ttf", "DejaVuSerif-Bold.ttf",
-                             "DejaVuSerif-Italic.ttf", "DejaVuSerif-BoldItalic.ttf"})
-      fs::copy_file(dejavu / file, dir_ / file);
-    catalog_ = new ui::FontCatalog({dir_.string()});
+    files_ = new ui::testing::FontFiles({"DejaVuSans.ttf", "DejaVuSerif.ttf", "DejaVuSerif-Bold.ttf",
+                                         "DejaVuSerif-Italic.ttf", "DejaVuSerif-BoldItalic.ttf"});
+    catalog_ = new ui::FontCatalog({files_->directory()});
   }
   static void TearDownTestSuite() {
     delete catalog_;
-    fs::remove_all(dir_);
+    delete files_;
   }
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(files_->expectComplete()); }
+
   static std::shared_ptr<const Font> font(const std::string& family, uint32_t traits, double size) {
     auto regular = Font::withName(family, size, *catalog_);
     return traits ? NotesFont::fontWithTraits(*regular, traits) : regular;
   }
 
-  static fs::path dir_;
+  static ui::testing::FontFiles* files_;
   static ui::FontCatalog* catalog_;
 };
-fs::path NotesTextTest::dir_;
+ui::testing::FontFiles* NotesTextTest::files_;
 ui::FontCatalog* NotesTextTest::catalog_;
 
 TEST_F(NotesTextTest, FontWithTraitsNeedsTheFace) {

@@ -1,7 +1,7 @@
 #include "Platform/UIKit/Font.h"
+#include "Platform/UIKit/testing/FontFiles.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -10,34 +10,30 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kDejaVu = "/usr/share/fonts/truetype/dejavu";
-
 // A catalogue of chosen real font files: "DejaVu Sans" with only its regular
 // face, "DejaVu Serif" with all four.
 class FontTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char pattern[] = "/tmp/fonts-XXXXXX";
-    dir_ = ::mkdtemp(pattern);
-    for (const char* file : {"DejaVuSans.ttf", "DejaVuSerif.ttf", "DejaVuSerif-Bold.ttf",
-                             "DejaVuSerif-Italic.ttf", "DejaVuSerif-BoldItalic.ttf"})
-      fs::copy_file(kDejaVu / file, dir_ / file);
-    catalog_ = new FontCatalog({dir_.string()});
+    files_ = new testing::FontFiles({"DejaVuSans.ttf", "DejaVuSerif.ttf", "DejaVuSerif-Bold.ttf",
+                                     "DejaVuSerif-Italic.ttf", "DejaVuSerif-BoldItalic.ttf"});
+    catalog_ = new FontCatalog({files_->directory()});
   }
   static void TearDownTestSuite() {
     delete catalog_;
-    fs::remove_all(dir_);
+    delete files_;
   }
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(files_->expectComplete()); }
 
   static std::shared_ptr<const Font> font(const std::string& family, uint32_t traits, double size) {
     auto descriptor = FontDescriptor::withFontAttributes({{kFontFamilyAttribute, family}});
     return Font::withDescriptor(descriptor->withSymbolicTraits(traits), size, *catalog_);
   }
 
-  static fs::path dir_;
+  static testing::FontFiles* files_;
   static FontCatalog* catalog_;
 };
-fs::path FontTest::dir_;
+testing::FontFiles* FontTest::files_;
 FontCatalog* FontTest::catalog_;
 
 TEST_F(FontTest, CatalogueKnowsWhichFacesAFamilyHas) {
@@ -113,6 +109,16 @@ TEST(SharedFontCatalogTest, MachineFontsServeTheNoteFont) {
   EXPECT_EQ(body->pointSize(), 17);
   EXPECT_TRUE(Font::boldSystemFont(20)->isBold());
   EXPECT_FALSE(Font::fontNamesForFamilyName("DejaVu Sans").empty());
+  // Notes keep bold and italic runs only where the drawing family has the
+  // faces: every family the app and documents use has all four.
+  for (const char* family : {kDefaultNoteFontFamily, kDefaultDocumentFontFamily, kSystemFontFamily}) {
+    for (uint32_t traits : {0u, kFontTraitBold, kFontTraitItalic, kFontTraitBold | kFontTraitItalic}) {
+      auto face = catalog.bestFace(family, traits);
+      ASSERT_TRUE(face) << family;
+      EXPECT_EQ(face->symbolicTraits() & (kFontTraitBold | kFontTraitItalic), traits)
+          << family << " has no face for traits " << traits << " (scripts/install-deps installs the fonts)";
+    }
+  }
 }
 
 }  // namespace

@@ -22,10 +22,15 @@ function(quillbox_tests target)
     return()
   endif()
   add_executable(${target}_tests ${test_sources})
-  target_link_libraries(${target}_tests PRIVATE ${target} ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${target}_tests PRIVATE ${target} ${ARG_DEPS} GTest::gtest GTest::gmock QuillboxTestMain)
   target_compile_definitions(${target}_tests PRIVATE
     QUILLBOX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     QUILLBOX_BINARY_DIR="${CMAKE_BINARY_DIR}")
   gtest_discover_tests(${target}_tests DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QUILLBOX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()
+
+# The main of every test binary (TestMain.cc beside this file).
+add_library(QuillboxTestMain STATIC "${CMAKE_CURRENT_LIST_DIR}/TestMain.cc")
+target_include_directories(QuillboxTestMain PRIVATE "${CMAKE_SOURCE_DIR}")
+target_link_libraries(QuillboxTestMain PUBLIC GTest::gtest Dispatch)

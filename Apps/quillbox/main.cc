@@ -17,6 +17,7 @@
 #include "Apps/quillbox/TerminalLoop.h"
 #include "Notes/AppDelegate.h"
 #include "Notes/MainStoryboard.h"
+#include "Platform/Dispatch/Shutdown.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/ProcessInfo.h"
 #include "Platform/UIKit/ApplicationMain.h"
@@ -63,12 +64,17 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   launchApp();
 
+  int status = 0;
   if (!options->script.empty()) {
     quillbox::HostSession session(std::filesystem::path(options->script).parent_path().string());
-    return quillbox::ScriptRunner::run(script, options->script, session, std::cout);
+    status = quillbox::ScriptRunner::run(script, options->script, session, std::cout);
+  } else {
+    quillbox::HostSession session;
+    session.setFollowsRealTime(true);
+    quillbox::TerminalLoop::run(std::cin, std::cout, session, ::isatty(0));
   }
-  quillbox::HostSession session;
-  session.setFollowsRealTime(true);
-  quillbox::TerminalLoop::run(std::cin, std::cout, session, ::isatty(0));
-  return 0;
+  // The app has ended; what its queues still run ends before anything
+  // static is destroyed.
+  dispatch::shutdown();
+  return status;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UIKit/Screen.h"
 #include "Platform/UIKit/ViewController.h"
@@ -58,7 +59,12 @@ void Application::becomeActive() {
   post(kApplicationDidBecomeActiveNotification);
 }
 
-void Application::terminate() {
+void Application::terminate(double graceSeconds) {
+  auto tasksEnded = [this] {
+    std::lock_guard lock(tasksMutex_);
+    return tasks_.empty();
+  };
+  if (!tasksEnded() && !dispatch::RunLoop::main().runUntil(tasksEnded, graceSeconds)) expireBackgroundTasks();
   if (delegate_) delegate_->willTerminate(*this);
   post(kApplicationWillTerminateNotification);
 }

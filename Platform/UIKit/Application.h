@@ -83,7 +83,14 @@ class Application {
   void enterBackground();  // resigns active first when active
   void enterForeground();  // then becomes active
   void becomeActive();
-  void terminate();
+  // The system ends the app, as after its last moment in the background:
+  // running background tasks get up to `graceSeconds` of real time to end
+  // (the main run loop is pumped meanwhile), then the expiration handlers
+  // of those still running are called; then the delegate is told and the
+  // notification posted. Main thread only. The process ends next: the host
+  // stops the queues (dispatch::shutdown) before it returns.
+  static constexpr double kTerminationGraceSeconds = 10;
+  void terminate(double graceSeconds = kTerminationGraceSeconds);
   void significantTimeChange();
 
   // URLs handed to the app from outside: the delegate decides.

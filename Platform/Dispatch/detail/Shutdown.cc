@@ -1,5 +1,7 @@
 #include "Platform/Dispatch/detail/Shutdown.h"
 
+#include "Platform/Dispatch/Shutdown.h"
+
 #include <map>
 #include <mutex>
 #include <vector>
@@ -19,18 +21,21 @@ Steps& steps() {
   return *s;
 }
 
+// Each registered step runs once: the steps are taken out before they run.
+void runSteps() {
+  std::multimap<ShutdownStage, std::function<void()>> run;
+  {
+    std::lock_guard lock(steps().mutex);
+    run.swap(steps().steps);
+  }
+  for (auto& [stage, step] : run) step();
+}
+
 struct Guard {
   // The deadline stage unregisters from the clock: make sure the clock's
   // state is older than the guard, so that it is destroyed after it.
   Guard() { ns::Clock::isVirtual(); }
-  ~Guard() {
-    std::multimap<ShutdownStage, std::function<void()>> run;
-    {
-      std::lock_guard lock(steps().mutex);
-      run.swap(steps().steps);
-    }
-    for (auto& [stage, step] : run) step();
-  }
+  ~Guard() { runSteps(); }
 };
 
 }  // namespace
@@ -44,3 +49,9 @@ void addShutdownStep(ShutdownStage stage, std::function<void()> step) {
 }
 
 }  // namespace dispatch::detail
+
+namespace dispatch {
+
+void shutdown() { detail::runSteps(); }
+
+}  // namespace dispatch

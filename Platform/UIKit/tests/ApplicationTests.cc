@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UIKit/testing/InterfaceTest.h"
 
@@ -88,6 +89,39 @@ TEST_F(ApplicationTest, BackgroundTasksAndTheirExpiration) {
   EXPECT_EQ(app.runningBackgroundTasks(), Strings{"Backup"});
   app.expireBackgroundTasks();
   EXPECT_EQ(expired, 1);
+  EXPECT_TRUE(app.runningBackgroundTasks().empty());
+}
+
+// Ending the app waits for background work: a task that ends (after a hop
+// onto the main queue, which the wait keeps serving) is not expired; one
+// that would run on is expired when the grace time is up. Only then is the
+// delegate told.
+TEST_F(ApplicationTest, TerminationLetsBackgroundTasksEndThenExpiresTheRest) {
+  auto& app = Application::shared();
+  bool workerReachedMain = false;
+  int expired = 0;
+  BackgroundTaskIdentifier working = app.beginBackgroundTask("Backup", [&] { ++expired; });
+  std::thread worker([&] {
+    dispatch::Queue::main()->sync([&] {
+      workerReachedMain = true;
+      delegate->log.push_back("work");
+    });
+    app.endBackgroundTask(working);
+  });
+  app.terminate();
+  worker.join();
+  EXPECT_TRUE(workerReachedMain);
+  EXPECT_EQ(expired, 0);
+  EXPECT_EQ(delegate->log, (Strings{"work", "terminate"}));
+
+  delegate->log.clear();
+  BackgroundTaskIdentifier stuck = kBackgroundTaskInvalid;
+  stuck = app.beginBackgroundTask("Stuck", [&] {
+    delegate->log.push_back("expired");
+    app.endBackgroundTask(stuck);
+  });
+  app.terminate(0.05);
+  EXPECT_EQ(delegate->log, (Strings{"expired", "terminate"}));
   EXPECT_TRUE(app.runningBackgroundTasks().empty());
 }
 

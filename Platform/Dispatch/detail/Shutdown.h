@@ -18,7 +18,9 @@ namespace dispatch::detail {
 void ensureShutdownAtExit();
 
 // Registers a step for the guard, run in order of `stage` (lower first).
-enum class ShutdownStage { Deadlines = 0, FileWatching = 1, Workers = 2, MainLoop = 3 };
+// Network: the transfer thread of Platform/Network, which hands work to
+// queues, so it stops before the workers.
+enum class ShutdownStage { Deadlines = 0, FileWatching = 1, Network = 2, Workers = 3, MainLoop = 4 };
 void addShutdownStep(ShutdownStage stage, std::function<void()> step);
 
 }  // namespace dispatch::detail

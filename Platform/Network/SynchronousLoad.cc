@@ -1,0 +1,64 @@
+#include "Platform/Network/SynchronousLoad.h"
+
+#include <condition_variable>
+#include <mutex>
+
+#include "Platform/Foundation/FileManager.h"
+#include "Platform/Network/URLError.h"
+#include "Platform/Network/URLSession.h"
+
+namespace net {
+namespace {
+
+const std::shared_ptr<URLSession>& synchronousSession() {
+  static auto* session =
+      new std::shared_ptr<URLSession>(URLSession::create(URLSessionConfiguration::defaultSessionConfiguration()));
+  return *session;
+}
+
+}  // namespace
+
+std::optional<ns::Data> sendSynchronousRequest(const URLRequest& request, std::optional<HTTPURLResponse>* response,
+                                               ns::Error* error) {
+  struct Outcome {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::optional<ns::Data> data;
+    std::optional<HTTPURLResponse> response;
+    std::optional<ns::Error> error;
+  };
+  auto outcome = std::make_shared<Outcome>();
+  synchronousSession()
+      ->dataTask(request,
+                 [outcome](std::optional<ns::Data> data, std::optional<HTTPURLResponse> response,
+                           std::optional<ns::Error> error) {
+                   std::lock_guard lock(outcome->mutex);
+                   outcome->data = std::move(data);
+                   outcome->response = std::move(response);
+                   outcome->error = std::move(error);
+                   outcome->finished = true;
+                   outcome->done.notify_all();
+                 })
+      ->resume();
+  std::unique_lock lock(outcome->mutex);
+  outcome->done.wait(lock, [&] { return outcome->finished; });
+  if (response) *response = outcome->response;
+  if (outcome->error) ns::setError(error, *outcome->error);
+  return std::move(outcome->data);
+}
+
+std::optional<ns::Data> dataWithContentsOfURL(const ns::URL& url, double timeoutInterval, ns::Error* error) {
+  if (url.isFileURL()) return ns::FileManager::defaultManager().contentsAtPath(url.path(), error);
+  std::optional<HTTPURLResponse> response;
+  std::optional<ns::Data> data =
+      sendSynchronousRequest(URLRequest(url, URLRequestCachePolicy::UseProtocolCachePolicy, timeoutInterval),
+                             &response, error);
+  if (data && response && (response->statusCode() < 200 || response->statusCode() > 299)) {
+    ns::setError(error, makeURLError(kURLErrorBadServerResponse, url));
+    return std::nullopt;
+  }
+  return data;
+}
+
+}  // namespace net

@@ -1,0 +1,202 @@
+#include "Platform/Network/detail/Engine.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "Platform/Dispatch/detail/Shutdown.h"
+#include "Platform/Network/URLError.h"
+#include "Platform/Network/detail/Exchange.h"
+
+namespace net::detail {
+
+struct Engine::State {
+  CURLM* multi = nullptr;
+  std::thread thread;
+  std::atomic<std::thread::id> threadID;
+
+  std::mutex mutex;
+  std::vector<std::function<void()>> commands;
+  bool stopping = false;
+
+  // Engine thread only.
+  std::unordered_map<CURL*, std::shared_ptr<Exchange>> active;
+  std::vector<CURL*> trustQuestions;
+  std::vector<CURL*> idleHandles;
+
+  void run();
+  void runCommands();
+  void collectFinished();
+  void deliverTrustQuestions();
+  void expireDeadlines();
+  int waitMilliseconds();
+  void finish(CURL* handle, CURLcode result);
+  void stop();
+};
+
+Engine& Engine::shared() {
+  // Never destroyed: code still running at exit may post. The dispatch
+  // layer's exit stops the thread before its workers.
+  static Engine* engine = new Engine;
+  return *engine;
+}
+
+Engine::Engine() : state_(new State) {
+  curl_global_init(CURL_GLOBAL_ALL);
+  state_->multi = curl_multi_init();
+  State* state = state_;
+  state_->thread = std::thread([state] { state->run(); });
+  state_->threadID = state_->thread.get_id();
+  dispatch::detail::addShutdownStep(dispatch::detail::ShutdownStage::Network, [state] { state->stop(); });
+}
+
+void Engine::post(std::function<void()> command) {
+  {
+    std::lock_guard lock(state_->mutex);
+    if (state_->stopping) return;
+    state_->commands.push_back(std::move(command));
+  }
+  curl_multi_wakeup(state_->multi);
+}
+
+bool Engine::isEngineThread() const { return std::this_thread::get_id() == state_->threadID; }
+
+CURL* Engine::takeHandle() {
+  if (state_->idleHandles.empty()) return curl_easy_init();
+  CURL* handle = state_->idleHandles.back();
+  state_->idleHandles.pop_back();
+  return handle;
+}
+
+void Engine::recycle(CURL* handle) {
+  curl_easy_setopt(handle, CURLOPT_SHARE, nullptr);
+  curl_easy_reset(handle);
+  if (state_->idleHandles.size() < 16) {
+    state_->idleHandles.push_back(handle);
+  } else {
+    curl_easy_cleanup(handle);
+  }
+}
+
+void Engine::start(std::shared_ptr<Exchange> exchange) {
+  CURL* handle = exchange->handle();
+  state_->active.emplace(handle, std::move(exchange));
+  curl_multi_add_handle(state_->multi, handle);
+}
+
+void Engine::fail(Exchange& exchange, int64_t code) {
+  exchange.fail(code);
+  if (exchange.canLeaveNow()) state_->finish(exchange.handle(), CURLE_ABORTED_BY_CALLBACK);
+}
+
+void Engine::trustQuestionAsked(CURL* handle) { state_->trustQuestions.push_back(handle); }
+
+CURLSH* Engine::makeShare(bool withCookies) {
+  CURLSH* share = curl_share_init();
+  // Connections belong to the session that opened them: one session's
+  // trust decisions never carry over to another.
+  curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+  if (withCookies) curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+  return share;
+}
+
+void Engine::releaseShare(CURLSH* share) {
+  if (share) curl_share_cleanup(share);
+}
+
+void Engine::State::run() {
+  // Writing to a socket the peer closed gives EPIPE here, never a signal.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+  pthread_setname_np(pthread_self(), "quillbox-net");
+
+  for (;;) {
+    {
+      std::lock_guard lock(mutex);
+      if (stopping) return;
+    }
+    runCommands();
+    int running = 0;
+    curl_multi_perform(multi, &running);
+    collectFinished();
+    deliverTrustQuestions();
+    expireDeadlines();
+    curl_multi_poll(multi, nullptr, 0, waitMilliseconds(), nullptr);
+  }
+}
+
+void Engine::State::runCommands() {
+  std::vector<std::function<void()>> batch;
+  {
+    std::lock_guard lock(mutex);
+    batch.swap(commands);
+  }
+  for (auto& command : batch) command();
+}
+
+void Engine::State::collectFinished() {
+  int left = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+    if (message->msg == CURLMSG_DONE) finish(message->easy_handle, message->data.result);
+  }
+}
+
+void Engine::State::finish(CURL* handle, CURLcode result) {
+  auto it = active.find(handle);
+  if (it == active.end()) return;
+  std::shared_ptr<Exchange> exchange = std::move(it->second);
+  active.erase(it);
+  curl_multi_remove_handle(multi, handle);
+  Engine::shared().recycle(exchange->releaseHandle());
+  exchange->finish(result);  // may start the next exchange (a redirect)
+}
+
+void Engine::State::deliverTrustQuestions() {
+  std::vector<CURL*> asked;
+  asked.swap(trustQuestions);
+  for (CURL* handle : asked) {
+    auto it = active.find(handle);
+    if (it != active.end()) it->second->deliverTrustQuestion();
+  }
+}
+
+void Engine::State::expireDeadlines() {
+  Clock::time_point now = Clock::now();
+  std::vector<std::shared_ptr<Exchange>> late;
+  for (auto& [handle, exchange] : active) {
+    if (exchange->deadline() <= now) late.push_back(exchange);
+  }
+  for (auto& exchange : late) Engine::shared().fail(*exchange, kURLErrorTimedOut);
+}
+
+int Engine::State::waitMilliseconds() {
+  long curlWait = -1;
+  curl_multi_timeout(multi, &curlWait);
+  long wait = curlWait < 0 ? 60000 : curlWait;
+  Clock::time_point now = Clock::now();
+  for (auto& [handle, exchange] : active) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(exchange->deadline() - now).count();
+    wait = std::min<long>(wait, std::max<long>(left, 0));
+  }
+  return static_cast<int>(wait);
+}
+
+void Engine::State::stop() {
+  {
+    std::lock_guard lock(mutex);
+    stopping = true;
+  }
+  curl_multi_wakeup(multi);
+  if (thread.joinable()) thread.join();
+}
+
+}  // namespace net::detail

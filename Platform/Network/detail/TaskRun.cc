@@ -319,6 +319,8 @@ void TaskRun::deliverEnd(std::optional<ns::Error> error) {
         if (location) {
           delegate->didFinishDownloadingToURL(*session, static_cast<URLSessionDownloadTask&>(*task), *location);
         }
+        if (!path.empty()) ::unlink(path.c_str());
+        path.clear();
         delegate->didCompleteWithError(*session, *task, error);
       }
       if (!path.empty()) ::unlink(path.c_str());

@@ -5,7 +5,9 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "Platform/Network/URLSession.h"
 
@@ -40,6 +42,59 @@ class Waiter {
     Outcome outcome;
   };
   std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+// A delegate that writes down what it is told ("data", "download",
+// "complete 0", "complete -999", "invalid", "events finished", "redirect
+// 302", "challenge") with the queue it was told on, and answers as set.
+class RecordingDelegate : public URLSessionDelegate {
+ public:
+  struct Event {
+    std::string what;
+    std::string queue;  // dispatch::Queue::currentLabel() when told
+  };
+
+  // The answer to a redirect; by default the proposed request.
+  std::function<std::optional<URLRequest>(const HTTPURLResponse&, const URLRequest&)> onRedirect;
+  // The answer to a trust challenge; by default, default handling.
+  URLSessionAuthChallengeDisposition trustDisposition = URLSessionAuthChallengeDisposition::PerformDefaultHandling;
+  bool answersTrust = true;  // false: keep the completion and never call it
+
+  std::vector<Event> events() const;
+  std::vector<std::string> whats() const;
+  bool waitFor(const std::string& what, double seconds = 20) const;
+  ns::Data data() const;
+  std::optional<URLAuthenticationChallenge> challenge() const;
+  std::optional<URLRequest> proposedRedirect() const;
+  // What didFinishDownloadingToURL found at the location, and where.
+  std::optional<std::string> downloaded() const;
+  std::optional<ns::URL> downloadLocation() const;
+  // Whether the download file still existed when the task completed.
+  bool fileLeftAtCompletion() const;
+
+  void didBecomeInvalid(URLSession&, const std::optional<ns::Error>&) override;
+  void didReceiveChallenge(URLSession&, URLSessionTask&, const URLAuthenticationChallenge& challenge,
+                           AuthChallengeCompletion completion) override;
+  void willPerformHTTPRedirection(URLSession&, URLSessionTask&, const HTTPURLResponse& response,
+                                  const URLRequest& newRequest, RedirectCompletion completion) override;
+  void didReceiveData(URLSession&, URLSessionDataTask&, const ns::Data& data) override;
+  void didFinishDownloadingToURL(URLSession&, URLSessionDownloadTask&, const ns::URL& location) override;
+  void didCompleteWithError(URLSession&, URLSessionTask&, const std::optional<ns::Error>& error) override;
+  void didFinishEventsForBackgroundURLSession(URLSession&) override;
+
+  std::vector<AuthChallengeCompletion> heldTrustAnswers;  // when answersTrust is false
+
+ private:
+  void record(std::string what);
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  std::vector<Event> events_;
+  ns::Data data_;
+  std::optional<URLAuthenticationChallenge> challenge_;
+  std::optional<URLRequest> proposed_;
+  std::optional<std::string> downloaded_;
+  std::optional<ns::URL> location_;
+  bool fileLeft_ = false;
 };
 
 Outcome load(URLSession& session, const URLRequest& request);

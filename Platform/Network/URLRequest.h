@@ -7,6 +7,7 @@
 // name and version) where the request has none of its own.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -52,8 +53,12 @@ class URLRequest {
   // Appends to the field's value after ", ".
   void addValue(std::string_view value, std::string_view field) { headers_.add(field, value); }
 
-  const std::optional<ns::Data>& httpBody() const { return body_; }
-  void setHTTPBody(std::optional<ns::Data> body) { body_ = std::move(body); }
+  // The body, or null. Copies of a request share its bytes.
+  const ns::Data* httpBody() const { return body_.get(); }
+  const std::shared_ptr<const ns::Data>& sharedHTTPBody() const { return body_; }
+  void setHTTPBody(std::optional<ns::Data> body) {
+    body_ = body ? std::make_shared<const ns::Data>(std::move(*body)) : nullptr;
+  }
 
   // Seconds the request may stay idle (nothing sent or received) before it
   // fails with a time-out. Real time.
@@ -63,13 +68,13 @@ class URLRequest {
   URLRequestCachePolicy cachePolicy() const { return cachePolicy_; }
   void setCachePolicy(URLRequestCachePolicy policy) { cachePolicy_ = policy; }
 
-  bool operator==(const URLRequest& other) const = default;
+  bool operator==(const URLRequest& other) const;
 
  private:
   ns::URL url_;
   std::string method_ = "GET";
   HTTPHeaderFields headers_;
-  std::optional<ns::Data> body_;
+  std::shared_ptr<const ns::Data> body_;
   URLRequestCachePolicy cachePolicy_ = URLRequestCachePolicy::UseProtocolCachePolicy;
   double timeoutInterval_ = kDefaultTimeoutInterval;
 };

@@ -92,8 +92,8 @@ void TaskRun::startExchange(const URLRequest& request) {
   RequestBody body;
   if (!uploadBody_.empty() && sendsUploadBody_) {
     body = uploadBody_;
-  } else if (request.httpBody()) {
-    body.data = std::make_shared<const ns::Data>(*request.httpBody());
+  } else {
+    body.data = request.sharedHTTPBody();
   }
 
   Engine& engine = Engine::shared();

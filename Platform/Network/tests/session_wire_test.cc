@@ -96,11 +96,11 @@ TEST_F(SessionWireTest, OnlyHostLengthAcceptEncodingAndAgentAreAdded) {
   EXPECT_LT(std::find(inOrder.begin(), inOrder.end(), "X-Second"), std::find(inOrder.begin(), inOrder.end(), "X-First"));
 }
 
-TEST_F(SessionWireTest, FieldsOfTheRequestAndOfTheSessionCombine) {
+TEST_F(SessionWireTest, FieldsOfTheRequestAndOfTheSessionCombineAndTheResponsesAreFoundInAnyCase) {
   URLSessionConfiguration configuration = URLSessionConfiguration::ephemeralSessionConfiguration();
   configuration.setHTTPAdditionalHeaders({{"X-Session", "s"}, {"X-Both", "from session"}});
   auto custom = URLSession::create(configuration);
-  server.route("/h", Answer{});
+  server.route("/h", Answer{.headers = {{"X-Multi", "a"}, {"Content-Type", "text/plain"}, {"x-multi", "b"}}});
 
   URLRequest request(server.url("/h"));
   request.setValue("first", "x-both");
@@ -111,7 +111,10 @@ TEST_F(SessionWireTest, FieldsOfTheRequestAndOfTheSessionCombine) {
   request.setValue("Agent/1", "User-Agent");  // the caller's own wins
   request.setValue("identity", "Accept-Encoding");
   request.setValue("", "X-Empty");
-  ASSERT_EQ(testing::load(*custom, request).errorCode(), 0);
+  testing::Outcome outcome = testing::load(*custom, request);
+  ASSERT_EQ(outcome.errorCode(), 0);
+  EXPECT_EQ(outcome.response->valueForHTTPHeaderField("X-MULTI"), "a, b");
+  EXPECT_EQ(outcome.response->valueForHTTPHeaderField("content-type"), "text/plain");
 
   RecordedRequest seen = only();
   EXPECT_EQ(seen.header("X-Session"), "s");

@@ -1,0 +1,61 @@
+// Loads that wait on the calling thread.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "Platform/Foundation/testing/TemporaryDevice.h"
+#include "Platform/Network/SynchronousLoad.h"
+#include "Platform/Network/URLError.h"
+#include "Platform/Network/testing/LoopbackHTTPServer.h"
+
+namespace net {
+namespace {
+
+using testing::Answer;
+
+TEST(SynchronousLoadTest, AnswersWithTheBodyTheResponseOrTheError) {
+  ns::testing::TemporaryDevice device;
+  testing::LoopbackHTTPServer server;
+  server.route("/config.plist", Answer{.body = "<plist/>"});
+  server.route("/gone", Answer{.status = 404, .body = "not here"});
+
+  std::optional<HTTPURLResponse> response;
+  ns::Error error;
+  std::optional<ns::Data> body = sendSynchronousRequest(URLRequest(server.url("/gone")), &response, &error);
+  ASSERT_TRUE(body);
+  EXPECT_EQ(std::string(body->begin(), body->end()), "not here");
+  EXPECT_EQ(response->statusCode(), 404);
+
+  struct Case {
+    ns::URL url;
+    std::optional<std::string> contents;
+    int64_t code;
+  };
+  std::string file = device.path("local.txt");
+  std::ofstream(file) << "on disk";
+  const Case cases[] = {
+      {server.url("/config.plist"), "<plist/>", 0},
+      {server.url("/gone"), std::nullopt, kURLErrorBadServerResponse},
+      {*ns::URL::withString("http://unmapped.quillbox.example/"), std::nullopt, kURLErrorNotConnectedToInternet},
+      {ns::URL::fileURLWithPath(file), "on disk", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url.absoluteString());
+    ns::Error failure;
+    std::optional<ns::Data> contents = dataWithContentsOfURL(c.url, 5, &failure);
+    EXPECT_EQ(contents ? std::optional<std::string>(std::string(contents->begin(), contents->end())) : std::nullopt,
+              c.contents);
+    if (c.code) EXPECT_EQ(failure.code(), c.code);
+  }
+}
+
+TEST(SynchronousLoadTest, AStalledServerFailsWithinTheTimeOut) {
+  testing::LoopbackHTTPServer server;
+  server.route("/stall", Answer{.body = "never", .delaySeconds = 5});
+  ns::Error error;
+  EXPECT_FALSE(dataWithContentsOfURL(server.url("/stall"), 0.3, &error));
+  EXPECT_EQ(error.code(), kURLErrorTimedOut);
+}
+
+}  // namespace
+}  // namespace net

@@ -18,8 +18,8 @@ namespace dispatch::detail {
 void ensureShutdownAtExit();
 
 // Registers a step for the guard, run in order of `stage` (lower first).
-// Network: the transfer thread of Platform/Network, which hands work to
-// queues, so it stops before the workers.
+// Network: a higher layer's transfer thread, which hands work to queues,
+// so it stops before the workers.
 enum class ShutdownStage { Deadlines = 0, FileWatching = 1, Network = 2, Workers = 3, MainLoop = 4 };
 void addShutdownStep(ShutdownStage stage, std::function<void()> step);
 

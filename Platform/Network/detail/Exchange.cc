@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Platform/Foundation/StringOps.h"
 #include "Platform/Network/OfflineDevice.h"
 #include "Platform/Network/URLError.h"
 #include "Platform/Network/detail/Engine.h"
@@ -21,14 +22,6 @@ bool isManagedField(std::string_view name) {
     if (headerNameEquals(name, managed)) return true;
   }
   return false;
-}
-
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n')) {
-    text.remove_suffix(1);
-  }
-  return text;
 }
 
 int64_t urlErrorCodeFor(CURLcode result) {
@@ -247,8 +240,8 @@ void Exchange::headerLine(std::string_view line) {
     return;
   }
   if (finalHeadDone_) return;  // trailers after a chunked body
-  line = trim(line);
-  if (line.empty()) {
+  std::string field = ns::trimmingWhitespaceAndNewlines(line);
+  if (field.empty()) {
     HTTPURLResponse response(request_.url(), status_, headers_);
     if (status_ >= 100 && status_ < 200) {
       informational_ = std::move(response);
@@ -258,9 +251,10 @@ void Exchange::headerLine(std::string_view line) {
     }
     return;
   }
-  size_t colon = line.find(':');
-  if (colon == std::string_view::npos) return;
-  headers_.add(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
+  size_t colon = field.find(':');
+  if (colon == std::string::npos) return;
+  headers_.add(ns::trimmingWhitespace(std::string_view(field).substr(0, colon)),
+               ns::trimmingWhitespace(std::string_view(field).substr(colon + 1)));
 }
 
 size_t Exchange::onData(char* buffer, size_t size, size_t count, void* self) {

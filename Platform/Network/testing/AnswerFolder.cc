@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "Platform/Foundation/StringOps.h"
+
 namespace net::testing {
 namespace {
 
@@ -25,12 +27,6 @@ bool climbsOut(const std::string& path) {
   return false;
 }
 
-std::string trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\r' || text.back() == ' ')) text.pop_back();
-  size_t start = text.find_first_not_of(' ');
-  return start == std::string::npos ? "" : text.substr(start);
-}
-
 }  // namespace
 
 std::optional<std::string> applyHead(const std::string& text, Answer& answer) {
@@ -38,7 +34,7 @@ std::optional<std::string> applyHead(const std::string& text, Answer& answer) {
   std::string line;
   bool statusRead = false;
   while (std::getline(lines, line)) {
-    line = trimmed(line);
+    line = ns::trimmingWhitespaceAndNewlines(line);
     if (line.empty()) continue;
     if (!statusRead) {
       statusRead = true;
@@ -70,7 +66,8 @@ std::optional<std::string> applyHead(const std::string& text, Answer& answer) {
     }
     size_t colon = line.find(':');
     if (colon == std::string::npos) return line;
-    answer.headers.emplace_back(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
+    answer.headers.emplace_back(ns::trimmingWhitespace(line.substr(0, colon)),
+                                ns::trimmingWhitespace(line.substr(colon + 1)));
   }
   return std::nullopt;
 }

@@ -1,5 +1,8 @@
 #include "Platform/Network/testing/HTTPConnection.h"
 
+#include "Platform/Foundation/StringOps.h"
+#include "Platform/Network/HTTPHeaderFields.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,23 +17,11 @@ namespace {
 
 constexpr size_t kMaximumLine = 64 * 1024;
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 std::optional<std::string> headerIn(const HeaderList& headers, std::string_view name) {
   for (const auto& [field, value] : headers) {
-    if (equalsIgnoringCase(field, name)) return value;
+    if (headerNameEquals(field, name)) return value;
   }
   return std::nullopt;
-}
-
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
 }
 
 const char* reasonFor(int status) {
@@ -135,14 +126,15 @@ std::optional<RecordedRequest> HTTPConnection::readRequest() {
     if (line.empty()) break;
     size_t colon = line.find(':');
     if (colon == std::string::npos) return std::nullopt;
-    request.headers.emplace_back(line.substr(0, colon), std::string(trim(std::string_view(line).substr(colon + 1))));
+    request.headers.emplace_back(line.substr(0, colon),
+                                 ns::trimmingWhitespace(std::string_view(line).substr(colon + 1)));
   }
   std::optional<std::string> expect = headerIn(request.headers, "Expect");
-  if (expect && equalsIgnoringCase(*expect, "100-continue") && !write("HTTP/1.1 100 Continue\r\n\r\n")) {
+  if (expect && headerNameEquals(*expect, "100-continue") && !write("HTTP/1.1 100 Continue\r\n\r\n")) {
     return std::nullopt;
   }
   std::optional<std::string> encoding = headerIn(request.headers, "Transfer-Encoding");
-  if (encoding && equalsIgnoringCase(*encoding, "chunked")) {
+  if (encoding && headerNameEquals(*encoding, "chunked")) {
     for (;;) {
       if (!readLine(line)) return std::nullopt;
       size_t size = std::strtoul(line.c_str(), nullptr, 16);
@@ -185,8 +177,8 @@ void HTTPConnection::holdUntilClientLeaves() {
 bool HTTPConnection::send(const RecordedRequest& request, const Answer& answer) {
   if (!pause(answer.delaySeconds)) return false;
   std::optional<std::string> connection = headerIn(request.headers, "Connection");
-  bool clientCloses = (connection && equalsIgnoringCase(*connection, "close")) ||
-                      (request.version == "HTTP/1.0" && !(connection && equalsIgnoringCase(*connection, "keep-alive")));
+  bool clientCloses = (connection && headerNameEquals(*connection, "close")) ||
+                      (request.version == "HTTP/1.0" && !(connection && headerNameEquals(*connection, "keep-alive")));
   // An informational status is the whole answer: nothing may follow it.
   bool closes = answer.closeConnection || clientCloses || answer.status < 200;
   bool bodyless = hasNoBody(answer.status);

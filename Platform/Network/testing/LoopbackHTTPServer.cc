@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "Platform/Network/HTTPHeaderFields.h"
 #include "Platform/Network/testing/HTTPConnection.h"
 #include "Platform/Network/testing/TestCertificates.h"
 
@@ -28,12 +29,7 @@ std::string RecordedRequest::path() const { return target.substr(0, target.find(
 
 std::optional<std::string> RecordedRequest::header(std::string_view name) const {
   for (const auto& [field, value] : headers) {
-    if (field.size() == name.size() &&
-        std::equal(field.begin(), field.end(), name.begin(), [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-        })) {
-      return value;
-    }
+    if (headerNameEquals(field, name)) return value;
   }
   return std::nullopt;
 }

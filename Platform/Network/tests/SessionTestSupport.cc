@@ -28,12 +28,7 @@ DownloadTaskCompletion Waiter::downloadHandler() {
                           std::optional<ns::Error> error) {
     std::lock_guard lock(state->mutex);
     state->outcome.location = location;
-    if (location) {
-      std::ifstream in(location->path(), std::ios::binary);
-      std::ostringstream contents;
-      contents << in.rdbuf();
-      state->outcome.downloaded = contents.str();
-    }
+    if (location) state->outcome.downloaded = readFile(location->path());
     state->outcome.response = std::move(response);
     state->outcome.error = std::move(error);
     state->outcome.finished = true;
@@ -156,12 +151,10 @@ void RecordingDelegate::didReceiveData(URLSession&, URLSessionDataTask&, const n
 }
 
 void RecordingDelegate::didFinishDownloadingToURL(URLSession&, URLSessionDownloadTask&, const ns::URL& location) {
-  std::ifstream in(location.path(), std::ios::binary);
-  std::ostringstream contents;
-  contents << in.rdbuf();
+  std::string contents = readFile(location.path());
   {
     std::lock_guard lock(mutex_);
-    downloaded_ = contents.str();
+    downloaded_ = std::move(contents);
     location_ = location;
   }
   record("download");
@@ -176,6 +169,13 @@ void RecordingDelegate::didCompleteWithError(URLSession&, URLSessionTask&, const
 }
 
 void RecordingDelegate::didFinishEventsForBackgroundURLSession(URLSession&) { record("events finished"); }
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  return contents.str();
+}
 
 std::string patternBytes(size_t size) {
   std::string bytes(size, '\0');

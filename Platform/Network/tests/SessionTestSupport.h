@@ -101,6 +101,8 @@ Outcome load(URLSession& session, const URLRequest& request);
 Outcome load(URLSession& session, const ns::URL& url);
 Outcome upload(URLSession& session, const URLRequest& request, ns::Data body);
 
+// A file's bytes ("" when it cannot be read).
+std::string readFile(const std::string& path);
 inline ns::Data bytes(std::string_view text) { return ns::Data(text.begin(), text.end()); }
 // `size` bytes of a repeating pattern no compressor would mistake for text.
 std::string patternBytes(size_t size);

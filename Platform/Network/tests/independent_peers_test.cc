@@ -20,13 +20,6 @@ using testing::Child;
 using testing::LoopbackHTTPServer;
 using testing::RecordedRequest;
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  return contents.str();
-}
-
 class IndependentPeersTest : public ::testing::Test {
  protected:
   std::string directory;
@@ -104,9 +97,9 @@ TEST_F(IndependentPeersTest, PythonsUrllibReadsTheLoopbackServerPlainAndOverTLS)
   for (int o : {0, 1}) {
     SCOPED_TRACE(o == 0 ? "plain" : "over TLS");
     std::string prefix = directory + "/" + std::to_string(o) + "-";
-    EXPECT_TRUE(readFile(prefix + "0.out") == body);
-    EXPECT_TRUE(readFile(prefix + "1.out") == body);
-    EXPECT_EQ(readFile(prefix + "2.out"), "");
+    EXPECT_TRUE(testing::readFile(prefix + "0.out") == body);
+    EXPECT_TRUE(testing::readFile(prefix + "1.out") == body);
+    EXPECT_EQ(testing::readFile(prefix + "2.out"), "");
     LoopbackHTTPServer& server = o == 0 ? plain : secure;
     ASSERT_EQ(server.requestCount(), 4u);
     RecordedRequest upload = server.requests()[3];

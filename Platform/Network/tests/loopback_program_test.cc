@@ -25,13 +25,6 @@ void write(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-std::string read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  return contents.str();
-}
-
 std::string field(const ns::Value& line, const char* key) {
   const ns::Value* value = line.find(key);
   if (!value) return "(absent)";
@@ -55,11 +48,11 @@ TEST(LoopbackProgramTest, ServesAFolderLogsEachRequestAndEndsByItself) {
   testing::Child program({LOOPBACK_HTTP_SERVER_PATH, "--root", root, "--port-file", portFile, "--log", log, "--tls",
                           "--name", "config.quillbox.example", "--authority-out", authority, "--max-requests", "6"});
   std::string printed = program.readLine();
-  ASSERT_EQ(read(portFile), printed);
+  ASSERT_EQ(testing::readFile(portFile), printed);
   int port = std::atoi(printed.c_str());
   ASSERT_GT(port, 0);
   ASSERT_TRUE(mapHostToLoopback("config.quillbox.example", port));
-  ASSERT_TRUE(trustCertificateAuthority("program", read(authority)));
+  ASSERT_TRUE(trustCertificateAuthority("program", testing::readFile(authority)));
 
   auto session = URLSession::create(URLSessionConfiguration::ephemeralSessionConfiguration());
   auto at = [](const std::string& path) { return *ns::URL::withString("https://config.quillbox.example" + path); };
@@ -76,7 +69,7 @@ TEST(LoopbackProgramTest, ServesAFolderLogsEachRequestAndEndsByItself) {
   EXPECT_EQ(program.wait(), 0) << "it ends after its sixth request";
 
   std::vector<ns::Value> lines;
-  std::istringstream text(read(log));
+  std::istringstream text(testing::readFile(log));
   for (std::string line; std::getline(text, line);) {
     std::optional<ns::Value> parsed = ns::jsonObjectFromString(line, nullptr);
     ASSERT_TRUE(parsed) << line;

@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/Network/SynchronousLoad.h"
 #include "Platform/Network/URLError.h"
@@ -49,12 +50,17 @@ TEST(SynchronousLoadTest, AnswersWithTheBodyTheResponseOrTheError) {
   }
 }
 
-TEST(SynchronousLoadTest, AStalledServerFailsWithinTheTimeOut) {
+TEST(SynchronousLoadTest, TimeOutsRunOnRealTimeEvenWhenTheClockIsVirtual) {
+  ns::Clock::useVirtual(ns::Date(1000));  // stands still throughout
   testing::LoopbackHTTPServer server;
   server.route("/stall", Answer{.body = "never", .delaySeconds = 5});
+  server.route("/late", Answer{.body = "late but in time", .delaySeconds = 0.2});
   ns::Error error;
   EXPECT_FALSE(dataWithContentsOfURL(server.url("/stall"), 0.3, &error));
   EXPECT_EQ(error.code(), kURLErrorTimedOut);
+  std::optional<ns::Data> late = dataWithContentsOfURL(server.url("/late"), 5, &error);
+  EXPECT_EQ(late ? std::string(late->begin(), late->end()) : "", "late but in time");
+  ns::Clock::useReal();
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -20,7 +19,6 @@ namespace net::detail {
 struct Engine::State {
   CURLM* multi = nullptr;
   std::thread thread;
-  std::atomic<std::thread::id> threadID;
 
   std::mutex mutex;
   std::vector<std::function<void()>> commands;
@@ -53,7 +51,6 @@ Engine::Engine() : state_(new State) {
   state_->multi = curl_multi_init();
   State* state = state_;
   state_->thread = std::thread([state] { state->run(); });
-  state_->threadID = state_->thread.get_id();
   dispatch::detail::addShutdownStep(dispatch::detail::ShutdownStage::Network, [state] { state->stop(); });
 }
 
@@ -65,8 +62,6 @@ void Engine::post(std::function<void()> command) {
   }
   curl_multi_wakeup(state_->multi);
 }
-
-bool Engine::isEngineThread() const { return std::this_thread::get_id() == state_->threadID; }
 
 CURL* Engine::takeHandle() {
   if (state_->idleHandles.empty()) return curl_easy_init();

@@ -20,7 +20,6 @@ class Engine {
 
   // Runs `command` on the engine thread, after those posted before it.
   void post(std::function<void()> command);
-  bool isEngineThread() const;
 
   // Engine thread only.
   CURL* takeHandle();

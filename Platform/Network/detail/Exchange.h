@@ -71,7 +71,6 @@ class Exchange {
   Exchange& operator=(const Exchange&) = delete;
 
   CURL* handle() const { return handle_; }
-  const URLRequest& request() const { return request_; }
   // Gives the handle back (the engine reuses it).
   CURL* releaseHandle();
 

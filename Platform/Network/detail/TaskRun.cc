@@ -251,9 +251,11 @@ void TaskRun::answerRedirect(uint64_t serial, std::optional<URLRequest> next) {
   const std::string& method = task_.currentRequest().httpMethod();
   sendsUploadBody_ = sendsUploadBody_ && (status == 307 || status == 308) && next->httpMethod() == method;
   ++redirects_;
+  response_.reset();  // the redirect's answer is behind us; the next one counts
   {
     std::lock_guard lock(task_.mutex_);
     task_.current_ = *next;
+    task_.response_.reset();
   }
   redirecting_ = false;
   held_.clear();

@@ -209,6 +209,56 @@ class PRMPromise : public std::enable_shared_from_this<PRMPromise> {
   static Ptr retry(const QueuePtr& queue, RetryWork work);
   static Ptr retry(RetryWork work);
 
+  // ----- Completion handlers as promises -----
+  // Each adapter runs `work` on the queue with a completion handler of one
+  // shape and returns a promise that the handler's first call resolves: a
+  // present error rejects; otherwise the value fulfils (an error object
+  // rejects and a promise is followed, also in shapes without an error).
+  // A work that never calls its handler leaves the promise pending.
+
+  using Completion = std::function<void()>;                                        // null
+  using ObjectCompletion = std::function<void(PRMObject object)>;                  // the object
+  using ErrorCompletion = std::function<void(std::optional<ns::Error> error)>;     // null
+  using ObjectOrErrorCompletion = std::function<void(PRMObject object, std::optional<ns::Error> error)>;
+  using ErrorOrObjectCompletion = std::function<void(std::optional<ns::Error> error, PRMObject object)>;
+  // A two-entry PRMArray of the objects, "<null>" for null.
+  using TwoObjectsOrErrorCompletion =
+      std::function<void(PRMObject first, PRMObject second, std::optional<ns::Error> error)>;
+  // Numbers that remember they were a bool, an integer or a real.
+  using BoolCompletion = std::function<void(bool value)>;
+  using BoolOrErrorCompletion = std::function<void(bool value, std::optional<ns::Error> error)>;
+  using IntegerCompletion = std::function<void(int64_t value)>;
+  using IntegerOrErrorCompletion = std::function<void(int64_t value, std::optional<ns::Error> error)>;
+  using DoubleCompletion = std::function<void(double value)>;
+  using DoubleOrErrorCompletion = std::function<void(double value, std::optional<ns::Error> error)>;
+  template <class Handler>
+  using WrapWork = std::function<void(Handler handler)>;
+
+  static Ptr wrapCompletion(const QueuePtr& queue, WrapWork<Completion> work);
+  static Ptr wrapCompletion(WrapWork<Completion> work);
+  static Ptr wrapObjectCompletion(const QueuePtr& queue, WrapWork<ObjectCompletion> work);
+  static Ptr wrapObjectCompletion(WrapWork<ObjectCompletion> work);
+  static Ptr wrapErrorCompletion(const QueuePtr& queue, WrapWork<ErrorCompletion> work);
+  static Ptr wrapErrorCompletion(WrapWork<ErrorCompletion> work);
+  static Ptr wrapObjectOrErrorCompletion(const QueuePtr& queue, WrapWork<ObjectOrErrorCompletion> work);
+  static Ptr wrapObjectOrErrorCompletion(WrapWork<ObjectOrErrorCompletion> work);
+  static Ptr wrapErrorOrObjectCompletion(const QueuePtr& queue, WrapWork<ErrorOrObjectCompletion> work);
+  static Ptr wrapErrorOrObjectCompletion(WrapWork<ErrorOrObjectCompletion> work);
+  static Ptr wrap2ObjectsOrErrorCompletion(const QueuePtr& queue, WrapWork<TwoObjectsOrErrorCompletion> work);
+  static Ptr wrap2ObjectsOrErrorCompletion(WrapWork<TwoObjectsOrErrorCompletion> work);
+  static Ptr wrapBoolCompletion(const QueuePtr& queue, WrapWork<BoolCompletion> work);
+  static Ptr wrapBoolCompletion(WrapWork<BoolCompletion> work);
+  static Ptr wrapBoolOrErrorCompletion(const QueuePtr& queue, WrapWork<BoolOrErrorCompletion> work);
+  static Ptr wrapBoolOrErrorCompletion(WrapWork<BoolOrErrorCompletion> work);
+  static Ptr wrapIntegerCompletion(const QueuePtr& queue, WrapWork<IntegerCompletion> work);
+  static Ptr wrapIntegerCompletion(WrapWork<IntegerCompletion> work);
+  static Ptr wrapIntegerOrErrorCompletion(const QueuePtr& queue, WrapWork<IntegerOrErrorCompletion> work);
+  static Ptr wrapIntegerOrErrorCompletion(WrapWork<IntegerOrErrorCompletion> work);
+  static Ptr wrapDoubleCompletion(const QueuePtr& queue, WrapWork<DoubleCompletion> work);
+  static Ptr wrapDoubleCompletion(WrapWork<DoubleCompletion> work);
+  static Ptr wrapDoubleOrErrorCompletion(const QueuePtr& queue, WrapWork<DoubleOrErrorCompletion> work);
+  static Ptr wrapDoubleOrErrorCompletion(WrapWork<DoubleOrErrorCompletion> work);
+
   // ----- The operations as callables -----
 
   static std::function<Ptr(AsyncWork)> async();
@@ -240,6 +290,34 @@ class PRMPromise : public std::enable_shared_from_this<PRMPromise> {
   static std::function<Ptr(QueuePtr, RetryWork)> retryOn();
   static std::function<Ptr(int64_t, double, RetryCondition, RetryWork)> retryAgain();
   static std::function<Ptr(QueuePtr, int64_t, double, RetryCondition, RetryWork)> retryAgainOn();
+  template <class Handler>
+  using Wrapper = std::function<Ptr(WrapWork<Handler>)>;
+  template <class Handler>
+  using WrapperOn = std::function<Ptr(QueuePtr, WrapWork<Handler>)>;
+  static Wrapper<Completion> wrapCompletion();
+  static WrapperOn<Completion> wrapCompletionOn();
+  static Wrapper<ObjectCompletion> wrapObjectCompletion();
+  static WrapperOn<ObjectCompletion> wrapObjectCompletionOn();
+  static Wrapper<ErrorCompletion> wrapErrorCompletion();
+  static WrapperOn<ErrorCompletion> wrapErrorCompletionOn();
+  static Wrapper<ObjectOrErrorCompletion> wrapObjectOrErrorCompletion();
+  static WrapperOn<ObjectOrErrorCompletion> wrapObjectOrErrorCompletionOn();
+  static Wrapper<ErrorOrObjectCompletion> wrapErrorOrObjectCompletion();
+  static WrapperOn<ErrorOrObjectCompletion> wrapErrorOrObjectCompletionOn();
+  static Wrapper<TwoObjectsOrErrorCompletion> wrap2ObjectsOrErrorCompletion();
+  static WrapperOn<TwoObjectsOrErrorCompletion> wrap2ObjectsOrErrorCompletionOn();
+  static Wrapper<BoolCompletion> wrapBoolCompletion();
+  static WrapperOn<BoolCompletion> wrapBoolCompletionOn();
+  static Wrapper<BoolOrErrorCompletion> wrapBoolOrErrorCompletion();
+  static WrapperOn<BoolOrErrorCompletion> wrapBoolOrErrorCompletionOn();
+  static Wrapper<IntegerCompletion> wrapIntegerCompletion();
+  static WrapperOn<IntegerCompletion> wrapIntegerCompletionOn();
+  static Wrapper<IntegerOrErrorCompletion> wrapIntegerOrErrorCompletion();
+  static WrapperOn<IntegerOrErrorCompletion> wrapIntegerOrErrorCompletionOn();
+  static Wrapper<DoubleCompletion> wrapDoubleCompletion();
+  static WrapperOn<DoubleCompletion> wrapDoubleCompletionOn();
+  static Wrapper<DoubleOrErrorCompletion> wrapDoubleOrErrorCompletion();
+  static WrapperOn<DoubleOrErrorCompletion> wrapDoubleOrErrorCompletionOn();
 
  private:
   // Called once, on its queue, with the outcome.

@@ -14,6 +14,18 @@ std::optional<PRMArray> arrayEntries(const PRMObject& object) {
   return items;
 }
 
+std::string unqualifiedName(const std::string& name) {
+  size_t start = 0;
+  int depth = 0;
+  for (size_t i = 0; i + 1 < name.size(); ++i) {
+    char c = name[i];
+    if (c == '<' || c == '(') ++depth;
+    if (c == '>' || c == ')') --depth;
+    if (depth == 0 && c == ':' && name[i + 1] == ':') start = i + 2;
+  }
+  return name.substr(start);
+}
+
 std::string objectTypeName(const PRMObject& object) {
   static const char* const kValueTypes[] = {"Null",   "Bool", "Integer", "Real",      "String",
                                             "Data",   "Date", "Array",   "Dictionary"};

@@ -18,7 +18,7 @@
 //   any other type                 a shared copy of the value
 //
 // typeName<T>() is the type's short name for descriptions ("Int" for
-// int64_t, "String", "Double"...), the demangled name for other types.
+// int64_t, "String", "Double"...), the unqualified name of other types.
 #pragma once
 
 #include <cstdint>
@@ -204,7 +204,12 @@ struct Conversion<std::tuple<T...>> {
   }
 };
 
-// Short names of the common types; the demangled name of others.
+// A demangled name without its namespaces and enclosing classes
+// ("Point" for "app::(anonymous namespace)::Point"); template arguments
+// stay as they are.
+std::string unqualifiedName(const std::string& name);
+
+// Short names of the common types; the unqualified name of others.
 template <class T>
 std::string typeName() {
   if constexpr (std::is_void_v<T>) return "()";
@@ -216,7 +221,7 @@ std::string typeName() {
   else if constexpr (std::is_same_v<T, double>) return "Double";
   else if constexpr (std::is_same_v<T, float>) return "Float";
   else if constexpr (std::is_same_v<T, std::string>) return "String";
-  else return PRMDemangledName(typeid(T));
+  else return unqualifiedName(PRMDemangledName(typeid(T)));
 }
 
 // What an object holds, for messages: "null", "Integer", "String", a C++

@@ -230,6 +230,9 @@ TEST_F(PromiseTest, WrapPicksTheResultFromTheHandlerShape) {
 TEST_F(PromiseTest, DescriptionsNameTheOutcomeOrTheValueType) {
   EXPECT_EQ(Promise<int64_t>::pending().description(), "Pending: Int");
   EXPECT_EQ(Promise<std::string>::pending().description(), "Pending: String");
+  struct Point {};
+  EXPECT_EQ(Promise<Point>::pending().description(), "Pending: Point");
+  EXPECT_EQ(Promise<std::vector<ns::Value>>::pending().description().rfind("Pending: vector<ns::Value", 0), 0u);
   EXPECT_EQ(Promise<int64_t>::resolving([] { return 42; }).description(), "Fulfilled: 42");
   EXPECT_EQ(Promise<std::optional<int64_t>>::resolving([] { return std::optional<int64_t>(); }).description(),
             "Fulfilled: nil");

@@ -87,9 +87,25 @@ void SplitViewController::buildFloatingAddButton() {
   view()->addSubview(floatingAddButtonView_);
 }
 
-void SplitViewController::viewWillAppear(bool animated) { ui::SplitViewController::viewWillAppear(animated); }
+void SplitViewController::viewWillAppear(bool animated) {
+  ui::SplitViewController::viewWillAppear(animated);
+  if (appearedBefore_) {
+    maskingView_->setHidden(true);
+    return;
+  }
+  appearedBefore_ = true;
+  if (shouldPresentPinView()) {
+    maskingView_->setHidden(false);
+    showLocalAuthentication();
+  }
+}
 
-void SplitViewController::viewDidAppear(bool animated) { ui::SplitViewController::viewDidAppear(animated); }
+void SplitViewController::viewDidAppear(bool animated) {
+  ui::SplitViewController::viewDidAppear(animated);
+  if (lockPresentedOnAppearance_) return;
+  lockPresentedOnAppearance_ = true;
+  if (shouldPresentPinView()) presentPinView();
+}
 
 ui::StatusBarStyle SplitViewController::preferredStatusBarStyle() const { return NTAppearance::preferredStatusBarStyle(); }
 
@@ -110,9 +126,3 @@ void SplitViewController::showFloatingAddButton() {
   ui::View::animate(kAddButtonFadeDuration,
                     [container] { container->setAlpha(NTAppearance::floatingAddButtonAlpha()); });
 }
-
-void SplitViewController::applicationDidEnterBackground(ui::Application&) {}
-
-void SplitViewController::applicationWillEnterForeground() {}
-
-void SplitViewController::applicationDidBecomeActive() {}

@@ -23,8 +23,10 @@ bool HostLaunch::prepare(const HostOptions& options, std::string* error) {
     return fail("cannot make the device in " + directory);
   ns::DeviceFacts facts = device.facts();
   ns::UserInterfaceIdiom idiom = options.pad ? ns::UserInterfaceIdiom::Pad : ns::UserInterfaceIdiom::Phone;
-  if (facts.idiom != idiom) {
+  ns::Biometry biometry = options.biometry.value_or(facts.biometry);
+  if (facts.idiom != idiom || facts.biometry != biometry) {
     facts.idiom = idiom;
+    facts.biometry = biometry;
     if (!device.setFacts(facts)) return fail("cannot write " + device.factsPath());
   }
 

@@ -1,5 +1,5 @@
 // Makes the world the app launches into: boots the device (a phone, or a
-// pad), finds the main bundle (the staged "quillbox.app" beside the
+// pad, with the biometric sensor asked for), finds the main bundle (the staged "quillbox.app" beside the
 // program, or $QUILLBOX_BUNDLE; see ns::Bundle::mainBundle) and points the
 // asset catalogue at its "Assets" folder unless $QUILLBOX_ASSETS is set,
 // and switches to a virtual clock standing at the current time.

@@ -12,6 +12,17 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
     const std::string& a = arguments[i];
     if (a == "--pad") {
       options.pad = true;
+    } else if (a == "--biometry") {
+      std::string kind = i + 1 < arguments.size() ? arguments[++i] : "";
+      if (kind == "none") {
+        options.biometry = ns::Biometry::None;
+      } else if (kind == "touch-id") {
+        options.biometry = ns::Biometry::TouchID;
+      } else if (kind == "face-id") {
+        options.biometry = ns::Biometry::FaceID;
+      } else {
+        return fail("--biometry needs none, touch-id or face-id");
+      }
     } else if (a == "--help" || a == "-h") {
       options.help = true;
     } else if (a == "--device" || a == "--script") {
@@ -25,11 +36,13 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
 }
 
 std::string HostOptions::usage() {
-  return "usage: quillbox [--device DIR] [--pad] [--script FILE]\n"
-         "  --device DIR   the device directory (default: $QUILLBOX_DEVICE, else\n"
-         "                 ~/.local/share/quillbox/device)\n"
-         "  --pad          run on a pad (default: a phone)\n"
-         "  --script FILE  run the commands of FILE, then end; exit status 1 when a line fails\n";
+  return "usage: quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE]\n"
+         "  --device DIR     the device directory (default: $QUILLBOX_DEVICE, else\n"
+         "                   ~/.local/share/quillbox/device)\n"
+         "  --pad            run on a pad (default: a phone)\n"
+         "  --biometry KIND  the device's sensor: none, touch-id or face-id; the device\n"
+         "                   keeps it for later runs (a new device has none)\n"
+         "  --script FILE    run the commands of FILE, then end; exit status 1 when a line fails\n";
 }
 
 }  // namespace quillbox

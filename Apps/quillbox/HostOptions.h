@@ -1,7 +1,8 @@
 // The host program's command line:
-//   quillbox [--device DIR] [--pad] [--script FILE]
+//   quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE]
 // --device picks the device directory (else as ns::Device::resolveDirectory
-// decides), --pad makes the device a pad (else a phone), --script runs the
+// decides), --pad makes the device a pad (else a phone), --biometry gives
+// the device a sensor (kept on the device until changed), --script runs the
 // commands of FILE instead of reading them from the terminal.
 #pragma once
 
@@ -9,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "Platform/Foundation/Device.h"
+
 namespace quillbox {
 
 struct HostOptions {
   std::string device;  // empty: the default directory
   bool pad = false;
+  std::optional<ns::Biometry> biometry;  // none given: the device keeps its own
   std::string script;  // empty: a person at the terminal
   bool help = false;
 

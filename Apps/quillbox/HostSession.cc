@@ -8,6 +8,7 @@
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/URL.h"
+#include "Platform/LocalAuthentication/BiometricPrompt.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/Input.h"
 #include "Platform/UIKit/ScreenText.h"
@@ -109,6 +110,23 @@ Result deliverNotifications() {
   return Result{true, false, true, out.str()};
 }
 
+// The person at the sensor answers the system's prompt.
+Result answerBiometricPrompt(const std::vector<std::string>& args) {
+  const std::pair<const char*, std::optional<la::ErrorCode>> answers[] = {
+      {"match", std::nullopt},
+      {"fail", la::kErrorAuthenticationFailed},
+      {"cancel", la::kErrorUserCancel},
+  };
+  if (args.size() != 1) return failed("usage: biometry match|fail|cancel");
+  for (const auto& [word, failure] : answers) {
+    if (args[0] != word) continue;
+    if (!la::BiometricPrompt::answer(failure)) return failed("no Face ID or Touch ID prompt is showing");
+    ui::Input::settle();
+    return Result{true, false, true, {}};
+  }
+  return failed("usage: biometry match|fail|cancel");
+}
+
 Result runQuickAction() {
   auto& app = ui::Application::shared();
   if (app.shortcutItems().empty()) return failed("the app offers no quick action");
@@ -135,7 +153,13 @@ void HostSession::catchUpWithRealTime() {
   if (followsRealTime_ && elapsed > 0) ui::Input::advance(elapsed);
 }
 
-std::string HostSession::screen() { return ui::ScreenText::render(); }
+std::string HostSession::screen() {
+  std::string text = ui::ScreenText::render();
+  // The system's prompt lies over the app.
+  if (auto prompt = la::BiometricPrompt::shown())
+    text += la::BiometricPrompt::name(prompt->type) + ": \"" + prompt->reason + "\" (biometry match, fail or cancel)\n";
+  return text;
+}
 
 std::string HostSession::help() {
   return R"(Commands (TEXT is what the screen shows; quote a text with spaces when more follows it):
@@ -149,6 +173,7 @@ std::string HostSession::help() {
   back                 go back
   background           send the app to the background
   foreground           bring the app back to the front
+  biometry ANSWER      answer the Face ID or Touch ID prompt: match, fail or cancel
   open FILE            hand a file to the app, as another app would
   quick                run the home-screen quick action
   advance TIME         move the clock: seconds, or with m, h or d ("90", "2h", "1d")
@@ -240,6 +265,7 @@ HostSession::Result HostSession::run(const HostCommand& c) {
       return Result{true, false, true, handled ? "" : "The app did not take " + path.string() + "."};
     }
     if (w == "quick") return runQuickAction();
+    if (w == "biometry") return answerBiometricPrompt(c.args);
     if (w == "advance") {
       double seconds = 0;
       if (c.args.size() != 1 || !parseSeconds(c.args[0], &seconds)) return failed("usage: advance TIME");

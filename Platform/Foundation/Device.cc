@@ -31,6 +31,7 @@ constexpr const char* kDeviceNameKey = "deviceName";
 constexpr const char* kICloudKey = "iCloudSignedIn";
 constexpr const char* kEncryptedKey = "executableEncrypted";
 constexpr const char* kSandboxReceiptKey = "sandboxReceipt";
+constexpr const char* kBiometryKey = "biometry";
 
 void readString(const Dictionary& d, const char* key, std::string& out) {
   if (const Value* v = d.find(key); v && v->isString()) out = *v->asString();
@@ -53,6 +54,8 @@ DeviceFacts readFacts(const std::string& path) {
   if (const Value* v = d->find(kICloudKey); v && v->isBool()) facts.iCloudSignedIn = v->boolValue();
   if (const Value* v = d->find(kEncryptedKey); v && v->isBool()) facts.executableEncrypted = v->boolValue();
   if (const Value* v = d->find(kSandboxReceiptKey); v && v->isBool()) facts.sandboxReceipt = v->boolValue();
+  if (const Value* v = d->find(kBiometryKey); v && v->isInteger() && v->integerValue() >= 0 && v->integerValue() <= 2)
+    facts.biometry = static_cast<Biometry>(v->integerValue());
   return facts;
 }
 
@@ -67,7 +70,8 @@ Dictionary factsDictionary(const DeviceFacts& f) {
                     {kDeviceNameKey, Value(f.deviceName)},
                     {kICloudKey, Value(f.iCloudSignedIn)},
                     {kEncryptedKey, Value(f.executableEncrypted)},
-                    {kSandboxReceiptKey, Value(f.sandboxReceipt)}};
+                    {kSandboxReceiptKey, Value(f.sandboxReceipt)},
+                    {kBiometryKey, Value(static_cast<int>(f.biometry))}};
 }
 
 }  // namespace

@@ -24,6 +24,8 @@ enum class DeviceOrientation {
   FaceUp = 5,
   FaceDown = 6,
 };
+// The biometric sensor the device has (none, a fingerprint or a face reader).
+enum class Biometry { None = 0, TouchID = 1, FaceID = 2 };
 
 struct DeviceFacts {
   UserInterfaceIdiom idiom = UserInterfaceIdiom::Phone;
@@ -39,6 +41,8 @@ struct DeviceFacts {
   // receipt named "sandboxReceipt" (a test build) rather than "receipt".
   bool executableEncrypted = false;
   bool sandboxReceipt = false;
+  // A sensor with the owner enrolled; none by default.
+  Biometry biometry = Biometry::None;
 
   bool operator==(const DeviceFacts&) const = default;
 };

@@ -12,6 +12,7 @@ TEST(HostOptionsTest, ReadsTheCommandLine) {
     std::string device, script;
     bool pad;
     std::string error;
+    std::optional<ns::Biometry> biometry = std::nullopt;
   };
   const Case cases[] = {
       {{}, true, "", "", false, ""},
@@ -20,6 +21,11 @@ TEST(HostOptionsTest, ReadsTheCommandLine) {
       {{"--device"}, false, "", "", false, "--device needs a path"},
       {{"--script", ""}, false, "", "", false, "--script needs a path"},
       {{"--phone"}, false, "", "", false, "unknown argument \"--phone\""},
+      {{"--biometry", "face-id"}, true, "", "", false, "", ns::Biometry::FaceID},
+      {{"--biometry", "touch-id", "--pad"}, true, "", "", true, "", ns::Biometry::TouchID},
+      {{"--biometry", "none"}, true, "", "", false, "", ns::Biometry::None},
+      {{"--biometry", "iris"}, false, "", "", false, "--biometry needs none, touch-id or face-id"},
+      {{"--biometry"}, false, "", "", false, "--biometry needs none, touch-id or face-id"},
   };
   for (const auto& c : cases) {
     std::string error;
@@ -30,6 +36,7 @@ TEST(HostOptionsTest, ReadsTheCommandLine) {
     EXPECT_EQ(options->device, c.device);
     EXPECT_EQ(options->script, c.script);
     EXPECT_EQ(options->pad, c.pad);
+    EXPECT_EQ(options->biometry, c.biometry);
   }
 }
 

@@ -40,6 +40,7 @@ TEST(Device, FactsPersistAcrossBoots) {
   facts.iCloudSignedIn = true;
   facts.executableEncrypted = true;
   facts.sandboxReceipt = true;
+  facts.biometry = Biometry::FaceID;
   ASSERT_TRUE(device.device().setFacts(facts));
 
   Device& again = Device::boot(device.directory());  // the next launch
@@ -58,6 +59,7 @@ TEST(Device, DamagedFactsFileGivesDefaults) {
       {"wrong types and ranges",
        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>idiom</key><integer>7</integer>"
        "<key>orientation</key><string>3</string><key>iCloudSignedIn</key><integer>1</integer>"
+       "<key>biometry</key><integer>3</integer>"
        "<key>localeIdentifier</key><string>fr_FR</string></dict></plist>"},
   };
   for (const auto& [what, content] : cases) {
@@ -67,6 +69,7 @@ TEST(Device, DamagedFactsFileGivesDefaults) {
     EXPECT_EQ(facts.idiom, UserInterfaceIdiom::Phone);
     EXPECT_EQ(facts.orientation, DeviceOrientation::Portrait);
     EXPECT_FALSE(facts.iCloudSignedIn);
+    EXPECT_EQ(facts.biometry, Biometry::None);
     EXPECT_EQ(facts.localeIdentifier, std::string(what) == "wrong types and ranges" ? "fr_FR" : "en_US");
   }
 }

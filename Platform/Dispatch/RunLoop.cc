@@ -8,6 +8,7 @@
 
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Dispatch/detail/CurrentQueue.h"
+#include "Platform/Dispatch/detail/Scheduler.h"
 #include "Platform/Dispatch/detail/Shutdown.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/Error.h"
@@ -77,6 +78,23 @@ static size_t runReady(RunLoop::State& state, double timeoutSeconds);
 bool RunLoop::runOnce(double timeoutSeconds) {
   requireMainThread("runOnce");
   return runReady(*state_, timeoutSeconds) > 0;
+}
+
+void RunLoop::advanceClock(double seconds) {
+  requireMainThread("advanceClock");
+  drain();
+  if (!ns::Clock::isVirtual()) return;
+  double left = std::max(0.0, seconds);
+  // A bound against timers that keep rescheduling themselves at once.
+  for (int steps = 0; steps < 100000; ++steps) {
+    auto next = detail::Scheduler::shared().secondsToNextDeadline();
+    if (!next || *next > left) break;
+    ns::Clock::advance(*next);
+    left -= *next;
+    drain();
+  }
+  ns::Clock::advance(left);
+  drain();
 }
 
 int RunLoop::drain() {

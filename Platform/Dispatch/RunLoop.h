@@ -42,6 +42,12 @@ class RunLoop {
   // Returns the number of blocks run.
   int drain();
 
+  // Moves the virtual clock `seconds` forward in steps, from deadline to
+  // deadline, draining the loop at each: work that starts a timer of its own
+  // (an animation starting the next one) sees it fire at its own time within
+  // the span. In real mode only drains. Main thread only.
+  void advanceClock(double seconds);
+
   // Queues a block for the loop (what the main queue does).
   void perform(std::function<void()> block);
 

@@ -45,14 +45,17 @@ bool visit(View& v, const std::function<bool(View&)>& visitor) {
   const auto subs = v.subviews();
   for (size_t i = subs.size(); i-- > 0;) {
     if (visit(*subs[i], visitor)) return true;
+    if (!shown(*subs[i]) || !subs[i]->frame().contains(v.bounds())) continue;
     // Nothing below a full-screen presented controller can be touched.
     ViewController* vc = subs[i]->viewController();
     if (vc && vc->presentingViewController() && !vc->parentViewController() &&
-        subs[i]->frame().contains(v.bounds()) && shown(*subs[i]) &&
         vc->modalPresentationStyle() != ModalPresentationStyle::OverFullScreen &&
         vc->modalPresentationStyle() != ModalPresentationStyle::OverCurrentContext &&
         vc->modalPresentationStyle() != ModalPresentationStyle::Custom)
       return false;
+    // Nor below a plain view that covers it all and takes touches (a cover
+    // that swallows them).
+    if (!vc && subs[i]->isUserInteractionEnabled() && subs[i]->subviews().empty()) return false;
   }
   return visitor(v);
 }
@@ -117,19 +120,13 @@ void Input::settle() {
   loop.drain();
   if (settleSeconds() <= 0) return;
   if (ns::Clock::isVirtual()) {
-    ns::Clock::advance(settleSeconds());
-    loop.drain();
+    loop.advanceClock(settleSeconds());
   } else {
     loop.runUntil([] { return false; }, settleSeconds());
   }
 }
 
-void Input::advance(double seconds) {
-  auto& loop = dispatch::RunLoop::main();
-  loop.drain();
-  ns::Clock::advance(seconds);
-  loop.drain();
-}
+void Input::advance(double seconds) { dispatch::RunLoop::main().advanceClock(seconds); }
 
 View* Input::find(const std::string& text) {
   View* found = nullptr;

@@ -116,6 +116,22 @@ void Scheduler::fireDue() {
   }
 }
 
+std::optional<double> Scheduler::secondsToNextDeadline() {
+  uint64_t now = ns::Clock::uptimeNanos();
+  double wallNow = ns::Clock::now().timeIntervalSinceReferenceDate();
+  std::lock_guard lock(mutex_);
+  std::optional<double> next;
+  if (!uptime_.empty()) {
+    uint64_t at = uptime_.begin()->first.first;
+    next = at <= now ? 0.0 : double(at - now) / 1e9;
+  }
+  if (!wall_.empty()) {
+    double left = std::max(0.0, wall_.begin()->first.first - wallNow);
+    next = next ? std::min(*next, left) : left;
+  }
+  return next;
+}
+
 void Scheduler::loop() {
   using namespace std::chrono;
   std::unique_lock lock(mutex_);

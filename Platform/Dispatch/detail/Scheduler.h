@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -36,6 +37,9 @@ class Scheduler {
 
   // Fires everything due now, in due order.
   void fireDue();
+
+  // Seconds from now to the earliest entry (uptime or wall), if any.
+  std::optional<double> secondsToNextDeadline();
 
  private:
   Scheduler();

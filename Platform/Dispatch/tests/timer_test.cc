@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +33,26 @@ TEST_F(AfterTest, FiresInDueOrderOnlyWhenTheClockMoves) {
   EXPECT_EQ(fired, (std::vector<std::string>{"500ns", "1s"}));
   advance(10);
   EXPECT_EQ(fired, (std::vector<std::string>{"500ns", "1s", "2s-a", "2s-b", "3s"}));
+}
+
+TEST_F(AfterTest, AdvancingTheClockRunsChainedDeadlinesEachAtItsOwnTime) {
+  // Each step schedules the next, as chained animations do; a wall deadline
+  // falls in between.
+  std::vector<double> firedAt;
+  double start = ns::Clock::now().timeIntervalSinceReferenceDate();
+  std::function<void()> step = [&] {
+    firedAt.push_back(ns::Clock::now().timeIntervalSinceReferenceDate() - start);
+    if (firedAt.size() < 7) Queue::main()->afterSeconds(0.03, step);
+  };
+  Queue::main()->afterSeconds(0.03, step);
+  bool wallFired = false;
+  Queue::main()->afterWallTime(ns::Date(start + 0.1), [&] { wallFired = true; });
+
+  RunLoop::main().advanceClock(0.5);
+  ASSERT_EQ(firedAt.size(), 7u);
+  for (size_t i = 0; i < firedAt.size(); ++i) EXPECT_NEAR(firedAt[i], 0.03 * double(i + 1), 1e-6) << i;
+  EXPECT_TRUE(wallFired);
+  EXPECT_NEAR(ns::Clock::now().timeIntervalSinceReferenceDate() - start, 0.5, 1e-6);
 }
 
 TEST_F(AfterTest, BackgroundQueueBlocksFireWhenDue) {

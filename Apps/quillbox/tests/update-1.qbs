@@ -5,6 +5,13 @@ get NTSettingsNotesSortOrder
 expect NTSettingsNotesSortOrder = 1
 passcode
 expect Passcode: "4321", security question: "First pet?", answer: "Rex"
+# The moved passcode locks the app.
+expect Enter Passcode
+tap 4
+tap 3
+tap 2
+tap 1
+advance 1
 expect (Folder) "Notes" "0"
 tap Notes
 tap AddButton-Ball

@@ -26,4 +26,9 @@ bool Semaphore::wait(Time deadline) {
   return got;
 }
 
+long Semaphore::waiting() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->waiters;
+}
+
 }  // namespace dispatch

@@ -19,6 +19,8 @@ class Semaphore {
   // Takes one unit; false when `deadline` passed first.
   bool wait(Time deadline = kTimeForever);
   bool waitFor(int64_t timeoutNanos) { return wait(timeAfter(timeoutNanos)); }
+  // Threads blocked in wait now.
+  long waiting() const;
 
  private:
   struct State {

@@ -107,7 +107,8 @@ TEST(SemaphoreTest, CountsSignalsAndWakesWaiters) {
 
   std::atomic<bool> got{false};
   std::thread waiter([&] { got = s.wait(); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (int i = 0; i < 5000 && s.waiting() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(s.waiting(), 1);
   EXPECT_TRUE(s.signal()) << "the waiter is blocked by now";
   waiter.join();
   EXPECT_TRUE(got.load());

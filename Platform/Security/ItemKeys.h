@@ -36,6 +36,11 @@ inline constexpr const char* kMatchLimitAll = "all";
 // alike. Adding an item with it adds a local item.
 inline constexpr const char* kSynchronizableAny = "any";
 
+// Asks for the data-protection keychain (bool) in a query or a new item's
+// attributes. There is one keychain here, so it is accepted and changes
+// nothing.
+inline constexpr const char* kUseDataProtectionKeychain = "useDataProtectionKeychain";
+
 // When an item may be read. Stored and matched; the host never locks.
 inline constexpr const char* kAccessibleWhenUnlocked = "whenUnlocked";  // default when adding
 inline constexpr const char* kAccessibleAfterFirstUnlock = "afterFirstUnlock";

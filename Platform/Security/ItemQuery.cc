@@ -57,6 +57,10 @@ Status parse(const ns::Dictionary& dict, unsigned allowed, ItemFields* fields, S
       if (!(allowed & kClassKey)) return kParam;
       if (!value.isString() || *value.asString() != kClassGenericPassword) return kParam;
       *sawClass = true;
+    } else if (key == kUseDataProtectionKeychain) {
+      if (!(allowed & kClassKey)) return kParam;
+      bool ignored = false;
+      status = readBool(value, &ignored);
     } else if (key == kAttrService || key == kAttrAccount || key == kAttrAccessGroup || key == kAttrLabel) {
       if (!(allowed & kAttributeKeys)) return kParam;
       auto* target = key == kAttrService   ? &fields->service

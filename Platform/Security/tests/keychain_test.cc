@@ -135,8 +135,23 @@ TEST_F(KeychainTest, MalformedQueriesAreParameterErrors) {
       {"return key in delete", [&] { return deleteItems(with(item("s", "a"), {{kReturnData, true}})); }},
       {"class among changes", [&] { return updateItems(item("s", "a"), {{kClass, kClassGenericPassword}}); }},
       {"any among changes", [&] { return updateItems(item("s", "a"), {{kAttrSynchronizable, kSynchronizableAny}}); }},
+      {"data protection among changes",
+       [&] { return updateItems(item("s", "a"), {{kUseDataProtectionKeychain, true}}); }},
+      {"data protection not a bool", [&] { return deleteItems(with(item("s", "a"), {{kUseDataProtectionKeychain, "yes"}})); }},
   };
   for (const auto& c : cases) EXPECT_EQ(c.call(), kParam) << c.what;
+}
+
+TEST_F(KeychainTest, DataProtectionKeyIsAcceptedInQueriesAndNewItems) {
+  const auto q = with(item("s", "a"), {{kUseDataProtectionKeychain, true}});
+  ns::Value result;
+  EXPECT_EQ(addItem(with(q, {{kValueData, bytes("1")}})), kSuccess);
+  EXPECT_EQ(updateItems(q, {{kValueData, bytes("2")}}), kSuccess);
+  // The same item with or without the key: there is one keychain.
+  ASSERT_EQ(copyMatching(with(item("s", "a"), {{kReturnData, true}}), &result), kSuccess);
+  EXPECT_EQ(*result.asData(), bytes("2"));
+  EXPECT_EQ(copyMatching(with(q, {{kReturnData, true}}), &result), kSuccess);
+  EXPECT_EQ(deleteItems(q), kSuccess);
 }
 
 TEST_F(KeychainTest, SynchronizableValueSelectsItems) {

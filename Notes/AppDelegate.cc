@@ -68,8 +68,10 @@ std::shared_ptr<cd::PersistentContainer> AppDelegate::persistentContainer() {
     descriptions.front().setURL(storeURL().path());
     for (const auto& [key, value] : storeOptions()) descriptions.front().setOption(value, key);
   }
-  container_->loadPersistentStores([](const cd::PersistentStoreDescription&, const ns::Error* error) {
-    if (error) QB_REPORT(*error);
+  container_->loadPersistentStores([this](const cd::PersistentStoreDescription&, const ns::Error* error) {
+    if (!error) return;
+    QB_REPORT(*error);
+    storeLoadError_ = *error;
   });
   NTBackupsManager::setApplicationContainer(container_);
   std::weak_ptr<AppDelegate> weak = weak_from_this();
@@ -79,6 +81,12 @@ std::shared_ptr<cd::PersistentContainer> AppDelegate::persistentContainer() {
         if (auto self = weak.lock()) self->clearPastNotificationsAndScheduleLocalNotifications();
       });
   return container_;
+}
+
+std::optional<ns::Error> AppDelegate::storeLoadError() {
+  persistentContainer();
+  std::lock_guard lock(mutex_);
+  return storeLoadError_;
 }
 
 std::shared_ptr<cd::ManagedObjectContext> AppDelegate::managedObjectContext() {

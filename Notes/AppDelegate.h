@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "Libraries/AppSupportKit/TXKit.h"
 #include "Notes/NTFolder.h"
@@ -83,6 +84,12 @@ class AppDelegate : public ui::ApplicationDelegate,
   // Created on the first call (under the object's lock), with the store
   // loaded and the reminder observer on the view context's saves.
   std::shared_ptr<cd::PersistentContainer> persistentContainer();
+  // Why the store could not be loaded (a damaged or unreadable
+  // "Notes.sqlite"); absent while it works. The app then keeps the file as
+  // it is and accepts no edit it could not save: the launch adds nothing,
+  // an alert gives the error, the interface takes no touch, quick actions
+  // and handed-over notes wait for a later launch.
+  std::optional<ns::Error> storeLoadError();
   std::shared_ptr<cd::ManagedObjectContext> managedObjectContext();
   // A cloud account is signed in on the device.
   bool isICloudAvailable() const;
@@ -120,9 +127,11 @@ class AppDelegate : public ui::ApplicationDelegate,
   void adoptFolderlessNotes();
   void migrateFromPreviousVersion();
   void importHandedOverNotes();
+  void refuseEditsOfUnloadedStore(const ns::Error& error);
 
   std::shared_ptr<ui::Window> window_;
   std::recursive_mutex mutex_;
   std::shared_ptr<cd::PersistentContainer> container_;
+  std::optional<ns::Error> storeLoadError_;
   ns::NotificationCenter::TokenPtr saveObserver_;
 };

@@ -1,6 +1,7 @@
 // The launch sequence and the lifecycle of the application delegate.
 #include "Libraries/AppSupportKit/TXKit.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
+#include "Libraries/UIComponents/QBAlertView.h"
 #include "Libraries/UIComponents/QBProgressHUD.h"
 #include "Notes/ActionHelper.h"
 #include "Notes/AppDelegate.h"
@@ -86,11 +87,16 @@ bool AppDelegate::didFinishLaunching(ui::Application& application, const ns::Dic
     }
   }
 
-  // 10.
-  if (TXKit::isAppOnFirstLaunch()) installInitialData();
+  if (auto error = storeLoadError()) {
+    // What steps 10 and 11 would add could never be saved.
+    refuseEditsOfUnloadedStore(*error);
+  } else {
+    // 10.
+    if (TXKit::isAppOnFirstLaunch()) installInitialData();
 
-  // 11.
-  adoptFolderlessNotes();
+    // 11.
+    adoptFolderlessNotes();
+  }
 
   // 12.
   if (TXKit::isAppVersionUpdated()) migrateFromPreviousVersion();
@@ -98,6 +104,18 @@ bool AppDelegate::didFinishLaunching(ui::Application& application, const ns::Dic
   // 13.
   TXKit::acceptCurrentVersion();
   return true;
+}
+
+// The store's file stays as it is, so that a repair or a backup can still
+// save what it holds; meanwhile the app shows why and takes no input that
+// would change notes it cannot save.
+void AppDelegate::refuseEditsOfUnloadedStore(const ns::Error& error) {
+  if (window_) window_->setUserInteractionEnabled(false);
+  std::string message = error.localizedDescription() + "\n\n" +
+                        localized("Quillbox keeps the file as it is and changes nothing until it can be opened.");
+  QBAlertView::alertViewWithTitle(localized("Your notes could not be opened"), message, QBAlertViewStyle::Alert, {},
+                                  TXKit::bundle()->localizedString("OK", "", "TXKit"), "")
+      ->show();
 }
 
 void AppDelegate::moveStandardDefaultsToGroup() {
@@ -173,7 +191,9 @@ void AppDelegate::didBecomeActive(ui::Application&) {
     self->clearPastNotifications();
     NTData::fixDisplayOrders(*self->persistentContainer()->viewContext());
   });
-  importHandedOverNotes();
+  // Handed-over notes are deleted once imported: they wait for a store
+  // that saves them.
+  if (!storeLoadError()) importHandedOverNotes();
 }
 
 void AppDelegate::importHandedOverNotes() {
@@ -200,7 +220,7 @@ bool AppDelegate::openURL(ui::Application&, const std::string& url, const ns::Di
 
 void AppDelegate::performActionForShortcutItem(ui::Application&, const ui::ShortcutItem& item,
                                                std::function<void(bool succeeded)> completion) {
-  if (item.type == kNewNoteShortcutType)
+  if (item.type == kNewNoteShortcutType && !storeLoadError())
     if (auto* folders = FoldersViewController::instance())
       folders->insertNewNoteToFolder(NTData::defaultFolder(*managedObjectContext()), false);
   if (completion) completion(true);

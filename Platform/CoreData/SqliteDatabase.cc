@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "Platform/CoreData/CoreDataErrors.h"
+#include "Platform/Foundation/FileManager.h"
 
 namespace cd {
 
@@ -97,6 +98,13 @@ bool SqliteDatabase::open(const std::string& path, ns::Error* error) {
   }
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, 10000);
+  // A damaged file (cut short, overwritten) must not open: a store that
+  // reads part of its rows would lose what is written next. The check only
+  // reads, so a damaged file is left exactly as it was.
+  if (!checkIntegrity(path, error)) {
+    close();
+    return false;
+  }
   // The write-ahead log keeps the main file intact until a checkpoint copies
   // whole committed transactions, so a killed writer cannot damage it;
   // NORMAL sync is safe against process death (the log is in the OS cache).
@@ -105,6 +113,25 @@ bool SqliteDatabase::open(const std::string& path, ns::Error* error) {
     return false;
   }
   return true;
+}
+
+bool SqliteDatabase::checkIntegrity(const std::string& path, ns::Error* error) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, "PRAGMA quick_check(1)", -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+  std::string verdict;
+  if (rc == SQLITE_ROW) {
+    const unsigned char* text = sqlite3_column_text(stmt, 0);
+    verdict = text ? reinterpret_cast<const char*>(text) : "";
+  }
+  sqlite3_finalize(stmt);
+  if (rc == SQLITE_ROW && verdict == "ok") return true;
+  std::string why = rc == SQLITE_ROW ? verdict : sqlite3_errmsg(db_);
+  ns::Dictionary info{{ns::kLocalizedDescriptionKey, ns::Value("The file \"" + path + "\" is damaged: " + why + ".")},
+                      {ns::kFilePathErrorKey, ns::Value(path)}};
+  if (rc != SQLITE_ROW) info.set("NSSQLiteErrorDomain", static_cast<int64_t>(sqlite3_extended_errcode(db_)));
+  ns::setError(error, ns::Error(ns::kCocoaErrorDomain, ns::kFileReadCorruptFileError, std::move(info)));
+  return false;
 }
 
 void SqliteDatabase::close() {

@@ -57,7 +57,9 @@ class SqliteDatabase {
   SqliteDatabase& operator=(const SqliteDatabase&) = delete;
   ~SqliteDatabase();
 
-  // Opens (creating when absent) the file and sets the store's pragmas.
+  // Opens (creating when absent) the file and sets the store's pragmas. A
+  // file that is no database or fails SQLite's quick check is left as it
+  // is and answers the Cocoa error "corrupt file" (259).
   bool open(const std::string& path, ns::Error* error);
   void close();
   bool isOpen() const { return db_ != nullptr; }
@@ -73,6 +75,8 @@ class SqliteDatabase {
   sqlite3* handle() const { return db_; }
 
  private:
+  bool checkIntegrity(const std::string& path, ns::Error* error);
+
   sqlite3* db_ = nullptr;
   std::unordered_map<std::string, sqlite3_stmt*> cache_;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 
 #include "Platform/CoreData/CoreDataErrors.h"
 #include "Platform/CoreData/tests/TestModel.h"
@@ -17,6 +18,11 @@ std::string run(const std::string& command) {
   while (fgets(buf, sizeof buf, p)) out += buf;
   pclose(p);
   return out;
+}
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class StoreTest : public ::testing::Test {
@@ -111,16 +117,39 @@ TEST_F(StoreTest, ChangedModelIsRefusedWithoutMigrationOptionsOrWhenNotAdditive)
   EXPECT_TRUE(again.store) << again.error.description();
 }
 
-TEST_F(StoreTest, FileThatIsNotAStoreFailsCleanly) {
-  std::ofstream(path) << "this is not a database, just some text that is long enough to have a header";
-  Stack s(makeModel(), path);
-  EXPECT_FALSE(s.store);
-  EXPECT_EQ(s.error.domain(), ns::kCocoaErrorDomain);
-  EXPECT_TRUE(s.coordinator->persistentStores().empty());
-  ns::Error error;
-  insertNote(*s.context, "nowhere");
-  EXPECT_FALSE(s.context->save(&error));
-  EXPECT_TRUE(s.context->hasChanges());
+// A damaged file opens as no store, so nothing can be saved over it, and
+// the file is left exactly as it was.
+TEST_F(StoreTest, DamagedFileFailsCleanlyAndStaysAsItWas) {
+  {
+    Stack s(makeModel(), path);
+    for (int i = 0; i < 300; ++i) insertNote(*s.context, "note " + std::to_string(i) + std::string(100, 'x'), i);
+    ASSERT_TRUE(s.context->save(nullptr));
+  }
+  const std::string store = readAll(path);
+  ASSERT_GT(store.size(), 16384u);
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"text", "this is not a database, just some text that is long enough to have a header"},
+      {"cut short", store.substr(0, store.size() / 2)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << c.bytes;
+    Stack s(makeModel(), path);
+    EXPECT_FALSE(s.store);
+    EXPECT_EQ(s.error.domain(), ns::kCocoaErrorDomain);
+    EXPECT_EQ(s.error.code(), 259);
+    EXPECT_NE(s.error.localizedDescription().find("is damaged"), std::string::npos) << s.error.description();
+    EXPECT_TRUE(s.coordinator->persistentStores().empty());
+    ns::Error error;
+    insertNote(*s.context, "nowhere");
+    EXPECT_FALSE(s.context->save(&error));
+    EXPECT_TRUE(s.context->hasChanges());
+    EXPECT_EQ(readAll(path), c.bytes);
+  }
 }
 
 TEST_F(StoreTest, ObjectURIsRoundTripAndForeignOrStaleOnesFailCleanly) {

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/Clock.h"
+#include "Apps/quillbox/DeviceClock.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/UIKit/AssetCatalog.h"
 
@@ -37,7 +37,7 @@ bool HostLaunch::prepare(const HostOptions& options, std::string* error) {
   const char* assets = std::getenv("QUILLBOX_ASSETS");
   if (!assets || !*assets) ui::AssetCatalog::shared().setDirectory(bundle->bundlePath() + "/Assets");
 
-  ns::Clock::useVirtual(ns::Clock::now());
+  DeviceClock::start(device.directory());
   return true;
 }
 

@@ -2,7 +2,8 @@
 // pad, with the biometric sensor asked for), finds the main bundle (the staged "quillbox.app" beside the
 // program, or $QUILLBOX_BUNDLE; see ns::Bundle::mainBundle) and points the
 // asset catalogue at its "Assets" folder unless $QUILLBOX_ASSETS is set,
-// and switches to a virtual clock standing at the current time.
+// and switches to a virtual clock standing where the device's clock stands
+// (DeviceClock.h: real time, or later when an earlier launch moved ahead).
 #pragma once
 
 #include <string>

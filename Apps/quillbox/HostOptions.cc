@@ -23,6 +23,8 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
       } else {
         return fail("--biometry needs none, touch-id or face-id");
       }
+    } else if (a == "--log") {
+      options.log = true;
     } else if (a == "--help" || a == "-h") {
       options.help = true;
     } else if (a == "--device" || a == "--script") {
@@ -36,13 +38,15 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
 }
 
 std::string HostOptions::usage() {
-  return "usage: quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE]\n"
+  return "usage: quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log]\n"
          "  --device DIR     the device directory (default: $QUILLBOX_DEVICE, else\n"
          "                   ~/.local/share/quillbox/device)\n"
          "  --pad            run on a pad (default: a phone)\n"
          "  --biometry KIND  the device's sensor: none, touch-id or face-id; the device\n"
          "                   keeps it for later runs (a new device has none)\n"
-         "  --script FILE    run the commands of FILE, then end; exit status 1 when a line fails\n";
+         "  --script FILE    run the commands of FILE, then end; exit status 1 when a line fails\n"
+         "  --log            print the app's reports on standard error too (they always go to\n"
+         "                   the system log)\n";
 }
 
 }  // namespace quillbox

@@ -1,9 +1,10 @@
 // The host program's command line:
-//   quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE]
+//   quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log]
 // --device picks the device directory (else as ns::Device::resolveDirectory
 // decides), --pad makes the device a pad (else a phone), --biometry gives
 // the device a sensor (kept on the device until changed), --script runs the
-// commands of FILE instead of reading them from the terminal.
+// commands of FILE instead of reading them from the terminal, --log prints
+// the app's reports on standard error as well as to the system log.
 #pragma once
 
 #include <optional>
@@ -19,6 +20,7 @@ struct HostOptions {
   bool pad = false;
   std::optional<ns::Biometry> biometry;  // none given: the device keeps its own
   std::string script;  // empty: a person at the terminal
+  bool log = false;
   bool help = false;
 
   // Null with `error` set for an unknown or incomplete argument.

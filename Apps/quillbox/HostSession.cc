@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <sstream>
 
+#include "Apps/quillbox/DeviceClock.h"
 #include "Notes/NTSettings.h"
+#include "Platform/Foundation/Device.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/URL.h"
@@ -96,18 +98,20 @@ Result typeText(const std::string& text) {
   return acted(true);
 }
 
-Result deliverNotifications() {
-  auto center = un::UserNotificationCenter::currentNotificationCenter();
-  bool front = ui::Application::shared().applicationState() == ui::ApplicationState::Active;
-  auto delivered = center->deliverDueNotifications(front);
-  ui::Input::settle();
+// One line per reminder: "Reminder: <title> - <body>".
+std::string reminderLines(const std::vector<un::Notification>& delivered) {
   std::ostringstream out;
-  if (delivered.empty()) out << "No reminder is due.";
   for (const auto& n : delivered) {
     out << (&n == &delivered.front() ? "" : "\n") << "Reminder: " << n.request.content.title;
     if (!n.request.content.body.empty()) out << " - " << n.request.content.body;
   }
-  return Result{true, false, true, out.str()};
+  return out.str();
+}
+
+Result deliverNotifications() {
+  auto delivered = ReminderDelivery::deliverDue();
+  ui::Input::settle();
+  return Result{true, false, true, delivered.empty() ? "No reminder is due." : reminderLines(delivered)};
 }
 
 // The person at the sensor answers the system's prompt.
@@ -196,6 +200,7 @@ HostSession::Result HostSession::run(const std::string& line) {
 }
 
 HostSession::Result HostSession::run(const HostCommand& c) {
+  reminders_.arm();
   catchUpWithRealTime();
   Result result = [&]() -> Result {
     const std::string& w = c.word;
@@ -290,6 +295,10 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     if (w == "expect-order") return expectOrder(c.args);
     return failed("unknown command \"" + w + "\" (help lists the commands)");
   }();
+  // Reminders that fell due while the clock moved arrived as on a device.
+  if (auto arrived = reminders_.takeDelivered(); !arrived.empty())
+    result.output += (result.output.empty() ? "" : "\n") + reminderLines(arrived);
+  DeviceClock::save(ns::Device::current().directory());
   if (!c.word.starts_with("expect")) lastOutput_ = result.output;
   return result;
 }

@@ -6,6 +6,10 @@
 // The clock is virtual so that `advance` can move it. For a person at the
 // terminal it follows real time between commands (setFollowsRealTime);
 // scripts keep it still except for the input layer's settling and `advance`.
+// Either way it moves from deadline to deadline, reminders arrive as it
+// passes their dates (ReminderDelivery.h, printed with the answer), and
+// where it stands is saved for the next launch after every command
+// (DeviceClock.h).
 #pragma once
 
 #include <chrono>
@@ -13,6 +17,7 @@
 #include <vector>
 
 #include "Apps/quillbox/HostCommand.h"
+#include "Apps/quillbox/ReminderDelivery.h"
 
 namespace quillbox {
 
@@ -48,6 +53,7 @@ class HostSession {
   bool followsRealTime_ = false;
   std::chrono::steady_clock::time_point lastCommand_;
   std::string lastOutput_;  // `expect` also looks at the last answer
+  ReminderDelivery reminders_;
 };
 
 }  // namespace quillbox

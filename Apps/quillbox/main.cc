@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Apps/quillbox/HostLaunch.h"
+#include "Apps/quillbox/HostLogging.h"
 #include "Apps/quillbox/HostOptions.h"
 #include "Apps/quillbox/HostSession.h"
 #include "Apps/quillbox/ScriptRunner.h"
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  quillbox::HostLogging::start(options->log);
   if (!quillbox::HostLaunch::prepare(*options, &error)) {
     std::fprintf(stderr, "quillbox: %s\n", error.c_str());
     return 1;
@@ -74,7 +76,8 @@ int main(int argc, char** argv) {
     quillbox::TerminalLoop::run(std::cin, std::cout, session, ::isatty(0));
   }
   // The app has ended; what its queues still run ends before anything
-  // static is destroyed.
+  // static is destroyed, its last report lines written first.
+  quillbox::HostLogging::finish();
   dispatch::shutdown();
   return status;
 }

@@ -20,7 +20,9 @@
 // - longPress(text, seconds): holds a long-press recognizer's view.
 // - toggle(text): the switch in the row or container showing `text`.
 // - lifecycle: background(), foreground(), ...; advance(seconds) moves the
-//   virtual clock and runs what fell due.
+//   virtual clock from deadline to deadline (timers, delayed blocks) up to
+//   the end, so that each runs at its own time, with what it queued on the
+//   main run loop run before the clock moves on.
 //
 // Every action settles afterwards: the main run loop runs what is ready,
 // and with a virtual clock the clock moves by settleTime() (0.5 s, longer

@@ -219,6 +219,16 @@ std::vector<Notification> UserNotificationCenter::deliveredNotifications() const
   return delivered_;
 }
 
+std::optional<ns::Date> UserNotificationCenter::nextDeliveryDate() const {
+  std::lock_guard lock(mutex_);
+  std::optional<ns::Date> next;
+  for (const auto& r : pending_) {
+    ns::Date when = fireDate(r);
+    if (!next || when < *next) next = when;
+  }
+  return next;
+}
+
 std::vector<Notification> UserNotificationCenter::deliverDueNotifications(bool appInForeground) {
   std::vector<Notification> due;
   std::shared_ptr<NotificationCenterDelegate> delegate;

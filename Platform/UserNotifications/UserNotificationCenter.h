@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,9 @@ class UserNotificationCenter {
   std::vector<NotificationRequest> pendingRequests() const;
   std::vector<Notification> deliveredNotifications() const;
 
+  // When the earliest pending request falls due (now or earlier for one
+  // already due); absent with nothing pending.
+  std::optional<ns::Date> nextDeliveryDate() const;
   // Moves every pending request whose trigger date is now or earlier to the
   // delivered list and, when the app is in front, asks the delegate how to
   // present each; returns what was delivered, in trigger order.

@@ -13,6 +13,7 @@ TEST(HostOptionsTest, ReadsTheCommandLine) {
     bool pad;
     std::string error;
     std::optional<ns::Biometry> biometry = std::nullopt;
+    bool log = false;
   };
   const Case cases[] = {
       {{}, true, "", "", false, ""},
@@ -26,6 +27,7 @@ TEST(HostOptionsTest, ReadsTheCommandLine) {
       {{"--biometry", "none"}, true, "", "", false, "", ns::Biometry::None},
       {{"--biometry", "iris"}, false, "", "", false, "--biometry needs none, touch-id or face-id"},
       {{"--biometry"}, false, "", "", false, "--biometry needs none, touch-id or face-id"},
+      {{"--log", "--script", "s"}, true, "", "s", false, "", std::nullopt, true},
   };
   for (const auto& c : cases) {
     std::string error;
@@ -37,6 +39,7 @@ TEST(HostOptionsTest, ReadsTheCommandLine) {
     EXPECT_EQ(options->script, c.script);
     EXPECT_EQ(options->pad, c.pad);
     EXPECT_EQ(options->biometry, c.biometry);
+    EXPECT_EQ(options->log, c.log);
   }
 }
 

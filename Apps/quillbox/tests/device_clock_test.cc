@@ -53,7 +53,7 @@ TEST(DeviceClockTest, ALaterLaunchDoesNotGoBackBeforeTheLastBackup) {
   auto first = testing::runProgram(device.path(),
                                    "set NTSettingsAutoBackup YES\nadvance 1d\ntap AddButton-Ball\ntype One\nquit\n");
   ASSERT_TRUE(first.exitedCleanly()) << first.output << first.errors;
-  auto second = testing::runProgram(device.path(), "back\ntap AddButton-Ball\ntype Two\nquit\n");
+  auto second = testing::runProgram(device.path(), "back\ntap AddButton-Ball\ntype Two\nback\nquit\n");
   ASSERT_TRUE(second.exitedCleanly()) << second.output << second.errors;
   size_t archives = 0;
   for (const auto& entry : fs::directory_iterator(device.path("App/Documents/backups.Notes")))

@@ -1,5 +1,7 @@
 #include "Libraries/TelemetryCore/VIDUve.h"
 
+#include "Libraries/TelemetryCore/ZOVCoreVersion.h"
+
 VIDUve::VIDUve(Passkey, const std::string& name, const REVUvevivo& options)
     : name_(name), options_(options.copy()), isDefaultApp_(name == kVIDUveDefaultAppName) {
   options_->setEditingLocked(true);
@@ -11,3 +13,14 @@ std::shared_ptr<VIDUve> VIDUve::initInstanceWithName(const std::string& name, co
   app->container_ = std::make_shared<ZOVComponentContainer>(app);
   return app;
 }
+
+const std::shared_ptr<ZOVDozaveveUserAgent>& VIDUve::userAgent() {
+  static const auto* agent = [] {
+    auto made = std::make_shared<ZOVDozaveveUserAgent>();
+    made->setValue(ZOVCoreVersionString(), "zov-ios");
+    return new std::shared_ptr<ZOVDozaveveUserAgent>(std::move(made));
+  }();
+  return *agent;
+}
+
+std::string VIDUve::dozaveveUserAgent() { return userAgent()->dozaveveUserAgent(); }

@@ -2,6 +2,7 @@
 // copy of the options, and its own component container.
 //
 // Apps are shared objects; the container refers back to its app weakly.
+// The class keeps the user agent every app's heartbeats carry.
 #pragma once
 
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "Libraries/TelemetryCore/REVUvevivo.h"
 #include "Libraries/TelemetryCore/ZOVComponentContainer.h"
+#include "Libraries/TelemetryCore/ZOVDozaveveUserAgent.h"
 
 inline constexpr const char* kVIDUveDefaultAppName = "__VIDUVE_DEFAULT";
 
@@ -24,6 +26,11 @@ class VIDUve : public std::enable_shared_from_this<VIDUve> {
   // Whether the name is "__VIDUVE_DEFAULT".
   bool isDefaultApp() const { return isDefaultApp_; }
   const std::shared_ptr<ZOVComponentContainer>& container() const { return container_; }
+
+  // The process-wide user agent, made once with "zov-ios" = the core version.
+  static const std::shared_ptr<ZOVDozaveveUserAgent>& userAgent();
+  // Its string.
+  static std::string dozaveveUserAgent();
 
  private:
   struct Passkey {};

@@ -1,22 +1,15 @@
 #include "Notes/ActionHelper.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "Notes/NTSettings.h"
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/FileWrapper.h"
+#include "Platform/Foundation/StringCase.h"
 #include "Platform/Foundation/Uuid.h"
 #include "Platform/UIKit/AttributedStringDocument.h"
 
 namespace {
 constexpr const char* kNotesToImportDirectory = "NotesToImport";
 constexpr const char* kPackageExtension = "rtfd";
-
-std::string lowercased(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
-}
 }  // namespace
 
 std::optional<ns::URL> ActionHelper::URLForNotesToImport() {
@@ -30,31 +23,40 @@ std::optional<ns::URL> ActionHelper::URLForNotesToImport() {
   return url;
 }
 
-void ActionHelper::saveNoteForImport(const ns::AttributedString& note) {
+bool ActionHelper::saveNoteForImport(const ns::AttributedString& note, ns::Error* error) {
   auto directory = URLForNotesToImport();
-  if (!directory) return;
+  if (!directory) {
+    ns::setError(error, ns::Error::withDescription(ns::kCocoaErrorDomain, ns::kFileNoSuchFileError,
+                                                   "The shared container of the app group is not available."));
+    return false;
+  }
   ns::URL url = directory->appendingPathComponent(ns::globallyUniqueString())
                     .appendingPathExtension(kPackageExtension);
   auto package = ui::fileWrapperFromRange(
       note, ns::Range{0, note.length()},
-      {{ui::kDocumentTypeDocumentAttribute, ui::kRTFDTextDocumentType}});
-  if (!package) return;
-  package->write(url.path(), ns::kFileWrapperWritingAtomic, {}, nullptr);
+      {{ui::kDocumentTypeDocumentAttribute, ui::kRTFDTextDocumentType}}, error);
+  if (!package) return false;
+  // A directory that could not be made shows up here as a failed write.
+  return package->write(url.path(), ns::kFileWrapperWritingAtomic, {}, error);
 }
 
-std::vector<ns::AttributedString> ActionHelper::notesForImport() {
-  std::vector<ns::AttributedString> notes;
+std::vector<ActionHelper::NoteForImport> ActionHelper::notesForImport() {
+  std::vector<NoteForImport> notes;
   auto directory = URLForNotesToImport();
   if (!directory) return notes;
   ns::FileManager& files = ns::FileManager::defaultManager();
   auto entries = files.contentsOfDirectory(*directory, ns::DirectoryListingOptions{.skipsHiddenFiles = true});
   if (!entries) return notes;
   for (const ns::URL& entry : *entries) {
-    if (lowercased(entry.pathExtension()) != kPackageExtension) continue;
-    auto note = ui::attributedStringWithURL(entry, {}, nullptr, nullptr);
-    if (!note) continue;  // left for the next activation
-    notes.push_back(std::move(*note));
-    files.removeItem(entry, nullptr);  // errors ignored: it is read again next time
+    if (ns::lowercaseString(entry.pathExtension()) != kPackageExtension) continue;
+    auto text = ui::attributedStringWithURL(entry, {}, nullptr, nullptr);
+    if (!text) continue;  // left for the next activation
+    notes.push_back(NoteForImport{entry, std::move(*text)});
   }
   return notes;
+}
+
+void ActionHelper::removeImportedNotes(const std::vector<NoteForImport>& notes) {
+  ns::FileManager& files = ns::FileManager::defaultManager();
+  for (const NoteForImport& note : notes) files.removeItem(note.package, nullptr);
 }

@@ -4,27 +4,40 @@
 // there as a new note.
 //
 // Packages are written atomically under a hidden name first, so a listing
-// never sees half a package, and only packages that were read are deleted:
-// one written meanwhile, or one that could not be read, waits for the next
-// activation.
+// never sees half a package. Reading deletes nothing: Quillbox removes the
+// packages it read only once the notes made from them are saved, so a
+// failed save loses no shared text, and a package written meanwhile, or
+// one that could not be read, waits for the next activation.
 #pragma once
 
 #include <optional>
 #include <vector>
 
 #include "Platform/Foundation/AttributedString.h"
+#include "Platform/Foundation/Error.h"
 #include "Platform/Foundation/URL.h"
 
 class ActionHelper {
  public:
+  // One package read from the hand-over directory.
+  struct NoteForImport {
+    ns::URL package;
+    ns::AttributedString text;
+  };
+
   // The hand-over directory, created (with intermediates, errors ignored)
   // on every call; absent when there is no group container.
   static std::optional<ns::URL> URLForNotesToImport();
   // Writes `note` as one package named by a globally unique string with the
-  // extension "rtfd". Errors are ignored: the package is then lost.
-  static void saveNoteForImport(const ns::AttributedString& note);
+  // extension "rtfd". False, with `error` saying why, when nothing was
+  // written: no group container (Cocoa 4), a directory that cannot be made,
+  // or a failed write (Cocoa 512, 513 or 640).
+  static bool saveNoteForImport(const ns::AttributedString& note, ns::Error* error = nullptr);
   // Reads the packages (extension "rtfd" in any case, hidden entries
-  // skipped) in the listing's order and deletes each one read; empty when
-  // there are none.
-  static std::vector<ns::AttributedString> notesForImport();
+  // skipped) in the listing's order; a package that cannot be read is left
+  // out. Empty when there are none.
+  static std::vector<NoteForImport> notesForImport();
+  // Deletes the packages of notes that were imported. Errors are ignored:
+  // such a package is read again next time.
+  static void removeImportedNotes(const std::vector<NoteForImport>& notes);
 };

@@ -197,16 +197,25 @@ void AppDelegate::didBecomeActive(ui::Application&) {
 }
 
 void AppDelegate::importHandedOverNotes() {
-  auto notes = ActionHelper::notesForImport();
-  if (notes.empty()) return;
+  auto handedOver = ActionHelper::notesForImport();
+  if (handedOver.empty()) return;
   auto context = managedObjectContext();
   auto folder = NTData::defaultFolder(*context);
+  std::vector<std::shared_ptr<NTNote>> made;
   // Each at the top: the last one handed over ends up first.
-  for (const auto& text : notes) {
+  for (const auto& handed : handedOver) {
     auto note = NTData::insertNewNoteAtIndex(*context, 0, folder);
-    note->setText(&text);
+    note->setText(&handed.text);
+    made.push_back(note);
   }
-  NTData::saveContext(*context);
+  // A package goes only once the note made from it is stored. After a
+  // failed save the notes leave the context again, so the packages, kept
+  // for the next activation, are imported once.
+  if (NTData::saveContext(*context)) {
+    ActionHelper::removeImportedNotes(handedOver);
+    return;
+  }
+  for (const auto& note : made) context->deleteObject(note);
 }
 
 void AppDelegate::willTerminate(ui::Application&) { NTData::saveContext(*managedObjectContext()); }

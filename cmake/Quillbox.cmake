@@ -1,12 +1,16 @@
-# quillbox_library(<target> [DEPS <targets>...])
+# quillbox_library(<target> [SOURCES <files>...] [DEPS <targets>...])
 # One library per folder: every .cc directly in the folder (and in its
-# subfolders other than tests/). Includes are written from the repository
-# root, e.g. #include "Platform/Foundation/Value.h".
+# subfolders other than tests/), plus SOURCES (paths from the repository
+# root) that another deliverable shares with it. Includes are written from
+# the repository root, e.g. #include "Platform/Foundation/Value.h".
 function(quillbox_library target)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        "${CMAKE_CURRENT_SOURCE_DIR}/*.cc" "${CMAKE_CURRENT_SOURCE_DIR}/*.c")
   list(FILTER sources EXCLUDE REGEX "/tests/")
+  foreach(shared IN LISTS ARG_SOURCES)
+    list(APPEND sources "${CMAKE_SOURCE_DIR}/${shared}")
+  endforeach()
   add_library(${target} STATIC ${sources})
   target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}" "${CMAKE_BINARY_DIR}/generated")
   target_link_libraries(${target} PUBLIC ${ARG_DEPS})

@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
-"""Draws the asset catalogue's images ("Body", "AddButton-Ball",
-"AddButton-Shadow", "AddButton-Plus", "Folder", "Box", "Settings") as PNG
-files at 1x, 2x and 3x into Quillbox.app/Assets. Run again after changing a
-shape."""
+"""Draws the asset catalogues' images as PNG files at 1x, 2x and 3x: the
+app's ("Body", "AddButton-Ball", "AddButton-Shadow", "AddButton-Plus",
+"Folder", "Box", "Settings") into Quillbox.app/Assets, and Jotshare's
+("Body", "AppIconMy") into Extension/Resources/Jotshare.appex/Assets. Run
+again after changing a shape."""
 import math
 import os
 import struct
 import zlib
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "Quillbox.app", "Assets")
+HERE = os.path.dirname(os.path.abspath(__file__))
+APP = os.path.join(HERE, "Quillbox.app", "Assets")
+EXTENSION = os.path.join(HERE, "..", "..", "Extension", "Resources", "Jotshare.appex", "Assets")
 
 
 def write_png(path, width, height, rgba_at):
@@ -113,23 +116,41 @@ def gear(scale):
     return at
 
 
+TINT = (240 / 255, 62 / 255, 14 / 255)
+
+
+def app_icon(scale):
+    # The title of Jotshare's bar: a tinted rounded square with three
+    # white lines of text, the last one short.
+    def at(x, y):
+        px, py = x / scale, y / scale
+        square = rounded_rect(px, py, 1, 1, 27, 27, 6)
+        inside = coverage(square, scale)
+        line = min(max(abs(py - row) - 1, abs(px - 14) - half) for row, half in ((9, 8), (14, 8), (19, 5)))
+        ink = coverage(line, scale)
+        return tuple(c * (1 - ink) + ink for c in TINT) + (inside,)
+    return at
+
+
 IMAGES = {
-    "Body": (32, 32, body),
-    "AddButton-Ball": (56, 56, ball),
-    "AddButton-Shadow": (56, 56, shadow),
-    "AddButton-Plus": (56, 56, plus),
-    "Folder": (25, 25, folder),
-    "Box": (25, 25, box),
-    "Settings": (25, 25, gear),
+    "Body": (32, 32, body, (APP, EXTENSION)),
+    "AddButton-Ball": (56, 56, ball, (APP,)),
+    "AddButton-Shadow": (56, 56, shadow, (APP,)),
+    "AddButton-Plus": (56, 56, plus, (APP,)),
+    "Folder": (25, 25, folder, (APP,)),
+    "Box": (25, 25, box, (APP,)),
+    "Settings": (25, 25, gear, (APP,)),
+    "AppIconMy": (28, 28, app_icon, (EXTENSION,)),
 }
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
-    for name, (w, h, make) in IMAGES.items():
-        for scale in (1, 2, 3):
-            suffix = "" if scale == 1 else "@%dx" % scale
-            write_png(os.path.join(OUT, name + suffix + ".png"), w * scale, h * scale, make(scale))
+    for name, (w, h, make, catalogues) in IMAGES.items():
+        for out in catalogues:
+            os.makedirs(out, exist_ok=True)
+            for scale in (1, 2, 3):
+                suffix = "" if scale == 1 else "@%dx" % scale
+                write_png(os.path.join(out, name + suffix + ".png"), w * scale, h * scale, make(scale))
 
 
 if __name__ == "__main__":

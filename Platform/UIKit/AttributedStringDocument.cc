@@ -5,6 +5,9 @@
 
 #include <map>
 
+#include "Platform/Foundation/StringCase.h"
+
+#include "Platform/UIKit/HTMLReader.h"
 #include "Platform/UIKit/RTFReader.h"
 #include "Platform/UIKit/RTFWriter.h"
 
@@ -110,10 +113,19 @@ std::optional<ns::AttributedString> attributedStringWithData(const ns::Data& dat
                                                              ns::Error* error) {
   std::string type = documentType(options);
   std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
-  if (type.empty()) type = RTFReader::looksLikeRTF(bytes) ? kRTFTextDocumentType : kPlainTextDocumentType;
+  if (type.empty()) {
+    type = RTFReader::looksLikeRTF(bytes)    ? kRTFTextDocumentType
+           : HTMLReader::looksLikeHTML(bytes) ? kHTMLTextDocumentType
+                                              : kPlainTextDocumentType;
+  }
   if (type == kRTFTextDocumentType) {
     auto text = readRTF(bytes, nullptr, error);
     if (text) setType(documentAttributes, kRTFTextDocumentType);
+    return text;
+  }
+  if (type == kHTMLTextDocumentType) {
+    auto text = HTMLReader().read(data, {}, error);
+    if (text) setType(documentAttributes, kHTMLTextDocumentType);
     return text;
   }
   if (type == kPlainTextDocumentType) {
@@ -153,8 +165,13 @@ std::optional<ns::AttributedString> attributedStringWithURL(const ns::URL& url,
   }
   auto wrapper = ns::FileWrapper::read(url.path(), error);
   if (!wrapper) return std::nullopt;
+  // A web page saved as a file says so by its name more often than by its start.
+  ns::Dictionary readOptions = options;
+  std::string extension = ns::lowercaseString(url.pathExtension());
+  if (documentType(options).empty() && wrapper->isRegularFile() && (extension == "html" || extension == "htm"))
+    readOptions.set(kDocumentTypeDocumentAttribute, ns::Value(kHTMLTextDocumentType));
   ns::Error inner;
-  auto text = attributedStringWithFileWrapper(*wrapper, options, documentAttributes, &inner);
+  auto text = attributedStringWithFileWrapper(*wrapper, readOptions, documentAttributes, &inner);
   if (!text) {
     if (inner.code() == kFileReadCorruptFileError) inner.userInfo().set(ns::kFilePathErrorKey, ns::Value(url.path()));
     ns::setError(error, inner);

@@ -1,5 +1,6 @@
 // Rich text to and from documents: RTF, RTFD packages (a directory holding
-// "TXT.rtf" and one file per attachment) and plain text. The free functions
+// "TXT.rtf" and one file per attachment) and plain text; HTML is read only
+// (HTMLReader.h). The free functions
 // stand for the platform's document reading and writing of attributed
 // strings; document attributes and options are dictionaries keyed by
 // kDocumentTypeDocumentAttribute.
@@ -19,6 +20,7 @@ inline constexpr const char* kDocumentTypeDocumentAttribute = "DocumentType";
 inline constexpr const char* kRTFTextDocumentType = "NSRTF";
 inline constexpr const char* kRTFDTextDocumentType = "NSRTFD";
 inline constexpr const char* kPlainTextDocumentType = "NSPlainText";
+inline constexpr const char* kHTMLTextDocumentType = "NSHTML";
 // The text file inside an RTFD package.
 inline constexpr const char* kRTFDTextFileName = "TXT.rtf";
 
@@ -38,8 +40,9 @@ std::optional<ns::FileWrapper> fileWrapperFromRange(const ns::AttributedString& 
                                                     ns::Error* error = nullptr);
 
 // Reads a document. The type is taken from options[kDocumentTypeDocumentAttribute]
-// when given, else detected: RTF by its start, else plain text (UTF-16 with
-// a byte-order mark, UTF-8, or Windows-1252 when not valid UTF-8). The type
+// when given, else detected: RTF or HTML by its start, else plain text
+// (UTF-16 with a byte-order mark, UTF-8, or Windows-1252 when not valid
+// UTF-8). The type
 // read is stored in *documentAttributes. Errors: Cocoa 259 when the data is
 // not in the format asked for.
 std::optional<ns::AttributedString> attributedStringWithData(const ns::Data& data,
@@ -50,8 +53,10 @@ std::optional<ns::AttributedString> attributedStringWithData(const ns::Data& dat
 std::optional<ns::AttributedString> attributedStringWithFileWrapper(
     const ns::FileWrapper& wrapper, const ns::Dictionary& options,
     ns::Dictionary* documentAttributes, ns::Error* error = nullptr);
-// The file or package at a file URL. Errors: the file's read error, or
-// Cocoa 259 when it is not a document.
+// The file or package at a file URL; a file named ".html" or ".htm" is
+// read as HTML unless the options name a type. Nothing but file URLs is
+// read. Errors: the file's read error, or Cocoa 259 when it is not a
+// document.
 std::optional<ns::AttributedString> attributedStringWithURL(const ns::URL& url,
                                                             const ns::Dictionary& options,
                                                             ns::Dictionary* documentAttributes,

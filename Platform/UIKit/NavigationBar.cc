@@ -1,6 +1,7 @@
 #include "Platform/UIKit/NavigationBar.h"
 
 #include "Platform/UIKit/NavigationController.h"
+#include "Platform/UIKit/View.h"
 
 namespace ui {
 
@@ -23,7 +24,7 @@ std::vector<std::pair<ViewController*, NavigationController*>> flatStack(Navigat
 }  // namespace
 
 NavigationItem* NavigationBar::topItem() const {
-  if (!owner_) return nullptr;
+  if (!owner_) return items_.empty() ? nullptr : items_.back().get();
   auto stack = flatStack(owner_);
   return stack.empty() ? nullptr : &stack.back().first->navigationItem();
 }
@@ -87,10 +88,12 @@ std::string NavigationBar::screenText() const {
   std::string out = "NavigationBar:";
   auto back = backItem();
   for (const auto& i : leftItems()) out += " " + bracket(*i, i == back);
-  if (NavigationItem* item = topItem()) {
-    if (!item->prompt().empty()) out += " (" + item->prompt() + ")";
-  }
-  out += " \"" + title() + "\"";
+  NavigationItem* top = topItem();
+  if (top && !top->prompt().empty()) out += " (" + top->prompt() + ")";
+  if (top && title().empty() && top->titleView() && !top->titleView()->screenText().empty())
+    out += " " + top->titleView()->screenText();
+  else
+    out += " \"" + title() + "\"";
   for (const auto& i : rightItems()) out += " " + bracket(*i, false);
   return out;
 }

@@ -1,7 +1,10 @@
 // The bar on top of a navigation controller: it shows the top controller's
 // navigation item (title, prompt, left and right items) and a back button
-// titled after the controller below. Bar colours and images are kept for
-// looks; the renderer prints "NavigationBar: [< Back] "Title" [Edit] [Add]".
+// titled after the controller below. A bar placed on a screen by itself
+// (no navigation controller) shows the items given to it, the last on top,
+// with no back button. Bar colours and images are kept for looks; the
+// renderer prints "NavigationBar: [< Back] "Title" [Edit] [Add]" (a title
+// view in place of the title shows as what it shows).
 #pragma once
 
 #include <memory>
@@ -18,11 +21,14 @@ class NavigationItem;
 
 class NavigationBar : public View {
  public:
-  explicit NavigationBar(NavigationController* owner);
+  explicit NavigationBar(NavigationController* owner = nullptr);
   std::string typeName() const override { return "NavigationBar"; }
 
-  // The item of the top controller, or null.
+  // The item of the top controller (or the last item), or null.
   NavigationItem* topItem() const;
+  // The items of a bar without a navigation controller.
+  const std::vector<std::shared_ptr<NavigationItem>>& items() const { return items_; }
+  void setItems(std::vector<std::shared_ptr<NavigationItem>> items) { items_ = std::move(items); }
   // What is shown on each side: the back item (when shown) first on the left.
   std::vector<std::shared_ptr<BarButtonItem>> leftItems() const;
   std::vector<std::shared_ptr<BarButtonItem>> rightItems() const;
@@ -46,6 +52,7 @@ class NavigationBar : public View {
 
  private:
   NavigationController* owner_;
+  std::vector<std::shared_ptr<NavigationItem>> items_;
   ColorPtr barTint_;
   std::shared_ptr<const Image> background_;
   std::shared_ptr<const Image> shadow_;

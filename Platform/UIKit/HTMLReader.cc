@@ -93,26 +93,44 @@ class TextBuilder {
         continue;
       }
       if (space) {
-        if (!atLineStart_) pendingSpace_ = true;
+        // The space keeps the style of the text it stood in.
+        if (!atLineStart_ && !pendingSpace_) {
+          pendingSpace_ = true;
+          pendingSpaceStyle_ = style;
+        }
         continue;
       }
-      if (pendingSpace_) put(u" ", style);
+      if (pendingSpace_) put(u" ", pendingSpaceStyle_);
       put(std::u16string(1, c), style);
     }
   }
   // A line break of its own (<br>): always one more.
-  void lineBreak(const Style& style) { put(u"\n", style); }
+  void lineBreak(const Style& style) {
+    put(u"\n", style);
+    endsWithBlockEdge_ = false;
+  }
   // The edge of a block: the text goes on on a new line, never an empty one.
   void blockEdge(const Style& style) {
-    if (!text_.empty() && !atLineStart_) put(u"\n", style);
+    if (!text_.empty() && !atLineStart_) {
+      put(u"\n", style);
+      endsWithBlockEdge_ = true;
+    }
     pendingSpace_ = false;
   }
 
-  ns::AttributedString result() { return ns::AttributedString::withRuns(std::move(text_), std::move(runs_)); }
+  // The text, without the line break that only closes the last block.
+  ns::AttributedString result() {
+    if (endsWithBlockEdge_ && atLineStart_) {
+      text_.pop_back();
+      if (--runs_.back().length == 0) runs_.pop_back();
+    }
+    return ns::AttributedString::withRuns(std::move(text_), std::move(runs_));
+  }
 
  private:
   void put(const std::u16string& chars, const Style& style) {
     pendingSpace_ = false;
+    endsWithBlockEdge_ = false;
     text_ += chars;
     atLineStart_ = chars.back() == u'\n';
     ns::TextAttributes attributes = attributesFor(style);
@@ -152,6 +170,8 @@ class TextBuilder {
   std::vector<ns::AttributedString::Run> runs_;
   bool atLineStart_ = true;
   bool pendingSpace_ = false;
+  bool endsWithBlockEdge_ = false;
+  Style pendingSpaceStyle_;
   std::map<std::tuple<bool, bool, bool, bool, std::string>, ns::TextAttributes> cache_;
 };
 

@@ -1,7 +1,7 @@
 // Reads an HTML document into rich text, as far as a note needs it: the
 // text with white space collapsed as a browser shows it, one line break
-// after each block (paragraph, division, heading, list item, table row)
-// and for each <br>, a bullet before list items, bold (b, strong, th,
+// between blocks (paragraph, division, heading, list item, table row) and
+// one for each <br>, a bullet before list items, bold (b, strong, th,
 // headings), italic (i, em, cite, var, dfn), underline (u, ins) and
 // strikethrough (s, strike, del) from their tags, links from <a href>, and
 // entities decoded. Everything that would load something (images, style

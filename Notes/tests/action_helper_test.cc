@@ -7,6 +7,7 @@
 
 #include "Notes/NTSettings.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/UIKit/AttributedStringDocument.h"
@@ -30,6 +31,15 @@ class ActionHelperTest : public ::testing::Test {
     ns::Bundle::setMainBundlePath(path);
   }
   fs::path directory() { return ActionHelper::URLForNotesToImport()->path(); }
+  // Imports as the app does once its save succeeded: reads, then deletes
+  // what was read.
+  static std::vector<ns::AttributedString> consume() {
+    auto notes = ActionHelper::notesForImport();
+    ActionHelper::removeImportedNotes(notes);
+    std::vector<ns::AttributedString> texts;
+    for (auto& note : notes) texts.push_back(note.text);
+    return texts;
+  }
   std::vector<std::string> entries() {
     std::vector<std::string> names;
     for (auto& entry : fs::directory_iterator(directory())) names.push_back(entry.path().filename());
@@ -57,7 +67,7 @@ TEST_F(ActionHelperTest, DirectoryLivesInTheGroupContainer) {
   EXPECT_EQ(url->path(), device_.device().groupContainerDirectory("group.tavrix.Notes") + "/NotesToImport");
   fs::remove_all(url->path());
   EXPECT_TRUE(fs::is_directory(ActionHelper::URLForNotesToImport()->path()));  // made again
-  EXPECT_TRUE(ActionHelper::notesForImport().empty());
+  EXPECT_TRUE(consume().empty());
 
   struct Case {
     const char* bundle;
@@ -74,14 +84,17 @@ TEST_F(ActionHelperTest, DirectoryLivesInTheGroupContainer) {
 
 TEST_F(ActionHelperTest, WithoutAGroupThereIsNoHandOver) {
   fs::path container = device_.device().groupContainerDirectory("group.tavrix.Notes");
-  ActionHelper::saveNoteForImport(note("kept"));
+  EXPECT_TRUE(ActionHelper::saveNoteForImport(note("kept")));
   useBundleIdentifier("com.example.other");
   EXPECT_FALSE(NTSettings::groupIdentifier());
   EXPECT_FALSE(ActionHelper::URLForNotesToImport());
-  ActionHelper::saveNoteForImport(note("lost"));
-  EXPECT_TRUE(ActionHelper::notesForImport().empty());
+  ns::Error error;
+  EXPECT_FALSE(ActionHelper::saveNoteForImport(note("lost"), &error));  // said, not lost silently
+  EXPECT_EQ(error.domain(), ns::kCocoaErrorDomain);
+  EXPECT_EQ(error.code(), ns::kFileNoSuchFileError);
+  EXPECT_TRUE(consume().empty());
   useBundleIdentifier("tavrix.Notes.Jotshare");
-  auto notes = ActionHelper::notesForImport();
+  auto notes = consume();
   ASSERT_EQ(notes.size(), 1u);
   EXPECT_EQ(notes[0].string(), "kept");
 }
@@ -98,14 +111,17 @@ TEST_F(ActionHelperTest, SavedNotesAreImportedOnceAsRTFDPackages) {
     EXPECT_TRUE(fs::is_regular_file(directory() / name / "TXT.rtf"));
   }
 
-  auto imported = ActionHelper::notesForImport();
+  // Reading alone deletes nothing.
+  ASSERT_EQ(ActionHelper::notesForImport().size(), 2u);
+  EXPECT_EQ(entries(), names);
+  auto imported = consume();
   ASSERT_EQ(imported.size(), 2u);
   // Listing order is by name, and names are random: compare as a set.
   bool inOrder = imported[0] == first && imported[1] == second;
   bool swapped = imported[0] == second && imported[1] == first;
   EXPECT_TRUE(inOrder || swapped) << imported[0].description();
   EXPECT_TRUE(entries().empty());
-  EXPECT_TRUE(ActionHelper::notesForImport().empty());
+  EXPECT_TRUE(consume().empty());
 }
 
 TEST_F(ActionHelperTest, OnlyPackagesThatWereReadAreDeleted) {
@@ -117,20 +133,20 @@ TEST_F(ActionHelperTest, OnlyPackagesThatWereReadAreDeleted) {
   fs::create_directory(directory() / "broken.rtfd");  // no TXT.rtf: cannot be read
   std::ofstream(directory() / "broken.rtfd" / "other") << "x";
 
-  auto imported = ActionHelper::notesForImport();
+  auto imported = consume();
   ASSERT_EQ(imported.size(), 2u);
   EXPECT_EQ(imported[0].string(), "capital extension");
   EXPECT_EQ(imported[1].string(), "mixed case");
   // What was not imported stays for the next activation.
   EXPECT_EQ(entries(), (std::vector<std::string>{".DS_Store", ".hidden.rtfd", "broken.rtfd", "plain.txt"}));
-  EXPECT_TRUE(ActionHelper::notesForImport().empty());
+  EXPECT_TRUE(consume().empty());
 }
 
 TEST_F(ActionHelperTest, APackageAppearingAfterAnImportWaitsForTheNext) {
   ActionHelper::saveNoteForImport(note("one"));
-  EXPECT_EQ(ActionHelper::notesForImport().size(), 1u);
+  EXPECT_EQ(consume().size(), 1u);
   ActionHelper::saveNoteForImport(note("two"));
-  auto next = ActionHelper::notesForImport();
+  auto next = consume();
   ASSERT_EQ(next.size(), 1u);
   EXPECT_EQ(next[0].string(), "two");
 }

@@ -1,6 +1,7 @@
 // The launch sequence and the lifecycle, driven as the host program does:
 // the storyboard "Main", a fresh device, applicationMain with the delegate.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <filesystem>
@@ -189,6 +190,39 @@ TEST_F(LaunchTest, HandedOverNotesGoToTheTopOfTheDefaultFolderInOneSave) {
   ui::Input::foreground();
   ns::NotificationCenter::defaultCenter().removeObserver(token);
   EXPECT_EQ(saves, 0);
+}
+
+// Runs SQL on the store through a connection of its own.
+void execOnStore(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  char* message = nullptr;
+  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+  std::string why = message ? message : "";
+  sqlite3_free(message);
+  sqlite3_close(db);
+  ASSERT_EQ(rc, SQLITE_OK) << why;
+}
+
+TEST_F(LaunchTest, HandedOverNotesStayUntilASaveHoldsThem) {
+  launch();
+  ASSERT_TRUE(ActionHelper::saveNoteForImport(ns::AttributedString("shared once")));
+  fs::path dir = ActionHelper::URLForNotesToImport()->path();
+  // The store refuses new notes, as a full disk would.
+  execOnStore(storePath(),
+              "CREATE TRIGGER refuse BEFORE INSERT ON \"Note\" BEGIN SELECT RAISE(ABORT, 'disk is full'); END;");
+  ui::Input::background();
+  ui::Input::foreground();
+  EXPECT_EQ(notesOf(NTData::defaultFolder(context())), (std::vector<std::string>{kFirstNote}));
+  EXPECT_TRUE(context().insertedObjects().empty());  // no twin waits in the context
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // kept
+
+  // The next activation with a working store imports it, once.
+  execOnStore(storePath(), "DROP TRIGGER refuse;");
+  ui::Input::background();
+  ui::Input::foreground();
+  EXPECT_EQ(notesOf(NTData::defaultFolder(context())), (std::vector<std::string>{"shared once", kFirstNote}));
+  EXPECT_TRUE(fs::is_empty(dir));
 }
 
 TEST_F(LaunchTest, BecomingActiveClearsDueRemindersAndRenumbersOneSecondLater) {

@@ -1,0 +1,2 @@
+expect Never mind
+cancel

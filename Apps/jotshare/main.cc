@@ -13,6 +13,7 @@
 #include "Apps/jotshare/ShareOptions.h"
 #include "Apps/jotshare/ShareSession.h"
 #include "Apps/jotshare/SharedInput.h"
+#include "Apps/quillbox/DeviceClock.h"
 #include "Apps/quillbox/HostLaunch.h"
 #include "Notes/NTAppearance.h"
 #include "Platform/Dispatch/Shutdown.h"
@@ -123,6 +124,7 @@ int main(int argc, char** argv) {
     handedOver = session.handedOver();
     if (!handedOver) std::cout << "Nothing was handed over.\n";
   }
+  quillbox::DeviceClock::save(ns::Device::current().directory());
   std::cout.flush();
   dispatch::shutdown();
   return handedOver && scriptPassed ? 0 : 1;

@@ -88,7 +88,9 @@ TEST_F(StoreDamageTest, DamagedFileIsReportedKeptAndNeverEdited) {
     application.performShortcut(application.shortcutItems().at(0));
     ui::Input::settle();
     EXPECT_FALSE(context().hasChanges());
-    EXPECT_EQ(ActionHelper::notesForImport().size(), 1u);
+    auto waiting = ActionHelper::notesForImport();
+    EXPECT_EQ(waiting.size(), 1u);
+    ActionHelper::removeImportedNotes(waiting);  // the next case hands over its own
 
     ui::Input::background();
     application.terminate();

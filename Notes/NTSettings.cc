@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "Libraries/Archive/VLKeychain.h"
+#include "Libraries/ErrorReport/ErrorReport.h"
 #include "Libraries/Archive/VLKeychainQuery.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Security/Status.h"
@@ -21,8 +22,11 @@ std::optional<std::string> readItem(const char* service, ns::Error* error) {
   return value;
 }
 
-void writeItem(const char* service, const std::optional<std::string>& value) {
-  VLKeychain::setPassword(value.value_or(""), service, NTSettings::bundleIdentifier());
+bool writeItem(const char* service, const std::optional<std::string>& value) {
+  ns::Error error;
+  if (VLKeychain::setPassword(value.value_or(""), service, NTSettings::bundleIdentifier(), &error)) return true;
+  QB_REPORT(error);
+  return false;
 }
 
 }  // namespace
@@ -95,18 +99,18 @@ ns::TextAttributes NTSettings::noteTextAttributes() {
 }
 
 std::optional<std::string> NTSettings::pinNumber(ns::Error* error) { return readItem(kPasscodeService, error); }
-void NTSettings::setPinNumber(const std::optional<std::string>& pin) { writeItem(kPasscodeService, pin); }
+bool NTSettings::setPinNumber(const std::optional<std::string>& pin) { return writeItem(kPasscodeService, pin); }
 std::optional<std::string> NTSettings::securityQuestion(ns::Error* error) {
   return readItem(kSecurityQuestionService, error);
 }
-void NTSettings::setSecurityQuestion(const std::optional<std::string>& question) {
-  writeItem(kSecurityQuestionService, question);
+bool NTSettings::setSecurityQuestion(const std::optional<std::string>& question) {
+  return writeItem(kSecurityQuestionService, question);
 }
 std::optional<std::string> NTSettings::securityAnswer(ns::Error* error) {
   return readItem(kSecurityAnswerService, error);
 }
-void NTSettings::setSecurityAnswer(const std::optional<std::string>& answer) {
-  writeItem(kSecurityAnswerService, answer);
+bool NTSettings::setSecurityAnswer(const std::optional<std::string>& answer) {
+  return writeItem(kSecurityAnswerService, answer);
 }
 
 NTSettings::PasscodeState NTSettings::passcodeState() {

@@ -66,15 +66,16 @@ class NTSettings {
   static ns::TextAttributes noteTextAttributes();
 
   // The keychain items. A reader gives nil when the item does not exist
-  // and also when it cannot be read; `error` tells the two apart (it is
-  // set only for a failure other than "not found"). A setter given nil
-  // stores the empty string (the item is never deleted).
+  // and also when it cannot be read (or holds no text); `error` tells the
+  // two apart (it is set only for a failure other than "not found"). A
+  // setter given nil stores the empty string (the item is never deleted);
+  // a write that fails is reported and answers false, the old item kept.
   static std::optional<std::string> pinNumber(ns::Error* error = nullptr);
-  static void setPinNumber(const std::optional<std::string>& pin);
+  static bool setPinNumber(const std::optional<std::string>& pin);
   static std::optional<std::string> securityQuestion(ns::Error* error = nullptr);
-  static void setSecurityQuestion(const std::optional<std::string>& question);
+  static bool setSecurityQuestion(const std::optional<std::string>& question);
   static std::optional<std::string> securityAnswer(ns::Error* error = nullptr);
-  static void setSecurityAnswer(const std::optional<std::string>& answer);
+  static bool setSecurityAnswer(const std::optional<std::string>& answer);
 
   // Whether the app is protected by a passcode. A keychain that cannot be
   // read counts as protected (Unreadable): only a missing item or an empty

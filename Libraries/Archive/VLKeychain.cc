@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "Libraries/Archive/VLKeychainQuery.h"
+#include "Platform/Security/Status.h"
 
 namespace {
 
@@ -27,8 +28,13 @@ VLKeychainQuery queryFor(const std::string& service, const std::string& account)
 std::optional<std::string> VLKeychain::passwordForService(const std::string& service, const std::string& account,
                                                           ns::Error* error) {
   VLKeychainQuery q = queryFor(service, account);
-  q.fetch(error);
-  return q.password();
+  if (!q.fetch(error)) return std::nullopt;
+  auto password = q.password();
+  // Data that is no text is no missing password: the caller must be able
+  // to tell (a lock must not open on it).
+  if (!password && q.passwordData() && !q.passwordData()->empty())
+    if (auto decode = VLKeychainQuery::errorWithCode(sec::kDecode)) ns::setError(error, std::move(*decode));
+  return password;
 }
 
 std::optional<ns::Data> VLKeychain::passwordDataForService(const std::string& service, const std::string& account,

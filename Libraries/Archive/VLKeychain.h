@@ -12,6 +12,8 @@
 class VLKeychain {
  public:
   // The item's data as UTF-8 text; absent when missing (or on failure).
+  // Data that is not UTF-8 also reads as absent, with the errSecDecode
+  // error, so that it is not taken for a missing item.
   static std::optional<std::string> passwordForService(const std::string& service, const std::string& account,
                                                        ns::Error* error = nullptr);
   static std::optional<ns::Data> passwordDataForService(const std::string& service, const std::string& account,

@@ -68,20 +68,16 @@ ns::Dictionary VLKeychainQuery::query() const {
 bool VLKeychainQuery::save(ns::Error* error) {
   if (!hasText(service_) || !hasText(account_) || !passwordData_) return answer(kVLKeychainErrorBadArguments, error);
   const std::optional<std::string> accessibility = VLKeychain::accessibilityType();
-  ns::Dictionary q = query();
-  sec::Status status = sec::copyMatching(q, nullptr);
-  if (status == sec::kItemNotFound) {
-    ns::Dictionary add = query();
-    if (label_) add.set(sec::kAttrLabel, *label_);
-    add.set(sec::kValueData, *passwordData_);
-    if (accessibility) add.set(sec::kAttrAccessible, *accessibility);
-    status = sec::addItem(add);
-  } else if (status == sec::kSuccess) {
-    ns::Dictionary changes{{sec::kValueData, *passwordData_}};
-    if (accessibility) changes.set(sec::kAttrAccessible, *accessibility);
-    status = sec::updateItems(q, changes);
-  }
-  return answer(status, error);
+  // The existing item's data (its label kept), or a new item with the label:
+  // decided and written in one transaction, so that a save in another
+  // process between a look and an add cannot make this one fail.
+  ns::Dictionary changes{{sec::kValueData, *passwordData_}};
+  if (accessibility) changes.set(sec::kAttrAccessible, *accessibility);
+  ns::Dictionary add = query();
+  if (label_) add.set(sec::kAttrLabel, *label_);
+  add.set(sec::kValueData, *passwordData_);
+  if (accessibility) add.set(sec::kAttrAccessible, *accessibility);
+  return answer(sec::updateOrAddItem(query(), changes, add), error);
 }
 
 bool VLKeychainQuery::deleteItem(ns::Error* error) {

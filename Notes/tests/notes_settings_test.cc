@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "Libraries/Archive/VLKeychain.h"
+#include "Libraries/CrashReporter/ZOVDodevadarud.h"
 #include "Notes/NTSettings.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/UIKit/Color.h"
@@ -111,6 +112,38 @@ TEST_F(SettingsTest, PasscodeStateTellsMissingFromUnreadable) {
   EXPECT_EQ(NTSettings::pinNumber(&error), std::nullopt);
   EXPECT_FALSE(error.domain().empty());
   EXPECT_EQ(NTSettings::passcodeState(), NTSettings::PasscodeState::Unreadable);
+}
+
+// Stored data that is no text is no missing passcode: the lock stays shut.
+TEST_F(SettingsTest, PasscodeThatIsNoTextIsUnreadable) {
+  ASSERT_TRUE(VLKeychain::setPasswordData(ns::Data{0xFF, 0xFE, 0x32}, NTSettings::kPasscodeService,
+                                          NTSettings::bundleIdentifier()));
+  ns::Error error;
+  EXPECT_EQ(NTSettings::pinNumber(&error), std::nullopt);
+  EXPECT_EQ(error.code(), -26275);  // errSecDecode
+  EXPECT_EQ(NTSettings::passcodeState(), NTSettings::PasscodeState::Unreadable);
+}
+
+// A write that fails says so: the caller learns it, the report records it,
+// and the old item stays.
+TEST_F(SettingsTest, FailedKeychainWriteIsReportedAndAnswered) {
+  ASSERT_TRUE(NTSettings::setPinNumber("2580"));
+  ZOVDodevadarud::dodevadarud().clearRecords();
+  std::string path = device_.device().keychainPath();
+  std::filesystem::rename(path, path + ".aside");
+  std::filesystem::create_directories(path);
+  struct Case {
+    const char* name;
+    bool (*write)(const std::optional<std::string>&);
+  };
+  const Case cases[] = {{"passcode", &NTSettings::setPinNumber},
+                        {"question", &NTSettings::setSecurityQuestion},
+                        {"answer", &NTSettings::setSecurityAnswer}};
+  for (const Case& c : cases) EXPECT_FALSE(c.write("1111")) << c.name;
+  EXPECT_EQ(ZOVDodevadarud::dodevadarud().recordedErrors().size(), 3u);
+  std::filesystem::remove(path);
+  std::filesystem::rename(path + ".aside", path);
+  EXPECT_EQ(NTSettings::pinNumber(), "2580");
 }
 
 }  // namespace

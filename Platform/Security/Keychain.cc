@@ -86,6 +86,20 @@ Status updateItems(const ns::Dictionary& query, const ns::Dictionary& attributes
   return store->update(filter, changes);
 }
 
+Status updateOrAddItem(const ns::Dictionary& query, const ns::Dictionary& attributesToUpdate,
+                       const ns::Dictionary& attributesToAdd) {
+  ItemFilter filter;
+  ItemFields changes;
+  ItemFields item;
+  if (Status s = ItemQuery::parseSelector(query, &filter); s != kSuccess) return s;
+  if (Status s = ItemQuery::parseChanges(attributesToUpdate, &changes); s != kSuccess) return s;
+  if (Status s = ItemQuery::parseNewItem(attributesToAdd, &item); s != kSuccess) return s;
+  std::lock_guard lock(keychainMutex());
+  std::unique_ptr<KeychainStore> store;
+  if (Status s = openStore(&store); s != kSuccess) return s;
+  return store->updateOrInsert(filter, changes, item);
+}
+
 Status deleteItems(const ns::Dictionary& query) {
   ItemFilter filter;
   if (Status s = ItemQuery::parseSelector(query, &filter); s != kSuccess) return s;

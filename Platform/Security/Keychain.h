@@ -35,6 +35,13 @@ Status addItem(const ns::Dictionary& attributes);
 // kDuplicateItem when the change would make two items the same.
 Status updateItems(const ns::Dictionary& query, const ns::Dictionary& attributesToUpdate);
 
+// Saves in one transaction: changes the items the query matches (as
+// updateItems), or, when none does, adds one item with `attributesToAdd`
+// (as addItem). Two processes saving the same new item at once therefore
+// both succeed, the later one updating what the earlier one added.
+Status updateOrAddItem(const ns::Dictionary& query, const ns::Dictionary& attributesToUpdate,
+                       const ns::Dictionary& attributesToAdd);
+
 // Deletes every item the query matches; kItemNotFound when none does.
 Status deleteItems(const ns::Dictionary& query);
 

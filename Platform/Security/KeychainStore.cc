@@ -190,6 +190,30 @@ Status KeychainStore::insert(const ItemFields& item) {
 }
 
 Status KeychainStore::update(const ItemFilter& filter, const ItemFields& changes) {
+  // All matches change or none does.
+  if (!exec(db_, "BEGIN IMMEDIATE")) return kNotAvailable;
+  Status status = updateRows(filter, changes);
+  if (status != kSuccess) {
+    exec(db_, "ROLLBACK");
+    return status;
+  }
+  return exec(db_, "COMMIT") ? kSuccess : (exec(db_, "ROLLBACK"), kNotAvailable);
+}
+
+Status KeychainStore::updateOrInsert(const ItemFilter& filter, const ItemFields& changes, const ItemFields& item) {
+  // The write lock is taken first, so no other writer can add the item
+  // between the look and the insert.
+  if (!exec(db_, "BEGIN IMMEDIATE")) return kNotAvailable;
+  Status status = updateRows(filter, changes);
+  if (status == kItemNotFound) status = insert(item);
+  if (status != kSuccess) {
+    exec(db_, "ROLLBACK");
+    return status;
+  }
+  return exec(db_, "COMMIT") ? kSuccess : (exec(db_, "ROLLBACK"), kNotAvailable);
+}
+
+Status KeychainStore::updateRows(const ItemFilter& filter, const ItemFields& changes) {
   std::vector<Binding> bindings;
   std::string where = whereClause(filter, &bindings);
 
@@ -219,24 +243,12 @@ Status KeychainStore::update(const ItemFilter& filter, const ItemFields& changes
   }
   values.insert(values.end(), bindings.begin(), bindings.end());
 
-  // All matches change or none does.
-  if (!exec(db_, "BEGIN IMMEDIATE")) return kNotAvailable;
   Statement stmt(db_, "UPDATE genp SET " + set + where);
-  if (!stmt.ok()) {
-    exec(db_, "ROLLBACK");
-    return kNotAvailable;
-  }
+  if (!stmt.ok()) return kNotAvailable;
   stmt.bind(values);
   int rc = sqlite3_step(stmt.get());
-  if (rc != SQLITE_DONE) {
-    exec(db_, "ROLLBACK");
-    return (rc & 0xff) == SQLITE_CONSTRAINT ? kDuplicateItem : kNotAvailable;
-  }
-  if (sqlite3_changes(db_) == 0) {
-    exec(db_, "ROLLBACK");
-    return kItemNotFound;
-  }
-  return exec(db_, "COMMIT") ? kSuccess : (exec(db_, "ROLLBACK"), kNotAvailable);
+  if (rc != SQLITE_DONE) return (rc & 0xff) == SQLITE_CONSTRAINT ? kDuplicateItem : kNotAvailable;
+  return sqlite3_changes(db_) == 0 ? kItemNotFound : kSuccess;
 }
 
 Status KeychainStore::remove(const ItemFilter& filter) {

@@ -37,11 +37,16 @@ class KeychainStore {
   // kItemNotFound when nothing matches, kDuplicateItem when a change collides
   // (then nothing is changed).
   Status update(const ItemFilter& filter, const ItemFields& changes);
+  // update(), or insert() of `item` when nothing matches, in one
+  // transaction.
+  Status updateOrInsert(const ItemFilter& filter, const ItemFields& changes, const ItemFields& item);
   // kItemNotFound when nothing matches.
   Status remove(const ItemFilter& filter);
 
  private:
   explicit KeychainStore(sqlite3* db) : db_(db) {}
+  // The update's statement alone, inside the caller's transaction.
+  Status updateRows(const ItemFilter& filter, const ItemFields& changes);
   sqlite3* db_;
 };
 

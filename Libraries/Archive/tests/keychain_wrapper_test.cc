@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -62,6 +64,65 @@ TEST_F(VLKeychainTest, EmptyPasswordReadsBackAsNone) {
   EXPECT_EQ(VLKeychain::passwordForService("Passcode", "app", &error), std::nullopt);
   EXPECT_EQ(error.domain(), "");  // found: no error
   EXPECT_EQ(VLKeychain::passwordDataForService("Passcode", "app"), ns::Data{});
+}
+
+TEST_F(VLKeychainTest, DataThatIsNoTextReadsAsNoPasswordWithTheDecodeError) {
+  struct Case {
+    const char* name;
+    ns::Data data;
+    std::optional<std::string> password;
+    int64_t code;  // 0: no error
+  };
+  const Case cases[] = {
+      {"text", bytes("2580"), "2580", 0},
+      {"empty", {}, std::nullopt, 0},
+      {"no UTF-8", ns::Data{0xFF, 0xFE, 0x32}, std::nullopt, sec::kDecode},
+      {"cut UTF-8", ns::Data{'a', 0xC3}, std::nullopt, sec::kDecode},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(VLKeychain::setPasswordData(c.data, "Passcode", "app"));
+    ns::Error error;
+    EXPECT_EQ(VLKeychain::passwordForService("Passcode", "app", &error), c.password);
+    EXPECT_EQ(error.code(), c.code);
+    if (c.code) EXPECT_EQ(error.domain(), kVLKeychainErrorDomain);
+    EXPECT_EQ(VLKeychain::passwordDataForService("Passcode", "app"), c.data);
+  }
+}
+
+// Processes sharing the device save the same new item at once (Quillbox
+// and its extension, or two launches): every save succeeds, one item is
+// left holding one of the values.
+TEST_F(VLKeychainTest, FirstSavesFromSeveralProcessesAtOnceAllSucceed) {
+  constexpr int kRounds = 8, kProcesses = 4;
+  for (int round = 0; round < kRounds; ++round) {
+    const std::string service = "Race " + std::to_string(round);
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+      pid_t pid = ::fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        ::close(start[1]);
+        char c;
+        (void)::read(start[0], &c, 1);  // returns when the parent closes: all start together
+        ns::Error error;
+        bool saved = VLKeychain::setPassword("from " + std::to_string(p), service, "app", &error);
+        ::_exit(saved ? 0 : static_cast<int>(-error.code() % 256));
+      }
+      children.push_back(pid);
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (pid_t pid : children) {
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round << ": a save failed";
+    }
+    EXPECT_EQ(VLKeychain::accountsForService(service).value_or(ns::Array()).size(), 1u);
+    EXPECT_EQ(VLKeychain::passwordForService(service, "app").value_or("").rfind("from ", 0), 0u);
+  }
 }
 
 TEST_F(VLKeychainTest, SaveKeepsTheLabelOfAnExistingItem) {

@@ -30,15 +30,27 @@ std::optional<std::string> NTBackupsManager::backupsPath(bool iCloud) {
   return path;
 }
 
-std::string NTBackupsManager::backupsPath() { return *backupsPath(backupsUseICloud()); }
+namespace {
 
-bool NTBackupsManager::backupsUseICloud() {
-  // Everything inside the container is ubiquitous: the directory's presence
-  // there is the setting.
-  auto path = backupsPath(true);
+// The backups directory in the iCloud container when backups live there.
+// Everything inside the container is ubiquitous: the directory's presence
+// there is the setting. One look at the container: it may go away (the
+// account signed out) at any moment, also between two looks.
+std::optional<std::string> cloudBackupsInUse() {
+  auto path = NTBackupsManager::backupsPath(true);
   bool isDirectory = false;
-  return path && ns::FileManager::defaultManager().fileExists(*path, &isDirectory) && isDirectory;
+  if (path && ns::FileManager::defaultManager().fileExists(*path, &isDirectory) && isDirectory) return path;
+  return std::nullopt;
 }
+
+}  // namespace
+
+std::string NTBackupsManager::backupsPath() {
+  if (auto cloud = cloudBackupsInUse()) return *cloud;
+  return *backupsPath(false);  // the local directory always has a path
+}
+
+bool NTBackupsManager::backupsUseICloud() { return cloudBackupsInUse().has_value(); }
 
 std::vector<NTBackup> NTBackupsManager::localBackups() {
   std::string directory = backupsPath();
@@ -74,12 +86,13 @@ void NTBackupsManager::setBackupsUseICloud(bool useICloud,
       task->end();
     };
     if (backupsUseICloud() == useICloud) return finish(nullptr);
+    // One look at the container, which may have gone since the look above:
+    // without it nothing can move either way.
     auto cloudPath = backupsPath(true);
-    if (useICloud && !cloudPath) {
+    if (!cloudPath) {
       // Passed on, so the settings screen does not show a switch that failed.
-      ns::Error error = ns::Error::withDescription("NTBackupsManager.cc", __LINE__,
-                                                   "iCloud enabled but iCloud container path is nil");
-      QB_REPORT(error);
+      ns::Error error = QB_REPORT(useICloud ? "iCloud enabled but iCloud container path is nil"
+                                            : "iCloud container path is nil");
       return finish(&error);
     }
     auto& fm = ns::FileManager::defaultManager();

@@ -18,10 +18,6 @@ std::string lowercased(std::string s) {
   return s;
 }
 
-ns::Error messageError(int line, const char* message) {
-  return ns::Error::withDescription("NTBackupsManager.cc", line, message);
-}
-
 // The folder's title: a string "title" only; anything else is unnamed.
 std::string folderTitle(const std::string& plistPath) {
   auto plist = ns::readDictionaryFile(plistPath);
@@ -43,13 +39,13 @@ void readBackup(const NTBackup& backup, const NTBackupsManager::OpenProgressBloc
   auto report = [&](float p) {
     if (progress) progress(p, nullptr, nullptr);
   };
+  // The final call with an error reported where it arose.
   auto fail = [&](const ns::Error& error) {
-    QB_REPORT(error);
     if (progress) progress(1.0f, nullptr, &error);
   };
   auto& fm = ns::FileManager::defaultManager();
   report(0.0f);
-  if (!fm.fileExists(backup.URL().path())) return fail(messageError(__LINE__, "Backup file not found."));
+  if (!fm.fileExists(backup.URL().path())) return fail(QB_REPORT("Backup file not found."));
 
   std::string temporary = fm.temporaryDirectory().appendingPathComponent(ns::globallyUniqueString()).path();
   ns::Error error;
@@ -67,7 +63,7 @@ void readBackup(const NTBackup& backup, const NTBackupsManager::OpenProgressBloc
   if (!extracted) {
     // Nothing of a damaged archive is worth keeping.
     fm.removeItem(temporary);
-    return fail(messageError(__LINE__, "File doesn't seem to be a backup file."));
+    return fail(QB_REPORT("File doesn't seem to be a backup file."));
   }
 
   ns::DirectoryListingOptions skipHidden;

@@ -25,10 +25,6 @@ bool busy = false;
 std::mutex containerMutex;
 std::shared_ptr<cd::PersistentContainer> applicationContainer;
 
-ns::Error messageError(int line, const char* message) {
-  return ns::Error::withDescription("NTBackupsManager.cc", line, message);
-}
-
 // The state one backup's blocks share.
 struct BackupRun {
   NTBackupsManager::ProgressBlock progress;
@@ -40,9 +36,9 @@ struct BackupRun {
   void report(float p) {
     if (progress) progress(p, nullptr, nullptr);
   }
-  // Ends the backup with `error`: one final call, the task ended.
+  // Ends the backup with `error` (reported where it arose): one final
+  // call, the task ended.
   void finish(const ns::Error& error) {
-    QB_REPORT(error);
     if (progress) progress(1.0f, nullptr, &error);
     done();
   }
@@ -53,7 +49,7 @@ struct BackupRun {
   bool shouldStop() {
     std::lock_guard lock(stopMutex);
     if (!stop) return false;
-    finish(messageError(__LINE__, "Protected data unavailable to create backup"));
+    finish(QB_REPORT("Protected data unavailable to create backup"));
     return true;
   }
 };
@@ -152,7 +148,7 @@ void writeBackup(bool automatic, cd::ManagedObjectContext& context, const std::s
   std::string made = parent + "/" + name + ".quillbox";
   if (!VLZipArchive::createZipFileAtPath(made, working, false)) {
     removeParent();
-    return run->finish(messageError(__LINE__, "Backup archive could not be written"));
+    return run->finish(QB_REPORT("Backup archive could not be written"));
   }
   std::string archive;
   ns::Error moveError;
@@ -163,7 +159,7 @@ void writeBackup(bool automatic, cd::ManagedObjectContext& context, const std::s
     moved = fm.moveItem(made, archive, &moveError);
   }
   removeParent();
-  if (!moved) return run->finish(moveError);
+  if (!moved) return run->finish(QB_REPORT(moveError));
   ns::FileAttributeChanges dates;
   dates.creationDate = start;
   dates.modificationDate = start;
@@ -187,8 +183,7 @@ void NTBackupsManager::startBackup(bool automatic, ProgressBlock progressBlock) 
   {
     std::lock_guard lock(busyMutex);
     if (busy) {
-      ns::Error error = messageError(__LINE__, "Backup is already in progress");
-      QB_REPORT(error);
+      ns::Error error = QB_REPORT("Backup is already in progress");
       progressBlock(1.0f, nullptr, &error);
       return;
     }
@@ -210,8 +205,7 @@ void NTBackupsManager::startBackup(bool automatic, ProgressBlock progressBlock) 
     progressBlock(p, backup, error);
   };
   if (!container) {
-    ns::Error error = messageError(__LINE__, "No notes store to back up");
-    QB_REPORT(error);
+    ns::Error error = QB_REPORT("No notes store to back up");
     return forward(1.0f, nullptr, &error);
   }
   startBackup(automatic, std::move(container), std::move(forward));

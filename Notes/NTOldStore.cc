@@ -114,8 +114,7 @@ void NTOldStore::migrateIfRequired(const std::shared_ptr<cd::PersistentStoreCoor
 void NTOldStore::createBackupFromOldStoreWithCompletionBlock(std::function<void(const ns::Error*)> completion) {
   auto container = oldContainer();
   if (!container) {
-    ns::Error error = ns::Error::withDescription("NTOldStore.cc", __LINE__, "No old store to back up");
-    QB_REPORT(error);
+    ns::Error error = QB_REPORT("No old store to back up");
     if (completion) completion(&error);
     return;
   }

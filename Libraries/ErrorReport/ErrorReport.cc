@@ -74,18 +74,19 @@ void report(const Site& site, const std::exception& exception) {
   report(site, ns::Exception(typeid(exception).name(), exception.what()));
 }
 
-void report(const Site& site, const ns::Error& error) {
+ns::Error report(const Site& site, const ns::Error& error) {
   ZOVDodevadarud::dodevadarud().recordError(error);
   logLine(site, false, LKLogFlagError, "** ERROR ** | " + position(site) + " | " + error.description());
+  return error;
 }
 
-void report(const Site& site, std::string_view message) {
-  report(site, ns::Error::withDescription(fileName(site.file), site.line, std::string(message)));
+ns::Error report(const Site& site, std::string_view message) {
+  return report(site, ns::Error::withDescription(fileName(site.file), site.line, std::string(message)));
 }
 
-void report(const Site& site, const ns::Value& object) {
+ns::Error report(const Site& site, const ns::Value& object) {
   if (const std::string* s = object.asString()) return report(site, std::string_view(*s));
-  report(site, std::string_view(object.description()));
+  return report(site, std::string_view(object.description()));
 }
 
 void info(const Site& site, const std::string& message) { logLine(site, true, LKLogFlagInfo, message); }

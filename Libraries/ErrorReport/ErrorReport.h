@@ -6,6 +6,11 @@
 //   QB_REPORT("Store not found");       // a message becomes an error
 //   QB_INFO("Backup finished");         // an information line
 //
+// Reporting an error, a message or another value answers the error it
+// reported, so a failure site can pass on what it reported:
+//
+//   return finish(QB_REPORT("Backup is already in progress"));
+//
 // An exception is recorded with the crash reporter as an exception model and
 // logged as "** EXCEPTION (<name>) ** | <file>:<line> | <function> | <text>";
 // an error is recorded as a non-fatal error and logged as
@@ -39,11 +44,13 @@ std::string fileName(const char* path);
 
 void report(const Site& site, const ns::Exception& exception);
 void report(const Site& site, const std::exception& exception);
-void report(const Site& site, const ns::Error& error);
-void report(const Site& site, std::string_view message);
-void report(const Site& site, const ns::Value& object);
-inline void report(const Site& site, const char* message) { report(site, std::string_view(message ? message : "")); }
-inline void report(const Site& site, const std::string& message) { report(site, std::string_view(message)); }
+ns::Error report(const Site& site, const ns::Error& error);
+ns::Error report(const Site& site, std::string_view message);
+ns::Error report(const Site& site, const ns::Value& object);
+inline ns::Error report(const Site& site, const char* message) {
+  return report(site, std::string_view(message ? message : ""));
+}
+inline ns::Error report(const Site& site, const std::string& message) { return report(site, std::string_view(message)); }
 
 void info(const Site& site, const std::string& message);
 

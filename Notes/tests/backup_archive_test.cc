@@ -95,6 +95,7 @@ TEST_F(BackupArchiveTest, LockedDeviceStopsWithItsErrorAndNoArchive) {
   ui::Application::shared().setProtectedDataAvailable(true);
   ASSERT_TRUE(calls.error);
   EXPECT_EQ(calls.error->localizedDescription(), "Protected data unavailable to create backup");
+  EXPECT_TRUE(reportedAtItsSite(*calls.error));
   EXPECT_TRUE(NTBackupsManager::localBackups().empty());
 }
 
@@ -108,6 +109,7 @@ TEST_F(BackupArchiveTest, SecondGuardedBackupIsRefusedAtOnce) {
   ASSERT_TRUE(second.finished);  // synchronously, before the first could end
   ASSERT_TRUE(second.error);
   EXPECT_EQ(second.error->localizedDescription(), "Backup is already in progress");
+  EXPECT_TRUE(reportedAtItsSite(*second.error));
   first.wait();
   EXPECT_TRUE(first.backup);
   NTBackupsManager::setApplicationContainer(nullptr);

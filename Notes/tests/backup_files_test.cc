@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Notes/NTBackup.h"
@@ -141,6 +143,29 @@ TEST_F(BackupFilesTest, MovesToAndFromICloudKeepEveryBackup) {
                                                    "Quillbox Backup 2024-03-05 18-07-09 (1).quillbox",
                                                    "Quillbox Auto Backup 2024-03-06 18-07-09.quillbox"}));
   EXPECT_EQ(NTBackupsManager::localBackups().size(), 3u);
+}
+
+// The account signs out and in while backups are listed and written from
+// other threads: the directory in use is always one of the two, looked up
+// with one look at the container.
+TEST_F(BackupFilesTest, ContainerComingAndGoingNeverBreaksTheBackupsPath) {
+  setICloud(true);
+  ASSERT_FALSE(switchTo(true));
+  const std::string cloud = *NTBackupsManager::backupsPath(true);
+  const std::string local = *NTBackupsManager::backupsPath(false);
+  std::atomic<bool> stop{false};
+  std::thread account([&] {
+    for (int i = 0; i < 400 && !stop; ++i) setICloud(i % 2 == 1);
+    stop = true;
+  });
+  size_t looks = 0, others = 0;
+  while (!stop) {
+    std::string path = NTBackupsManager::backupsPath();
+    if (path != cloud && path != local) ++others;
+    ++looks;
+  }
+  account.join();
+  EXPECT_EQ(others, 0u) << "of " << looks;
 }
 
 TEST_F(BackupFilesTest, SwitchToICloudWithoutAContainerAnswersWithTheError) {

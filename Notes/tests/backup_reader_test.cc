@@ -122,6 +122,7 @@ TEST_F(BackupReaderTest, FilesThatAreNoBackupEndWithTheirError) {
     ASSERT_TRUE(calls.error);
     EXPECT_FALSE(calls.folders);
     EXPECT_EQ(calls.error->localizedDescription(), c.message);
+    EXPECT_TRUE(reportedAtItsSite(*calls.error));
     EXPECT_EQ(calls.progress.front(), 0.0f);
     EXPECT_EQ(calls.progress.back(), 1.0f);
     EXPECT_EQ(fm.contentsOfDirectory(fm.temporaryDirectory().path()).value_or(std::vector<std::string>{}),

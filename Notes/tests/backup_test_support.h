@@ -3,7 +3,10 @@
 // the main loop), and a shell command's output for second readers.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
+#include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -30,6 +33,22 @@ inline std::string shellQuoted(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
+}
+
+// An error the notes code made of a message it reported: its domain names
+// the source file and its code the line of the report, which holds the
+// message.
+inline ::testing::AssertionResult reportedAtItsSite(const ns::Error& error) {
+  std::ifstream source(std::string(QUILLBOX_SOURCE_DIR) + "/Notes/" + error.domain());
+  if (!source) return ::testing::AssertionFailure() << "no source file Notes/" << error.domain();
+  std::string line;
+  for (int64_t number = 1; std::getline(source, line); ++number) {
+    if (number != error.code()) continue;
+    if (line.find("QB_REPORT(\"" + error.localizedDescription() + "\")") != std::string::npos)
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << error.domain() << ":" << error.code() << " reads `" << line << "`";
+  }
+  return ::testing::AssertionFailure() << error.domain() << " has no line " << error.code();
 }
 
 // Every call of a writer's progress block.

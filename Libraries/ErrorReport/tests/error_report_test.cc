@@ -34,12 +34,13 @@ TEST_F(ErrorReportTest, ErrorIsRecordedAsIs) {
 
 TEST_F(ErrorReportTest, MessageBecomesErrorOfFileAndLine) {
   unsigned line = __LINE__ + 1;
-  QB_REPORT("Store not found");
+  ns::Error answered = QB_REPORT("Store not found");
   ASSERT_EQ(reporter().recordedErrors().size(), 1u);
   const ns::Error e = reporter().recordedErrors()[0];
   EXPECT_EQ(e.domain(), "error_report_test.cc");
   EXPECT_EQ(e.code(), line);
   EXPECT_EQ(e.localizedDescription(), "Store not found");
+  EXPECT_EQ(answered, e);  // what the site passes on is what it reported
 }
 
 TEST_F(ErrorReportTest, OtherObjectUsesItsDescription) {

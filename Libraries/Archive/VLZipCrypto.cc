@@ -24,8 +24,9 @@ void VLZipCrypto::update(uint8_t plain) {
 }
 
 uint8_t VLZipCrypto::streamByte() const {
-  uint16_t t = static_cast<uint16_t>(keys_[2] | 2);
-  return static_cast<uint8_t>((t * (t ^ 1)) >> 8);
+  // Unsigned 32-bit: the product of two 16-bit values overflows an int.
+  const uint32_t t = (keys_[2] | 2) & 0xFFFFu;
+  return static_cast<uint8_t>((t * (t ^ 1u)) >> 8);
 }
 
 uint8_t VLZipCrypto::encrypt(uint8_t plain) {

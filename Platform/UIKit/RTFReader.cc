@@ -21,6 +21,10 @@ namespace {
 
 constexpr size_t kMaxDepth = 512;  // deeper groups are skipped whole
 constexpr int kFileReadCorruptFileError = 259;
+// Indents in twips: far wider than any page, and small enough that the
+// first line's indent (left plus first) and the points written back stay
+// within an int.
+constexpr int kMaxIndent = 1 << 24;
 
 enum class Destination { Text, Skip, FontTable, ColorTable, Picture, NeXTGraphic };
 
@@ -535,11 +539,11 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
   } else if (word == "qj") {
     paragraph.alignment = TextAlignment::Justified;
   } else if (word == "li") {
-    paragraph.leftIndent = param;
+    paragraph.leftIndent = std::clamp(param, -kMaxIndent, kMaxIndent);
   } else if (word == "fi") {
-    paragraph.firstIndent = param;
+    paragraph.firstIndent = std::clamp(param, -kMaxIndent, kMaxIndent);
   } else if (word == "ri") {
-    paragraph.rightIndent = param;
+    paragraph.rightIndent = std::clamp(param, -kMaxIndent, kMaxIndent);
   } else if (word == "sb") {
     paragraph.spaceBefore = std::max(param, 0);
   } else if (word == "sa") {

@@ -276,6 +276,23 @@ TEST(RTFTest, MalformedDocumentsNeverCrash) {
   for (const std::string& doc : hostile) EXPECT_NO_THROW(readRTF(doc)) << doc.substr(0, 40);
   EXPECT_EQ(readRTF(hostile[0])->string(), "before after");  // nesting that deep is skipped
 
+  // Indents at the ends of the number range are clamped, not overflowed,
+  // and what is read writes back within the same bounds.
+  for (const char* doc : {"{\\rtf1\\li2147483647\\fi2147483647\\ri2147483647 wide\\par}",
+                          "{\\rtf1\\li-2147483647\\fi-2147483647\\ri-2147483647 narrow\\par}"}) {
+    SCOPED_TRACE(doc);
+    auto read = readRTF(doc);
+    ASSERT_TRUE(read);
+    auto paragraph = read->attributeAtIndex(ns::kParagraphStyleAttributeName, 0).as<ParagraphStyle>();
+    ASSERT_TRUE(paragraph);
+    const double limit = double(1 << 24) / 20.0;
+    EXPECT_EQ(std::abs(paragraph->headIndent()), limit);
+    EXPECT_EQ(std::abs(paragraph->firstLineHeadIndent()), 2 * limit);
+    auto again = readRTF(rtfOf(*read));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->string(), read->string());
+  }
+
   std::mt19937 random(20240305);
   for (int round = 0; round < 300; ++round) {
     std::string doc = "{\\rtf1 ";

@@ -79,7 +79,11 @@ VLZipDestination::Outcome VLZipDestination::makeDirectories(const std::vector<st
     }
     // A link may stand for a directory only when it leads to one inside.
     auto resolved = realPath(path);
-    if (!resolved || !isInside(*resolved)) return Outcome::Unsafe;
+    if (!resolved) {
+      *err = errno;
+      return Outcome::Failed;
+    }
+    if (!isInside(*resolved)) return Outcome::Unsafe;
     if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
       *err = ENOTDIR;
       return Outcome::Failed;
@@ -88,10 +92,18 @@ VLZipDestination::Outcome VLZipDestination::makeDirectories(const std::vector<st
   return Outcome::Ok;
 }
 
-bool VLZipDestination::parentIsInside(const std::vector<std::string>& components) const {
+VLZipDestination::Outcome VLZipDestination::resolveParent(const std::vector<std::string>& components,
+                                                           std::string* resolved, int* err) const {
   std::vector<std::string> parent(components.begin(), components.end() - (components.empty() ? 0 : 1));
-  auto resolved = realPath(pathFor(parent));
-  return resolved && isInside(*resolved);
+  auto real = realPath(pathFor(parent));
+  if (!real) {
+    // A name too long or a parent that could not be made: nothing leads out.
+    *err = errno;
+    return Outcome::Failed;
+  }
+  if (!isInside(*real)) return Outcome::Unsafe;
+  *resolved = std::move(*real);
+  return Outcome::Ok;
 }
 
 VLZipDestination::Outcome VLZipDestination::openFile(const std::vector<std::string>& components, int* fd, int* err) {
@@ -99,7 +111,8 @@ VLZipDestination::Outcome VLZipDestination::openFile(const std::vector<std::stri
     *err = EISDIR;
     return Outcome::Failed;
   }
-  if (!parentIsInside(components)) return Outcome::Unsafe;
+  std::string parent;
+  if (Outcome resolved = resolveParent(components, &parent, err); resolved != Outcome::Ok) return resolved;
   const std::string path = pathFor(components);
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::unlink(path.c_str()) != 0) {
@@ -114,16 +127,15 @@ VLZipDestination::Outcome VLZipDestination::openFile(const std::vector<std::stri
   return Outcome::Ok;
 }
 
-bool VLZipDestination::linkTargetStaysInside(const std::vector<std::string>& components,
-                                             const std::string& target) const {
-  if (target.empty() || target.front() == '/' || target.find('\0') != std::string::npos) return false;
-  if (components.empty()) return false;
+VLZipDestination::Outcome VLZipDestination::checkLink(const std::vector<std::string>& components,
+                                                      const std::string& target, int* err) const {
+  if (target.empty() || target.front() == '/' || target.find('\0') != std::string::npos) return Outcome::Unsafe;
+  if (components.empty()) return Outcome::Unsafe;
   // The link's directory as the kernel will see it.
-  std::vector<std::string> parent(components.begin(), components.end() - 1);
-  auto resolved = realPath(pathFor(parent));
-  if (!resolved || !isInside(*resolved)) return false;
+  std::string resolved;
+  if (Outcome parent = resolveParent(components, &resolved, err); parent != Outcome::Ok) return parent;
   size_t depth = 0;
-  for (char c : resolved->substr(realRoot_.size()))
+  for (char c : resolved.substr(realRoot_.size()))
     if (c == '/') ++depth;
 
   bool descended = false;
@@ -134,12 +146,12 @@ bool VLZipDestination::linkTargetStaysInside(const std::vector<std::string>& com
     std::string segment = target.substr(start, end - start);
     if (segment == "..") {
       // ".." after a name could climb out through a link to a directory.
-      if (descended || depth == 0) return false;
+      if (descended || depth == 0) return Outcome::Unsafe;
       --depth;
     } else if (!segment.empty() && segment != ".") {
       descended = true;
     }
     start = end + 1;
   }
-  return true;
+  return Outcome::Ok;
 }

@@ -19,24 +19,28 @@ class VLZipDestination {
   std::string pathFor(const std::vector<std::string>& components) const;
 
   // Makes every directory of `components` below the root. An existing
-  // component must be a directory, or a link to a directory inside the root.
-  // `created` receives the paths of the directories made.
+  // component must be a directory, or a link to a directory inside the root
+  // (Unsafe when it leads out). Failed, with errno in *err, when a directory
+  // cannot be made or a link cannot be resolved. `created` receives the
+  // paths of the directories made.
   Outcome makeDirectories(const std::vector<std::string>& components, int* err, std::vector<std::string>* created);
 
   // Creates or truncates the file at `components` (its parent made already)
   // for writing. A link there is replaced by the file, never followed.
+  // Unsafe when the parent resolves outside the root; Failed, with errno in
+  // *err, when the parent cannot be resolved or the file cannot be opened.
   Outcome openFile(const std::vector<std::string>& components, int* fd, int* err);
-
-  // Whether the parent of `components` resolves inside the root.
-  bool parentIsInside(const std::vector<std::string>& components) const;
 
   // Whether a link at `components` pointing to `target` keeps every path
   // through it inside the root: the target is relative, holds no NUL, and
   // its ".." segments all come first and climb no higher than the root.
-  bool linkTargetStaysInside(const std::vector<std::string>& components, const std::string& target) const;
+  // Failed, with errno in *err, when the link's directory cannot be resolved.
+  Outcome checkLink(const std::vector<std::string>& components, const std::string& target, int* err) const;
 
  private:
   bool isInside(const std::string& realPath) const;
+  // The resolved directory holding `components`' last item.
+  Outcome resolveParent(const std::vector<std::string>& components, std::string* resolved, int* err) const;
   std::string root_;      // as given
   std::string realRoot_;  // resolved
 };

@@ -1,7 +1,8 @@
 #include "Libraries/Archive/VLZipEntryReader.h"
 
+#include "Libraries/Archive/VLZipEntryInfo.h"
+
 namespace {
-constexpr uLong kEncryptedFlag = 1;
 constexpr uLong kDataDescriptorFlag = 8;
 constexpr size_t kInputSize = 4096;
 }  // namespace
@@ -10,10 +11,16 @@ VLZipEntryReader::~VLZipEntryReader() { close(); }
 
 int VLZipEntryReader::open(const std::optional<std::string>& password) {
   close();
-  unz_file_info64 info{};
-  int ret = unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0);
+  VLZipEntryInfo entry;
+  int ret = VLZipEntryInfo::readCurrent(zip_, &entry);
   if (ret != UNZ_OK) return ret;
-  if (!(info.flag & kEncryptedFlag)) {
+  const unz_file_info64& info = entry.info;
+  expectedCrc_ = info.crc;
+  expectedSize_ = info.uncompressed_size;
+  crc_ = crc32(0L, Z_NULL, 0);
+  size_ = 0;
+  finished_ = false;
+  if (!entry.isEncrypted()) {
     ret = unzOpenCurrentFile(zip_);
     open_ = ret == UNZ_OK;
     encrypted_ = false;
@@ -35,9 +42,7 @@ int VLZipEntryReader::open(const std::optional<std::string>& password) {
                                                            : static_cast<uint8_t>(info.crc >> 24);
   if (!crypto_->acceptHeader(header, check)) return kPasswordError;
 
-  expectedCrc_ = info.crc;
-  crc_ = crc32(0L, Z_NULL, 0);
-  finished_ = false;
+  streamEnded_ = false;
   if (method_ == Z_DEFLATED) {
     stream_ = {};
     if (inflateInit2(&stream_, -MAX_WBITS) != Z_OK) return UNZ_INTERNALERROR;
@@ -53,18 +58,9 @@ int VLZipEntryReader::readDecrypted(uint8_t* buffer, unsigned size) {
   return n;
 }
 
-int VLZipEntryReader::read(void* buffer, unsigned size) {
-  if (!open_) return UNZ_PARAMERROR;
-  if (!encrypted_) return unzReadCurrentFile(zip_, buffer, size);
-  if (finished_ || size == 0) return 0;
-
-  auto* out = static_cast<uint8_t*>(buffer);
-  if (method_ == 0) {
-    int n = readDecrypted(out, size);
-    if (n > 0) crc_ = crc32(crc_, out, static_cast<uInt>(n));
-    if (n == 0) finished_ = true;
-    return n;
-  }
+int VLZipEntryReader::readEncrypted(uint8_t* out, unsigned size) {
+  if (streamEnded_) return 0;
+  if (method_ == 0) return readDecrypted(out, size);
   stream_.next_out = out;
   stream_.avail_out = size;
   while (stream_.avail_out == size) {
@@ -77,14 +73,28 @@ int VLZipEntryReader::read(void* buffer, unsigned size) {
     }
     int z = inflate(&stream_, Z_NO_FLUSH);
     if (z == Z_STREAM_END) {
-      finished_ = true;
+      streamEnded_ = true;
       break;
     }
     if (z != Z_OK) return Z_DATA_ERROR;
   }
-  unsigned produced = size - stream_.avail_out;
-  crc_ = crc32(crc_, out, produced);
-  return static_cast<int>(produced);
+  return static_cast<int>(size - stream_.avail_out);
+}
+
+int VLZipEntryReader::read(void* buffer, unsigned size) {
+  if (!open_) return UNZ_PARAMERROR;
+  if (finished_ || size == 0) return 0;
+  auto* out = static_cast<uint8_t*>(buffer);
+  int n = encrypted_ ? readEncrypted(out, size) : unzReadCurrentFile(zip_, out, size);
+  if (n < 0) return n;
+  if (n == 0) {
+    finished_ = true;
+    return 0;
+  }
+  size_ += static_cast<uint64_t>(n);
+  if (size_ > expectedSize_) return Z_DATA_ERROR;
+  crc_ = crc32(crc_, out, static_cast<uInt>(n));
+  return n;
 }
 
 int VLZipEntryReader::close() {
@@ -95,7 +105,7 @@ int VLZipEntryReader::close() {
     inflating_ = false;
   }
   int ret = unzCloseCurrentFile(zip_);
-  if (encrypted_ && ret == UNZ_OK && finished_ && crc_ != expectedCrc_) ret = UNZ_CRCERROR;
+  if (ret == UNZ_OK && finished_ && (size_ != expectedSize_ || crc_ != expectedCrc_)) ret = UNZ_CRCERROR;
   crypto_.reset();
   encrypted_ = false;
   return ret;

@@ -3,8 +3,12 @@
 //
 // Archives are untrusted: nothing is written outside the destination, file
 // permissions are masked to 0777 with the owner's read and write kept, and
-// an extraction stops with an error once it has written more bytes or seen
-// more entries than the limits allow (nested archives share the budget).
+// an archive whose central directory declares more entries or bytes than
+// the limits allow is refused before anything is written (nested archives
+// share the budget). Every entry read whole is checked against its size and
+// CRC. An entry that cannot be written (a name too long, a file where a
+// folder goes) is logged and skipped; only a full disk or too many open
+// files stop the extraction.
 #pragma once
 
 #include <minizip/unzip.h>
@@ -15,12 +19,8 @@
 #include <string>
 
 #include "Libraries/Archive/VLZipArchiveDelegate.h"
+#include "Libraries/Archive/VLZipLimits.h"
 #include "Platform/Foundation/Error.h"
-
-struct VLZipExtractionLimits {
-  uint64_t maxTotalBytes = 8ull << 30;  // bytes one extraction may write
-  uint64_t maxEntries = 100000;         // entries one extraction may visit
-};
 
 class VLZipExtraction {
  public:
@@ -39,14 +39,4 @@ class VLZipExtraction {
                   long nestedZipLevel, const std::optional<std::string>& password, ns::Error* error,
                   VLZipArchiveDelegate* delegate, const ProgressHandler& progressHandler,
                   const CompletionHandler& completionHandler);
-
- private:
-  struct Budget {
-    uint64_t bytesLeft;
-    uint64_t entriesLeft;
-  };
-  static bool runWithBudget(const std::string& path, const std::string& destination, bool preserveAttributes,
-                            bool overwrite, long nestedZipLevel, const std::optional<std::string>& password,
-                            ns::Error* error, VLZipArchiveDelegate* delegate, const ProgressHandler& progressHandler,
-                            const CompletionHandler& completionHandler, Budget* budget);
 };

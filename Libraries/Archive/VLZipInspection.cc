@@ -6,6 +6,7 @@
 
 #include "Libraries/Archive/VLZipArchiveErrors.h"
 #include "Libraries/Archive/VLZipEmptyArchive.h"
+#include "Libraries/Archive/VLZipEntryInfo.h"
 #include "Libraries/Archive/VLZipEntryReader.h"
 
 namespace {
@@ -123,14 +124,14 @@ uint64_t VLZipInspection::payloadSizeForArchiveAtPath(const std::string& path, n
                    VLZipArchiveError(VLZipArchiveErrorCodeFailedOpenFileInZip, "failed to open file in zip archive"));
       return total;
     }
-    unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    VLZipEntryInfo entry;
+    if (VLZipEntryInfo::readCurrent(zip, &entry) != UNZ_OK) {
       unzCloseCurrentFile(zip);
       ns::setError(error,
                    VLZipArchiveError(VLZipArchiveErrorCodeFileInfoNotLoadable, "failed to retrieve info for file"));
       return total;
     }
-    total += info.uncompressed_size;
+    total += entry.info.uncompressed_size;
     unzCloseCurrentFile(zip);
     ret = unzGoToNextFile(zip);
   }

@@ -190,18 +190,71 @@ TEST_F(VLZipHostileTest, ZipBombsStopAtTheLimits) {
     ns::Error error;
     EXPECT_FALSE(VLZipArchive::unzipFileAtPath(path(c.archive), dest, true, std::nullopt, &error));
     EXPECT_EQ(error.code(), VLZipArchiveErrorCodeLimitExceeded);
-    uint64_t written = 0;
-    size_t files = 0;
-    for (const auto& p : fs::recursive_directory_iterator(dest)) {
-      if (p.is_regular_file()) written += p.file_size();
-      ++files;
-    }
-    EXPECT_LE(written, c.limits.maxTotalBytes);
-    EXPECT_LE(files, c.limits.maxEntries);
+    // What the archive declares is refused before anything is written.
+    EXPECT_FALSE(fs::exists(dest));
   }
   // With the generous defaults both extract.
   VLZipArchive::setExtractionLimits(VLZipExtractionLimits{});
   EXPECT_TRUE(VLZipArchive::unzipFileAtPath(path("many.zip"), path("dest-default")));
+}
+
+}  // namespace
+
+namespace {
+
+// Entries that declare their sizes in a zip64 field: one of 5 GiB with a few
+// bytes of data, and an overlapping bomb of 130 entries sharing one stream
+// of 64 MiB of zeros (8.1 GiB declared in about 70 KB).
+constexpr const char* kDeclaredSizes = R"(
+import struct, sys, zlib
+def central_of(entries):
+    central = b''
+    for name, size, comp, crc, offset in entries:
+        central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 0x031e, 45, 0, 8, 0, 0x21, crc,
+                               comp, size, len(name), 0, 0, 0, 0, 0o100644 << 16, offset) + name
+    return central
+kind = sys.argv[2]
+if kind == 'zip64':
+    raw = b'a few bytes'
+    c = zlib.compressobj(9, zlib.DEFLATED, -15); comp = c.compress(raw) + c.flush()
+    extra = struct.pack('<HHQQ', 1, 16, 5 << 30, len(comp))
+    local = struct.pack('<IHHHHHIIIHH', 0x04034b50, 45, 0, 8, 0, 0x21, zlib.crc32(raw), 0xFFFFFFFF, 0xFFFFFFFF,
+                        7, len(extra)) + b'big.bin' + extra + comp
+    central = struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 0x031e, 45, 0, 8, 0, 0x21, zlib.crc32(raw),
+                          0xFFFFFFFF, 0xFFFFFFFF, 7, len(extra), 0, 0, 0, 0o100644 << 16, 0) + b'big.bin' + extra
+    count = 1
+else:
+    raw = bytes(64 << 20)
+    c = zlib.compressobj(9, zlib.DEFLATED, -15); comp = c.compress(raw) + c.flush()
+    crc = zlib.crc32(raw)
+    local = struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, 0, 8, 0, 0x21, crc, len(comp), len(raw), 3, 0) + b'000' + comp
+    count = 130
+    central = central_of([(('%03d' % i).encode(), len(raw), len(comp), crc, 0) for i in range(count)])
+end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, count, count, len(central), len(local), 0)
+open(sys.argv[1], 'wb').write(local + central + end)
+)";
+
+TEST_F(VLZipHostileTest, DeclaredSizesPastTheLimitsAreRefusedBeforeWriting) {
+  ASSERT_EQ(python(kDeclaredSizes, {path("zip64.zip"), "zip64"}), 0);
+  ASSERT_EQ(python(kDeclaredSizes, {path("overlap.zip"), "overlap"}), 0);
+  ASSERT_LT(fs::file_size(path("overlap.zip")), 100u << 10);
+  // The zip64 size is the one read, not its 32-bit marker.
+  ns::Error error;
+  EXPECT_EQ(VLZipArchive::payloadSizeForArchiveAtPath(path("zip64.zip"), &error), 5ull << 30);
+  EXPECT_EQ(VLZipArchive::payloadSizeForArchiveAtPath(path("overlap.zip"), &error), 130ull * (64 << 20));
+
+  for (const char* archive : {"zip64.zip", "overlap.zip"}) {
+    SCOPED_TRACE(archive);
+    const std::string dest = path(std::string("dest-") + archive);
+    ns::Error failure;
+    EXPECT_FALSE(VLZipArchive::unzipFileAtPath(path(archive), dest, true, std::nullopt, &failure));
+    EXPECT_EQ(failure.code(), VLZipArchiveErrorCodeLimitExceeded) << failure.description();
+    EXPECT_FALSE(fs::exists(dest));
+  }
+  // An entry under the total but over the size minizip reads right.
+  VLZipArchive::setExtractionLimits({16ull << 30, 1000});
+  EXPECT_FALSE(VLZipArchive::unzipFileAtPath(path("zip64.zip"), path("dest"), true, std::nullopt, &error));
+  EXPECT_EQ(error.code(), VLZipArchiveErrorCodeLimitExceeded);
 }
 
 }  // namespace

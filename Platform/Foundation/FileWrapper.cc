@@ -43,7 +43,7 @@ Error writeError(int err, const std::string& path) {
 }
 
 bool readFile(const std::string& path, Data& out, int& err) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) {
     err = errno;
     return false;
@@ -143,9 +143,15 @@ FileWrapper FileWrapper::directory(std::map<std::string, FileWrapper> children,
 }
 
 std::optional<FileWrapper> FileWrapper::read(const std::string& path, Error* error) {
+  // Links are never followed: links between the folders of a package would
+  // have it read once per path through them, exponentially many times.
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) {
+  if (::lstat(path.c_str(), &st) != 0) {
     setError(error, readError(errno, path));
+    return std::nullopt;
+  }
+  if (S_ISLNK(st.st_mode)) {
+    setError(error, readError(ELOOP, path));
     return std::nullopt;
   }
   std::string name = std::filesystem::path(path).filename().string();
@@ -173,6 +179,8 @@ std::optional<FileWrapper> FileWrapper::read(const std::string& path, Error* err
   }
   ::closedir(dir);
   for (const std::string& child : names) {
+    struct stat childStat;
+    if (::lstat((path + "/" + child).c_str(), &childStat) == 0 && S_ISLNK(childStat.st_mode)) continue;
     auto read = FileWrapper::read(path + "/" + child, error);
     if (!read) return std::nullopt;
     wrapper.children_.emplace(child, std::move(*read));

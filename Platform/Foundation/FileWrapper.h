@@ -27,8 +27,10 @@ class FileWrapper {
   static FileWrapper directory(std::map<std::string, FileWrapper> children = {},
                                std::string preferredFilename = {});
   // Reads the file or directory at `path` (directories recursively, hidden
-  // entries included); errors of the Cocoa domain (260 no such file, 257 no
-  // permission, 256 otherwise) with the POSIX error underneath.
+  // entries included). Symbolic links are not followed: links below `path`
+  // are left out, and `path` itself being one is an error. Errors of the
+  // Cocoa domain (260 no such file, 257 no permission, 256 otherwise) with
+  // the POSIX error underneath.
   static std::optional<FileWrapper> read(const std::string& path, Error* error = nullptr);
   static std::optional<FileWrapper> read(const URL& url, Error* error = nullptr) {
     return read(url.path(), error);

@@ -100,5 +100,33 @@ TEST_F(FileWrapperTest, FailuresAreReportedWithCocoaCodes) {
   }
 }
 
+// Links are not followed: forty levels of two links each to the level
+// below would otherwise be read 2^40 times.
+TEST_F(FileWrapperTest, LinksAreNeverFollowed) {
+  fs::path package = root_ / "note.rtfd";
+  fs::create_directories(package / "l0");
+  std::ofstream(package / "TXT.rtf") << "{\\rtf1 x}";
+  std::ofstream(package / "l0" / "leaf") << "leaf";
+  for (int level = 1; level <= 40; ++level) {
+    fs::path dir = package / ("l" + std::to_string(level));
+    fs::create_directory(dir);
+    const std::string below = "../l" + std::to_string(level - 1);
+    fs::create_directory_symlink(below, dir / "a");
+    fs::create_directory_symlink(below, dir / "b");
+  }
+  fs::create_symlink("/etc/hostname", package / "outside");
+
+  auto read = FileWrapper::read(package);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->fileWrappers().size(), 42u);  // TXT.rtf and l0 ... l40
+  EXPECT_FALSE(read->fileWrappers().contains("outside"));
+  EXPECT_TRUE(read->fileWrappers().at("l40").fileWrappers().empty());
+  EXPECT_EQ(read->fileWrappers().at("l0").fileWrappers().at("leaf").regularFileContents(), bytes("leaf"));
+
+  Error error;
+  EXPECT_FALSE(FileWrapper::read(package / "l1" / "a", &error));
+  EXPECT_EQ(error.domain(), kCocoaErrorDomain);
+}
+
 }  // namespace
 }  // namespace ns

@@ -16,12 +16,20 @@
 
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PropertyListShape.h"
+#include "Platform/Foundation/StringUtf16.h"
 
 namespace ns {
 namespace {
 
 // Deeper nesting than this is refused rather than risking the stack.
 constexpr int kMaxDepth = property_list_shape::kMaxDepth;
+
+// Text read from a file whose bytes are not UTF-8 (an XML file may hold
+// anything) is read as the text layer reads it, invalid bytes as U+FFFD, so
+// that what was read can always be written and read back.
+std::string validText(std::string text) {
+  return isValidUtf8(text) ? text : toUtf8(toUtf16(text));
+}
 
 struct NodeFree {
   void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
@@ -219,7 +227,7 @@ std::optional<Value> fromNode(plist_t node, int depth, std::string* failure) {
       // holding a NUL, which a damaged binary file can contain.
       uint64_t length = 0;
       const char* s = plist_get_string_ptr(node, &length);
-      return Value(s ? std::string(s, length) : std::string());
+      return Value(validText(s ? std::string(s, length) : std::string()));
     }
     case PLIST_DATA: {
       uint64_t length = 0;
@@ -280,7 +288,7 @@ std::optional<Value> fromNode(plist_t node, int depth, std::string* failure) {
         }
         auto v = fromNode(item, depth + 1, failure);
         if (!v) return std::nullopt;
-        dict.set(key, std::move(*v));
+        dict.set(validText(key), std::move(*v));
       }
       return Value(std::move(dict));
     }

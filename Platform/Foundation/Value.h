@@ -48,8 +48,9 @@ class Dictionary {
   Dictionary& operator=(Dictionary&&) noexcept = default;
   ~Dictionary();
 
-  size_t size() const { return entries_.size(); }
-  bool empty() const { return entries_.empty(); }
+  // Defined below Value: the entries' size needs the complete type.
+  size_t size() const;
+  bool empty() const;
   bool contains(std::string_view key) const { return find(key) != nullptr; }
 
   // The value under key, or nullptr when absent.
@@ -162,6 +163,9 @@ class Value {
   bool isFloat_ = false;
   bool isUnsigned_ = false;
 };
+
+inline size_t Dictionary::size() const { return entries_.size(); }
+inline bool Dictionary::empty() const { return entries_.empty(); }
 
 // String-to-number rules of the platform, also used by Value.
 int64_t integerValueOfString(std::string_view s);

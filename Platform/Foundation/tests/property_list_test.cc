@@ -278,6 +278,25 @@ TEST(PropertyListFormatTest, DatesFarFromTheReferenceDateReadBack) {
   }
 }
 
+// An XML file may hold bytes that are no UTF-8; what is read from it can
+// always be written and read back, in either format.
+TEST(PropertyListFormatTest, TextThatIsNoUtf8ReadsWithReplacementCharacters) {
+  const std::string xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+      "<key>k\xD5y</key><string>W\xD5rk \xC3\xBC</string></dict></plist>";
+  auto value = propertyListFromData(Data(xml.begin(), xml.end()), nullptr);
+  ASSERT_TRUE(value);
+  const Value expected(Dictionary{{"k\xEF\xBF\xBDy", Value("W\xEF\xBF\xBDrk \xC3\xBC")}});
+  EXPECT_EQ(*value, expected);
+  for (auto format : {PropertyListFormat::XML, PropertyListFormat::Binary}) {
+    auto written = dataFromPropertyList(*value, format, nullptr);
+    ASSERT_TRUE(written);
+    auto back = propertyListFromData(*written, nullptr);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, expected);
+  }
+}
+
 TEST(PropertyListFormatTest, GarbageIsACorruptDataError) {
   std::vector<std::string> inputs = {
       "",

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string archive = scratch + "/in.quillbox";
   std::ofstream(archive, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), size);
   ns::Error error;
-  NTBackupArchiveReader::read(archive, {16u << 20, 512, 8u << 20}, [](float) {}, &error);
+  NTBackupArchiveReader::read(archive, {1u << 20, 256, 256u << 10}, [](float) {}, &error);
   // Packages whose text does not read are reported; keep the records small.
   ZOVDodevadarud::dodevadarud().clearRecords();
   return 0;

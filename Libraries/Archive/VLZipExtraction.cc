@@ -15,6 +15,7 @@
 #include "Libraries/Archive/VLZipDestination.h"
 #include "Libraries/Archive/VLZipEmptyArchive.h"
 #include "Libraries/Archive/VLZipEntryInfo.h"
+#include "Libraries/Archive/VLZipFileIO.h"
 #include "Libraries/Archive/VLZipEntryNames.h"
 #include "Libraries/Archive/VLZipEntryReader.h"
 #include "Libraries/Archive/VLZipLog.h"
@@ -188,7 +189,7 @@ bool ExtractionRun::run(ns::Error* error) {
   if (o_.path.empty() || o_.destination.empty())
     return failEarly(VLZipArchiveError(VLZipArchiveErrorCodeInvalidArguments, "received invalid argument(s)"), error);
 
-  zip_ = unzOpen64(o_.path.c_str());
+  zip_ = VLZipFileIO::open(o_.path);
   // minizip refuses an archive without entries; it extracts to nothing.
   uint64_t commentLength = 0;
   const bool empty = !zip_ && VLZipEmptyArchive::isEmptyArchive(o_.path, &commentLength);

@@ -7,6 +7,7 @@
 #include "Libraries/Archive/VLZipArchiveErrors.h"
 #include "Libraries/Archive/VLZipEmptyArchive.h"
 #include "Libraries/Archive/VLZipEntryInfo.h"
+#include "Libraries/Archive/VLZipFileIO.h"
 #include "Libraries/Archive/VLZipEntryReader.h"
 
 namespace {
@@ -16,7 +17,7 @@ constexpr uLong kEncryptedFlag = 1;
 // Closes the archive on every path.
 class OpenArchive {
  public:
-  explicit OpenArchive(const std::string& path) : zip_(unzOpen64(path.c_str())) {}
+  explicit OpenArchive(const std::string& path) : zip_(VLZipFileIO::open(path)) {}
   ~OpenArchive() {
     if (zip_) unzClose(zip_);
   }

@@ -5,6 +5,7 @@
 #include "Libraries/Archive/VLZipArchiveErrors.h"
 #include "Libraries/Archive/VLZipEmptyArchive.h"
 #include "Libraries/Archive/VLZipEntryInfo.h"
+#include "Libraries/Archive/VLZipFileIO.h"
 #include "Libraries/Archive/VLZipEntryNames.h"
 #include "Libraries/Archive/VLZipEntryReader.h"
 
@@ -20,7 +21,7 @@ ns::Error infoError() {
 
 std::unique_ptr<VLZipMemoryReader> VLZipMemoryReader::open(const std::string& path,
                                                            const VLZipExtractionLimits& limits, ns::Error* error) {
-  unzFile zip = unzOpen64(path.c_str());
+  unzFile zip = VLZipFileIO::open(path);
   if (!zip) {
     // minizip refuses an archive without entries; it holds nothing.
     if (VLZipEmptyArchive::isEmptyArchive(path))

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 
+#include "Libraries/Archive/VLZipArchive.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 
 namespace ziptest {
@@ -49,6 +50,14 @@ inline std::string readFile(const std::string& path) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+// An archive of one entry "x.txt" encrypted with `password`.
+inline void writeLockedArchive(const std::string& path, const std::string& password) {
+  VLZipArchive locked(path);
+  ASSERT_TRUE(locked.open());
+  ASSERT_TRUE(locked.writeData(ns::Data{'x'}, "x.txt", password));
+  ASSERT_TRUE(locked.close());
 }
 
 inline unsigned modeOf(const std::string& path) {

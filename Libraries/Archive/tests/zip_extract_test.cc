@@ -229,12 +229,7 @@ TEST_F(VLZipExtractTest, OverwriteOffLeavesExistingFilesAlone) {
 
 TEST_F(VLZipExtractTest, FailuresReachTheResultAndTheCompletion) {
   writeFile(path("garbage.zip"), "this is no archive");
-  {
-    VLZipArchive locked(path("locked.zip"));
-    ASSERT_TRUE(locked.open());
-    ASSERT_TRUE(locked.writeData(ns::Data{'x'}, "x.txt", std::string("secret")));
-    ASSERT_TRUE(locked.close());
-  }
+  ziptest::writeLockedArchive(path("locked.zip"), "secret");
   struct Case {
     const char* what;
     std::string archive;

@@ -68,12 +68,7 @@ TEST_F(VLZipMemoryReaderTest, FailuresCarryTheirCodes) {
                    "    for k in range(20): z.writestr('f%d' % k, b'x' * 100)\n",
                    {path("twenty.zip")}),
             0);
-  {
-    VLZipArchive locked(path("locked.zip"));
-    ASSERT_TRUE(locked.open());
-    ASSERT_TRUE(locked.writeData(ns::Data{'x'}, "x.txt", std::string("secret")));
-    ASSERT_TRUE(locked.close());
-  }
+  ziptest::writeLockedArchive(path("locked.zip"), "secret");
   struct Case {
     const char* what;
     std::string archive;

@@ -21,6 +21,7 @@ std::string scratch;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::string pattern = (fs::temp_directory_path() / "quillbox-fuzz-backup.XXXXXX").string();
   scratch = ::mkdtemp(pattern.data());
+  ::atexit([] { fs::remove_all(scratch); });
   ns::Device::boot(scratch + "/device");
   return 0;
 }

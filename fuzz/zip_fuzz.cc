@@ -76,6 +76,9 @@ void encryptedRoundTrip(const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   VLZipArchive::setExtractionLimits(kLimits);
+  // Registered once the path exists, so it runs before the path is destroyed.
+  scratch();
+  ::atexit([] { fs::remove_all(scratch()); });
   return 0;
 }
 

@@ -228,7 +228,7 @@ void NotesViewController::viewDidLoad() {
 }
 
 void NotesViewController::viewWillAppear(bool animated) {
-  if (auto* nav = navigationController()) nav->navigationBar().setShadowImage(nullptr);
+  if (auto* nav = navigationController()) nav->navigationBar().setShadowImage(std::make_shared<const ui::Image>(nullptr));
   // Only a phone drops the selection; a pad keeps the open note marked.
   if (TXKit::iPhone()) {
     if (auto selected = tableView().indexPathForSelectedRow()) tableView().deselectRow(*selected, animated);

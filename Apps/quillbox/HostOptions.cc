@@ -27,9 +27,9 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
       options.log = true;
     } else if (a == "--help" || a == "-h") {
       options.help = true;
-    } else if (a == "--device" || a == "--script") {
+    } else if (a == "--device" || a == "--script" || a == "--shots") {
       if (i + 1 >= arguments.size() || arguments[i + 1].empty()) return fail(a + " needs a path");
-      (a == "--device" ? options.device : options.script) = arguments[++i];
+      (a == "--device" ? options.device : a == "--script" ? options.script : options.shots) = arguments[++i];
     } else {
       return fail("unknown argument \"" + a + "\"");
     }
@@ -38,7 +38,7 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
 }
 
 std::string HostOptions::usage() {
-  return "usage: quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log]\n"
+  return "usage: quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log] [--shots DIR]\n"
          "  --device DIR     the device directory (default: $QUILLBOX_DEVICE, else\n"
          "                   ~/.local/share/quillbox/device)\n"
          "  --pad            run on a pad (default: a phone)\n"
@@ -46,7 +46,9 @@ std::string HostOptions::usage() {
          "                   keeps it for later runs (a new device has none)\n"
          "  --script FILE    run the commands of FILE, then end; exit status 1 when a line fails\n"
          "  --log            print the app's reports on standard error too (they always go to\n"
-         "                   the system log)\n";
+         "                   the system log)\n"
+         "  --shots DIR      write the screen as a PNG picture at the start and after every action:\n"
+         "                   DIR/0000.png, DIR/0001.png, ...\n";
 }
 
 }  // namespace quillbox

@@ -1,10 +1,11 @@
 // The host program's command line:
-//   quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log]
+//   quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log] [--shots DIR]
 // --device picks the device directory (else as ns::Device::resolveDirectory
 // decides), --pad makes the device a pad (else a phone), --biometry gives
 // the device a sensor (kept on the device until changed), --script runs the
 // commands of FILE instead of reading them from the terminal, --log prints
-// the app's reports on standard error as well as to the system log.
+// the app's reports on standard error as well as to the system log, --shots
+// writes a numbered picture of the screen after every action into DIR.
 #pragma once
 
 #include <optional>
@@ -21,6 +22,7 @@ struct HostOptions {
   std::optional<ns::Biometry> biometry;  // none given: the device keeps its own
   std::string script;  // empty: a person at the terminal
   bool log = false;
+  std::string shots;   // empty: no pictures
   bool help = false;
 
   // Null with `error` set for an unknown or incomplete argument.

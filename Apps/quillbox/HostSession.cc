@@ -186,6 +186,7 @@ std::string HostSession::help() {
   get KEY              show a settings key
   passcode             show the passcode items of the keychain
   screen               show the screen again
+  shot FILE            write the screen as a PNG picture to FILE
   expect TEXT          fail unless TEXT is on the screen (or in the last answer)
   expect-not TEXT      fail when TEXT is on the screen
   expect-order A B...  fail unless the texts are on the screen in this order (top first)
@@ -210,6 +211,12 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     };
     if (w == "help" || w == "?") return answered(help());
     if (w == "screen") return Result{true, false, true, {}};
+    if (w == "shot") {
+      if (c.text.empty()) return failed("usage: shot FILE");
+      std::string why;
+      if (!ScreenShots::write(c.text, &why)) return failed(why);
+      return answered("Wrote " + c.text + ".");
+    }
     if (w == "quit" || w == "exit") {
       // As on the device: the app goes to the background (saving what is
       // open) and the system ends it there.
@@ -300,6 +307,10 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     result.output += (result.output.empty() ? "" : "\n") + reminderLines(arrived);
   DeviceClock::save(ns::Device::current().directory());
   if (!c.word.starts_with("expect")) lastOutput_ = result.output;
+  if (result.ok && result.showScreen) {
+    std::string why;
+    if (!shots_.next(&why)) return failed(why);
+  }
   return result;
 }
 

@@ -18,6 +18,7 @@
 
 #include "Apps/quillbox/HostCommand.h"
 #include "Apps/quillbox/ReminderDelivery.h"
+#include "Apps/quillbox/ScreenShots.h"
 
 namespace quillbox {
 
@@ -35,6 +36,9 @@ class HostSession {
   explicit HostSession(std::string baseDirectory = {});
 
   void setFollowsRealTime(bool follows);
+  // Pictures of the screen into `directory`: one now, then one after every
+  // action (ScreenShots.h). False and `why` when they cannot be written.
+  bool startShots(const std::string& directory, std::string* why) { return shots_.start(directory, why); }
 
   Result run(const std::string& line);
   Result run(const HostCommand& command);
@@ -54,6 +58,7 @@ class HostSession {
   std::chrono::steady_clock::time_point lastCommand_;
   std::string lastOutput_;  // `expect` also looks at the last answer
   ReminderDelivery reminders_;
+  ScreenShots shots_;
 };
 
 }  // namespace quillbox

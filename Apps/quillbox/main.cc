@@ -67,13 +67,20 @@ int main(int argc, char** argv) {
   launchApp();
 
   int status = 0;
+  auto startShots = [&](quillbox::HostSession& session) {
+    if (options->shots.empty() || session.startShots(options->shots, &error)) return true;
+    std::fprintf(stderr, "quillbox: %s\n", error.c_str());
+    session.run("quit");
+    status = 1;
+    return false;
+  };
   if (!options->script.empty()) {
     quillbox::HostSession session(std::filesystem::path(options->script).parent_path().string());
-    status = quillbox::ScriptRunner::run(script, options->script, session, std::cout);
+    if (startShots(session)) status = quillbox::ScriptRunner::run(script, options->script, session, std::cout);
   } else {
     quillbox::HostSession session;
     session.setFollowsRealTime(true);
-    quillbox::TerminalLoop::run(std::cin, std::cout, session, ::isatty(0));
+    if (startShots(session)) quillbox::TerminalLoop::run(std::cin, std::cout, session, ::isatty(0));
   }
   // The app has ended; what its queues still run ends before anything
   // static is destroyed, its last report lines written first.

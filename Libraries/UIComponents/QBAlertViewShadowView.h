@@ -23,5 +23,5 @@ class QBAlertViewShadowView : public ui::View {
   // Draws into the current graphics context (ui::GraphicsContext), in the
   // view's own coordinates. Nothing without a stroke or shadow colour, or
   // when both the stroke width and the blur are 0.
-  void drawRect(const ui::Rect& rect);
+  void drawRect(const ui::Rect& rect) override;
 };

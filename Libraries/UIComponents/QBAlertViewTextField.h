@@ -9,6 +9,6 @@
 class QBAlertViewTextField : public ui::TextField {
  public:
   using ui::TextField::TextField;
-  ui::Rect textRectForBounds(const ui::Rect& bounds) const;
-  ui::Rect editingRectForBounds(const ui::Rect& bounds) const { return textRectForBounds(bounds); }
+  ui::Rect textRectForBounds(const ui::Rect& bounds) const override;
+  ui::Rect editingRectForBounds(const ui::Rect& bounds) const override { return textRectForBounds(bounds); }
 };

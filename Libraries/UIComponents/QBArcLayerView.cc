@@ -1,5 +1,6 @@
 #include "Libraries/UIComponents/QBArcLayerView.h"
 
+#include "Platform/UIKit/DrawingKit.h"
 #include "Platform/UIKit/Screen.h"
 
 using ui::Rect;
@@ -50,6 +51,11 @@ void QBArcLayerView::setFrame(const Rect& frame) {
 }
 
 Size QBArcLayerView::sizeThatFits(Size) const { return {side(), side()}; }
+
+void QBArcLayerView::drawRect(const Rect&) {
+  if (!layer_) return;
+  if (auto picture = layer_->render()) ui::drawing::current().drawImage(*picture, layer_->frame);
+}
 
 void QBArcLayerView::willMoveToSuperview(View* newSuperview) {
   if (newSuperview) {

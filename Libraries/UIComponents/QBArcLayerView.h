@@ -27,6 +27,8 @@ class QBArcLayerView : public ui::View {
   void setFrame(const ui::Rect& frame) override;
   // A square of side 2 x (radius + thickness / 2 + 5), whatever is asked.
   ui::Size sizeThatFits(ui::Size size) const override;
+  // The arc layer as it stands (its animations are not run).
+  void drawRect(const ui::Rect& rect) override;
 
  protected:
   QBArcLayerView() = default;

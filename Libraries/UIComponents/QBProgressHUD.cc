@@ -45,7 +45,6 @@ QBProgressHUD::QBProgressHUD() : ui::View(Rect()) {
   setFrame(appWindowBounds());
   setUserInteractionEnabled(false);
   setBackgroundColor(ui::Color::clear());
-  setAlpha(0);
   setAutoresizingMask(ui::kAutoresizingFlexibleWidth | ui::kAutoresizingFlexibleHeight);
   setAccessibilityIdentifier("QBProgressHUD");
   foregroundColor_ = ui::Color::black();

@@ -186,6 +186,11 @@ class QBProgressHUD : public ui::View {
   ~QBProgressHUD() override;
   std::string typeName() const override { return "QBProgressHUD"; }
   std::string screenText() const override;
+  // The summary above says what the panel shows.
+  bool rendersSubviews() const override { return false; }
+  // The gradient mask type's darkening, under the mask view (the panel and
+  // the mask are subviews and draw themselves).
+  void drawRect(const ui::Rect& rect) override;
 
  private:
   void showProgressOnMain(float progress, const Status& status);

@@ -5,6 +5,7 @@
 #include "Libraries/UIComponents/QBProgressHUD.h"
 #include "Libraries/UIComponents/QBRadialGradientLayer.h"
 #include "Platform/UIKit/Keyboard.h"
+#include "Platform/UIKit/DrawingKit.h"
 
 using ui::Point;
 using ui::Rect;
@@ -79,6 +80,18 @@ ui::View& QBProgressHUD::backgroundView() {
 
 const QBRadialGradientLayer* QBProgressHUD::backgroundRadialGradientLayer() const {
   return gradientInUse_ ? gradientLayer_.get() : nullptr;
+}
+
+void QBProgressHUD::drawRect(const ui::Rect&) {
+  const QBRadialGradientLayer* gradient = backgroundRadialGradientLayer();
+  if (!gradient || !backgroundView_ || backgroundView_->isHidden() || backgroundView_->alpha() <= 0) return;
+  cg::ImageContext& context = ui::drawing::current();
+  if (auto picture = gradient->drawInContext(context.scale())) {
+    context.saveState();
+    context.setAlpha(backgroundView_->alpha());
+    context.drawImage(*picture, backgroundView_->convertRectTo(gradient->frame(), this));
+    context.restoreState();
+  }
 }
 
 ui::VisualEffectView& QBProgressHUD::hudView() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numbers>
 
+#include "Platform/UIKit/DrawingKit.h"
 #include "Platform/UIKit/Screen.h"
 
 QBRingSpinnerView::QBRingSpinnerView() { initialize(); }
@@ -56,4 +57,8 @@ void QBRingSpinnerView::startAnimating() {
 void QBRingSpinnerView::stopAnimating() {
   if (isAnimating()) layer_.animationKeys.erase(kRotationAnimationKey);
   if (hidesWhenStopped_) setHidden(true);
+}
+
+void QBRingSpinnerView::drawRect(const ui::Rect&) {
+  if (auto picture = layer_.render()) ui::drawing::current().drawImage(*picture, layer_.frame);
 }

@@ -34,6 +34,8 @@ class QBRingSpinnerView : public ui::View {
   void tintColorDidChange() override;
   void setFrame(const ui::Rect& frame) override;
   std::string screenText() const override { return isAnimating() ? "(spinning)" : "(stopped)"; }
+  // The ring as it stands (the spin is not run).
+  void drawRect(const ui::Rect& rect) override;
 
  private:
   void initialize();

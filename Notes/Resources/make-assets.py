@@ -38,13 +38,13 @@ def coverage(d, scale):
 
 
 def body(scale):
-    # Warm paper with faint horizontal fibres; the top row is the bar's rule.
+    # Warm paper with faint horizontal fibres. Every wave repeats whole
+    # within the 32-point tile, so the tiled paper shows no seams.
     def at(x, y):
-        py = y / scale
-        fibre = 0.012 * math.sin(py * 2.1 + math.sin(x / scale * 0.37) * 1.3)
+        px, py = x / scale, y / scale
+        turn = 2 * math.pi / 32
+        fibre = 0.008 * math.sin(py * turn * 10 + 1.3 * math.sin(px * turn * 3))
         v = 0.975 + fibre
-        if py < 1:
-            v = 0.86
         return (v, v - 0.01, v - 0.035, 1.0)
     return at
 

@@ -51,30 +51,37 @@ cairo_operator_t cairoOperator(BlendMode mode) {
 
 void setSource(cairo_t* cr, Rgba c) { cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha); }
 
-// Three box passes approximate a gaussian of the given radius (pixels).
-void blurAlpha(cairo_surface_t* s, int radius) {
-  if (radius <= 0) return;
-  cairo_surface_flush(s);
-  int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
-  int stride = cairo_image_surface_get_stride(s);
-  unsigned char* data = cairo_image_surface_get_data(s);
+// Three box passes of width 2r+1 approximate a gaussian; each pass keeps a
+// running sum, so the cost does not grow with the radius. `channels` bytes
+// per pixel (1 for an alpha mask, 4 for colour) are blurred alike.
+void boxBlur(unsigned char* data, int w, int h, int stride, int channels, int radius) {
+  if (radius <= 0 || w <= 0 || h <= 0) return;
   std::vector<int> line(size_t(std::max(w, h)));
+  int window = 2 * radius + 1;
   auto pass = [&](unsigned char* start, int count, int step) {
     for (int i = 0; i < count; ++i) line[size_t(i)] = start[i * step];
-    int window = 2 * radius + 1;
+    int sum = 0;
+    for (int k = 0; k <= std::min(radius, count - 1); ++k) sum += line[size_t(k)];
     for (int i = 0; i < count; ++i) {
-      int sum = 0;
-      for (int k = -radius; k <= radius; ++k) {
-        int j = i + k;
-        if (j >= 0 && j < count) sum += line[size_t(j)];
-      }
       start[i * step] = static_cast<unsigned char>(sum / window);
+      int enter = i + radius + 1, leave = i - radius;
+      if (enter < count) sum += line[size_t(enter)];
+      if (leave >= 0) sum -= line[size_t(leave)];
     }
   };
   for (int round = 0; round < 3; ++round) {
-    for (int y = 0; y < h; ++y) pass(data + y * stride, w, 1);
-    for (int x = 0; x < w; ++x) pass(data + x, h, stride);
+    for (int c = 0; c < channels; ++c) {
+      for (int y = 0; y < h; ++y) pass(data + y * stride + c, w, channels);
+      for (int x = 0; x < w; ++x) pass(data + x * channels + c, h, stride);
+    }
   }
+}
+
+void blurAlpha(cairo_surface_t* s, int radius) {
+  if (radius <= 0) return;
+  cairo_surface_flush(s);
+  boxBlur(cairo_image_surface_get_data(s), cairo_image_surface_get_width(s), cairo_image_surface_get_height(s),
+          cairo_image_surface_get_stride(s), 1, radius);
   cairo_surface_mark_dirty(s);
 }
 
@@ -150,9 +157,18 @@ void ImageContext::clipToPath(const Path& path) {
 template <class Draw>
 void ImageContext::layer(Draw draw) {
   if (!cr_) return;
+  if (state_.shadowColor.alpha <= 0 && state_.blend == BlendMode::Normal && state_.alpha >= 1) {
+    // Nothing to compose: drawing in place gives the same pixels, without
+    // a group the size of the clip for every operation.
+    draw();
+    return;
+  }
   cairo_push_group(cr_);
   draw();
-  cairo_pattern_t* group = cairo_pop_group(cr_);
+  compose(cairo_pop_group(cr_));
+}
+
+void ImageContext::compose(cairo_pattern_t* group) {
   double alpha = std::clamp(state_.alpha, 0.0, 1.0);
 
   if (state_.shadowColor.alpha > 0) {
@@ -194,6 +210,23 @@ void ImageContext::layer(Draw draw) {
   }
   cairo_restore(cr_);
   cairo_pattern_destroy(group);
+}
+
+void ImageContext::beginTransparencyLayer() {
+  layers_.push_back(state_);
+  if (!cr_) return;
+  cairo_push_group(cr_);
+  state_.alpha = 1;
+  state_.blend = BlendMode::Normal;
+  state_.shadowColor = Rgba::clear();
+}
+
+void ImageContext::endTransparencyLayer() {
+  if (layers_.empty()) return;
+  state_ = layers_.back();
+  layers_.pop_back();
+  if (!cr_) return;
+  compose(cairo_pop_group(cr_));
 }
 
 void ImageContext::fillRect(const Rect& r) { fillPath(Path::rect(r)); }
@@ -241,18 +274,93 @@ void ImageContext::drawImage(const Image& image, const Rect& rect) {
 void ImageContext::drawTiledImage(const Image& image, const Rect& rect) {
   layer([&] {
     Size tile = image.size();
-    if (tile.width <= 0 || tile.height <= 0) return;
+    if (tile.width <= 0 || tile.height <= 0 || image.orientation() != ImageOrientation::Up) {
+      // Turned images are rare: one tile at a time.
+      Rect r = rect.standardized();
+      cairo_save(cr_);
+      cairo_rectangle(cr_, r.minX(), r.minY(), r.width(), r.height());
+      cairo_clip(cr_);
+      for (double y = r.minY(); tile.height > 0 && y < r.maxY(); y += tile.height) {
+        for (double x = r.minX(); tile.width > 0 && x < r.maxX(); x += tile.width) {
+          detail::paintImage(cr_, image, Rect(x, y, tile.width, tile.height), 1);
+        }
+      }
+      cairo_restore(cr_);
+      return;
+    }
     Rect r = rect.standardized();
+    cairo_surface_t* s = detail::createSurface(image);
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(s);
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
+    // Pattern space: the image's pixels, anchored at the rectangle's origin.
+    cairo_matrix_t m;
+    cairo_matrix_init_scale(&m, image.scale(), image.scale());
+    cairo_matrix_translate(&m, -r.minX(), -r.minY());
+    cairo_pattern_set_matrix(pattern, &m);
     cairo_save(cr_);
     cairo_rectangle(cr_, r.minX(), r.minY(), r.width(), r.height());
-    cairo_clip(cr_);
-    for (double y = r.minY(); y < r.maxY(); y += tile.height) {
-      for (double x = r.minX(); x < r.maxX(); x += tile.width) {
-        detail::paintImage(cr_, image, Rect(x, y, tile.width, tile.height), 1);
-      }
-    }
+    cairo_set_source(cr_, pattern);
+    cairo_fill(cr_);
     cairo_restore(cr_);
+    cairo_pattern_destroy(pattern);
+    cairo_surface_destroy(s);
   });
+}
+
+void ImageContext::blurRegion(const Rect& rect, double radius) {
+  int pixels = int(std::lround(radius * scale_ / 2));
+  if (!cr_ || pixels <= 0) return;
+  // The region in the target's pixels: the rectangle's bounding box in
+  // device space, within the clip, shifted by the target's device offset
+  // (a transparency layer's group starts at its own origin).
+  Rect r = rect.standardized();
+  double x[4] = {r.minX(), r.maxX(), r.maxX(), r.minX()};
+  double y[4] = {r.minY(), r.minY(), r.maxY(), r.maxY()};
+  double x0 = 1e18, y0 = 1e18, x1 = -1e18, y1 = -1e18;
+  for (int i = 0; i < 4; ++i) {
+    cairo_user_to_device(cr_, &x[i], &y[i]);
+    x0 = std::min(x0, x[i]), y0 = std::min(y0, y[i]), x1 = std::max(x1, x[i]), y1 = std::max(y1, y[i]);
+  }
+  double cx0, cy0, cx1, cy1;
+  cairo_clip_extents(cr_, &cx0, &cy0, &cx1, &cy1);
+  cairo_user_to_device(cr_, &cx0, &cy0);
+  cairo_user_to_device(cr_, &cx1, &cy1);
+  x0 = std::max(x0, std::min(cx0, cx1)), y0 = std::max(y0, std::min(cy0, cy1));
+  x1 = std::min(x1, std::max(cx0, cx1)), y1 = std::min(y1, std::max(cy0, cy1));
+  cairo_surface_t* target = cairo_get_group_target(cr_);
+  if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE) return;
+  double ox = 0, oy = 0;
+  cairo_surface_get_device_offset(target, &ox, &oy);
+  int tw = cairo_image_surface_get_width(target), th = cairo_image_surface_get_height(target);
+  int px0 = std::max(0, int(std::floor(x0 + ox))), py0 = std::max(0, int(std::floor(y0 + oy)));
+  int px1 = std::min(tw, int(std::ceil(x1 + ox))), py1 = std::min(th, int(std::ceil(y1 + oy)));
+  if (px1 <= px0 || py1 <= py0) return;
+
+  // Blur a copy with a margin of what lies around, then paint it back
+  // through the clip, so that a rounded pane keeps its corners.
+  int mx0 = std::max(0, px0 - 2 * pixels), my0 = std::max(0, py0 - 2 * pixels);
+  int mx1 = std::min(tw, px1 + 2 * pixels), my1 = std::min(th, py1 + 2 * pixels);
+  int w = mx1 - mx0, h = my1 - my0;
+  cairo_surface_flush(target);
+  cairo_surface_t* copy = cairo_image_surface_create(cairo_image_surface_get_format(target), w, h);
+  cairo_surface_flush(copy);
+  const unsigned char* src = cairo_image_surface_get_data(target);
+  unsigned char* dst = cairo_image_surface_get_data(copy);
+  int sstride = cairo_image_surface_get_stride(target), dstride = cairo_image_surface_get_stride(copy);
+  for (int row = 0; row < h; ++row) {
+    std::memcpy(dst + row * dstride, src + (my0 + row) * sstride + mx0 * 4, size_t(w) * 4);
+  }
+  boxBlur(dst, w, h, dstride, 4, pixels);
+  cairo_surface_mark_dirty(copy);
+  cairo_save(cr_);
+  cairo_identity_matrix(cr_);
+  cairo_rectangle(cr_, px0 - ox, py0 - oy, px1 - px0, py1 - py0);
+  cairo_clip(cr_);
+  cairo_set_operator(cr_, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(cr_, copy, mx0 - ox, my0 - oy);
+  cairo_paint(cr_);
+  cairo_restore(cr_);
+  cairo_surface_destroy(copy);
 }
 
 void ImageContext::drawText(const TextLayout& text, Point origin, const Rect& clip) {

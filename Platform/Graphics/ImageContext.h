@@ -6,7 +6,8 @@
 //
 // Every drawing operation is composed as one layer: drawn on its own, then
 // its shadow (offset in points, blurred by `blur` points), then the layer
-// with the alpha and blend mode. An opaque context starts black and keeps
+// with the alpha and blend mode. A transparency layer groups several
+// operations into one such layer. An opaque context starts black and keeps
 // alpha 1; otherwise it starts transparent.
 #pragma once
 
@@ -23,6 +24,7 @@
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
+typedef struct _cairo_pattern cairo_pattern_t;
 
 namespace cg {
 
@@ -69,9 +71,18 @@ class ImageContext {
   void drawImage(const Image& image, const Rect& rect);
   // The image repeated from the origin of `rect` over it, at its own size.
   void drawTiledImage(const Image& image, const Rect& rect);
+  // Blurs what is drawn already under `rect` (within the clip) by `radius`
+  // points, as a frosted pane over it does.
+  void blurRegion(const Rect& rect, double radius);
   // The laid-out text with its top-left corner at `origin`; clipped to
   // `clip` when given a non-empty one.
   void drawText(const TextLayout& text, Point origin, const Rect& clip = Rect());
+
+  // What is drawn between begin and end is composed as one layer, with the
+  // alpha, shadow and blend mode in force at begin (reset to the defaults
+  // inside). Layers nest; saveState/restoreState pairs stay inside a layer.
+  void beginTransparencyLayer();
+  void endTransparencyLayer();
 
   // The picture so far, with the context's scale; null for an empty context.
   std::shared_ptr<const Image> makeImage() const;
@@ -89,6 +100,8 @@ class ImageContext {
   };
   template <class Draw>
   void layer(Draw draw);
+  // Composes a drawn group with the current alpha, shadow and blend mode.
+  void compose(cairo_pattern_t* group);
 
   Size size_;
   double scale_;
@@ -97,6 +110,7 @@ class ImageContext {
   cairo_t* cr_ = nullptr;
   State state_;
   std::vector<State> saved_;
+  std::vector<State> layers_;  // the state at each open transparency layer's begin
 };
 
 }  // namespace cg

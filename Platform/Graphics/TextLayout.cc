@@ -23,6 +23,10 @@ PangoContext* measuringContext() {
       cairo_font_options_t* options = cairo_font_options_create();
       cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
       cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+      // Grey antialiasing whatever the user's font settings say, so that a
+      // picture of the text is the same on every machine.
+      cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+      cairo_font_options_set_subpixel_order(options, CAIRO_SUBPIXEL_ORDER_DEFAULT);
       pango_cairo_context_set_font_options(context, options);
       cairo_font_options_destroy(options);
       pango_cairo_context_set_resolution(context, 72);
@@ -56,6 +60,14 @@ TextLayout::TextLayout(std::vector<TextRun> runs, double width, ParagraphLayout 
     };
     add(pango_attr_font_desc_new(font));
     pango_font_description_free(font);
+    if (run.isInlineBox()) {
+      // The object's box sits on the baseline: its top is its height above it.
+      PangoRectangle box{0, -int(std::lround(run.inlineBox.height * PANGO_SCALE)),
+                         int(std::lround(run.inlineBox.width * PANGO_SCALE)),
+                         int(std::lround(run.inlineBox.height * PANGO_SCALE))};
+      add(pango_attr_shape_new(&box, &box));
+      impl_->inlineBoxStarts.push_back(int(start));
+    }
     add(pango_attr_foreground_new(channel(run.style.color.red), channel(run.style.color.green),
                                   channel(run.style.color.blue)));
     if (run.style.color.alpha < 1) add(pango_attr_foreground_alpha_new(channel(run.style.color.alpha)));
@@ -95,6 +107,21 @@ TextLayout::TextLayout(std::vector<TextRun> runs, double width, ParagraphLayout 
     case TextAlign::Justified: pango_layout_set_justify(layout, TRUE); break;
   }
   if (paragraph.lineSpacing > 0) pango_layout_set_spacing(layout, int(paragraph.lineSpacing * PANGO_SCALE));
+  if (paragraph.firstLineIndent != 0)
+    pango_layout_set_indent(layout, int(std::lround(paragraph.firstLineIndent * PANGO_SCALE)));
+  if (paragraph.maximumLines > 0 && pango_layout_get_line_count(layout) > paragraph.maximumLines) {
+    // Pango limits the lines of each paragraph; the limit is for the whole
+    // text: it ends with the last line allowed, marked as cut.
+    PangoLayoutLine* last = pango_layout_get_line_readonly(layout, paragraph.maximumLines - 1);
+    size_t end = size_t(last->start_index + last->length);
+    while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
+    std::string cut = text.substr(0, end);
+    bool more = text.find_first_not_of(" \t\r\n", end) != std::string::npos;
+    if (more && paragraph.lineBreak != LineBreak::WordWrap && paragraph.lineBreak != LineBreak::CharWrap &&
+        paragraph.lineBreak != LineBreak::Clip)
+      cut += "\u2026";
+    pango_layout_set_text(layout, cut.c_str(), int(cut.size()));
+  }
 }
 
 TextLayout::~TextLayout() {
@@ -117,6 +144,45 @@ std::vector<std::string> TextLayout::lines() const {
     std::string s(text + line->start_index, size_t(line->length));
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
     out.push_back(s);
+  }
+  return out;
+}
+
+Rect TextLayout::caretRect(int index) const {
+  PangoRectangle strong;
+  pango_layout_get_cursor_pos(impl_->layout, index, &strong, nullptr);
+  return Rect(double(strong.x) / PANGO_SCALE, double(strong.y) / PANGO_SCALE, 0, double(strong.height) / PANGO_SCALE);
+}
+
+std::vector<Rect> TextLayout::inlineBoxes() const {
+  std::vector<Rect> out;
+  PangoLayout* layout = impl_->layout;
+  for (int index : impl_->inlineBoxStarts) {
+    PangoRectangle cell;
+    pango_layout_index_to_pos(layout, index, &cell);
+    // The baseline of the line holding it.
+    int line = 0, x = 0;
+    pango_layout_index_to_line_x(layout, index, FALSE, &line, &x);
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    for (int i = 0; i < line && pango_layout_iter_next_line(iter); ++i) {
+    }
+    int baseline = pango_layout_iter_get_baseline(iter);
+    pango_layout_iter_free(iter);
+    // The shape's own logical rectangle, as the attribute gave it.
+    PangoRectangle box{0, 0, 0, 0};
+    PangoAttrIterator* attrs = pango_attr_list_get_iterator(pango_layout_get_attributes(layout));
+    do {
+      int start = 0, end = 0;
+      pango_attr_iterator_range(attrs, &start, &end);
+      if (index >= start && index < end) {
+        if (auto* shape = reinterpret_cast<PangoAttrShape*>(pango_attr_iterator_get(attrs, PANGO_ATTR_SHAPE)))
+          box = shape->logical_rect;
+        break;
+      }
+    } while (pango_attr_iterator_next(attrs));
+    pango_attr_iterator_destroy(attrs);
+    out.push_back(Rect(double(cell.x) / PANGO_SCALE, double(baseline + box.y) / PANGO_SCALE,
+                       double(box.width) / PANGO_SCALE, double(box.height) / PANGO_SCALE));
   }
   return out;
 }

@@ -26,6 +26,10 @@ struct TextStyle {
 struct TextRun {
   std::string text;  // UTF-8
   TextStyle style;
+  // An inline box (an attachment's image): the run stands for one object of
+  // this size sitting on the baseline; its text is one U+FFFC.
+  Size inlineBox;
+  bool isInlineBox() const { return inlineBox.width > 0 || inlineBox.height > 0; }
 };
 
 enum class TextAlign { Left, Center, Right, Justified };
@@ -44,6 +48,7 @@ struct ParagraphLayout {
   TextAlign alignment = TextAlign::Left;
   LineBreak lineBreak = LineBreak::WordWrap;
   double lineSpacing = 0;
+  double firstLineIndent = 0;  // from the other lines' start
   int maximumLines = 0;  // 0: no limit
 };
 
@@ -60,6 +65,12 @@ class TextLayout {
   int lineCount() const;
   // The plain text of each laid-out line.
   std::vector<std::string> lines() const;
+  // Where each inline box of the runs stands, in order, from the layout's
+  // top-left corner.
+  std::vector<Rect> inlineBoxes() const;
+  // A caret before the character at byte `index` of the runs' text: zero
+  // width, the line's height.
+  Rect caretRect(int index) const;
 
   struct Impl;
   const Impl& impl() const { return *impl_; }

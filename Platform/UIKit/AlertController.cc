@@ -5,6 +5,7 @@
 #include "Platform/Foundation/Error.h"
 #include "Platform/UIKit/Button.h"
 #include "Platform/UIKit/DeviceInfo.h"
+#include "Platform/UIKit/DrawingKit.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/Screen.h"
 #include "Platform/UIKit/SystemColors.h"
@@ -21,6 +22,19 @@ class AlertPanel : public View {
   std::string screenText() const override {
     std::string kind = style_ == AlertControllerStyle::Alert ? "Alert" : "ActionSheet";
     return owner_->title().empty() ? kind : kind + " \"" + owner_->title() + "\"";
+  }
+  // Hairlines above the buttons and between buttons side by side; the
+  // texts, fields and buttons are subviews.
+  void drawRect(const Rect&) override {
+    cg::ImageContext& context = drawing::current();
+    double pixel = 1 / context.scale();
+    ColorPtr color = separatorColor();
+    for (const auto& v : subviews()) {
+      if (!dynamic_cast<Button*>(v.get())) continue;
+      Rect f = v->frame();
+      drawing::fill(context, *color, Rect(f.minX(), f.minY(), f.width(), pixel));
+      if (f.minX() > 0) drawing::fill(context, *color, Rect(f.minX(), f.minY(), pixel, f.height()));
+    }
   }
 
  private:

@@ -73,6 +73,7 @@ class Button : public Control {
   // The title, the image's name, the identifier or label.
   bool matchesText(const std::string& text) const override;
   bool rendersSubviews() const override { return false; }
+  void drawRect(const Rect& rect) override;
 
  private:
   template <class T>

@@ -34,6 +34,7 @@ class DatePicker : public Control {
   // A person picks `date`.
   void pick(ns::Date date);
   std::string screenText() const override;
+  void drawRect(const Rect& rect) override;
 
  private:
   ns::Date date_;

@@ -7,18 +7,24 @@
 namespace ui {
 
 namespace {
-std::vector<std::unique_ptr<cg::ImageContext>>& stack() {
-  static std::vector<std::unique_ptr<cg::ImageContext>> contexts;
+struct Entry {
+  std::unique_ptr<cg::ImageContext> owned;  // null for a pushed context
+  cg::ImageContext* context;
+};
+std::vector<Entry>& stack() {
+  static std::vector<Entry> contexts;
   return contexts;
 }
 }  // namespace
 
 void GraphicsContext::beginImageContext(Size size, bool opaque, double scale) {
   if (scale <= 0) scale = Screen::main().scale();
-  stack().push_back(std::make_unique<cg::ImageContext>(size, opaque, scale));
+  auto context = std::make_unique<cg::ImageContext>(size, opaque, scale);
+  cg::ImageContext* raw = context.get();
+  stack().push_back(Entry{std::move(context), raw});
 }
 
-cg::ImageContext* GraphicsContext::current() { return stack().empty() ? nullptr : stack().back().get(); }
+cg::ImageContext* GraphicsContext::current() { return stack().empty() ? nullptr : stack().back().context; }
 
 std::shared_ptr<const Image> GraphicsContext::imageFromCurrentContext() {
   cg::ImageContext* ctx = current();
@@ -26,7 +32,13 @@ std::shared_ptr<const Image> GraphicsContext::imageFromCurrentContext() {
 }
 
 void GraphicsContext::endImageContext() {
-  if (!stack().empty()) stack().pop_back();
+  if (!stack().empty() && stack().back().owned) stack().pop_back();
+}
+
+void GraphicsContext::pushContext(cg::ImageContext& context) { stack().push_back(Entry{nullptr, &context}); }
+
+void GraphicsContext::popContext() {
+  if (!stack().empty() && !stack().back().owned) stack().pop_back();
 }
 
 }  // namespace ui

@@ -23,6 +23,7 @@ class ImageView : public View {
 
   Size sizeThatFits(Size size) const override;
   std::string screenText() const override;
+  void drawRect(const Rect& rect) override;
 
  private:
   ImagePtr image_;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Platform/Foundation/AttributedString.h"
+#include "Platform/Graphics/ImageContext.h"
 #include "Platform/Graphics/TextLayout.h"
 #include "Platform/UIKit/Font.h"
 #include "Platform/UIKit/ParagraphStyle.h"
@@ -56,6 +57,11 @@ class Label : public View {
   std::string screenText() const override;
   bool matchesText(const std::string& text) const override;
   bool rendersSubviews() const override { return false; }
+  void drawRect(const Rect& rect) override;
+  // Draws the text into `rect` as the label shows it (centred vertically,
+  // shrunk to fit when it adjusts its font size), in `color` when given (a
+  // button's title takes the colour of the button's state).
+  void drawTextInRect(cg::ImageContext& context, const Rect& rect, const Color* color = nullptr) const;
 
  private:
   void rebuildAttributed();

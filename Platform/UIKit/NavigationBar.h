@@ -48,6 +48,7 @@ class NavigationBar : public View {
   void setPrefersLargeTitles(bool l) { largeTitles_ = l; }
 
   std::string screenText() const override;
+  void drawRect(const Rect& rect) override;
   bool rendersSubviews() const override { return false; }
 
  private:

@@ -41,7 +41,14 @@ void NavigationController::loadView() {
 
 void NavigationController::layoutChild(ViewController& child) {
   auto v = child.view();
-  v->setFrame(view()->bounds());
+  // The shown controller's view lies below a shown bar: content here does
+  // not run on under the bar.
+  Rect area = view()->bounds();
+  if (!bar_->isHidden()) {
+    double top = std::max(area.minY(), bar_->frame().maxY());
+    area = Rect(area.minX(), top, area.width(), std::max(0.0, area.maxY() - top));
+  }
+  v->setFrame(area);
   v->setAutoresizingMask(kAutoresizingFlexibleWidth | kAutoresizingFlexibleHeight);
 }
 
@@ -63,7 +70,12 @@ std::shared_ptr<ViewController> NavigationController::visibleViewController() co
 
 bool NavigationController::isNavigationBarHidden() const { return bar_->isHidden(); }
 
-void NavigationController::setNavigationBarHidden(bool hidden, bool) { bar_->setHidden(hidden); }
+void NavigationController::setNavigationBarHidden(bool hidden, bool) {
+  if (bar_->isHidden() == hidden) return;
+  bar_->setHidden(hidden);
+  auto top = topViewController();
+  if (isViewLoaded() && top && top->isViewLoaded() && top->view()->superview() == view().get()) layoutChild(*top);
+}
 
 void NavigationController::transition(std::shared_ptr<ViewController> from, ViewControllers leaving,
                                       bool animated, bool pushing) {

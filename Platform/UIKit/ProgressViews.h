@@ -27,6 +27,7 @@ class ProgressView : public View {
   ImagePtr trackImage() const { return trackImage_; }
   void setTrackImage(ImagePtr i) { trackImage_ = std::move(i); }
   std::string screenText() const override;
+  void drawRect(const Rect& rect) override;
 
  private:
   ProgressViewStyle style_;
@@ -51,6 +52,7 @@ class ActivityIndicatorView : public View {
   void stopAnimating();
   bool isAnimating() const { return animating_; }
   std::string screenText() const override { return animating_ ? "(spinning)" : "(stopped)"; }
+  void drawRect(const Rect& rect) override;
 
  private:
   ActivityIndicatorViewStyle style_;

@@ -25,7 +25,9 @@ enum class ScrollViewKeyboardDismissMode { None = 0, OnDrag = 1, Interactive = 2
 
 class ScrollView : public View {
  public:
-  using View::View;
+  // Scroll views clip their content to their bounds, as on the platform.
+  ScrollView() { setClipsToBounds(true); }
+  explicit ScrollView(const Rect& frame) : View(frame) { setClipsToBounds(true); }
   std::string typeName() const override { return "ScrollView"; }
 
   Point contentOffset() const { return bounds().origin; }

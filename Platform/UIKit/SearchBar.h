@@ -65,6 +65,8 @@ class SearchBar : public View, public TextInput, public TextInputTraits {
   std::string screenText() const override;
   bool rendersSubviews() const override { return false; }
   bool matchesText(const std::string& text) const override;
+  void drawRect(const Rect& rect) override;
+  void layoutSubviews() override;
 
  private:
   std::string text_;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include "Platform/Graphics/ImageContext.h"
+#include "Platform/UIKit/BarButtonItem.h"
 #include "Platform/UIKit/DeviceInfo.h"
+#include "Platform/UIKit/Image.h"
 #include "Platform/UIKit/Screen.h"
 #include "Platform/UIKit/View.h"
 
@@ -88,6 +91,21 @@ void SplitViewController::placeViews() {
     child->setHidden(i == 0 && primaryHidden_ && !collapsed_);
     if (child->superview() != v.get()) v->insertSubview(child, i);
   }
+  // A hairline divides the two panes when both show.
+  if (!divider_) {
+    divider_ = View::make();
+    divider_->setBackgroundColor(Color::withWhite(0, 0.25));
+    divider_->setUserInteractionEnabled(false);
+    divider_->setAutoresizingMask(kAutoresizingFlexibleHeight | kAutoresizingFlexibleRightMargin);
+  }
+  bool bothShow = !collapsed_ && controllers_.size() > 1 && !primaryHidden_;
+  if (bothShow) {
+    double edge = controllers_[0]->view()->frame().maxX();
+    divider_->setFrame(Rect(edge - 0.5, 0, 0.5, b.height()));
+    v->insertSubview(divider_, controllers_.size());
+  } else {
+    divider_->removeFromSuperview();
+  }
 }
 
 std::vector<ViewController*> SplitViewController::appearanceChildren() const {
@@ -118,6 +136,20 @@ void SplitViewController::setPreferredDisplayMode(SplitDisplayMode mode) {
   if (onScreen && primary) primary->endAppearanceTransition();
 }
 
+namespace {
+// The button's glyph: a window with its side pane.
+std::shared_ptr<const Image> sidebarImage() {
+  const Size size{24, 20};
+  cg::ImageContext context(size, false, Screen::main().scale());
+  context.setStrokeColor(cg::Rgba::black());
+  context.setLineWidth(1.5);
+  context.strokePath(cg::Path::roundedRect(Rect(1, 2, 22, 16), 3));
+  context.fillRect(Rect(8, 2, 1.5, 16));
+  auto image = Image::withBitmap(context.makeImage());
+  return image ? image->withRenderingMode(ImageRenderingMode::AlwaysTemplate) : nullptr;
+}
+}  // namespace
+
 std::shared_ptr<BarButtonItem> SplitViewController::displayModeButtonItem() {
   if (!displayModeButton_) {
     std::weak_ptr<Responder> weak = weak_from_this();
@@ -128,6 +160,7 @@ std::shared_ptr<BarButtonItem> SplitViewController::displayModeButtonItem() {
                                                          : SplitDisplayMode::PrimaryHidden);
     });
     displayModeButton_->setAccessibilityIdentifier("DisplayMode");
+    displayModeButton_->setImage(sidebarImage());
   }
   return displayModeButton_;
 }

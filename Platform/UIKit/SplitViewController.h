@@ -82,6 +82,7 @@ class SplitViewController : public ViewController {
   double primaryFraction_ = 0.4;
   bool presentsWithGesture_ = true;
   std::shared_ptr<BarButtonItem> displayModeButton_;
+  std::shared_ptr<View> divider_;
   std::weak_ptr<SplitViewControllerDelegate> delegate_;
 };
 

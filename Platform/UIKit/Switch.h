@@ -22,6 +22,7 @@ class Switch : public Control {
   Size sizeThatFits(Size) const override { return {51, 31}; }
   // "Switch[on]" or "Switch[off]".
   std::string screenText() const override;
+  void drawRect(const Rect& rect) override;
 
  private:
   bool on_ = false;
@@ -45,6 +46,7 @@ class Slider : public Control {
   // A person drags the thumb to `value`: value-changed is sent.
   void slide(float value);
   std::string screenText() const override;
+  void drawRect(const Rect& rect) override;
 
  private:
   float value_ = 0, min_ = 0, max_ = 1;

@@ -53,6 +53,7 @@ void TableView::ensureCounts() const {
 }
 
 void TableView::reloadData() {
+  hideRowActions();
   loaded_ = false;
   selected_.clear();
   recycleAll();
@@ -454,6 +455,7 @@ void TableView::moveSection(int from, int to) {
 }
 
 void TableView::applyUpdates(const Updates& u) {
+  hideRowActions();
   ensureCounts();
   const std::vector<int> old = counts_;
   const int oldSections = int(old.size());
@@ -637,6 +639,7 @@ void TableView::deselectRow(const IndexPath& path, bool animated) {
 }
 
 void TableView::setEditing(bool editing, bool animated) {
+  hideRowActions();
   editing_ = editing;
   for (auto& [path, cell] : visible_) cell->setEditing(editing, animated);
   setNeedsLayout();
@@ -655,6 +658,7 @@ bool TableView::userSelectCell(TableViewCell& cell) {
 }
 
 bool TableView::userSelectRow(const IndexPath& path) {
+  hideRowActions();
   if (editing_ ? !allowsSelectionDuringEditing_ : !allowsSelection_) return false;
   auto keep = std::static_pointer_cast<View>(shared_from_this());
   auto d = delegate();
@@ -692,22 +696,51 @@ bool TableView::userSelectRow(const IndexPath& path) {
 
 std::vector<std::string> TableView::rowActionTitles(const IndexPath& path) {
   std::vector<std::string> titles;
+  for (const auto& button : rowActionButtons(path)) titles.push_back(button.title);
+  return titles;
+}
+
+std::vector<TableView::RowActionButton> TableView::rowActionButtons(const IndexPath& path) {
+  std::vector<RowActionButton> buttons;
   auto d = delegate();
   auto ds = dataSource();
-  if (!ds || !ds->canEditRow(*this, path)) return titles;
+  if (!ds || !ds->canEditRow(*this, path)) return buttons;
+  auto red = Color::withRGBA(1, 59 / 255.0, 48 / 255.0);
+  auto gray = Color::systemGray();
   if (d) {
     if (auto config = d->trailingSwipeActions(*this, path)) {
-      for (const auto& a : config->actions) titles.push_back(a->title());
-      return titles;
+      for (const auto& a : config->actions) {
+        ColorPtr color = a->backgroundColor();
+        if (!color) color = a->style() == ContextualActionStyle::Destructive ? red : gray;
+        buttons.push_back({a->title(), color});
+      }
+      return buttons;
     }
     if (auto actions = d->editActionsForRow(*this, path)) {
-      for (const auto& a : *actions) titles.push_back(a->title());
-      return titles;
+      for (const auto& a : *actions) {
+        ColorPtr color = a->backgroundColor();
+        if (!color) color = a->style() == TableViewRowActionStyle::Normal ? gray : red;
+        buttons.push_back({a->title(), color});
+      }
+      return buttons;
     }
   }
   if (!d || d->editingStyleForRow(*this, path) == TableViewCellEditingStyle::Delete)
-    titles.push_back(d ? d->titleForDeleteConfirmationButton(*this, path) : "Delete");
-  return titles;
+    buttons.push_back({d ? d->titleForDeleteConfirmationButton(*this, path) : "Delete", red});
+  return buttons;
+}
+
+void TableView::revealRowActions(const IndexPath& path) {
+  hideRowActions();
+  revealed_ = path;
+  if (auto cell = cellForRow(path)) cell->setNeedsLayout();
+}
+
+void TableView::hideRowActions() {
+  if (!revealed_) return;
+  auto it = visible_.find(*revealed_);
+  revealed_.reset();
+  if (it != visible_.end()) it->second->setNeedsLayout();
 }
 
 bool TableView::performRowAction(const IndexPath& path, const std::string& title, std::string* why) {
@@ -716,6 +749,7 @@ bool TableView::performRowAction(const IndexPath& path, const std::string& title
     return false;
   };
   auto keep = std::static_pointer_cast<View>(shared_from_this());
+  hideRowActions();
   auto d = delegate();
   auto ds = dataSource();
   if (!ds || !ds->canEditRow(*this, path)) return fail("the row " + path.description() + " cannot be edited");

@@ -141,6 +141,8 @@ class TableView : public ScrollView {
   void layoutSubviews() override;
   std::string screenText() const override;
   bool rendersSubviews() const override { return false; }
+  // Rows, headers and footers draw themselves (subviews).
+  void drawRect(const Rect& rect) override {}
 
   // Input: a person taps a row's cell: highlight, will-select, select,
   // the cell's segue, did-select. False when selection is not allowed.
@@ -150,6 +152,18 @@ class TableView : public ScrollView {
   bool performRowAction(const IndexPath& path, const std::string& title, std::string* why = nullptr);
   // Input: the titles a swipe on the row reveals.
   std::vector<std::string> rowActionTitles(const IndexPath& path);
+  // The buttons a swipe on the row reveals, left to right.
+  struct RowActionButton {
+    std::string title;
+    ColorPtr color;
+  };
+  std::vector<RowActionButton> rowActionButtons(const IndexPath& path);
+  // A row swiped open: its content slides aside and its action buttons
+  // show until an action, a selection, a reload, a batch update or editing
+  // mode closes it.
+  void revealRowActions(const IndexPath& path);
+  void hideRowActions();
+  std::optional<IndexPath> rowWithRevealedActions() const { return revealed_; }
   // Input: a person drags a row (editing) to `proposed`; the delegate may
   // redirect it; the data source is told. False when the row cannot move.
   bool userMoveRow(const IndexPath& from, const IndexPath& proposed);
@@ -204,6 +218,7 @@ class TableView : public ScrollView {
   ColorPtr separatorColor_;
   EdgeInsets separatorInset_{0, 16, 0, 0};
   std::vector<Rect> rowRects_;  // scratch of the last layout
+  std::optional<IndexPath> revealed_;
   bool layingOut_ = false;
 };
 

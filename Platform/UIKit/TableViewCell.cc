@@ -1,10 +1,14 @@
 #include "Platform/UIKit/TableViewCell.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "Platform/UIKit/ImageView.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/ScreenText.h"
 #include "Platform/UIKit/SystemColors.h"
 #include "Platform/UIKit/TableView.h"
+#include "Platform/UIKit/TextDrawing.h"
 
 namespace ui {
 
@@ -73,8 +77,31 @@ TableView* TableViewCell::tableView() const {
   return nullptr;
 }
 
+bool TableViewCell::showsReorderControlNow() const {
+  TableView* table = tableView();
+  if (!editing_ || !table) return false;
+  auto path = table->indexPathForCell(this);
+  auto ds = table->dataSource();
+  return path && ds && ds->canMoveRow(*table, *path);
+}
+
+std::vector<TableViewCell::ActionButton> TableViewCell::revealedActions() const {
+  std::vector<ActionButton> out;
+  TableView* table = tableView();
+  auto revealed = table ? table->rowWithRevealedActions() : std::nullopt;
+  if (!revealed || table->indexPathForCell(this) != revealed) return out;
+  auto font = Font::systemFont(15);
+  for (auto& button : table->rowActionButtons(*revealed)) {
+    double width = std::max(74.0, std::ceil(sizeOfText(button.title, *font).width) + 30);
+    out.push_back({std::move(button.title), std::move(button.color), width});
+  }
+  return out;
+}
+
 void TableViewCell::layoutSubviews() {
   Rect b = bounds();
+  if (background_) background_->setFrame(b);
+  if (selectedBackground_) selectedBackground_->setFrame(b);
   double right = b.width();
   if (accessoryView_) {
     Size s = accessoryView_->bounds().size;
@@ -83,7 +110,11 @@ void TableViewCell::layoutSubviews() {
   } else if (accessoryType_ != TableViewCellAccessoryType::None) {
     right -= 34;
   }
-  contentView_->setFrame(Rect(editing_ ? 38 : 0, 0, right - (editing_ ? 38 : 0), b.height()));
+  if (showsReorderControlNow()) right = std::min(right, b.width() - 40);
+  // A row swiped open slides its content aside for the action buttons.
+  double shift = 0;
+  for (const auto& action : revealedActions()) shift += action.width;
+  contentView_->setFrame(Rect((editing_ ? 38 : 0) - shift, 0, right - (editing_ ? 38 : 0), b.height()));
   Rect c = contentView_->bounds();
   double x = 16;
   if (imageView_ && imageView_->image()) {

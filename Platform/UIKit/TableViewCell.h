@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Platform/UIKit/View.h"
 
@@ -78,9 +79,21 @@ class TableViewCell : public View {
   bool performTap(Point location) override;
   // The texts the row shows, then the accessory: "\"Title\" \"Detail\" >".
   std::string screenText() const override;
+  void drawRect(const Rect& rect) override;
   bool rendersSubviews() const override { return false; }
 
  private:
+  // Whether the row shows its reorder control now (editing, movable row).
+  bool showsReorderControlNow() const;
+  // The revealed row actions' buttons with their widths, left to right
+  // (none unless the table shows this row swiped open).
+  struct ActionButton {
+    std::string title;
+    ColorPtr color;
+    double width;
+  };
+  std::vector<ActionButton> revealedActions() const;
+
   TableViewCellStyle style_;
   std::string reuseIdentifier_;
   std::shared_ptr<View> contentView_;

@@ -22,6 +22,8 @@ class TableViewHeaderFooterView : public View {
   void setBackgroundView(std::shared_ptr<View> v) { background_ = std::move(v); }
   virtual void prepareForReuse() {}
   void layoutSubviews() override;
+  // Its own tint, when it has one, colours its background.
+  void drawRect(const Rect& rect) override;
 
  private:
   std::string reuseIdentifier_;

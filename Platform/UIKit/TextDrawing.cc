@@ -1,5 +1,12 @@
 #include "Platform/UIKit/TextDrawing.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "Platform/Foundation/StringUtf16.h"
+#include "Platform/UIKit/Image.h"
+#include "Platform/UIKit/TextAttachment.h"
+
 namespace ui {
 
 cg::Rgba rgba(const Color& c) { return {c.redComponent(), c.greenComponent(), c.blueComponent(), c.alpha()}; }
@@ -14,55 +21,233 @@ cg::TextStyle textStyle(const Font& font, const Color* color) {
   return style;
 }
 
-std::unique_ptr<cg::TextLayout> layoutText(const ns::AttributedString& text, double width,
-                                           const TextDrawingOptions& options) {
+namespace {
+
+template <class T>
+std::shared_ptr<const T> attribute(const ns::TextAttributes& attributes, const char* name) {
+  auto it = attributes.find(name);
+  return it == attributes.end() ? nullptr : it->second.as<T>();
+}
+
+cg::TextAlign textAlign(TextAlignment alignment) {
+  switch (alignment) {
+    case TextAlignment::Center: return cg::TextAlign::Center;
+    case TextAlignment::Right: return cg::TextAlign::Right;
+    case TextAlignment::Justified: return cg::TextAlign::Justified;
+    default: return cg::TextAlign::Left;
+  }
+}
+
+// An attachment's image as drawn inline: its pixels as points, narrowed to
+// the width the text has.
+struct InlineImage {
+  std::shared_ptr<const Image> image;
+  Size size;
+};
+
+InlineImage inlineImage(const TextAttachment& attachment, double width) {
+  InlineImage out;
+  out.image = Image::withData(attachment.contents());
+  if (out.image) {
+    out.size = out.image->size();
+  } else if (auto pixels = attachment.imageSize()) {
+    out.size = Size{double(pixels->first), double(pixels->second)};
+  } else {
+    out.size = Size{20, 20};  // a file that is not an image: a small box
+  }
+  if (width > 0 && out.size.width > width) {
+    out.size = Size{width, out.size.height * width / out.size.width};
+  }
+  return out;
+}
+
+// The runs of `range` of the text, with the inline images they hold.
+std::vector<cg::TextRun> runsOf(const ns::AttributedString& text, ns::Range range, double width,
+                                const TextDrawingOptions& options, std::vector<InlineImage>* images) {
   auto defaultFont = options.defaultFont ? options.defaultFont : Font::systemFont(17);
   std::vector<cg::TextRun> runs;
-  TextAlignment alignment = options.alignment;
-  bool first = true;
-  text.enumerateAttributes(ns::Range{0, text.length()}, 0,
-                           [&](const ns::TextAttributes& attributes, ns::Range range, bool*) {
-                             auto find = [&](const char* name) -> const ns::AttributeValue* {
-                               auto it = attributes.find(name);
-                               return it == attributes.end() ? nullptr : &it->second;
-                             };
-                             std::shared_ptr<const Font> font = defaultFont;
-                             if (auto* f = find(ns::kFontAttributeName)) {
-                               if (auto typed = f->as<Font>()) font = typed;
-                             }
-                             std::shared_ptr<const Color> color = options.defaultColor;
-                             if (auto* c = find(ns::kForegroundColorAttributeName)) {
-                               if (auto typed = c->as<Color>()) color = typed;
-                             }
-                             cg::TextStyle style = textStyle(*font, color.get());
-                             if (auto* u = find(ns::kUnderlineStyleAttributeName)) style.underline = u->integerValue() != 0;
-                             if (auto* s = find(ns::kStrikethroughStyleAttributeName))
-                               style.strikethrough = s->integerValue() != 0;
-                             if (first) {
-                               if (auto* p = find(ns::kParagraphStyleAttributeName)) {
-                                 if (auto ps = p->as<ParagraphStyle>()) alignment = ps->alignment();
-                               }
-                               first = false;
-                             }
-                             std::u16string part = text.utf16().substr(range.location, range.length);
-                             ns::AttributedString piece(part);
-                             runs.push_back({piece.string(), style});
-                           });
-  if (runs.empty()) runs.push_back({"", textStyle(*defaultFont, options.defaultColor.get())});
-  cg::ParagraphLayout paragraph;
-  switch (alignment) {
-    case TextAlignment::Center: paragraph.alignment = cg::TextAlign::Center; break;
-    case TextAlignment::Right: paragraph.alignment = cg::TextAlign::Right; break;
-    case TextAlignment::Justified: paragraph.alignment = cg::TextAlign::Justified; break;
-    default: paragraph.alignment = cg::TextAlign::Left; break;
+  text.enumerateAttributes(range, 0, [&](const ns::TextAttributes& attributes, ns::Range part, bool*) {
+    auto font = attribute<Font>(attributes, ns::kFontAttributeName);
+    auto color = attribute<Color>(attributes, ns::kForegroundColorAttributeName);
+    if (!color) color = options.defaultColor;
+    cg::TextStyle style = textStyle(font ? *font : *defaultFont, color.get());
+    if (auto u = attributes.find(ns::kUnderlineStyleAttributeName); u != attributes.end())
+      style.underline = u->second.integerValue() != 0;
+    if (auto s = attributes.find(ns::kStrikethroughStyleAttributeName); s != attributes.end())
+      style.strikethrough = s->second.integerValue() != 0;
+    std::u16string_view units = std::u16string_view(text.utf16()).substr(part.location, part.length);
+    auto attachment = attribute<TextAttachment>(attributes, ns::kAttachmentAttributeName);
+    if (!attachment || !images) {
+      runs.push_back({ns::toUtf8(units), style, {}});
+      return;
+    }
+    // Each attachment character is an object of its own.
+    size_t start = 0;
+    for (size_t i = 0; i <= units.size(); ++i) {
+      if (i < units.size() && units[i] != ns::kAttachmentCharacter) continue;
+      if (i > start) runs.push_back({ns::toUtf8(units.substr(start, i - start)), style, {}});
+      if (i < units.size()) {
+        InlineImage image = inlineImage(*attachment, width);
+        runs.push_back({ns::toUtf8(std::u16string(1, ns::kAttachmentCharacter)), style, image.size});
+        images->push_back(std::move(image));
+      }
+      start = i + 1;
+    }
+  });
+  if (runs.empty()) runs.push_back({"", textStyle(*defaultFont, options.defaultColor.get()), {}});
+  return runs;
+}
+
+std::shared_ptr<const ParagraphStyle> paragraphStyleAt(const ns::AttributedString& text, size_t index) {
+  if (index >= text.length()) return nullptr;
+  return text.attributeAtIndex(ns::kParagraphStyleAttributeName, index).as<ParagraphStyle>();
+}
+
+bool sameStyle(const std::shared_ptr<const ParagraphStyle>& a, const std::shared_ptr<const ParagraphStyle>& b) {
+  if (!a || !b) return !a && !b;
+  return a->isEqual(*b);
+}
+
+}  // namespace
+
+// Paragraphs laid out together: one pango layout, its place and its images.
+struct TextBlock::Paragraphs {
+  std::unique_ptr<cg::TextLayout> layout;
+  size_t start = 0;  // UTF-16 index of the first character
+  std::string utf8;  // the characters, for index conversions
+  double x = 0, y = 0;
+  std::vector<InlineImage> images;
+};
+
+TextBlock::TextBlock(const ns::AttributedString& text, double width, const TextDrawingOptions& options)
+    : width_(width) {
+  const std::u16string& units = text.utf16();
+  // Stretches of whole paragraphs with one paragraph style; a style with
+  // space around its paragraphs lays each paragraph out on its own.
+  std::vector<ns::Range> stretches;
+  size_t start = 0;
+  while (start < units.size() || stretches.empty()) {
+    auto style = paragraphStyleAt(text, start);
+    bool alone = style && (style->paragraphSpacing() > 0 || style->paragraphSpacingBefore() > 0);
+    size_t end = start;
+    while (end < units.size()) {
+      size_t newline = units.find(u'\n', end);
+      end = newline == std::u16string::npos ? units.size() : newline + 1;
+      if (alone || end >= units.size() || !sameStyle(paragraphStyleAt(text, end), style)) break;
+    }
+    stretches.push_back(ns::Range{start, end - start});
+    if (end == start) break;
+    start = end;
   }
+
+  int linesLeft = options.maximumLines;
+  double y = 0;
+  std::shared_ptr<const ParagraphStyle> previous;
+  for (size_t i = 0; i < stretches.size(); ++i) {
+    if (options.maximumLines > 0 && linesLeft <= 0) break;
+    ns::Range range = stretches[i];
+    auto style = paragraphStyleAt(text, range.location);
+    // The stretch's own line break ends in the next stretch's space.
+    ns::Range shown = range;
+    if (i + 1 < stretches.size() && shown.length > 0) --shown.length;
+    auto part = std::make_unique<Paragraphs>();
+    part->start = range.location;
+    double head = style ? style->headIndent() : 0;
+    double tail = style ? style->tailIndent() : 0;
+    // A tail indent above 0 is measured from the head; 0 or less from the end.
+    double right = width <= 0 ? 0 : (tail > 0 ? tail : width + tail);
+    double lineWidth = width <= 0 ? 0 : std::max(1.0, right - head);
+    cg::ParagraphLayout paragraph;
+    paragraph.alignment = textAlign(style && style->alignment() != TextAlignment::Natural ? style->alignment()
+                                                                                          : options.alignment);
+    if (style) {
+      paragraph.lineSpacing = style->lineSpacing();
+      paragraph.firstLineIndent = style->firstLineHeadIndent() - head;
+    }
+    paragraph.lineBreak = options.lineBreak;
+    paragraph.maximumLines = options.maximumLines > 0 ? linesLeft : 0;
+    auto runs = runsOf(text, shown, lineWidth, options, &part->images);
+    for (const auto& run : runs) part->utf8 += run.text;
+    part->layout = std::make_unique<cg::TextLayout>(std::move(runs), lineWidth, paragraph);
+    if (i > 0) {
+      if (previous) y += previous->paragraphSpacing();
+      if (style) y += style->paragraphSpacingBefore();
+    }
+    part->x = head;
+    part->y = y;
+    y += part->layout->size().height;
+    linesLeft -= part->layout->lineCount();
+    previous = style;
+    parts_.push_back(std::move(part));
+  }
+}
+
+TextBlock::~TextBlock() = default;
+
+Size TextBlock::size() const {
+  double w = 0, h = 0;
+  for (const auto& part : parts_) {
+    Size s = part->layout->size();
+    w = std::max(w, part->x + s.width);
+    h = std::max(h, part->y + s.height);
+  }
+  return {w, h};
+}
+
+int TextBlock::lineCount() const {
+  int n = 0;
+  for (const auto& part : parts_) n += part->layout->lineCount();
+  return n;
+}
+
+void TextBlock::draw(cg::ImageContext& context, Point origin, const Rect& clip) const {
+  for (const auto& part : parts_) {
+    Point at{origin.x + part->x, origin.y + part->y};
+    context.drawText(*part->layout, at, clip);
+    std::vector<Rect> boxes = part->layout->inlineBoxes();
+    for (size_t i = 0; i < boxes.size() && i < part->images.size(); ++i) {
+      const InlineImage& image = part->images[i];
+      Rect box = boxes[i].offsetBy(at.x, at.y);
+      context.saveState();
+      if (!clip.isEmpty()) context.clipToRect(clip);
+      if (image.image) {
+        image.image->draw(context, box);
+      } else {
+        context.setStrokeColor(cg::Rgba::gray(0.6));
+        context.strokeRect(box.insetBy(0.5, 0.5));
+      }
+      context.restoreState();
+    }
+  }
+}
+
+Rect TextBlock::caretRect(size_t index) const {
+  const Paragraphs* part = nullptr;
+  for (const auto& p : parts_) {
+    if (p->start <= index) part = p.get();
+  }
+  if (!part) return Rect(0, 0, 0, 0);
+  size_t local = index - part->start;
+  size_t byte = ns::utf8OffsetForUtf16Index(part->utf8, local);
+  Rect caret = part->layout->caretRect(int(std::min(byte, part->utf8.size())));
+  return caret.offsetBy(part->x, part->y);
+}
+
+std::unique_ptr<cg::TextLayout> layoutText(const ns::AttributedString& text, double width,
+                                           const TextDrawingOptions& options) {
+  TextAlignment alignment = options.alignment;
+  if (auto style = paragraphStyleAt(text, 0); style && style->alignment() != TextAlignment::Natural)
+    alignment = style->alignment();
+  cg::ParagraphLayout paragraph;
+  paragraph.alignment = textAlign(alignment);
   paragraph.maximumLines = options.maximumLines;
   paragraph.lineBreak = options.lineBreak;
-  return std::make_unique<cg::TextLayout>(std::move(runs), width, paragraph);
+  return std::make_unique<cg::TextLayout>(runsOf(text, ns::Range{0, text.length()}, width, options, nullptr), width,
+                                          paragraph);
 }
 
 Size boundingSize(const ns::AttributedString& text, double width, const TextDrawingOptions& options) {
-  return layoutText(text, width, options)->size();
+  return TextBlock(text, width, options).size();
 }
 
 Size sizeOfText(const std::string& text, const Font& font, double width) {
@@ -73,8 +258,7 @@ Size sizeOfText(const std::string& text, const Font& font, double width) {
 
 void drawText(cg::ImageContext& context, const ns::AttributedString& text, const Rect& rect,
               const TextDrawingOptions& options) {
-  auto layout = layoutText(text, rect.width(), options);
-  context.drawText(*layout, rect.origin, rect);
+  TextBlock(text, rect.width(), options).draw(context, rect.origin, rect);
 }
 
 }  // namespace ui

@@ -1,7 +1,10 @@
 // Rich text measured and drawn through pango: fonts, colours, underline,
-// strikethrough and paragraph alignment of an attributed string become
-// styled runs of a cg::TextLayout. Characters without a font take the
-// default (system font 17 unless given), without a colour black.
+// strikethrough, paragraph styles (alignment, line spacing, indents,
+// spacing between paragraphs) and attachments (their images, inline) of an
+// attributed string become styled runs of cg::TextLayouts, one for each
+// stretch of paragraphs that share a paragraph style. Characters without
+// a font take the default (system font 17 unless given), without a colour
+// black.
 #pragma once
 
 #include <memory>
@@ -27,6 +30,30 @@ struct TextDrawingOptions {
   TextAlignment alignment = TextAlignment::Natural;  // when no paragraph style says
   int maximumLines = 0;
   cg::LineBreak lineBreak = cg::LineBreak::WordWrap;
+};
+
+// Text laid out within a width (0: unbounded), ready to measure and draw.
+class TextBlock {
+ public:
+  TextBlock(const ns::AttributedString& text, double width, const TextDrawingOptions& options = {});
+  ~TextBlock();
+  TextBlock(const TextBlock&) = delete;
+  TextBlock& operator=(const TextBlock&) = delete;
+
+  // The size the lines take, not rounded.
+  Size size() const;
+  int lineCount() const;
+  // Draws with the top-left corner at `origin`, clipped to `clip` when it
+  // is not empty.
+  void draw(cg::ImageContext& context, Point origin, const Rect& clip = Rect()) const;
+  // Where a caret before the character at UTF-16 `index` stands, from the
+  // block's top-left corner: a zero-width rectangle one line high.
+  Rect caretRect(size_t index) const;
+
+ private:
+  struct Paragraphs;
+  std::vector<std::unique_ptr<Paragraphs>> parts_;
+  double width_;
 };
 
 std::unique_ptr<cg::TextLayout> layoutText(const ns::AttributedString& text, double width,

@@ -80,6 +80,11 @@ class TextField : public Control, public TextInput, public TextInputTraits {
   std::shared_ptr<View> inputAccessoryView() const override { return accessory_; }
   void setInputAccessoryView(std::shared_ptr<View> v) { accessory_ = std::move(v); }
   bool isEditing() const { return isFirstResponder(); }
+  // Where the text (or placeholder) stands: inside the border, beside the
+  // left and right views and the clear button.
+  virtual Rect textRectForBounds(const Rect& bounds) const;
+  virtual Rect editingRectForBounds(const Rect& bounds) const { return textRectForBounds(bounds); }
+  Rect clearButtonRectForBounds(const Rect& bounds) const;
   // Whether the clear button shows now.
   bool showsClearButton() const;
 
@@ -104,6 +109,7 @@ class TextField : public Control, public TextInput, public TextInputTraits {
   std::string screenText() const override;
   bool rendersSubviews() const override { return false; }
   bool matchesText(const std::string& text) const override;
+  void drawRect(const Rect& rect) override;
 
  private:
   bool replace(ns::Range range, const std::string& replacement);

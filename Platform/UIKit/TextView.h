@@ -125,6 +125,7 @@ class TextView : public ScrollView, public TextInput, public TextInputTraits {
   // TextView "first line..." with the text's lines.
   std::string screenText() const override;
   bool rendersSubviews() const override { return false; }
+  void drawRect(const Rect& rect) override;
 
  private:
   void changed();

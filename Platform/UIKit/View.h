@@ -204,6 +204,13 @@ class View : public Responder {
   // Whether the renderer descends into the subviews.
   virtual bool rendersSubviews() const { return true; }
 
+  // Draws what this kind of view shows itself, over its background and
+  // under its subviews, into GraphicsContext::current() in the view's own
+  // coordinates; `rect` is the part asked for (ViewDrawing.h draws the
+  // rest). A kind that shows something (a screen text) and does not draw
+  // it is drawn as an outline labelled with its kind, never left out.
+  virtual void drawRect(const Rect& rect);
+
   // Animations.
   static void animate(double duration, std::function<void()> animations,
                       std::function<void(bool finished)> completion = nullptr);

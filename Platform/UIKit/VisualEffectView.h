@@ -18,6 +18,8 @@ class VisualEffectView : public View {
   std::optional<BlurEffectStyle> effect() const { return effect_; }
   void setEffect(std::optional<BlurEffectStyle> e) { effect_ = e; }
   View& contentView() { return *content_; }
+  // The effect's tint over the blur of what lies behind (ViewDrawing.h).
+  void drawRect(const Rect& rect) override;
 
  private:
   std::optional<BlurEffectStyle> effect_;

@@ -11,6 +11,8 @@ namespace ui {
 
 namespace {
 
+constexpr const char* kHostFontFamily = "DejaVu Sans";
+
 // Families of the platform the system names, and whether lists show them.
 struct PlatformFamily {
   const char* name;
@@ -181,7 +183,11 @@ std::string FontCatalog::installedFamily(const std::string& family) const {
   if (!isPlatformFamily(family) || families_.empty()) return {};
   std::lock_guard lock(mutex_);
   if (auto it = mapping_.find(family); it != mapping_.end()) return it->second;
-  // Ask fontconfig what it would draw this family with (its aliases map
+  // The family the host installs for the platform's own (scripts/install-deps)
+  // comes first, so text looks and measures alike on every machine, whatever
+  // else is installed there.
+  if (installedFaces(kHostFontFamily)) return mapping_[family] = kHostFontFamily;
+  // Else ask fontconfig what it would draw this family with (its aliases map
   // e.g. Helvetica to a sans-serif family); fall back to any family.
   auto* config = static_cast<FcConfig*>(config_);
   std::string matched;

@@ -1,6 +1,8 @@
 // The font families and faces this machine has, read once through
 // fontconfig, and the platform's own family names (the note font's default
-// "Helvetica Neue", the system font) mapped to installed families. Fonts
+// "Helvetica Neue", the system font) mapped to installed families: to
+// "DejaVu Sans" when it is installed (scripts/install-deps installs it), so
+// that text is the same on every machine, else to fontconfig's choice. Fonts
 // (Font.h) are made from it: it knows which families have bold and italic
 // faces and picks the face that fits requested traits best.
 //

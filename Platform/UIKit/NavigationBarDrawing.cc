@@ -126,6 +126,12 @@ void NavigationBar::drawRect(const Rect&) {
   // The title: centred on the bar when the items leave room, else between them.
   NavigationItem* item = topItem();
   if (!item) return;
+  // A prompt stands in a band above the bar (over the status bar here,
+  // where nothing else is drawn).
+  if (!item->prompt().empty()) {
+    drawing::drawLine(context, item->prompt(), *Font::systemFont(13), *Color::withWhite(0, 0.75),
+                      Rect(b.minX() + kMargin, b.minY() - 28, b.width() - 2 * kMargin, 24), TextAlignment::Center);
+  }
   double space = std::max(0.0, std::min(b.midX() - left, right - b.midX()));
   if (auto view = item->titleView()) {
     Size s = view->bounds().size;

@@ -11,6 +11,20 @@
 
 namespace ui {
 
+namespace {
+// The button's glyph: a window with its side pane.
+std::shared_ptr<const Image> sidebarImage() {
+  const Size size{24, 20};
+  cg::ImageContext context(size, false, Screen::main().scale());
+  context.setStrokeColor(cg::Rgba::black());
+  context.setLineWidth(1.5);
+  context.strokePath(cg::Path::roundedRect(Rect(1, 2, 22, 16), 3));
+  context.fillRect(Rect(8, 2, 1.5, 16));
+  auto image = Image::withBitmap(context.makeImage());
+  return image ? image->withRenderingMode(ImageRenderingMode::AlwaysTemplate) : nullptr;
+}
+}  // namespace
+
 SplitViewController::SplitViewController() = default;
 
 void SplitViewController::setViewControllers(ViewControllers controllers) {
@@ -91,6 +105,8 @@ void SplitViewController::placeViews() {
     child->setHidden(i == 0 && primaryHidden_ && !collapsed_);
     if (child->superview() != v.get()) v->insertSubview(child, i);
   }
+  // The display mode button shows only while the panes stand side by side.
+  if (displayModeButton_) displayModeButton_->setImage(collapsed_ ? nullptr : sidebarImage());
   // A hairline divides the two panes when both show.
   if (!divider_) {
     divider_ = View::make();
@@ -136,20 +152,6 @@ void SplitViewController::setPreferredDisplayMode(SplitDisplayMode mode) {
   if (onScreen && primary) primary->endAppearanceTransition();
 }
 
-namespace {
-// The button's glyph: a window with its side pane.
-std::shared_ptr<const Image> sidebarImage() {
-  const Size size{24, 20};
-  cg::ImageContext context(size, false, Screen::main().scale());
-  context.setStrokeColor(cg::Rgba::black());
-  context.setLineWidth(1.5);
-  context.strokePath(cg::Path::roundedRect(Rect(1, 2, 22, 16), 3));
-  context.fillRect(Rect(8, 2, 1.5, 16));
-  auto image = Image::withBitmap(context.makeImage());
-  return image ? image->withRenderingMode(ImageRenderingMode::AlwaysTemplate) : nullptr;
-}
-}  // namespace
-
 std::shared_ptr<BarButtonItem> SplitViewController::displayModeButtonItem() {
   if (!displayModeButton_) {
     std::weak_ptr<Responder> weak = weak_from_this();
@@ -160,7 +162,7 @@ std::shared_ptr<BarButtonItem> SplitViewController::displayModeButtonItem() {
                                                          : SplitDisplayMode::PrimaryHidden);
     });
     displayModeButton_->setAccessibilityIdentifier("DisplayMode");
-    displayModeButton_->setImage(sidebarImage());
+    displayModeButton_->setImage(collapsed_ ? nullptr : sidebarImage());
   }
   return displayModeButton_;
 }

@@ -14,6 +14,7 @@ TEST(HostOptionsTest, ReadsTheCommandLine) {
     std::string error;
     std::optional<ns::Biometry> biometry = std::nullopt;
     bool log = false;
+    std::string shots = "";
   };
   const Case cases[] = {
       {{}, true, "", "", false, ""},
@@ -28,6 +29,8 @@ TEST(HostOptionsTest, ReadsTheCommandLine) {
       {{"--biometry", "iris"}, false, "", "", false, "--biometry needs none, touch-id or face-id"},
       {{"--biometry"}, false, "", "", false, "--biometry needs none, touch-id or face-id"},
       {{"--log", "--script", "s"}, true, "", "s", false, "", std::nullopt, true},
+      {{"--shots", "pictures", "--pad"}, true, "", "", true, "", std::nullopt, false, "pictures"},
+      {{"--shots"}, false, "", "", false, "--shots needs a path"},
   };
   for (const auto& c : cases) {
     std::string error;
@@ -40,6 +43,7 @@ TEST(HostOptionsTest, ReadsTheCommandLine) {
     EXPECT_EQ(options->pad, c.pad);
     EXPECT_EQ(options->biometry, c.biometry);
     EXPECT_EQ(options->log, c.log);
+    EXPECT_EQ(options->shots, c.shots);
   }
 }
 

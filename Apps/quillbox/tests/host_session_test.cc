@@ -3,12 +3,15 @@
 // reordered and deleted, and a page with a text field.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "Apps/quillbox/HostSession.h"
 #include "Apps/quillbox/ScriptRunner.h"
 #include "Notes/NTSettings.h"
+#include "Platform/Graphics/Image.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/BarButtonItem.h"
 #include "Platform/UIKit/Label.h"
@@ -293,6 +296,40 @@ TEST_F(HostSessionTest, OpenQuickActionNotificationsAndQuitReachTheApp) {
   EXPECT_TRUE(r.quit);
   EXPECT_EQ(delegate->log, (Strings{"open file:///base/files/backup%20one.zip", "open file:///tmp/b.zip",
                                     "quick com.example.New", "terminate"}));
+}
+
+TEST_F(HostSessionTest, ShotsArePicturesOfTheScreenAfterEachAction) {
+  namespace fs = std::filesystem;
+  std::string dir = ns::Device::current().directory() + "/shots";
+  std::string why;
+  ASSERT_TRUE(session.startShots(dir, &why)) << why;
+  EXPECT_TRUE(session.run("tap Work").ok);
+  EXPECT_TRUE(session.run("expect Name").ok);  // no action: no picture
+  EXPECT_FALSE(session.run("tap Trash").ok);   // nothing happened: no picture
+  EXPECT_TRUE(session.run("back").ok);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Strings{"0000.png", "0001.png", "0002.png"}));
+  auto first = cg::Image::fromFile(dir + "/0000.png");
+  auto pushed = cg::Image::fromFile(dir + "/0001.png");
+  ASSERT_TRUE(first && pushed);
+  EXPECT_EQ(first->pixelWidth(), 1170);
+  EXPECT_NE(first->premultipliedPixels(), pushed->premultipliedPixels());
+
+  // `shot FILE` writes one picture where it is told, or says why not.
+  auto r = session.run("shot " + dir + "/by hand.png");
+  EXPECT_TRUE(r.ok) << r.output;
+  EXPECT_TRUE(fs::exists(dir + "/by hand.png"));
+  r = session.run("shot " + dir + "/missing/x.png");
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.output.find("cannot write " + dir + "/missing/x.png"), std::string::npos) << r.output;
+  EXPECT_FALSE(session.run("shot").ok);
+  std::string blocked = ns::Device::current().directory() + "/a file";
+  std::ofstream(blocked) << "x";
+  ScreenShots shots;
+  EXPECT_FALSE(shots.start(blocked + "/shots", &why));
+  EXPECT_NE(why.find("cannot make the directory"), std::string::npos) << why;
 }
 
 }  // namespace

@@ -118,4 +118,65 @@ TEST(ImageContextTest, DrawsImagesScaledAndTiled) {
   EXPECT_EQ(tiled.makeImage()->pixel(3, 3), (Pixel{0, 0, 255, 255}));
 }
 
+TEST(ImageContextTest, TransparencyLayerComposesItsDrawingOnce) {
+  // Two overlapping red squares in a layer at half alpha: one layer, so the
+  // overlap is no darker than the rest; its shadow falls once, offset.
+  ImageContext ctx({20, 20}, false, 1);
+  ctx.setFillColor(Rgba::white());
+  ctx.fillRect(Rect(0, 0, 20, 20));
+  ctx.saveState();
+  ctx.setAlpha(0.5);
+  ctx.setShadow({6, 6}, 0, Rgba::black());
+  ctx.beginTransparencyLayer();
+  ctx.setFillColor({1, 0, 0, 1});
+  ctx.fillRect(Rect(0, 0, 8, 8));
+  ctx.fillRect(Rect(4, 4, 8, 8));  // no shadow or alpha of its own inside
+  ctx.endTransparencyLayer();
+  ctx.restoreState();
+  auto image = ctx.makeImage();
+  Pixel alone = image->pixel(1, 1), overlap = image->pixel(5, 5);
+  EXPECT_EQ(alone, overlap);
+  EXPECT_NEAR(alone.g, 128, 2);
+  EXPECT_NEAR(image->pixel(16, 16).r, 128, 2);  // shadow only: black at half
+  EXPECT_EQ(image->pixel(19, 1), (Pixel{255, 255, 255, 255}));
+}
+
+TEST(ImageContextTest, BlurRegionSoftensOnlyInsideTheRectangleAndTheClip) {
+  auto picture = [](bool rounded) {
+    ImageContext ctx({40, 20}, true, 1);
+    ctx.setFillColor(Rgba::white());
+    ctx.fillRect(Rect(0, 0, 40, 20));
+    ctx.setFillColor(Rgba::black());
+    for (int x = 0; x < 40; x += 4) ctx.fillRect(Rect(x, 0, 2, 20));  // sharp stripes
+    ctx.saveState();
+    if (rounded) ctx.clipToPath(cg::Path::roundedRect(Rect(0, 0, 20, 20), 8));
+    ctx.blurRegion(Rect(0, 0, 20, 20), 6);
+    ctx.restoreState();
+    return ctx.makeImage();
+  };
+  auto square = picture(false);
+  // Inside: the stripes mix into grey; outside: untouched.
+  EXPECT_GT(square->pixel(10, 10).r, 60);
+  EXPECT_LT(square->pixel(10, 10).r, 200);
+  EXPECT_EQ(square->pixel(28, 10), (Pixel{0, 0, 0, 255}));
+  EXPECT_EQ(square->pixel(30, 10), (Pixel{255, 255, 255, 255}));
+  // A rounded pane keeps the corners it does not cover.
+  auto rounded = picture(true);
+  EXPECT_EQ(rounded->pixel(0, 0), (Pixel{0, 0, 0, 255}));
+  EXPECT_EQ(rounded->pixel(10, 10), square->pixel(10, 10));
+}
+
+TEST(ImageContextTest, TiledImagesStartAtTheRectangle) {
+  // Left half red, right half blue: tiles repeat from the rectangle's origin.
+  std::vector<uint32_t> px = {0xFFFF0000u, 0xFF0000FFu};
+  auto tile = std::make_shared<cg::Image>(2, 1, px, 1);
+  ImageContext ctx({9, 2}, false, 1);
+  ctx.drawTiledImage(*tile, Rect(1, 0, 8, 2));
+  auto image = ctx.makeImage();
+  EXPECT_EQ(image->pixel(0, 0), (Pixel{}));
+  EXPECT_EQ(image->pixel(1, 1), (Pixel{255, 0, 0, 255}));
+  EXPECT_EQ(image->pixel(2, 1), (Pixel{0, 0, 255, 255}));
+  EXPECT_EQ(image->pixel(7, 0), (Pixel{255, 0, 0, 255}));
+}
+
 }  // namespace

@@ -69,4 +69,37 @@ TEST(TextLayoutTest, DrawsInItsColour) {
   EXPECT_EQ(other, 0);
 }
 
+TEST(TextLayoutTest, LineLimitsCountEveryParagraph) {
+  cg::ParagraphLayout one;
+  one.maximumLines = 1;
+  one.lineBreak = cg::LineBreak::TruncateTail;
+  TextLayout single(plain("Title"), 200, one);
+  TextLayout cut(plain("Title\nmore text"), 200, one);
+  EXPECT_EQ(cut.lineCount(), 1);
+  EXPECT_NEAR(cut.size().height, single.size().height, 0.01);
+  EXPECT_EQ(cut.lines(), (std::vector<std::string>{"Title\u2026"}));
+  // Nothing but a line break after the last line: nothing is marked cut.
+  TextLayout trailing(plain("Title\n"), 200, one);
+  EXPECT_EQ(trailing.lines(), (std::vector<std::string>{"Title"}));
+}
+
+TEST(TextLayoutTest, InlineBoxesSitOnTheBaselineAndCaretsFollowTheText) {
+  TextStyle style;
+  style.size = 12;
+  TextRun box{"\uFFFC", style, cg::Size{30, 40}};
+  TextLayout text({TextRun{"ab", style}, box, TextRun{"cd", style}}, 0);
+  std::vector<cg::Rect> boxes = text.inlineBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  TextLayout ab(plain("ab"), 0);
+  EXPECT_NEAR(boxes[0].minX(), ab.size().width, 0.5);
+  EXPECT_EQ(boxes[0].size, (cg::Size{30, 40}));
+  EXPECT_GE(text.size().height, 40);  // the line grows to hold it
+  EXPECT_GE(boxes[0].minY(), 0);
+  // The caret before "c" stands after the box, one line high.
+  cg::Rect caret = text.caretRect(int(std::string("ab\uFFFC").size()));
+  EXPECT_NEAR(caret.minX(), boxes[0].maxX(), 0.5);
+  EXPECT_EQ(caret.width(), 0);
+  EXPECT_GT(caret.height(), 12);
+}
+
 }  // namespace

@@ -46,6 +46,8 @@ class QBPinInputCirclesView : public ui::View {
   // "● ● ○ ○": the filled circles first.
   std::string screenText() const override;
   bool rendersSubviews() const override { return false; }
+  // The circles are subviews and draw themselves.
+  void drawRect(const ui::Rect&) override {}
 
  private:
   size_t pinLength_;

@@ -55,6 +55,8 @@ class QBPinNumPadView : public ui::View {
   // The keys as a telephone shows them, one row a line.
   std::string screenText() const override;
   bool rendersSubviews() const override { return false; }
+  // The keys are subviews and draw themselves.
+  void drawRect(const ui::Rect&) override {}
 
  private:
   std::weak_ptr<QBPinNumPadViewDelegate> delegate_;

@@ -14,6 +14,7 @@
 #include "Platform/Graphics/testing/Pictures.h"
 #include "Platform/UIKit/Input.h"
 #include "Platform/UIKit/ScreenPicture.h"
+#include "Platform/UIKit/ScreenText.h"
 
 namespace {
 
@@ -118,6 +119,8 @@ TEST_F(ScreenPicturesTest, TheHudShowsItsRingInAPanelOverTheMask) {
   QBProgressHUD::showWithStatus("Saving");
   ui::Input::settle();
   auto picture = ui::ScreenPicture::capture();
+  // Shown: the text screen tells of it too.
+  EXPECT_NE(ui::ScreenText::render().find("[HUD] Saving"), std::string::npos) << ui::ScreenText::render();
   // The panel stands at 0.45 of the height; the ring at its top, the text under it.
   auto hud = QBProgressHUD::sharedView();
   ui::Rect panel = hud->hudView().frame();
@@ -133,6 +136,16 @@ TEST_F(ScreenPicturesTest, TheHudShowsItsRingInAPanelOverTheMask) {
   EXPECT_TRUE(cg::testing::matchesReference(*picture, kPictures, "phone-hud", kTolerance));
   QBProgressHUD::dismiss();
   ui::Input::settle();
+}
+
+TEST_F(ScreenPicturesTest, SearchingKeepsTheBarAndTheSearchFieldAboveTheResults) {
+  launch();
+  ASSERT_TRUE(ui::Input::tap("Search"));
+  ASSERT_TRUE(ui::Input::type("first"));
+  auto picture = ui::ScreenPicture::capture();
+  EXPECT_GT(darkPixels(*picture, ui::Rect(165, 58, 60, 22)), 150) << "the bar's title";
+  EXPECT_GT(darkPixels(*picture, ui::Rect(38, 101, 60, 36)), 150) << "the typed text in the field";
+  EXPECT_GT(darkPixels(*picture, ui::Rect(16, kPhoneRows + 10, 150, 24)), 200) << "the result under it";
 }
 
 TEST_F(PadScreenPicturesTest, FirstLaunchOnAPadShowsBothPanesWithTheNoteSelected) {

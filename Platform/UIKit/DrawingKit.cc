@@ -22,10 +22,15 @@ void fill(cg::ImageContext& context, const Color& color, const cg::Path& path) {
     context.saveState();
     context.clipToPath(path);
     Rect box = path.boundingBox();
-    // The pattern starts at the origin of the space it is drawn in.
+    // The pattern is laid from the picture's origin, so that views painted
+    // with it side by side or one over another join without a seam.
     Size tile = image.size();
-    double x0 = tile.width > 0 ? std::floor(box.minX() / tile.width) * tile.width : box.minX();
-    double y0 = tile.height > 0 ? std::floor(box.minY() / tile.height) * tile.height : box.minY();
+    Point anchor = context.transform().inverted().apply(Point{0, 0});
+    auto start = [](double from, double origin, double step) {
+      return step > 0 ? origin + std::floor((from - origin) / step) * step : from;
+    };
+    double x0 = start(box.minX(), anchor.x, tile.width);
+    double y0 = start(box.minY(), anchor.y, tile.height);
     context.drawTiledImage(*image.bitmap(), Rect(x0, y0, box.maxX() - x0, box.maxY() - y0));
     context.restoreState();
     return;

@@ -1,6 +1,6 @@
 // Small pieces the kinds of views draw with, so that each drawRect stays
 // short and the system's look stays in one place: filling with a colour
-// (a pattern colour tiles its image from the view's origin), one line of
+// (a pattern colour tiles its image from the picture's origin), one line of
 // text in a rectangle, and the platform's glyphs (chevrons, plus, check
 // mark, the editing controls).
 #pragma once

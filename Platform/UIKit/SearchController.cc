@@ -35,6 +35,7 @@ void SearchController::setActive(bool active) {
     if (d) d->willPresentSearchController(*this);
     searchBar_->setShowsCancelButton(true);
     if (context && !presentingViewController()) context->presentViewController(shared(), false);
+    placeResults();
     if (d) d->didPresentSearchController(*this);
     update();
   } else {
@@ -44,6 +45,19 @@ void SearchController::setActive(bool active) {
     if (presentingViewController()) dismissViewController(false);
     if (d) d->didDismissSearchController(*this);
   }
+}
+
+void SearchController::placeResults() {
+  if (!results_ || !isViewLoaded() || !view()->window()) return;
+  // The results lie under the search bar, which stays in sight above them.
+  auto v = view();
+  Rect bounds = v->bounds();
+  double top = bounds.minY();
+  if (searchBar_->window() == v->window()) {
+    Rect bar = searchBar_->convertRectTo(searchBar_->bounds(), v.get());
+    if (bar.maxY() > top && bar.maxY() < bounds.maxY()) top = bar.maxY();
+  }
+  results_->view()->setFrame(Rect(bounds.minX(), top, bounds.width(), bounds.maxY() - top));
 }
 
 void SearchController::update() {

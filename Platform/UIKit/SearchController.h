@@ -61,6 +61,8 @@ class SearchController : public ViewController, public SearchBarDelegate {
 
  private:
   void update();
+  // Puts the results' view under the search bar.
+  void placeResults();
   std::shared_ptr<SearchBar> searchBar_;
   std::shared_ptr<ViewController> results_;
   std::weak_ptr<SearchResultsUpdating> updater_;

@@ -86,10 +86,11 @@ void TableViewHeaderFooterView::drawRect(const Rect&) {
     drawViewHierarchy(context, *background_, b.origin);
     return;
   }
-  // A tint of its own (not one it inherits) colours a header.
+  // A tint of its own (not one it inherits) colours a header; else the
+  // platform's light grey band.
   ColorPtr tint = tintColor();
   bool own = !superview() || superview()->tintColor() != tint;
-  if (own && tint) drawing::fill(context, *tint, b);
+  drawing::fill(context, own && tint ? *tint : *secondarySystemBackgroundColor(), b);
 }
 
 }  // namespace ui

@@ -217,6 +217,10 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> contr
       if (size.width <= 0 || size.height <= 0) size = {540, 620};
       view->setFrame(Rect(bounds.midX() - size.width / 2, bounds.midY() - size.height / 2, size.width,
                           size.height));
+    } else if (inContext && presenter->view_) {
+      // Over the context's own view, not over the whole window.
+      view->setFrame(presenter->view_->convertRectTo(presenter->view_->bounds(), nullptr));
+      view->setAutoresizingMask(kAutoresizingFlexibleWidth | kAutoresizingFlexibleHeight);
     } else {
       view->setFrame(bounds);
       view->setAutoresizingMask(kAutoresizingFlexibleWidth | kAutoresizingFlexibleHeight);

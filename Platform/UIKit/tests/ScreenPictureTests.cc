@@ -10,14 +10,20 @@
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Graphics/testing/Pictures.h"
 #include "Platform/UIKit/Button.h"
+#include "Platform/UIKit/DatePicker.h"
 #include "Platform/UIKit/ImageView.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/NavigationBar.h"
 #include "Platform/UIKit/NavigationController.h"
+#include "Platform/UIKit/ParagraphStyle.h"
+#include "Platform/UIKit/ProgressViews.h"
 #include "Platform/UIKit/ScreenPicture.h"
 #include "Platform/UIKit/Screen.h"
+#include "Platform/UIKit/Switch.h"
 #include "Platform/UIKit/TableViewController.h"
+#include "Platform/UIKit/TextAttachment.h"
 #include "Platform/UIKit/TextField.h"
+#include "Platform/UIKit/TextView.h"
 #include "Platform/UIKit/testing/InterfaceTest.h"
 
 namespace ui {
@@ -48,6 +54,17 @@ void expectNear(Pixel actual, Pixel expected, const char* what) {
   EXPECT_NEAR(actual.r, expected.r, 3) << what;
   EXPECT_NEAR(actual.g, expected.g, 3) << what;
   EXPECT_NEAR(actual.b, expected.b, 3) << what;
+}
+
+// A place of the picture and the colour it must have there.
+struct Spot {
+  double x, y;
+  Pixel colour;
+  const char* what;
+};
+
+void expectSpots(const cg::Image& picture, std::initializer_list<Spot> spots) {
+  for (const Spot& s : spots) expectNear(pixelAt(picture, s.x, s.y), s.colour, s.what);
 }
 
 TEST_F(ScreenPictureTest, HasTheSizeAndScaleOfTheDevicesScreen) {
@@ -100,17 +117,18 @@ TEST_F(ScreenPictureTest, ViewsComposeAsLayers) {
   turned->setTransform(AffineTransform::rotation(std::acos(-1.0) / 2));  // now 10 wide, 40 high
   showViews({faded, rounded, bordered, shadowed, hidden, turned});
 
-  auto picture = ScreenPicture::capture();
-  expectNear(pixelAt(*picture, 12, 102), {255, 128, 128, 255}, "red at half");
-  expectNear(pixelAt(*picture, 40, 130), {128, 128, 255, 255}, "the child composed with its parent");
-  expectNear(pixelAt(*picture, 101, 101), {255, 255, 255, 255}, "a clipped corner");
-  expectNear(pixelAt(*picture, 130, 130), {0, 0, 0, 255}, "the child inside the clip");
-  expectNear(pixelAt(*picture, 201, 130), {0, 0, 255, 255}, "the border");
-  expectNear(pixelAt(*picture, 230, 130), {255, 255, 255, 255}, "inside the border");
-  expectNear(pixelAt(*picture, 320, 145), {0, 0, 0, 255}, "the shadow below");
-  expectNear(pixelAt(*picture, 20, 320), {255, 255, 255, 255}, "a hidden view");
-  expectNear(pixelAt(*picture, 120, 292), {0, 0, 0, 255}, "turned upright");
-  expectNear(pixelAt(*picture, 135, 305), {255, 255, 255, 255}, "beside the turned view");
+  expectSpots(*ScreenPicture::capture(), {
+      {12, 102, {255, 128, 128, 255}, "red at half"},
+      {40, 130, {128, 128, 255, 255}, "the child composed with its parent"},
+      {101, 101, {255, 255, 255, 255}, "a clipped corner"},
+      {130, 130, {0, 0, 0, 255}, "the child inside the clip"},
+      {201, 130, {0, 0, 255, 255}, "the border"},
+      {230, 130, {255, 255, 255, 255}, "inside the border"},
+      {320, 145, {0, 0, 0, 255}, "the shadow below"},
+      {20, 320, {255, 255, 255, 255}, "a hidden view"},
+      {120, 292, {0, 0, 0, 255}, "turned upright"},
+      {135, 305, {255, 255, 255, 255}, "beside the turned view"},
+  });
 }
 
 TEST_F(ScreenPictureTest, LabelsButtonsAndImagesDrawWhatTheyShow) {
@@ -217,6 +235,62 @@ TEST_F(ScreenPictureTest, NavigationBarsReachUnderTheStatusBarWithTheTitleCentre
   EXPECT_GT(darkPixels(*picture, Rect(175, 60, 40, 20)), 20) << "the title, dark on the bar";
   EXPECT_EQ(darkPixels(*picture, Rect(20, 60, 100, 20)), 0);
   expectNear(pixelAt(*picture, 5, 100), {255, 255, 255, 255}, "the content below the bar");
+}
+
+TEST_F(ScreenPictureTest, ControlsShowTheirState) {
+  auto on = std::make_shared<Switch>();
+  on->setFrame(Rect(20, 100, 51, 31));
+  on->setOn(true);
+  auto off = std::make_shared<Switch>();
+  off->setFrame(Rect(100, 100, 51, 31));
+  auto progress = std::make_shared<ProgressView>();
+  progress->setFrame(Rect(20, 200, 200, 4));
+  progress->setProgress(0.5);
+  progress->setProgressTintColor(Color::withRGBA(1, 0, 0));
+  progress->setTrackTintColor(Color::withRGBA(0, 0, 1));
+  auto picker = std::make_shared<DatePicker>();
+  picker->setFrame(Rect(20, 300, 350, 200));
+  picker->setTimeZoneName("UTC");
+  picker->setLocaleIdentifier("en_US");
+  picker->setDate(ns::Date(800000000.0));
+  showViews({on, off, progress, picker});
+  auto picture = ScreenPicture::capture();
+  expectSpots(*picture, {
+      {28, 115.5, {52, 199, 89, 255}, "on: the track, the knob on the right"},
+      {60, 115.5, {255, 255, 255, 255}, "on: the knob"},
+      {142, 115.5, {234, 234, 235, 255}, "off: the pale track, the knob on the left"},
+      {60, 202, {255, 0, 0, 255}, "the part done"},
+      {180, 202, {0, 0, 255, 255}, "the part to go"},
+  });
+  // The picked date stands in the band in the middle, darkest.
+  EXPECT_GT(darkPixels(*picture, Rect(30, 384, 330, 32)), 300);
+  EXPECT_EQ(darkPixels(*picture, Rect(30, 350, 330, 30), 60), 0) << "the neighbours are faded";
+}
+
+TEST_F(ScreenPictureTest, RichTextDrawsParagraphStylesAndAttachments) {
+  auto centred = std::make_shared<ParagraphStyle>();
+  centred->setAlignment(TextAlignment::Center);
+  ns::AttributedString text("IIII\n", {{ns::kParagraphStyleAttributeName,
+                                          ns::AttributeValue(std::shared_ptr<const ParagraphStyle>(centred))}});
+  auto red = cg::Image::filled(30, 30, cg::Rgba{1, 0, 0, 1}, 1);
+  text.append(ns::AttributedString(
+      std::u16string(1, ns::kAttachmentCharacter),
+      {{ns::kAttachmentAttributeName, ns::AttributeValue(TextAttachment::withPNG(red->pngData()))}}));
+  auto view = std::make_shared<TextView>(Rect(0, 100, 390, 300));
+  view->setAttributedText(text);
+  showViews({view});
+  auto picture = ScreenPicture::capture();
+  // The centred line: dark in the middle, nothing on the left.
+  EXPECT_GT(darkPixels(*picture, Rect(170, 105, 50, 25)), 30);
+  EXPECT_EQ(darkPixels(*picture, Rect(0, 105, 150, 25)), 0);
+  // The image on the next line, at the text's start (inset 5), its own size.
+  int redPixels = 0;
+  for (double y = 120; y < 200; y += 1)
+    for (double x = 0; x < 60; x += 1) {
+      Pixel p = pixelAt(*picture, x, y);
+      if (p.r == 255 && p.g == 0 && p.b == 0) ++redPixels;
+    }
+  EXPECT_NEAR(redPixels, 30 * 30, 90);
 }
 
 class Mystery : public View {

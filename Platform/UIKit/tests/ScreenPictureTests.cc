@@ -330,6 +330,17 @@ TEST_F(ScreenPictureTest, WindowsAboveTheKeyWindowAndTheKeyboardShow) {
   expectNear(pixelAt(*picture, 200, 843), {128, 128, 128, 255}, "no keyboard");
 }
 
+TEST_F(ScreenPictureTest, OneViewAloneIsItsBoundsOnATransparentGround) {
+  auto panel = box(Rect(100, 100, 40, 20), Color::blue());
+  panel->layer().setCornerRadius(10);
+  auto picture = ScreenPicture::capture(*panel, 2);
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(picture->pixelWidth(), 80);
+  EXPECT_EQ(picture->pixelHeight(), 40);
+  EXPECT_EQ(picture->pixel(40, 20), (Pixel{0, 0, 255, 255}));
+  EXPECT_EQ(picture->pixel(0, 0).a, 0) << "outside the rounded corner";
+}
+
 TEST_F(ScreenPictureTest, WritesAPNGWholeOrReportsWhy) {
   showViews({box(Rect(0, 0, 10, 10), Color::black())});
   std::string dir = ns::Device::current().directory();

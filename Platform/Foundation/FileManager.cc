@@ -647,12 +647,12 @@ bool FileManager::writeData(const Data& data, const std::string& path, WriteOpti
   }
   if (!options.atomic) {
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (options.withoutOverwriting ? O_EXCL : O_TRUNC);
-    int fd = ::open(path.c_str(), flags, 0666);
+    int fd = ::open(path.c_str(), flags, options.ownerOnly ? 0600 : 0666);
     if (fd < 0) {
       setError(error, fileError(errno, path, true));
       return false;
     }
-    bool ok = writeAll(fd, data.data(), data.size());
+    bool ok = (!options.ownerOnly || ::fchmod(fd, 0600) == 0) && writeAll(fd, data.data(), data.size());
     int err = errno;
     if (::close(fd) != 0 && ok) {
       ok = false;
@@ -671,7 +671,9 @@ bool FileManager::writeData(const Data& data, const std::string& path, WriteOpti
     return false;
   }
   struct stat existing;
-  mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : (0666 & ~processUmask());
+  mode_t mode = options.ownerOnly                           ? 0600
+                : ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777)
+                                                        : (0666 & ~processUmask());
   bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, data.data(), data.size()) && (!options.durable || ::fsync(fd) == 0);
   int err = errno;
   if (::close(fd) != 0 && ok) {

@@ -72,6 +72,10 @@ struct WriteOptions {
   // power loss. Without it the swap is still atomic for every reader and
   // survives the process ending, at a fraction of the cost.
   bool durable = true;
+  // Readable and writable by the owner only (0600), also when the file was
+  // there with a wider mode; else an existing file keeps its mode and a new
+  // one gets 0666 less the umask.
+  bool ownerOnly = false;
 };
 
 struct DirectoryListingOptions {

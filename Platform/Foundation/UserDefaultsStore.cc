@@ -44,7 +44,7 @@ namespace {
 class FileLock {
  public:
   explicit FileLock(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) return;
     while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
     }
@@ -71,9 +71,12 @@ void apply(Dictionary& values, const std::string& key, const std::optional<Value
 
 // Settings change often and one by one: the swap must be atomic for other
 // processes and survive this one ending, but need not wait for the disk.
+// Settings may hold secrets (a passcode an old build kept there): the file
+// is its owner's only, like the keychain's.
 bool writeDomain(const Dictionary& values, const std::string& path) {
   auto data = dataFromPropertyList(Value(values), PropertyListFormat::Binary, nullptr);
-  return data && FileManager::defaultManager().writeData(*data, path, {.atomic = true, .durable = false});
+  return data &&
+         FileManager::defaultManager().writeData(*data, path, {.atomic = true, .durable = false, .ownerOnly = true});
 }
 
 std::string parentOf(const std::string& path) {

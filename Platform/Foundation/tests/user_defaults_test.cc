@@ -1,6 +1,7 @@
 #include "Platform/Foundation/UserDefaults.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -119,6 +120,21 @@ TEST_F(UserDefaultsTest, RegisteredDefaultsAreNeverWritten) {
   EXPECT_EQ(defaults->dictionaryRepresentation(),
             (Dictionary{{"NTSortOrder", 2}, {"NTShowCount", true}, {"Other", "x"}}));
   EXPECT_FALSE(readDictionaryFile(preferencesFile(kGroup))->contains("NTShowCount"));
+}
+
+// Settings may hold secrets (a passcode an old build kept there): every
+// domain's file is its owner's only, also one left readable by everyone.
+TEST_F(UserDefaultsTest, DomainFilesAreTheirOwnersOnly) {
+  const std::string standardFile = preferencesFile("com.tavrix.Quillbox");
+  ASSERT_TRUE(writePropertyListFile(Value(Dictionary{{"old", 1}}), standardFile, PropertyListFormat::Binary, nullptr));
+  ASSERT_EQ(::chmod(standardFile.c_str(), 0644), 0);
+  UserDefaults::standardUserDefaults()->setObject(Value("2580"), "NTSettingsPinNumber");
+  UserDefaults::withSuiteName(kGroup)->setObject(Value("2580"), "NTSettingsPinNumber");
+  for (const std::string& file : {standardFile, preferencesFile(kGroup)}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0) << file;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+  }
 }
 
 TEST_F(UserDefaultsTest, SuitesAndPersistentDomains) {

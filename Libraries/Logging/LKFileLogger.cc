@@ -1,6 +1,8 @@
 #include "Libraries/Logging/LKFileLogger.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <exception>
@@ -139,6 +141,21 @@ std::string LKFileLogger::lt_dataForMessage(const LKLogMessage& message) {
   return line;
 }
 
+namespace {
+
+// Whether the file is empty or its last byte ends a line.
+bool endsWithLineBreak(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return true;
+  struct stat st {};
+  char last = '\n';
+  if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1) last = '\n';
+  ::close(fd);
+  return last == '\n';
+}
+
+}  // namespace
+
 void LKFileLogger::lt_logData(const std::string& data) {
   if (data.empty()) return;
   try {
@@ -150,11 +167,22 @@ void LKFileLogger::lt_logData(const std::string& data) {
       LKConsoleLog("LKFileLogger: Failed to seek to end of file: %@", "no file");
       LKConsoleLog("LKFileLogger: Failed to write data: %@", "no file");
     } else {
+      // A write that failed (a full disk) may have left part of its record
+      // without a line end: the next record starts on a line of its own.
+      std::string_view bytes(data);
+      std::string separated;
+      if (lastWriteFailed_ && !endsWithLineBreak(handle->path())) {
+        separated = "\n" + data;
+        bytes = separated;
+      }
       // Opened for appending: every write lands at the end without a seek.
-      if (!handle->write(std::string_view(data), &error)) {
+      if (!handle->write(bytes, &error)) {
         LKConsoleLog("LKFileLogger: Failed to write data: %@", error);
+        lastWriteFailed_ = true;
+        currentOffset_ = handle->seekToEnd(nullptr).value_or(currentOffset_);
       } else {
-        currentOffset_ += data.size();
+        lastWriteFailed_ = false;
+        currentOffset_ += bytes.size();
       }
     }
     if (currentLogFileInfo_) didLogMessage(*currentLogFileInfo_);

@@ -104,6 +104,7 @@ class LKFileLogger : public LKAbstractLogger {
   std::shared_ptr<LKLogFileInfo> currentLogFileInfo_;
   std::unique_ptr<ns::FileHandle> currentLogFileHandle_;
   uint64_t currentOffset_ = 0;  // the end of the open file
+  bool lastWriteFailed_ = false;  // the file may end in a record cut short
   std::shared_ptr<dispatch::FileWatcher> currentLogFileVnode_;
   double rollingFrequency_ = kDefaultRollingFrequency;
   std::shared_ptr<dispatch::TimerSource> rollingTimer_;

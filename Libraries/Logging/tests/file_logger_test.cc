@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
+#include <sstream>
 
 #include "Libraries/Logging/LKBufferedProxy.h"
 #include "Libraries/Logging/LKFileLogger.h"
@@ -65,6 +69,41 @@ class DroppingFormatter : public LKLogFormatter {
     return "<" + m.message() + ">";
   }
 };
+
+// A full disk cuts a record short; once there is room again the next
+// record starts on a line of its own. The disk fills up for real: a file
+// size limit on this process makes the write stop part way, as a full disk
+// does.
+TEST_F(FileLoggerTest, RecordAfterAWriteThatFailedStartsOnItsOwnLine) {
+  LKLog::addLogger(makeLogger());
+  log("first");
+  ASSERT_EQ(files().size(), 1u);
+  const std::string path = files()[0];
+  const size_t room = readFile(path).size() + 20;
+
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of ending the process
+  struct rlimit full = saved;
+  full.rlim_cur = room;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+  log("a record far too long for the room that is left on this disk");
+  logger_->flush();
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  ASSERT_EQ(readFile(path).size(), room) << "the record was cut at the limit";
+  log("after");
+  logger_->flush();
+  std::vector<std::string> lines;
+  std::istringstream text(readFile(path));
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u) << readFile(path);
+  EXPECT_EQ(lines[2], "2023/11/14 22:13:20:000  after");
+  log("next");  // no blank line once the writes succeed again
+  EXPECT_EQ(readFile(path).substr(readFile(path).size() - 61),
+            "2023/11/14 22:13:20:000  after\n2023/11/14 22:13:20:000  next\n");
+}
 
 TEST_F(FileLoggerTest, CustomFormatterLinesAndDroppedRecords) {
   auto logger = makeLogger();

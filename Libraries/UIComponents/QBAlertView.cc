@@ -86,9 +86,9 @@ void QBAlertView::initAsAppearance(QBAlertView& a) {
     b.backgroundColorDisabled = nullptr;
     b.font = std::move(font);
   };
-  look(a.buttons, a.tintColor_, a.tintColor_, ui::Font::systemFont(18));
-  look(a.cancelButtonLook, a.tintColor_, a.tintColor_, ui::Font::boldSystemFont(18));
-  look(a.destructiveButtonLook, ui::Color::red(), ui::Color::red(), ui::Font::systemFont(18));
+  look(a.buttons_, a.tintColor_, a.tintColor_, ui::Font::systemFont(18));
+  look(a.cancelButtonLook_, a.tintColor_, a.tintColor_, ui::Font::boldSystemFont(18));
+  look(a.destructiveButtonLook_, ui::Color::red(), ui::Color::red(), ui::Font::systemFont(18));
   a.activityIndicatorViewColor_ = a.tintColor_;
   a.progressViewProgressTintColor_ = a.tintColor_;
   a.progressViewTrackTintColor = ui::Color::withWhite(0.8);
@@ -227,9 +227,9 @@ void QBAlertView::setupDefaults() {
   messageTextColor_ = ap.userMessageTextColor_ ? ap.messageTextColor_ : sheet ? gray() : ui::Color::black();
   messageTextAlignment = ap.messageTextAlignment;
   messageFont = ap.messageFont;
-  buttons = ap.buttons;
-  cancelButtonLook = ap.cancelButtonLook;
-  destructiveButtonLook = ap.destructiveButtonLook;
+  buttons_ = ap.buttons_;
+  cancelButtonLook_ = ap.cancelButtonLook_;
+  destructiveButtonLook_ = ap.destructiveButtonLook_;
   buttonsIconImages = ap.buttonsIconImages;
   buttonsIconImagesHighlighted = ap.buttonsIconImagesHighlighted;
   buttonsIconImagesDisabled = ap.buttonsIconImagesDisabled;
@@ -304,6 +304,20 @@ void QBAlertView::setTintColor(ColorPtr c) {
   if (!userCancelButtonBackgroundColorHighlighted_) setCancelButtonBackgroundColorHighlighted(c);
   if (!userActivityIndicatorViewColor_) setActivityIndicatorViewColor(c);
   if (!userProgressViewProgressTintColor_) setProgressViewProgressTintColor(c);
+}
+
+void QBAlertView::setButtons(ButtonLook look) {
+  if (look.titleColor != buttons_.titleColor) userButtonsTitleColor_ = true;
+  if (look.backgroundColorHighlighted != buttons_.backgroundColorHighlighted)
+    userButtonsBackgroundColorHighlighted_ = true;
+  buttons_ = std::move(look);
+}
+
+void QBAlertView::setCancelButtonLook(ButtonLook look) {
+  if (look.titleColor != cancelButtonLook_.titleColor) userCancelButtonTitleColor_ = true;
+  if (look.backgroundColorHighlighted != cancelButtonLook_.backgroundColorHighlighted)
+    userCancelButtonBackgroundColorHighlighted_ = true;
+  cancelButtonLook_ = std::move(look);
 }
 
 void QBAlertView::setDelegate(std::weak_ptr<QBAlertViewDelegate> d) {
@@ -405,7 +419,7 @@ void QBAlertView::setButtonPropertiesAtIndex(uint64_t index,
 }
 
 QBAlertView::ButtonLook QBAlertView::lookForIndex(uint64_t index) const {
-  ButtonLook look = buttons;
+  ButtonLook look = buttons_;
   look.iconImage = iconAt(buttonsIconImages, index);
   look.iconImageHighlighted = iconAt(buttonsIconImagesHighlighted, index);
   look.iconImageDisabled = iconAt(buttonsIconImagesDisabled, index);

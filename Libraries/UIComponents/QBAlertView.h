@@ -195,20 +195,29 @@ class QBAlertView : public std::enable_shared_from_this<QBAlertView> {
     uint64_t iconPosition = 0;
     ui::ImagePtr iconImage, iconImageHighlighted, iconImageDisabled;
   };
-  ButtonLook buttons, cancelButtonLook, destructiveButtonLook;
+  // Read as they are; changed through the setters below, so that a colour
+  // the caller sets is one the tint no longer reaches.
+  const ButtonLook& buttons() const { return buttons_; }
+  const ButtonLook& cancelButtonLook() const { return cancelButtonLook_; }
+  const ButtonLook& destructiveButtonLook() const { return destructiveButtonLook_; }
+  // Whole looks: a tint-following colour that differs from the current one
+  // counts as set by the caller.
+  void setButtons(ButtonLook look);
+  void setCancelButtonLook(ButtonLook look);
+  void setDestructiveButtonLook(ButtonLook look) { destructiveButtonLook_ = std::move(look); }
   std::vector<ui::ImagePtr> buttonsIconImages, buttonsIconImagesHighlighted, buttonsIconImagesDisabled;
   // Tint-following colours: setting them stops the tint from reaching them.
-  void setButtonsTitleColor(ColorPtr c) { buttons.titleColor = std::move(c); userButtonsTitleColor_ = true; }
+  void setButtonsTitleColor(ColorPtr c) { buttons_.titleColor = std::move(c); userButtonsTitleColor_ = true; }
   void setButtonsBackgroundColorHighlighted(ColorPtr c) {
-    buttons.backgroundColorHighlighted = std::move(c);
+    buttons_.backgroundColorHighlighted = std::move(c);
     userButtonsBackgroundColorHighlighted_ = true;
   }
   void setCancelButtonTitleColor(ColorPtr c) {
-    cancelButtonLook.titleColor = std::move(c);
+    cancelButtonLook_.titleColor = std::move(c);
     userCancelButtonTitleColor_ = true;
   }
   void setCancelButtonBackgroundColorHighlighted(ColorPtr c) {
-    cancelButtonLook.backgroundColorHighlighted = std::move(c);
+    cancelButtonLook_.backgroundColorHighlighted = std::move(c);
     userCancelButtonBackgroundColorHighlighted_ = true;
   }
   ColorPtr activityIndicatorViewColor() const { return activityIndicatorViewColor_; }
@@ -351,6 +360,7 @@ class QBAlertView : public std::enable_shared_from_this<QBAlertView> {
 
   bool cancelOnTouch_ = true, userCancelOnTouch_ = false;
   ColorPtr tintColor_;
+  ButtonLook buttons_, cancelButtonLook_, destructiveButtonLook_;
   double buttonsHeight_ = 44;
   bool userButtonsHeight_ = false;
   double width_ = kUnset;

@@ -199,7 +199,7 @@ void QBAlertView::subviewsValidate() {
     blurCancelView_->layer().setCornerRadius(layerCornerRadius);
     blurCancelView_->setUserInteractionEnabled(false);
     view_->insertSubviewAbove(blurCancelView_, scrollView_.get());
-    cancelButton_ = makeButton(cancelButtonTitle_, cancelButtonLook, cancelButtonEnabled_);
+    cancelButton_ = makeButton(cancelButtonTitle_, cancelButtonLook_, cancelButtonEnabled_);
     cancelButton_->layer().setCornerRadius(innerRadius);
     cancelButton_->setClipsToBounds(true);
     std::weak_ptr<QBAlertView> weak = weak_from_this();
@@ -264,14 +264,14 @@ void QBAlertView::makeRowOrTable(double& y) {
   std::weak_ptr<QBAlertView> weak = weak_from_this();
   std::vector<std::shared_ptr<QBAlertViewButton>> order;
   if (cancelInRow) {
-    cancelButton_ = makeButton(cancelButtonTitle_, cancelButtonLook, cancelButtonEnabled_);
+    cancelButton_ = makeButton(cancelButtonTitle_, cancelButtonLook_, cancelButtonEnabled_);
     cancelButton_->addTarget(this, [weak](ui::Control& c) {
       if (auto self = weak.lock()) self->cancelAction(&c);
     }, ui::kControlEventTouchUpInside);
     order.push_back(cancelButton_);
   }
   if (!destructiveButtonTitle_.empty()) {
-    destructiveButton_ = makeButton(destructiveButtonTitle_, destructiveButtonLook, destructiveButtonEnabled_);
+    destructiveButton_ = makeButton(destructiveButtonTitle_, destructiveButtonLook_, destructiveButtonEnabled_);
     destructiveButton_->addTarget(this, [weak](ui::Control& c) {
       if (auto self = weak.lock()) self->destructiveAction(&c);
     }, ui::kControlEventTouchUpInside);
@@ -351,10 +351,10 @@ void QBAlertView::configCell(QBAlertViewCell& cell, int row) const {
   ButtonLook look;
   bool enabled;
   if (row == 0 && destructive) {
-    look = destructiveButtonLook;
+    look = destructiveButtonLook_;
     enabled = destructiveButtonEnabled_;
   } else if (cancelRow) {
-    look = cancelButtonLook;
+    look = cancelButtonLook_;
     enabled = cancelButtonEnabled_;
   } else {
     uint64_t index = static_cast<uint64_t>(row - (destructive ? 1 : 0));

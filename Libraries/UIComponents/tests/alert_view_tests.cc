@@ -317,12 +317,31 @@ TEST_F(AlertViewTest, TintReachesOnlyColoursNotSetSinceAndOnlyOnce) {
   auto alert = QBAlertView::alertViewWithTitle("T", "", QBAlertViewStyle::Alert, {"OK"}, "", "");
   alert->setCancelButtonTitleColor(ui::Color::black());
   alert->setTintColor(ui::Color::red());
-  EXPECT_TRUE(alert->buttons.titleColor->isEqual(*ui::Color::red()));
-  EXPECT_TRUE(alert->cancelButtonLook.titleColor->isEqual(*ui::Color::black()));
+  EXPECT_TRUE(alert->buttons().titleColor->isEqual(*ui::Color::red()));
+  EXPECT_TRUE(alert->cancelButtonLook().titleColor->isEqual(*ui::Color::black()));
   alert->setTintColor(ui::Color::blue());
   EXPECT_TRUE(alert->tintColor()->isEqual(*ui::Color::blue()));
-  EXPECT_TRUE(alert->buttons.titleColor->isEqual(*ui::Color::red()));
+  EXPECT_TRUE(alert->buttons().titleColor->isEqual(*ui::Color::red()));
   EXPECT_TRUE(alert->activityIndicatorViewColor()->isEqual(*ui::Color::red()));
+}
+
+// A look changed as a whole: the colours the caller changed there are the
+// caller's, and a later tint leaves them; the others still follow it.
+TEST_F(AlertViewTest, ColoursSetThroughAWholeLookAreKeptFromTheTint) {
+  auto alert = QBAlertView::alertViewWithTitle("T", "", QBAlertViewStyle::Alert, {"OK"}, "Cancel", "");
+  QBAlertView::ButtonLook buttons = alert->buttons();
+  buttons.titleColor = ui::Color::blue();
+  buttons.font = ui::Font::systemFont(12);
+  alert->setButtons(buttons);
+  QBAlertView::ButtonLook cancel = alert->cancelButtonLook();
+  cancel.backgroundColorHighlighted = ui::Color::black();
+  alert->setCancelButtonLook(cancel);
+  alert->setTintColor(ui::Color::red());
+  EXPECT_TRUE(alert->buttons().titleColor->isEqual(*ui::Color::blue()));
+  EXPECT_EQ(alert->buttons().font->pointSize(), 12);
+  EXPECT_TRUE(alert->buttons().backgroundColorHighlighted->isEqual(*ui::Color::red()));
+  EXPECT_TRUE(alert->cancelButtonLook().backgroundColorHighlighted->isEqual(*ui::Color::black()));
+  EXPECT_TRUE(alert->cancelButtonLook().titleColor->isEqual(*ui::Color::red()));
 }
 
 TEST_F(AlertViewTest, ShowWhileShowingDoesNothingAndDismissedAlertCannotShowAgain) {

@@ -215,9 +215,15 @@ void SplitViewController::answerSecurityQuestion(QBPinViewController& controller
     controller.presentViewController(okAlert(NTLocalized("Wrong Answer"), NTLocalized("Please try again")), true);
     return;
   }
+  // The passcode goes first: while the keychain keeps it, the lock and its
+  // count of wrong entries stay as they were, and the person is told.
+  if (!NTSettings::setPinNumber(std::nullopt)) {
+    controller.presentViewController(
+        okAlert(NTLocalized("Your passcode could not be reset"), NTLocalized("Please try again")), true);
+    return;
+  }
   auto defaults = NTSettings::userDefaults();
   forgetFailedEntries(*defaults);
-  NTSettings::setPinNumber(std::nullopt);
   defaults->synchronize();
   std::weak_ptr<SplitViewController> weak = std::static_pointer_cast<SplitViewController>(shared());
   controller.dismissViewController(true, [weak] {

@@ -3,6 +3,8 @@
 // the security answer, and a keychain that cannot be read.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <fstream>
 
 #include "Libraries/AppSupportKit/TXUIManager.h"
@@ -299,6 +301,37 @@ TEST_F(LockTest, TheSecurityAnswerRemovesAForgottenPasscode) {
       EXPECT_EQ(defaults().integerForKey(SplitViewController::kPasscodeTriesKey), 1);
     }
   }
+}
+
+// The keychain's own file refuses to change items while the trigger stands.
+void refuseKeychainWrites(bool refuse) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(ns::Device::current().keychainPath().c_str(), &db), SQLITE_OK);
+  const char* sql = refuse ? "CREATE TRIGGER refuse BEFORE UPDATE ON genp BEGIN SELECT RAISE(ABORT, 'refused'); END"
+                           : "DROP TRIGGER refuse";
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+// A keychain that refuses the change leaves the passcode in force: the
+// person is told so instead of being told it was reset.
+TEST_F(LockTest, AResetTheKeychainRefusesKeepsTheLock) {
+  setPasscode("1234");
+  defaults().setInteger(1, SplitViewController::kPasscodeTriesKey);
+  launch();
+  refuseKeychainWrites(true);
+  ASSERT_TRUE(Input::tap("?"));
+  ASSERT_TRUE(Input::type("Rex"));
+  ASSERT_TRUE(Input::tap("OK"));
+  Input::settle();
+  std::string shown = screen();
+  EXPECT_NE(shown.find("Your passcode could not be reset"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("Your passcode had been reset"), std::string::npos) << shown;
+  ASSERT_TRUE(Input::tap("OK"));
+  refuseKeychainWrites(false);
+  expectLockedAndHidden();
+  EXPECT_EQ(NTSettings::pinNumber(), "1234");
+  EXPECT_EQ(defaults().integerForKey(SplitViewController::kPasscodeTriesKey), 1);
 }
 
 TEST_F(LockTest, WithoutAQuestionThereIsNoResetButton) {

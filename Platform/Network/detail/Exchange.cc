@@ -35,8 +35,11 @@ int64_t urlErrorCodeFor(CURLcode result) {
     case CURLE_SSL_CONNECT_ERROR: return kURLErrorSecureConnectionFailed;
     case CURLE_PEER_FAILED_VERIFICATION: return kURLErrorServerCertificateUntrusted;
     case CURLE_BAD_CONTENT_ENCODING: return kURLErrorCannotDecodeRawData;
-    case CURLE_WEIRD_SERVER_REPLY: return kURLErrorBadServerResponse;
-    case CURLE_UNSUPPORTED_PROTOCOL: return kURLErrorUnsupportedURL;
+    // The scheme is checked before the transfer starts, so libcurl's
+    // "unsupported protocol" can only mean an answer it cannot read as HTTP
+    // (a status of other than three digits, an HTTP/0.9 reply).
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_UNSUPPORTED_PROTOCOL: return kURLErrorBadServerResponse;
     case CURLE_URL_MALFORMAT: return kURLErrorBadURL;
     case CURLE_COULDNT_RESOLVE_HOST: return kURLErrorCannotFindHost;
     case CURLE_WRITE_ERROR: return kURLErrorCannotWriteToFile;

@@ -2,6 +2,7 @@
 // HTTP status is never one of them; a cut-off transfer always is one.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -35,6 +36,45 @@ int closedPort() {
   return ntohs(address.sin_port);
 }
 
+// A loopback port where a plain HTTP server answers whatever arrives, once,
+// with a 400 and closes, as a server does when a TLS handshake reaches it.
+class PlainAnswerOnce {
+ public:
+  PlainAnswerOnce() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener_, 1);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] {
+      pollfd waiting{listener_, POLLIN, 0};
+      if (::poll(&waiting, 1, 10000) != 1) return;
+      int fd = ::accept(listener_, nullptr, nullptr);
+      if (fd < 0) return;
+      char hello[512];
+      (void)::recv(fd, hello, sizeof hello, 0);
+      const char answer[] = "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+      (void)::send(fd, answer, sizeof answer - 1, MSG_NOSIGNAL);
+      ::close(fd);
+    });
+  }
+  ~PlainAnswerOnce() {
+    ::shutdown(listener_, SHUT_RDWR);
+    thread_.join();
+    ::close(listener_);
+  }
+  int port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
+
 class SessionErrorsTest : public ::testing::Test {
  protected:
   ns::testing::TemporaryDevice device;
@@ -52,6 +92,8 @@ TEST_F(SessionErrorsTest, EachCodeComesFromItsCause) {
   server.route("/last-chunk-missing", Answer{.body = "whole", .chunked = true, .cut = Answer::Cut::Close,
                                              .cutAfter = 5});
   server.route("/loop", Answer::redirect(302, "/loop"));
+  server.route("/bad-status", Answer{.status = 1000, .body = "no status has four digits"});
+  PlainAnswerOnce plainServer;
 
   struct Case {
     const char* cause;
@@ -80,6 +122,10 @@ TEST_F(SessionErrorsTest, EachCodeComesFromItsCause) {
       {"a scheme other than http", [&] { return URLRequest(*ns::URL::withString("ftp://127.0.0.1/x")); },
        kURLErrorUnsupportedURL, 0},
       {"redirects without end", at("/loop"), kURLErrorHTTPTooManyRedirects, 302},
+      {"a status line no client accepts", at("/bad-status"), kURLErrorBadServerResponse, 0},
+      {"a TLS handshake answered in plain HTTP",
+       [&] { return URLRequest(*ns::URL::withString("https://127.0.0.1:" + std::to_string(plainServer.port()) + "/")); },
+       kURLErrorSecureConnectionFailed, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.cause);
@@ -99,8 +145,8 @@ TEST_F(SessionErrorsTest, EachCodeComesFromItsCause) {
       EXPECT_LT(seconds, 2.5);
     }
   }
-  // Five single requests; the loop: the first and 16 redirects followed.
-  EXPECT_EQ(server.requests().size(), 5u + 17u) << "the offline host and the ftp URL never reach the wire";
+  // Six single requests; the loop: the first and 16 redirects followed.
+  EXPECT_EQ(server.requests().size(), 6u + 17u) << "the offline host and the ftp URL never reach the wire";
 }
 
 TEST_F(SessionErrorsTest, AnUnmappedHostFailsAtOnceAndAMappedOneReachesItsPort) {

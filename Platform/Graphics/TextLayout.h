@@ -28,7 +28,7 @@ struct TextRun {
   TextStyle style;
   // An inline box (an attachment's image): the run stands for one object of
   // this size sitting on the baseline; its text is one U+FFFC.
-  Size inlineBox;
+  Size inlineBox{};
   bool isInlineBox() const { return inlineBox.width > 0 || inlineBox.height > 0; }
 };
 

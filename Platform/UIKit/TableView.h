@@ -142,7 +142,7 @@ class TableView : public ScrollView {
   std::string screenText() const override;
   bool rendersSubviews() const override { return false; }
   // Rows, headers and footers draw themselves (subviews).
-  void drawRect(const Rect& rect) override {}
+  void drawRect(const Rect&) override {}
 
   // Input: a person taps a row's cell: highlight, will-select, select,
   // the cell's segue, did-select. False when selection is not allowed.

@@ -12,7 +12,7 @@ TEST(ShareOptionsTest, ReadsTheCommandLine) {
     std::vector<std::string> args;
     std::string error;  // empty: accepted
     Source source = Source::StandardInput;
-    std::string argument;
+    std::string argument{};
   };
   const Case cases[] = {
       {{}, ""},

@@ -112,10 +112,14 @@ std::optional<std::string> ZULNetwork::startRequest(const ns::URL& url, const ne
       if (handler) handler(response, data, error);
     });
   };
+  // In progress before the task starts: a request that ends before this
+  // thread goes on must find its entry to remove.
+  requests_.setObject(fetcher, fetcher->sessionID());
   std::optional<std::string> sessionID = payload
                                              ? fetcher->sessionIDFromAsyncPOSTRequest(request, fetcherHandler)
                                              : fetcher->sessionIDFromAsyncGETRequest(request, fetcherHandler);
   if (!sessionID) {
+    requests_.removeObjectForKey(fetcher->sessionID());
     handleErrorWithCode(ZULNetworkErrorCodeInvalidRequest, queue, std::move(handler));
     return std::nullopt;
   }
@@ -126,7 +130,6 @@ std::optional<std::string> ZULNetwork::startRequest(const ns::URL& url, const ne
     ZULNetwork_logWithLevel(ZULNetworkLogLevelDebug, ZULNetworkMessageCodeDownloading, "Downloading data. Host",
                             ZULNetworkLogContext(url.absoluteString()));
   }
-  requests_.setObject(fetcher, *sessionID);
   return sessionID;
 }
 

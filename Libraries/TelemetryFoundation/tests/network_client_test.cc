@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Libraries/TelemetryFoundation/tests/ZULTestEnvironment.h"
@@ -334,6 +335,34 @@ TEST_F(NetworkClientTest, CompletionsRunOnTheGivenQueueAndNotOnceTheClientIsGone
   dispatch::RunLoop::main().drain();
   queue->sync([] {});
   EXPECT_FALSE(late->called);
+}
+
+// Holds the "Downloading data. Host" line, which the client writes after
+// the task has started, until the test opens the gate.
+class LineHoldingLogger : public RecordingLogger {
+ public:
+  void ZULNetwork_logWithLevel(ZULNetworkLogLevel level, ZULNetworkMessageCode code,
+                               const std::optional<std::string>& message,
+                               const ZULNetworkLogContext& context) override {
+    if (code == ZULNetworkMessageCodeDownloading) gate.wait();
+    RecordingLogger::ZULNetwork_logWithLevel(level, code, message, context);
+  }
+  Gate gate;
+};
+
+TEST_F(NetworkClientTest, ARequestThatEndsBeforeItsCallerResumesIsNoLongerInProgress) {
+  server_.route("/ok", Answer{.body = "fine"});
+  auto logger = std::make_shared<LineHoldingLogger>();
+  network_->setLoggerDelegate(logger);
+  auto outcome = std::make_shared<Outcome>();
+  std::optional<std::string> sessionID;
+  std::thread caller([&] { sessionID = network_->getURL(server_.url("/ok"), {}, nullptr, false, into(outcome)); });
+  ASSERT_TRUE(settle(outcome)) << "the answer came while the caller was held";
+  logger->gate.open();
+  caller.join();
+  EXPECT_TRUE(sessionID.has_value());
+  EXPECT_EQ(outcome->text(), "fine");
+  EXPECT_FALSE(network_->hasUploadInProgress());
 }
 
 TEST_F(NetworkClientTest, WithoutALoggerLinesGoToTheUtilitiesLoggerAboveTheDebugGate) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -81,8 +82,21 @@ class Gate {
   bool open_ = false;
 };
 
+// Set by a handler that may run on another thread than the one waiting for it;
+// copies of an outcome are taken only once it has been called.
+struct CalledFlag {
+  std::atomic<bool> value{false};
+  CalledFlag() = default;
+  CalledFlag(const CalledFlag& other) : value(other.value.load()) {}
+  CalledFlag& operator=(bool called) {
+    value.store(called);
+    return *this;
+  }
+  operator bool() const { return value.load(); }
+};
+
 struct Outcome {
-  bool called = false;
+  CalledFlag called;
   std::optional<net::HTTPURLResponse> response;
   std::optional<ns::Data> data;
   std::optional<ns::Error> error;

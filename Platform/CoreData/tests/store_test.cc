@@ -156,10 +156,11 @@ TEST_F(StoreTest, DamagedFileFailsCleanlyAndStaysAsItWas) {
   }
 }
 
-// A store the device will not let us write (a read-only file, a read-only
-// folder) opens as no store, is not called damaged, and stays as it was.
+// A store the device will not let us write or read (a read-only file or
+// folder, a file without permissions) opens as no store, is not called
+// damaged, and stays as it was.
 // Root writes anything, so the opening runs in a child process as "nobody".
-TEST_F(StoreTest, ReadOnlyFileOrFolderIsRefusedNotCalledDamaged) {
+TEST_F(StoreTest, ReadOnlyOrUnreadableFileIsRefusedNotCalledDamaged) {
   {
     Stack s(makeModel(), path);
     insertNote(*s.context, "kept", 1);
@@ -171,7 +172,8 @@ TEST_F(StoreTest, ReadOnlyFileOrFolderIsRefusedNotCalledDamaged) {
     const char* name;
     mode_t fileMode, folderMode;
   };
-  for (const Case& c : {Case{"read-only file", 0444, 0755}, Case{"read-only folder", 0644, 0555}}) {
+  for (const Case& c : {Case{"read-only file", 0444, 0755}, Case{"read-only folder", 0644, 0555},
+                        Case{"unreadable file", 0000, 0755}}) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(::chmod(path.c_str(), c.fileMode), 0);
     ASSERT_EQ(::chmod(dir.path().c_str(), c.folderMode), 0);
@@ -205,6 +207,7 @@ TEST_F(StoreTest, ReadOnlyFileOrFolderIsRefusedNotCalledDamaged) {
     EXPECT_EQ(report.find("damaged"), std::string::npos) << report;
     EXPECT_NE(report.find(path), std::string::npos) << report;
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
     EXPECT_EQ(readAll(path), store);
   }
 }

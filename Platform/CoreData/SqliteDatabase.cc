@@ -105,6 +105,15 @@ bool SqliteDatabase::open(const std::string& path, ns::Error* error) {
     close();
     return false;
   }
+  // A file the device will not let us write (read-only file or folder)
+  // opens read-only: every edit made on it would be lost at the first save.
+  if (sqlite3_db_readonly(db_, "main") == 1) {
+    ns::Dictionary info{{ns::kLocalizedDescriptionKey, ns::Value("The file \"" + path + "\" is read-only.")},
+                        {ns::kFilePathErrorKey, ns::Value(path)}};
+    ns::setError(error, ns::Error(ns::kCocoaErrorDomain, kPersistentStoreOpenError, std::move(info)));
+    close();
+    return false;
+  }
   // The write-ahead log keeps the main file intact until a checkpoint copies
   // whole committed transactions, so a killed writer cannot damage it;
   // NORMAL sync is safe against process death (the log is in the OS cache).
@@ -126,6 +135,15 @@ bool SqliteDatabase::checkIntegrity(const std::string& path, ns::Error* error) {
   }
   sqlite3_finalize(stmt);
   if (rc == SQLITE_ROW && verdict == "ok") return true;
+  // A check that could not run (a read-only folder, a missing permission)
+  // says nothing of the file's contents: it is not called damaged.
+  const int primary = sqlite3_extended_errcode(db_) & 0xff;
+  if (rc != SQLITE_ROW && primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB) {
+    ns::Error failure = lastError(kPersistentStoreOpenError, "open " + path);
+    failure.userInfo().set(ns::kFilePathErrorKey, ns::Value(path));
+    ns::setError(error, std::move(failure));
+    return false;
+  }
   std::string why = rc == SQLITE_ROW ? verdict : sqlite3_errmsg(db_);
   ns::Dictionary info{{ns::kLocalizedDescriptionKey, ns::Value("The file \"" + path + "\" is damaged: " + why + ".")},
                       {ns::kFilePathErrorKey, ns::Value(path)}};

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -149,6 +153,62 @@ TEST_F(StoreTest, DamagedFileFailsCleanlyAndStaysAsItWas) {
     EXPECT_FALSE(s.context->save(&error));
     EXPECT_TRUE(s.context->hasChanges());
     EXPECT_EQ(readAll(path), c.bytes);
+  }
+}
+
+// A store the device will not let us write or read (a read-only file or
+// folder, a file without permissions) opens as no store, is not called
+// damaged, and stays as it was.
+// Root writes anything, so the opening runs in a child process as "nobody".
+TEST_F(StoreTest, ReadOnlyOrUnreadableFileIsRefusedNotCalledDamaged) {
+  {
+    Stack s(makeModel(), path);
+    insertNote(*s.context, "kept", 1);
+    ASSERT_TRUE(s.context->save(nullptr));
+  }
+  const std::string store = readAll(path);
+  constexpr uid_t kNobody = 65534;
+  struct Case {
+    const char* name;
+    mode_t fileMode, folderMode;
+  };
+  for (const Case& c : {Case{"read-only file", 0444, 0755}, Case{"read-only folder", 0644, 0555},
+                        Case{"unreadable file", 0000, 0755}}) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(::chmod(path.c_str(), c.fileMode), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), c.folderMode), 0);
+    if (::geteuid() == 0) {
+      ASSERT_EQ(::chown(dir.path().c_str(), kNobody, kNobody), 0);
+      ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+    }
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(out[0]);
+      if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(2);
+      Stack s(makeModel(), path);
+      insertNote(*s.context, "lost");
+      std::string report = std::string(s.store ? "store" : "none") + "|" +
+                           (s.context->save(nullptr) ? "saved" : "unsaved") + "|" + s.error.localizedDescription();
+      ::_exit(::write(out[1], report.data(), report.size()) == static_cast<ssize_t>(report.size()) ? 0 : 3);
+    }
+    ::close(out[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) report.append(buffer, n);
+    ::close(out[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::string expected = "none|unsaved|";
+    EXPECT_EQ(report.substr(0, expected.size()), expected) << report;
+    EXPECT_EQ(report.find("damaged"), std::string::npos) << report;
+    EXPECT_NE(report.find(path), std::string::npos) << report;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    EXPECT_EQ(readAll(path), store);
   }
 }
 

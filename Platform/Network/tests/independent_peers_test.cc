@@ -60,13 +60,9 @@ TEST_F(IndependentPeersTest, OurSessionReadsPythonsServerByteForByte) {
 
 // For each origin given (plain, then TLS with the authority's file): fetches
 // each path into <directory>/<origin>-<n>.out, then posts 100,000 bytes and
-// prints the answer. "localhost" is taken as loopback here, as our sessions
-// take it, so the test does not depend on the machine's hosts file (a bare
-// system may have none).
+// prints the answer.
 constexpr const char* kUrllibScript = R"(
-import socket, ssl, sys, urllib.request
-lookup = socket.getaddrinfo
-socket.getaddrinfo = lambda host, *rest: lookup('127.0.0.1' if host == 'localhost' else host, *rest)
+import ssl, sys, urllib.request
 directory, authority, origins = sys.argv[1], sys.argv[2], sys.argv[3:]
 for o, origin in enumerate(origins):
     context = ssl.create_default_context(cafile=authority) if origin.startswith('https') else None

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 
 #include "Extension/tests/jotshare_fixture.h"
 #include "Notes/ActionHelper.h"
@@ -100,12 +101,22 @@ TEST_F(ActionViewControllerTest, TheKeyboardMovesTheTextsBottomInsetsOnly) {
 
 TEST_F(ActionViewControllerTest, TheLoadedTextArrivesThroughTheMainQueueInTheNoteFont) {
   NTSettings::userDefaults()->setObject(ns::Value(25.0), NTSettings::kFontSizeKey);
-  context_ = std::make_shared<ext::ExtensionContext>(
-      std::vector{inputItem({attachment(std::string("Shared words"), {ext::kTypePlainText})})});
+  // The load waits until the screen is shown, so that showing it (which runs
+  // the main loop) cannot already take the text in.
+  std::promise<void> shown;
+  std::shared_future<void> whenShown = shown.get_future().share();
+  auto provider = std::make_shared<ext::ItemProvider>();
+  provider->registerItem(ext::kTypePlainText, [this, whenShown](ns::Error*) -> std::optional<ext::Item> {
+    whenShown.wait();
+    ++loads_;
+    return ext::Item(std::string("Shared words"));
+  });
+  context_ = std::make_shared<ext::ExtensionContext>(std::vector{inputItem({provider})});
   controller_ = std::make_shared<ActionViewController>();
   controller_->setExtensionContext(context_);
   controller_->textView();  // not loaded yet: no outlets
   show(controller_);
+  shown.set_value();
   controller_->choice().attachment->waitUntilLoaded();
   EXPECT_EQ(shownText(), "");  // converted, but not yet on the main queue
   dispatch::RunLoop::main().drain();

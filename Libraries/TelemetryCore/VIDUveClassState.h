@@ -4,11 +4,11 @@
 
 #include <atomic>
 #include <map>
-#include <string>
-#include <string_view>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "Libraries/TelemetryCore/VIDUve.h"

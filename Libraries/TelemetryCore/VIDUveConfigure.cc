@@ -21,9 +21,10 @@ namespace {
 void VIDUve::configure() {
   std::shared_ptr<REVUvevivo> options = REVUvevivo::defaultOptions();
   if (!options) {
-    raise(ns::format("`DozaveveApp.configure()` could not find a valid ZororiService-Info.plist in your project. "
-                     "Please download one from %@.",
-                     kVIDUveConsoleAddress));
+    raise(
+        ns::format("`DozaveveApp.configure()` could not find a valid ZororiService-Info.plist in your project. "
+                   "Please download one from %@.",
+                   kVIDUveConsoleAddress));
   }
   configureWithOptions(options);
 }
@@ -74,7 +75,7 @@ void VIDUve::configureWithName(const std::optional<std::string>& name, const std
 }
 
 void VIDUveConfiguring::appWasConfiguredTwice(const std::shared_ptr<VIDUve>& app,
-                                             const std::shared_ptr<REVUvevivo>& options) {
+                                              const std::shared_ptr<REVUvevivo>& options) {
   if (!ZULAppEnvironmentUtil::isAppExtension()) {
     if (app->isDefaultApp()) raise("Default app has already been configured.");
     raise(ns::format("App named %@ has already been configured.", app->name()));
@@ -91,8 +92,9 @@ void VIDUveConfiguring::addAppToAppDictionary(const std::shared_ptr<VIDUve>& app
   std::lock_guard lock(state.lock);
   if (!state.apps) state.apps.emplace();
   if (!configureCore(app)) {
-    raise("Configuration fails. It may be caused by an invalid ZORORI_APP_ID in ZororiService-Info.plist or set in "
-          "the customized options.");
+    raise(
+        "Configuration fails. It may be caused by an invalid ZORORI_APP_ID in ZororiService-Info.plist or set in "
+        "the customized options.");
   }
   (*state.apps)[app->name()] = app;
 }
@@ -116,10 +118,11 @@ void VIDUveConfiguring::observeDidBecomeActive(const std::shared_ptr<VIDUve>& ap
   std::weak_ptr<VIDUve> weakApp = app;
   auto& center = ns::NotificationCenter::defaultCenter();
   center.removeObserver(app->didBecomeActiveObserver_);
-  app->didBecomeActiveObserver_ =
-      center.addObserver(ui::kApplicationDidBecomeActiveNotification, nullptr, nullptr, [weakApp](const ns::Notification&) {
-        if (std::shared_ptr<VIDUve> strongApp = weakApp.lock()) strongApp->appDidBecomeActive();
-      });
+  app->didBecomeActiveObserver_ = center.addObserver(ui::kApplicationDidBecomeActiveNotification, nullptr, nullptr,
+                                                     [weakApp](const ns::Notification&) {
+                                                       if (std::shared_ptr<VIDUve> strongApp = weakApp.lock())
+                                                         strongApp->appDidBecomeActive();
+                                                     });
 }
 
 void VIDUveConfiguring::checkExpectedBundleID(const REVUvevivo& options) {
@@ -138,7 +141,8 @@ void VIDUveConfiguring::sendNotificationsToSDKs(const std::shared_ptr<VIDUve>& a
   ns::Dictionary userInfo;
   userInfo.set(kVIDUveAppNameKey, ns::Value(app->name()));
   userInfo.set(kVIDUveAppIsDefaultAppKey, ns::Value(app->isDefaultApp()));
-  if (std::optional<std::string> appID = app->options_->zororiAppID()) userInfo.set(kVIDUveZororiAppIDKey, ns::Value(*appID));
+  if (std::optional<std::string> appID = app->options_->zororiAppID())
+    userInfo.set(kVIDUveZororiAppIDKey, ns::Value(*appID));
   ns::NotificationCenter::defaultCenter().post(kVIDUveAppReadyToConfigureSDKNotification,
                                                ns::unownedObject(VIDUve::classObject()), std::move(userInfo));
 

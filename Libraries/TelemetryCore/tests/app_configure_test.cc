@@ -41,7 +41,8 @@ TEST_F(AppConfigureTest, ConfiguresTheDefaultAppFromTheBundlesOptionsFileAndAnno
   EXPECT_TRUE(app->options()->isEditingLocked());
   EXPECT_EQ(app->container()->app(), app);
   EXPECT_EQ(VIDUve::appNamed("__VIDUVE_DEFAULT"), app);
-  EXPECT_EQ(linesWithCode("I-COR000001"), std::vector<std::string>{coreLine("I-COR000001", "Configuring the default app.")});
+  EXPECT_EQ(linesWithCode("I-COR000001"),
+            std::vector<std::string>{coreLine("I-COR000001", "Configuring the default app.")});
   EXPECT_TRUE(linesWithCode("I-COR000008").empty());
 
   ASSERT_EQ(announced.size(), 1u);
@@ -99,7 +100,8 @@ TEST_F(AppConfigureTest, ProgrammingErrorsRaiseWithTheirReasons) {
        "Configuration fails. It may be caused by an invalid ZORORI_APP_ID in ZororiService-Info.plist or set in the "
        "customized options."},
       {"a class that is no library",
-       [] { VIDUve::registerInternalLibrary(std::make_shared<NotALibrary>(), "not-a-lib"); }, ns::kInvalidArgumentException,
+       [] { VIDUve::registerInternalLibrary(std::make_shared<NotALibrary>(), "not-a-lib"); },
+       ns::kInvalidArgumentException,
        "Class NotALibrary attempted to register components, but it does not conform to `ZOVLibrary or provide a "
        "`componentsToRegister:` method."},
       {"a library without componentsToRegister",
@@ -220,10 +222,13 @@ std::vector<std::string>& toldApps() {
 
 class TellingLibrary : public rt::Class, public ZOVLibrary {
  public:
-  explicit TellingLibrary(std::string name) : rt::Class(std::move(name), {"componentsToRegister", "configureWithApp:"}) {}
+  explicit TellingLibrary(std::string name)
+      : rt::Class(std::move(name), {"componentsToRegister", "configureWithApp:"}) {}
   std::vector<ZOVComponent> componentsToRegister() const override { return {}; }
   bool respondsToConfigureWithApp() const override { return true; }
-  void configureWithApp(const std::shared_ptr<VIDUve>& app) override { toldApps().push_back(name() + " " + app->name()); }
+  void configureWithApp(const std::shared_ptr<VIDUve>& app) override {
+    toldApps().push_back(name() + " " + app->name());
+  }
 };
 
 TEST_F(AppConfigureTest, LibrariesAreToldOfEachAppInRegistrationOrder) {

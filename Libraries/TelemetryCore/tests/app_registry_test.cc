@@ -111,7 +111,8 @@ TEST_F(AppRegistryTest, DeletingAnAppAndOneThatIsNotThere) {
     ASSERT_EQ(deleted.posted.size(), 1u);
     EXPECT_EQ(deleted.posted[0].object().get(), VIDUve::classObject());
     EXPECT_EQ(deleted.posted[0].userInfo(), (ns::Dictionary{{"VIDUveNameKey", ns::Value(name)}}));
-    EXPECT_EQ(linesWithCode("I-COR000006"), std::vector<std::string>{coreLine("I-COR000006", "Deleting app named " + name)});
+    EXPECT_EQ(linesWithCode("I-COR000006"),
+              std::vector<std::string>{coreLine("I-COR000006", "Deleting app named " + name)});
 
     // Again: it is no longer there, and nothing changes.
     app->deleteApp([&](bool success) { completions.push_back(success); });
@@ -180,7 +181,7 @@ TEST_F(AppRegistryTest, DataCollectionCascadesToAnalyticsUnlessTheOptionsSetIt) 
       EXPECT_EQ(switched.posted[0].userInfo(),
                 (ns::Dictionary{{"VOZIzizuzoveConfigurationSetEnabledNotification", ns::Value(false)}}));
     }
-    EXPECT_FALSE(ns::UserDefaults::standardUserDefaults()->objectForKey("/zorori/measurement/measurement_enabled_state"))
+    EXPECT_FALSE(ns::UserDefaults::standardUserDefaults()->objectForKey(kVOZIzizuzoveMeasurementEnabledStateKey))
         << "the cascade does not persist";
   }
 }

@@ -1,20 +1,46 @@
-# quillbox_library(<target> [SOURCES <files>...] [DEPS <targets>...])
+# quillbox_library(<target> [WHOLE_ARCHIVE] [SOURCES <files>...] [DEPS <targets>...])
 # One library per folder: every .cc directly in the folder (and in its
 # subfolders other than tests/), plus SOURCES (paths from the repository
 # root) that another deliverable shares with it. Includes are written from
 # the repository root, e.g. #include "Platform/Foundation/Value.h".
+# WHOLE_ARCHIVE: see quillbox_archive.
 function(quillbox_library target)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "WHOLE_ARCHIVE" "" "SOURCES;DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        "${CMAKE_CURRENT_SOURCE_DIR}/*.cc" "${CMAKE_CURRENT_SOURCE_DIR}/*.c")
   list(FILTER sources EXCLUDE REGEX "/tests/")
   foreach(shared IN LISTS ARG_SOURCES)
     list(APPEND sources "${CMAKE_SOURCE_DIR}/${shared}")
   endforeach()
-  add_library(${target} STATIC ${sources})
-  target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}" "${CMAKE_BINARY_DIR}/generated")
-  target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  set(whole "")
+  if(ARG_WHOLE_ARCHIVE)
+    set(whole WHOLE_ARCHIVE)
+  endif()
+  quillbox_archive(${target} ${whole} SOURCES ${sources} DEPS ${ARG_DEPS})
   quillbox_tests(${target})
+endfunction()
+
+# quillbox_archive(<target> [WHOLE_ARCHIVE] SOURCES <files>... [DEPS <targets>...])
+# A static library of the given files (absolute paths).
+# WHOLE_ARCHIVE: every object file of it reaches each program that links it,
+# also one that nothing else names. A library whose files register
+# themselves from static initialisers (runtime classes, telemetry
+# libraries) needs it: a plain static link drops such a file, and the
+# library silently never registers. The objects are then <target>Objects,
+# and <target> is what others link.
+function(quillbox_archive target)
+  cmake_parse_arguments(ARG "WHOLE_ARCHIVE" "" "SOURCES;DEPS" ${ARGN})
+  set(archive ${target})
+  if(ARG_WHOLE_ARCHIVE)
+    set(archive ${target}Objects)
+  endif()
+  add_library(${archive} STATIC ${ARG_SOURCES})
+  target_include_directories(${archive} PUBLIC "${CMAKE_SOURCE_DIR}" "${CMAKE_BINARY_DIR}/generated")
+  target_link_libraries(${archive} PUBLIC ${ARG_DEPS})
+  if(ARG_WHOLE_ARCHIVE)
+    add_library(${target} INTERFACE)
+    target_link_libraries(${target} INTERFACE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${archive}>")
+  endif()
 endfunction()
 
 # quillbox_tests(<target> [DEPS <targets>...])

@@ -2,9 +2,9 @@
 // the standard defaults, the device's idiom and orientation, the kit's
 // resource bundle and background work.
 //
-// Seam: the kit's launch only registers its configuration defaults and
-// keeps the delegate and theme colour; telemetry, mail and alerts are not
-// here yet; background tasks are numbered and tracked only, as there is no
+// Seam: the kit's launch only configures the telemetry core, registers its
+// configuration defaults and keeps the delegate and theme colour; mail and
+// alerts are not here yet; background tasks are numbered and tracked only, as there is no
 // application to keep running.
 #pragma once
 
@@ -41,7 +41,10 @@ class TXKit {
 
   static TXKit& sharedInstance();
 
-  // Called once from the app's launch. Registers the remote configuration
+  // Called once from the app's launch. Configures the telemetry core's
+  // default app from the main bundle's "ZororiService-Info.plist" (throws
+  // ns::Exception "com.dozaveve.core" when there is none; see VIDUve.h),
+  // unless this process configured it already. Registers the remote configuration
   // URL and the given values as configuration defaults: group "app" keys
   // "remoteURL", "appStoreID", "supportEmail", "affiliateToken",
   // "moreAppsUsesUntilPrompt", "showWhatsNew", "forceLeftToRight"; group

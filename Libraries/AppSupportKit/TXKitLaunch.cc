@@ -1,5 +1,6 @@
 #include "Libraries/AppSupportKit/TXConfig.h"
 #include "Libraries/AppSupportKit/TXKit.h"
+#include "Libraries/TelemetryCore/VIDUve.h"
 
 void TXKit::launchWithLaunchOptions(const ns::Dictionary&, const std::string& remoteURL, const std::string& appStoreID,
                                     const std::string& supportEmail, const std::string& affiliateToken,
@@ -12,6 +13,9 @@ void TXKit::launchWithLaunchOptions(const ns::Dictionary&, const std::string& re
     delegate_ = std::move(delegate);
     themeColor_ = std::move(themeColor);
   }
+  // The launch runs once per process; only tests play a second launch in
+  // the same process, and the app the first one configured stays.
+  if (!VIDUve::isDefaultAppConfigured()) VIDUve::configure();
   auto& config = TXConfig::sharedInstance();
   config.setDefaultValue("app", "remoteURL", ns::Value(remoteURL));
   config.setDefaultValue("app", "appStoreID", ns::Value(appStoreID));

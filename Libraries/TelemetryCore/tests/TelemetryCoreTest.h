@@ -4,6 +4,7 @@
 // the core's lines read back.
 #pragma once
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "Libraries/TelemetryFoundation/tests/ZULTestEnvironment.h"
 #include "Platform/Foundation/ProcessInfo.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/Foundation/tests/PropertyListTestSupport.h"
 
 namespace zov_testing {
 
@@ -57,6 +59,19 @@ class TelemetryCoreTest : public zul_testing::ZULEnvironmentTest {
   }
 
   std::string bundlePath() const { return ns::Bundle::mainBundle()->bundlePath(); }
+
+  // Writes `xml` through plistutil into the main bundle as
+  // "ZororiService-Info.plist" in the given format ("xml" or "bin").
+  std::string writeOptionsFile(const std::string& xml, const std::string& format) {
+    std::string source = device_->path("options-source.xml");
+    std::ofstream(source) << xml;
+    std::string target = bundlePath() + "/ZororiService-Info.plist";
+    int status = 0;
+    std::string out =
+        ns::testing::runCommand("plistutil -i '" + source + "' -o '" + target + "' -f " + format + " 2>&1", &status);
+    EXPECT_EQ(status, 0) << out;
+    return target;
+  }
 
   // The messages of the core's lines with `code`.
   static std::vector<std::string> linesWithCode(const std::string& code) {

@@ -31,18 +31,7 @@ constexpr const char* kOptionsXML = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 class OptionsTest : public TelemetryCoreTest {
  public:
-  // Writes `xml` through plistutil into the main bundle as
-  // "ZororiService-Info.plist" in the given format ("xml" or "bin").
-  std::string writeOptionsFile(const std::string& xml, const std::string& format) {
-    std::string source = device_->path("options-source.xml");
-    std::ofstream(source) << xml;
-    std::string target = bundlePath() + "/ZororiService-Info.plist";
-    int status = 0;
-    std::string out =
-        ns::testing::runCommand("plistutil -i '" + source + "' -o '" + target + "' -f " + format + " 2>&1", &status);
-    EXPECT_EQ(status, 0) << out;
-    return target;
-  }
+  using TelemetryCoreTest::writeOptionsFile;
   std::string devicePath(const std::string& relative) const { return device_->path(relative); }
 };
 

@@ -80,6 +80,8 @@ class InstallationsAPITest : public HeartbeatTest {
   void SetUp() override {
     HeartbeatTest::SetUp();
     relaunch({"-ZOVDebugEnabled"});  // the debug lines are read back below
+    // Made on the test's device, so that it stores there.
+    heartbeats_ = std::make_shared<ZOVHeartbeatLogger>(kTestAppID, [] { return std::string("agent/1"); });
     server_.route(kInstallationsPath, Answer{.body = kCreateAnswer});
     server_.route(kGeneratePath, Answer{.body = kGenerateAnswer});
     server_.route(kDeletePath, Answer{.body = "{}"});
@@ -117,8 +119,7 @@ class InstallationsAPITest : public HeartbeatTest {
   }
 
   LoopbackHTTPServer server_;
-  std::shared_ptr<ZOVHeartbeatLogger> heartbeats_ =
-      std::make_shared<ZOVHeartbeatLogger>(kTestAppID, [] { return std::string("agent/1"); });
+  std::shared_ptr<ZOVHeartbeatLogger> heartbeats_;
 };
 
 TEST_F(InstallationsAPITest, TheThreeRequestsAsTheEndpointReadsThem) {

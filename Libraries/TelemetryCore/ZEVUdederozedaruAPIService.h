@@ -69,6 +69,7 @@ class ZEVUdederozedaruAPIService {
   // "i:" and the core version ("i:10.16.0").
   static std::string SDKVersion();
 
+  // Internal: what every request reads, shared by the requests in flight.
   struct State {
     std::shared_ptr<net::URLSession> URLSession;
     std::string APIKey;

@@ -2,8 +2,8 @@
 // the standard defaults, the device's idiom and orientation, the kit's
 // resource bundle and background work.
 //
-// Seam: the kit's launch only registers its configuration defaults and
-// keeps the delegate and theme colour; telemetry, mail and alerts are not
+// Seam: the kit's launch only sets up the remote configuration and keeps
+// the delegate and theme colour; telemetry, mail and alerts are not
 // here yet; background tasks are numbered and tracked only, as there is no
 // application to keep running.
 #pragma once
@@ -41,12 +41,14 @@ class TXKit {
 
   static TXKit& sharedInstance();
 
-  // Called once from the app's launch. Registers the remote configuration
-  // URL and the given values as configuration defaults: group "app" keys
-  // "remoteURL", "appStoreID", "supportEmail", "affiliateToken",
-  // "moreAppsUsesUntilPrompt", "showWhatsNew", "forceLeftToRight"; group
-  // "rate" keys "usesUntilPrompt", "daysUntilPrompt"; keeps the delegate
-  // (weakly) and the theme colour. Nothing is fetched yet.
+  // Called once from the app's launch. Gives the remote configuration its
+  // URL and registers the given values as its code defaults: group "app"
+  // keys "appStoreID", "supportEmail", "affiliateToken",
+  // "moreAppsUsesUntilPrompt", "showWhatsNew", "forceLeftToRight",
+  // "showTipsAfterUsesCount" (0); group "rate" keys "usesUntilPrompt",
+  // "daysUntilPrompt"; keeps the delegate (weakly) and the theme colour.
+  // Then starts the first configuration fetch; each return to the front
+  // starts another.
   void launchWithLaunchOptions(const ns::Dictionary& launchOptions, const std::string& remoteURL,
                                const std::string& appStoreID, const std::string& supportEmail,
                                const std::string& affiliateToken, const std::optional<ns::Array>& moreApps,

@@ -2,8 +2,8 @@
 // the standard defaults, the device's idiom and orientation, the kit's
 // resource bundle and background work.
 //
-// Seam: the kit's launch only sets up the remote configuration and keeps
-// the delegate and theme colour; telemetry, mail and alerts are not
+// Seam: the kit's launch only routes the log to the crash reporter, sets up
+// the remote configuration and keeps the delegate and theme colour; telemetry, mail and alerts are not
 // here yet; background tasks are numbered and tracked only, as there is no
 // application to keep running.
 #pragma once
@@ -41,9 +41,10 @@ class TXKit {
 
   static TXKit& sharedInstance();
 
-  // Called once from the app's launch. Gives the remote configuration its
-  // URL and registers the given values as its code defaults: group "app"
-  // keys "appStoreID", "supportEmail", "affiliateToken",
+  // Called once from the app's launch. Adds the shared DodevadarudLogger
+  // (thread and function in each line) for every level, gives the remote
+  // configuration its URL and registers the given values as its code
+  // defaults: group "app" keys "appStoreID", "supportEmail", "affiliateToken",
   // "moreAppsUsesUntilPrompt", "showWhatsNew", "forceLeftToRight",
   // "showTipsAfterUsesCount" (0); group "rate" keys "usesUntilPrompt",
   // "daysUntilPrompt"; keeps the delegate (weakly) and the theme colour.

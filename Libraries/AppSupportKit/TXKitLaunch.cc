@@ -1,12 +1,25 @@
 #include <mutex>
 
+#include "Libraries/AppSupportKit/DodevadarudLogger.h"
 #include "Libraries/AppSupportKit/TXConfig.h"
 #include "Libraries/AppSupportKit/TXKit.h"
+#include "Libraries/AppSupportKit/TXLogFormatter.h"
+#include "Libraries/Logging/LKLog.h"
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UIKit/Application.h"
 
 namespace {
+
+// Every log line, of any level, also goes to the crash reporter's user log.
+void routeLogLinesToTheCrashReporter() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    const auto& logger = DodevadarudLogger::sharedInstance();
+    logger->setLogFormatter(std::make_shared<TXLogFormatter>(false, true, true, false));
+    LKLog::addLogger(logger, LKLogLevelAll);
+  });
+}
 
 // Each return to the front fetches the configuration again (the interval
 // check decides whether anything is downloaded). Registered once for the
@@ -34,6 +47,7 @@ void TXKit::launchWithLaunchOptions(const ns::Dictionary&, const std::string& re
     delegate_ = std::move(delegate);
     themeColor_ = std::move(themeColor);
   }
+  routeLogLinesToTheCrashReporter();
   auto& config = TXConfig::sharedInstance();
   config.setRemoteURL(ns::URL::withString(remoteURL));
   config.setDefaultValue("app", "appStoreID", ns::Value(appStoreID));

@@ -40,7 +40,7 @@ void NTBackupsManager::autoBackupIfNeeded(std::function<void()> completion) {
       auto settings = NTSettings::userDefaults();
       settings->setObject(ns::Value(ns::Date::now()), NTSettings::kLastBackupDateKey);
       settings->synchronize();
-      prune(TXConfig::sharedInstance().valueForGroup("app", "maxBackups", ns::Value(50)).integerValue(), *backup);
+      prune(TXConfig::sharedInstance().integerForGroup("app", "maxBackups", 50), *backup);
     }
     if (completion) dispatch::Queue::main()->async(completion);
   });

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "Apps/quillbox/BackgroundWait.h"
 #include "Apps/quillbox/DeviceClock.h"
 #include "Notes/NTSettings.h"
 #include "Platform/Foundation/Device.h"
@@ -140,6 +141,20 @@ Result runQuickAction() {
   return Result{true, false, true, "Quick action: " + item.localizedTitle};
 }
 
+Result waitAction(const std::vector<std::string>& args) {
+  double seconds = 10;
+  if (args.size() > 1 || (args.size() == 1 && !parseSeconds(args[0], &seconds)) || seconds > 600)
+    return failed("usage: wait [TIME] (at most 10m)");
+  std::vector<std::string> running;
+  if (!waitForBackgroundWork(seconds, &running)) {
+    std::string names;
+    for (const auto& name : running) names += (names.empty() ? "" : ", ") + name;
+    return failed("background work still running: " + names);
+  }
+  ui::Input::settle();
+  return Result{true, false, true, {}};
+}
+
 }  // namespace
 
 HostSession::HostSession(std::string baseDirectory)
@@ -181,6 +196,7 @@ std::string HostSession::help() {
   open FILE            hand a file to the app, as another app would
   quick                run the home-screen quick action
   advance TIME         move the clock: seconds, or with m, h or d ("90", "2h", "1d")
+  wait [TIME]          let background work finish (backups, fetches), for at most TIME of real time (10s)
   notify               deliver the reminders that are due
   set KEY VALUE        set a settings key (VALUE: a number, YES, NO or a text)
   get KEY              show a settings key
@@ -285,6 +301,7 @@ HostSession::Result HostSession::run(const HostCommand& c) {
       ui::Input::settle();
       return acted(true);
     }
+    if (w == "wait") return waitAction(c.args);
     if (w == "notify") return deliverNotifications();
     if (w == "set") {
       if (auto bad = needs(2, "set KEY VALUE")) return *bad;

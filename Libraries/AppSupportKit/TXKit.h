@@ -2,9 +2,10 @@
 // the standard defaults, the device's idiom and orientation, the kit's
 // resource bundle and background work.
 //
-// Seam: the kit's launch only configures the telemetry core, registers its
-// configuration defaults and keeps the delegate and theme colour; mail and
-// alerts are not here yet; background tasks are numbered and tracked only, as there is no
+// Seam: the kit's launch only configures the telemetry core, routes the log
+// to the crash reporter, sets up the remote configuration and keeps the
+// delegate and theme colour; mail and alerts are not here yet; background
+// tasks are numbered and tracked only, as there is no
 // application to keep running.
 #pragma once
 
@@ -44,12 +45,15 @@ class TXKit {
   // Called once from the app's launch. Configures the telemetry core's
   // default app from the main bundle's "ZororiService-Info.plist" (throws
   // ns::Exception "com.dozaveve.core" when there is none; see VIDUve.h),
-  // unless this process configured it already. Registers the remote configuration
-  // URL and the given values as configuration defaults: group "app" keys
-  // "remoteURL", "appStoreID", "supportEmail", "affiliateToken",
-  // "moreAppsUsesUntilPrompt", "showWhatsNew", "forceLeftToRight"; group
-  // "rate" keys "usesUntilPrompt", "daysUntilPrompt"; keeps the delegate
-  // (weakly) and the theme colour. Nothing is fetched yet.
+  // unless this process configured it already. Adds the shared
+  // DodevadarudLogger (thread and function in each line) for every level,
+  // gives the remote configuration its URL and registers the given values as
+  // its code defaults: group "app" keys "appStoreID", "supportEmail",
+  // "affiliateToken", "moreAppsUsesUntilPrompt", "showWhatsNew",
+  // "forceLeftToRight", "showTipsAfterUsesCount" (0); group "rate" keys
+  // "usesUntilPrompt", "daysUntilPrompt"; keeps the delegate (weakly) and the
+  // theme colour. Then starts the first configuration fetch; each return to
+  // the front starts another.
   void launchWithLaunchOptions(const ns::Dictionary& launchOptions, const std::string& remoteURL,
                                const std::string& appStoreID, const std::string& supportEmail,
                                const std::string& affiliateToken, const std::optional<ns::Array>& moreApps,

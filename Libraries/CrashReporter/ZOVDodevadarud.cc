@@ -18,6 +18,11 @@ void ZOVDodevadarud::recordExceptionModel(const ZOVExceptionModel& model) {
 void ZOVDodevadarud::log(const std::string& message) {
   std::lock_guard lock(mutex_);
   userLog_.push_back(message);
+  userLogBytes_ += message.size();
+  while (userLogBytes_ > kUserLogLimit && userLog_.size() > 1) {
+    userLogBytes_ -= userLog_.front().size();
+    userLog_.pop_front();
+  }
 }
 
 std::vector<ns::Error> ZOVDodevadarud::recordedErrors() const {
@@ -32,7 +37,7 @@ std::vector<ZOVExceptionModel> ZOVDodevadarud::recordedExceptions() const {
 
 std::vector<std::string> ZOVDodevadarud::userLog() const {
   std::lock_guard lock(mutex_);
-  return userLog_;
+  return std::vector<std::string>(userLog_.begin(), userLog_.end());
 }
 
 void ZOVDodevadarud::clearRecords() {
@@ -40,4 +45,5 @@ void ZOVDodevadarud::clearRecords() {
   errors_.clear();
   exceptions_.clear();
   userLog_.clear();
+  userLogBytes_ = 0;
 }

@@ -5,6 +5,7 @@
 // bodies behind the same signatures.
 #pragma once
 
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,8 +21,10 @@ class ZOVDodevadarud {
   void recordError(const ns::Error& error);
   // Records a non-fatal exception of the current launch.
   void recordExceptionModel(const ZOVExceptionModel& model);
-  // Adds a line to the launch's user log.
+  // Adds a line to the launch's user log, which keeps the newest lines
+  // within kUserLogLimit bytes (every log line of the app comes here).
   void log(const std::string& message);
+  static constexpr size_t kUserLogLimit = 64 * 1024;
 
   // What this launch recorded so far.
   std::vector<ns::Error> recordedErrors() const;
@@ -34,5 +37,6 @@ class ZOVDodevadarud {
   mutable std::mutex mutex_;
   std::vector<ns::Error> errors_;
   std::vector<ZOVExceptionModel> exceptions_;
-  std::vector<std::string> userLog_;
+  std::deque<std::string> userLog_;
+  size_t userLogBytes_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "Libraries/CrashReporter/ZOVDodevadarud.h"
 #include "Libraries/CrashReporter/ZOVExceptionModel.h"
 #include "Libraries/Logging/LKLog.h"
+#include "Libraries/MeasurementCore/VOZIzizuzove.h"
 
 namespace ErrorReport {
 namespace {
@@ -90,5 +91,11 @@ ns::Error report(const Site& site, const ns::Value& object) {
 }
 
 void info(const Site& site, const std::string& message) { logLine(site, true, LKLogFlagInfo, message); }
+
+void event(const Site& site, const std::string& name, const std::optional<ns::Dictionary>& parameters) {
+  VOZIzizuzove::logEventWithName(name, parameters);
+  std::string described = parameters ? ns::Value(*parameters).description() : "(null)";
+  logLine(site, true, LKLogFlagInfo, "** EVENT ** | " + position(site) + " | " + name + " " + described);
+}
 
 }  // namespace ErrorReport

@@ -5,6 +5,7 @@
 //   QB_REPORT(exception);               // an ns::Exception (or std::exception)
 //   QB_REPORT("Store not found");       // a message becomes an error
 //   QB_INFO("Backup finished");         // an information line
+//   QB_EVENT("Rate", parameters);       // an analytics event (parameters or std::nullopt)
 //
 // Reporting an error, a message or another value answers the error it
 // reported, so a failure site can pass on what it reported:
@@ -18,10 +19,15 @@
 // other value, first becomes an error whose domain is the source file's
 // name and whose code is the line. Report lines are logged synchronously
 // with the error flag, information lines asynchronously with the info flag,
-// both at level 7 and context 0. The caller goes on after a report.
+// both at level 7 and context 0. An event is logged with the analytics entry
+// point, then logged asynchronously with the info flag as
+// "** EVENT ** | <file>:<line> | <function> | <name> <parameters>" (the
+// parameters' description, "(null)" without any). The caller goes on after
+// a report.
 #pragma once
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -53,9 +59,11 @@ inline ns::Error report(const Site& site, const char* message) {
 inline ns::Error report(const Site& site, const std::string& message) { return report(site, std::string_view(message)); }
 
 void info(const Site& site, const std::string& message);
+void event(const Site& site, const std::string& name, const std::optional<ns::Dictionary>& parameters);
 
 }  // namespace ErrorReport
 
 #define QB_REPORT_SITE ::ErrorReport::Site{__FILE__, __LINE__, __PRETTY_FUNCTION__}
 #define QB_REPORT(object) ::ErrorReport::report(QB_REPORT_SITE, (object))
 #define QB_INFO(message) ::ErrorReport::info(QB_REPORT_SITE, (message))
+#define QB_EVENT(name, parameters) ::ErrorReport::event(QB_REPORT_SITE, (name), (parameters))

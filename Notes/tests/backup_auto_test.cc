@@ -126,6 +126,8 @@ TEST_F(AutoBackupTest, PruningKeepsTheNewest) {
       {"1 keeps only the new one", ns::Value(1), 2, false, 1},
       {"0 switches pruning off", ns::Value(0), 4, false, 5},
       {"negative switches pruning off", ns::Value(-2), 4, false, 5},
+      {"a numeric string counts", ns::Value("3"), 5, false, 3},
+      {"a value of another type is the default", ns::Value("many"), 51, false, 50},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

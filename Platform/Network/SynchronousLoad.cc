@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "Platform/Foundation/FileManager.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Network/URLError.h"
 #include "Platform/Network/URLSession.h"
 
@@ -67,6 +68,20 @@ std::optional<ns::Data> dataWithContentsOfURL(const ns::URL& url, double timeout
     return std::nullopt;
   }
   return data;
+}
+
+std::optional<ns::Dictionary> dictionaryWithContentsOfURL(const ns::URL& url, double timeoutInterval,
+                                                          ns::Error* error) {
+  std::optional<ns::Data> data = dataWithContentsOfURL(url, timeoutInterval, error);
+  if (!data) return std::nullopt;
+  std::optional<ns::Value> root = ns::propertyListFromData(*data, error);
+  if (!root) return std::nullopt;
+  ns::Dictionary* dictionary = root->asDictionary();
+  if (!dictionary) {
+    ns::setError(error, ns::Error(ns::kCocoaErrorDomain, ns::kPropertyListReadCorruptError));
+    return std::nullopt;
+  }
+  return std::move(*dictionary);
 }
 
 }  // namespace net

@@ -23,4 +23,11 @@ std::optional<ns::Data> sendSynchronousRequest(const URLRequest& request, std::o
 std::optional<ns::Data> dataWithContentsOfURL(const ns::URL& url, double timeoutInterval = kDefaultTimeoutInterval,
                                               ns::Error* error = nullptr);
 
+// The property list at `url` (as dataWithContentsOfURL) when its root is a
+// dictionary. A transport error, a non-2xx status, a body that is not a
+// property list or a root of another type answer nothing.
+std::optional<ns::Dictionary> dictionaryWithContentsOfURL(const ns::URL& url,
+                                                          double timeoutInterval = kDefaultTimeoutInterval,
+                                                          ns::Error* error = nullptr);
+
 }  // namespace net

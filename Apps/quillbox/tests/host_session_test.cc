@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "Apps/quillbox/HostSession.h"
 #include "Apps/quillbox/ScriptRunner.h"
 #include "Notes/NTSettings.h"
+#include "Platform/Dispatch/Queue.h"
 #include "Platform/Graphics/Image.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/BarButtonItem.h"
@@ -236,6 +238,25 @@ TEST_F(HostSessionTest, ClockMovesByTheGivenTime) {
     EXPECT_GE(moved, c.seconds) << c.time;
     EXPECT_LT(moved, c.seconds + 5) << c.time;
   }
+}
+
+// `wait` serves the main queue until background tasks have ended, in real
+// time and within its bound, and leaves the clock where it was.
+TEST_F(HostSessionTest, WaitLetsBackgroundWorkFinishWithinItsBound) {
+  auto& application = ui::Application::shared();
+  ui::BackgroundTaskIdentifier task = application.beginBackgroundTask("Save Notes", nullptr);
+  ns::Date before = ns::Date::now();
+  auto stuck = session.run("wait 0.2");
+  EXPECT_FALSE(stuck.ok);
+  EXPECT_NE(stuck.output.find("Save Notes"), std::string::npos) << stuck.output;
+  EXPECT_EQ(ns::Date::now(), before);
+
+  // Ended from another thread by way of the main queue, as work does.
+  std::thread worker([&] { dispatch::Queue::main()->async([&] { application.endBackgroundTask(task); }); });
+  worker.join();
+  EXPECT_TRUE(session.run("wait").ok);
+  EXPECT_TRUE(application.runningBackgroundTasks().empty());
+  for (const char* bad : {"wait x", "wait 1 2", "wait 11m"}) EXPECT_FALSE(session.run(bad).ok) << bad;
 }
 
 TEST_F(HostSessionTest, SettingsKeysAreWrittenToTheGroupSettingsWithTheirKinds) {

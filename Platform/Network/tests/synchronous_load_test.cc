@@ -63,5 +63,28 @@ TEST(SynchronousLoadTest, TimeOutsRunOnRealTimeEvenWhenTheClockIsVirtual) {
   ns::Clock::useReal();
 }
 
+TEST(SynchronousLoadTest, ADictionaryComesOnlyFromAWholePropertyListWithADictionaryRoot) {
+  ns::testing::TemporaryDevice device;
+  testing::LoopbackHTTPServer server;
+  const std::string dictionary =
+      "<plist version=\"1.0\"><dict><key>app</key><dict><key>n</key><integer>3</integer></dict></dict></plist>";
+  server.route("/dictionary", Answer{.body = dictionary});
+  server.route("/array", Answer{.body = "<plist version=\"1.0\"><array><string>x</string></array></plist>"});
+  server.route("/garbage", Answer{.body = "this is not a property list"});
+  server.route("/missing", Answer{.status = 404, .body = dictionary});
+  server.route("/dropped", Answer{.body = dictionary, .cut = Answer::Cut::Close, .cutAfter = 20});
+  server.route("/stalled", Answer{.body = dictionary, .cut = Answer::Cut::Stall, .cutAfter = 20});
+
+  auto root = dictionaryWithContentsOfURL(server.url("/dictionary"), 5);
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root->find("app")->find("n")->integerValue(), 3);
+  for (const char* path : {"/array", "/garbage", "/missing", "/dropped", "/stalled"}) {
+    SCOPED_TRACE(path);
+    ns::Error error;
+    EXPECT_FALSE(dictionaryWithContentsOfURL(server.url(path), 0.5, &error));
+    EXPECT_NE(error.code(), 0);
+  }
+}
+
 }  // namespace
 }  // namespace net

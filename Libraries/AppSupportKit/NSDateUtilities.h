@@ -8,6 +8,12 @@
 
 namespace NSDateUtilities {
 
+// On the current calendar day, on the day before it.
+bool isToday(ns::Date date);
+bool isYesterday(ns::Date date);
+// Calendar days from the day of `other` to the day of `date` (negative when
+// `other` is later), whatever the times: 23:30 to 00:10 the next day is 1.
+int64_t daysSinceDate(ns::Date date, ns::Date other);
 // Strictly later than the current date.
 bool isInFuture(ns::Date date);
 // Strictly later than `other`.

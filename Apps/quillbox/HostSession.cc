@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "Apps/quillbox/DeviceClock.h"
+#include "Libraries/AppSupportKit/TXKit.h"
 #include "Notes/NTSettings.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Dispatch/RunLoop.h"
@@ -97,6 +98,18 @@ std::string sentMailText() {
     for (const auto& a : m.attachments) out += "\nAttachment: " + a.fileName;
   }
   return out;
+}
+
+// Waits (in real time, at most 20 s) until the app's background work, such
+// as a backup or the iCloud switch, has ended, running the main loop
+// meanwhile so that its completions reach the screen.
+Result waitForBackgroundWork() {
+  auto idle = [] {
+    return ui::Application::shared().runningBackgroundTasks().empty() && TXKit::activeBackgroundTaskCount() == 0;
+  };
+  if (!dispatch::RunLoop::main().runUntil(idle, 20)) return failed("the app's background work did not end");
+  ui::Input::settle();
+  return acted(true);
 }
 
 Result typeText(const std::string& text) {
@@ -192,6 +205,7 @@ std::string HostSession::help() {
   toggle TEXT          flip the switch in the row showing TEXT
   slide TEXT VALUE     drag the slider in the row showing TEXT to VALUE
   sent-mail            show the mails sent so far in this run
+  wait                 wait until the app's background work (a backup, the iCloud switch) has ended
   back                 go back
   background           send the app to the background
   foreground           bring the app back to the front
@@ -289,6 +303,7 @@ HostSession::Result HostSession::run(const HostCommand& c) {
       return acted(ui::Input::slide(c.args[0], value));
     }
     if (w == "sent-mail") return answered(sentMailText());
+    if (w == "wait") return waitForBackgroundWork();
     if (w == "back") return acted(ui::Input::goBack());
     if (w == "background") {
       ui::Input::background();

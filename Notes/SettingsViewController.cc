@@ -341,9 +341,11 @@ bool SettingsViewController::pinViewControllerIsPinValid(QBPinViewController& co
   // the switch shows the stored state, rather than asking for a question
   // that would guard nothing.
   if (!NTSettings::setPinNumber(pin)) {
-    navigation->dismissViewController(true);
+    navigation->dismissViewController(true, [] {
+      TXKit::presentTitle(NTLocalized("Passcode Lock"),
+                          NTLocalized("The passcode could not be saved. Please try again."));
+    });
     updateView(true);
-    TXKit::presentTitle(NTLocalized("Passcode Lock"), NTLocalized("The passcode could not be saved. Please try again."));
     return false;
   }
   if (biometryType() != la::BiometryType::None) enableBiometrics(true);

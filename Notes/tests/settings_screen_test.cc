@@ -4,6 +4,8 @@
 // version taps and the support mail.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <fstream>
 
 #include "Libraries/AppSupportKit/TXConfig.h"
@@ -254,6 +256,55 @@ TEST_F(SettingsScreenTest, SkipRemovesAnEarlierQuestionAndKeepsThePasscode) {
   EXPECT_EQ(NTSettings::securityQuestion().value_or(""), "");
   EXPECT_EQ(NTSettings::securityAnswer().value_or(""), "");
   EXPECT_EQ(NTSettings::pinNumber(), "2468");
+}
+
+// The keychain's own file refuses new and changed items while the triggers stand.
+void refuseKeychainWrites(bool refuse) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(ns::Device::current().keychainPath().c_str(), &db), SQLITE_OK);
+  const char* sql = refuse ? "CREATE TRIGGER refuseInsert BEFORE INSERT ON genp BEGIN SELECT RAISE(ABORT, 'refused'); END;"
+                             "CREATE TRIGGER refuseUpdate BEFORE UPDATE ON genp BEGIN SELECT RAISE(ABORT, 'refused'); END"
+                           : "DROP TRIGGER refuseInsert; DROP TRIGGER refuseUpdate";
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+// A passcode the keychain does not take is not reported as set: the
+// dialogue ends, the switch shows off and no question is asked.
+TEST_F(SettingsScreenTest, APasscodeTheKeychainRefusesIsNotSet) {
+  NTSettings::setPinNumber(std::nullopt);
+  openSettings();
+  refuseKeychainWrites(true);
+  ASSERT_TRUE(Input::toggle("Passcode Lock"));
+  ASSERT_TRUE(enter("1234"));
+  ASSERT_TRUE(enter("1234"));
+  EXPECT_TRUE(shows("The passcode could not be saved. Please try again.")) << screen();
+  EXPECT_FALSE(shows("Security Question")) << screen();
+  ASSERT_TRUE(Input::tap("OK"));
+  EXPECT_TRUE(shows("\"Passcode Lock\" Switch[off]")) << screen();
+  refuseKeychainWrites(false);
+  EXPECT_EQ(NTSettings::pinNumber().value_or(""), "");
+}
+
+// A question the keychain does not take keeps the screen up, so the person
+// is not left believing a reset would work.
+TEST_F(SettingsScreenTest, AQuestionTheKeychainRefusesKeepsTheScreen) {
+  openSettings();
+  ASSERT_TRUE(Input::toggle("Passcode Lock"));
+  ASSERT_TRUE(enter("1234"));
+  ASSERT_TRUE(enter("1234"));
+  refuseKeychainWrites(true);
+  ASSERT_TRUE(Input::type("Pet?"));
+  ASSERT_TRUE(Input::pressReturn());
+  ASSERT_TRUE(Input::type("Rex"));
+  ASSERT_TRUE(Input::tap("Save"));
+  EXPECT_TRUE(shows("The security question could not be saved. Please try again.")) << screen();
+  ASSERT_TRUE(Input::tap("OK"));
+  EXPECT_TRUE(shows("TextField [Enter security answer] \"Rex\"")) << screen();
+  refuseKeychainWrites(false);
+  ASSERT_TRUE(Input::tap("Save"));
+  EXPECT_EQ(NTSettings::securityQuestion(), "Pet?");
+  EXPECT_TRUE(shows("\"Passcode Lock\" Switch[on]")) << screen();
 }
 
 TEST_F(SettingsScreenTest, SwitchesStoreTheirGroupDefaults) {

@@ -321,7 +321,9 @@ TEST_F(SettingsScreenTest, SwitchesStoreTheirGroupDefaults) {
   // Automatic backups on: stored, and the backup due is made at once.
   ASSERT_TRUE(Input::toggle("Auto Backup"));
   EXPECT_TRUE(defaults->boolForKey(NTSettings::kAutoBackupKey));
-  for (int i = 0; i < 200 && NTBackupsManager::localBackups().empty(); ++i) {
+  // The backup runs on real threads; its completion reaches the screen on the main queue.
+  auto running = [] { return !ui::Application::shared().runningBackgroundTasks().empty(); };
+  for (int i = 0; i < 500 && (running() || NTBackupsManager::localBackups().empty()); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     dispatch::RunLoop::main().drain();
   }

@@ -19,6 +19,7 @@ using SettingsTableRows::row;
 namespace {
 
 constexpr const char* kSampleText = "The quick brown fox jumps over the lazy dog.";
+constexpr double kSampleHeight = 96;  // two lines at the largest size
 
 }  // namespace
 
@@ -42,7 +43,7 @@ void SettingsFontViewController::viewDidLoad() {
     if (auto me = weak.lock()) me->fontSelected(segue);
   });
   auto sample = row({sampeFontLabel_});
-  sampeFontLabel_->setFrame(ui::Rect(16, 8, 343, 60));
+  sampeFontLabel_->setFrame(ui::Rect(16, 8, 343, kSampleHeight - 16));
   auto type = row({fontTypeLabel_, fontFamilyNameLabel_}, nullptr, nullptr, true);
   type->setSegueIdentifier(kFontTypeSegue);
   setStaticSections({{"", "", {sample}}, {"", "", {type, row({fontSizeLabel_}, nullptr, fontSizeSlider_)}}});
@@ -64,6 +65,10 @@ std::string SettingsFontViewController::titleForHeader(ui::TableView&, int secti
 void SettingsFontViewController::willDisplayCell(ui::TableView&, ui::TableViewCell& cell, const ui::IndexPath& path) {
   // The sample looks like the editor.
   if (path.section == 0 && path.row == 0) cell.setBackgroundColor(NTAppearance::detailBackgroundColor());
+}
+
+double SettingsFontViewController::heightForRow(ui::TableView&, const ui::IndexPath& path) {
+  return path.section == 0 ? kSampleHeight : -1;
 }
 
 void SettingsFontViewController::updateSampleFontLabel() {

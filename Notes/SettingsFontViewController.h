@@ -33,6 +33,7 @@ class SettingsFontViewController : public ui::TableViewController {
   void prepareForSegue(ui::StoryboardSegue& segue, void* sender) override;
   std::string titleForHeader(ui::TableView&, int section) override;
   void willDisplayCell(ui::TableView&, ui::TableViewCell& cell, const ui::IndexPath& path) override;
+  double heightForRow(ui::TableView&, const ui::IndexPath& path) override;
 
   void fontSizeSliderChanged() { updateSampleFontLabel(); }
   void updateSampleFontLabel();

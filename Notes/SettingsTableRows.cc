@@ -18,10 +18,13 @@ std::shared_ptr<ui::TableViewCell> row(const std::vector<std::shared_ptr<ui::Lab
     cell->contentView().addSubview(image);
     x += 40;
   }
-  for (const auto& l : labels) {
-    l->setFrame(ui::Rect(x, 11, 140, 22));
-    cell->contentView().addSubview(l);
-    x += 150;
+  // One label takes the row; a second (a value) follows the title.
+  const double rowWidth = 320;
+  for (size_t i = 0; i < labels.size(); ++i) {
+    double width = labels.size() == 1 ? rowWidth - x : (i == 0 ? 130 : rowWidth - x);
+    labels[i]->setFrame(ui::Rect(x, 11, width, 22));
+    cell->contentView().addSubview(labels[i]);
+    x += width + 10;
   }
   if (accessory) cell->setAccessoryView(accessory);
   if (disclosure) cell->setAccessoryType(ui::TableViewCellAccessoryType::DisclosureIndicator);

@@ -297,9 +297,13 @@ void SettingsViewController::passcodeSwitchChanged() {
     navigation->setNavigationBarHidden(true);
     navigation->setModalPresentationStyle(ui::ModalPresentationStyle::FullScreen);
     presentViewController(navigation, true);
-  } else {
+  } else if (NTSettings::setPinNumber(std::nullopt)) {
     enableBiometrics(false);
-    NTSettings::setPinNumber(std::nullopt);
+  } else {
+    // Still locked: the switch must not say otherwise.
+    updateView(true);
+    TXKit::presentTitle(NTLocalized("Passcode Lock"),
+                        NTLocalized("The passcode could not be removed. Please try again."));
   }
   tableView().reloadData();
 }

@@ -286,6 +286,21 @@ TEST_F(SettingsScreenTest, APasscodeTheKeychainRefusesIsNotSet) {
   EXPECT_EQ(NTSettings::pinNumber().value_or(""), "");
 }
 
+// A passcode the keychain will not clear stays, and so does the switch.
+TEST_F(SettingsScreenTest, APasscodeTheKeychainWillNotClearStaysOn) {
+  launch();
+  ASSERT_TRUE(Input::goBack());
+  NTSettings::setPinNumber("1234");
+  openSettings();
+  refuseKeychainWrites(true);
+  ASSERT_TRUE(Input::toggle("Passcode Lock"));
+  EXPECT_TRUE(shows("The passcode could not be removed. Please try again.")) << screen();
+  ASSERT_TRUE(Input::tap("OK"));
+  EXPECT_TRUE(shows("\"Passcode Lock\" Switch[on]")) << screen();
+  refuseKeychainWrites(false);
+  EXPECT_EQ(NTSettings::pinNumber(), "1234");
+}
+
 // A question the keychain does not take keeps the screen up, so the person
 // is not left believing a reset would work.
 TEST_F(SettingsScreenTest, AQuestionTheKeychainRefusesKeepsTheScreen) {

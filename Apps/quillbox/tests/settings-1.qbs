@@ -2,13 +2,14 @@
 # setting is driven from the settings screen and its effect checked on the
 # other screens; settings-2.qbs and settings-check.py read what was stored.
 tap AddButton-Ball
-type banana
+type Apple
 back
 advance 1m
 tap AddButton-Ball
-type Apple
+type banana
 back
-expect-order "Apple" "banana" "This is your first note. "
+# By hand, newest on top.
+expect-order "banana" "Apple" "This is your first note. "
 back
 tap Settings
 expect "Passcode Lock" Switch[off]
@@ -122,6 +123,7 @@ tap Version
 expect Support Menu
 tap Cancel
 
+# The list takes the new order (by title) when it next fetches.
 tap Done
 tap Notes
 expect-order "Apple" "banana" "This is your first note. "

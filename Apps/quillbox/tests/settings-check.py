@@ -44,7 +44,7 @@ check("question kept trimmed", items.get("Security Question") == b"First pet?")
 check("answer kept trimmed", items.get("Security Answer") == b"Rex")
 
 # Every note restyled in the new family, each keeping its own time stamp:
-# "Apple" was written a minute after "banana", both well before the
+# "banana" was written a minute after "Apple", both well before the
 # restyle's save.
 store = sqlite3.connect(os.path.join(device, "App", "Documents", "Notes.sqlite"))
 notes = {string: (stamp, text) for string, stamp, text in
@@ -52,7 +52,7 @@ notes = {string: (stamp, text) for string, stamp, text in
 check("three notes", len(notes) == 3)
 for string, (stamp, text) in notes.items():
     check("restyled: " + string.splitlines()[0], b"DejaVu" in text and b"Serif" in text and b"Helvetica" not in text)
-check("time stamps kept apart", 60 <= notes["Apple"][0] - notes["banana"][0] < 70)
+check("time stamps kept apart", 60 <= notes["banana"][0] - notes["Apple"][0] < 70)
 reference = datetime.datetime(2001, 1, 1)
 last_save = (defaults["LastSaveDate"] - reference).total_seconds()
 check("time stamps before the restyle", all(stamp < last_save - 5 for stamp, _ in notes.values()))

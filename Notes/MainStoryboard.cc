@@ -4,7 +4,7 @@
 #include "Notes/FoldersViewController.h"
 #include "Notes/MoveNoteViewController.h"
 #include "Notes/NotesViewController.h"
-#include "Notes/SettingsPlaceholderViewController.h"
+#include "Notes/SettingsStoryboard.h"
 #include "Notes/SplitViewController.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/Storyboard.h"
@@ -59,5 +59,5 @@ void registerMainStoryboard() {
   board->registerSegue("NotesViewController",
                        SegueDefinition{"move", SegueKind::PresentModally, "MoveNoteNavigationController", true});
   board->registerSegue("MoveNoteViewController", SegueDefinition{"selected", SegueKind::Unwind, "doneMove:", true});
-  SettingsPlaceholderViewController::registerScenes(*board, {"FoldersViewController", "NotesViewController"});
+  SettingsStoryboard::registerScenes(*board, {"FoldersViewController", "NotesViewController"});
 }

@@ -11,7 +11,8 @@
 // list to notes list), "showDetail" (notes list to the detail navigation
 // controller), "move" (notes list to the picker, presented), "selected"
 // (picker, unwinding to "doneMove:"), "settings" (folder list and notes
-// list, presented; its "Done" unwinds to "doneSettings:").
+// list, presented; its "Done" unwinds to "doneSettings:"); the settings
+// scenes and their segues are listed in SettingsStoryboard.h.
 #pragma once
 
 inline constexpr const char* kMainStoryboardName = "Main";

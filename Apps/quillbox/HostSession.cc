@@ -6,6 +6,7 @@
 
 #include "Apps/quillbox/BackgroundWait.h"
 #include "Apps/quillbox/DeviceClock.h"
+#include "Libraries/AppSupportKit/TXKit.h"
 #include "Notes/NTSettings.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Dispatch/RunLoop.h"
@@ -14,6 +15,7 @@
 #include "Platform/LocalAuthentication/BiometricPrompt.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/Input.h"
+#include "Platform/UIKit/MailComposeViewController.h"
 #include "Platform/UIKit/ScreenText.h"
 #include "Platform/UserNotifications/UserNotificationCenter.h"
 
@@ -83,6 +85,32 @@ std::string passcodeText() {
   }
   return "Passcode: " + quoted(NTSettings::pinNumber()) + ", security question: " +
          quoted(NTSettings::securityQuestion()) + ", answer: " + quoted(NTSettings::securityAnswer());
+}
+
+// One block per mail sent in this run: recipients, subject, body, attachments.
+std::string sentMailText() {
+  auto mails = ui::MailComposeViewController::sentMessages();
+  if (mails.empty()) return "No mail was sent.";
+  std::string out;
+  for (const auto& m : mails) {
+    std::string to;
+    for (const auto& r : m.toRecipients) to += (to.empty() ? "" : ", ") + r;
+    out += (out.empty() ? "" : "\n") + ("Mail to: " + to + "\nSubject: " + m.subject + "\nBody: " + m.body);
+    for (const auto& a : m.attachments) out += "\nAttachment: " + a.fileName;
+  }
+  return out;
+}
+
+// Waits (in real time, at most 20 s) until the app's background work, such
+// as a backup or the iCloud switch, has ended, running the main loop
+// meanwhile so that its completions reach the screen.
+Result waitForBackgroundWork() {
+  auto idle = [] {
+    return ui::Application::shared().runningBackgroundTasks().empty() && TXKit::activeBackgroundTaskCount() == 0;
+  };
+  if (!dispatch::RunLoop::main().runUntil(idle, 20)) return failed("the app's background work did not end");
+  ui::Input::settle();
+  return acted(true);
 }
 
 Result typeText(const std::string& text) {
@@ -189,6 +217,10 @@ std::string HostSession::help() {
   swipe ROW ACTION     swipe the row showing ROW and tap its action ACTION
   drag ROW TARGET      drag the row showing ROW to the place of row TARGET (while editing)
   edit                 press Edit (or Done) in the navigation bar
+  toggle TEXT          flip the switch in the row showing TEXT
+  slide TEXT VALUE     drag the slider in the row showing TEXT to VALUE
+  sent-mail            show the mails sent so far in this run
+  wait                 wait until the app's background work (a backup, the iCloud switch) has ended
   back                 go back
   background           send the app to the background
   foreground           bring the app back to the front
@@ -274,6 +306,20 @@ HostSession::Result HostSession::run(const HostCommand& c) {
       if (ui::Input::pressBarButton("Done")) return acted(true);
       return failed("no Edit or Done button on screen");
     }
+    if (w == "toggle") {
+      if (c.text.empty()) return failed("usage: toggle TEXT");
+      return acted(ui::Input::toggle(c.text));
+    }
+    if (w == "slide") {
+      if (auto bad = needs(2, "slide TEXT VALUE")) return *bad;
+      float value = 0;
+      const std::string& a = c.args[1];
+      auto [end, ec] = std::from_chars(a.data(), a.data() + a.size(), value);
+      if (ec != std::errc() || end != a.data() + a.size()) return failed("usage: slide TEXT VALUE");
+      return acted(ui::Input::slide(c.args[0], value));
+    }
+    if (w == "sent-mail") return answered(sentMailText());
+    if (w == "wait") return waitForBackgroundWork();
     if (w == "back") return acted(ui::Input::goBack());
     if (w == "background") {
       ui::Input::background();

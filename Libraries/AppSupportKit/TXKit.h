@@ -4,9 +4,9 @@
 //
 // Seam: the kit's launch only configures the telemetry core, routes the log
 // to the crash reporter, sets up the remote configuration and keeps the
-// delegate and theme colour; mail and alerts are not here yet; background
-// tasks are numbered and tracked only, as there is no
-// application to keep running.
+// delegate and theme colour; background tasks are numbered and tracked only,
+// as there is no application to keep running. Alerts and the mail composer
+// are the kit's own (TXKitMail.cc).
 #pragma once
 
 #include <cstdint>
@@ -78,6 +78,32 @@ class TXKit {
   // The kit's count of uses (launches and returns to the foreground) in the
   // standard defaults; 0 when none is stored.
   uint64_t usesCount() const;
+
+  // "%@ (%@)": the short version string and the build number.
+  static std::string currentVersionString();
+  // "CFBundleDisplayName" of the main bundle, else its "CFBundleName".
+  static std::string applicationName();
+  // The block of device data support mails end with: six "<br>", then
+  // "App: %@ - %@<br>Device: %@ - %@<br>Language: %@<br>Locale: %@<br>"
+  // (name and version, model and system version, the first preferred
+  // language or "--", the locale's identifier).
+  static std::string supportData();
+  // An alert with the title, the message and one default-style "OK" (the
+  // kit's table), queued for presentation (TXUIManager).
+  static void presentTitle(const std::string& title, const std::string& message);
+  // The store page of the application `appID`, as the mail signature links it.
+  static std::string appStoreURLForAppID(const std::string& appID);
+
+  // Queues the system's mail composer with the subject, the body (with the
+  // signature "Sent via %@ app" appended when asked: a link to the store
+  // page in HTML, the app's name in plain text), `to` as the only recipient
+  // when it is not empty, and the attachment when there is data. A device
+  // that cannot send mail gets the alert "Email client is not configured on
+  // your device." instead. The composer is dismissed when it finishes.
+  void openEmailWithSubject(const std::string& subject, const std::string& body, bool isHTML,
+                            const std::optional<std::string>& to, bool includeAppSignature,
+                            const std::optional<ns::Data>& attachment, const std::string& mimeType,
+                            const std::string& filename);
 
   static bool iPad();
   static bool iPhone();

@@ -1,3 +1,4 @@
 #include "Libraries/AppSupportKit/TXMoreAppsTableViewCell.h"
 
 bool TXMoreAppsTableViewCell::hasBadge() { return false; }
+bool TXMoreAppsTableViewCell::isEmpty() { return true; }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the asset catalogues' images as PNG files at 1x, 2x and 3x: the
 app's ("Body", "AddButton-Ball", "AddButton-Shadow", "AddButton-Plus",
-"Folder", "Box", "Settings") into Quillbox.app/Assets, and Jotshare's
+"Folder", "Box", "Settings", and the settings rows' "Features-TouchID",
+"Features-FaceID", "Features-AutoBackup") into Quillbox.app/Assets, and Jotshare's
 ("Body", "AppIconMy") into Extension/Resources/Jotshare.appex/Assets. Run
 again after changing a shape."""
 import math
@@ -132,6 +133,42 @@ def app_icon(scale):
     return at
 
 
+def fingerprint(scale):
+    # Touch ID: three concentric rings, open at the bottom.
+    def at(x, y):
+        px, py = x / scale - 14, y / scale - 14
+        r = math.hypot(px, py)
+        ring = min(abs(r - radius) - 0.9 for radius in (3, 7, 11))
+        gap = max(abs(px) - 2.5, -py)  # cut below the centre
+        return TINT + (coverage(max(ring, -gap), scale),)
+    return at
+
+
+def face(scale):
+    # Face ID: four corner brackets around two eyes and a smile.
+    def at(x, y):
+        px, py = x / scale, y / scale
+        frame = rounded_rect(px, py, 2, 2, 26, 26, 6)
+        outline = max(frame, -(frame + 1.6))
+        corners = min(abs(px - 14) - 6, abs(py - 14) - 6)  # keep only near the corners
+        eyes = min(math.hypot(px - 10, py - 11), math.hypot(px - 18, py - 11)) - 1.4
+        smile = max(abs(math.hypot(px - 14, py - 14) - 5) - 0.8, 16 - py)
+        return TINT + (coverage(min(max(outline, -corners), eyes, smile), scale),)
+    return at
+
+
+def auto_backup(scale):
+    # A circular arrow: a ring open at the top right with a head at its end.
+    def at(x, y):
+        px, py = x / scale - 14, y / scale - 14
+        r = math.hypot(px, py)
+        angle = math.atan2(py, px)
+        ring = max(abs(r - 9) - 1.4, -(abs(angle + 0.6) - 0.5))
+        head = max(abs(px - 7) + abs(py + 9) - 4.5, -(py + 9))
+        return TINT + (coverage(min(ring, head), scale),)
+    return at
+
+
 IMAGES = {
     "Body": (32, 32, body, (APP, EXTENSION)),
     "AddButton-Ball": (56, 56, ball, (APP,)),
@@ -140,6 +177,9 @@ IMAGES = {
     "Folder": (25, 25, folder, (APP,)),
     "Box": (25, 25, box, (APP,)),
     "Settings": (25, 25, gear, (APP,)),
+    "Features-TouchID": (28, 28, fingerprint, (APP,)),
+    "Features-FaceID": (28, 28, face, (APP,)),
+    "Features-AutoBackup": (28, 28, auto_backup, (APP,)),
     "AppIconMy": (28, 28, app_icon, (EXTENSION,)),
 }
 

@@ -17,7 +17,7 @@
 #include "Notes/NTData.h"
 #include "Notes/NTSettings.h"
 #include "Notes/NotesViewController.h"
-#include "Notes/SettingsPlaceholderViewController.h"
+#include "Notes/SettingsStoryboard.h"
 #include "Notes/tests/NotesTestBundle.h"
 #include "Notes/tests/NotesTestStore.h"
 #include "Platform/UIKit/NavigationController.h"
@@ -118,7 +118,7 @@ class FoldersScreenTest : public ui::testing::InterfaceTest {
     board->registerSegue("FoldersViewController", {"show", ui::SegueKind::Show, "NotesViewController", true});
     board->registerSegue("FoldersViewController", {"showNotAnimated", ui::SegueKind::Show, "NotesViewController", false});
     board->registerSegue("NotesViewController", {"showDetail", ui::SegueKind::ShowDetail, "DetailNavigationController", true});
-    SettingsPlaceholderViewController::registerScenes(*board, {"FoldersViewController", "NotesViewController"});
+    SettingsStoryboard::registerScenes(*board, {"FoldersViewController", "NotesViewController"});
   }
 };
 

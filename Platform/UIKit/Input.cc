@@ -344,6 +344,20 @@ bool Input::toggle(const std::string& text) {
   return fail("no switch next to \"" + text + "\"");
 }
 
+bool Input::slide(const std::string& text, float value) {
+  View* view = find(text);
+  if (!view) return fail("nothing on screen shows \"" + text + "\"");
+  for (View* v = view; v; v = v->superview()) {
+    if (Slider* s = v->firstOfType<Slider>()) {
+      if (!s->isEnabled()) return fail("the slider at \"" + text + "\" is disabled");
+      s->slide(value);
+      settle();
+      return true;
+    }
+  }
+  return fail("no slider next to \"" + text + "\"");
+}
+
 void Input::background() {
   Application::shared().enterBackground();
   settle();

@@ -19,6 +19,8 @@
 //   which must be editing); the table's delegate may redirect the drop.
 // - longPress(text, seconds): holds a long-press recognizer's view.
 // - toggle(text): the switch in the row or container showing `text`.
+// - slide(text, value): drags the slider in the row or container showing
+//   `text` to `value` (clamped to its range).
 // - lifecycle: background(), foreground(), ...; advance(seconds) moves the
 //   virtual clock from deadline to deadline (timers, delayed blocks) up to
 //   the end, so that each runs at its own time, with what it queued on the
@@ -56,6 +58,8 @@ class Input {
   static bool pop(const std::string& text);
   // Flips the switch next to `text` (in the same row or container).
   static bool toggle(const std::string& text);
+  // Drags the slider next to `text` to `value`.
+  static bool slide(const std::string& text, float value);
 
   static void background();
   static void foreground();

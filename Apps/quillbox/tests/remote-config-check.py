@@ -7,7 +7,7 @@ import os
 import plistlib
 import sys
 
-device, log = sys.argv[1], sys.argv[2]
+device, log = sys.argv[1], sys.argv[3]
 with open(log) as f:
     requests = [json.loads(line) for line in f if line.strip()]
 for request in requests:

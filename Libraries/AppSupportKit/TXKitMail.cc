@@ -1,0 +1,104 @@
+// The kit's texts and messages: the version string, the support block,
+// the one-button alert and the mail composer.
+#include <memory>
+
+#include "Libraries/AppSupportKit/TXConfig.h"
+#include "Libraries/AppSupportKit/TXKit.h"
+#include "Libraries/AppSupportKit/TXUIManager.h"
+#include "Platform/Foundation/Device.h"
+#include "Platform/Foundation/Format.h"
+#include "Platform/Foundation/Locale.h"
+#include "Platform/UIKit/AlertController.h"
+#include "Platform/UIKit/MailComposeViewController.h"
+
+namespace {
+
+// The store's host; the page address is the kit's own format around it.
+constexpr const char* kStoreHost = "apps.store.example";
+
+std::string infoString(const char* key) {
+  const ns::Value* v = ns::Bundle::mainBundle()->objectForInfoDictionaryKey(key);
+  return v ? v->stringValue() : std::string();
+}
+
+std::string kitLocalized(const std::string& key) { return TXKit::bundle()->localizedString(key, "", "TXKit"); }
+
+// Dismisses each composer once it has finished, through the kit's queue.
+class ComposerDismissal : public ui::MailComposeViewControllerDelegate {
+ public:
+  void mailComposeControllerDidFinish(ui::MailComposeViewController& controller, ui::MailComposeResult,
+                                      const ns::Error*) override {
+    controller.dismissViewController(true);
+  }
+};
+
+std::shared_ptr<ComposerDismissal> composerDismissal() {
+  static auto dismissal = std::make_shared<ComposerDismissal>();
+  return dismissal;
+}
+
+}  // namespace
+
+std::string TXKit::currentVersionString() {
+  return ns::format("%@ (%@)", infoString(ns::Bundle::kShortVersionStringKey), infoString(ns::Bundle::kVersionKey));
+}
+
+std::string TXKit::applicationName() {
+  std::string name = infoString(ns::Bundle::kDisplayNameKey);
+  return name.empty() ? infoString(ns::Bundle::kNameKey) : name;
+}
+
+std::string TXKit::supportData() {
+  auto facts = ns::Device::current().facts();
+  auto languages = ns::Locale::preferredLanguages();
+  return ns::format("<br><br><br><br><br><br>App: %@ - %@<br>Device: %@ - %@<br>Language: %@<br>Locale: %@<br>",
+                    applicationName(), currentVersionString(), facts.modelIdentifier, facts.systemVersion,
+                    languages.empty() ? std::string("--") : languages.front(), facts.localeIdentifier);
+}
+
+void TXKit::presentTitle(const std::string& title, const std::string& message) {
+  auto alert = ui::AlertController::make(title, message, ui::AlertControllerStyle::Alert);
+  alert->addAction(ui::AlertAction::make(kitLocalized("OK"), ui::AlertActionStyle::Default, nullptr));
+  TXUIManager::presentViewController(alert, true);
+}
+
+std::string TXKit::appStoreURLForAppID(const std::string& appID) {
+  std::string url = ns::format("https://%@/app/id%@?mt=8&ls=1&ct=email-sign", kStoreHost, appID);
+  std::string token = TXConfig::sharedInstance().valueForGroup("app", "affiliateToken", ns::Value("")).stringValue();
+  if (!token.empty()) url += ns::format("&at=%@", token);
+  return url;
+}
+
+void TXKit::openEmailWithSubject(const std::string& subject, const std::string& body, bool isHTML,
+                                 const std::optional<std::string>& to, bool includeAppSignature,
+                                 const std::optional<ns::Data>& attachment, const std::string& mimeType,
+                                 const std::string& filename) {
+  if (!ui::MailComposeViewController::canSendMail()) {
+    auto alert = ui::AlertController::make(kitLocalized("Email client is not configured on your device."),
+                                           kitLocalized("Please configure your email client in your device's "
+                                                        "settings and try again."),
+                                           ui::AlertControllerStyle::Alert);
+    alert->addAction(ui::AlertAction::make(kitLocalized("Cancel"), ui::AlertActionStyle::Cancel, nullptr));
+    TXUIManager::presentViewController(alert, true);
+    return;
+  }
+  auto composer = std::make_shared<ui::MailComposeViewController>();
+  composer->setMailComposeDelegate(composerDismissal());
+  composer->setSubject(subject);
+  std::string text = body;
+  if (includeAppSignature) {
+    std::string name = applicationName();
+    std::string link = name, separator = "\n\n", closing;
+    if (isHTML) {
+      std::string appID = TXConfig::sharedInstance().valueForGroup("app", "appStoreID", ns::Value("")).stringValue();
+      link = ns::format("<a href = '%@'>%@</a>", appStoreURLForAppID(appID), name);
+      separator = "<br><p>";
+      closing = "</p>";
+    }
+    text = ns::format("%@%@%@%@", body, separator, ns::format(kitLocalized("Sent via %@ app"), link), closing);
+  }
+  composer->setMessageBody(text, isHTML);
+  if (to && !to->empty()) composer->setToRecipients({*to});
+  if (attachment) composer->addAttachmentData(*attachment, mimeType, filename);
+  TXUIManager::presentViewController(composer, true);
+}

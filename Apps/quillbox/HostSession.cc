@@ -101,18 +101,6 @@ std::string sentMailText() {
   return out;
 }
 
-// Waits (in real time, at most 20 s) until the app's background work, such
-// as a backup or the iCloud switch, has ended, running the main loop
-// meanwhile so that its completions reach the screen.
-Result waitForBackgroundWork() {
-  auto idle = [] {
-    return ui::Application::shared().runningBackgroundTasks().empty() && TXKit::activeBackgroundTaskCount() == 0;
-  };
-  if (!dispatch::RunLoop::main().runUntil(idle, 20)) return failed("the app's background work did not end");
-  ui::Input::settle();
-  return acted(true);
-}
-
 Result typeText(const std::string& text) {
   std::string typed = unescapeTyped(text);
   size_t start = 0;
@@ -220,7 +208,6 @@ std::string HostSession::help() {
   toggle TEXT          flip the switch in the row showing TEXT
   slide TEXT VALUE     drag the slider in the row showing TEXT to VALUE
   sent-mail            show the mails sent so far in this run
-  wait                 wait until the app's background work (a backup, the iCloud switch) has ended
   back                 go back
   background           send the app to the background
   foreground           bring the app back to the front
@@ -319,7 +306,6 @@ HostSession::Result HostSession::run(const HostCommand& c) {
       return acted(ui::Input::slide(c.args[0], value));
     }
     if (w == "sent-mail") return answered(sentMailText());
-    if (w == "wait") return waitForBackgroundWork();
     if (w == "back") return acted(ui::Input::goBack());
     if (w == "background") {
       ui::Input::background();

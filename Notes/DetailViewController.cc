@@ -16,6 +16,7 @@
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/DataDetector.h"
 #include "Platform/Foundation/DateFormatter.h"
+#include "Platform/Foundation/StringOps.h"
 #include "Platform/UIKit/ActivityViewController.h"
 #include "Platform/UIKit/AlertController.h"
 #include "Platform/UIKit/Application.h"
@@ -215,6 +216,7 @@ void DetailViewController::textViewDidBeginEditing(ui::TextView&) {
   setEditing(true, false);
   if (usesKeyboardAccessory()) navigationItem().setRightBarButtonItems({doneButton_}, true);
   else navigationItem().setRightBarButtonItems({doneButton_, addImageButton_}, true);
+  updateAssistantButtons();
 }
 
 void DetailViewController::textViewDidEndEditing(ui::TextView&) {
@@ -237,6 +239,12 @@ void DetailViewController::saveNoteDeleteIfEmpty(bool deleteIfEmpty) {
   auto note = liveNote();
   if (!note || !textView_) return;
   const ns::AttributedString& shown = textView_->attributedText();
+  // Leaving a note of only white space and line breaks leaves nothing worth
+  // keeping: it goes like an empty one (its title already says "New Note").
+  if (deleteIfEmpty && ns::trimmingWhitespaceAndNewlines(shown.string()).empty()) {
+    deleteNote();
+    return;
+  }
   if (shown.length() > 0) {
     // Detected links are the view's, not the note's.
     uint32_t detectors = textView_->dataDetectorTypes();
@@ -249,9 +257,8 @@ void DetailViewController::saveNoteDeleteIfEmpty(bool deleteIfEmpty) {
     if (note->text() != stored) note->setText(&stored);
     textView_->setDataDetectorTypes(detectors);
     NTData::saveContext(*note->managedObjectContext());
-  } else if (deleteIfEmpty) {
-    deleteNote();
   }
+  // Empty text is never stored: the old text stays until the person leaves.
 }
 
 void DetailViewController::deleteNote() {

@@ -20,7 +20,6 @@
 #include "Platform/UIKit/ActivityViewController.h"
 #include "Platform/UIKit/AlertController.h"
 #include "Platform/UIKit/Application.h"
-#include "Platform/UIKit/GeometryValue.h"
 #include "Platform/UIKit/Keyboard.h"
 #include "Platform/UIKit/NavigationBar.h"
 #include "Platform/UIKit/NavigationController.h"
@@ -326,15 +325,7 @@ void DetailViewController::viewWillDisappear(bool) {
 }
 
 void DetailViewController::keyboardWillShowOrHide(const ns::Notification& notification) {
-  double bottom = 0;
-  if (notification.name() == ui::kKeyboardWillShowNotification)
-    bottom = ui::rectValue(notification.userInfo().find(ui::kKeyboardFrameEndUserInfoKey)).height();
-  ui::EdgeInsets content = textView_->contentInset();
-  content.bottom = bottom;
-  textView_->setContentInset(content);
-  ui::EdgeInsets indicators = textView_->scrollIndicatorInsets();
-  indicators.bottom = bottom;
-  textView_->setScrollIndicatorInsets(indicators);
+  textView_->setBottomInsets(ui::Keyboard::coveredHeight(notification));
 }
 
 void DetailViewController::popToList() {

@@ -163,4 +163,22 @@ TEST_F(EditorTest, DeleteAsksAndGoesBackToTheList) {
   EXPECT_EQ(master()->viewControllers().size(), depth - 1);
 }
 
+TEST_F(EditorTest, PreviewActionsShareRemindAndDeleteAfterAsking) {
+  auto editor = openEditor(firstNote());
+  auto actions = editor->previewActionItems();
+  std::vector<std::string> titles;
+  for (const auto& a : actions) titles.push_back(a.title);
+  EXPECT_EQ(titles, (std::vector<std::string>{"Share", "Reminder", "Delete Note"}));
+  EXPECT_EQ(actions[2].style, ui::AlertActionStyle::Destructive);
+  actions[2].handler();
+  ui::Input::settle();
+  ASSERT_TRUE(ui::Input::tap("Cancel"));
+  EXPECT_EQ(NTData::countTotalNotes(context()), 1u);
+  actions[2].handler();
+  ui::Input::settle();
+  ASSERT_TRUE(ui::Input::tap("Delete Note"));
+  EXPECT_EQ(NTData::countTotalNotes(context()), 0u);
+  EXPECT_FALSE(editor->note());
+}
+
 }  // namespace

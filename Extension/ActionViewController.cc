@@ -7,7 +7,6 @@
 #include "Platform/Dispatch/OperationQueue.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/UIKit/AlertController.h"
-#include "Platform/UIKit/GeometryValue.h"
 #include "Platform/UIKit/ImageView.h"
 #include "Platform/UIKit/Keyboard.h"
 #include "Platform/UIKit/Screen.h"
@@ -158,15 +157,5 @@ void ActionViewController::showSaveError(const ns::Error& error) {
 }
 
 void ActionViewController::keyboardWillShowOrHide(const ns::Notification& notification) {
-  double bottom = 0;
-  if (notification.name() == ui::kKeyboardWillShowNotification)
-    bottom = ui::rectValue(notification.userInfo().find(ui::kKeyboardFrameEndUserInfoKey)).height();
-  auto text = textView();
-  if (!text) return;
-  ui::EdgeInsets content = text->contentInset();
-  content.bottom = bottom;
-  text->setContentInset(content);
-  ui::EdgeInsets indicators = text->scrollIndicatorInsets();
-  indicators.bottom = bottom;
-  text->setScrollIndicatorInsets(indicators);
+  if (auto text = textView()) text->setBottomInsets(ui::Keyboard::coveredHeight(notification));
 }

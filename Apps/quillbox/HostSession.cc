@@ -13,6 +13,7 @@
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/URL.h"
 #include "Platform/LocalAuthentication/BiometricPrompt.h"
+#include "Platform/UIKit/ActivityViewController.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/Input.h"
 #include "Platform/UIKit/MailComposeViewController.h"
@@ -146,6 +147,14 @@ Result answerBiometricPrompt(const std::vector<std::string>& args) {
     return Result{true, false, true, {}};
   }
   return failed("usage: biometry match|fail|cancel");
+}
+
+// Where the share sheet's "Save Image" wrote its pictures, one line each.
+std::string savedImageLines() {
+  std::string out;
+  for (const auto& path : ui::ActivityViewController::takeSavedImagePaths())
+    out += (out.empty() ? "" : "\n") + std::string("Saved the image to ") + path + ".";
+  return out;
 }
 
 Result runQuickAction() {
@@ -354,6 +363,7 @@ HostSession::Result HostSession::run(const HostCommand& c) {
   // Reminders that fell due while the clock moved arrived as on a device.
   if (auto arrived = reminders_.takeDelivered(); !arrived.empty())
     result.output += (result.output.empty() ? "" : "\n") + reminderLines(arrived);
+  if (auto saved = savedImageLines(); !saved.empty()) result.output += (result.output.empty() ? "" : "\n") + saved;
   DeviceClock::save(ns::Device::current().directory());
   if (!c.word.starts_with("expect")) lastOutput_ = result.output;
   if (result.ok && result.showScreen) {

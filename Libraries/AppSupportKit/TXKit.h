@@ -22,6 +22,7 @@
 namespace ui {
 class BarButtonItem;
 class Color;
+class Image;
 class View;
 }  // namespace ui
 
@@ -108,6 +109,12 @@ class TXKit {
   static bool iPad();
   static bool iPhone();
   static bool orientationLandscape();
+
+  // The main bundle's display name, else its bundle name ("" with neither).
+  static std::string applicationName();
+  // The application's icon: "AppIcon" of the app's asset catalogue, drawn
+  // masked to the icon's rounded square; null when the app has none.
+  static std::shared_ptr<const ui::Image> applicationIcon();
 
   // "TXKit.bundle" in the main bundle, else the main bundle; found once.
   static std::shared_ptr<ns::Bundle> bundle();

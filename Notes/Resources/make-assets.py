@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Draws the asset catalogues' images as PNG files at 1x, 2x and 3x: the
 app's ("Body", "AddButton-Ball", "AddButton-Shadow", "AddButton-Plus",
-"Folder", "Box", "Settings", and the settings rows' "Features-TouchID",
-"Features-FaceID", "Features-AutoBackup") into Quillbox.app/Assets, and Jotshare's
+"Folder", "Box", "Settings", "AppIcon", "ConvertToImage", and the settings rows'
+"Features-TouchID", "Features-FaceID", "Features-AutoBackup") into Quillbox.app/Assets, and Jotshare's
 ("Body", "AppIconMy") into Extension/Resources/Jotshare.appex/Assets. Run
 again after changing a shape."""
 import math
@@ -169,6 +169,18 @@ def auto_backup(scale):
     return at
 
 
+def picture_frame(scale):
+    # A framed picture: a rounded outline with a hill and a sun inside.
+    def at(x, y):
+        px, py = x / scale, y / scale
+        outer = rounded_rect(px, py, 3, 5, 22, 20, 2.5)
+        frame = max(outer, -(outer + 1.5))
+        hill = max(py - 20.5, -(py - 21 + 6 * math.exp(-((px - 11) / 4) ** 2)), abs(px - 12.5) - 8)
+        sun = math.hypot(px - 17.5, py - 10) - 2
+        return GREY + (coverage(min(frame, hill, sun), scale),)
+    return at
+
+
 IMAGES = {
     "Body": (32, 32, body, (APP, EXTENSION)),
     "AddButton-Ball": (56, 56, ball, (APP,)),
@@ -181,6 +193,8 @@ IMAGES = {
     "Features-FaceID": (28, 28, face, (APP,)),
     "Features-AutoBackup": (28, 28, auto_backup, (APP,)),
     "AppIconMy": (28, 28, app_icon, (EXTENSION,)),
+    "AppIcon": (28, 28, app_icon, (APP,)),
+    "ConvertToImage": (25, 25, picture_frame, (APP,)),
 }
 
 

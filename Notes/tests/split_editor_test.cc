@@ -6,45 +6,13 @@
 #include "Notes/DetailViewController.h"
 #include "Notes/NTSettings.h"
 #include "Notes/SplitViewController.h"
-#include "Notes/tests/NotesTestStore.h"
-#include "Notes/tests/launch_fixture.h"
+#include "Notes/tests/editor_fixture.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/ScreenText.h"
 
 namespace {
 
-using notes::testing::LaunchTest;
-using notes::testing::StoreStack;
-
-class EditorTest : public LaunchTest {
- protected:
-  EditorTest() { launch(); }
-
-  // Pushes a fresh editor from the storyboard onto the master stack, as
-  // the notes list does on a phone.
-  std::shared_ptr<DetailViewController> openEditor(std::shared_ptr<NTNote> note) {
-    auto editor = std::dynamic_pointer_cast<DetailViewController>(
-        ui::Storyboard::named(kMainStoryboardName)->instantiateViewController("DetailViewController"));
-    editor->setFolder(NTData::defaultFolder(context()));
-    if (note) editor->setNote(note);
-    master()->pushViewController(editor, false);
-    ui::Input::settle();
-    return editor;
-  }
-  ui::NavigationController* master() {
-    auto split = std::dynamic_pointer_cast<SplitViewController>(window_->rootViewController());
-    return dynamic_cast<ui::NavigationController*>(split->viewControllers()[0].get());
-  }
-  std::shared_ptr<NTNote> firstNote() { return NTData::fetchSortedNotesInFolder(context(), nullptr)[0]; }
-  std::vector<std::string> storedTexts() {
-    ClassNameTransformer::registerTransformer();
-    StoreStack reader(storePath());
-    std::vector<std::string> out;
-    for (const auto& note : NTData::fetchSortedNotesInFolder(*reader.context, nullptr))
-      out.push_back(note->string().value_or(""));
-    return out;
-  }
-};
+using notes::testing::EditorTest;
 
 TEST_F(EditorTest, ShowsTheNoteAndWritesWhatIsTypedBackWhenLeaving) {
   auto note = firstNote();

@@ -1,7 +1,10 @@
 #include "Platform/UIKit/ActivityViewController.h"
 
 #include <algorithm>
+#include <cstdio>
 
+#include "Platform/Foundation/Device.h"
+#include "Platform/Foundation/FileManager.h"
 #include "Platform/UIKit/Button.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/Pasteboard.h"
@@ -17,6 +20,30 @@ std::string& pasteboard() {
 int& printCount() {
   static int count = 0;
   return count;
+}
+std::vector<std::string>& savedImages() {
+  static std::vector<std::string> paths;
+  return paths;
+}
+
+// The photo library of the device: numbered PNG files in <device>/Photos.
+// The path written, or empty when it could not be.
+std::string saveToPhotoLibrary(const Image& image) {
+  auto& files = ns::FileManager::defaultManager();
+  std::string folder = ns::Device::current().directory() + "/Photos";
+  if (!files.createDirectory(folder, true)) return {};
+  ns::Data png = image.pngData();
+  if (png.empty()) return {};
+  for (int number = 1; number < 100000; ++number) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/IMG_%04d.png", number);
+    std::string path = folder + name;
+    if (files.fileExists(path)) continue;
+    ns::WriteOptions options;
+    options.atomic = true;
+    return files.writeData(png, path, options) ? path : std::string();
+  }
+  return {};
 }
 
 bool isText(const std::any& item) {
@@ -100,6 +127,18 @@ bool ActivityViewController::chooseActivity(const std::string& title) {
         }
       } else if (choice.type == kActivityTypePrint) {
         ++printCount();
+      } else if (choice.type == kActivityTypeSaveToCameraRoll) {
+        bool saved = false;
+        for (const auto& item : self->items_) {
+          auto* image = std::any_cast<ImagePtr>(&item);
+          if (!image || !*image) continue;
+          std::string path = saveToPhotoLibrary(**image);
+          if (path.empty()) continue;
+          savedImages().push_back(path);
+          saved = true;
+        }
+        self->finish(choice.type, saved);
+        return;
       }
       self->finish(choice.type, true);
       return;
@@ -155,5 +194,10 @@ void ActivityViewController::loadView() {
 
 std::string ActivityViewController::pasteboardText() { return pasteboard(); }
 int ActivityViewController::printJobs() { return printCount(); }
+std::vector<std::string> ActivityViewController::takeSavedImagePaths() {
+  std::vector<std::string> paths;
+  paths.swap(savedImages());
+  return paths;
+}
 
 }  // namespace ui

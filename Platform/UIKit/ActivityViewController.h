@@ -7,7 +7,9 @@
 // Choosing nothing ("Cancel") reports no type and not completed.
 //
 // What the system activities do is recorded for tests: the copied text
-// lands in pasteboardText(); print and save are only counted.
+// lands in pasteboardText(); print is only counted. Saving an image writes
+// it as a numbered PNG into the device's photo library (<device>/Photos),
+// and the paths written are kept until taken.
 #pragma once
 
 #include <functional>
@@ -51,6 +53,8 @@ class ActivityViewController : public ViewController {
   // What the system's copy activity put on the pasteboard.
   static std::string pasteboardText();
   static int printJobs();
+  // The images saved to the photo library since the last call.
+  static std::vector<std::string> takeSavedImagePaths();
 
  private:
   struct Offered {

@@ -7,9 +7,11 @@
 #include "Platform/Foundation/Clock.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/GestureRecognizer.h"
+#include "Platform/UIKit/Keyboard.h"
 #include "Platform/UIKit/NavigationBar.h"
 #include "Platform/UIKit/NavigationItem.h"
 #include "Platform/UIKit/Previewing.h"
+#include "Platform/UIKit/Responder.h"
 #include "Platform/UIKit/Switch.h"
 #include "Platform/UIKit/TableView.h"
 #include "Platform/UIKit/TextInput.h"
@@ -61,6 +63,14 @@ bool visit(View& v, const std::function<bool(View&)>& visitor) {
 }
 
 bool visitScreen(const std::function<bool(View&)>& visitor) {
+  // The keyboard's accessory bar lies above every window.
+  if (Keyboard::shared().isVisible()) {
+    Responder* responder = currentFirstResponder();
+    if (auto accessory = responder ? responder->inputAccessoryView() : nullptr) {
+      accessory->layoutIfNeeded();
+      if (visit(*accessory, visitor)) return true;
+    }
+  }
   auto windows = Application::shared().windows();
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
     // What a person touches is what the screen shows once laid out (rows

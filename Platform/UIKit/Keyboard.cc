@@ -14,6 +14,11 @@ Keyboard& Keyboard::shared() {
   return keyboard;
 }
 
+double Keyboard::coveredHeight(const ns::Notification& notification) {
+  if (notification.name() != kKeyboardWillShowNotification) return 0;
+  return rectValue(notification.userInfo().find(kKeyboardFrameEndUserInfoKey)).height();
+}
+
 Rect Keyboard::frame() const {
   if (visible_) return frame_;
   Rect screen = Screen::main().bounds();

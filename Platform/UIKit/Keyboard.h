@@ -6,6 +6,7 @@
 // accessory view of the responder when it has one.
 #pragma once
 
+#include "Platform/Foundation/Notification.h"
 #include "Platform/UIKit/Geometry.h"
 
 namespace ui {
@@ -34,6 +35,10 @@ class Keyboard {
   // The keyboard's frame in screen coordinates; off screen when hidden.
   Rect frame() const;
   static constexpr double kAnimationDuration = 0.25;
+
+  // How much of the screen's bottom a will-show notification says the
+  // keyboard covers (the height of its end frame); 0 for any other.
+  static double coveredHeight(const ns::Notification& notification);
 
   // Called by Responder when the first responder changes.
   void responderChanged(Responder* previous, Responder* next);

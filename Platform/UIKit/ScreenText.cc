@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "Platform/UIKit/Application.h"
+#include "Platform/UIKit/Keyboard.h"
 #include "Platform/UIKit/NavigationBar.h"
+#include "Platform/UIKit/Responder.h"
 #include "Platform/UIKit/ViewController.h"
 #include "Platform/UIKit/Window.h"
 
@@ -128,6 +130,15 @@ std::string ScreenText::render() {
     w->layoutIfNeeded();
     out << "Window" << (w->isKeyWindow() ? " (key)" : "") << "\n";
     walkChildren(out, *w, 1);
+  }
+  // The keyboard's accessory bar, above the keyboard.
+  if (Keyboard::shared().isVisible()) {
+    Responder* responder = currentFirstResponder();
+    if (auto accessory = responder ? responder->inputAccessoryView() : nullptr) {
+      accessory->layoutIfNeeded();
+      out << "Keyboard accessory\n";
+      walkChildren(out, *accessory, 1);
+    }
   }
   return out.str();
 }

@@ -6,7 +6,8 @@
 // tables by section and row); hidden and transparent views and their
 // subviews are left out, and so is what a full-screen presented controller
 // covers. A presented controller's view starts with a line
-// "Presented <Type>:" and is indented under it.
+// "Presented <Type>:" and is indented under it. While the keyboard is up,
+// the first responder's accessory bar follows under "Keyboard accessory".
 //
 //   Window (key)
 //     NavigationBar: "Folders" [Edit] [Add]

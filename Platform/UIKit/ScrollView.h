@@ -38,6 +38,11 @@ class ScrollView : public View {
   void setContentInset(EdgeInsets e) { contentInset_ = e; }
   EdgeInsets scrollIndicatorInsets() const { return indicatorInsets_; }
   void setScrollIndicatorInsets(EdgeInsets e) { indicatorInsets_ = e; }
+  // The bottom of both insets, the others kept: room for the keyboard.
+  void setBottomInsets(double bottom) {
+    contentInset_.bottom = bottom;
+    indicatorInsets_.bottom = bottom;
+  }
   // Scrolls the least needed to show `rect` (content coordinates).
   void scrollRectToVisible(const Rect& rect, bool animated);
   // The largest offset that still shows content (with insets).

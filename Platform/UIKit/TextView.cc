@@ -185,6 +185,7 @@ Size TextView::sizeThatFits(Size size) const {
 std::string TextView::screenText() const {
   std::string out = "TextView";
   if (isEditing()) out += " (editing)";
+  else if (!editable_) out += " (read-only)";
   std::string text = text_.string();
   if (text.empty()) return out + " \"\"";
   size_t start = 0;

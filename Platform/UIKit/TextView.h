@@ -122,7 +122,8 @@ class TextView : public ScrollView, public TextInput, public TextInputTraits {
   bool performTap(Point location) override;
 
   Size sizeThatFits(Size size) const override;
-  // TextView "first line..." with the text's lines.
+  // TextView "first line..." with the text's lines; "(editing)" while
+  // typing goes to it, "(read-only)" when it is not editable.
   std::string screenText() const override;
   bool rendersSubviews() const override { return false; }
   void drawRect(const Rect& rect) override;

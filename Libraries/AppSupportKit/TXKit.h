@@ -110,8 +110,6 @@ class TXKit {
   static bool iPhone();
   static bool orientationLandscape();
 
-  // The main bundle's display name, else its bundle name ("" with neither).
-  static std::string applicationName();
   // The application's icon: "AppIcon" of the app's asset catalogue, drawn
   // masked to the icon's rounded square; null when the app has none.
   static std::shared_ptr<const ui::Image> applicationIcon();

@@ -1,18 +1,9 @@
-// The application's name and icon, as credits and shared pictures show them.
+// The application's icon, as shared pictures show it (its name is with the
+// support mail's data, TXKitMail.cc).
 #include "Libraries/AppSupportKit/TXKit.h"
 #include "Platform/Graphics/Path.h"
 #include "Platform/UIKit/GraphicsContext.h"
 #include "Platform/UIKit/Image.h"
-
-std::string TXKit::applicationName() {
-  auto bundle = ns::Bundle::mainBundle();
-  if (!bundle) return {};
-  for (const char* key : {ns::Bundle::kDisplayNameKey, ns::Bundle::kNameKey}) {
-    if (const ns::Value* value = bundle->objectForInfoDictionaryKey(key); value && value->asString() && !value->asString()->empty())
-      return *value->asString();
-  }
-  return {};
-}
 
 std::shared_ptr<const ui::Image> TXKit::applicationIcon() {
   auto icon = ui::Image::named("AppIcon");

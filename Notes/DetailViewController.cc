@@ -6,6 +6,7 @@
 #include "Notes/NTData.h"
 #include "Notes/NTSettings.h"
 #include "Notes/SplitViewController.h"
+#include "Platform/CoreData/ManagedObjectContext.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/SystemColors.h"
@@ -46,6 +47,12 @@ void DetailViewController::viewDidLoad() {
           if (auto self = weak.lock()) self->saveNoteDeleteIfEmpty(false);
         }));
   }
+  // A note deleted from the lists (or with its folder) is let go of: what
+  // would be typed into it could never be stored.
+  observers_.push_back(ns::NotificationCenter::defaultCenter().addObserver(
+      cd::kManagedObjectContextDidSaveNotification, nullptr, nullptr, [weak](const ns::Notification&) {
+        if (auto self = weak.lock(); self && self->note_ && !self->liveNote()) self->setNote(nullptr, false);
+      }));
   configureView();
 }
 

@@ -17,6 +17,7 @@
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Format.h"
+#include "Platform/Foundation/StringOps.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UIKit/AlertController.h"
 #include "Platform/UIKit/Application.h"
@@ -206,6 +207,7 @@ void FoldersViewController::viewDidLoad() {
     if (auto me = weak.lock()) {
       me->updateSettingsBadge();
       me->refetch();
+      if (me->selectionAwaitsStore_) me->restoreSelection();
     }
   });
   timeChangeObserver_ = center.addObserver(ui::kApplicationSignificantTimeChangeNotification, app, main,
@@ -249,6 +251,10 @@ void FoldersViewController::saveSelection() {
 }
 
 void FoldersViewController::restoreSelection() {
+  // On a pad the list loads with the split view, before the app has opened
+  // its store: the selection waits until the app first becomes active.
+  selectionAwaitsStore_ = !mainContext();
+  if (selectionAwaitsStore_) return;
   auto stored = NTSettings::userDefaults()->arrayForKey(kSelectedIndexesKey);
   if (!stored || stored->empty() || !(*stored)[0].isNumber()) return;
   int64_t first = (*stored)[0].integerValue();
@@ -496,8 +502,11 @@ void FoldersViewController::commitEditingStyle(ui::TableView& table, ui::TableVi
 }
 
 void FoldersViewController::confirmDeleteFolder(const std::shared_ptr<NTFolder>& folder, const ui::IndexPath& path) {
-  std::string title = ns::format(localized("%1$@ notes in folder \"%2$@\" will also be deleted"),
-                                 static_cast<long long>(folder->notes().size()), folder->title().value_or(""));
+  size_t count = folder->notes().size();
+  std::string name = folder->title().value_or("");
+  std::string title = count == 1 ? ns::format(localized("1 note in folder \"%@\" will also be deleted"), name)
+                                 : ns::format(localized("%1$@ notes in folder \"%2$@\" will also be deleted"),
+                                              static_cast<long long>(count), name);
   auto sheet = ui::AlertController::make(title, localized("Are you sure?"), ui::AlertControllerStyle::ActionSheet);
   if (auto cell = tableView().cellForRow(path)) {
     sheet->popoverPresentationController()->setSourceView(cell);
@@ -562,7 +571,8 @@ void FoldersViewController::presentNameAlert(const std::string& title, const std
                                            auto shown = weakAlert.lock();
                                            if (!shown || shown->textFields().empty()) return;
                                            std::string name = shown->textFields()[0]->text();
-                                           if (!name.empty()) save(name);
+                                           // A name of white space alone would make a blank row.
+                                           if (!ns::trimmingWhitespaceAndNewlines(name).empty()) save(name);
                                          }));
   alert->addTextField([text](ui::TextField& field) {
     field.setPlaceholder(localized("Name"));

@@ -288,12 +288,17 @@ void NotesViewController::showNoteAtIndexPath(const ns::IndexPath& indexPath, bo
     }
   }
   performSegue("showDetail", this);
+  updateSelectedNoteFromDetailsView();
 }
 
 void NotesViewController::showNote(std::shared_ptr<NTNote> note, bool animated) {
   if (!note) return;
   if (auto path = indexPathOfNote(note)) showNoteAtIndexPath(toStore(*path), animated);
 }
+
+// The editor saved the note it let go of while the segue handed it the new
+// one; the changes of that save marked the old note: the new one is marked.
+void NotesViewController::didSelectRow(ui::TableView&, const ui::IndexPath&) { updateSelectedNoteFromDetailsView(); }
 
 void NotesViewController::updateSelectedNoteFromDetailsView() {
   auto editor = padEditor();

@@ -1,5 +1,6 @@
 #include "Apps/quillbox/HostSession.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <sstream>
@@ -8,7 +9,9 @@
 #include "Notes/NTSettings.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Foundation/Calendar.h"
 #include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/StringOps.h"
 #include "Platform/Foundation/URL.h"
 #include "Platform/LocalAuthentication/BiometricPrompt.h"
 #include "Platform/UIKit/Application.h"
@@ -98,12 +101,17 @@ Result typeText(const std::string& text) {
   return acted(true);
 }
 
-// One line per reminder: "Reminder: <title> - <body>".
+// One line per reminder: "Reminder: <title> - <body>", the body's lines
+// joined by spaces; a part that is empty leaves out its separator too.
 std::string reminderLines(const std::vector<un::Notification>& delivered) {
   std::ostringstream out;
   for (const auto& n : delivered) {
-    out << (&n == &delivered.front() ? "" : "\n") << "Reminder: " << n.request.content.title;
-    if (!n.request.content.body.empty()) out << " - " << n.request.content.body;
+    std::string body = n.request.content.body;
+    std::replace(body.begin(), body.end(), '\n', ' ');
+    std::string title = ns::trimmingWhitespace(n.request.content.title);
+    body = ns::trimmingWhitespace(body);
+    out << (&n == &delivered.front() ? "" : "\n") << "Reminder: " << title
+        << (title.empty() || body.empty() ? "" : " - ") << body;
   }
   return out.str();
 }
@@ -143,11 +151,23 @@ Result runQuickAction() {
 }  // namespace
 
 HostSession::HostSession(std::string baseDirectory)
-    : baseDirectory_(std::move(baseDirectory)), lastCommand_(std::chrono::steady_clock::now()) {}
+    : baseDirectory_(std::move(baseDirectory)),
+      lastCommand_(std::chrono::steady_clock::now()),
+      day_(ns::Calendar::current().startOfDay(ns::Date::now())) {}
 
 void HostSession::setFollowsRealTime(bool follows) {
   followsRealTime_ = follows;
   lastCommand_ = std::chrono::steady_clock::now();
+}
+
+// The system tells the app when the day changes (its lists show "Today"
+// times and "Yesterday"); here the clock moves only with the commands.
+void HostSession::noticeDayChange() {
+  ns::Date today = ns::Calendar::current().startOfDay(ns::Date::now());
+  if (today.timeIntervalSinceReferenceDate() == day_.timeIntervalSinceReferenceDate()) return;
+  day_ = today;
+  ui::Application::shared().significantTimeChange();
+  ui::Input::settle();
 }
 
 void HostSession::catchUpWithRealTime() {
@@ -203,6 +223,7 @@ HostSession::Result HostSession::run(const std::string& line) {
 HostSession::Result HostSession::run(const HostCommand& c) {
   reminders_.arm();
   catchUpWithRealTime();
+  noticeDayChange();
   Result result = [&]() -> Result {
     const std::string& w = c.word;
     auto needs = [&](size_t n, const char* usage) -> std::optional<Result> {
@@ -302,6 +323,7 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     if (w == "expect-order") return expectOrder(c.args);
     return failed("unknown command \"" + w + "\" (help lists the commands)");
   }();
+  noticeDayChange();
   // Reminders that fell due while the clock moved arrived as on a device.
   if (auto arrived = reminders_.takeDelivered(); !arrived.empty())
     result.output += (result.output.empty() ? "" : "\n") + reminderLines(arrived);

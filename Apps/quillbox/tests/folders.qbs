@@ -14,6 +14,12 @@ tap Add
 tap Save
 expect-order "All Notes" "Work" "Notes"
 expect-not (Folder) ""
+# A name of white space alone is no name either.
+tap Add
+tap Name
+type "   "
+tap Save
+expect-not (Folder) "   "
 
 edit
 drag Notes Work

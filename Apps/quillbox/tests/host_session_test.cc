@@ -290,6 +290,14 @@ TEST_F(HostSessionTest, OpenQuickActionNotificationsAndQuitReachTheApp) {
   center->addNotificationRequest(request);
   center->flush();
   EXPECT_EQ(session.run("notify").output, "Reminder: Call Ann - about the trip");
+  // The app's own reminders have no title, and a note without a title
+  // leaves the body's last line empty: no separator stands alone.
+  request.identifier = "n2";
+  request.content.title = "";
+  request.content.body = "It's time to read this note:\n";
+  center->addNotificationRequest(request);
+  center->flush();
+  EXPECT_EQ(session.run("notify").output, "Reminder: It's time to read this note:");
   EXPECT_TRUE(center->pendingRequests().empty());
 
   r = session.run("quit");

@@ -10,6 +10,6 @@ tap Done
 background
 foreground
 advance 1h
-expect "Reminder:  - It's time to read this note:"
+expect "Reminder: It's time to read this note: Call the bank"
 notify
 expect "No reminder is due."

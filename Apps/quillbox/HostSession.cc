@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -15,6 +16,8 @@
 #include "Platform/Foundation/URL.h"
 #include "Platform/LocalAuthentication/BiometricPrompt.h"
 #include "Platform/UIKit/Application.h"
+#include "Platform/UIKit/Button.h"
+#include "Platform/UIKit/TableView.h"
 #include "Platform/UIKit/Input.h"
 #include "Platform/UIKit/ScreenText.h"
 #include "Platform/UserNotifications/UserNotificationCenter.h"
@@ -139,6 +142,108 @@ Result answerBiometricPrompt(const std::vector<std::string>& args) {
   return failed("usage: biometry match|fail|cancel");
 }
 
+// A row named by its number on screen ("3"), when the list has it.
+std::optional<int> rowNumber(const std::string& text) {
+  if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), ::isdigit)) return std::nullopt;
+  int number = std::stoi(text);
+  ui::TableView* table = ui::Input::numberedTable();
+  if (!table || !table->indexPathForRowNumber(number)) return std::nullopt;
+  return number;
+}
+
+// The floating add button, its shadow, ball and plus, prints as the one
+// thing a person sees, "[+]" (and answers to "+").
+std::string showAddButtonAsPlus(const std::string& screen) {
+  std::vector<std::string> lines;
+  std::istringstream in(screen);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  auto is = [&](size_t i, const char* text) { return i < lines.size() && ns::trimmingWhitespace(lines[i]) == text; };
+  std::string out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (is(i, "(AddButton-Shadow)") && is(i + 1, "[(AddButton-Ball)]") && is(i + 2, "(AddButton-Plus)")) {
+      out += lines[i].substr(0, lines[i].find('(')) + "[+]\n";
+      i += 2;
+      continue;
+    }
+    out += lines[i] + "\n";
+  }
+  return out;
+}
+
+Result tap(const std::string& text) {
+  if (text == "+") return acted(ui::Input::tap("AddButton"));
+  // A number is a row unless a button shows it (the passcode keypad).
+  if (auto number = rowNumber(text); number && !dynamic_cast<ui::Button*>(ui::Input::find(text)))
+    return acted(ui::Input::tapRow(*number));
+  return acted(ui::Input::tap(text));
+}
+
+Result swipe(const std::vector<std::string>& args) {
+  if (args.empty() || args.size() > 2) return failed("usage: swipe ROW [ACTION]");
+  auto number = rowNumber(args[0]);
+  if (args.size() == 2)
+    return acted(number ? ui::Input::swipeRow(*number, args[1]) : ui::Input::swipeRow(args[0], args[1]));
+  auto actions = number ? ui::Input::rowActions(*number) : ui::Input::rowActions(args[0]);
+  if (!actions) return failed(ui::Input::lastFailure());
+  if (actions->empty()) return answered("The row has no swipe actions.");
+  std::string list;
+  for (const auto& a : *actions) list += (list.empty() ? "" : ", ") + a;
+  return answered("Swipe actions: " + list);
+}
+
+Result drag(const std::vector<std::string>& args) {
+  if (args.size() != 2) return failed("usage: drag ROW TARGET");
+  auto from = rowNumber(args[0]);
+  auto to = rowNumber(args[1]);
+  if (from && to) return acted(ui::Input::dragRow(*from, *to));
+  return acted(ui::Input::dragRow(args[0], args[1]));
+}
+
+Result scroll(const HostCommand& c) {
+  if (c.args.size() == 1 && c.args[0] == "down") return acted(ui::Input::scroll(1));
+  if (c.args.size() == 1 && c.args[0] == "up") return acted(ui::Input::scroll(-1));
+  if (c.args.size() >= 2 && c.args[0] == "to") {
+    std::string text = c.text.substr(c.text.find("to") + 2);
+    text = ns::trimmingWhitespace(text);
+    if (c.args.size() == 2) text = c.args[1];
+    return acted(ui::Input::scrollTo(text));
+  }
+  return failed("usage: scroll down|up|to TEXT");
+}
+
+// "2026-12-24 09:30" in the device's calendar and time zone.
+std::optional<ns::Date> parseDateAndTime(const std::string& day, const std::string& time) {
+  int year = 0, month = 0, dayOfMonth = 0, hour = 0, minute = 0;
+  char tail = 0;
+  if (std::sscanf(day.c_str(), "%4d-%2d-%2d%c", &year, &month, &dayOfMonth, &tail) != 3) return std::nullopt;
+  if (std::sscanf(time.c_str(), "%2d:%2d%c", &hour, &minute, &tail) != 2) return std::nullopt;
+  if (month < 1 || month > 12 || dayOfMonth < 1 || dayOfMonth > 31 || hour > 23 || minute > 59 || hour < 0 || minute < 0)
+    return std::nullopt;
+  ns::DateComponents components;
+  components.year = year;
+  components.month = month;
+  components.day = dayOfMonth;
+  components.hour = hour;
+  components.minute = minute;
+  auto date = ns::Calendar::current().dateFromComponents(components);
+  // A day the month does not have (2026-02-30) is no date.
+  if (!date || ns::Calendar::current().component(ns::kCalendarUnitDay, *date) != dayOfMonth) return std::nullopt;
+  return date;
+}
+
+// `pick 2026-12-24 09:30` or `pick +2h` (from now): the frontmost date picker.
+Result pick(const std::vector<std::string>& args) {
+  const char* usage = "usage: pick YYYY-MM-DD HH:MM, or pick +TIME (\"+2h\", \"+1d\")";
+  std::optional<ns::Date> date;
+  double seconds = 0;
+  if (args.size() == 1 && args[0].size() > 1 && args[0][0] == '+' && parseSeconds(args[0].substr(1), &seconds))
+    date = ns::Date(ns::Date::now().timeIntervalSinceReferenceDate() + seconds);
+  else if (args.size() == 2)
+    date = parseDateAndTime(args[0], args[1]);
+  if (!date) return failed(usage);
+  return acted(ui::Input::pickDate(*date).has_value());
+}
+
 Result runQuickAction() {
   auto& app = ui::Application::shared();
   if (app.shortcutItems().empty()) return failed("the app offers no quick action");
@@ -178,7 +283,7 @@ void HostSession::catchUpWithRealTime() {
 }
 
 std::string HostSession::screen() {
-  std::string text = ui::ScreenText::render();
+  std::string text = showAddButtonAsPlus(ui::ScreenText::renderForPerson());
   // The system's prompt lies over the app.
   if (auto prompt = la::BiometricPrompt::shown())
     text += la::BiometricPrompt::name(prompt->type) + ": \"" + prompt->reason + "\" (biometry match, fail or cancel)\n";
@@ -249,7 +354,7 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     }
     if (w == "tap") {
       if (c.text.empty()) return failed("usage: tap TEXT");
-      return acted(ui::Input::tap(c.text));
+      return tap(c.text);
     }
     if (w == "type") return typeText(c.text);
     if (w == "return") return acted(ui::Input::pressReturn());
@@ -266,14 +371,10 @@ HostSession::Result HostSession::run(const HostCommand& c) {
       }
       return acted(true);
     }
-    if (w == "swipe") {
-      if (auto bad = needs(2, "swipe ROW ACTION")) return *bad;
-      return acted(ui::Input::swipeRow(c.args[0], c.args[1]));
-    }
-    if (w == "drag") {
-      if (auto bad = needs(2, "drag ROW TARGET")) return *bad;
-      return acted(ui::Input::dragRow(c.args[0], c.args[1]));
-    }
+    if (w == "swipe") return swipe(c.args);
+    if (w == "drag") return drag(c.args);
+    if (w == "scroll") return scroll(c);
+    if (w == "pick") return pick(c.args);
     if (w == "edit") {
       if (ui::Input::pressBarButton("Edit")) return acted(true);
       if (ui::Input::pressBarButton("Done")) return acted(true);

@@ -846,4 +846,79 @@ std::string TableView::screenText() const {
   return out.str();
 }
 
+int TableView::rowNumber(const IndexPath& path) const {
+  ensureCounts();
+  int number = path.row + 1;
+  for (int s = 0; s < path.section && s < int(counts_.size()); ++s) number += counts_[size_t(s)];
+  return number;
+}
+
+std::optional<IndexPath> TableView::indexPathForRowNumber(int number) const {
+  ensureCounts();
+  if (number < 1) return std::nullopt;
+  int left = number - 1;
+  for (int s = 0; s < int(counts_.size()); ++s) {
+    if (left < counts_[size_t(s)]) return IndexPath::forRow(left, s);
+    left -= counts_[size_t(s)];
+  }
+  return std::nullopt;
+}
+
+int TableView::numberOfAllRows() const {
+  ensureCounts();
+  int total = 0;
+  for (int n : counts_) total += n;
+  return total;
+}
+
+std::string TableView::personScreenText(bool numbered) const {
+  std::ostringstream out;
+  out << "Table" << (editing_ ? " (editing)" : "");
+  if (tableHeaderView_ && !tableHeaderView_->isHidden()) {
+    std::string header = tableHeaderView_->screenText();
+    std::string inner = ScreenText::inlineText(*tableHeaderView_);
+    std::string text = header.empty() ? inner : (inner.empty() ? header : header + " " + inner);
+    if (!text.empty()) out << "\n  " << text;
+  }
+  int above = 0, below = 0;
+  bool seenVisible = false;
+  for (int s = 0; s < int(counts_.size()); ++s) {
+    bool headerShown = false;
+    for (int r = 0; r < counts_[size_t(s)]; ++r) {
+      auto it = visible_.find({s, r});
+      if (it == visible_.end()) {
+        ++(seenVisible ? below : above);
+        continue;
+      }
+      seenVisible = true;
+      // Rows below a gap the screen skips are still counted as below.
+      if (below) {
+        out << "\n  (" << below << " row" << (below == 1 ? "" : "s") << " hidden)";
+        below = 0;
+      }
+      if (!headerShown) {
+        headerShown = true;
+        if (above) out << "\n  " << above << " row" << (above == 1 ? "" : "s") << " above";
+        above = 0;
+        auto h = headers_.find(s);
+        if (h != headers_.end() && !h->second->isHidden()) {
+          std::string text = ScreenText::inlineText(*h->second);
+          if (!text.empty()) out << "\n  " << text;
+        }
+      }
+      out << "\n  ";
+      if (numbered) out << rowNumber({s, r}) << ". ";
+      out << it->second->screenText();
+    }
+    auto f = footers_.find(s);
+    if (headerShown && f != footers_.end() && !f->second->isHidden()) {
+      std::string text = ScreenText::inlineText(*f->second);
+      if (!text.empty()) out << "\n  " << text;
+    }
+  }
+  if (above) out << "\n  " << above << " row" << (above == 1 ? "" : "s") << (seenVisible ? " below" : " off screen");
+  if (below) out << "\n  " << below << " row" << (below == 1 ? "" : "s") << " below";
+  return out.str();
+}
+
 }  // namespace ui

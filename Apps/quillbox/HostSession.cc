@@ -291,13 +291,18 @@ std::string HostSession::screen() {
 }
 
 std::string HostSession::help() {
-  return R"(Commands (TEXT is what the screen shows; quote a text with spaces when more follows it):
-  tap TEXT             tap the row, button or bar button showing TEXT
+  return R"(Commands (TEXT is what the screen shows; quote a text with spaces when more follows it;
+a ROW is a row's number on screen or its text):
+  tap TEXT             tap the row, button or bar button showing TEXT ("+" adds a note)
+  tap N                tap row N of the list (scrolled to first when it is off screen)
   type TEXT            type into the focused field or text ("\n" presses return)
   return               press the return key
   delete [N]           delete N characters before the cursor (1)
-  swipe ROW ACTION     swipe the row showing ROW and tap its action ACTION
-  drag ROW TARGET      drag the row showing ROW to the place of row TARGET (while editing)
+  swipe ROW [ACTION]   swipe ROW and tap its action ACTION; without one, list its actions
+  drag ROW TARGET      drag ROW to the place of row TARGET (while editing)
+  scroll down|up       move the list by a screenful, as a finger would
+  scroll to TEXT       scroll the list to the row showing TEXT
+  pick DATE TIME       set the date picker: "pick 2026-12-24 09:30", or "pick +2h" from now
   edit                 press Edit (or Done) in the navigation bar
   back                 go back
   background           send the app to the background

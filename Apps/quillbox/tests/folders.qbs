@@ -22,9 +22,9 @@ tap Save
 expect-not (Folder) "   "
 
 edit
-drag Notes Work
+drag 3 2
 expect-order "All Notes" "Notes" "Work"
-drag Work "All Notes"
+drag 3 1
 expect-order "All Notes" "Work" "Notes"
 
 tap Work

@@ -6,7 +6,7 @@ tap Name
 type Work
 tap Save
 tap Notes
-tap AddButton-Ball
+tap +
 type Bread
 back
 swipe Bread Move

@@ -7,9 +7,9 @@ tap Name
 type Work
 tap Save
 tap Work
-tap AddButton-Ball
+tap +
 type Plan
-tap AddButton-Ball
+tap +
 type Budget
 tap Done
 swipe Budget Delete

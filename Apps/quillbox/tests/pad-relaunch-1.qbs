@@ -8,9 +8,9 @@ tap Name
 type Work
 tap Save
 tap Work
-tap AddButton-Ball
+tap +
 type Plan
-tap AddButton-Ball
+tap +
 type Budget
 expect "New Note" (selected)
 tap Plan

@@ -8,6 +8,8 @@
 #include "Notes/AppDelegate.h"
 #include "Notes/DetailViewController.h"
 #include "Notes/FetchedRowChanges.h"
+#include "Notes/ListScreen.h"
+#include "Notes/Localized.h"
 #include "Notes/NTAppearance.h"
 #include "Notes/NTData.h"
 #include "Notes/NTSettings.h"
@@ -15,7 +17,6 @@
 #include "Notes/NotesViewController.h"
 #include "Notes/SearchResultsController.h"
 #include "Platform/Dispatch/Queue.h"
-#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Format.h"
 #include "Platform/Foundation/StringOps.h"
 #include "Platform/Foundation/UserDefaults.h"
@@ -39,8 +40,8 @@ std::weak_ptr<FoldersViewController>& sharedInstance() {
   return instance;
 }
 
-std::string localized(const std::string& key) { return ns::Bundle::mainBundle()->localizedString(key, "", ""); }
-std::string kitLocalized(const std::string& key) { return TXKit::bundle()->localizedString(key, "", "TXKit"); }
+using notes::kitLocalized;
+using notes::localized;
 
 // The main context of the application delegate, or null before there is one.
 std::shared_ptr<cd::ManagedObjectContext> mainContext() {
@@ -173,28 +174,14 @@ void FoldersViewController::viewDidLoad() {
   settingsButton_->setAccessibilityIdentifier("Settings");
   navigationItem().setLeftBarButtonItem(settingsButton_);
 
-  if (auto* nav = navigationController()) {
-    ui::NavigationBar& bar = nav->navigationBar();
-    bar.setTintColor(NTAppearance::navigationTintColor());
-    bar.setBarTintColor(NTAppearance::navigationBackgroundColor());
-    bar.setBackgroundImage(NTAppearance::navigationBackgroundImage());
-  }
-  auto background = ui::View::make();
-  background->setBackgroundColor(NTAppearance::masterBackgroundColor());
-  tableView().setBackgroundView(background);
+  notes::styleListScreen(*this);
   // Rows are tapped while editing to rename them.
   tableView().setAllowsSelectionDuringEditing(true);
   tableView().registerCell("Cell", [] { return std::make_shared<NoteTableViewCell>("Cell"); });
 
-  searchResultsController_ = std::make_shared<SearchResultsController>();
-  searchController_ = ui::SearchController::make(searchResultsController_);
-  searchController_->setSearchResultsUpdater(std::static_pointer_cast<ui::SearchResultsUpdating>(searchResultsController_));
-  searchController_->setPresentingContext(shared());
-  searchController_->searchBar().setSearchBarStyle(ui::SearchBarStyle::Minimal);
-  auto bar = searchController_->searchBarShared();
-  bar->sizeToFit();
-  tableView().setTableHeaderView(bar);
-  setDefinesPresentationContext(true);
+  auto search = notes::installSearch(*this);
+  searchController_ = search.controller;
+  searchResultsController_ = search.results;
 
   ui::EdgeInsets inset = tableView().contentInset();
   inset.bottom = 60;
@@ -598,9 +585,7 @@ void FoldersViewController::controllerWillChangeContent(cd::FetchedResultsContro
 void FoldersViewController::controllerDidChangeSection(cd::FetchedResultsController&, const cd::FetchedResultsSectionInfo&,
                                                        size_t sectionIndex, cd::FetchedResultsChangeType type) {
   if (userMove_ || !isViewLoaded()) return;
-  int section = static_cast<int>(sectionIndex) + 1;
-  if (type == cd::FetchedResultsChangeType::Insert) tableView().insertSections({section}, ui::TableViewRowAnimation::Fade);
-  if (type == cd::FetchedResultsChangeType::Delete) tableView().deleteSections({section}, ui::TableViewRowAnimation::Fade);
+  notes::applyFetchedSectionChange(tableView(), type, static_cast<int>(sectionIndex) + 1);
 }
 
 void FoldersViewController::controllerDidChangeObject(cd::FetchedResultsController&,

@@ -142,11 +142,9 @@ std::string tappableSummary() {
       if (bar->backItem()) add("Back");
       auto items = bar->leftItems();
       for (const auto& item : bar->rightItems()) items.push_back(item);
-      {
-        for (const auto& item : items) {
-          if (item && item != bar->backItem() && item->isEnabled())
-            add(item->displayTitle().empty() ? item->accessibilityIdentifier() : item->displayTitle());
-        }
+      for (const auto& item : items) {
+        if (item && item != bar->backItem() && item->isEnabled())
+          add(item->displayTitle().empty() ? item->accessibilityIdentifier() : item->displayTitle());
       }
     } else if (auto* button = dynamic_cast<Button*>(&v); button && button->isEnabled() && interactive(*button)) {
       std::string title = button->currentTitle();

@@ -807,15 +807,17 @@ bool TableView::userMoveRow(const IndexPath& from, const IndexPath& proposed) {
   return true;
 }
 
+std::string TableView::tableHeaderText() const {
+  if (!tableHeaderView_ || tableHeaderView_->isHidden()) return {};
+  std::string header = tableHeaderView_->screenText();
+  std::string inner = ScreenText::inlineText(*tableHeaderView_);
+  return header.empty() ? inner : (inner.empty() ? header : header + " " + inner);
+}
+
 std::string TableView::screenText() const {
   std::ostringstream out;
   out << "Table" << (editing_ ? " (editing)" : "");
-  if (tableHeaderView_ && !tableHeaderView_->isHidden()) {
-    std::string header = tableHeaderView_->screenText();
-    std::string inner = ScreenText::inlineText(*tableHeaderView_);
-    std::string text = header.empty() ? inner : (inner.empty() ? header : header + " " + inner);
-    if (!text.empty()) out << "\n  " << text;
-  }
+  if (std::string text = tableHeaderText(); !text.empty()) out << "\n  " << text;
   auto ds = dataSource_.lock();
   auto* self = const_cast<TableView*>(this);
   for (int s = 0; s < int(counts_.size()); ++s) {
@@ -874,36 +876,25 @@ int TableView::numberOfAllRows() const {
 std::string TableView::personScreenText(bool numbered) const {
   std::ostringstream out;
   out << "Table" << (editing_ ? " (editing)" : "");
-  if (tableHeaderView_ && !tableHeaderView_->isHidden()) {
-    std::string header = tableHeaderView_->screenText();
-    std::string inner = ScreenText::inlineText(*tableHeaderView_);
-    std::string text = header.empty() ? inner : (inner.empty() ? header : header + " " + inner);
-    if (!text.empty()) out << "\n  " << text;
-  }
+  if (std::string text = tableHeaderText(); !text.empty()) out << "\n  " << text;
+  auto rows = [](int n) { return std::to_string(n) + (n == 1 ? " row" : " rows"); };
+  // The rows on screen lie together: those before them are above, those
+  // after them below.
   int above = 0, below = 0;
-  bool seenVisible = false;
   for (int s = 0; s < int(counts_.size()); ++s) {
-    bool headerShown = false;
+    bool sectionShown = false;
     for (int r = 0; r < counts_[size_t(s)]; ++r) {
       auto it = visible_.find({s, r});
       if (it == visible_.end()) {
-        ++(seenVisible ? below : above);
+        ++(visible_.empty() || IndexPath{s, r} < visible_.begin()->first ? above : below);
         continue;
       }
-      seenVisible = true;
-      // Rows below a gap the screen skips are still counted as below.
-      if (below) {
-        out << "\n  (" << below << " row" << (below == 1 ? "" : "s") << " hidden)";
-        below = 0;
-      }
-      if (!headerShown) {
-        headerShown = true;
-        if (above) out << "\n  " << above << " row" << (above == 1 ? "" : "s") << " above";
-        above = 0;
+      if (!sectionShown) {
+        sectionShown = true;
+        if (above && visible_.begin()->first == IndexPath{s, r}) out << "\n  " << rows(above) << " above";
         auto h = headers_.find(s);
         if (h != headers_.end() && !h->second->isHidden()) {
-          std::string text = ScreenText::inlineText(*h->second);
-          if (!text.empty()) out << "\n  " << text;
+          if (std::string text = ScreenText::inlineText(*h->second); !text.empty()) out << "\n  " << text;
         }
       }
       out << "\n  ";
@@ -911,13 +902,12 @@ std::string TableView::personScreenText(bool numbered) const {
       out << it->second->screenText();
     }
     auto f = footers_.find(s);
-    if (headerShown && f != footers_.end() && !f->second->isHidden()) {
-      std::string text = ScreenText::inlineText(*f->second);
-      if (!text.empty()) out << "\n  " << text;
+    if (sectionShown && f != footers_.end() && !f->second->isHidden()) {
+      if (std::string text = ScreenText::inlineText(*f->second); !text.empty()) out << "\n  " << text;
     }
   }
-  if (above) out << "\n  " << above << " row" << (above == 1 ? "" : "s") << (seenVisible ? " below" : " off screen");
-  if (below) out << "\n  " << below << " row" << (below == 1 ? "" : "s") << " below";
+  if (visible_.empty() && above) out << "\n  " << rows(above) << " off screen";
+  if (below) out << "\n  " << rows(below) << " below";
   return out.str();
 }
 

@@ -188,6 +188,8 @@ class TableView : public ScrollView {
     std::vector<std::pair<int, int>> movedSections;
   };
   void ensureCounts() const;
+  // What the table header view shows, on one line.
+  std::string tableHeaderText() const;
   void applyUpdates(const Updates& updates);
   void recycleAll();
   double heightOfRow(const IndexPath& path);

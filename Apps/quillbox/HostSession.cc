@@ -144,7 +144,8 @@ Result answerBiometricPrompt(const std::vector<std::string>& args) {
 
 // A row named by its number on screen ("3"), when the list has it.
 std::optional<int> rowNumber(const std::string& text) {
-  if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), ::isdigit)) return std::nullopt;
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), digit)) return std::nullopt;
   int number = std::stoi(text);
   ui::TableView* table = ui::Input::numberedTable();
   if (!table || !table->indexPathForRowNumber(number)) return std::nullopt;

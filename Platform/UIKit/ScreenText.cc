@@ -8,6 +8,7 @@
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/DatePicker.h"
 #include "Platform/UIKit/Input.h"
+#include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/SplitViewController.h"
 #include "Platform/UIKit/TableView.h"
 #include "Platform/UIKit/NavigationBar.h"
@@ -96,6 +97,12 @@ std::string pickerText(const DatePicker& picker) {
 std::string personText(const View& v, const Style& style) {
   if (auto* table = dynamic_cast<const TableView*>(&v)) return table->personScreenText(table == style.numbered);
   if (auto* picker = dynamic_cast<const DatePicker*>(&v)) return pickerText(*picker);
+  // A title that keeps its line terminator reads as its line.
+  if (auto* label = dynamic_cast<const Label*>(&v); label && label->text().ends_with('\n')) {
+    std::string text = label->text();
+    while (text.ends_with('\n')) text.pop_back();
+    return "\"" + text + "\"";
+  }
   return v.screenText();
 }
 

@@ -5,6 +5,7 @@
 #include "Libraries/UIComponents/QBProgressHUD.h"
 #include "Notes/ActionHelper.h"
 #include "Notes/AppDelegate.h"
+#include "Notes/Localized.h"
 #include "Notes/ClassNameTransformer.h"
 #include "Notes/DetailViewController.h"
 #include "Notes/FoldersViewController.h"
@@ -30,7 +31,7 @@ constexpr int64_t kLastBuildWithPasscodeInDefaults = 24;
 constexpr int64_t kTidyUpDelayNanos = 1000000000;
 constexpr const char* kAddIconName = "UIApplicationShortcutIconTypeAdd";
 
-std::string localized(const std::string& key) { return ns::Bundle::mainBundle()->localizedString(key, "", ""); }
+using notes::localized;
 
 }  // namespace
 

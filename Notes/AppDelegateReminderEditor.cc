@@ -6,9 +6,9 @@
 #include "Libraries/AppSupportKit/TXUIManager.h"
 #include "Libraries/UIComponents/QBAlertView.h"
 #include "Notes/AppDelegate.h"
+#include "Notes/Localized.h"
 #include "Notes/NTData.h"
 #include "Platform/Dispatch/Queue.h"
-#include "Platform/Foundation/Bundle.h"
 #include "Platform/UIKit/AlertController.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/DatePicker.h"
@@ -23,7 +23,7 @@ constexpr int kMinuteInterval = 5;
 // picker is still open for a moment.
 constexpr int64_t kMinimumMinutesAhead = 6;
 
-std::string localized(const std::string& key) { return ns::Bundle::mainBundle()->localizedString(key, "", ""); }
+using notes::localized;
 
 void finish(const DoneHandler& done, bool cancelled) {
   if (done) done(cancelled);

@@ -28,4 +28,9 @@ void applyFetchedRowChange(ui::TableView& table, cd::FetchedResultsChangeType ty
   }
 }
 
+void applyFetchedSectionChange(ui::TableView& table, cd::FetchedResultsChangeType type, int section) {
+  if (type == cd::FetchedResultsChangeType::Insert) table.insertSections({section}, ui::TableViewRowAnimation::Fade);
+  if (type == cd::FetchedResultsChangeType::Delete) table.deleteSections({section}, ui::TableViewRowAnimation::Fade);
+}
+
 }  // namespace notes

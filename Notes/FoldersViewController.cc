@@ -8,6 +8,8 @@
 #include "Notes/AppDelegate.h"
 #include "Notes/DetailViewController.h"
 #include "Notes/FetchedRowChanges.h"
+#include "Notes/ListScreen.h"
+#include "Notes/Localized.h"
 #include "Notes/NTAppearance.h"
 #include "Notes/NTData.h"
 #include "Notes/NTSettings.h"
@@ -15,8 +17,8 @@
 #include "Notes/NotesViewController.h"
 #include "Notes/SearchResultsController.h"
 #include "Platform/Dispatch/Queue.h"
-#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Format.h"
+#include "Platform/Foundation/StringOps.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UIKit/AlertController.h"
 #include "Platform/UIKit/Application.h"
@@ -38,8 +40,8 @@ std::weak_ptr<FoldersViewController>& sharedInstance() {
   return instance;
 }
 
-std::string localized(const std::string& key) { return ns::Bundle::mainBundle()->localizedString(key, "", ""); }
-std::string kitLocalized(const std::string& key) { return TXKit::bundle()->localizedString(key, "", "TXKit"); }
+using notes::kitLocalized;
+using notes::localized;
 
 // The main context of the application delegate, or null before there is one.
 std::shared_ptr<cd::ManagedObjectContext> mainContext() {
@@ -172,28 +174,14 @@ void FoldersViewController::viewDidLoad() {
   settingsButton_->setAccessibilityIdentifier("Settings");
   navigationItem().setLeftBarButtonItem(settingsButton_);
 
-  if (auto* nav = navigationController()) {
-    ui::NavigationBar& bar = nav->navigationBar();
-    bar.setTintColor(NTAppearance::navigationTintColor());
-    bar.setBarTintColor(NTAppearance::navigationBackgroundColor());
-    bar.setBackgroundImage(NTAppearance::navigationBackgroundImage());
-  }
-  auto background = ui::View::make();
-  background->setBackgroundColor(NTAppearance::masterBackgroundColor());
-  tableView().setBackgroundView(background);
+  notes::styleListScreen(*this);
   // Rows are tapped while editing to rename them.
   tableView().setAllowsSelectionDuringEditing(true);
   tableView().registerCell("Cell", [] { return std::make_shared<NoteTableViewCell>("Cell"); });
 
-  searchResultsController_ = std::make_shared<SearchResultsController>();
-  searchController_ = ui::SearchController::make(searchResultsController_);
-  searchController_->setSearchResultsUpdater(std::static_pointer_cast<ui::SearchResultsUpdating>(searchResultsController_));
-  searchController_->setPresentingContext(shared());
-  searchController_->searchBar().setSearchBarStyle(ui::SearchBarStyle::Minimal);
-  auto bar = searchController_->searchBarShared();
-  bar->sizeToFit();
-  tableView().setTableHeaderView(bar);
-  setDefinesPresentationContext(true);
+  auto search = notes::installSearch(*this);
+  searchController_ = search.controller;
+  searchResultsController_ = search.results;
 
   ui::EdgeInsets inset = tableView().contentInset();
   inset.bottom = 60;
@@ -206,6 +194,7 @@ void FoldersViewController::viewDidLoad() {
     if (auto me = weak.lock()) {
       me->updateSettingsBadge();
       me->refetch();
+      if (me->selectionAwaitsStore_) me->restoreSelection();
     }
   });
   timeChangeObserver_ = center.addObserver(ui::kApplicationSignificantTimeChangeNotification, app, main,
@@ -249,6 +238,10 @@ void FoldersViewController::saveSelection() {
 }
 
 void FoldersViewController::restoreSelection() {
+  // On a pad the list loads with the split view, before the app has opened
+  // its store: the selection waits until the app first becomes active.
+  selectionAwaitsStore_ = !mainContext();
+  if (selectionAwaitsStore_) return;
   auto stored = NTSettings::userDefaults()->arrayForKey(kSelectedIndexesKey);
   if (!stored || stored->empty() || !(*stored)[0].isNumber()) return;
   int64_t first = (*stored)[0].integerValue();
@@ -496,8 +489,11 @@ void FoldersViewController::commitEditingStyle(ui::TableView& table, ui::TableVi
 }
 
 void FoldersViewController::confirmDeleteFolder(const std::shared_ptr<NTFolder>& folder, const ui::IndexPath& path) {
-  std::string title = ns::format(localized("%1$@ notes in folder \"%2$@\" will also be deleted"),
-                                 static_cast<long long>(folder->notes().size()), folder->title().value_or(""));
+  size_t count = folder->notes().size();
+  std::string name = folder->title().value_or("");
+  std::string title = count == 1 ? ns::format(localized("1 note in folder \"%@\" will also be deleted"), name)
+                                 : ns::format(localized("%1$@ notes in folder \"%2$@\" will also be deleted"),
+                                              static_cast<long long>(count), name);
   auto sheet = ui::AlertController::make(title, localized("Are you sure?"), ui::AlertControllerStyle::ActionSheet);
   if (auto cell = tableView().cellForRow(path)) {
     sheet->popoverPresentationController()->setSourceView(cell);
@@ -562,7 +558,8 @@ void FoldersViewController::presentNameAlert(const std::string& title, const std
                                            auto shown = weakAlert.lock();
                                            if (!shown || shown->textFields().empty()) return;
                                            std::string name = shown->textFields()[0]->text();
-                                           if (!name.empty()) save(name);
+                                           // A name of white space alone would make a blank row.
+                                           if (!ns::trimmingWhitespaceAndNewlines(name).empty()) save(name);
                                          }));
   alert->addTextField([text](ui::TextField& field) {
     field.setPlaceholder(localized("Name"));
@@ -588,9 +585,7 @@ void FoldersViewController::controllerWillChangeContent(cd::FetchedResultsContro
 void FoldersViewController::controllerDidChangeSection(cd::FetchedResultsController&, const cd::FetchedResultsSectionInfo&,
                                                        size_t sectionIndex, cd::FetchedResultsChangeType type) {
   if (userMove_ || !isViewLoaded()) return;
-  int section = static_cast<int>(sectionIndex) + 1;
-  if (type == cd::FetchedResultsChangeType::Insert) tableView().insertSections({section}, ui::TableViewRowAnimation::Fade);
-  if (type == cd::FetchedResultsChangeType::Delete) tableView().deleteSections({section}, ui::TableViewRowAnimation::Fade);
+  notes::applyFetchedSectionChange(tableView(), type, static_cast<int>(sectionIndex) + 1);
 }
 
 void FoldersViewController::controllerDidChangeObject(cd::FetchedResultsController&,

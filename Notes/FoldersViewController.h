@@ -140,6 +140,7 @@ class FoldersViewController : public ui::TableViewController,
   bool canMoveRows_ = false;
   bool userMove_ = false;
   bool showingSettingsBadge_ = false;
+  bool selectionAwaitsStore_ = false;  // restored once the app first becomes active
   ns::NotificationCenter::TokenPtr activeObserver_;
   ns::NotificationCenter::TokenPtr timeChangeObserver_;
   ns::NotificationCenter::TokenPtr contentSizeObserver_;

@@ -2,13 +2,13 @@
 
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Notes/FetchedRowChanges.h"
-#include "Notes/NTAppearance.h"
+#include "Notes/ListScreen.h"
+#include "Notes/Localized.h"
 #include "Notes/NTData.h"
 #include "Notes/NTFolder.h"
 #include "Notes/NTNote.h"
 #include "Notes/NoteTableViewCell.h"
 #include "Platform/CoreData/ManagedObjectContext.h"
-#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Format.h"
 #include "Platform/UIKit/Image.h"
 #include "Platform/UIKit/ImageView.h"
@@ -51,21 +51,14 @@ std::shared_ptr<NTFolder> MoveNoteViewController::folderAtIndexPath(const ui::In
 
 void MoveNoteViewController::viewDidLoad() {
   ui::TableViewController::viewDidLoad();
-  setTitle(ns::Bundle::mainBundle()->localizedString("Move Note", "", ""));
+  setTitle(notes::localized("Move Note"));
   navigationItem().setPrompt(note_ ? note_->title().value_or("") : std::string());
   tableView().registerCell(kCellIdentifier, [] {
     auto cell = std::make_shared<NoteTableViewCell>(kCellIdentifier);
     cell->setSegueIdentifier("selected");
     return cell;
   });
-  if (auto* nav = navigationController()) {
-    nav->navigationBar().setTintColor(NTAppearance::navigationTintColor());
-    nav->navigationBar().setBarTintColor(NTAppearance::navigationBackgroundColor());
-    nav->navigationBar().setBackgroundImage(NTAppearance::navigationBackgroundImage());
-  }
-  auto background = ui::View::make();
-  background->setBackgroundColor(NTAppearance::masterBackgroundColor());
-  tableView().setBackgroundView(background);
+  notes::styleListScreen(*this);
 }
 
 void MoveNoteViewController::configureCell(NoteTableViewCell* cell, const NTFolder& folder) {
@@ -122,10 +115,7 @@ void MoveNoteViewController::controllerDidChangeSection(cd::FetchedResultsContro
                                                         const cd::FetchedResultsSectionInfo&, size_t sectionIndex,
                                                         cd::FetchedResultsChangeType type) {
   if (!isViewLoaded()) return;
-  if (type == cd::FetchedResultsChangeType::Insert)
-    tableView().insertSections({int(sectionIndex)}, ui::TableViewRowAnimation::Fade);
-  else if (type == cd::FetchedResultsChangeType::Delete)
-    tableView().deleteSections({int(sectionIndex)}, ui::TableViewRowAnimation::Fade);
+  notes::applyFetchedSectionChange(tableView(), type, int(sectionIndex));
 }
 
 void MoveNoteViewController::controllerDidChangeObject(cd::FetchedResultsController&,

@@ -7,9 +7,10 @@
 #include "Notes/AppDelegate.h"
 #include "Notes/DetailViewController.h"
 #include "Notes/FetchedRowChanges.h"
+#include "Notes/ListScreen.h"
+#include "Notes/Localized.h"
 #include "Notes/FoldersViewController.h"
 #include "Notes/MoveNoteViewController.h"
-#include "Notes/NTAppearance.h"
 #include "Notes/NTData.h"
 #include "Notes/NTFolder.h"
 #include "Notes/NTNote.h"
@@ -18,7 +19,6 @@
 #include "Notes/SearchResultsController.h"
 #include "Platform/CoreData/ManagedObjectContext.h"
 #include "Platform/Dispatch/Queue.h"
-#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Calendar.h"
 #include "Platform/Foundation/DateFormatter.h"
 #include "Platform/UIKit/AlertController.h"
@@ -28,7 +28,6 @@
 #include "Platform/UIKit/NavigationBar.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/PopoverPresentationController.h"
-#include "Platform/UIKit/SearchBar.h"
 #include "Platform/UIKit/SearchController.h"
 #include "Platform/UIKit/SplitViewController.h"
 #include "Platform/UIKit/Storyboard.h"
@@ -41,8 +40,8 @@ constexpr const char* kCellIdentifier = "Cell";
 constexpr double kAllNotesHeaderHeight = 30;
 constexpr double kContentInsetBottom = 60;
 
-std::string localized(const std::string& key) { return ns::Bundle::mainBundle()->localizedString(key, "", ""); }
-std::string kitLocalized(const std::string& key) { return TXKit::bundle()->localizedString(key, "", "TXKit"); }
+using notes::kitLocalized;
+using notes::localized;
 
 ns::IndexPath toStore(const ui::IndexPath& p) { return ns::IndexPath{size_t(p.section), size_t(p.row)}; }
 ui::IndexPath toTable(const ns::IndexPath& p) { return ui::IndexPath{int(p.section), int(p.row)}; }
@@ -184,31 +183,17 @@ void NotesViewController::viewDidLoad() {
   setTitle(folder_ ? folder_->title().value_or("") : localized("All Notes"));
   navigationItem().setRightBarButtonItem(editButtonItem());
 
-  if (auto* nav = navigationController()) {
-    nav->navigationBar().setTintColor(NTAppearance::navigationTintColor());
-    nav->navigationBar().setBarTintColor(NTAppearance::navigationBackgroundColor());
-    nav->navigationBar().setBackgroundImage(NTAppearance::navigationBackgroundImage());
-  }
+  notes::styleListScreen(*this);
   // Tapping a row opens its note, as the prototype cell's segue.
   tableView().registerCell(kCellIdentifier, [] {
     auto cell = std::make_shared<NoteTableViewCell>(kCellIdentifier);
     cell->setSegueIdentifier("showDetail");
     return cell;
   });
-  auto background = ui::View::make();
-  background->setBackgroundColor(NTAppearance::masterBackgroundColor());
-  tableView().setBackgroundView(background);
 
-  searchResultsController_ = std::make_shared<SearchResultsController>();
-  searchController_ = ui::SearchController::make(searchResultsController_);
-  searchController_->setSearchResultsUpdater(
-      std::static_pointer_cast<SearchResultsController>(searchResultsController_));
-  searchController_->setPresentingContext(shared());
-  searchController_->searchBar().setSearchBarStyle(ui::SearchBarStyle::Minimal);
-  auto bar = searchController_->searchBarShared();
-  bar->sizeToFit();
-  tableView().setTableHeaderView(bar);
-  setDefinesPresentationContext(true);
+  auto search = notes::installSearch(*this);
+  searchController_ = search.controller;
+  searchResultsController_ = search.results;
 
   ui::EdgeInsets inset = tableView().contentInset();
   inset.bottom = kContentInsetBottom;
@@ -288,12 +273,17 @@ void NotesViewController::showNoteAtIndexPath(const ns::IndexPath& indexPath, bo
     }
   }
   performSegue("showDetail", this);
+  updateSelectedNoteFromDetailsView();
 }
 
 void NotesViewController::showNote(std::shared_ptr<NTNote> note, bool animated) {
   if (!note) return;
   if (auto path = indexPathOfNote(note)) showNoteAtIndexPath(toStore(*path), animated);
 }
+
+// The editor saved the note it let go of while the segue handed it the new
+// one; the changes of that save marked the old note: the new one is marked.
+void NotesViewController::didSelectRow(ui::TableView&, const ui::IndexPath&) { updateSelectedNoteFromDetailsView(); }
 
 void NotesViewController::updateSelectedNoteFromDetailsView() {
   auto editor = padEditor();
@@ -470,10 +460,7 @@ void NotesViewController::controllerDidChangeSection(cd::FetchedResultsControlle
                                                      const cd::FetchedResultsSectionInfo&, size_t sectionIndex,
                                                      cd::FetchedResultsChangeType type) {
   if (userMove_ || !isViewLoaded()) return;
-  if (type == cd::FetchedResultsChangeType::Insert)
-    tableView().insertSections({int(sectionIndex)}, ui::TableViewRowAnimation::Fade);
-  else if (type == cd::FetchedResultsChangeType::Delete)
-    tableView().deleteSections({int(sectionIndex)}, ui::TableViewRowAnimation::Fade);
+  notes::applyFetchedSectionChange(tableView(), type, int(sectionIndex));
 }
 
 void NotesViewController::controllerDidChangeObject(cd::FetchedResultsController&,

@@ -84,6 +84,7 @@ class NotesViewController : public ui::TableViewController,
   bool canMoveRow(ui::TableView&, const ui::IndexPath&) override { return canMoveRows_; }
   void commitEditingStyle(ui::TableView&, ui::TableViewCellEditingStyle style, const ui::IndexPath& path) override;
   void moveRow(ui::TableView&, const ui::IndexPath& from, const ui::IndexPath& to) override;
+  void didSelectRow(ui::TableView&, const ui::IndexPath& path) override;
   std::optional<std::vector<std::shared_ptr<ui::TableViewRowAction>>> editActionsForRow(
       ui::TableView&, const ui::IndexPath& path) override;
 

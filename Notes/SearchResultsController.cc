@@ -109,9 +109,7 @@ void SearchResultsController::controllerWillChangeContent(cd::FetchedResultsCont
 void SearchResultsController::controllerDidChangeSection(cd::FetchedResultsController&,
                                                          const cd::FetchedResultsSectionInfo&, size_t sectionIndex,
                                                          cd::FetchedResultsChangeType type) {
-  int section = static_cast<int>(sectionIndex);
-  if (type == cd::FetchedResultsChangeType::Insert) tableView().insertSections({section}, ui::TableViewRowAnimation::Fade);
-  if (type == cd::FetchedResultsChangeType::Delete) tableView().deleteSections({section}, ui::TableViewRowAnimation::Fade);
+  notes::applyFetchedSectionChange(tableView(), type, static_cast<int>(sectionIndex));
 }
 
 void SearchResultsController::controllerDidChangeObject(cd::FetchedResultsController&,

@@ -1,6 +1,8 @@
 #include "Apps/quillbox/HostSession.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -10,11 +12,15 @@
 #include "Notes/NTSettings.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Foundation/Calendar.h"
 #include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/StringOps.h"
 #include "Platform/Foundation/URL.h"
 #include "Platform/LocalAuthentication/BiometricPrompt.h"
 #include "Platform/UIKit/ActivityViewController.h"
 #include "Platform/UIKit/Application.h"
+#include "Platform/UIKit/Button.h"
+#include "Platform/UIKit/TableView.h"
 #include "Platform/UIKit/Input.h"
 #include "Platform/UIKit/MailComposeViewController.h"
 #include "Platform/UIKit/ScreenText.h"
@@ -116,12 +122,17 @@ Result typeText(const std::string& text) {
   return acted(true);
 }
 
-// One line per reminder: "Reminder: <title> - <body>".
+// One line per reminder: "Reminder: <title> - <body>", the body's lines
+// joined by spaces; a part that is empty leaves out its separator too.
 std::string reminderLines(const std::vector<un::Notification>& delivered) {
   std::ostringstream out;
   for (const auto& n : delivered) {
-    out << (&n == &delivered.front() ? "" : "\n") << "Reminder: " << n.request.content.title;
-    if (!n.request.content.body.empty()) out << " - " << n.request.content.body;
+    std::string body = n.request.content.body;
+    std::replace(body.begin(), body.end(), '\n', ' ');
+    std::string title = ns::trimmingWhitespace(n.request.content.title);
+    body = ns::trimmingWhitespace(body);
+    out << (&n == &delivered.front() ? "" : "\n") << "Reminder: " << title
+        << (title.empty() || body.empty() ? "" : " - ") << body;
   }
   return out.str();
 }
@@ -157,6 +168,109 @@ std::string savedImageLines() {
   return out;
 }
 
+// A row named by its number on screen ("3"), when the list has it.
+std::optional<int> rowNumber(const std::string& text) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), digit)) return std::nullopt;
+  int number = std::stoi(text);
+  ui::TableView* table = ui::Input::numberedTable();
+  if (!table || !table->indexPathForRowNumber(number)) return std::nullopt;
+  return number;
+}
+
+// The floating add button, its shadow, ball and plus, prints as the one
+// thing a person sees, "[+]" (and answers to "+").
+std::string showAddButtonAsPlus(const std::string& screen) {
+  std::vector<std::string> lines;
+  std::istringstream in(screen);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  auto is = [&](size_t i, const char* text) { return i < lines.size() && ns::trimmingWhitespace(lines[i]) == text; };
+  std::string out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (is(i, "(AddButton-Shadow)") && is(i + 1, "[(AddButton-Ball)]") && is(i + 2, "(AddButton-Plus)")) {
+      out += lines[i].substr(0, lines[i].find('(')) + "[+]\n";
+      i += 2;
+      continue;
+    }
+    out += lines[i] + "\n";
+  }
+  return out;
+}
+
+Result tap(const std::string& text) {
+  if (text == "+") return acted(ui::Input::tap("AddButton"));
+  // A number is a row unless a button shows it (the passcode keypad).
+  if (auto number = rowNumber(text); number && !dynamic_cast<ui::Button*>(ui::Input::find(text)))
+    return acted(ui::Input::tapRow(*number));
+  return acted(ui::Input::tap(text));
+}
+
+Result swipe(const std::vector<std::string>& args) {
+  if (args.empty() || args.size() > 2) return failed("usage: swipe ROW [ACTION]");
+  auto number = rowNumber(args[0]);
+  if (args.size() == 2)
+    return acted(number ? ui::Input::swipeRow(*number, args[1]) : ui::Input::swipeRow(args[0], args[1]));
+  auto actions = number ? ui::Input::rowActions(*number) : ui::Input::rowActions(args[0]);
+  if (!actions) return failed(ui::Input::lastFailure());
+  if (actions->empty()) return answered("The row has no swipe actions.");
+  std::string list;
+  for (const auto& a : *actions) list += (list.empty() ? "" : ", ") + a;
+  return answered("Swipe actions: " + list);
+}
+
+Result drag(const std::vector<std::string>& args) {
+  if (args.size() != 2) return failed("usage: drag ROW TARGET");
+  auto from = rowNumber(args[0]);
+  auto to = rowNumber(args[1]);
+  if (from && to) return acted(ui::Input::dragRow(*from, *to));
+  return acted(ui::Input::dragRow(args[0], args[1]));
+}
+
+Result scroll(const HostCommand& c) {
+  if (c.args.size() == 1 && c.args[0] == "down") return acted(ui::Input::scroll(1));
+  if (c.args.size() == 1 && c.args[0] == "up") return acted(ui::Input::scroll(-1));
+  if (c.args.size() >= 2 && c.args[0] == "to") {
+    std::string text = c.text.substr(c.text.find("to") + 2);
+    text = ns::trimmingWhitespace(text);
+    if (c.args.size() == 2) text = c.args[1];
+    return acted(ui::Input::scrollTo(text));
+  }
+  return failed("usage: scroll down|up|to TEXT");
+}
+
+// "2026-12-24 09:30" in the device's calendar and time zone.
+std::optional<ns::Date> parseDateAndTime(const std::string& day, const std::string& time) {
+  int year = 0, month = 0, dayOfMonth = 0, hour = 0, minute = 0;
+  char tail = 0;
+  if (std::sscanf(day.c_str(), "%4d-%2d-%2d%c", &year, &month, &dayOfMonth, &tail) != 3) return std::nullopt;
+  if (std::sscanf(time.c_str(), "%2d:%2d%c", &hour, &minute, &tail) != 2) return std::nullopt;
+  if (month < 1 || month > 12 || dayOfMonth < 1 || dayOfMonth > 31 || hour > 23 || minute > 59 || hour < 0 || minute < 0)
+    return std::nullopt;
+  ns::DateComponents components;
+  components.year = year;
+  components.month = month;
+  components.day = dayOfMonth;
+  components.hour = hour;
+  components.minute = minute;
+  auto date = ns::Calendar::current().dateFromComponents(components);
+  // A day the month does not have (2026-02-30) is no date.
+  if (!date || ns::Calendar::current().component(ns::kCalendarUnitDay, *date) != dayOfMonth) return std::nullopt;
+  return date;
+}
+
+// `pick 2026-12-24 09:30` or `pick +2h` (from now): the frontmost date picker.
+Result pick(const std::vector<std::string>& args) {
+  const char* usage = "usage: pick YYYY-MM-DD HH:MM, or pick +TIME (\"+2h\", \"+1d\")";
+  std::optional<ns::Date> date;
+  double seconds = 0;
+  if (args.size() == 1 && args[0].size() > 1 && args[0][0] == '+' && parseSeconds(args[0].substr(1), &seconds))
+    date = ns::Date(ns::Date::now().timeIntervalSinceReferenceDate() + seconds);
+  else if (args.size() == 2)
+    date = parseDateAndTime(args[0], args[1]);
+  if (!date) return failed(usage);
+  return acted(ui::Input::pickDate(*date).has_value());
+}
+
 Result runQuickAction() {
   auto& app = ui::Application::shared();
   if (app.shortcutItems().empty()) return failed("the app offers no quick action");
@@ -183,11 +297,23 @@ Result waitAction(const std::vector<std::string>& args) {
 }  // namespace
 
 HostSession::HostSession(std::string baseDirectory)
-    : baseDirectory_(std::move(baseDirectory)), lastCommand_(std::chrono::steady_clock::now()) {}
+    : baseDirectory_(std::move(baseDirectory)),
+      lastCommand_(std::chrono::steady_clock::now()),
+      day_(ns::Calendar::current().startOfDay(ns::Date::now())) {}
 
 void HostSession::setFollowsRealTime(bool follows) {
   followsRealTime_ = follows;
   lastCommand_ = std::chrono::steady_clock::now();
+}
+
+// The system tells the app when the day changes (its lists show "Today"
+// times and "Yesterday"); here the clock moves only with the commands.
+void HostSession::noticeDayChange() {
+  ns::Date today = ns::Calendar::current().startOfDay(ns::Date::now());
+  if (today.timeIntervalSinceReferenceDate() == day_.timeIntervalSinceReferenceDate()) return;
+  day_ = today;
+  ui::Application::shared().significantTimeChange();
+  ui::Input::settle();
 }
 
 void HostSession::catchUpWithRealTime() {
@@ -198,7 +324,7 @@ void HostSession::catchUpWithRealTime() {
 }
 
 std::string HostSession::screen() {
-  std::string text = ui::ScreenText::render();
+  std::string text = showAddButtonAsPlus(ui::ScreenText::renderForPerson());
   // The system's prompt lies over the app.
   if (auto prompt = la::BiometricPrompt::shown())
     text += la::BiometricPrompt::name(prompt->type) + ": \"" + prompt->reason + "\" (biometry match, fail or cancel)\n";
@@ -206,13 +332,18 @@ std::string HostSession::screen() {
 }
 
 std::string HostSession::help() {
-  return R"(Commands (TEXT is what the screen shows; quote a text with spaces when more follows it):
-  tap TEXT             tap the row, button or bar button showing TEXT
+  return R"(Commands (TEXT is what the screen shows; quote a text with spaces when more follows it;
+a ROW is a row's number on screen or its text):
+  tap TEXT             tap the row, button or bar button showing TEXT ("+" adds a note)
+  tap N                tap row N of the list (scrolled to first when it is off screen)
   type TEXT            type into the focused field or text ("\n" presses return)
   return               press the return key
   delete [N]           delete N characters before the cursor (1)
-  swipe ROW ACTION     swipe the row showing ROW and tap its action ACTION
-  drag ROW TARGET      drag the row showing ROW to the place of row TARGET (while editing)
+  swipe ROW [ACTION]   swipe ROW and tap its action ACTION; without one, list its actions
+  drag ROW TARGET      drag ROW to the place of row TARGET (while editing)
+  scroll down|up       move the list by a screenful, as a finger would
+  scroll to TEXT       scroll the list to the row showing TEXT
+  pick DATE TIME       set the date picker: "pick 2026-12-24 09:30", or "pick +2h" from now
   edit                 press Edit (or Done) in the navigation bar
   toggle TEXT          flip the switch in the row showing TEXT
   slide TEXT VALUE     drag the slider in the row showing TEXT to VALUE
@@ -247,6 +378,7 @@ HostSession::Result HostSession::run(const std::string& line) {
 HostSession::Result HostSession::run(const HostCommand& c) {
   reminders_.arm();
   catchUpWithRealTime();
+  noticeDayChange();
   Result result = [&]() -> Result {
     const std::string& w = c.word;
     auto needs = [&](size_t n, const char* usage) -> std::optional<Result> {
@@ -272,7 +404,7 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     }
     if (w == "tap") {
       if (c.text.empty()) return failed("usage: tap TEXT");
-      return acted(ui::Input::tap(c.text));
+      return tap(c.text);
     }
     if (w == "type") return typeText(c.text);
     if (w == "return") return acted(ui::Input::pressReturn());
@@ -289,14 +421,10 @@ HostSession::Result HostSession::run(const HostCommand& c) {
       }
       return acted(true);
     }
-    if (w == "swipe") {
-      if (auto bad = needs(2, "swipe ROW ACTION")) return *bad;
-      return acted(ui::Input::swipeRow(c.args[0], c.args[1]));
-    }
-    if (w == "drag") {
-      if (auto bad = needs(2, "drag ROW TARGET")) return *bad;
-      return acted(ui::Input::dragRow(c.args[0], c.args[1]));
-    }
+    if (w == "swipe") return swipe(c.args);
+    if (w == "drag") return drag(c.args);
+    if (w == "scroll") return scroll(c);
+    if (w == "pick") return pick(c.args);
     if (w == "edit") {
       if (ui::Input::pressBarButton("Edit")) return acted(true);
       if (ui::Input::pressBarButton("Done")) return acted(true);
@@ -360,6 +488,7 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     if (w == "expect-order") return expectOrder(c.args);
     return failed("unknown command \"" + w + "\" (help lists the commands)");
   }();
+  noticeDayChange();
   // Reminders that fell due while the clock moved arrived as on a device.
   if (auto arrived = reminders_.takeDelivered(); !arrived.empty())
     result.output += (result.output.empty() ? "" : "\n") + reminderLines(arrived);

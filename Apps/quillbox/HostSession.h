@@ -19,6 +19,7 @@
 #include "Apps/quillbox/HostCommand.h"
 #include "Apps/quillbox/ReminderDelivery.h"
 #include "Apps/quillbox/ScreenShots.h"
+#include "Platform/Foundation/Date.h"
 
 namespace quillbox {
 
@@ -50,12 +51,14 @@ class HostSession {
 
  private:
   void catchUpWithRealTime();
+  void noticeDayChange();
   Result expect(const std::string& text, bool present);
   Result expectOrder(const std::vector<std::string>& texts);
 
   std::string baseDirectory_;
   bool followsRealTime_ = false;
   std::chrono::steady_clock::time_point lastCommand_;
+  ns::Date day_;             // the start of the day the last command saw
   std::string lastOutput_;  // `expect` also looks at the last answer
   ReminderDelivery reminders_;
   ScreenShots shots_;

@@ -1,6 +1,31 @@
 #include "Apps/quillbox/ScriptRunner.h"
 
+#include <filesystem>
+#include <fstream>
+
 namespace quillbox {
+
+bool ScriptRunner::load(const std::string& path, std::istringstream* text, std::string* why) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    *why = "the script " + path + " is a directory";
+    return false;
+  }
+  std::ifstream file(path);
+  std::ostringstream content;
+  if (file) content << file.rdbuf();  // an empty file reads nothing, which is no error here
+  if (!file.is_open() || file.bad()) {
+    *why = "cannot read the script " + path;
+    return false;
+  }
+  text->str(content.str());
+  std::istringstream lines(content.str());
+  for (std::string line; std::getline(lines, line);) {
+    if (HostCommand::parse(line)) return true;
+  }
+  *why = "the script " + path + " has no commands";
+  return false;
+}
 
 int ScriptRunner::run(std::istream& script, const std::string& name, HostSession& session, std::ostream& out) {
   std::string line;

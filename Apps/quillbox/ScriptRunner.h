@@ -8,6 +8,7 @@
 
 #include <istream>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "Apps/quillbox/HostSession.h"
@@ -16,6 +17,10 @@ namespace quillbox {
 
 class ScriptRunner {
  public:
+  // Reads the script at `path` into `text`; false with `why` for a path
+  // that is no readable file (a directory, no permission) or a script
+  // without a single command.
+  static bool load(const std::string& path, std::istringstream* text, std::string* why);
   // 0 when every line passed, 1 otherwise.
   static int run(std::istream& script, const std::string& name, HostSession& session, std::ostream& out);
 };

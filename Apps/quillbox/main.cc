@@ -5,7 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -48,11 +48,10 @@ int main(int argc, char** argv) {
     std::printf("%s\n%s\n", quillbox::HostOptions::usage().c_str(), quillbox::HostSession::help().c_str());
     return 0;
   }
-  std::ifstream script;
+  std::istringstream script;
   if (!options->script.empty()) {
-    script.open(options->script);
-    if (!script) {
-      std::fprintf(stderr, "quillbox: cannot read the script %s\n", options->script.c_str());
+    if (!quillbox::ScriptRunner::load(options->script, &script, &error)) {
+      std::fprintf(stderr, "quillbox: %s\n", error.c_str());
       return 2;
     }
   }

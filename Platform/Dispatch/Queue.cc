@@ -299,4 +299,6 @@ void Queue::resume() {
   if (--state_->suspendCount == 0) State::dispatchReady(*this, *state_, lock);
 }
 
+bool otherQueuesBusy() { return detail::ThreadPool::shared().busy(); }
+
 }  // namespace dispatch

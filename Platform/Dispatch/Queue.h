@@ -104,4 +104,8 @@ class Queue : public ns::Executor, public std::enable_shared_from_this<Queue> {
   std::unique_ptr<State> state_;
 };
 
+// Whether any queue but the main one has a block waiting or running (what
+// an action started elsewhere, that may still come back to the main queue).
+bool otherQueuesBusy();
+
 }  // namespace dispatch

@@ -1,11 +1,18 @@
 #include "Platform/UIKit/Input.h"
 
+#include <cmath>
 #include <functional>
 #include <vector>
 
+#include "Platform/Dispatch/Queue.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/DateFormatter.h"
+#include "Platform/Foundation/StringOps.h"
 #include "Platform/UIKit/Application.h"
+#include "Platform/UIKit/Button.h"
+#include "Platform/UIKit/DatePicker.h"
+#include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/GestureRecognizer.h"
 #include "Platform/UIKit/Keyboard.h"
 #include "Platform/UIKit/NavigationBar.h"
@@ -14,6 +21,7 @@
 #include "Platform/UIKit/Responder.h"
 #include "Platform/UIKit/Switch.h"
 #include "Platform/UIKit/TableView.h"
+#include "Platform/UIKit/TextField.h"
 #include "Platform/UIKit/TextInput.h"
 #include "Platform/UIKit/ViewController.h"
 #include "Platform/UIKit/Window.h"
@@ -88,6 +96,17 @@ bool shows(const View& v, const std::string& text) {
   return v.matchesText(text) || (!text.empty() && text.back() != '\n' && v.matchesText(text + "\n"));
 }
 
+// The same, white space around the texts ignored: a label or button title
+// that ends in a space still answers to the text a person reads.
+bool showsLoosely(const View& v, const std::string& text) {
+  std::string wanted = ns::trimmingWhitespaceAndNewlines(text);
+  if (wanted.empty()) return false;
+  if (auto* label = dynamic_cast<const Label*>(&v)) return ns::trimmingWhitespaceAndNewlines(label->text()) == wanted;
+  if (auto* button = dynamic_cast<const Button*>(&v))
+    return ns::trimmingWhitespaceAndNewlines(button->currentTitle()) == wanted;
+  return false;
+}
+
 bool interactive(const View& v) {
   for (const View* p = &v; p; p = p->superview()) {
     if (!p->isUserInteractionEnabled() && p != &v) return false;
@@ -119,21 +138,72 @@ std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backTo
   return found;
 }
 
+// What a person could tap instead, for the answer to a tap that found
+// nothing: the numbered rows, the bar buttons and the buttons on screen.
+std::string tappableSummary() {
+  std::vector<std::string> names;
+  auto add = [&](const std::string& name) {
+    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  };
+  if (TableView* table = Input::numberedTable(); table && table->numberOfAllRows() > 0)
+    add(table->numberOfAllRows() == 1 ? "row 1" : "rows 1-" + std::to_string(table->numberOfAllRows()));
+  visitScreen([&](View& v) {
+    if (auto* bar = dynamic_cast<NavigationBar*>(&v)) {
+      if (bar->backItem()) add("Back");
+      auto items = bar->leftItems();
+      for (const auto& item : bar->rightItems()) items.push_back(item);
+      for (const auto& item : items) {
+        if (item && item != bar->backItem() && item->isEnabled())
+          add(item->displayTitle().empty() ? item->accessibilityIdentifier() : item->displayTitle());
+      }
+    } else if (auto* button = dynamic_cast<Button*>(&v); button && button->isEnabled() && interactive(*button)) {
+      std::string title = button->currentTitle();
+      add(title.empty() ? (button->accessibilityLabel().empty() ? button->accessibilityIdentifier()
+                                                                : button->accessibilityLabel())
+                        : title);
+    } else if (auto* field = dynamic_cast<TextField*>(&v); field && field->isEnabled()) {
+      add(field->placeholder());
+    }
+    return false;
+  });
+  if (names.empty()) return "nothing on screen takes a tap";
+  std::string out = "on screen: ";
+  for (size_t i = 0; i < names.size(); ++i) out += (i ? ", " : "") + names[i];
+  return out;
+}
+
 }  // namespace
 
 double Input::settleTime() { return settleSeconds(); }
 void Input::setSettleTime(double seconds) { settleSeconds() = seconds; }
 const std::string& Input::lastFailure() { return failure(); }
 
-void Input::settle() {
+namespace {
+// The longest an action waits (real time) for work it started on other
+// queues.
+constexpr double kOtherQueuesWait = 3;
+
+// What an action started on another queue (an answer the app waits for
+// before it presents a view) comes back to the main queue: it runs before
+// the action counts as done, whatever the speed of the machine.
+void awaitOtherQueues() {
   auto& loop = dispatch::RunLoop::main();
   loop.drain();
+  loop.runUntil([&loop] { return !dispatch::otherQueuesBusy() && !loop.hasPendingWork(); }, kOtherQueuesWait);
+  loop.drain();
+}
+}  // namespace
+
+void Input::settle() {
+  auto& loop = dispatch::RunLoop::main();
+  awaitOtherQueues();
   if (settleSeconds() <= 0) return;
   if (ns::Clock::isVirtual()) {
     loop.advanceClock(settleSeconds());
   } else {
     loop.runUntil([] { return false; }, settleSeconds());
   }
+  awaitOtherQueues();
 }
 
 void Input::advance(double seconds) { dispatch::RunLoop::main().advanceClock(seconds); }
@@ -172,11 +242,14 @@ bool Input::tap(const std::string& text) {
     return pressed || fail("the bar button \"" + text + "\" has no action");
   }
   std::vector<std::shared_ptr<View>> candidates;
-  visitScreen([&](View& v) {
-    if (shows(v, text)) candidates.push_back(std::static_pointer_cast<View>(v.shared_from_this()));
-    return false;
-  });
-  if (candidates.empty()) return fail("nothing on screen shows \"" + text + "\"");
+  for (auto match : {shows, showsLoosely}) {
+    visitScreen([&](View& v) {
+      if (match(v, text)) candidates.push_back(std::static_pointer_cast<View>(v.shared_from_this()));
+      return false;
+    });
+    if (!candidates.empty()) break;
+  }
+  if (candidates.empty()) return fail("nothing on screen shows \"" + text + "\"; " + tappableSummary());
   for (const auto& v : candidates) {
     if (tapView(*v)) return true;
   }
@@ -233,19 +306,23 @@ bool Input::pressReturn() {
 }
 
 namespace {
-// The cell of the frontmost row showing `text`.
+// The cell of the frontmost row showing `text` (white space around it
+// ignored when nothing shows it exactly).
 TableViewCell* rowShowing(const std::string& text) {
   View* found = nullptr;
-  visitScreen([&](View& v) {
-    if (!shows(v, text)) return false;
-    for (View* p = &v; p; p = p->superview()) {
-      if (dynamic_cast<TableViewCell*>(p)) {
-        found = p;
-        return true;
+  for (auto match : {shows, showsLoosely}) {
+    visitScreen([&](View& v) {
+      if (!match(v, text)) return false;
+      for (View* p = &v; p; p = p->superview()) {
+        if (dynamic_cast<TableViewCell*>(p)) {
+          found = p;
+          return true;
+        }
       }
-    }
-    return false;
-  });
+      return false;
+    });
+    if (found) break;
+  }
   return dynamic_cast<TableViewCell*>(found);
 }
 }  // namespace
@@ -386,6 +463,180 @@ void Input::lock() {
 void Input::unlock() {
   Application::shared().setProtectedDataAvailable(true);
   settle();
+}
+
+// MARK: - Rows by number, scrolling
+
+TableView* Input::numberedTable() {
+  // The table of the frontmost view that lies in one (its background view
+  // covers it, so the table is reached through what it holds).
+  TableView* found = nullptr;
+  visitScreen([&](View& v) {
+    for (View* p = &v; p && !found; p = p->superview()) found = dynamic_cast<TableView*>(p);
+    return found != nullptr;
+  });
+  return found;
+}
+
+namespace {
+
+std::string rowsText(int count) { return count == 1 ? "1 row" : std::to_string(count) + " rows"; }
+
+// The row numbered `number` of the numbered table, scrolled on screen
+// first when it lies off it, as a person would.
+TableViewCell* revealRow(int number, TableView** tableOut, IndexPath* pathOut) {
+  TableView* table = Input::numberedTable();
+  if (!table) return fail("no list on screen"), nullptr;
+  auto path = table->indexPathForRowNumber(number);
+  if (!path) return fail("no row " + std::to_string(number) + ": the list has " + rowsText(table->numberOfAllRows())), nullptr;
+  if (!table->cellForRow(*path)) {
+    table->scrollToRow(*path, TableViewScrollPosition::Middle, false);
+    table->layoutIfNeeded();
+  }
+  *tableOut = table;
+  *pathOut = *path;
+  auto cell = table->cellForRow(*path);
+  if (!cell) return fail("row " + std::to_string(number) + " cannot be scrolled on screen"), nullptr;
+  return cell.get();
+}
+
+}  // namespace
+
+bool Input::tapRow(int number) {
+  TableView* table = nullptr;
+  IndexPath path;
+  TableViewCell* cell = revealRow(number, &table, &path);
+  return cell && tapView(*cell);
+}
+
+bool Input::swipeRow(int number, const std::string& action) {
+  TableView* table = nullptr;
+  IndexPath path;
+  if (!revealRow(number, &table, &path)) return false;
+  auto keep = std::static_pointer_cast<View>(table->shared_from_this());
+  std::string why;
+  if (!table->performRowAction(path, action, &why)) return fail(why);
+  settle();
+  return true;
+}
+
+std::optional<std::vector<std::string>> Input::rowActions(int number) {
+  TableView* table = nullptr;
+  IndexPath path;
+  if (!revealRow(number, &table, &path)) return std::nullopt;
+  return table->rowActionTitles(path);
+}
+
+std::optional<std::vector<std::string>> Input::rowActions(const std::string& rowText) {
+  auto* cell = rowShowing(rowText);
+  if (!cell) return fail("no table row shows \"" + rowText + "\""), std::nullopt;
+  TableView* table = cell->tableView();
+  auto path = table ? table->indexPathForCell(cell) : std::nullopt;
+  if (!path) return fail("the row \"" + rowText + "\" is in no table"), std::nullopt;
+  return table->rowActionTitles(*path);
+}
+
+bool Input::dragRow(int number, int targetNumber) {
+  TableView* table = numberedTable();
+  if (!table) return fail("no list on screen");
+  auto from = table->indexPathForRowNumber(number);
+  auto to = table->indexPathForRowNumber(targetNumber);
+  int count = table->numberOfAllRows();
+  if (!from) return fail("no row " + std::to_string(number) + ": the list has " + rowsText(count));
+  if (!to) return fail("no row " + std::to_string(targetNumber) + ": the list has " + rowsText(count));
+  if (!table->isEditing()) return fail("the table is not editing: rows move only while editing");
+  auto keep = std::static_pointer_cast<View>(table->shared_from_this());
+  if (!table->userMoveRow(*from, *to)) return fail("row " + std::to_string(number) + " cannot move");
+  settle();
+  return true;
+}
+
+namespace {
+
+// A finger's flick: the list moves by its height less a row, so that one
+// row stays in sight. False when it is already at that end.
+bool flick(TableView& table, int direction) {
+  double page = std::max(table.rowHeight(), table.bounds().height() - table.rowHeight());
+  double before = table.contentOffset().y;
+  table.drag(direction * page);
+  table.layoutIfNeeded();
+  return table.contentOffset().y != before;
+}
+
+bool rowOnScreenShows(TableView& table, const std::string& text) {
+  for (const auto& cell : table.visibleCells()) {
+    bool found = false;
+    std::function<void(View&)> look = [&](View& v) {
+      if (found || !shown(v)) return;
+      if (shows(v, text) || showsLoosely(v, text)) found = true;
+      for (const auto& sub : v.subviews()) look(*sub);
+    };
+    look(*cell);
+    if (found) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Input::scroll(int direction) {
+  TableView* table = numberedTable();
+  if (!table) return fail("no list on screen");
+  if (!flick(*table, direction < 0 ? -1 : 1)) return fail(direction < 0 ? "the list is at its top" : "the list is at its end");
+  settle();
+  return true;
+}
+
+bool Input::scrollTo(const std::string& text) {
+  TableView* table = numberedTable();
+  if (!table) return fail("no list on screen");
+  if (rowOnScreenShows(*table, text)) return true;
+  // From the top down, a screenful at a time, as a person looks for it.
+  while (flick(*table, -1)) {
+  }
+  do {
+    if (rowOnScreenShows(*table, text)) {
+      settle();
+      return true;
+    }
+  } while (flick(*table, 1));
+  settle();
+  return fail("no row of the list shows \"" + text + "\"");
+}
+
+// MARK: - Date pickers
+
+DatePicker* Input::frontDatePicker() {
+  DatePicker* found = nullptr;
+  visitScreen([&](View& v) {
+    found = dynamic_cast<DatePicker*>(&v);
+    return found != nullptr;
+  });
+  return found;
+}
+
+std::optional<ns::Date> Input::pickDate(ns::Date date) {
+  DatePicker* picker = frontDatePicker();
+  if (!picker) return fail("no date picker on screen"), std::nullopt;
+  if (!picker->isEnabled()) return fail("the date picker is disabled"), std::nullopt;
+  // The wheels turn in steps of the picker's minute interval: the nearest.
+  double step = 60.0 * std::max(1, picker->minuteInterval());
+  double seconds = date.timeIntervalSinceReferenceDate();
+  date = ns::Date(std::round(seconds / step) * step);
+  auto written = [](ns::Date d) {
+    ns::DateFormatter formatter;
+    formatter.setDateStyle(ns::DateFormatterStyle::Medium);
+    formatter.setTimeStyle(ns::DateFormatterStyle::Short);
+    return formatter.stringFromDate(d);
+  };
+  if (auto min = picker->minimumDate(); min && date.timeIntervalSince(*min) < 0)
+    return fail("the picker goes back to " + written(*min) + " at the earliest"), std::nullopt;
+  if (auto max = picker->maximumDate(); max && date.timeIntervalSince(*max) > 0)
+    return fail("the picker goes up to " + written(*max) + " at the latest"), std::nullopt;
+  auto keep = picker->shared_from_this();
+  picker->pick(date);
+  settle();
+  return date;
 }
 
 }  // namespace ui

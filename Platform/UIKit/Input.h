@@ -33,10 +33,16 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "Platform/Foundation/Date.h"
 
 namespace ui {
 
+class DatePicker;
+class TableView;
 class View;
 class ViewController;
 
@@ -60,6 +66,28 @@ class Input {
   static bool toggle(const std::string& text);
   // Drags the slider next to `text` to `value`.
   static bool slide(const std::string& text, float value);
+
+  // Rows by number: the rows of the frontmost table on screen, counted
+  // from 1 down the whole table across its sections (ScreenText prints
+  // the numbers). A row off screen is scrolled on screen first.
+  static TableView* numberedTable();
+  static bool tapRow(int number);
+  static bool swipeRow(int number, const std::string& action);
+  static bool dragRow(int number, int targetNumber);
+  // The titles a swipe on the row reveals; null when there is no such row.
+  static std::optional<std::vector<std::string>> rowActions(int number);
+  static std::optional<std::vector<std::string>> rowActions(const std::string& rowText);
+  // Moves the frontmost table by a screenful less a row, as a finger's
+  // flick (direction < 0: up); false at that end already. scrollTo looks
+  // for a row showing `text` from the top down, a screenful at a time.
+  static bool scroll(int direction);
+  static bool scrollTo(const std::string& text);
+
+  // The frontmost date picker, and a person turning its wheels to `date`:
+  // the nearest step of its minute interval, refused outside its limits.
+  // The date picked, or null (lastFailure says why).
+  static DatePicker* frontDatePicker();
+  static std::optional<ns::Date> pickDate(ns::Date date);
 
   static void background();
   static void foreground();

@@ -4,8 +4,14 @@
 #include <sstream>
 #include <vector>
 
+#include "Platform/Foundation/DateFormatter.h"
 #include "Platform/UIKit/Application.h"
+#include "Platform/UIKit/DatePicker.h"
+#include "Platform/UIKit/Input.h"
 #include "Platform/UIKit/Keyboard.h"
+#include "Platform/UIKit/Label.h"
+#include "Platform/UIKit/SplitViewController.h"
+#include "Platform/UIKit/TableView.h"
 #include "Platform/UIKit/NavigationBar.h"
 #include "Platform/UIKit/Responder.h"
 #include "Platform/UIKit/ViewController.h"
@@ -45,9 +51,17 @@ void emit(std::ostringstream& out, int indent, const std::string& text) {
   while (std::getline(lines, line)) out << std::string(size_t(indent) * 2, ' ') << line << "\n";
 }
 
-void walk(std::ostringstream& out, const View& v, int indent);
+// How the screen is written: the framework's outline (tests), or what a
+// person sees (the host program): no window lines, tables by their rows,
+// the rows of `numbered` counted, the panes of a split view labelled.
+struct Style {
+  bool person = false;
+  const TableView* numbered = nullptr;
+};
 
-void walkChildren(std::ostringstream& out, const View& v, int indent) {
+void walk(std::ostringstream& out, const View& v, int indent, const Style& style);
+
+void walkChildren(std::ostringstream& out, const View& v, int indent, const Style& style) {
   const auto& subs = v.subviews();
   size_t first = 0;
   for (size_t i = subs.size(); i-- > 0;) {
@@ -69,16 +83,54 @@ void walkChildren(std::ostringstream& out, const View& v, int indent) {
     if (rank(a) == 2) return false;
     return a->frame().minY() < b->frame().minY();
   });
-  for (const View* s : order) walk(out, *s, indent);
+  for (const View* s : order) walk(out, *s, indent, style);
 }
 
-void walk(std::ostringstream& out, const View& v, int indent) {
+// A person reads a date picker's date as the device writes dates.
+std::string pickerText(const DatePicker& picker) {
+  ns::DateFormatter formatter;
+  bool date = picker.mode() != DatePickerMode::Time;
+  bool time = picker.mode() != DatePickerMode::Date;
+  formatter.setDateStyle(date ? ns::DateFormatterStyle::Medium : ns::DateFormatterStyle::None);
+  formatter.setTimeStyle(time ? ns::DateFormatterStyle::Short : ns::DateFormatterStyle::None);
+  return "Date picker: " + formatter.stringFromDate(picker.date()) + (picker.isEnabled() ? "" : " (disabled)");
+}
+
+std::string personText(const View& v, const Style& style) {
+  if (auto* table = dynamic_cast<const TableView*>(&v)) return table->personScreenText(table == style.numbered);
+  if (auto* picker = dynamic_cast<const DatePicker*>(&v)) return pickerText(*picker);
+  // A title that keeps its line terminator reads as its line.
+  if (auto* label = dynamic_cast<const Label*>(&v); label && label->text().ends_with('\n')) {
+    std::string text = label->text();
+    while (text.ends_with('\n')) text.pop_back();
+    return "\"" + text + "\"";
+  }
+  return v.screenText();
+}
+
+// The side of a split view a child's view stands for.
+std::string paneLabel(const View& v) {
+  ViewController* vc = v.viewController();
+  auto* split = vc ? dynamic_cast<SplitViewController*>(vc->parentViewController()) : nullptr;
+  if (!split || split->isCollapsed() || split->viewControllers().size() < 2) return {};
+  if (split->viewControllers().front().get() == vc) return "List side:";
+  if (split->viewControllers().back().get() == vc) return "Detail side:";
+  return {};
+}
+
+void walk(std::ostringstream& out, const View& v, int indent, const Style& style) {
   if (!shown(v)) return;
   if (ViewController* vc = presentedController(v)) {
     emit(out, indent, "Presented " + vc->typeName() + ":");
     ++indent;
   }
-  std::string text = v.screenText();
+  if (style.person) {
+    if (std::string label = paneLabel(v); !label.empty()) {
+      emit(out, indent, label);
+      ++indent;
+    }
+  }
+  std::string text = style.person ? personText(v, style) : v.screenText();
   if (!text.empty()) {
     emit(out, indent, text);
     if (!v.rendersSubviews()) return;
@@ -86,7 +138,7 @@ void walk(std::ostringstream& out, const View& v, int indent) {
   } else if (!v.rendersSubviews()) {
     return;
   }
-  walkChildren(out, v, indent);
+  walkChildren(out, v, indent, style);
 }
 
 }  // namespace
@@ -119,9 +171,22 @@ std::string ScreenText::inlineText(const View& view) {
 
 std::string ScreenText::render(const View& view) {
   std::ostringstream out;
-  walk(out, view, 0);
+  walk(out, view, 0, Style{});
   return out.str();
 }
+
+namespace {
+// The keyboard's accessory bar, above the keyboard.
+void writeKeyboardAccessory(std::ostringstream& out, const Style& style) {
+  if (!Keyboard::shared().isVisible()) return;
+  Responder* responder = currentFirstResponder();
+  auto accessory = responder ? responder->inputAccessoryView() : nullptr;
+  if (!accessory) return;
+  accessory->layoutIfNeeded();
+  out << "Keyboard accessory\n";
+  walkChildren(out, *accessory, 1, style);
+}
+}  // namespace
 
 std::string ScreenText::render() {
   std::ostringstream out;
@@ -129,17 +194,21 @@ std::string ScreenText::render() {
     if (!shown(*w)) continue;
     w->layoutIfNeeded();
     out << "Window" << (w->isKeyWindow() ? " (key)" : "") << "\n";
-    walkChildren(out, *w, 1);
+    walkChildren(out, *w, 1, Style{});
   }
-  // The keyboard's accessory bar, above the keyboard.
-  if (Keyboard::shared().isVisible()) {
-    Responder* responder = currentFirstResponder();
-    if (auto accessory = responder ? responder->inputAccessoryView() : nullptr) {
-      accessory->layoutIfNeeded();
-      out << "Keyboard accessory\n";
-      walkChildren(out, *accessory, 1);
-    }
+  writeKeyboardAccessory(out, Style{});
+  return out.str();
+}
+
+std::string ScreenText::renderForPerson() {
+  Style style{true, Input::numberedTable()};
+  std::ostringstream out;
+  for (const auto& w : Application::shared().windows()) {
+    if (!shown(*w)) continue;
+    w->layoutIfNeeded();
+    walkChildren(out, *w, 0, style);
   }
+  writeKeyboardAccessory(out, style);
   return out.str();
 }
 

@@ -26,6 +26,13 @@ class ScreenText {
  public:
   // Every visible window.
   static std::string render();
+  // Every visible window as a person reads it: no window lines; a table
+  // shows its header, section headers by their text, the rows on screen
+  // and how many lie above and below, the rows of the frontmost table
+  // numbered from 1 down the whole table (Input::numberedTable); the two
+  // sides of a split view labelled; a date picker's date as the device
+  // writes it.
+  static std::string renderForPerson();
   // One view and its subviews.
   static std::string render(const View& view);
   // What a view and its subviews show, on one line: the texts of the shown

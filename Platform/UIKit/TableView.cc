@@ -807,15 +807,17 @@ bool TableView::userMoveRow(const IndexPath& from, const IndexPath& proposed) {
   return true;
 }
 
+std::string TableView::tableHeaderText() const {
+  if (!tableHeaderView_ || tableHeaderView_->isHidden()) return {};
+  std::string header = tableHeaderView_->screenText();
+  std::string inner = ScreenText::inlineText(*tableHeaderView_);
+  return header.empty() ? inner : (inner.empty() ? header : header + " " + inner);
+}
+
 std::string TableView::screenText() const {
   std::ostringstream out;
   out << "Table" << (editing_ ? " (editing)" : "");
-  if (tableHeaderView_ && !tableHeaderView_->isHidden()) {
-    std::string header = tableHeaderView_->screenText();
-    std::string inner = ScreenText::inlineText(*tableHeaderView_);
-    std::string text = header.empty() ? inner : (inner.empty() ? header : header + " " + inner);
-    if (!text.empty()) out << "\n  " << text;
-  }
+  if (std::string text = tableHeaderText(); !text.empty()) out << "\n  " << text;
   auto ds = dataSource_.lock();
   auto* self = const_cast<TableView*>(this);
   for (int s = 0; s < int(counts_.size()); ++s) {
@@ -843,6 +845,69 @@ std::string TableView::screenText() const {
   }
   (void)ds;
   (void)self;
+  return out.str();
+}
+
+int TableView::rowNumber(const IndexPath& path) const {
+  ensureCounts();
+  int number = path.row + 1;
+  for (int s = 0; s < path.section && s < int(counts_.size()); ++s) number += counts_[size_t(s)];
+  return number;
+}
+
+std::optional<IndexPath> TableView::indexPathForRowNumber(int number) const {
+  ensureCounts();
+  if (number < 1) return std::nullopt;
+  int left = number - 1;
+  for (int s = 0; s < int(counts_.size()); ++s) {
+    if (left < counts_[size_t(s)]) return IndexPath::forRow(left, s);
+    left -= counts_[size_t(s)];
+  }
+  return std::nullopt;
+}
+
+int TableView::numberOfAllRows() const {
+  ensureCounts();
+  int total = 0;
+  for (int n : counts_) total += n;
+  return total;
+}
+
+std::string TableView::personScreenText(bool numbered) const {
+  std::ostringstream out;
+  out << "Table" << (editing_ ? " (editing)" : "");
+  if (std::string text = tableHeaderText(); !text.empty()) out << "\n  " << text;
+  auto rows = [](int n) { return std::to_string(n) + (n == 1 ? " row" : " rows"); };
+  // The rows on screen lie together: those before them are above, those
+  // after them below.
+  int above = 0, below = 0;
+  for (int s = 0; s < int(counts_.size()); ++s) {
+    bool sectionShown = false;
+    for (int r = 0; r < counts_[size_t(s)]; ++r) {
+      auto it = visible_.find({s, r});
+      if (it == visible_.end()) {
+        ++(visible_.empty() || IndexPath{s, r} < visible_.begin()->first ? above : below);
+        continue;
+      }
+      if (!sectionShown) {
+        sectionShown = true;
+        if (above && visible_.begin()->first == IndexPath{s, r}) out << "\n  " << rows(above) << " above";
+        auto h = headers_.find(s);
+        if (h != headers_.end() && !h->second->isHidden()) {
+          if (std::string text = ScreenText::inlineText(*h->second); !text.empty()) out << "\n  " << text;
+        }
+      }
+      out << "\n  ";
+      if (numbered) out << rowNumber({s, r}) << ". ";
+      out << it->second->screenText();
+    }
+    auto f = footers_.find(s);
+    if (sectionShown && f != footers_.end() && !f->second->isHidden()) {
+      if (std::string text = ScreenText::inlineText(*f->second); !text.empty()) out << "\n  " << text;
+    }
+  }
+  if (visible_.empty() && above) out << "\n  " << rows(above) << " off screen";
+  if (below) out << "\n  " << rows(below) << " below";
   return out.str();
 }
 

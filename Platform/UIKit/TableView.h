@@ -138,8 +138,17 @@ class TableView : public ScrollView {
   EdgeInsets separatorInset() const { return separatorInset_; }
   void setSeparatorInset(EdgeInsets e) { separatorInset_ = e; }
 
+  // Rows counted from 1 down the whole table, across its sections (what
+  // a person taps by number), and back; null beyond the last row.
+  int rowNumber(const IndexPath& path) const;
+  std::optional<IndexPath> indexPathForRowNumber(int number) const;
+  int numberOfAllRows() const;
+
   void layoutSubviews() override;
   std::string screenText() const override;
+  // What a person sees: section headers by their text, the rows on screen
+  // (numbered when `numbered`), and how many rows lie above and below.
+  std::string personScreenText(bool numbered) const;
   bool rendersSubviews() const override { return false; }
   // Rows, headers and footers draw themselves (subviews).
   void drawRect(const Rect&) override {}
@@ -179,6 +188,8 @@ class TableView : public ScrollView {
     std::vector<std::pair<int, int>> movedSections;
   };
   void ensureCounts() const;
+  // What the table header view shows, on one line.
+  std::string tableHeaderText() const;
   void applyUpdates(const Updates& updates);
   void recycleAll();
   double heightOfRow(const IndexPath& path);

@@ -63,15 +63,16 @@ inline std::string readWholeFile(const std::string& path) {
 }
 
 // Runs `quillbox --device DEVICE --script <file> ARGUMENTS...` with the
-// script's text in a file beside the device directory.
+// script's text in a file beside the device directory; `interactive` gives
+// the text on standard input instead, as a person types it.
 inline ProgramRun runProgram(const std::string& device, const std::string& script,
-                             const std::vector<std::string>& arguments = {}) {
+                             const std::vector<std::string>& arguments = {}, bool interactive = false) {
   const std::string scriptPath = device + ".qbs", errorsPath = device + ".stderr";
   std::ofstream(scriptPath) << script;
-  std::string command = shellQuoted(QUILLBOX_BINARY_DIR "/Apps/quillbox/quillbox") + " --device " +
-                        shellQuoted(device) + " --script " + shellQuoted(scriptPath);
+  std::string command = shellQuoted(QUILLBOX_BINARY_DIR "/Apps/quillbox/quillbox") + " --device " + shellQuoted(device);
+  if (!interactive) command += " --script " + shellQuoted(scriptPath);
   for (const auto& a : arguments) command += " " + shellQuoted(a);
-  command += " 2>" + shellQuoted(errorsPath) + " </dev/null";
+  command += " 2>" + shellQuoted(errorsPath) + " <" + (interactive ? shellQuoted(scriptPath) : "/dev/null");
   ProgramRun run;
   if (FILE* p = ::popen(command.c_str(), "r")) {
     char buffer[4096];

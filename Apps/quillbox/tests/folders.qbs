@@ -14,11 +14,17 @@ tap Add
 tap Save
 expect-order "All Notes" "Work" "Notes"
 expect-not (Folder) ""
+# A name of white space alone is no name either.
+tap Add
+tap Name
+type "   "
+tap Save
+expect-not (Folder) "   "
 
 edit
-drag Notes Work
+drag 3 2
 expect-order "All Notes" "Notes" "Work"
-drag Work "All Notes"
+drag 3 1
 expect-order "All Notes" "Work" "Notes"
 
 tap Work

@@ -165,7 +165,9 @@ TEST_F(HostSessionTest, ScriptRunsActionsAndPrintsEachScreen) {
       &out);
   EXPECT_EQ(status, 0) << out;
   EXPECT_NE(out.find("> tap Work\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("Window (key)"), std::string::npos) << out;
+  // The screen as a person reads it: no window lines, rows numbered.
+  EXPECT_EQ(out.find("Window"), std::string::npos) << out;
+  EXPECT_NE(out.find("1. \"Inbox\""), std::string::npos) << out;
   auto page = list->lastPage;
   ASSERT_TRUE(page);
   EXPECT_EQ(page->returns, 1);
@@ -185,6 +187,10 @@ TEST_F(HostSessionTest, FirstFailingLineStopsTheScriptWithItsNumberAndTheScreen)
       {"swipe Home Archive", "test.qbs:3: "},
       {"jump Home", "test.qbs:3: unknown command \"jump\""},
       {"drag Home", "test.qbs:3: usage: drag ROW TARGET"},
+      {"tap 7", "test.qbs:3: nothing on screen shows \"7\"; on screen: rows 1-3, Edit"},
+      {"pick +2h", "test.qbs:3: no date picker on screen"},
+      {"pick tomorrow", "test.qbs:3: usage: pick"},
+      {"scroll sideways", "test.qbs:3: usage: scroll down|up|to TEXT"},
       {"expect-order Inbox Home Work", "test.qbs:3: expected \"Work\" after \"Home\", but it comes before it"},
       {"expect-order Inbox Trash", "test.qbs:3: expected \"Trash\", which is not on the screen"},
   };
@@ -193,7 +199,7 @@ TEST_F(HostSessionTest, FirstFailingLineStopsTheScriptWithItsNumberAndTheScreen)
     int status = runScript("# comment\nexpect Inbox\n" + c.badLine + "\ntap Home\n", &out);
     EXPECT_EQ(status, 1) << c.badLine;
     EXPECT_NE(out.find(c.why), std::string::npos) << out;
-    EXPECT_NE(out.find("The screen showed:\nWindow (key)"), std::string::npos) << out;
+    EXPECT_NE(out.find("The screen showed:\nNavigationBar:"), std::string::npos) << out;
     // Nothing after the failing line ran.
     EXPECT_EQ(out.find("> tap Home"), std::string::npos) << out;
   }
@@ -213,6 +219,48 @@ TEST_F(HostSessionTest, EditDragAndSwipeChangeTheList) {
   EXPECT_EQ(list->names, (Strings{"Home", "Work"}));
   ASSERT_TRUE(session.run("edit").ok);  // Done
   EXPECT_EQ(HostSession::screen().find("Table (editing)"), std::string::npos);
+}
+
+TEST_F(HostSessionTest, RowsAreTakenByTheirNumbers) {
+  ASSERT_TRUE(session.run("edit").ok);
+  auto r = session.run("drag 3 1");
+  ASSERT_TRUE(r.ok) << r.output;
+  EXPECT_EQ(list->names, (Strings{"Home", "Inbox", "Work"}));
+  r = session.run("swipe 2");
+  ASSERT_TRUE(r.ok) << r.output;
+  EXPECT_EQ(r.output, "Swipe actions: Delete");
+  ASSERT_TRUE(session.run("swipe 2 Delete").ok);
+  EXPECT_EQ(list->names, (Strings{"Home", "Work"}));
+  EXPECT_FALSE(session.run("drag 1 5").ok);  // "5" is no row, nor a row's text
+  ASSERT_TRUE(session.run("edit").ok);
+  ASSERT_TRUE(session.run("tap 2").ok);
+  ASSERT_TRUE(list->lastPage);
+  EXPECT_EQ(list->lastPage->title(), "Work");
+}
+
+// A list longer than the screen: the rows on screen, how many lie above
+// and below, and scrolling as a finger would, to the last of 200 rows.
+TEST_F(HostSessionTest, ALongListScrollsToItsLastRow) {
+  list->names.clear();
+  for (int i = 1; i <= 200; ++i) list->names.push_back("Name " + std::to_string(i));
+  list->tableView().reloadData();
+  std::string shown = HostSession::screen();
+  EXPECT_NE(shown.find("1. \"Name 1\""), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" rows below"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("Name 200"), std::string::npos) << shown;
+  EXPECT_FALSE(session.run("scroll up").ok);  // at the top already
+  ASSERT_TRUE(session.run("scroll down").ok);
+  shown = HostSession::screen();
+  EXPECT_NE(shown.find(" rows above"), std::string::npos) << shown;
+  ASSERT_TRUE(session.run("scroll to Name 200").ok);
+  shown = HostSession::screen();
+  EXPECT_NE(shown.find("200. \"Name 200\""), std::string::npos) << shown;
+  EXPECT_EQ(shown.find(" rows below"), std::string::npos) << shown;
+  // A row off screen is scrolled to before it is tapped.
+  ASSERT_TRUE(session.run("tap 5").ok);
+  ASSERT_TRUE(list->lastPage);
+  EXPECT_EQ(list->lastPage->title(), "Name 5");
+  EXPECT_FALSE(session.run("scroll to Name 201").ok);
 }
 
 TEST_F(HostSessionTest, ClockMovesByTheGivenTime) {
@@ -311,6 +359,14 @@ TEST_F(HostSessionTest, OpenQuickActionNotificationsAndQuitReachTheApp) {
   center->addNotificationRequest(request);
   center->flush();
   EXPECT_EQ(session.run("notify").output, "Reminder: Call Ann - about the trip");
+  // The app's own reminders have no title, and a note without a title
+  // leaves the body's last line empty: no separator stands alone.
+  request.identifier = "n2";
+  request.content.title = "";
+  request.content.body = "It's time to read this note:\n";
+  center->addNotificationRequest(request);
+  center->flush();
+  EXPECT_EQ(session.run("notify").output, "Reminder: It's time to read this note:");
   EXPECT_TRUE(center->pendingRequests().empty());
 
   r = session.run("quit");

@@ -26,7 +26,7 @@ advance 1
 expect-not Enter Passcode
 expect (Folder) "Notes" "0"
 tap Notes
-tap AddButton-Ball
+tap +
 type Secret plan
 back
 expect "Secret plan"

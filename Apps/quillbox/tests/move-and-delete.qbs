@@ -6,7 +6,7 @@ tap Name
 type Work
 tap Save
 tap Notes
-tap AddButton-Ball
+tap +
 type Bread
 back
 swipe Bread Move
@@ -22,7 +22,7 @@ back
 
 edit
 swipe Work Delete
-expect 1 notes in folder "Work" will also be deleted
+expect 1 note in folder "Work" will also be deleted
 expect Are you sure?
 tap Delete
 expect-not Work

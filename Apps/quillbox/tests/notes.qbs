@@ -1,21 +1,21 @@
 # Notes in a folder: new notes go to the top, a drag reorders them, and the
 # three sort orders list them by hand, newest first or by title (case
 # ignored). The first launch on a phone opens the folder "Notes".
-tap AddButton-Ball
+tap +
 type banana
 back
 advance 1m
-tap AddButton-Ball
+tap +
 type Apple\nred
 back
 advance 1m
-tap AddButton-Ball
+tap +
 type cherry
 back
 expect-order "cherry" "Apple " "banana" "This is your first note. "
 
 edit
-drag banana cherry
+drag 3 1
 edit
 expect-order "banana" "cherry" "Apple " "This is your first note. "
 

@@ -1,7 +1,7 @@
 # A reminder that falls due while the clock moves arrives at its own time,
 # also right after the app came to the front (the clean-up a second later
 # clears only reminders that have passed by then).
-tap AddButton-Ball
+tap +
 type Call the bank
 back
 swipe "Call the bank" Reminder
@@ -10,6 +10,6 @@ tap Done
 background
 foreground
 advance 1h
-expect "Reminder:  - It's time to read this note:"
+expect "Reminder: It's time to read this note: Call the bank"
 notify
 expect "No reminder is due."

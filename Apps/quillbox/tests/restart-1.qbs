@@ -8,10 +8,10 @@ edit
 drag Notes Work
 edit
 tap Work
-tap AddButton-Ball
+tap +
 type Plan
 back
-tap AddButton-Ball
+tap +
 type Budget
 back
 edit

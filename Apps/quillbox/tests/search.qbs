@@ -1,6 +1,6 @@
 # Searching all notes from the folder list: case and accents do not matter,
 # and a result opens its note.
-tap AddButton-Ball
+tap +
 type Café crème\nwith milk
 back
 back

@@ -14,10 +14,10 @@ tap 1
 advance 1
 expect (Folder) "Notes" "0"
 tap Notes
-tap AddButton-Ball
+tap +
 type beta
 back
-tap AddButton-Ball
+tap +
 type Alpha
 back
 # Sorted by title, as build 24's settings said.

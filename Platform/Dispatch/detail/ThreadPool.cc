@@ -62,6 +62,11 @@ void ThreadPool::submit(std::function<void()> task) {
   shared_->threads.emplace_back([s = shared_] { work(s); });
 }
 
+bool ThreadPool::busy() const {
+  std::lock_guard lock(shared_->mutex);
+  return !shared_->tasks.empty() || shared_->idle < shared_->live;
+}
+
 void ThreadPool::work(Shared* s) {
   std::unique_lock lock(s->mutex);
   for (;;) {

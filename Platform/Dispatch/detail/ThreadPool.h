@@ -19,6 +19,8 @@ class ThreadPool {
   static ThreadPool& shared();
 
   void submit(std::function<void()> task);
+  // Whether a task waits or runs.
+  bool busy() const;
 
  private:
   ThreadPool();

@@ -41,7 +41,11 @@ TEST_F(InputHostTitlesTest, ATitleEndingInALineBreakIsFoundByItsLine) {
       {"Shopping list", true, "Shopping list"},
       {"Plain", true, "Plain"},
       {"Shop", false, ""},
-      {"Plain\n", false, ""},  // a line break is never dropped from what is asked
+      // What nothing shows exactly is matched with white space around the
+      // texts ignored.
+      {"Plain\n", true, "Plain"},
+      {"  Shopping list ", true, "Shopping list"},
+      {"Shopping list\nmore", false, ""},
   };
   for (const auto& c : cases) {
     list->selected.clear();

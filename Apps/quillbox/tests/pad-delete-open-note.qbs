@@ -22,4 +22,4 @@ swipe Work Delete
 expect "1 note in folder "Work" will also be deleted"
 tap Delete
 expect-not Plan
-expect TextView ""
+expect TextView (read-only) ""

@@ -13,7 +13,7 @@ expect-order "banana" "Apple" "This is your first note. "
 back
 tap Settings
 expect "Passcode Lock" Switch[off]
-expect Footer "To enable Face ID, Passcode Lock must be ON."
+expect "To enable Face ID, Passcode Lock must be ON."
 expect "Last Backup" "None"
 
 # The passcode: entered, repeated wrongly (back to the start), then alike.

@@ -23,7 +23,7 @@ tap Settings
 toggle Passcode Lock
 expect "Passcode Lock" Switch[off]
 expect "Face ID" Switch[on](disabled)
-expect Footer "To enable Face ID, Passcode Lock must be ON."
+expect "To enable Face ID, Passcode Lock must be ON."
 passcode
 expect Passcode: none, security question: "First pet?", answer: "Rex"
 tap Done

@@ -4,7 +4,7 @@
 back
 tap Settings
 expect "Touch ID" Switch[on](disabled)
-expect Footer "To enable Touch ID, Passcode Lock must be ON."
+expect "To enable Touch ID, Passcode Lock must be ON."
 # Cancelled: nothing stored, the switch goes back.
 toggle Passcode Lock
 tap Cancel

@@ -11,20 +11,7 @@
 
 namespace {
 
-// The delegate's own implementations, receiver first.
 using ui::ApplicationDelegate;
-using OpenURLOptions = bool(ApplicationDelegate&, ui::Application&, const std::string&, const ns::Dictionary&);
-using OpenURLSourceApplication = bool(ApplicationDelegate&, ui::Application&, const std::string&, const std::string&,
-                                      const ns::Value&);
-using ContinueUserActivity = bool(ApplicationDelegate&, ui::Application&, const ui::UserActivity&,
-                                  ui::RestorationHandler);
-using HandleBackgroundEvents = void(ApplicationDelegate&, ui::Application&, const std::string&,
-                                    std::function<void()>);
-using DidRegister = void(ApplicationDelegate&, ui::Application&, const ns::Data&);
-using DidFailToRegister = void(ApplicationDelegate&, ui::Application&, const ns::Error&);
-using DidReceive = void(ApplicationDelegate&, ui::Application&, const ns::Dictionary&);
-using DidReceiveFetching = void(ApplicationDelegate&, ui::Application&, const ns::Dictionary&,
-                                ui::FetchCompletionHandler);
 
 // Gathers the results of everyone a fetching remote notification was
 // handed to, and completes the system's handler once all of them have.
@@ -79,55 +66,38 @@ class FetchResultAggregator {
 ZULAppDelegateForwarder::ZULAppDelegateForwarder(const std::shared_ptr<ApplicationDelegate>& delegate)
     : realClassName_(rt::classNameOf(*delegate)), delegate_(delegate) {
   name_ = ns::format("%@-%@", "ZUL_" + realClassName_, ns::Uuid::random().uuidString());
-  forward<ContinueUserActivity>(ui::kContinueUserActivitySelector,
-                                [](ApplicationDelegate& d, ui::Application& app, const ui::UserActivity& activity,
-                                   ui::RestorationHandler handler) {
-                                  return d.continueUserActivity(app, activity, std::move(handler));
-                                });
-  if (delegate->respondsToSelector(ui::kOpenURLOptionsSelector)) {
-    forward<OpenURLOptions>(ui::kOpenURLOptionsSelector, [](ApplicationDelegate& d, ui::Application& app,
-                                                            const std::string& url, const ns::Dictionary& options) {
-      return d.openURL(app, url, options);
-    });
-  }
-  forward<HandleBackgroundEvents>(ui::kHandleEventsForBackgroundURLSessionSelector,
-                                  [](ApplicationDelegate& d, ui::Application& app, const std::string& identifier,
-                                     std::function<void()> completion) {
-                                    d.handleEventsForBackgroundURLSession(app, identifier, std::move(completion));
-                                  });
-  forward<OpenURLSourceApplication>(
-      ui::kOpenURLSourceApplicationSelector,
-      [](ApplicationDelegate& d, ui::Application& app, const std::string& url, const std::string& source,
-         const ns::Value& annotation) { return d.openURLFromSourceApplication(app, url, source, annotation); });
+  forward(ui::kContinueUserActivitySelector, &ApplicationDelegate::continueUserActivity);
+  if (delegate->respondsToSelector(ui::kOpenURLOptionsSelector))
+    forward(ui::kOpenURLOptionsSelector, &ApplicationDelegate::openURL);
+  forward(ui::kHandleEventsForBackgroundURLSessionSelector, &ApplicationDelegate::handleEventsForBackgroundURLSession);
+  forward(ui::kOpenURLSourceApplicationSelector, &ApplicationDelegate::openURLFromSourceApplication);
 }
 
-template <class Signature>
-void ZULAppDelegateForwarder::forward(const char* selector, std::function<Signature> own) {
+template <class Result, class... Params>
+void ZULAppDelegateForwarder::forward(const char* selector,
+                                      Result (ApplicationDelegate::*call)(ui::Application&, Params...)) {
   auto delegate = delegate_.lock();
-  bool implemented = delegate && delegate->respondsToSelector(selector);
-  realImplementations_[selector] = implemented ? rt::implementationWithBlock<Signature>(std::move(own)) : nullptr;
+  if (!delegate || !delegate->respondsToSelector(selector)) {
+    realImplementations_[selector] = nullptr;
+    return;
+  }
+  // Calls the delegate's own function: the forwarder's overrides are never
+  // reached through it, since the receiver is the delegate object.
+  using Own = Result(ApplicationDelegate&, ui::Application&, Params...);
+  realImplementations_[selector] = rt::implementationWithBlock<Own>(
+      [call](ApplicationDelegate& receiver, ui::Application& application, Params... args) {
+        return (receiver.*call)(application, std::forward<Params>(args)...);
+      });
 }
 
 void ZULAppDelegateForwarder::addRemoteNotificationMethods() {
-  forward<DidRegister>(ui::kDidRegisterForRemoteNotificationsSelector,
-                       [](ApplicationDelegate& d, ui::Application& app, const ns::Data& token) {
-                         d.didRegisterForRemoteNotifications(app, token);
-                       });
-  forward<DidFailToRegister>(ui::kDidFailToRegisterForRemoteNotificationsSelector,
-                             [](ApplicationDelegate& d, ui::Application& app, const ns::Error& error) {
-                               d.didFailToRegisterForRemoteNotifications(app, error);
-                             });
-  forward<DidReceive>(ui::kDidReceiveRemoteNotificationSelector,
-                      [](ApplicationDelegate& d, ui::Application& app, const ns::Dictionary& userInfo) {
-                        d.didReceiveRemoteNotification(app, userInfo);
-                      });
+  forward(ui::kDidRegisterForRemoteNotificationsSelector, &ApplicationDelegate::didRegisterForRemoteNotifications);
+  forward(ui::kDidFailToRegisterForRemoteNotificationsSelector,
+          &ApplicationDelegate::didFailToRegisterForRemoteNotifications);
+  forward(ui::kDidReceiveRemoteNotificationSelector, &ApplicationDelegate::didReceiveRemoteNotification);
   auto delegate = delegate_.lock();
   if (delegate && delegate->respondsToSelector(ui::kDidReceiveRemoteNotificationFetchSelector)) {
-    forward<DidReceiveFetching>(ui::kDidReceiveRemoteNotificationFetchSelector,
-                                [](ApplicationDelegate& d, ui::Application& app, const ns::Dictionary& userInfo,
-                                   ui::FetchCompletionHandler completion) {
-                                  d.didReceiveRemoteNotificationFetching(app, userInfo, std::move(completion));
-                                });
+    forward(ui::kDidReceiveRemoteNotificationFetchSelector, &ApplicationDelegate::didReceiveRemoteNotificationFetching);
   }
 }
 
@@ -150,98 +120,77 @@ bool ZULAppDelegateForwarder::respondsToSelector(std::string_view selector) cons
   return delegate && delegate->respondsToSelector(selector);
 }
 
+template <class... Params, class... Args>
+bool ZULAppDelegateForwarder::ask(const char* selector,
+                                  bool (ApplicationDelegate::*call)(ui::Application&, Params...),
+                                  ui::Application& application, const Args&... args) {
+  auto delegate = delegate_.lock();
+  if (!forwards(selector)) return delegate && ((*delegate).*call)(application, args...);
+  bool handled = false;
+  ZULAppDelegateSwizzler::notifyInterceptorsWithMethodSelector(selector, [&](ApplicationDelegate& interceptor) {
+    handled = (interceptor.*call)(application, args...) || handled;
+  });
+  auto real = own<bool(ApplicationDelegate&, ui::Application&, Params...)>(selector);
+  if (real && delegate) handled = real(*delegate, application, args...) || handled;
+  return handled;
+}
+
+template <class... Params, class... Args>
+void ZULAppDelegateForwarder::tell(const char* selector,
+                                   void (ApplicationDelegate::*call)(ui::Application&, Params...),
+                                   ui::Application& application, const Args&... args) {
+  auto delegate = delegate_.lock();
+  if (!forwards(selector)) {
+    if (delegate) ((*delegate).*call)(application, args...);
+    return;
+  }
+  ZULAppDelegateSwizzler::notifyInterceptorsWithMethodSelector(
+      selector, [&](ApplicationDelegate& interceptor) { (interceptor.*call)(application, args...); });
+  auto real = own<void(ApplicationDelegate&, ui::Application&, Params...)>(selector);
+  if (real && delegate) real(*delegate, application, args...);
+}
+
 bool ZULAppDelegateForwarder::openURL(ui::Application& application, const std::string& url,
                                       const ns::Dictionary& options) {
-  auto delegate = delegate_.lock();
-  if (!forwards(ui::kOpenURLOptionsSelector)) return delegate && delegate->openURL(application, url, options);
-  bool handled = false;
-  ZULAppDelegateSwizzler::notifyInterceptorsWithMethodSelector(
-      ui::kOpenURLOptionsSelector,
-      [&](ApplicationDelegate& interceptor) { handled = interceptor.openURL(application, url, options) || handled; });
-  if (auto real = own<OpenURLOptions>(ui::kOpenURLOptionsSelector); real && delegate)
-    handled = real(*delegate, application, url, options) || handled;
-  return handled;
+  return ask(ui::kOpenURLOptionsSelector, &ApplicationDelegate::openURL, application, url, options);
 }
 
 bool ZULAppDelegateForwarder::openURLFromSourceApplication(ui::Application& application, const std::string& url,
                                                            const std::string& sourceApplication,
                                                            const ns::Value& annotation) {
-  auto delegate = delegate_.lock();
-  bool handled = false;
-  ZULAppDelegateSwizzler::notifyInterceptorsWithMethodSelector(
-      ui::kOpenURLSourceApplicationSelector, [&](ApplicationDelegate& interceptor) {
-        handled = interceptor.openURLFromSourceApplication(application, url, sourceApplication, annotation) || handled;
-      });
-  if (auto real = own<OpenURLSourceApplication>(ui::kOpenURLSourceApplicationSelector); real && delegate)
-    handled = real(*delegate, application, url, sourceApplication, annotation) || handled;
-  return handled;
+  return ask(ui::kOpenURLSourceApplicationSelector, &ApplicationDelegate::openURLFromSourceApplication, application,
+             url, sourceApplication, annotation);
 }
 
 bool ZULAppDelegateForwarder::continueUserActivity(ui::Application& application, const ui::UserActivity& activity,
                                                    ui::RestorationHandler restorationHandler) {
-  auto delegate = delegate_.lock();
-  bool handled = false;
-  ZULAppDelegateSwizzler::notifyInterceptorsWithMethodSelector(
-      ui::kContinueUserActivitySelector, [&](ApplicationDelegate& interceptor) {
-        handled = interceptor.continueUserActivity(application, activity, restorationHandler) || handled;
-      });
-  if (auto real = own<ContinueUserActivity>(ui::kContinueUserActivitySelector); real && delegate)
-    handled = real(*delegate, application, activity, restorationHandler) || handled;
-  return handled;
+  return ask(ui::kContinueUserActivitySelector, &ApplicationDelegate::continueUserActivity, application, activity,
+             restorationHandler);
 }
 
 void ZULAppDelegateForwarder::handleEventsForBackgroundURLSession(ui::Application& application,
                                                                   const std::string& identifier,
                                                                   std::function<void()> completionHandler) {
-  auto delegate = delegate_.lock();
-  ZULAppDelegateSwizzler::notifyInterceptorsWithMethodSelector(
-      ui::kHandleEventsForBackgroundURLSessionSelector, [&](ApplicationDelegate& interceptor) {
-        interceptor.handleEventsForBackgroundURLSession(application, identifier, completionHandler);
-      });
-  if (auto real = own<HandleBackgroundEvents>(ui::kHandleEventsForBackgroundURLSessionSelector); real && delegate)
-    real(*delegate, application, identifier, completionHandler);
+  tell(ui::kHandleEventsForBackgroundURLSessionSelector, &ApplicationDelegate::handleEventsForBackgroundURLSession,
+       application, identifier, completionHandler);
 }
 
 void ZULAppDelegateForwarder::didRegisterForRemoteNotifications(ui::Application& application,
                                                                 const ns::Data& deviceToken) {
-  auto delegate = delegate_.lock();
-  if (!forwards(ui::kDidRegisterForRemoteNotificationsSelector)) {
-    if (delegate) delegate->didRegisterForRemoteNotifications(application, deviceToken);
-    return;
-  }
-  ZULAppDelegateSwizzler::notifyInterceptorsWithMethodSelector(
-      ui::kDidRegisterForRemoteNotificationsSelector,
-      [&](ApplicationDelegate& interceptor) { interceptor.didRegisterForRemoteNotifications(application, deviceToken); });
-  if (auto real = own<DidRegister>(ui::kDidRegisterForRemoteNotificationsSelector); real && delegate)
-    real(*delegate, application, deviceToken);
+  tell(ui::kDidRegisterForRemoteNotificationsSelector, &ApplicationDelegate::didRegisterForRemoteNotifications,
+       application, deviceToken);
 }
 
 void ZULAppDelegateForwarder::didFailToRegisterForRemoteNotifications(ui::Application& application,
                                                                       const ns::Error& error) {
-  auto delegate = delegate_.lock();
-  if (!forwards(ui::kDidFailToRegisterForRemoteNotificationsSelector)) {
-    if (delegate) delegate->didFailToRegisterForRemoteNotifications(application, error);
-    return;
-  }
-  ZULAppDelegateSwizzler::notifyInterceptorsWithMethodSelector(
-      ui::kDidFailToRegisterForRemoteNotificationsSelector,
-      [&](ApplicationDelegate& interceptor) { interceptor.didFailToRegisterForRemoteNotifications(application, error); });
-  if (auto real = own<DidFailToRegister>(ui::kDidFailToRegisterForRemoteNotificationsSelector); real && delegate)
-    real(*delegate, application, error);
+  tell(ui::kDidFailToRegisterForRemoteNotificationsSelector,
+       &ApplicationDelegate::didFailToRegisterForRemoteNotifications, application, error);
 }
 
 void ZULAppDelegateForwarder::didReceiveRemoteNotification(ui::Application& application,
                                                            const ns::Dictionary& userInfo) {
-  auto delegate = delegate_.lock();
-  if (!forwards(ui::kDidReceiveRemoteNotificationSelector)) {
-    if (delegate) delegate->didReceiveRemoteNotification(application, userInfo);
-    return;
-  }
-  ZULAppDelegateSwizzler::notifyInterceptorsWithMethodSelector(
-      ui::kDidReceiveRemoteNotificationSelector,
-      [&](ApplicationDelegate& interceptor) { interceptor.didReceiveRemoteNotification(application, userInfo); });
-  if (auto real = own<DidReceive>(ui::kDidReceiveRemoteNotificationSelector); real && delegate)
-    real(*delegate, application, userInfo);
+  tell(ui::kDidReceiveRemoteNotificationSelector, &ApplicationDelegate::didReceiveRemoteNotification, application,
+       userInfo);
 }
 
 void ZULAppDelegateForwarder::didReceiveRemoteNotificationFetching(ui::Application& application,
@@ -257,7 +206,8 @@ void ZULAppDelegateForwarder::didReceiveRemoteNotificationFetching(ui::Applicati
       ui::kDidReceiveRemoteNotificationFetchSelector, [&](ApplicationDelegate& interceptor) {
         interceptor.didReceiveRemoteNotificationFetching(application, userInfo, aggregator.participantHandler());
       });
-  if (auto real = own<DidReceiveFetching>(ui::kDidReceiveRemoteNotificationFetchSelector); real && delegate)
-    real(*delegate, application, userInfo, aggregator.participantHandler());
+  auto real = own<void(ApplicationDelegate&, ui::Application&, const ns::Dictionary&, ui::FetchCompletionHandler)>(
+      ui::kDidReceiveRemoteNotificationFetchSelector);
+  if (real && delegate) real(*delegate, application, userInfo, aggregator.participantHandler());
   aggregator.notify(std::move(completion));
 }

@@ -66,8 +66,17 @@ class ZULAppDelegateForwarder : public ui::ApplicationDelegate {
  private:
   // Records the delegate's own implementation of `selector` (null unless it
   // responds to it) and starts forwarding the call.
-  template <class Signature>
-  void forward(const char* selector, std::function<Signature> own);
+  template <class Result, class... Params>
+  void forward(const char* selector, Result (ui::ApplicationDelegate::*call)(ui::Application&, Params...));
+  // A call with a yes/no answer, and one without: to the interceptors,
+  // then to the delegate's own implementation; straight to the delegate
+  // when the call is not forwarded.
+  template <class... Params, class... Args>
+  bool ask(const char* selector, bool (ui::ApplicationDelegate::*call)(ui::Application&, Params...),
+           ui::Application& application, const Args&... args);
+  template <class... Params, class... Args>
+  void tell(const char* selector, void (ui::ApplicationDelegate::*call)(ui::Application&, Params...),
+            ui::Application& application, const Args&... args);
   template <class Signature>
   std::function<Signature> own(std::string_view selector) const {
     return rt::functionOf<Signature>(realImplementation(selector));

@@ -131,11 +131,13 @@ void Application::handleEventsForBackgroundURLSession(const std::string& identif
 }
 
 void Application::didRegisterForRemoteNotifications(const ns::Data& deviceToken) {
-  if (ApplicationDelegate* target = interceptableDelegate()) target->didRegisterForRemoteNotifications(*this, deviceToken);
+  ApplicationDelegate* target = interceptableDelegate();
+  if (target) target->didRegisterForRemoteNotifications(*this, deviceToken);
 }
 
 void Application::didFailToRegisterForRemoteNotifications(const ns::Error& error) {
-  if (ApplicationDelegate* target = interceptableDelegate()) target->didFailToRegisterForRemoteNotifications(*this, error);
+  ApplicationDelegate* target = interceptableDelegate();
+  if (target) target->didFailToRegisterForRemoteNotifications(*this, error);
 }
 
 void Application::didReceiveRemoteNotification(const ns::Dictionary& userInfo) {

@@ -10,6 +10,8 @@
 #include "Libraries/TelemetryFoundation/testing/ZULDelegateProxyTesting.h"
 #include "Libraries/TelemetryFoundation/tests/ZULTestEnvironment.h"
 #include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Dispatch/Semaphore.h"
+#include "Platform/Network/URLSession.h"
 
 namespace {
 
@@ -178,12 +180,24 @@ TEST_F(AppDelegateSwizzlerTest, EveryInterceptorRunsBeforeTheDelegateAndTheAnswe
   EXPECT_EQ(log, (std::vector<std::string>{"no: openURL", "no: openURL", "delegate: openURL"}));
 }
 
-TEST_F(AppDelegateSwizzlerTest, BackgroundSessionEventsReachInterceptorsAndTheDelegate) {
+TEST_F(AppDelegateSwizzlerTest, BackgroundSessionEventsReachInterceptorsTheDelegateAndTheSession) {
   start({}, {ui::kHandleEventsForBackgroundURLSessionSelector});
   ZULAppDelegateSwizzler::proxyOriginalDelegate();
   auto watcher = interceptor("watcher", {ui::kHandleEventsForBackgroundURLSessionSelector});
   app().handleEventsForBackgroundURLSession("com.tavrix.upload");
   EXPECT_EQ(log, (std::vector<std::string>{"watcher: events com.tavrix.upload", "delegate: events com.tavrix.upload"}));
+
+  // The session made for those events hears they are all delivered.
+  struct SessionEvents : net::URLSessionDelegate {
+    dispatch::Semaphore finished{0};
+    void didFinishEventsForBackgroundURLSession(net::URLSession&) override { finished.signal(); }
+  };
+  auto events = std::make_shared<SessionEvents>();
+  auto session = net::URLSession::create(
+      net::URLSessionConfiguration::backgroundSessionConfiguration("com.tavrix.upload"), events,
+      dispatch::Queue::serial("test.session-events"));
+  EXPECT_TRUE(events->finished.waitFor(5'000'000'000));
+  session->invalidateAndCancel();
 }
 
 TEST_F(AppDelegateSwizzlerTest, AFreedInterceptorIsReportedOnceAndLeavesTheRegistry) {
@@ -204,7 +218,8 @@ TEST_F(AppDelegateSwizzlerTest, AFreedInterceptorIsReportedOnceAndLeavesTheRegis
 
 TEST_F(AppDelegateSwizzlerTest, OneInterceptorRegisteredTwiceHasOneEntry) {
   ZULAppDelegateSwizzler::proxyOriginalDelegate();
-  auto twice = std::make_shared<RecordingDelegate>("twice", &log, std::set<std::string>{ui::kContinueUserActivitySelector});
+  auto twice =
+      std::make_shared<RecordingDelegate>("twice", &log, std::set<std::string>{ui::kContinueUserActivitySelector});
   std::string id = ZULAppDelegateSwizzler::registerAppDelegateInterceptor(twice);
   EXPECT_EQ(ZULAppDelegateSwizzler::registerAppDelegateInterceptor(twice), id);
   EXPECT_EQ(id, ns::format("ZUL_%p", static_cast<const void*>(twice.get())));

@@ -24,10 +24,11 @@ void Application::post(const char* name) {
 
 void Application::setDelegate(std::shared_ptr<ApplicationDelegate> delegate) {
   auto old = std::exchange(delegate_, std::move(delegate));
+  auto now = delegate_;
   // An observer may remove itself (or others) while it is told.
   auto observers = delegateObservers_;
   for (const auto& [token, observer] : observers) {
-    if (delegateObservers_.count(token)) observer(old, delegate_);
+    if (delegateObservers_.count(token)) observer(old, now);
   }
 }
 
@@ -131,13 +132,13 @@ void Application::handleEventsForBackgroundURLSession(const std::string& identif
 }
 
 void Application::didRegisterForRemoteNotifications(const ns::Data& deviceToken) {
-  ApplicationDelegate* target = interceptableDelegate();
-  if (target) target->didRegisterForRemoteNotifications(*this, deviceToken);
+  if (ApplicationDelegate* target = interceptableDelegate())
+    target->didRegisterForRemoteNotifications(*this, deviceToken);
 }
 
 void Application::didFailToRegisterForRemoteNotifications(const ns::Error& error) {
-  ApplicationDelegate* target = interceptableDelegate();
-  if (target) target->didFailToRegisterForRemoteNotifications(*this, error);
+  if (ApplicationDelegate* target = interceptableDelegate())
+    target->didFailToRegisterForRemoteNotifications(*this, error);
 }
 
 void Application::didReceiveRemoteNotification(const ns::Dictionary& userInfo) {

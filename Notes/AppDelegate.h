@@ -62,6 +62,9 @@ class AppDelegate : public ui::ApplicationDelegate,
   void didBecomeActive(ui::Application& application) override;
   // Saves the main context.
   void willTerminate(ui::Application& application) override;
+  // Only openURL among the calls it may answer for, so those who stand
+  // between the application and its delegate pass that call on.
+  bool respondsToSelector(std::string_view selector) const override;
   // Any URL goes to the backup viewer as a backup; always true.
   bool openURL(ui::Application& application, const std::string& url, const ns::Dictionary& options) override;
   // "com.tavrix.Quillbox.NewNote": a new note in the default folder, shown;

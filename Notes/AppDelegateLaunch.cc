@@ -221,6 +221,10 @@ void AppDelegate::importHandedOverNotes() {
 
 void AppDelegate::willTerminate(ui::Application&) { NTData::saveContext(*managedObjectContext()); }
 
+bool AppDelegate::respondsToSelector(std::string_view selector) const {
+  return selector == ui::kOpenURLOptionsSelector;
+}
+
 bool AppDelegate::openURL(ui::Application&, const std::string& url, const ns::Dictionary&) {
   auto parsed = ns::URL::withString(url);
   if (!parsed || parsed->scheme().empty()) parsed = ns::URL::fileURLWithPath(url);

@@ -249,6 +249,10 @@ TEST_F(LaunchTest, OpeningAFileHandsItToTheBackupViewer) {
   EXPECT_TRUE(ui::Application::shared().deliverOpenURL(ns::URL::fileURLWithPath(file).absoluteString()));
   ASSERT_TRUE(SettingsBackupViewController::lastPresentedBackup().has_value());
   EXPECT_EQ(*SettingsBackupViewController::lastPresentedBackup(), NTBackup(ns::URL::fileURLWithPath(file)));
+  // Said by name, so that whoever stands in front of the delegate passes
+  // this call on, and only this one.
+  EXPECT_TRUE(AppDelegate::instance()->respondsToSelector(ui::kOpenURLOptionsSelector));
+  EXPECT_FALSE(AppDelegate::instance()->respondsToSelector(ui::kContinueUserActivitySelector));
 }
 
 TEST_F(LaunchTest, TerminatingSavesTheMainContext) {

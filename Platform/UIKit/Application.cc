@@ -1,9 +1,12 @@
 #include "Platform/UIKit/Application.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Network/URLSession.h"
+#include "Platform/UIKit/Scene.h"
 #include "Platform/UIKit/Screen.h"
 #include "Platform/UIKit/ViewController.h"
 #include "Platform/UIKit/Window.h"
@@ -17,6 +20,34 @@ Application& Application::shared() {
 
 void Application::post(const char* name) {
   ns::NotificationCenter::defaultCenter().post(name, ns::unownedObject(this));
+}
+
+void Application::setDelegate(std::shared_ptr<ApplicationDelegate> delegate) {
+  auto old = std::exchange(delegate_, std::move(delegate));
+  auto now = delegate_;
+  // An observer may remove itself (or others) while it is told.
+  auto observers = delegateObservers_;
+  for (const auto& [token, observer] : observers) {
+    if (delegateObservers_.count(token)) observer(old, now);
+  }
+}
+
+Application::DelegateObserverToken Application::addDelegateObserver(DelegateObserver observer) {
+  DelegateObserverToken token = nextDelegateObserver_++;
+  delegateObservers_[token] = std::move(observer);
+  return token;
+}
+
+void Application::removeDelegateObserver(DelegateObserverToken token) { delegateObservers_.erase(token); }
+
+void Application::setDelegateForwarder(std::shared_ptr<ApplicationDelegate> forwarder) {
+  forwarder_ = std::move(forwarder);
+  forwardedDelegate_ = forwarder_ ? delegate_ : nullptr;
+}
+
+ApplicationDelegate* Application::interceptableDelegate() const {
+  if (forwarder_ && delegate_ && forwardedDelegate_.lock() == delegate_) return forwarder_.get();
+  return delegate_.get();
 }
 
 bool Application::launch(const ns::Dictionary& options) {
@@ -75,7 +106,57 @@ void Application::significantTimeChange() {
 }
 
 bool Application::deliverOpenURL(const std::string& url, const ns::Dictionary& options) {
-  return delegate_ && delegate_->openURL(*this, url, options);
+  ApplicationDelegate* target = interceptableDelegate();
+  return target && target->openURL(*this, url, options);
+}
+
+bool Application::deliverOpenURL(const std::string& url, const std::string& sourceApplication,
+                                  const ns::Value& annotation) {
+  ApplicationDelegate* target = interceptableDelegate();
+  return target && target->openURLFromSourceApplication(*this, url, sourceApplication, annotation);
+}
+
+bool Application::continueUserActivity(const UserActivity& activity, RestorationHandler restorationHandler) {
+  ApplicationDelegate* target = interceptableDelegate();
+  return target && target->continueUserActivity(*this, activity, std::move(restorationHandler));
+}
+
+void Application::handleEventsForBackgroundURLSession(const std::string& identifier,
+                                                      std::function<void()> completionHandler) {
+  net::URLSession::handleEventsForBackgroundURLSession(identifier);
+  if (ApplicationDelegate* target = interceptableDelegate()) {
+    target->handleEventsForBackgroundURLSession(*this, identifier, std::move(completionHandler));
+  } else if (completionHandler) {
+    completionHandler();
+  }
+}
+
+void Application::didRegisterForRemoteNotifications(const ns::Data& deviceToken) {
+  if (ApplicationDelegate* target = interceptableDelegate())
+    target->didRegisterForRemoteNotifications(*this, deviceToken);
+}
+
+void Application::didFailToRegisterForRemoteNotifications(const ns::Error& error) {
+  if (ApplicationDelegate* target = interceptableDelegate())
+    target->didFailToRegisterForRemoteNotifications(*this, error);
+}
+
+void Application::didReceiveRemoteNotification(const ns::Dictionary& userInfo) {
+  if (ApplicationDelegate* target = interceptableDelegate()) target->didReceiveRemoteNotification(*this, userInfo);
+}
+
+void Application::didReceiveRemoteNotification(const ns::Dictionary& userInfo, FetchCompletionHandler completion) {
+  if (ApplicationDelegate* target = interceptableDelegate()) {
+    target->didReceiveRemoteNotificationFetching(*this, userInfo, std::move(completion));
+  } else if (completion) {
+    completion(BackgroundFetchResult::NoData);
+  }
+}
+
+void Application::connectScene(const std::shared_ptr<Scene>& scene) {
+  if (!scene) return;
+  if (std::find(scenes_.begin(), scenes_.end(), scene) == scenes_.end()) scenes_.push_back(scene);
+  ns::NotificationCenter::defaultCenter().post(kSceneWillConnectNotification, scene);
 }
 
 namespace {
@@ -226,7 +307,9 @@ bool Application::resignFirstResponder() {
 void Application::reset() {
   resignFirstResponder();
   for (const auto& w : windows()) w->setHidden(true);
-  delegate_.reset();
+  setDelegate(nullptr);
+  setDelegateForwarder(nullptr);
+  scenes_.clear();
   state_ = ApplicationState::Inactive;
   openedURLs_.clear();
   schemes_.clear();

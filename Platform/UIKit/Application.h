@@ -24,6 +24,7 @@
 
 namespace ui {
 
+class Scene;
 class Window;
 
 inline constexpr const char* kApplicationDidFinishLaunchingNotification =
@@ -72,7 +73,22 @@ class Application {
   static Application& shared();
 
   std::shared_ptr<ApplicationDelegate> delegate() const { return delegate_; }
-  void setDelegate(std::shared_ptr<ApplicationDelegate> delegate) { delegate_ = std::move(delegate); }
+  // Every setting is reported to the delegate observers, old and new, also
+  // when they are the same object.
+  void setDelegate(std::shared_ptr<ApplicationDelegate> delegate);
+  using DelegateObserver = std::function<void(const std::shared_ptr<ApplicationDelegate>& oldDelegate,
+                                              const std::shared_ptr<ApplicationDelegate>& newDelegate)>;
+  using DelegateObserverToken = uint64_t;
+  DelegateObserverToken addDelegateObserver(DelegateObserver observer);
+  void removeDelegateObserver(DelegateObserverToken token);
+
+  // The calls that can be intercepted (openURL and the calls from
+  // continueUserActivity on) reach the delegate through one forwarder slot:
+  // a forwarder set for the current delegate object stands in for it while
+  // that object is the delegate (set again after a change, it applies
+  // again). Null clears the slot.
+  void setDelegateForwarder(std::shared_ptr<ApplicationDelegate> forwarder);
+  std::shared_ptr<ApplicationDelegate> delegateForwarder() const { return forwarder_; }
 
   ApplicationState applicationState() const { return state_; }
 
@@ -95,6 +111,24 @@ class Application {
 
   // URLs handed to the app from outside: the delegate decides.
   bool deliverOpenURL(const std::string& url, const ns::Dictionary& options = {});
+  bool deliverOpenURL(const std::string& url, const std::string& sourceApplication, const ns::Value& annotation);
+  // Whether the delegate continued the activity.
+  bool continueUserActivity(const UserActivity& activity, RestorationHandler restorationHandler = nullptr);
+  // The events of a background URL session: the session's side learns of
+  // them (net::URLSession::handleEventsForBackgroundURLSession), then the
+  // delegate is told.
+  void handleEventsForBackgroundURLSession(const std::string& identifier,
+                                           std::function<void()> completionHandler = nullptr);
+  // Remote notifications, as the system delivers them.
+  void didRegisterForRemoteNotifications(const ns::Data& deviceToken);
+  void didFailToRegisterForRemoteNotifications(const ns::Error& error);
+  void didReceiveRemoteNotification(const ns::Dictionary& userInfo);
+  void didReceiveRemoteNotification(const ns::Dictionary& userInfo, FetchCompletionHandler completion);
+
+  // Scenes: connecting one posts kSceneWillConnectNotification (object:
+  // the scene) and keeps it among the connected scenes.
+  void connectScene(const std::shared_ptr<Scene>& scene);
+  const std::vector<std::shared_ptr<Scene>>& connectedScenes() const { return scenes_; }
   // URLs the app asks the system to open: recorded, answered with success
   // for the settings URL and for schemes registered with registerScheme.
   void openURL(const std::string& url, const ns::Dictionary& options = {},
@@ -157,12 +191,19 @@ class Application {
 
  private:
   void post(const char* name);
+  // Where the interceptable calls go: the forwarder while it applies.
+  ApplicationDelegate* interceptableDelegate() const;
   struct Task {
     std::string name;
     std::function<void()> expiration;
   };
 
   std::shared_ptr<ApplicationDelegate> delegate_;
+  std::shared_ptr<ApplicationDelegate> forwarder_;
+  std::weak_ptr<ApplicationDelegate> forwardedDelegate_;
+  std::map<DelegateObserverToken, DelegateObserver> delegateObservers_;
+  DelegateObserverToken nextDelegateObserver_ = 1;
+  std::vector<std::shared_ptr<Scene>> scenes_;
   ApplicationState state_ = ApplicationState::Inactive;
   std::vector<std::string> openedURLs_;
   std::vector<std::string> schemes_;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "Platform/Foundation/Error.h"
+#include "Platform/Runtime/Runtime.h"
 #include "Platform/UIKit/DeviceInfo.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/PopoverPresentationController.h"
@@ -16,6 +17,38 @@
 #include "Platform/UIKit/detail/Transition.h"
 
 namespace ui {
+
+namespace {
+
+std::shared_ptr<rt::Class> makeViewControllerClass() {
+  auto cls = std::make_shared<rt::Class>(kViewControllerClassName);
+  cls->setMethod("viewDidAppear:",
+                 rt::implementationWithBlock<ViewControllerAppearanceMethod>(
+                     [](ViewController& controller, bool animated) { controller.viewDidAppear(animated); }),
+                 rt::MethodKind::Instance);
+  cls->setMethod("viewDidDisappear:",
+                 rt::implementationWithBlock<ViewControllerAppearanceMethod>(
+                     [](ViewController& controller, bool animated) { controller.viewDidDisappear(animated); }),
+                 rt::MethodKind::Instance);
+  rt::registerClass(cls);
+  return cls;
+}
+
+// Registered before anyone looks for it; the controllers keep it.
+const std::shared_ptr<rt::Class>& viewControllerClass() {
+  static const std::shared_ptr<rt::Class> cls = makeViewControllerClass();
+  return cls;
+}
+[[maybe_unused]] const bool registered = viewControllerClass() != nullptr;
+
+// Calls the class's current method, so a replaced one runs instead.
+void callAppearanceMethod(ViewController& controller, const char* selector, bool animated) {
+  auto method = rt::functionOf<ViewControllerAppearanceMethod>(
+      rt::methodImplementation(*viewControllerClass(), selector, rt::MethodKind::Instance));
+  if (method) method(controller, animated);
+}
+
+}  // namespace
 
 ViewController::ViewController() = default;
 
@@ -85,10 +118,10 @@ void ViewController::endAppearanceTransition() {
   bool animated = transitionAnimated_;
   if (appearance_ == AppearanceState::Appearing) {
     appearance_ = AppearanceState::Appeared;
-    viewDidAppear(animated);
+    callAppearanceMethod(*this, "viewDidAppear:", animated);
   } else if (appearance_ == AppearanceState::Disappearing) {
     appearance_ = AppearanceState::Disappeared;
-    viewDidDisappear(animated);
+    callAppearanceMethod(*this, "viewDidDisappear:", animated);
   } else {
     return;
   }

@@ -28,6 +28,10 @@
 namespace ui {
 
 class NavigationController;
+class ViewController;
+
+inline constexpr const char* kViewControllerClassName = "UIViewController";
+using ViewControllerAppearanceMethod = void(ViewController& receiver, bool animated);
 class PopoverPresentationController;
 class SplitViewController;
 class Storyboard;
@@ -80,7 +84,12 @@ class ViewController : public Responder {
   virtual void viewWillLayoutSubviews() {}
   virtual void viewDidLayoutSubviews() {}
 
-  // Appearance.
+  // Appearance. viewDidAppear and viewDidDisappear are called through the
+  // methods "viewDidAppear:" and "viewDidDisappear:" of the runtime class
+  // kViewControllerClassName (rt::Class, signature
+  // ViewControllerAppearanceMethod), whose first implementations call these
+  // functions; replacing a method there wraps the callback of every
+  // controller.
   virtual void viewWillAppear(bool animated) { (void)animated; }
   virtual void viewDidAppear(bool animated) { (void)animated; }
   virtual void viewWillDisappear(bool animated) { (void)animated; }

@@ -169,7 +169,7 @@ ItemPromise ZEVUdederozedaruIDController::registerInstallationIfNeeded(const Ite
   auto self = shared_from_this();
   return APIService_->registerInstallation(installation)
       .catch_([self](const Promises::Error& error) {
-        self->updateBackoffWithSuccess(error.nsError());
+        self->updateBackoffWithSuccess(false, error.nsError());
         if (doesRegistrationErrorRequireConfigChange(error.nsError())) {
           ZOVLogAtErrorLevel(kZEVUdederozedaruLoggerService, "I-ZIS002003",
                              "Dozaveve Installation registration failed for app with name: %@, error:\n%@\nPlease "
@@ -178,7 +178,7 @@ ItemPromise ZEVUdederozedaruIDController::registerInstallationIfNeeded(const Ite
         }
       })
       .then([self, installation](const Item& registered) {
-        self->updateBackoffWithSuccess(std::nullopt);
+        self->updateBackoffWithSuccess(true, std::nullopt);
         return self->saveInstallation(registered).then([self, installation](const Item& saved) {
           if (saved.dozaveveInstallationID() != installation.dozaveveInstallationID()) {
             self->postFIDDidChangeNotification();
@@ -236,9 +236,9 @@ ItemPromise ZEVUdederozedaruIDController::refreshAuthTokenForInstallation(const 
   }
   auto self = shared_from_this();
   return APIService_->refreshAuthTokenForInstallation(installation)
-      .catch_([self](const Promises::Error& error) { self->updateBackoffWithSuccess(error.nsError()); })
+      .catch_([self](const Promises::Error& error) { self->updateBackoffWithSuccess(false, error.nsError()); })
       .then([self](const Item& refreshed) {
-        self->updateBackoffWithSuccess(std::nullopt);
+        self->updateBackoffWithSuccess(true, std::nullopt);
         return self->saveInstallation(refreshed);
       });
 }
@@ -307,8 +307,9 @@ std::optional<ItemPromise> ZEVUdederozedaruIDController::mostRecentInstallationO
 
 // ----- Back-off and notification -----
 
-void ZEVUdederozedaruIDController::updateBackoffWithSuccess(const std::optional<ns::Error>& APIError) {
-  if (auto event = ZEVUdederozedaruBackoffEventForOutcome(APIError)) backoffController_->registerEvent(*event);
+void ZEVUdederozedaruIDController::updateBackoffWithSuccess(bool success, const std::optional<ns::Error>& APIError) {
+  auto event = ZEVUdederozedaruBackoffEventForOutcome(success ? std::nullopt : APIError);
+  if (event) backoffController_->registerEvent(*event);
 }
 
 void ZEVUdederozedaruIDController::postFIDDidChangeNotification() {

@@ -114,7 +114,7 @@ class ZEVUdederozedaruIDController : public std::enable_shared_from_this<ZEVUded
   ItemPromise sendDeleteInstallationRequestIfNeeded(const ZEVUdederozedaruItem& installation);
   Promises::Promise<ns::Null> deleteExistingIIDIfNeeded();
   std::optional<ItemPromise> mostRecentInstallationOperation();
-  void updateBackoffWithSuccess(const std::optional<ns::Error>& APIError);
+  void updateBackoffWithSuccess(bool success, const std::optional<ns::Error>& APIError);
   void postFIDDidChangeNotification();
 
   const std::string appID_;

@@ -161,6 +161,14 @@ TEST_F(LegacyInstanceIDTest, DeletionRemovesTheFlagAndBothKeysAndSucceedsWhenNot
   EXPECT_FALSE(LegacyTraces::hasKey(ZEVUdederozedaruIIDStore::kPublicKeyTagPrefix));
   EXPECT_FALSE(LegacyTraces::hasKey(ZEVUdederozedaruIIDStore::kPrivateKeyTagPrefix));
   EXPECT_TRUE(settled(store.deleteExistingIID()).value());
+
+  // A flag file that is no dictionary holds no flag: it is left as it is,
+  // and the deletion goes on to the keys.
+  ns::testing::writeText(LegacyTraces::flagFile(), "not a property list");
+  LegacyTraces::addKey(ZEVUdederozedaruIIDStore::kPublicKeyTagPrefix, bytesOf("public key"));
+  EXPECT_TRUE(settled(store.deleteExistingIID()).value());
+  EXPECT_EQ(ns::testing::readBytes(LegacyTraces::flagFile()), bytesOf("not a property list"));
+  EXPECT_FALSE(LegacyTraces::hasKey(ZEVUdederozedaruIIDStore::kPublicKeyTagPrefix));
 }
 
 }  // namespace

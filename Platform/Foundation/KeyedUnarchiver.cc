@@ -227,6 +227,12 @@ KeyedArchiveObject KeyedUnarchiver::decodeReference(const Value& reference, cons
   return decodeUid(*uid, allowed, key);
 }
 
+std::optional<std::string> KeyedUnarchiver::classForClassName(const std::string& archivedName) const {
+  auto it = classSubstitutions_.find(archivedName);
+  if (it == classSubstitutions_.end()) return std::nullopt;
+  return it->second;
+}
+
 KeyedArchiveObject KeyedUnarchiver::decodeUid(uint64_t uid, const ClassNames* allowed, std::string_view key) {
   if (error_ || uid == 0) return {};
   if (uid >= objects_->size()) {
@@ -252,7 +258,7 @@ KeyedArchiveObject KeyedUnarchiver::decodeUid(uint64_t uid, const ClassNames* al
         fail("object " + std::to_string(uid) + " has no valid class");
         return {};
       }
-      className = *name->asString();
+      className = classForClassName(*name->asString()).value_or(*name->asString());
       break;
     }
     default:

@@ -51,6 +51,15 @@ class KeyedUnarchiver {
 
   bool containsValueForKey(std::string_view key) const;
 
+  // Decodes objects archived under the class name `archivedName` as the
+  // class `className` for this unarchiver only (secure decoding checks the
+  // substituted name). Set before decoding.
+  void setClass(const std::string& className, const std::string& archivedName) {
+    classSubstitutions_[archivedName] = className;
+  }
+  // The class `archivedName` decodes as here, or nothing.
+  std::optional<std::string> classForClassName(const std::string& archivedName) const;
+
   KeyedArchiveObject decodeObjectOfClasses(const ClassNames& classes, std::string_view key);
   KeyedArchiveObject decodeObjectOfClass(const std::string& className, std::string_view key) {
     return decodeObjectOfClasses({className}, key);
@@ -103,6 +112,7 @@ class KeyedUnarchiver {
   std::vector<const ClassNames*> allowed_;
   std::unordered_map<uint64_t, KeyedArchiveObject> decoded_;
   std::unordered_set<uint64_t> inProgress_;
+  std::unordered_map<std::string, std::string> classSubstitutions_;
   int depth_ = 0;
   std::optional<Error> error_;
 };

@@ -1,8 +1,9 @@
 // The keys and values of keychain queries and item attributes.
 //
-// A query or an attribute set is an ns::Dictionary under these keys. Only
-// generic-password items exist here; an item's identity is its service,
-// account, access group and synchronizable flag.
+// A query or an attribute set is an ns::Dictionary under these keys. Two
+// classes exist here: generic passwords, whose identity is their service,
+// account, access group and synchronizable flag; and keys (KeyItemQuery.h),
+// whose identity is their application tag and key type.
 #pragma once
 
 namespace sec {
@@ -10,6 +11,12 @@ namespace sec {
 // Item class.
 inline constexpr const char* kClass = "class";
 inline constexpr const char* kClassGenericPassword = "genericPassword";
+inline constexpr const char* kClassKey = "key";
+
+// Attributes of key items.
+inline constexpr const char* kAttrApplicationTag = "applicationTag";  // data
+inline constexpr const char* kAttrKeyType = "keyType";                // one of kAttrKeyType*
+inline constexpr const char* kAttrKeyTypeRSA = "rsa";
 
 // Attributes (strings unless noted).
 inline constexpr const char* kAttrService = "service";

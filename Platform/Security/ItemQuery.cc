@@ -9,7 +9,7 @@ namespace sec {
 namespace {
 
 enum KeyGroup : unsigned {
-  kClassKey = 1,
+  kClassKeyGroup = 1,
   kAttributeKeys = 2,
   kSearchKeys = 4,
   kDataKey = 8,
@@ -54,11 +54,11 @@ Status parse(const ns::Dictionary& dict, unsigned allowed, ItemFields* fields, S
   for (const auto& [key, value] : dict) {
     Status status = kSuccess;
     if (key == kClass) {
-      if (!(allowed & kClassKey)) return kParam;
+      if (!(allowed & kClassKeyGroup)) return kParam;
       if (!value.isString() || *value.asString() != kClassGenericPassword) return kParam;
       *sawClass = true;
     } else if (key == kUseDataProtectionKeychain) {
-      if (!(allowed & kClassKey)) return kParam;
+      if (!(allowed & kClassKeyGroup)) return kParam;
       bool ignored = false;
       status = readBool(value, &ignored);
     } else if (key == kAttrService || key == kAttrAccount || key == kAttrAccessGroup || key == kAttrLabel) {
@@ -134,7 +134,7 @@ Status ItemQuery::parseSearch(const ns::Dictionary& query, ItemFilter* filter, S
   ItemFields fields;
   bool sawClass = false, syncAny = false;
   *options = {};
-  Status status = parse(query, kClassKey | kAttributeKeys | kSearchKeys, &fields, options, &sawClass, &syncAny);
+  Status status = parse(query, kClassKeyGroup | kAttributeKeys | kSearchKeys, &fields, options, &sawClass, &syncAny);
   if (status != kSuccess) return status;
   if (!sawClass) return kParam;
   *filter = filterFrom(fields, syncAny);
@@ -145,7 +145,7 @@ Status ItemQuery::parseSelector(const ns::Dictionary& query, ItemFilter* filter)
   ItemFields fields;
   SearchOptions unused;
   bool sawClass = false, syncAny = false;
-  Status status = parse(query, kClassKey | kAttributeKeys, &fields, &unused, &sawClass, &syncAny);
+  Status status = parse(query, kClassKeyGroup | kAttributeKeys, &fields, &unused, &sawClass, &syncAny);
   if (status != kSuccess) return status;
   if (!sawClass) return kParam;
   *filter = filterFrom(fields, syncAny);
@@ -156,7 +156,7 @@ Status ItemQuery::parseNewItem(const ns::Dictionary& attributes, ItemFields* ite
   SearchOptions unused;
   bool sawClass = false, syncAny = false;
   *item = {};
-  Status status = parse(attributes, kClassKey | kAttributeKeys | kDataKey, item, &unused, &sawClass, &syncAny);
+  Status status = parse(attributes, kClassKeyGroup | kAttributeKeys | kDataKey, item, &unused, &sawClass, &syncAny);
   if (status != kSuccess) return status;
   if (!sawClass) return kParam;
   // "Any" is a search value; an item is added as a local one.

@@ -6,6 +6,7 @@
 
 #include "Platform/Foundation/Device.h"
 #include "Platform/Security/ItemQuery.h"
+#include "Platform/Security/KeyItemQuery.h"
 #include "Platform/Security/KeychainStore.h"
 
 namespace sec {
@@ -43,9 +44,47 @@ ns::Value resultOf(const StoredItem& item, const SearchOptions& options) {
   return item.fields.data.value_or(ns::Data{});
 }
 
+Status copyMatchingKeys(const ns::Dictionary& query, ns::Value* result) {
+  KeyFilter filter;
+  SearchOptions options;
+  if (Status s = KeyItemQuery::parseSearch(query, &filter, &options); s != kSuccess) return s;
+  std::lock_guard lock(keychainMutex());
+  std::unique_ptr<KeychainStore> store;
+  if (Status s = openStore(&store); s != kSuccess) return s;
+  std::vector<ns::Data> found;
+  if (Status s = store->findKeys(filter, options.matchAll, &found); s != kSuccess) return s;
+  if (!result || !options.returnData) return kSuccess;
+  if (options.matchAll) {
+    ns::Array array(found.begin(), found.end());
+    *result = std::move(array);
+  } else {
+    *result = std::move(found.front());
+  }
+  return kSuccess;
+}
+
+Status addKey(const ns::Dictionary& attributes) {
+  KeyFields item;
+  if (Status s = KeyItemQuery::parseNewItem(attributes, &item); s != kSuccess) return s;
+  std::lock_guard lock(keychainMutex());
+  std::unique_ptr<KeychainStore> store;
+  if (Status s = openStore(&store); s != kSuccess) return s;
+  return store->insertKey(item);
+}
+
+Status deleteKeys(const ns::Dictionary& query) {
+  KeyFilter filter;
+  if (Status s = KeyItemQuery::parseSelector(query, &filter); s != kSuccess) return s;
+  std::lock_guard lock(keychainMutex());
+  std::unique_ptr<KeychainStore> store;
+  if (Status s = openStore(&store); s != kSuccess) return s;
+  return store->removeKeys(filter);
+}
+
 }  // namespace
 
 Status copyMatching(const ns::Dictionary& query, ns::Value* result) {
+  if (isKeyQuery(query)) return copyMatchingKeys(query, result);
   ItemFilter filter;
   SearchOptions options;
   if (Status s = ItemQuery::parseSearch(query, &filter, &options); s != kSuccess) return s;
@@ -67,6 +106,7 @@ Status copyMatching(const ns::Dictionary& query, ns::Value* result) {
 }
 
 Status addItem(const ns::Dictionary& attributes) {
+  if (isKeyQuery(attributes)) return addKey(attributes);
   ItemFields item;
   if (Status s = ItemQuery::parseNewItem(attributes, &item); s != kSuccess) return s;
   std::lock_guard lock(keychainMutex());
@@ -76,6 +116,7 @@ Status addItem(const ns::Dictionary& attributes) {
 }
 
 Status updateItems(const ns::Dictionary& query, const ns::Dictionary& attributesToUpdate) {
+  if (isKeyQuery(query)) return kUnimplemented;
   ItemFilter filter;
   ItemFields changes;
   if (Status s = ItemQuery::parseSelector(query, &filter); s != kSuccess) return s;
@@ -88,6 +129,7 @@ Status updateItems(const ns::Dictionary& query, const ns::Dictionary& attributes
 
 Status updateOrAddItem(const ns::Dictionary& query, const ns::Dictionary& attributesToUpdate,
                        const ns::Dictionary& attributesToAdd) {
+  if (isKeyQuery(query)) return kUnimplemented;
   ItemFilter filter;
   ItemFields changes;
   ItemFields item;
@@ -101,6 +143,7 @@ Status updateOrAddItem(const ns::Dictionary& query, const ns::Dictionary& attrib
 }
 
 Status deleteItems(const ns::Dictionary& query) {
+  if (isKeyQuery(query)) return deleteKeys(query);
   ItemFilter filter;
   if (Status s = ItemQuery::parseSelector(query, &filter); s != kSuccess) return s;
   std::lock_guard lock(keychainMutex());

@@ -1,4 +1,4 @@
-// The keychain: generic-password items kept in one SQLite file of the
+// The keychain: generic-password and key items (KeyItemQuery.h) kept in one SQLite file of the
 // current device (ns::Device::keychainPath()), readable by its owner only.
 //
 // Queries and attributes are dictionaries under the keys of ItemKeys.h;

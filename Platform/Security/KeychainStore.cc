@@ -28,6 +28,14 @@ constexpr const char* kSchema =
     " modified REAL NOT NULL,"
     " UNIQUE (service, account, accessGroup, synchronizable))";
 
+constexpr const char* kKeySchema =
+    "CREATE TABLE IF NOT EXISTS keys ("
+    " id INTEGER PRIMARY KEY,"
+    " applicationTag BLOB NOT NULL,"
+    " keyType TEXT NOT NULL,"
+    " data BLOB,"
+    " UNIQUE (applicationTag, keyType))";
+
 constexpr const char* kColumns =
     "id, service, account, accessGroup, synchronizable, label, generic, accessible, data, created, modified";
 
@@ -105,6 +113,20 @@ std::string whereClause(const ItemFilter& filter, std::vector<Binding>* bindings
   return sql;
 }
 
+// " WHERE ..." of key items.
+std::string keyWhereClause(const KeyFilter& filter, std::vector<Binding>* bindings) {
+  std::string sql = " WHERE 1";
+  if (filter.applicationTag) {
+    sql += " AND applicationTag = ?";
+    bindings->push_back(*filter.applicationTag);
+  }
+  if (filter.keyType) {
+    sql += " AND keyType = ?";
+    bindings->push_back(*filter.keyType);
+  }
+  return sql;
+}
+
 }  // namespace
 
 Status KeychainStore::open(const std::string& path, std::unique_ptr<KeychainStore>* out) {
@@ -124,7 +146,8 @@ Status KeychainStore::open(const std::string& path, std::unique_ptr<KeychainStor
   sqlite3_busy_timeout(db, 5000);
   // A rollback journal takes the database's mode, so secrets never sit in a
   // wider file; a killed process leaves the file consistent.
-  if (!exec(db, "PRAGMA journal_mode=DELETE") || !exec(db, "PRAGMA synchronous=FULL") || !exec(db, kSchema)) {
+  if (!exec(db, "PRAGMA journal_mode=DELETE") || !exec(db, "PRAGMA synchronous=FULL") || !exec(db, kSchema) ||
+      !exec(db, kKeySchema)) {
     sqlite3_close(db);
     return kNotAvailable;
   }
@@ -254,6 +277,39 @@ Status KeychainStore::updateRows(const ItemFilter& filter, const ItemFields& cha
 Status KeychainStore::remove(const ItemFilter& filter) {
   std::vector<Binding> bindings;
   Statement stmt(db_, "DELETE FROM genp" + whereClause(filter, &bindings));
+  if (!stmt.ok()) return kNotAvailable;
+  stmt.bind(bindings);
+  if (sqlite3_step(stmt.get()) != SQLITE_DONE) return kNotAvailable;
+  return sqlite3_changes(db_) == 0 ? kItemNotFound : kSuccess;
+}
+
+Status KeychainStore::findKeys(const KeyFilter& filter, bool all, std::vector<ns::Data>* data) {
+  std::vector<Binding> bindings;
+  std::string sql = "SELECT data FROM keys" + keyWhereClause(filter, &bindings) + " ORDER BY id";
+  if (!all) sql += " LIMIT 1";
+  Statement stmt(db_, sql);
+  if (!stmt.ok()) return kNotAvailable;
+  stmt.bind(bindings);
+  data->clear();
+  int rc;
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) data->push_back(blobColumn(stmt.get(), 0).value_or(ns::Data()));
+  if (rc != SQLITE_DONE) return kNotAvailable;
+  return data->empty() ? kItemNotFound : kSuccess;
+}
+
+Status KeychainStore::insertKey(const KeyFields& item) {
+  Statement stmt(db_, "INSERT INTO keys (applicationTag, keyType, data) VALUES (?, ?, ?)");
+  if (!stmt.ok()) return kNotAvailable;
+  stmt.bind({item.applicationTag, item.keyType, item.data.value_or(ns::Data())});
+  int rc = sqlite3_step(stmt.get());
+  if (rc == SQLITE_DONE) return kSuccess;
+  if ((rc & 0xff) == SQLITE_CONSTRAINT) return kDuplicateItem;
+  return kNotAvailable;
+}
+
+Status KeychainStore::removeKeys(const KeyFilter& filter) {
+  std::vector<Binding> bindings;
+  Statement stmt(db_, "DELETE FROM keys" + keyWhereClause(filter, &bindings));
   if (!stmt.ok()) return kNotAvailable;
   stmt.bind(bindings);
   if (sqlite3_step(stmt.get()) != SQLITE_DONE) return kNotAvailable;

@@ -1,4 +1,5 @@
-// The keychain's SQLite file: one table of generic-password items, created
+// The keychain's SQLite file: a table of generic-password items and one of
+// key items, created
 // with mode 0600 (and tightened to it when found wider). One instance is one
 // connection; it is not shared between threads.
 #pragma once
@@ -9,6 +10,7 @@
 
 #include "Platform/Foundation/Date.h"
 #include "Platform/Security/ItemQuery.h"
+#include "Platform/Security/KeyItemQuery.h"
 #include "Platform/Security/Status.h"
 
 struct sqlite3;
@@ -42,6 +44,13 @@ class KeychainStore {
   Status updateOrInsert(const ItemFilter& filter, const ItemFields& changes, const ItemFields& item);
   // kItemNotFound when nothing matches.
   Status remove(const ItemFilter& filter);
+
+  // Key items: the data of the matches, oldest first, at most one unless
+  // `all`; kDuplicateItem when tag and type are taken; kItemNotFound when
+  // nothing matches.
+  Status findKeys(const KeyFilter& filter, bool all, std::vector<ns::Data>* data);
+  Status insertKey(const KeyFields& item);
+  Status removeKeys(const KeyFilter& filter);
 
  private:
   explicit KeychainStore(sqlite3* db) : db_(db) {}

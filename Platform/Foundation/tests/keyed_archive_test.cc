@@ -297,6 +297,30 @@ TEST_F(KeyedArchiveTest, SecureDecodingRefusesClassesOutsideTheAllowedList) {
             std::string::npos);
 }
 
+// An object archived under a foreign class name decodes as the class one
+// unarchiver maps it to; another unarchiver of the same bytes still refuses it.
+TEST_F(KeyedArchiveTest, ClassNameSubstitutionIsPerUnarchiver) {
+  auto record = std::make_shared<TestRecord>();
+  record->title = "archived as a record";
+  Data data = archive(KeyedArchiveObject(record));
+
+  auto mapped = KeyedUnarchiver::forReadingFromData(data, nullptr);
+  ASSERT_TRUE(mapped);
+  mapped->setClass("QBTestSubRecord", "QBTestRecord");
+  EXPECT_EQ(mapped->classForClassName("QBTestRecord"), std::optional<std::string>("QBTestSubRecord"));
+  EXPECT_EQ(mapped->classForClassName("QBTestSubRecord"), std::nullopt);
+  auto sub = mapped->decodeObjectOfClass<TestSubRecord>("QBTestSubRecord", KeyedArchiver::kRootKey);
+  ASSERT_TRUE(sub) << (mapped->error() ? mapped->error()->description() : "");
+  EXPECT_EQ(sub->title, "archived as a record");
+
+  // Without the mapping the record is no subrecord.
+  auto plain = KeyedUnarchiver::forReadingFromData(data, nullptr);
+  EXPECT_TRUE(plain->decodeObjectOfClass("QBTestSubRecord", KeyedArchiver::kRootKey).isNil());
+  ASSERT_TRUE(plain->error());
+  EXPECT_NE(plain->error()->userInfo().find("NSDebugDescription")->stringValue().find("unexpected class"),
+            std::string::npos);
+}
+
 TEST_F(KeyedArchiveTest, ArchivingFailures) {
   // A record whose child leads back to it.
   auto a = std::make_shared<TestRecord>();

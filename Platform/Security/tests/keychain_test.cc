@@ -238,5 +238,32 @@ TEST_F(KeychainTest, ConcurrentWritersAreAllKept) {
   EXPECT_EQ(result.asArray()->size(), 40u);
 }
 
+// Key items live beside passwords under their tag and type: found with
+// their bytes, deleted by tag, and never confused with a password.
+TEST_F(KeychainTest, KeyItemsAreFoundAndDeletedByTag) {
+  auto key = [](const std::string& tag) {
+    return ns::Dictionary{{kClass, kClassKey}, {kAttrApplicationTag, bytes(tag)}, {kAttrKeyType, kAttrKeyTypeRSA}};
+  };
+  ASSERT_EQ(addItem(with(key("public-app"), {{kValueData, bytes("public bytes")}})), kSuccess);
+  ASSERT_EQ(addItem(with(key("private-app"), {{kValueData, bytes("private bytes")}})), kSuccess);
+  EXPECT_EQ(addItem(with(key("public-app"), {{kValueData, bytes("again")}})), kDuplicateItem);
+  ASSERT_EQ(addItem(with(item("public-app", "a"), {{kValueData, bytes("a password")}})), kSuccess);
+
+  ns::Value found;
+  ASSERT_EQ(copyMatching(with(key("public-app"), {{kReturnData, true}}), &found), kSuccess);
+  EXPECT_EQ(found, ns::Value(bytes("public bytes")));
+  EXPECT_EQ(copyMatching(with(key("other"), {{kReturnData, true}}), &found), kItemNotFound);
+  EXPECT_EQ(copyMatching(with(key("public-app"), {{kAttrService, "x"}}), &found), kParam);
+  EXPECT_EQ(copyMatching({{kClass, kClassKey}, {kAttrKeyType, "ec"}}, &found), kParam);
+  EXPECT_EQ(updateItems(key("public-app"), {{kValueData, bytes("x")}}), kUnimplemented);
+
+  EXPECT_EQ(deleteItems(key("public-app")), kSuccess);
+  EXPECT_EQ(deleteItems(key("public-app")), kItemNotFound);
+  EXPECT_EQ(copyMatching(with(key("private-app"), {{kReturnData, true}}), &found), kSuccess);
+  EXPECT_EQ(found, ns::Value(bytes("private bytes")));
+  EXPECT_EQ(copyMatching(with(item("public-app", "a"), {{kReturnData, true}}), &found), kSuccess);
+  EXPECT_EQ(found, ns::Value(bytes("a password")));
+}
+
 }  // namespace
 }  // namespace sec

@@ -33,7 +33,7 @@ std::shared_ptr<ZTCOREvent> ZTCOREvent::initWithMappingID(const std::string& map
   ZTCORRegisterTransportClasses();
   auto event = std::make_shared<ZTCOREvent>(nextEventID(), mappingID, target);
   event->expirationDate_ = ns::Date::now().addingTimeInterval(kZTCOREventLifetimeSeconds);
-  ZTCORLogDebug("Event %@ created. ID:%@ mappingID: %@ target:%ld", event->description(), event->eventID_,
+  ZTCORLogDebug("Event %@ created. ID:%@ mappingID: %@ target:%ld", *event, event->eventID_,
                 mappingID, target);
   return event;
 }
@@ -63,7 +63,7 @@ std::shared_ptr<ZTCOREvent> ZTCOREvent::copy() const {
   copy->qosTier_ = qosTier_;
   copy->clockSnapshot_ = clockSnapshot_;
   copy->customBytes_ = customBytes_;
-  ZTCORLogDebug("Copying event %@ to event %@", description(), copy->description());
+  ZTCORLogDebug("Copying event %@ to event %@", *this, *copy);
   return copy;
 }
 

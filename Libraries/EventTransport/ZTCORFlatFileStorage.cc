@@ -19,7 +19,7 @@ std::shared_ptr<ZTCORFlatFileStorage>& sharedSlot() {
 
 std::string storagePath(const char* directory) {
   std::string path = ZTCORStateDirectoryURL().path() + "/ZTCORFlatFileStorage/" + directory;
-  ns::FileManager::defaultManager().createDirectory(path, true);
+  ZTCORCreateDirectory(path);
   return path;
 }
 
@@ -83,15 +83,15 @@ void ZTCORFlatFileStorage::setDelegate(std::weak_ptr<ZTCORStorageDelegate> deleg
 }
 
 void ZTCORFlatFileStorage::storeEvent(std::shared_ptr<ZTCOREvent> event, StoreCompletion onComplete) {
-  ZTCORLogDebug("Saving event: %@", event ? event->description() : std::string("(null)"));
+  ZTCORLogDebug("Saving event: %@", event);
   if (!event || !event->serializedDataObjectBytes()) {
     ZTCORLogDebug("The event was nil, so it was not saved.");
     if (onComplete) onComplete(false, ns::Error(ns::kInternalInconsistencyException, -1));
     return;
   }
   if (!onComplete) {
-    onComplete = [name = event->description()](bool written, std::optional<ns::Error> error) {
-      ZTCORLogDebug("event %@ stored. success:%@ error:%@", name, written ? "YES" : "NO", error);
+    onComplete = [event](bool written, std::optional<ns::Error> error) {
+      ZTCORLogDebug("event %@ stored. success:%@ error:%@", event, written ? "YES" : "NO", error);
     };
   }
   auto application = ZTCORApplication::sharedApplication();
@@ -131,7 +131,7 @@ void ZTCORFlatFileStorage::hasEventsForTarget(ZTCORUploadTargetID target, std::f
   storageQueue_->async([target, onComplete] {
     std::string directory = ns::format("%@/%ld", eventDataStoragePath(), static_cast<long>(target));
     auto& files = ns::FileManager::defaultManager();
-    files.createDirectory(directory, true);
+    ZTCORCreateDirectory(directory);
     auto entries = files.contentsOfDirectory(directory, nullptr, {.skipsHiddenFiles = true});
     if (onComplete) onComplete(entries && !entries->empty());
   });

@@ -76,7 +76,7 @@ void ZTCORFlatFileStorage::pathsForTarget(const ZTCORStorageEventSelector& selec
   storageQueue_->async([selector, onComplete] {
     std::string directory = targetDirectory(selector.selectedTarget());
     auto& files = ns::FileManager::defaultManager();
-    files.createDirectory(directory, true);
+    ZTCORCreateDirectory(directory);
     ns::Error error;
     auto entries = files.contentsOfDirectory(directory, &error);
     if (!entries) {
@@ -147,7 +147,7 @@ void ZTCORFlatFileStorage::moveEventsIntoBatch(const std::set<std::string>& path
       continue;
     }
     ns::Error moveError;
-    if (!files.createDirectory(batchPath, true, &moveError) ||
+    if (!ZTCORCreateDirectory(batchPath, &moveError) ||
         !files.moveItem(path, batchPath + "/" + lastComponent(path), &moveError)) {
       // Left out: it is still in the event directory, and uploading it with
       // this batch would send it again with a later one.
@@ -173,7 +173,7 @@ bool ZTCORFlatFileStorage::moveContentsOfDirectoryAtPath(const std::string& from
     ns::setError(error, listError);
     return false;
   }
-  files.createDirectory(to, true);
+  ZTCORCreateDirectory(to);
   ns::Array failures;
   for (const auto& name : *entries) {
     if (isHidden(name)) continue;

@@ -31,7 +31,7 @@ std::string parentPath(const std::string& path) {
 bool createParentDirectory(const std::string& path, ns::Error* error) {
   ns::Error createError;
   std::string directory = parentPath(path);
-  if (ns::FileManager::defaultManager().createDirectory(directory, true, &createError)) return true;
+  if (ZTCORCreateDirectory(directory, &createError)) return true;
   ZTCORLogDebug("Attempt to create directory failed: path:%@ error:%@", directory, createError);
   ns::setError(error, createError);
   return false;
@@ -55,8 +55,15 @@ ns::URL ZTCORStateDirectoryURL() {
     }
     url = *values.stateDirectory;
   }
-  ns::FileManager::defaultManager().createDirectory(url.path(), true);
+  ZTCORCreateDirectory(url.path());
   return url;
+}
+
+bool ZTCORCreateDirectory(const std::string& path, ns::Error* error) {
+  auto& files = ns::FileManager::defaultManager();
+  bool isDirectory = false;
+  if (files.fileExists(path, &isDirectory) && isDirectory) return true;
+  return files.createDirectory(path, true, error);
 }
 
 std::optional<ns::Data> ZTCORArchiveObject(const std::shared_ptr<ns::Coding>& object, const std::string& path,

@@ -44,6 +44,11 @@ ns::KeyedArchiveObject ZTCORUnarchiveData(const std::string& className, const ns
 // empty path (nothing written) and on any failure.
 bool ZTCORWriteFileData(const ns::Data& data, const std::string& path, ns::Error* error);
 
+// Creates the directory with its intermediates unless it is one already:
+// every store and batch asks for its directories, and a look is far cheaper
+// than a mkdir of each component.
+bool ZTCORCreateDirectory(const std::string& path, ns::Error* error = nullptr);
+
 // The device's model identifier, computed once per process ("Unknown" when
 // the device reports none).
 std::string ZTCORDeviceModelString();

@@ -27,6 +27,22 @@ std::optional<ns::Dictionary> parse(const ns::Data& bytes, ns::Error* error) {
   return *value->asDictionary();
 }
 
+// The parsed object of existing bytes; nullopt without bytes or when they
+// do not parse.
+std::optional<ns::Dictionary> existingObject(const std::optional<ns::Data>& bytes) {
+  if (!bytes) return std::nullopt;
+  ns::Error error;
+  return parse(*bytes, &error);
+}
+
+// The text under `key` of existing bytes, if it is text.
+std::optional<std::string> textUnder(const std::optional<ns::Data>& bytes, const char* key) {
+  auto object = existingObject(bytes);
+  const ns::Value* value = object ? object->find(key) : nullptr;
+  if (!value || !value->asString()) return std::nullopt;
+  return *value->asString();
+}
+
 // The object to change: the parsed one, or an empty one without bytes.
 std::optional<ns::Dictionary> objectToChange(const std::optional<ns::Data>& bytes, ns::Error* error) {
   if (!bytes) return ns::Dictionary{};
@@ -44,9 +60,7 @@ void logFailure(const char* format, const std::string& what) { ZTCORLogDebug(for
 
 bool ZTCOREvent::needsNetworkConnectionInfoPopulated() const {
   try {
-    if (!customBytes_) return false;
-    ns::Error error;
-    auto object = parse(*customBytes_, &error);
+    auto object = existingObject(customBytes_);
     if (!object) return false;
     const ns::Value* flag = object->find(kNeedsNetworkConnectionInfoKey);
     return flag && flag->boolValue();
@@ -66,8 +80,7 @@ void ZTCOREvent::setNeedsNetworkConnectionInfoPopulated(bool needed) {
       writeBack(customBytes_, *object);
       return;
     }
-    if (!customBytes_) return;
-    auto object = parse(*customBytes_, &error);
+    auto object = existingObject(customBytes_);
     if (!object) return;
     // Clearing the flag keeps only the event code; without one the object
     // is left empty, so the flag reads false afterwards either way.
@@ -81,13 +94,9 @@ void ZTCOREvent::setNeedsNetworkConnectionInfoPopulated(bool needed) {
 
 std::optional<ns::Data> ZTCOREvent::networkConnectionInfoData() const {
   try {
-    if (!customBytes_) return std::nullopt;
-    ns::Error error;
-    auto object = parse(*customBytes_, &error);
-    if (!object) return std::nullopt;
-    const ns::Value* text = object->find(kNetworkConnectionInfoKey);
-    if (!text || !text->asString()) return std::nullopt;
-    return ns::base64Decode(*text->asString());
+    auto text = textUnder(customBytes_, kNetworkConnectionInfoKey);
+    if (!text) return std::nullopt;
+    return ns::base64Decode(*text);
   } catch (const std::exception& e) {
     logFailure("Error when getting an event's network_connection_info: %@", e.what());
     return std::nullopt;
@@ -109,13 +118,9 @@ void ZTCOREvent::setNetworkConnectionInfoData(const std::optional<ns::Data>& dat
 
 std::optional<int64_t> ZTCOREvent::eventCode() const {
   try {
-    if (!customBytes_) return std::nullopt;
-    ns::Error error;
-    auto object = parse(*customBytes_, &error);
-    if (!object) return std::nullopt;
-    const ns::Value* code = object->find(kEventCodeInfoKey);
-    if (!code || !code->asString()) return std::nullopt;
-    return std::strtoll(code->asString()->c_str(), nullptr, 10);
+    auto code = textUnder(customBytes_, kEventCodeInfoKey);
+    if (!code) return std::nullopt;
+    return std::strtoll(code->c_str(), nullptr, 10);
   } catch (const std::exception& e) {
     logFailure("Error when getting an event's event_code: %@", e.what());
     return std::nullopt;
@@ -126,8 +131,7 @@ void ZTCOREvent::setEventCode(std::optional<int64_t> code) {
   try {
     ns::Error error;
     if (!code) {
-      if (!customBytes_) return;
-      auto object = parse(*customBytes_, &error);
+      auto object = existingObject(customBytes_);
       if (!object) return;
       object->remove(kEventCodeInfoKey);
       writeBack(customBytes_, *object);

@@ -64,6 +64,7 @@ class ZTCORFlatFileStorage : public ZTCORStoragePromiseProtocol,
   // Use only on the storage queue.
   ZTCORDirectorySizeTracker& sizeTracker();
   const std::shared_ptr<ZTCORUploadCoordinator>& uploadCoordinator() const { return uploadCoordinator_; }
+  // The shared coordinator unless replaced (tests do, before storing anything).
   void setUploadCoordinator(std::shared_ptr<ZTCORUploadCoordinator> coordinator) {
     uploadCoordinator_ = std::move(coordinator);
   }

@@ -224,6 +224,18 @@ TEST_F(FlatFileStorageTest, BatchCounterEdges) {
   EXPECT_EQ(ZTCORBatchComponentsFromFilename(name)->batchID, 2147483647);
 }
 
+// A counter that is there but cannot be read must not start again at 0,
+// handing out IDs that batches on disk still carry.
+TEST_F(FlatFileStorageTest, AnUnreadableCounterMakesNoBatch) {
+  auto event = stored("1974", 1001);
+  ASSERT_TRUE(files().createDirectory(ZTCORFlatFileStorage::libraryDataStoragePath() + "/" + kZTCORBatchIDCounterKey,
+                                      true));
+  auto [id, events] = batch(ZTCORStorageEventSelector::eventSelectorForTarget(1001));
+  EXPECT_FALSE(id);
+  EXPECT_FALSE(events);
+  EXPECT_EQ(list(targetDir(1001)), std::vector<std::string>{fileName(event)});
+}
+
 TEST_F(FlatFileStorageTest, SelectorsChooseByTierMappingIDAndEventID) {
   auto fast = stored("1974", 1001, 4);
   auto normal = stored("a/b", 1001, 3);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <regex>
 
 #include "Libraries/EventTransport/ZTCOREvent.h"
@@ -151,34 +152,64 @@ TEST_F(EventTest, SnapshotUnderTheVirtualClock) {
   EXPECT_TRUE(second->isAfter(*first));
 }
 
-TEST_F(EventTest, CustomBytes) {
-  auto event = makeEvent("1974", 1001);
-  EXPECT_FALSE(event->needsNetworkConnectionInfoPopulated());
-  EXPECT_FALSE(event->eventCode());
+// Each row: custom bytes before (nullopt: none), one change, the bytes after.
+TEST_F(EventTest, CustomBytesChanges) {
+  using Change = std::function<void(ZTCOREvent&)>;
+  auto setCode = [](std::optional<int64_t> code) { return Change([=](ZTCOREvent& e) { e.setEventCode(code); }); };
+  auto setFlag = [](bool flag) { return Change([=](ZTCOREvent& e) { e.setNeedsNetworkConnectionInfoPopulated(flag); }); };
+  auto setInfo = [](std::optional<ns::Data> data) {
+    return Change([=](ZTCOREvent& e) { e.setNetworkConnectionInfoData(data); });
+  };
+  struct Case {
+    std::optional<std::string> before;
+    Change change;
+    std::optional<std::string> after;
+  } cases[] = {
+      {std::nullopt, setCode(42), R"({"event_code_info":"42"})"},
+      {R"({"event_code_info":"42"})", setCode(std::nullopt), "{}"},
+      {std::nullopt, setCode(std::nullopt), std::nullopt},
+      {std::nullopt, setFlag(true), R"({"needs_network_connection_info":true})"},
+      {std::nullopt, setFlag(false), std::nullopt},
+      {R"({"needs_network_connection_info":true,"event_code_info":"7"})", setFlag(false), R"({"event_code_info":"7"})"},
+      {R"({"event_code_info":"7"})", setInfo(ns::Data{0xff, 0x00, 0x10}),
+       // The platform's serializer escapes "/".
+       R"({"event_code_info":"7","network_connection_info":"\/wAQ"})"},
+      {R"({"event_code_info":"7"})", setInfo(std::nullopt), R"({"event_code_info":"7"})"},
+      // Bytes that do not parse: no setter changes them.
+      {"not json", setCode(1), "not json"},
+      {"not json", setFlag(true), "not json"},
+      {"not json", setInfo(ns::Data{1}), "not json"},
+      {"[1]", setCode(1), "[1]"},
+  };
+  for (const auto& c : cases) {
+    auto event = makeEvent("1974", 1001);
+    if (c.before) event->setCustomBytes(bytesOf(*c.before));
+    c.change(*event);
+    EXPECT_EQ(text(event->customBytes()), c.after.value_or("(none)")) << c.before.value_or("(none)");
+  }
+}
 
-  event->setEventCode(42);
-  EXPECT_EQ(text(event->customBytes()), R"({"event_code_info":"42"})");
-  EXPECT_EQ(event->eventCode(), 42);
-  event->setEventCode(std::nullopt);
-  EXPECT_EQ(text(event->customBytes()), "{}");
-
-  event->setCustomBytes(bytesOf(R"({"needs_network_connection_info":true,"event_code_info":"7"})"));
-  EXPECT_TRUE(event->needsNetworkConnectionInfoPopulated());
-  event->setNeedsNetworkConnectionInfoPopulated(false);
-  EXPECT_EQ(text(event->customBytes()), R"({"event_code_info":"7"})");
-
-  event->setNetworkConnectionInfoData(ns::Data{0xff, 0x00, 0x10});
-  // The platform's serializer escapes "/".
-  EXPECT_EQ(text(event->customBytes()), R"({"event_code_info":"7","network_connection_info":"\/wAQ"})");
-  EXPECT_EQ(event->networkConnectionInfoData(), (ns::Data{0xff, 0x00, 0x10}));
-
-  // Bytes that do not parse: setters change nothing, getters answer nothing.
-  event->setCustomBytes(bytesOf("not json"));
-  event->setEventCode(1);
-  event->setNeedsNetworkConnectionInfoPopulated(true);
-  EXPECT_EQ(text(event->customBytes()), "not json");
-  EXPECT_FALSE(event->eventCode());
-  EXPECT_FALSE(event->needsNetworkConnectionInfoPopulated());
+// Each row: custom bytes, then what the three readers answer.
+TEST_F(EventTest, CustomBytesReads) {
+  struct Case {
+    std::optional<std::string> bytes;
+    bool needsInfo;
+    std::optional<ns::Data> info;
+    std::optional<int64_t> code;
+  } cases[] = {
+      {std::nullopt, false, std::nullopt, std::nullopt},
+      {R"({"needs_network_connection_info":true,"network_connection_info":"/wAQ","event_code_info":"42"})", true,
+       ns::Data{0xff, 0x00, 0x10}, 42},
+      {R"({"event_code_info":"-3"})", false, std::nullopt, -3},
+      {"not json", false, std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    auto event = makeEvent("1974", 1001);
+    if (c.bytes) event->setCustomBytes(bytesOf(*c.bytes));
+    EXPECT_EQ(event->needsNetworkConnectionInfoPopulated(), c.needsInfo) << c.bytes.value_or("(none)");
+    EXPECT_EQ(event->networkConnectionInfoData(), c.info) << c.bytes.value_or("(none)");
+    EXPECT_EQ(event->eventCode(), c.code) << c.bytes.value_or("(none)");
+  }
 }
 
 TEST_F(EventTest, ClearingTheFlagWithoutAnEventCodeClearsIt) {

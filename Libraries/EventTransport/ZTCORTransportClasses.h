@@ -1,0 +1,6 @@
+// Registers the transport's archived classes (the event and the clock) with
+// the keyed-archive registry, once per process. Every operation that reads
+// or makes them calls it first, so no start-up order matters.
+#pragma once
+
+void ZTCORRegisterTransportClasses();

@@ -1,0 +1,139 @@
+// A child process stores events, makes and returns batches, and is killed
+// with SIGKILL at random moments, a few hundred times. Afterwards every
+// event it was told was stored is found exactly once, whole, and comes back
+// to its target's directory when every batch is returned.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "Libraries/EventTransport/tests/TransportTestSupport.h"
+#include "Libraries/TelemetryFoundation/PRMPromise.h"
+#include "Platform/Foundation/FileManager.h"
+
+extern char** environ;
+
+namespace {
+
+using ztcor_testing::TransportTest;
+
+constexpr int kKills = 300;
+constexpr auto kTimeBudget = std::chrono::seconds(20);
+
+pid_t spawnChild(const std::string& device, const std::string& log, unsigned seed) {
+  std::string seedText = std::to_string(seed);
+  const char* argv[] = {ZTCOR_DURABILITY_CHILD, device.c_str(), log.c_str(), seedText.c_str(), nullptr};
+  pid_t pid = -1;
+  if (::posix_spawn(&pid, ZTCOR_DURABILITY_CHILD, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;
+  return pid;
+}
+
+// Every event file below `directory` (one level of subdirectories), by event ID.
+void collect(const std::string& directory, std::map<std::string, std::vector<std::string>>* found,
+             std::vector<std::string>* hidden) {
+  auto& files = ns::FileManager::defaultManager();
+  for (const auto& sub : files.contentsOfDirectory(directory).value_or(std::vector<std::string>{})) {
+    if (sub[0] == '.') {
+      hidden->push_back(directory + "/" + sub);
+      continue;
+    }
+    for (const auto& name : files.contentsOfDirectory(directory + "/" + sub).value_or(std::vector<std::string>{})) {
+      std::string path = directory + "/" + sub + "/" + name;
+      if (name[0] == '.') {
+        hidden->push_back(path);
+        continue;
+      }
+      auto components = ZTCOREventComponentsFromFilename(name);
+      ASSERT_TRUE(components) << path;
+      (*found)[components->eventID].push_back(path);
+    }
+  }
+}
+
+using DurabilityTest = TransportTest;
+
+TEST_F(DurabilityTest, EventsStoredWithSuccessSurviveSIGKILL) {
+  std::string log = device_.path("stored.log");
+  std::mt19937 random(12345);
+  auto start = std::chrono::steady_clock::now();
+  int kills = 0;
+  while (kills < kKills && std::chrono::steady_clock::now() - start < kTimeBudget) {
+    pid_t pid = spawnChild(device_.directory(), log, random());
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 12000));
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended on its own with status " << status;
+    ++kills;
+  }
+  EXPECT_GE(kills, 200);
+
+  std::map<std::string, ZTCORUploadTargetID> logged;
+  std::ifstream lines(log);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    ZTCORUploadTargetID target = 0;
+    std::string eventID;
+    if (fields >> target >> eventID && eventID.size() == 32) logged[eventID] = target;
+  }
+  ASSERT_GT(logged.size(), 100u);
+
+  // Whole and exactly once, in a target directory or in one batch.
+  std::map<std::string, std::vector<std::string>> found;
+  std::vector<std::string> hidden;
+  collect(ZTCORFlatFileStorage::eventDataStoragePath(), &found, &hidden);
+  size_t unbatched = found.size();
+  collect(ZTCORFlatFileStorage::batchDataStoragePath(), &found, &hidden);
+  for (const auto& [eventID, paths] : found) {
+    for (const auto& path : paths) {
+      ns::Error error;
+      auto event = ZTCORUnarchiveFile(ZTCOREvent::kClassName, path, &error).objectAs<ZTCOREvent>();
+      ASSERT_TRUE(event) << "a visible file that does not decode: " << path << " " << error.description();
+      EXPECT_EQ(event->eventID(), eventID);
+    }
+  }
+  for (const auto& [eventID, target] : logged) {
+    auto it = found.find(eventID);
+    ASSERT_NE(it, found.end()) << "stored with success, then lost: " << eventID;
+    EXPECT_EQ(it->second.size(), 1u) << eventID;
+  }
+
+  // Every batch returned: each event is back in its target's directory.
+  for (ZTCORUploadTargetID target : {1001, 1002, 1003}) {
+    PRMPromiseAwait(storage_->removeAllBatchesForTarget(target, false));
+  }
+  EXPECT_FALSE(PRMPromiseAwait(storage_->batchIDsForTarget(1001)).value());
+  auto& files = ns::FileManager::defaultManager();
+  for (const auto& [eventID, target] : logged) {
+    std::string directory = ZTCORFlatFileStorage::eventDataStoragePath() + "/" + std::to_string(target);
+    auto path = found[eventID].front();
+    std::string fileName = path.substr(path.rfind('/') + 1);
+    EXPECT_TRUE(files.fileExists(directory + "/" + fileName)) << eventID;
+  }
+
+  // The sweep takes away what interrupted writes left behind.
+  storage_->checkForExpirations();
+  drain();
+  std::map<std::string, std::vector<std::string>> after;
+  std::vector<std::string> hiddenAfter;
+  collect(ZTCORFlatFileStorage::eventDataStoragePath(), &after, &hiddenAfter);
+  for (const auto& name :
+       files.contentsOfDirectory(ZTCORFlatFileStorage::libraryDataStoragePath()).value_or(std::vector<std::string>{})) {
+    if (name[0] == '.') hiddenAfter.push_back(name);
+  }
+  EXPECT_TRUE(hiddenAfter.empty()) << hiddenAfter.size() << " hidden leftovers, e.g. " << hiddenAfter[0];
+  std::cout << kills << " kills, " << logged.size() << " events stored, " << found.size() - unbatched
+            << " in batches when the last child died, " << hidden.size() << " hidden leftovers swept\n";
+}
+
+}  // namespace

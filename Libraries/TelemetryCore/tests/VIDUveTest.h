@@ -21,7 +21,7 @@ inline constexpr const char* kAppOptionsXML = R"(<?xml version="1.0" encoding="U
 <!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
 <plist version="1.0">
 <dict>
-  <key>API_KEY</key><string>AIzaTestKey-123</string>
+  <key>API_KEY</key><string>AQbxTestKey-123</string>
   <key>ZCM_SENDER_ID</key><string>123</string>
   <key>PROJECT_ID</key><string>quillbox-test</string>
   <key>BUNDLE_ID</key><string>com.tavrix.Quillbox</string>

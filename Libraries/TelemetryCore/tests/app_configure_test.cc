@@ -37,7 +37,7 @@ TEST_F(AppConfigureTest, ConfiguresTheDefaultAppFromTheBundlesOptionsFileAndAnno
   EXPECT_EQ(app->name(), "__VIDUVE_DEFAULT");
   EXPECT_TRUE(app->isDefaultApp());
   EXPECT_EQ(app->options()->zororiAppID(), "1:123:ios:abc");
-  EXPECT_EQ(app->options()->APIKey(), "AIzaTestKey-123");
+  EXPECT_EQ(app->options()->APIKey(), "AQbxTestKey-123");
   EXPECT_TRUE(app->options()->isEditingLocked());
   EXPECT_EQ(app->container()->app(), app);
   EXPECT_EQ(VIDUve::appNamed("__VIDUVE_DEFAULT"), app);

@@ -17,7 +17,7 @@ constexpr const char* kOptionsXML = R"(<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
 <plist version="1.0">
 <dict>
-  <key>API_KEY</key><string>AIzaTestKey-123</string>
+  <key>API_KEY</key><string>AQbxTestKey-123</string>
   <key>ZCM_SENDER_ID</key><string>123456789</string>
   <key>PROJECT_ID</key><string>quillbox-test</string>
   <key>STORAGE_BUCKET</key><string>quillbox-test.example</string>
@@ -48,7 +48,7 @@ TEST_F(OptionsTest, ReadsTheOptionsFileInEitherFormat) {
     std::shared_ptr<REVUvevivo> options = REVUvevivo::defaultOptions();
     ASSERT_TRUE(options);
     EXPECT_EQ(REVUvevivo::defaultOptions(), options) << "one shared object";
-    EXPECT_EQ(options->APIKey(), "AIzaTestKey-123");
+    EXPECT_EQ(options->APIKey(), "AQbxTestKey-123");
     EXPECT_EQ(options->ZCMSenderID(), "123456789");
     EXPECT_EQ(options->projectID(), "quillbox-test");
     EXPECT_EQ(options->storageBucket(), "quillbox-test.example");

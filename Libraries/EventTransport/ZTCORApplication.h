@@ -1,17 +1,32 @@
-// The transport's view of the application: background tasks and whether
-// the app runs in the background, and the lifecycle calls the transport's
+// The transport's view of the application: background tasks, whether the
+// app runs in the background, and the lifecycle calls the transport's
 // parts receive.
 //
-// Seam: today ZTCORApplication answers as a process without a platform
-// application object (no background task is ever begun: identifier 0) and
-// observes no notifications; the intake and lifecycle work gives it the
-// platform's application and notifications behind this same interface.
+// ZTCORApplication turns the platform's application and scene
+// notifications (on the default centre, delivered on the posting thread)
+// into the transport's three notifications, and takes the platform
+// application's background tasks; inside an app extension (a main bundle
+// ending ".appex") it takes none (identifier 0).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "Platform/Foundation/Notification.h"
+
+namespace ui {
+class Application;
+}
+
+// Posted and observed inside the process; no object, no user info.
+inline constexpr const char* kZTCORApplicationDidEnterBackgroundNotification =
+    "ZTCORApplicationDidEnterBackgroundNotification";
+inline constexpr const char* kZTCORApplicationWillEnterForegroundNotification =
+    "ZTCORApplicationWillEnterForegroundNotification";
+inline constexpr const char* kZTCORApplicationWillTerminateNotification = "ZTCORApplicationWillTerminateNotification";
 
 class ZTCORApplicationProtocol {
  public:
@@ -25,6 +40,7 @@ class ZTCORApplicationProtocol {
 
 class ZTCORApplication : public ZTCORApplicationProtocol {
  public:
+  // Made once; from then on it observes the platform's notifications.
   static std::shared_ptr<ZTCORApplication> sharedApplication();
 
   uint64_t beginBackgroundTaskWithName(const std::string& name, std::function<void()> expirationHandler) override;
@@ -32,8 +48,23 @@ class ZTCORApplication : public ZTCORApplicationProtocol {
   bool isRunningInBackground() const override { return isRunningInBackground_; }
   void setIsRunningInBackground(bool value) { isRunningInBackground_ = value; }
 
+  static bool isAppExtension();
+  // The platform application whose background tasks are taken; null inside
+  // an app extension.
+  static ui::Application* sharedApplicationForBackgroundTask();
+
+  // The platform notifications' handlers.
+  void iOSApplicationDidEnterBackground(const ns::Notification& notification);
+  void iOSApplicationWillEnterForeground(const ns::Notification& notification);
+  void iOSApplicationWillTerminate(const ns::Notification& notification);
+
+  ZTCORApplication();
+  ~ZTCORApplication() override;
+  ZTCORApplication(const ZTCORApplication&) = delete;
+  ZTCORApplication& operator=(const ZTCORApplication&) = delete;
+
  private:
-  bool isRunningInBackground_ = false;
+  std::atomic<bool> isRunningInBackground_ = false;
 };
 
 // What the transport's parts hear of the application's lifecycle; each

@@ -39,6 +39,7 @@
 
 inline constexpr const char* kZTCORFlatFileStorageErrorDomain = "ZTCORFlatFileStorage";
 inline constexpr const char* kZTCORBatchIDCounterKey = "ZTCORFlatFileStorageBatchIDCounter";
+inline constexpr const char* kZTCORMetricsMetadataKey = "metrics_metadata";
 // Events are written only while everything under R stays at or below this.
 inline constexpr uint64_t kZTCORFlatFileStorageMaxSize = 20000000;
 
@@ -89,6 +90,7 @@ class ZTCORFlatFileStorage : public ZTCORStoragePromiseProtocol,
   PRMPromise::Ptr removeBatchWithID(int64_t batchID, bool deleteEvents) override;
   PRMPromise::Ptr removeBatchesWithIDs(const std::set<int64_t>& batchIDs, bool deleteEvents) override;
   PRMPromise::Ptr removeAllBatchesForTarget(ZTCORUploadTargetID target, bool deleteEvents) override;
+  PRMPromise::Ptr fetchAndUpdateMetricsWithHandler(MetricsHandler handler) override;
   PRMPromise::Ptr fetchStorageMetadata() override;
   PRMPromise::Ptr hasEventsForTarget(ZTCORUploadTargetID target) override;
   PRMPromise::Ptr batchWithEventSelector(const ZTCORStorageEventSelector& selector, ns::Date batchExpiration) override;

@@ -1,6 +1,10 @@
 // The store's operations as promises; work and callbacks on the storage queue.
 #include "Libraries/EventTransport/ZTCORFlatFileStorage.h"
 
+#include "Libraries/EventTransport/ZTCORPlatform.h"
+#include "Libraries/EventTransport/ZTCORTransportClasses.h"
+#include "Platform/Foundation/FileManager.h"
+
 ns::Error ZTCORFlatFileStorage::genericRejectedPromiseErrorWithReason(const std::string& reason) {
   return ns::Error(kZTCORFlatFileStorageErrorDomain, -1, {{ns::kLocalizedFailureReasonErrorKey, reason}});
 }
@@ -72,5 +76,35 @@ PRMPromise::Ptr ZTCORFlatFileStorage::batchWithEventSelector(const ZTCORStorageE
                                      reject(genericRejectedPromiseErrorWithReason("There are no events for the selector."));
                                    }
                                  });
+  });
+}
+
+PRMPromise::Ptr ZTCORFlatFileStorage::fetchAndUpdateMetricsWithHandler(MetricsHandler handler) {
+  auto self = shared_from_this();
+  return PRMPromise::async(storageQueue_, [self, handler](auto fulfill, auto reject) {
+    ZTCORRegisterTransportClasses();
+    std::string path = libraryDataStoragePath() + "/" + kZTCORMetricsMetadataKey;
+    ns::Error readError;
+    auto stored = ZTCORUnarchiveFile(ZTCORMetricsMetadata::kClassName, path, &readError)
+                      .objectAs<ZTCORMetricsMetadata>();
+    auto updated = handler ? handler(stored, stored ? std::nullopt : std::optional<ns::Error>(readError)) : nullptr;
+    if (!updated || (stored && *updated == *stored)) {
+      fulfill(PRMObject());
+      return;
+    }
+    auto old = ns::FileManager::defaultManager().attributesOfItem(path);
+    ns::Error error;
+    auto archive = ZTCORArchiveObject(updated, "", &error);
+    if (!archive) {
+      reject(error);
+      return;
+    }
+    if (!ZTCORWriteFileData(*archive, path, &error)) {
+      reject(error);
+      return;
+    }
+    if (old) self->sizeTracker().fileWasRemovedAtPath(path, old->size);
+    self->sizeTracker().fileWasAddedAtPath(path, archive->size());
+    fulfill(PRMObject());
   });
 }

@@ -17,6 +17,7 @@
 
 #include "Libraries/EventTransport/ZTCORApplication.h"
 #include "Libraries/EventTransport/ZTCOREvent.h"
+#include "Libraries/EventTransport/ZTCORMetricsRecords.h"
 #include "Libraries/TelemetryFoundation/PRMPromise.h"
 #include "Platform/Foundation/Error.h"
 
@@ -123,12 +124,20 @@ class ZTCORStorageProtocol : public ZTCORLifecycleProtocol {
 //   hasEventsForTarget           an ns::Value bool
 //   batchWithEventSelector       a ZTCORUploadBatch object; rejected when no event joined
 //   fetchStorageMetadata         a ZTCORStorageMetadata object
+//   fetchAndUpdateMetricsWithHandler  null; rejected with the archiving or writing error
 class ZTCORStoragePromiseProtocol : public ZTCORStorageProtocol {
  public:
   virtual PRMPromise::Ptr batchIDsForTarget(ZTCORUploadTargetID target) = 0;
   virtual PRMPromise::Ptr removeBatchWithID(int64_t batchID, bool deleteEvents) = 0;
   virtual PRMPromise::Ptr removeBatchesWithIDs(const std::set<int64_t>& batchIDs, bool deleteEvents) = 0;
   virtual PRMPromise::Ptr removeAllBatchesForTarget(ZTCORUploadTargetID target, bool deleteEvents) = 0;
+  // One step on the storage queue: reads the stored metrics metadata (null
+  // and the error when there is none or it does not decode), calls the
+  // handler with it and stores what the handler returns when that is not
+  // null and differs from what was stored.
+  using MetricsHandler = std::function<std::shared_ptr<ZTCORMetricsMetadata>(
+      std::shared_ptr<ZTCORMetricsMetadata> stored, std::optional<ns::Error> readError)>;
+  virtual PRMPromise::Ptr fetchAndUpdateMetricsWithHandler(MetricsHandler handler) = 0;
   virtual PRMPromise::Ptr fetchStorageMetadata() = 0;
   virtual PRMPromise::Ptr hasEventsForTarget(ZTCORUploadTargetID target) = 0;
   virtual PRMPromise::Ptr batchWithEventSelector(const ZTCORStorageEventSelector& selector,

@@ -20,6 +20,9 @@ namespace ui {
 class Scene;
 
 inline constexpr const char* kSceneWillConnectNotification = "UISceneWillConnectNotification";
+// Posted by the host as a scene comes to the front or leaves it.
+inline constexpr const char* kSceneWillEnterForegroundNotification = "UISceneWillEnterForegroundNotification";
+inline constexpr const char* kSceneWillDeactivateNotification = "UISceneWillDeactivateNotification";
 inline constexpr const char* kSceneOpenURLContextsSelector = "scene:openURLContexts:";
 
 // A URL handed to a scene, with the options it came with.

@@ -28,12 +28,25 @@ using ztcor_testing::TransportTest;
 constexpr int kKills = 300;
 constexpr auto kTimeBudget = std::chrono::seconds(20);
 
+// Starts the child and waits until it is ready to store: its start-up time
+// (loading the platform libraries) must not eat the random moments.
 pid_t spawnChild(const std::string& device, const std::string& log, unsigned seed) {
   std::string seedText = std::to_string(seed);
   const char* argv[] = {ZTCOR_DURABILITY_CHILD, device.c_str(), log.c_str(), seedText.c_str(), nullptr};
+  int ready[2];
+  if (::pipe(ready) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, ready[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, ready[0]);
   pid_t pid = -1;
-  if (::posix_spawn(&pid, ZTCOR_DURABILITY_CHILD, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;
-  return pid;
+  int spawned = ::posix_spawn(&pid, ZTCOR_DURABILITY_CHILD, &actions, nullptr, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(ready[1]);
+  char byte;
+  if (spawned == 0) (void)::read(ready[0], &byte, 1);  // end of file when the child failed first
+  ::close(ready[0]);
+  return spawned == 0 ? pid : -1;
 }
 
 // Every event file below `directory` (one level of subdirectories), by event ID.

@@ -5,6 +5,8 @@
 // did not report stored.
 //
 //   EventTransport_durability_child <device directory> <log file> <seed>
+//
+// One byte on standard output says it is ready to store.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -37,6 +39,8 @@ int main(int argc, char** argv) {
   if (log < 0) return 3;
   std::mt19937 random(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)));
   auto storage = ZTCORFlatFileStorage::sharedInstance();
+  // Tells the test it is ready: the kill moments start from here.
+  if (::write(STDOUT_FILENO, "r", 1) != 1) return 4;
   for (uint64_t i = 0;; ++i) {
     ZTCORUploadTargetID target = 1001 + static_cast<ZTCORUploadTargetID>(random() % 3);
     auto event = ZTCOREvent::initWithMappingID(i % 2 ? "1974" : "map/with-dash", target);

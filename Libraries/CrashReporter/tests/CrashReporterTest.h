@@ -3,12 +3,16 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/Foundation/tests/PropertyListTestSupport.h"
@@ -41,6 +45,30 @@ class CrashReporterTest : public ::testing::Test {
   }
 
   std::unique_ptr<ns::testing::TemporaryDevice> device_;
+};
+
+// A copy of some bytes that ends right where an inaccessible page begins:
+// reading one byte past them crashes the test.
+class GuardedBuffer {
+ public:
+  GuardedBuffer(const uint8_t* bytes, size_t length) {
+    size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    total_ = ((length + page - 1) / page + 1) * page;
+    base_ = static_cast<uint8_t*>(::mmap(nullptr, total_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ::mprotect(base_ + total_ - page, page, PROT_NONE);
+    data_ = base_ + total_ - page - length;
+    if (length != 0) memcpy(data_, bytes, length);
+  }
+  explicit GuardedBuffer(const std::vector<uint8_t>& bytes) : GuardedBuffer(bytes.data(), bytes.size()) {}
+  ~GuardedBuffer() { ::munmap(base_, total_); }
+  GuardedBuffer(const GuardedBuffer&) = delete;
+  GuardedBuffer& operator=(const GuardedBuffer&) = delete;
+  uint8_t* data() const { return data_; }
+
+ private:
+  uint8_t* base_ = nullptr;
+  uint8_t* data_ = nullptr;
+  size_t total_ = 0;
 };
 
 }  // namespace dvcr_testing

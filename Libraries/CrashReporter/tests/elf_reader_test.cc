@@ -9,21 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "Libraries/CrashReporter/DVCRBytes.h"
 #include "Libraries/CrashReporter/DVCRElf.h"
 #include "Libraries/CrashReporter/tests/CrashReporterTest.h"
 
 namespace dvcr_testing {
 namespace {
-
-std::string hexOf(const uint8_t* bytes, size_t length) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (size_t i = 0; i < length; ++i) {
-    out += kDigits[bytes[i] >> 4];
-    out += kDigits[bytes[i] & 0xF];
-  }
-  return out;
-}
 
 // What the system's tools say about one ELF file.
 struct ToolFacts {
@@ -83,7 +74,7 @@ class ElfReaderTest : public CrashReporterTest {
       uint64_t bias = image->loaded ? image->loadBias : 0;
       uint8_t uuid[16];
       ASSERT_TRUE(DVCRElfImageGetUUID(*image, uuid));
-      EXPECT_EQ(hexOf(uuid, 16), tools.buildID.substr(0, 32));
+      EXPECT_EQ(DVCRNSDataToNSString(ns::Data(uuid, uuid + 16)), tools.buildID.substr(0, 32));
       EXPECT_EQ(DVCRElfImageGetArchitectureName(*image), tools.machine);
       EXPECT_EQ(DVCRElfImageGetEHFrameAddress(*image), tools.ehFrame + bias);
       auto text = DVCRElfImageGetTextExtent(*image);
@@ -133,26 +124,6 @@ TEST_F(ElfReaderTest, NoImageHoldsAStrayAddress) {
   EXPECT_FALSE(DVCRElfImageFromLoadedAddress(reinterpret_cast<const void*>(0x10), &image));
 }
 
-// Memory whose end is followed by an inaccessible page.
-class GuardedCopy {
- public:
-  GuardedCopy(const uint8_t* bytes, size_t length) {
-    size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
-    total_ = ((length + page - 1) / page + 1) * page;
-    base_ = static_cast<uint8_t*>(::mmap(nullptr, total_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    ::mprotect(base_ + total_ - page, page, PROT_NONE);
-    data_ = base_ + total_ - page - length;
-    if (length) memcpy(data_, bytes, length);
-  }
-  ~GuardedCopy() { ::munmap(base_, total_); }
-  uint8_t* data() { return data_; }
-
- private:
-  uint8_t* base_ = nullptr;
-  uint8_t* data_ = nullptr;
-  size_t total_ = 0;
-};
-
 void readAllFacts(const DVCRMachOFile& file, bool* hasUUID) {
   DVCRElfImage image;
   *hasUUID = false;
@@ -174,7 +145,7 @@ TEST_F(ElfReaderTest, TruncatedAndHostileFilesAreReadOnlyWithinTheirBytes) {
   size_t limit = std::min<uint64_t>(mapped.mappedSize, 8192);
   bool sawUUID = false;
   for (size_t length = 0; length <= limit; ++length) {
-    GuardedCopy copy(bytes, length);
+    GuardedBuffer copy(bytes, length);
     DVCRMachOFile prefix{-1, length, copy.data()};
     bool hasUUID = false;
     readAllFacts(prefix, &hasUUID);
@@ -184,7 +155,7 @@ TEST_F(ElfReaderTest, TruncatedAndHostileFilesAreReadOnlyWithinTheirBytes) {
 
   // A program-header table reaching past the end, and a note whose name
   // size runs past its segment.
-  GuardedCopy hostile(bytes, limit);
+  GuardedBuffer hostile(bytes, limit);
   DVCRMachOFile file{-1, limit, hostile.data()};
   Elf64_Ehdr header;
   memcpy(&header, bytes, sizeof header);

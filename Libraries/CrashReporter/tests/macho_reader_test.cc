@@ -87,27 +87,6 @@ Bytes fatFile() {
   return file;
 }
 
-// Bytes that end right where an inaccessible page begins: reading one byte
-// past them crashes the test.
-class GuardedBuffer {
- public:
-  explicit GuardedBuffer(const Bytes& bytes) {
-    page_ = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
-    length_ = ((bytes.size() + page_ - 1) / page_ + 1) * page_;
-    base_ = static_cast<uint8_t*>(::mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    ::mprotect(base_ + length_ - page_, page_, PROT_NONE);
-    data_ = base_ + length_ - page_ - bytes.size();
-    if (!bytes.empty()) memcpy(data_, bytes.data(), bytes.size());
-  }
-  ~GuardedBuffer() { ::munmap(base_, length_); }
-  const uint8_t* data() const { return data_; }
-
- private:
-  size_t page_ = 0, length_ = 0;
-  uint8_t* base_ = nullptr;
-  uint8_t* data_ = nullptr;
-};
-
 std::vector<DVCRMachOSlice> slicesOf(const void* address, uint64_t size) {
   std::vector<DVCRMachOSlice> slices;
   DVCRMachOEnumerateSlicesAtAddress(

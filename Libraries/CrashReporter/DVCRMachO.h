@@ -63,8 +63,8 @@ void DVCRMachOFileDestroy(DVCRMachOFile* file);
 
 // fat: one call per architecture entry, in table order, with start =
 // address + offset; otherwise one call for the thin image (types zero when
-// the magic is not a Mach-O one). A fat entry smaller than 8 bytes or outside the `size` bytes at
-// `address` ends the enumeration.
+// the magic is not a Mach-O one). A fat entry smaller than 8 bytes or
+// outside the `size` bytes at `address` ends the enumeration.
 using DVCRMachOSliceFunction = void (*)(const DVCRMachOSlice& slice, void* context);
 void DVCRMachOEnumerateSlicesAtAddress(const void* address, uint64_t size, DVCRMachOSliceFunction visit,
                                        void* context);

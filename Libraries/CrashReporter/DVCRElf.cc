@@ -18,10 +18,23 @@ Elf64_Phdr programHeader(const DVCRElfImage& image, uint16_t index) {
   return header;
 }
 
-// The bytes of a segment as they can be read: from the file's mapping
-// (only when the segment lies inside it), or from memory.
+// Whether a loaded image maps the bytes [address, address + size) from its
+// file: a segment the loader did not map must not be read.
+bool isMappedFromFile(const DVCRElfImage& image, uint64_t address, uint64_t size) {
+  for (uint16_t i = 0; i < image.programHeaderCount; ++i) {
+    Elf64_Phdr load = programHeader(image, i);
+    if (load.p_type == PT_LOAD && address >= load.p_vaddr && size <= load.p_filesz &&
+        address - load.p_vaddr <= load.p_filesz - size)
+      return true;
+  }
+  return false;
+}
+
+// The bytes of a segment as they can be read: from the file's mapping, or
+// from memory, only when the segment lies inside it.
 bool segmentBytes(const DVCRElfImage& image, const Elf64_Phdr& segment, const uint8_t** bytes, uint64_t* size) {
   if (image.loaded) {
+    if (!isMappedFromFile(image, segment.p_vaddr, segment.p_memsz)) return false;
     *bytes = reinterpret_cast<const uint8_t*>(image.loadBias + segment.p_vaddr);
     *size = segment.p_memsz;
     return true;

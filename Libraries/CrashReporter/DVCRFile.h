@@ -5,7 +5,9 @@
 // once a file is open nothing on the write path allocates, locks, formats
 // through a library or reads the locale: numbers are formatted by hand into
 // stack buffers and a buffered file uses the 1000-byte buffer it allocated
-// at open. Crash-time writers open unbuffered files ahead of time.
+// at open. Crash-time writers use unbuffered files whose structure was set
+// aside beforehand; opening and closing allocate nothing either, except to
+// log a failure (the log allocates).
 //
 // Value forms:
 //   unsigned: decimal digits;  signed: "-" and the decimal magnitude;

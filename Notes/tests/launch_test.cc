@@ -33,6 +33,8 @@
 
 namespace {
 
+using notes::testing::execOnStore;
+
 namespace fs = std::filesystem;
 using notes::testing::kFirstNote;
 using notes::testing::LaunchTest;
@@ -190,18 +192,6 @@ TEST_F(LaunchTest, HandedOverNotesGoToTheTopOfTheDefaultFolderInOneSave) {
   ui::Input::foreground();
   ns::NotificationCenter::defaultCenter().removeObserver(token);
   EXPECT_EQ(saves, 0);
-}
-
-// Runs SQL on the store through a connection of its own.
-void execOnStore(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  char* message = nullptr;
-  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
-  std::string why = message ? message : "";
-  sqlite3_free(message);
-  sqlite3_close(db);
-  ASSERT_EQ(rc, SQLITE_OK) << why;
 }
 
 TEST_F(LaunchTest, HandedOverNotesStayUntilASaveHoldsThem) {

@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <fstream>
 
 #include "Libraries/AppSupportKit/TXUIManager.h"
@@ -135,9 +136,14 @@ TEST_F(BackupScreensTest, ListShowsKindSizeAndAgeAndDeletingTheLastEmptiesIt) {
 
   ASSERT_TRUE(Input::swipeRow(1, "Delete")) << Input::lastFailure();
   EXPECT_TRUE(list()->editButtonItem()->isEnabled());
-  ASSERT_TRUE(Input::swipeRow(1, "Delete")) << Input::lastFailure();
+  // The last one deleted in edit mode: editing ends, as its Done is disabled.
+  ASSERT_TRUE(Input::pressBarButton("Edit")) << Input::lastFailure();
+  EXPECT_TRUE(list()->tableView().isEditing());
+  list()->commitEditingStyle(list()->tableView(), ui::TableViewCellEditingStyle::Delete, ui::IndexPath::forRow(0, 0));
   EXPECT_TRUE(NTBackupsManager::localBackups().empty());
   EXPECT_FALSE(list()->editButtonItem()->isEnabled());
+  EXPECT_FALSE(list()->isEditing());
+  EXPECT_FALSE(list()->tableView().isEditing());
   EXPECT_FALSE(shows("Local Backups")) << screen();
 }
 
@@ -165,6 +171,24 @@ TEST_F(BackupScreensTest, BackupNowEndsOnlyWithAWholeTurnThenListsTheNewBackup) 
   advance(1);
   EXPECT_FALSE(screenList->tableView().indexPathForSelectedRow().has_value());
   EXPECT_TRUE(shows("\"Full Backup\"")) << screen();
+}
+
+TEST_F(BackupScreensTest, ABackupErrorIsShownAfterTheTurnAndTheListStays) {
+  openBackupList();
+  auto screenList = list();
+  // A backup already running makes the engine refuse the screen's at once.
+  std::atomic<bool> otherEnded = false;
+  NTBackupsManager::startBackup(false, [&](float, const NTBackup* b, const ns::Error* e) {
+    if (b || e) otherEnded = true;
+  });
+  ASSERT_TRUE(Input::tap("Backup now")) << Input::lastFailure();
+  EXPECT_FALSE(screenList->isRotating());
+  EXPECT_FALSE(shows("Backup is already in progress")) << screen();  // the turn first
+  advance(1.1);
+  EXPECT_TRUE(shows("Backup is already in progress")) << screen();
+  EXPECT_EQ(screenList->tableView().numberOfRows(0), 0);
+  EXPECT_TRUE(screenList->backupNowButton().isEnabled());
+  ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return otherEnded.load(); }, 20));
 }
 
 TEST_F(BackupScreensTest, DetailsCountNotesOfAllFolders) {

@@ -124,7 +124,7 @@ void SettingsBackupsViewController::commitEditingStyle(ui::TableView& table, ui:
   if (backups_.empty() && isEditing()) setEditing(false, true);
 }
 
-void SettingsBackupsViewController::didSelectRow(ui::TableView& table, const ui::IndexPath& path) {
+void SettingsBackupsViewController::didSelectRow(ui::TableView&, const ui::IndexPath& path) {
   if (size_t(path.row) >= backups_.size()) return;
   selectedBackup_ = backups_[size_t(path.row)];
   auto weak = weakSelf();
@@ -138,7 +138,6 @@ void SettingsBackupsViewController::didSelectRow(ui::TableView& table, const ui:
     me->selectedFolders_ = *folders;
     me->performSegue(kShowBackupSegue, nullptr);
   });
-  (void)table;
 }
 
 void SettingsBackupsViewController::prepareForSegue(ui::StoryboardSegue& segue, void*) {

@@ -1,6 +1,9 @@
 #include "Notes/SettingsStoryboard.h"
 
 #include "Notes/FontTypeSelectViewController.h"
+#include "Notes/SettingsBackupNotePreviewViewController.h"
+#include "Notes/SettingsBackupPreviewViewController.h"
+#include "Notes/SettingsBackupViewController.h"
 #include "Notes/SettingsBackupsViewController.h"
 #include "Notes/SettingsFontViewController.h"
 #include "Notes/SettingsGeneralViewController.h"
@@ -38,7 +41,17 @@ void registerScenes(ui::Storyboard& board, const std::vector<std::string>& sourc
   registerScene<SettingsFontViewController>(board, "SettingsFontViewController");
   registerScene<FontTypeSelectViewController>(board, "FontTypeSelectViewController");
   registerScene<SettingsBackupsViewController>(board, "SettingsBackupsViewController");
+  registerScene<SettingsBackupViewController>(board, SettingsBackupViewController::kSceneIdentifier);
+  registerScene<SettingsBackupPreviewViewController>(board, SettingsBackupPreviewViewController::kSceneIdentifier);
+  registerScene<SettingsBackupNotePreviewViewController>(board, "SettingsBackupNotePreviewViewController");
   std::weak_ptr<ui::Storyboard> weakBoard = board.shared_from_this();
+  board.registerScene(SettingsBackupPreviewViewController::kNavigationSceneIdentifier,
+                      [weakBoard]() -> std::shared_ptr<ui::ViewController> {
+                        auto owner = weakBoard.lock();
+                        if (!owner) return nullptr;
+                        return std::make_shared<ui::NavigationController>(
+                            owner->instantiateViewController(SettingsBackupPreviewViewController::kSceneIdentifier));
+                      });
   board.registerScene(kSettingsScene, [weakBoard]() -> std::shared_ptr<ui::ViewController> {
     auto owner = weakBoard.lock();
     if (!owner) return nullptr;
@@ -52,6 +65,15 @@ void registerScenes(ui::Storyboard& board, const std::vector<std::string>& sourc
                       {SettingsViewController::kGeneralSegue, ui::SegueKind::Show, "SettingsGeneralViewController"});
   board.registerSegue("SettingsViewController",
                       {SettingsViewController::kBackupsSegue, ui::SegueKind::Show, "SettingsBackupsViewController"});
+  board.registerSegue("SettingsBackupsViewController", {SettingsBackupsViewController::kShowBackupSegue,
+                                                        ui::SegueKind::Show,
+                                                        SettingsBackupViewController::kSceneIdentifier});
+  board.registerSegue(SettingsBackupViewController::kSceneIdentifier,
+                      {SettingsBackupViewController::kPreviewSegue, ui::SegueKind::PresentModally,
+                       SettingsBackupPreviewViewController::kNavigationSceneIdentifier});
+  board.registerSegue(SettingsBackupPreviewViewController::kSceneIdentifier,
+                      {SettingsBackupPreviewViewController::kNotePreviewSegue, ui::SegueKind::Show,
+                       "SettingsBackupNotePreviewViewController"});
   board.registerSegue("SettingsGeneralViewController", {SettingsGeneralViewController::kFontSegue,
                                                         ui::SegueKind::Show, "SettingsFontViewController"});
   board.registerSegue("SettingsGeneralViewController", {SettingsGeneralViewController::kSortOrderSegue,

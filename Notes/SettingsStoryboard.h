@@ -5,7 +5,12 @@
 // from there to "SettingsFontViewController" and
 // "SettingsSortOrderViewController", "fontType" on to
 // "FontTypeSelectViewController" (which unwinds by "fontSelected" to
-// "fontSelected:"), and "backups" to "SettingsBackupsViewController".
+// "fontSelected:"), and "backups" to "SettingsBackupsViewController";
+// from the backup list "showBackup" to "SettingsBackupViewController"
+// (also made alone for a file opened from outside), "previewBackup" from
+// there (presented) to "SettingsBackupPreviewNavigationController" (a
+// navigation controller with "SettingsBackupPreviewViewController"), and
+// "showNote" on to "SettingsBackupNotePreviewViewController".
 #pragma once
 
 #include <string>

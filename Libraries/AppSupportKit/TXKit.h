@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Error.h"
 
 namespace ui {
 class BarButtonItem;
@@ -92,6 +93,9 @@ class TXKit {
   // An alert with the title, the message and one default-style "OK" (the
   // kit's table), queued for presentation (TXUIManager).
   static void presentTitle(const std::string& title, const std::string& message);
+  // The same alert titled "Error" with the error's localized description;
+  // nothing for null.
+  static void presentError(const ns::Error* error);
   // The store page of the application `appID`, as the mail signature links it.
   static std::string appStoreURLForAppID(const std::string& appID);
 

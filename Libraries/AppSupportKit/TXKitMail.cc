@@ -62,6 +62,10 @@ void TXKit::presentTitle(const std::string& title, const std::string& message) {
   TXUIManager::presentViewController(alert, true);
 }
 
+void TXKit::presentError(const ns::Error* error) {
+  if (error) presentTitle(kitLocalized("Error"), error->localizedDescription());
+}
+
 std::string TXKit::appStoreURLForAppID(const std::string& appID) {
   std::string url = ns::format("https://%@/app/id%@?mt=8&ls=1&ct=email-sign", kStoreHost, appID);
   std::string token = TXConfig::sharedInstance().valueForGroup("app", "affiliateToken", ns::Value("")).stringValue();

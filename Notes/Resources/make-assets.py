@@ -2,7 +2,8 @@
 """Draws the asset catalogues' images as PNG files at 1x, 2x and 3x: the
 app's ("Body", "AddButton-Ball", "AddButton-Shadow", "AddButton-Plus",
 "Folder", "Box", "Settings", "AppIcon", "ConvertToImage", and the settings rows'
-"Features-TouchID", "Features-FaceID", "Features-AutoBackup") into Quillbox.app/Assets, and Jotshare's
+"Features-TouchID", "Features-FaceID", "Features-AutoBackup", the backup screens' "Features-Backup",
+"Checked", "Unchecked") into Quillbox.app/Assets, and Jotshare's
 ("Body", "AppIconMy") into Extension/Resources/Jotshare.appex/Assets. Run
 again after changing a shape."""
 import math
@@ -169,6 +170,36 @@ def auto_backup(scale):
     return at
 
 
+def manual_backup(scale):
+    # A box with an arrow pointing down into it.
+    def at(x, y):
+        px, py = x / scale - 14, y / scale - 14
+        tray = max(abs(px) - 10, abs(py - 7) - 4, -max(abs(px) - 8.5, py - 9.5))
+        shaft = max(abs(px) - 1.3, abs(py + 4) - 6)
+        head = max(abs(px) + (py - 4) - 0.5, -(py - 1))
+        return TINT + (coverage(min(tray, shaft, head), scale),)
+    return at
+
+
+def checked(scale):
+    # A filled circle with a tick cut out of it.
+    def at(x, y):
+        px, py = x / scale - 12, y / scale - 12
+        disc = math.hypot(px, py) - 10
+        short = max(abs((px + py) / math.sqrt(2) - 1.4) - 1.2, abs((px - py) / math.sqrt(2) + 2.5) - 3)
+        long = max(abs((px - py) / math.sqrt(2) + 0.8) - 1.2, abs((px + py) / math.sqrt(2) - 3.4) - 5)
+        return TINT + (coverage(max(disc, -min(short, long)), scale),)
+    return at
+
+
+def unchecked(scale):
+    # An empty ring.
+    def at(x, y):
+        r = math.hypot(x / scale - 12, y / scale - 12)
+        return GREY + (coverage(abs(r - 9.5) - 0.75, scale),)
+    return at
+
+
 def picture_frame(scale):
     # A framed picture: a rounded outline with a hill and a sun inside.
     def at(x, y):
@@ -195,6 +226,9 @@ IMAGES = {
     "AppIconMy": (28, 28, app_icon, (EXTENSION,)),
     "AppIcon": (28, 28, app_icon, (APP,)),
     "ConvertToImage": (25, 25, picture_frame, (APP,)),
+    "Features-Backup": (28, 28, manual_backup, (APP,)),
+    "Checked": (24, 24, checked, (APP,)),
+    "Unchecked": (24, 24, unchecked, (APP,)),
 }
 
 

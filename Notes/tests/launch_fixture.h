@@ -5,6 +5,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <string>
@@ -25,6 +26,19 @@ namespace notes::testing {
 inline const char* const kFirstNote =
     "This is your first note.\n\nTap anywhere to edit the note.\n\nFont is too small?\nAdjust font size & style in "
     "settings.\n\nTo keep your notes private, enable passcode in settings (gear icon at the top of the notes list).";
+
+// Runs SQL on the store through a connection of its own (a trigger that
+// refuses writes stands in for a full disk).
+inline void execOnStore(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  char* message = nullptr;
+  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+  std::string why = message ? message : "";
+  sqlite3_free(message);
+  sqlite3_close(db);
+  ASSERT_EQ(rc, SQLITE_OK) << why;
+}
 
 class LaunchTest : public ui::testing::InterfaceTest {
  protected:

@@ -69,7 +69,7 @@ wait
 expect "Last Backup" "Today"
 tap Last Backup
 expect "Backups"
-expect Quillbox Auto Backup
+expect "Full Backup (Auto Backup)"
 back
 
 # Backups into iCloud and back out.

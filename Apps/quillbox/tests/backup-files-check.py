@@ -1,0 +1,52 @@
+# Reads what backup-files.qbs left on the device: every folder and note of
+# the backup from another device restored once with its time stamp, and
+# nothing of the climbing entries written anywhere.
+#   python3 backup-files-check.py DEVICE_DIR BUNDLE_DIR REQUEST_LOG
+import datetime
+import os
+import sqlite3
+import sys
+
+device = sys.argv[1]
+failures = []
+
+
+def check(what, ok):
+    print(("ok   " if ok else "FAIL ") + what)
+    if not ok:
+        failures.append(what)
+
+
+def stamp(*fields):
+    """Seconds since 2001-01-01 UTC, as the store keeps dates."""
+    return (datetime.datetime(*fields) - datetime.datetime(2001, 1, 1)).total_seconds()
+
+
+store = sqlite3.connect(os.path.join(device, "App", "Documents", "Notes.sqlite"))
+folders = {pk: title for pk, title in store.execute("SELECT _pk, title FROM Folder")}
+notes = [(string.splitlines()[0], stamp_, folders.get(folder)) for string, stamp_, folder in
+         store.execute("SELECT string, timeStamp, folder FROM Note")]
+titles = sorted(folders.values())
+check("no folder title twice: %r" % titles, len(titles) == len(set(titles)))
+
+expected = {
+    ("This is your first note.", "Notes"): None,
+    ("Milk and bread", "Notes"): stamp(2025, 6, 1, 8, 0, 0),
+    ("Quarterly report", "Work"): stamp(2025, 5, 20, 9, 15, 0),
+    ("Call the printer", "Work"): stamp(2025, 5, 21, 10, 30, 0),
+    ("Lisbon in May", "Trips"): stamp(2025, 4, 2, 12, 0, 0),
+    ("Kept inside", "Work"): stamp(2025, 3, 5, 18, 7, 9),
+}
+check("folders Notes, Trips and Work: %r" % titles, titles == ["Notes", "Trips", "Work"])
+found = {(text, folder): s for text, s, folder in notes}
+check("every note once, in its folder: %r" % sorted(found), len(notes) == len(found) == len(expected)
+      and set(found) == set(expected))
+for key, value in expected.items():
+    if value is not None:
+        check("%s keeps its time stamp" % key[0], abs(found.get(key, 0) - value) < 0.001)
+# Nothing of the climbing entries reached the disk, in the device or above it.
+escaped = [os.path.join(root, name) for base in (device, os.path.dirname(device))
+           for root, _, names in os.walk(base) if base == device or root == base
+           for name in names if "escape" in name]
+check("nothing written outside: %r" % escaped, escaped == [] and not os.path.exists("/tmp/quillbox-escape.txt"))
+sys.exit(1 if failures else 0)

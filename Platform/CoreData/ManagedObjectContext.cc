@@ -411,6 +411,13 @@ std::optional<std::vector<std::shared_ptr<ManagedObject>>> ManagedObjectContext:
     for (const auto& store : coordinator_->persistentStores()) {
       if (filter.where == "0") break;
       const std::string* storeIdentifier = store->internedIdentifier();
+      // A fetch of a whole entity registers up to every row: the registry
+      // grows once instead of rehashing all along the way.
+      // (reserve may also shrink the table, so it is only asked to grow.)
+      if (filter.where.empty()) {
+        const size_t wanted = registry_.size() + store->rowCountBound(*entity);
+        if (wanted > registry_.bucket_count() * registry_.max_load_factor()) registry_.reserve(wanted);
+      }
       bool ok = store->fetchRows(
           *entity, filter,
           [&](StoreRow& row) {

@@ -11,8 +11,12 @@
 
 namespace cd {
 
-std::string foldForMatching(std::string_view text, bool caseInsensitive, bool diacriticInsensitive) {
-  if (!caseInsensitive && !diacriticInsensitive) return std::string(text);
+namespace {
+
+bool isAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
+
+// The folding of any text, through ICU.
+std::string foldWithIcu(std::string_view text, bool caseInsensitive, bool diacriticInsensitive) {
   UErrorCode status = U_ZERO_ERROR;
   icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   if (caseInsensitive) s.foldCase();
@@ -31,6 +35,40 @@ std::string foldForMatching(std::string_view text, bool caseInsensitive, bool di
   }
   std::string out;
   s.toUTF8String(out);
+  return out;
+}
+
+}  // namespace
+
+// Most text is ASCII, whose folding is plain: case folding maps A-Z to a-z
+// and nothing else, no ASCII character decomposes, and none has a mark to
+// drop. So ASCII is folded here and only the rest goes through ICU, in
+// pieces cut where nothing can join across the cut: between two ASCII
+// characters (they never compose with each other), and before an ASCII
+// character that follows other text (an ASCII character is never the
+// second part of a composition, and marks are never reordered across it).
+// The ASCII character just before other text goes with it, as a mark after
+// it may compose with it.
+std::string foldForMatching(std::string_view text, bool caseInsensitive, bool diacriticInsensitive) {
+  if (!caseInsensitive && !diacriticInsensitive) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t other = i;
+    while (other < text.size() && isAscii(text[other])) ++other;
+    // ASCII up to the character before the other text (or to the end).
+    const size_t plainEnd = other < text.size() && other > i ? other - 1 : other;
+    for (size_t k = i; k < plainEnd; ++k) {
+      char c = text[k];
+      out += caseInsensitive && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    if (other == text.size()) break;
+    size_t end = other;
+    while (end < text.size() && !isAscii(text[end])) ++end;
+    out += foldWithIcu(text.substr(plainEnd, end - plainEnd), caseInsensitive, diacriticInsensitive);
+    i = end;
+  }
   return out;
 }
 

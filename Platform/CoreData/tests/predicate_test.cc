@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Platform/CoreData/TextMatching.h"
 #include "Platform/CoreData/tests/TestModel.h"
 
 namespace cd::testing {
@@ -128,6 +129,34 @@ TEST_F(PredicateTest, StoreMemoryAndEvaluateAgree) {
     FetchRequest count("Note");
     count.setPredicate(c.predicate);
     EXPECT_EQ(s.context->countForFetchRequest(count, nullptr), c.expected.size()) << "count: " << c.name;
+  }
+}
+
+// Folding for matching, also where ASCII meets other text: a mark after an
+// ASCII letter composes with it (or is dropped with the accents), and case
+// folding that yields ASCII ("ß") or comes from it stays exact.
+TEST(TextMatchingTest, FoldsAcrossAsciiAndOtherText) {
+  struct Case {
+    const char* text;
+    bool ci, di;
+    const char* folded;
+  };
+  const Case cases[] = {
+      {"Crème BRÛLÉE at the Lighthouse", true, true, "creme brulee at the lighthouse"},
+      {"CAFE\u0301 au lait", true, true, "cafe au lait"},
+      {"CAFE\u0301 au lait", true, false, "caf\u00e9 au lait"},
+      {"Cafe\u0301", false, true, "Cafe"},
+      {"A\u030A and a\u030A", false, false, "A\u030A and a\u030A"},
+      {"A\u030A and a\u030A", true, false, "\u00e5 and \u00e5"},
+      {"x=\u0338y", false, true, "x=y"},
+      {"x=\u0338y", true, false, "x\u2260y"},
+      {"STRASSE Stra\u00dfe", true, false, "strasse strasse"},
+      {"\u00c9t\u00e9 \uD55C\uAE00 ok", true, true, "ete \u1112\u1161\u11ab\u1100\u1173\u11af ok"},
+      {"plain ASCII, Mixed Case!", true, true, "plain ascii, mixed case!"},
+      {"", true, true, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(foldForMatching(c.text, c.ci, c.di), c.folded) << c.text << " " << c.ci << c.di;
   }
 }
 

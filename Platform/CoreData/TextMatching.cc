@@ -5,6 +5,8 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "Platform/Foundation/Device.h"
@@ -70,6 +72,43 @@ std::string foldForMatching(std::string_view text, bool caseInsensitive, bool di
     i = end;
   }
   return out;
+}
+
+namespace {
+
+// Whether every byte is ASCII, eight at a time.
+bool allAscii(std::string_view text) {
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080ULL) return false;
+  }
+  for (; i < text.size(); ++i) {
+    if (!isAscii(text[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool containsForMatching(std::string_view text, std::string_view foldedNeedle, bool caseInsensitive,
+                         bool diacriticInsensitive) {
+  if (foldedNeedle.empty()) return false;
+  if (!allAscii(text)) {
+    return foldForMatching(text, caseInsensitive, diacriticInsensitive).find(foldedNeedle) != std::string::npos;
+  }
+  // ASCII folds to ASCII: other text is never in it.
+  if (!allAscii(foldedNeedle)) return false;
+  if (!caseInsensitive) return text.find(foldedNeedle) != std::string_view::npos;
+  // Folded ASCII is the text lowered, made in a buffer kept by the thread.
+  thread_local std::string lowered;
+  lowered.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    lowered[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
+  }
+  return std::string_view(lowered).find(foldedNeedle) != std::string_view::npos;
 }
 
 namespace {

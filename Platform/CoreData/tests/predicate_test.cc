@@ -160,6 +160,25 @@ TEST(TextMatchingTest, FoldsAcrossAsciiAndOtherText) {
   }
 }
 
+// Searching in place agrees with searching the folded copy, for every
+// combination of options, ASCII text or not.
+TEST(TextMatchingTest, ContainsAgreesWithSearchingTheFoldedText) {
+  const char* texts[] = {"Walked to the LIGHTHOUSE and back", "Walked to the lighthouse caf\u00e9", "Lighthouse",
+                         "light house", "STRASSE", "cafe\u0301", ""};
+  const char* needles[] = {"lighthouse", "LightHouse", "caf\u00e9", "cafe", "stra\u00dfe", "e", "\u0301", "house and"};
+  for (const char* text : texts) {
+    for (const char* needle : needles) {
+      for (bool ci : {false, true}) {
+        for (bool di : {false, true}) {
+          const std::string folded = foldForMatching(needle, ci, di);
+          const bool expected = !folded.empty() && foldForMatching(text, ci, di).find(folded) != std::string::npos;
+          EXPECT_EQ(containsForMatching(text, folded, ci, di), expected) << text << " / " << needle << " " << ci << di;
+        }
+      }
+    }
+  }
+}
+
 TEST_F(PredicateTest, UnknownKeysAreProgrammingErrors) {
   Stack s(makeModel(), path);
   FetchRequest request("Note");

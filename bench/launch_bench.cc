@@ -18,7 +18,7 @@
 #include "Platform/CoreData/PersistentContainer.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/Format.h"
-#include "bench/RatioReporter.h"
+#include "bench/NotesBenchSupport.h"
 
 #ifndef QUILLBOX_HOST_PATH
 #error "QUILLBOX_HOST_PATH names the host program"
@@ -30,13 +30,7 @@ constexpr int kFolders = 100;
 constexpr int kNotesPerFolder = 100;
 constexpr int kFirstScreenRows = 16;  // the rows a phone shows
 
-std::string scratchDirectory() {
-  static std::string dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "launchbench.XXXXXX").string();
-    return std::string(mkdtemp(pattern.data()));
-  }();
-  return dir;
-}
+std::string scratchDirectory() { return bench::scratchDirectory("launchbench"); }
 
 std::string shellQuoted(const std::string& s) { return "'" + s + "'"; }
 
@@ -57,11 +51,7 @@ struct Fixture {
     ns::Device::boot(device);
     store = ns::Device::current().documentsDirectory() + "/Notes.sqlite";
     {
-      auto container = std::make_shared<cd::PersistentContainer>("Notes", NTDataModel::model());
-      container->setPersistentStoreDescriptions({cd::PersistentStoreDescription(store)});
-      container->loadPersistentStores([](const cd::PersistentStoreDescription&, const ns::Error* error) {
-        if (error) std::fprintf(stderr, "store: %s\n", error->description().c_str());
-      });
+      auto container = bench::openNotesStore(store);
       auto& context = *container->viewContext();
       int n = 0;
       auto folders = NTData::fetchSortedFolders(context);
@@ -128,11 +118,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  auto a = reporter.seconds.find("Launch"), b = reporter.seconds.find("Sqlite3FirstScreen");
-  if (a != reporter.seconds.end() && b != reporter.seconds.end()) {
-    std::printf("\n%-8s %12s %12s %8s\n", "task", "ours (ms)", "sqlite3 (ms)", "ratio");
-    std::printf("%-8s %12.1f %12.1f %8.2f\n", "launch", a->second * 1e3, b->second * 1e3, a->second / b->second);
-  }
+  bench::printRatio(reporter, "launch", "Launch", "Sqlite3FirstScreen", "sqlite3");
   std::filesystem::remove_all(scratchDirectory());
   return 0;
 }

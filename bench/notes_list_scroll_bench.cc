@@ -24,6 +24,7 @@
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/Storyboard.h"
 #include "Platform/UIKit/Window.h"
+#include "bench/NotesBenchSupport.h"
 
 #ifndef QUILLBOX_SOURCE_DIR
 #error "QUILLBOX_SOURCE_DIR names the source tree (for the app's bundle)"
@@ -33,13 +34,7 @@ namespace {
 
 constexpr int kNotes = 10000;
 
-std::string scratchDirectory() {
-  static std::string dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "scrollbench.XXXXXX").string();
-    return std::string(mkdtemp(pattern.data()));
-  }();
-  return dir;
-}
+std::string scratchDirectory() { return bench::scratchDirectory("scrollbench"); }
 
 // The device, the app's bundle and delegate, and one folder of notes.
 struct Fixture {

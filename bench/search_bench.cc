@@ -18,7 +18,7 @@
 #include "Platform/CoreData/PersistentContainer.h"
 #include "Platform/CoreData/Predicate.h"
 #include "Platform/Foundation/Device.h"
-#include "bench/RatioReporter.h"
+#include "bench/NotesBenchSupport.h"
 
 namespace {
 
@@ -26,13 +26,7 @@ constexpr int kNotes = 10000;
 constexpr int kEveryMatch = 10;  // one note in ten holds the searched word
 const char* const kSearchText = "Lighthouse";
 
-std::string scratchDirectory() {
-  static std::string dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "searchbench.XXXXXX").string();
-    return std::string(mkdtemp(pattern.data()));
-  }();
-  return dir;
-}
+std::string scratchDirectory() { return bench::scratchDirectory("searchbench"); }
 
 // About 1 KB of text; every tenth note names the lighthouse, in another case.
 std::string noteText(int n) {
@@ -49,11 +43,7 @@ struct Fixture {
   Fixture() {
     ns::Device::boot(scratchDirectory() + "/device");
     store = ns::Device::current().documentsDirectory() + "/Notes.sqlite";
-    container = std::make_shared<cd::PersistentContainer>("Notes", NTDataModel::model());
-    container->setPersistentStoreDescriptions({cd::PersistentStoreDescription(store)});
-    container->loadPersistentStores([](const cd::PersistentStoreDescription&, const ns::Error* error) {
-      if (error) std::fprintf(stderr, "store: %s\n", error->description().c_str());
-    });
+    container = bench::openNotesStore(store);
     auto& context = *container->viewContext();
     auto folder = NTData::insertNewFolderAtIndex(context, 0);
     folder->setTitle("Notes");
@@ -117,11 +107,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  auto a = reporter.seconds.find("Search"), b = reporter.seconds.find("SqliteLike");
-  if (a != reporter.seconds.end() && b != reporter.seconds.end()) {
-    std::printf("\n%-8s %12s %12s %8s\n", "task", "ours (ms)", "LIKE (ms)", "ratio");
-    std::printf("%-8s %12.2f %12.2f %8.2f\n", "search", a->second * 1e3, b->second * 1e3, a->second / b->second);
-  }
+  bench::printRatio(reporter, "search", "Search", "SqliteLike", "LIKE");
   std::filesystem::remove_all(scratchDirectory());
   return 0;
 }

@@ -49,10 +49,12 @@ std::string sqlComparison(const std::string& column, Predicate::Operator op) {
   switch (op) {
     case Predicate::Operator::EqualTo: return column + " IS ?";
     case Predicate::Operator::NotEqualTo: return column + " IS NOT ?";
-    case Predicate::Operator::LessThan: return "COALESCE(" + column + " < ?, 0)";
-    case Predicate::Operator::LessThanOrEqualTo: return "COALESCE(" + column + " <= ?, 0)";
-    case Predicate::Operator::GreaterThan: return "COALESCE(" + column + " > ?, 0)";
-    case Predicate::Operator::GreaterThanOrEqualTo: return "COALESCE(" + column + " >= ?, 0)";
+    // NULL for a nil column: a WHERE clause drops the row as it drops a
+    // false one, and NOT turns it into false first (see appendSql).
+    case Predicate::Operator::LessThan: return column + " < ?";
+    case Predicate::Operator::LessThanOrEqualTo: return column + " <= ?";
+    case Predicate::Operator::GreaterThan: return column + " > ?";
+    case Predicate::Operator::GreaterThanOrEqualTo: return column + " >= ?";
     case Predicate::Operator::Contains: return "0";
   }
   return "0";
@@ -313,7 +315,9 @@ void Predicate::appendSql(const EntityDescription& entity, StoreFilter* filter) 
         where += "(" + sub.where + ")";
         bindings.insert(bindings.end(), sub.bindings.begin(), sub.bindings.end());
       }
-      if (kind_ == Kind::Not) where = "NOT " + where;
+      // A nil compared is false in memory, so its NULL must not be negated
+      // into NULL (which would drop the row) but into true.
+      if (kind_ == Kind::Not) where = "NOT COALESCE(" + where + ", 0)";
       filter->where = where.empty() ? "0" : where;
       filter->bindings = std::move(bindings);
       return;

@@ -54,30 +54,87 @@ struct BackupRun {
   }
 };
 
-// The working directory is fresh scratch, zipped and removed within the
-// same backup: nothing there can be replaced or read half-written, so its
-// files are written plainly, without temporary names or disk flushes per
-// file, which cost more than the rest of the backup together.
-bool writeScratchPropertyList(const ns::Dictionary& dictionary, const std::string& path, ns::Error* error) {
-  auto data = ns::dataFromPropertyList(ns::Value(dictionary), ns::PropertyListFormat::XML, error);
-  return data && ns::FileManager::defaultManager().writeData(*data, path, {.durable = false}, error);
-}
+// Writes the archive's entries straight from memory, each as the file or
+// folder of the layout would be on disk: a new item's permissions, dated
+// when written. Once one write fails the archive is damaged and the rest
+// are skipped.
+class BackupEntries {
+ public:
+  explicit BackupEntries(VLZipArchive& zip) : zip_(zip) {}
 
-// Writes the package tree at `path` (a fresh name in the working directory).
-bool writeScratchPackage(const ns::FileWrapper& wrapper, const std::string& path, ns::Error* error) {
-  auto& fm = ns::FileManager::defaultManager();
-  if (wrapper.isRegularFile()) return fm.writeData(wrapper.regularFileContents(), path, {.durable = false}, error);
-  if (!fm.createDirectory(path, false, error)) return false;
-  for (const auto& [name, child] : wrapper.fileWrappers()) {
-    if (!writeScratchPackage(child, path + "/" + name, error)) return false;
+  bool failed() const { return failed_; }
+
+  void file(const ns::Data& data, const std::string& name) {
+    if (!failed_) failed_ = !zip_.writeData(data, name, {ns::Date::now(), filePermissions_});
   }
-  return true;
-}
+  // A folder entry is only needed for a folder left empty.
+  void emptyFolder(const std::string& name) {
+    if (!failed_) failed_ = !zip_.writeFolder(name, {ns::Date::now(), folderPermissions_});
+  }
+  // A property list that cannot be made is reported and left out.
+  void propertyList(const ns::Dictionary& dictionary, const std::string& name) {
+    ns::Error error;
+    auto data = ns::dataFromPropertyList(ns::Value(dictionary), ns::PropertyListFormat::XML, &error);
+    if (!data) {
+      QB_REPORT(error);
+      return;
+    }
+    file(*data, name);
+  }
+  // The package's files below `name`, in name order.
+  void package(const ns::FileWrapper& wrapper, const std::string& name) {
+    if (wrapper.isRegularFile()) return file(wrapper.regularFileContents(), name);
+    if (wrapper.fileWrappers().empty()) return emptyFolder(name);
+    for (const auto& [childName, child] : wrapper.fileWrappers()) package(child, name + "/" + childName);
+  }
+
+ private:
+  const uint32_t filePermissions_ = 0666 & ~ns::processUmask();
+  const uint32_t folderPermissions_ = 0777 & ~ns::processUmask();
+  VLZipArchive& zip_;
+  bool failed_ = false;
+};
 
 std::string noteBaseName(size_t index) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%04zu", index);
   return buffer;
+}
+
+enum class Written { whole, stopped, failed };
+
+// Every folder and note into `zip`, reporting progress up to below 0.8.
+Written writeEntries(VLZipArchive& zip, cd::ManagedObjectContext& context, BackupRun& run, ns::Date start) {
+  BackupEntries entries(zip);
+  const ns::Dictionary rtfd{{ui::kDocumentTypeDocumentAttribute, ns::Value(ui::kRTFDTextDocumentType)}};
+  auto folders = NTData::fetchSortedFolders(context);
+  const float F = float(folders.size());
+  for (size_t i = 0; i < folders.size(); ++i) {
+    if (run.shouldStop()) return Written::stopped;
+    const std::string folderName = ns::globallyUniqueString();
+    auto notes = NTData::fetchSortedNotesInFolder(context, folders[i]);
+    if (notes.empty()) entries.emptyFolder(folderName);
+    const float N = float(notes.size());
+    for (size_t j = 0; j < notes.size(); ++j) {
+      if (run.shouldStop()) return Written::stopped;
+      const std::string base = folderName + "/" + noteBaseName(j);
+      // A note without a stamp gets the backup's start moment.
+      entries.propertyList({{"timeStamp", ns::Value(notes[j]->timeStamp().value_or(start))}}, base + ".plist");
+      ns::AttributedString text = notes[j]->text().value_or(ns::AttributedString());
+      ns::Error noteError;
+      auto wrapper = ui::fileWrapperFromRange(text, ns::Range{0, text.length()}, rtfd, &noteError);
+      if (wrapper) {
+        entries.package(*wrapper, base + ".rtfd");
+      } else {
+        QB_REPORT(noteError);
+      }
+      if (entries.failed()) return Written::failed;
+      run.report(0.8f * (float(i) / F + float(j) / (F * N)));
+    }
+    entries.propertyList({{"title", ns::Value(folders[i]->title().value_or(""))}}, folderName + ".plist");
+    if (entries.failed()) return Written::failed;
+  }
+  return run.shouldStop() ? Written::stopped : Written::whole;
 }
 
 void writeBackup(bool automatic, cd::ManagedObjectContext& context, const std::shared_ptr<BackupRun>& run) {
@@ -89,8 +146,10 @@ void writeBackup(bool automatic, cd::ManagedObjectContext& context, const std::s
     }
   });
   run->report(0.0f);
-  // The temporary parent goes on every path, so a stopped or failed backup
-  // leaves nothing behind.
+  // The archive is made in a temporary parent and moved into the backups
+  // directory only when whole, under a name nothing there has: a stopped or
+  // failed backup never leaves a partial file, and a backup started in the
+  // same second as another one never replaces or removes it.
   std::string parent = fm.temporaryDirectory().appendingPathComponent(ns::globallyUniqueString()).path();
   auto removeParent = [&] {
     ns::Error error;
@@ -101,55 +160,24 @@ void writeBackup(bool automatic, cd::ManagedObjectContext& context, const std::s
   std::string backupsDirectory = NTBackupsManager::backupsPath();
   ns::Date start = ns::Date::now();
   std::string name = NTBackup::backupNameForDate(start, automatic);
-  std::string working = parent + "/" + name;
   ns::Error error;
-  fm.removeItem(working);
-  if (!fm.createDirectory(working, true, &error)) QB_REPORT(error);
-
-  auto folders = NTData::fetchSortedFolders(context);
-  const float F = float(folders.size());
-  for (size_t i = 0; i < folders.size(); ++i) {
-    if (run->shouldStop()) return removeParent();
-    std::string folderName = ns::globallyUniqueString();
-    std::string folderPath = working + "/" + folderName;
-    if (!fm.createDirectory(folderPath, true, &error)) QB_REPORT(error);
-    ns::Dictionary folderPlist{{"title", ns::Value(folders[i]->title().value_or(""))}};
-    if (!writeScratchPropertyList(folderPlist, folderPath + ".plist", &error)) QB_REPORT(error);
-
-    auto notes = NTData::fetchSortedNotesInFolder(context, folders[i]);
-    const float N = float(notes.size());
-    for (size_t j = 0; j < notes.size(); ++j) {
-      if (run->shouldStop()) return removeParent();
-      std::string base = folderPath + "/" + noteBaseName(j);
-      ns::AttributedString text = notes[j]->text().value_or(ns::AttributedString());
-      ns::Error noteError;
-      auto wrapper = ui::fileWrapperFromRange(text, ns::Range{0, text.length()},
-                                              ns::Dictionary{{ui::kDocumentTypeDocumentAttribute,
-                                                              ns::Value(ui::kRTFDTextDocumentType)}},
-                                              &noteError);
-      if (!wrapper) {
-        QB_REPORT(noteError);
-      } else if (!writeScratchPackage(*wrapper, base + ".rtfd", &noteError)) {
-        QB_REPORT(noteError);
-      }
-      // A note without a stamp gets the backup's start moment.
-      ns::Dictionary notePlist{{"timeStamp", ns::Value(notes[j]->timeStamp().value_or(start))}};
-      if (!writeScratchPropertyList(notePlist, base + ".plist", &noteError)) QB_REPORT(noteError);
-      run->report(0.8f * (float(i) / F + float(j) / (F * N)));
-    }
-  }
-  if (run->shouldStop()) return removeParent();
-  run->report(0.8f);
-
-  // The archive is made beside the working directory and moved into the
-  // backups directory only when whole, under a name nothing there has: a
-  // failed archive never leaves a partial file, and a backup started in the
-  // same second as another one never replaces or removes it.
+  if (!fm.createDirectory(parent, true, &error)) QB_REPORT(error);
   std::string made = parent + "/" + name + ".quillbox";
-  if (!VLZipArchive::createZipFileAtPath(made, working, false)) {
+  Written written = Written::failed;
+  {
+    VLZipArchive zip(made);
+    if (zip.open()) written = writeEntries(zip, context, *run, start);
+    if (written == Written::whole) {
+      run->report(0.8f);
+      if (!zip.close()) written = Written::failed;
+    }
+  }  // an archive left open is closed before its parent goes
+  if (written == Written::stopped) return removeParent();
+  if (written == Written::failed) {
     removeParent();
     return run->finish(QB_REPORT("Backup archive could not be written"));
   }
+
   std::string archive;
   ns::Error moveError;
   bool moved = false;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -433,4 +434,51 @@ bool VLZipArchive::writeData(const ns::Data& data, const std::string& filename, 
 
 bool VLZipArchive::writeData(const ns::Data& data, const std::string& filename, const Password& password) {
   return writeData(data, filename, -1, password, true);
+}
+
+zip_fileinfo VLZipArchive::infoFor(const EntryAttributes& attributes) {
+  // Entries written together mostly share their second: the calendar is
+  // asked once per second, not once per entry.
+  const auto second = static_cast<int64_t>(std::floor(attributes.date.timeIntervalSinceReferenceDate()));
+  if (lastSecond_ != second) {
+    lastDate_ = VLZipDates::tmZipFromDate(attributes.date);
+    lastSecond_ = second;
+  }
+  zip_fileinfo info{};
+  info.tmz_date = lastDate_;
+  auto permissions = static_cast<int16_t>(attributes.posixPermissions & 07777);
+  info.external_fa = static_cast<uLong>(static_cast<uint32_t>(0100000 + permissions) << 16);
+  return info;
+}
+
+bool VLZipArchive::writeData(const ns::Data& data, const std::string& filename, const EntryAttributes& attributes,
+                             int compressionLevel) {
+  if (!zip_) return false;
+  const zip_fileinfo info = infoFor(attributes);
+  if (data.size() > VLZipDeflater::kMaximumSize) {
+    VLZipEntryWriter entry(zip_);
+    if (!entry.open(filename, info, {compressionLevel, std::nullopt, 0, kVersionMadeByOSX, kUtf8NameFlag,
+                                     zip64For(data.size())}))
+      return false;
+    bool success = entry.write(data.data(), data.size());
+    return entry.close() && success;
+  }
+  // Deflated here and handed to minizip raw, with the checksum and size.
+  const std::vector<uint8_t>* deflated = deflater_.deflate(data.data(), data.size(), compressionLevel);
+  if (!deflated) return false;
+  if (zipOpenNewFileInZip4_64(zip_, filename.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                              compressionLevel, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeByOSX,
+                              kUtf8NameFlag, 0) != ZIP_OK)
+    return false;
+  bool success = zipWriteInFileInZip(zip_, deflated->data(), static_cast<unsigned>(deflated->size())) >= 0;
+  return zipCloseFileInZipRaw64(zip_, data.size(), dataCrc(data.data(), data.size())) == ZIP_OK && success;
+}
+
+bool VLZipArchive::writeFolder(const std::string& folderName, const EntryAttributes& attributes) {
+  if (!zip_) return false;
+  const zip_fileinfo info = infoFor(attributes);
+  VLZipEntryWriter entry(zip_);
+  if (!entry.open(folderName + "/", info, {0, std::nullopt, 0, kVersionMadeByOSX, kUtf8NameFlag, 0})) return false;
+  bool success = entry.write("", 0);
+  return entry.close() && success;
 }

@@ -20,6 +20,7 @@
 
 #include "Libraries/Archive/VLZipArchiveDelegate.h"
 #include "Libraries/Archive/VLZipArchiveErrors.h"
+#include "Libraries/Archive/VLZipDeflater.h"
 #include "Libraries/Archive/VLZipExtraction.h"
 #include "Platform/Foundation/Calendar.h"
 #include "Platform/Foundation/Date.h"
@@ -143,6 +144,17 @@ class VLZipArchive {
   bool writeData(const ns::Data& data, const std::string& filename, int compressionLevel, const Password& password,
                  bool aes);
   bool writeData(const ns::Data& data, const std::string& filename, const Password& password);
+
+  // Entries made in memory as writeFileAtPath / writeFolderAtPath record a
+  // file or folder on disk: dated `date`, with `posixPermissions` as a
+  // regular file's mode. Without a password; one compressor serves them all.
+  struct EntryAttributes {
+    ns::Date date;
+    uint32_t posixPermissions = 0644;
+  };
+  bool writeData(const ns::Data& data, const std::string& filename, const EntryAttributes& attributes,
+                 int compressionLevel = -1);
+  bool writeFolder(const std::string& folderName, const EntryAttributes& attributes);
   bool close();
 
   // Entry attributes of an item: its modification date and its permissions
@@ -151,6 +163,12 @@ class VLZipArchive {
   static void zipInfoSetDate(zip_fileinfo* info, ns::Date date);
 
  private:
+  zip_fileinfo infoFor(const EntryAttributes& attributes);
+
   std::string path_;
   zipFile zip_ = nullptr;
+  VLZipDeflater deflater_;
+  // The last date converted for an entry, whole seconds, and its fields.
+  std::optional<int64_t> lastSecond_;
+  tm_zip lastDate_{};
 };

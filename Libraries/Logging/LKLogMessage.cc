@@ -5,6 +5,8 @@
 
 #include <pthread.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -53,6 +55,34 @@ std::string currentThreadName() {
   return name;
 }
 
+// The file name of a record's source file. A thread logs from the same few
+// files over and over, so the last answer is kept: comparing the path is
+// cheaper than cutting it again.
+const std::string& cachedFileName(const std::string& file) {
+  thread_local std::string lastFile;
+  thread_local std::string lastName;
+  if (file != lastFile || lastFile.empty()) {
+    lastName = LKLogMessage::fileNameFromPath(file);
+    lastFile = file;
+  }
+  return lastName;
+}
+
+// Whether a record made under this queue label is shown by its thread's
+// name: with no label, or a global queue's label (shared by many threads).
+bool labelNeedsThreadName(const std::string& label) {
+  static const std::array<std::string, 4> globalLabels = [] {
+    std::array<std::string, 4> labels;
+    size_t i = 0;
+    for (auto priority : {dispatch::Priority::High, dispatch::Priority::Default, dispatch::Priority::Utility,
+                          dispatch::Priority::Background}) {
+      labels[i++] = dispatch::Queue::global(priority)->label();
+    }
+    return labels;
+  }();
+  return label.empty() || std::find(globalLabels.begin(), globalLabels.end(), label) != globalLabels.end();
+}
+
 uint64_t qosOf(const dispatch::Queue* queue) {
   if (!queue) return LKQualityOfServiceUnspecified;
   if (queue->isMain()) return LKQualityOfServiceUserInteractive;
@@ -86,9 +116,8 @@ LKLogMessage::LKLogMessage(std::string format, std::string formatted, uint64_t l
       representedObject_(std::move(tag)),
       options_(options),
       timestamp_(timestamp ? *timestamp : ns::Clock::now()),
-      threadID_(currentThreadID()),
-      threadName_(currentThreadName()) {
-  fileName_ = fileNameFromPath(file_);
+      threadID_(currentThreadID()) {
+  fileName_ = cachedFileName(file_);
   // The innermost queue this code runs on (as dispatch::Queue::current()
   // finds it, without its system calls on every record).
   const auto& frames = dispatch::detail::currentQueues();
@@ -100,6 +129,11 @@ LKLogMessage::LKLogMessage(std::string format, std::string formatted, uint64_t l
   }
   if (queue) queueLabel_ = queue->label();
   qos_ = qosOf(queue);
+  // Asking the kernel for the name is most of a record's cost on its
+  // thread; a labelled queue names the place instead, so it is asked only
+  // where the label does not (a thread may rename itself at any time, so
+  // the name is not kept from one record to the next).
+  if (labelNeedsThreadName(queueLabel_)) threadName_ = currentThreadName();
 }
 
 LKLogMessage LKLogMessage::withMessage(std::string message, uint64_t level, uint64_t flag, int64_t context,

@@ -95,6 +95,8 @@ class LKLogMessage {
   // Absent only in an empty record.
   const std::optional<ns::Date>& timestamp() const { return timestamp_; }
   const std::string& threadID() const { return threadID_; }
+  // The thread's name where the queue label does not name the place (no
+  // queue, or a global one); else empty.
   const std::string& threadName() const { return threadName_; }
   const std::string& queueLabel() const { return queueLabel_; }
   uint64_t qos() const { return qos_; }

@@ -51,4 +51,11 @@ KeyPathValue KeyPath::evaluate(const ManagedObject& object) const {
   return result;
 }
 
+const ns::Value* KeyPath::attributeValue(const ManagedObject& object, std::string_view name) {
+  auto index = object.entity_->attributeIndex(name);
+  if (!index || object.entity_->attributes()[*index].type == AttributeType::Transformable) return nullptr;
+  object.fireFault();
+  return &object.attributes_[*index].value;
+}
+
 }  // namespace cd

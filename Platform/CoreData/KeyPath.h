@@ -26,6 +26,10 @@ class KeyPath {
   const EntityDescription& entity() const { return *entity_; }
 
   KeyPathValue evaluate(const ManagedObject& object) const;
+  // The stored value of the object's plain (not transformable) attribute
+  // `name`, without copying it; null for any other key, which `evaluate`
+  // of a KeyPath answers instead.
+  static const ns::Value* attributeValue(const ManagedObject& object, std::string_view name);
 
  private:
   struct Step {

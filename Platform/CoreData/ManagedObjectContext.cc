@@ -286,6 +286,13 @@ std::shared_ptr<ManagedObject> ManagedObjectContext::registered(const ManagedObj
   return it == registry_.end() ? nullptr : it->second;
 }
 
+void ManagedObjectContext::growRegistryFor(size_t more) {
+  // reserve may also shrink the table (and rehash it), so it is only asked
+  // when the table has to grow.
+  const size_t wanted = registry_.size() + more;
+  if (wanted > registry_.bucket_count() * registry_.max_load_factor()) registry_.reserve(wanted);
+}
+
 ManagedObject* ManagedObjectContext::registeredOrFault(const EntityDescription& entity, const std::string* store,
                                                        int64_t key) {
   ManagedObjectID id = ManagedObjectID::permanent(&entity, store, key);
@@ -411,6 +418,9 @@ std::optional<std::vector<std::shared_ptr<ManagedObject>>> ManagedObjectContext:
     for (const auto& store : coordinator_->persistentStores()) {
       if (filter.where == "0") break;
       const std::string* storeIdentifier = store->internedIdentifier();
+      // A fetch of a whole entity registers up to every row: the registry
+      // grows once instead of rehashing all along the way.
+      if (filter.where.empty()) growRegistryFor(store->rowCountBound(*entity));
       bool ok = store->fetchRows(
           *entity, filter,
           [&](StoreRow& row) {
@@ -684,6 +694,10 @@ bool ManagedObjectContext::save(ns::Error* error) {
   // The store has it all: bring the objects up to date.
   SavedObjectIDs ids;
   ObjectChanges saved;
+  ids.inserted.reserve(inserted_.size());
+  saved.inserted.reserve(inserted_.size());
+  // The new objects join the registry at once: it grows a single time.
+  growRegistryFor(inserted_.size());
   for (const auto& o : inserted_) {
     ManagedObjectID permanent = ManagedObjectID::permanent(o->entity_, insertStore->internedIdentifier(), o->newKey_);
     registry_.emplace(permanent, o);

@@ -131,6 +131,8 @@ class ManagedObjectContext : public std::enable_shared_from_this<ManagedObjectCo
   void objectDidChange(ManagedObject* object);
   bool fulfillFault(ManagedObject* object);
   void loadToMany(ManagedObject* object, size_t relationship);
+  // Makes room in the registry for `more` objects, growing it only.
+  void growRegistryFor(size_t more);
   ManagedObject* registeredOrFault(const EntityDescription& entity, const std::string* store, int64_t key);
 
   std::shared_ptr<ManagedObject> registered(const ManagedObjectID& id) const;

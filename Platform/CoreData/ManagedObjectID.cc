@@ -1,6 +1,7 @@
 #include "Platform/CoreData/ManagedObjectID.h"
 
 #include <atomic>
+#include <charconv>
 #include <mutex>
 #include <unordered_set>
 
@@ -58,9 +59,17 @@ const std::string& ManagedObjectID::storeIdentifier() const { return store_ ? *s
 
 std::string ManagedObjectID::URIRepresentation() const {
   if (!entity_) return {};
-  std::string uri = std::string(kObjectURIScheme) + "://" + storeIdentifier() + "/" + entity_->name() + "/";
-  if (isTemporaryID()) return uri + "t" + std::to_string(-key_);
-  return uri + "p" + std::to_string(key_);
+  // Built in one buffer: a save names every object it wrote this way.
+  const std::string& store = storeIdentifier();
+  const std::string& entity = entity_->name();
+  std::string uri;
+  uri.reserve(std::char_traits<char>::length(kObjectURIScheme) + store.size() + entity.size() + 32);
+  uri.append(kObjectURIScheme).append("://").append(store).append("/").append(entity).append("/");
+  uri += isTemporaryID() ? 't' : 'p';
+  char digits[24];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, isTemporaryID() ? -key_ : key_);
+  uri.append(digits, end);
+  return uri;
 }
 
 size_t ManagedObjectID::hash() const {

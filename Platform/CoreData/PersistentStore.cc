@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <map>
@@ -331,6 +332,12 @@ bool PersistentStore::count(const EntityDescription& entity, const StoreFilter& 
   }
   *count = s.columnInt64(0);
   return true;
+}
+
+size_t PersistentStore::rowCountBound(const EntityDescription& entity) {
+  SqliteStatement s = db_.prepare("SELECT max(_pk) FROM " + quoted(entity.name()), nullptr);
+  if (!s.valid() || s.step() != SQLITE_ROW || s.columnIsNull(0)) return 0;
+  return static_cast<size_t>(std::max<int64_t>(s.columnInt64(0), 0));
 }
 
 bool PersistentStore::beginSave(ns::Error* error) {

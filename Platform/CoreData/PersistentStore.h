@@ -52,6 +52,9 @@ class PersistentStore {
   // *found is false when no row has that key.
   bool fetchRow(const EntityDescription& entity, int64_t key, StoreRow* row, bool* found, ns::Error* error);
   bool count(const EntityDescription& entity, const StoreFilter& filter, int64_t* count, ns::Error* error);
+  // At least the number of the entity's rows, read from the highest key
+  // without a scan (0 when unknown): room to make before objects arrive.
+  size_t rowCountBound(const EntityDescription& entity);
 
   // Writing: everything between beginSave and commit is one transaction.
   bool beginSave(ns::Error* error);

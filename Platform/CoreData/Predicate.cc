@@ -49,10 +49,12 @@ std::string sqlComparison(const std::string& column, Predicate::Operator op) {
   switch (op) {
     case Predicate::Operator::EqualTo: return column + " IS ?";
     case Predicate::Operator::NotEqualTo: return column + " IS NOT ?";
-    case Predicate::Operator::LessThan: return "COALESCE(" + column + " < ?, 0)";
-    case Predicate::Operator::LessThanOrEqualTo: return "COALESCE(" + column + " <= ?, 0)";
-    case Predicate::Operator::GreaterThan: return "COALESCE(" + column + " > ?, 0)";
-    case Predicate::Operator::GreaterThanOrEqualTo: return "COALESCE(" + column + " >= ?, 0)";
+    // NULL for a nil column: a WHERE clause drops the row as it drops a
+    // false one, and NOT turns it into false first (see appendSql).
+    case Predicate::Operator::LessThan: return column + " < ?";
+    case Predicate::Operator::LessThanOrEqualTo: return column + " <= ?";
+    case Predicate::Operator::GreaterThan: return column + " > ?";
+    case Predicate::Operator::GreaterThanOrEqualTo: return column + " >= ?";
     case Predicate::Operator::Contains: return "0";
   }
   return "0";
@@ -72,6 +74,10 @@ PredicatePtr Predicate::compare(std::string keyPath, Operator op, ns::Value valu
   p->options_ = options;
   p->keyPath_ = std::move(keyPath);
   p->value_ = std::move(value);
+  // Folded once here rather than for every object the predicate meets.
+  if (op == Operator::Contains && p->value_.isString()) {
+    p->foldedText_ = foldForMatching(*p->value_.asString(), options & CaseInsensitive, options & DiacriticInsensitive);
+  }
   return p;
 }
 
@@ -132,17 +138,16 @@ PredicatePtr Predicate::value(bool truth) {
   return p;
 }
 
-bool Predicate::evaluateComparison(const KeyPathValue& lhs) const {
+bool Predicate::evaluateComparison(const ns::Value& left, const ManagedObject* object, bool isObject) const {
   if (comparesObject_) {
-    bool equal = lhs.object == object_.get();
+    bool equal = object == object_.get();
     return op_ == Operator::EqualTo ? equal : !equal;
   }
   bool ci = options_ & CaseInsensitive;
   bool di = options_ & DiacriticInsensitive;
-  const ns::Value& left = lhs.value;
-  if (lhs.isObject) {
+  if (isObject) {
     // An object against a plain value: only "!= nil" / "== nil" make sense.
-    bool equalsNil = value_.isNull() && lhs.object == nullptr;
+    bool equalsNil = value_.isNull() && object == nullptr;
     if (op_ == Operator::EqualTo) return equalsNil;
     if (op_ == Operator::NotEqualTo) return !equalsNil;
     return false;
@@ -162,9 +167,7 @@ bool Predicate::evaluateComparison(const KeyPathValue& lhs) const {
     }
     case Operator::Contains: {
       if (!left.isString() || !value_.isString() || value_.asString()->empty()) return false;
-      std::string haystack = foldForMatching(*left.asString(), ci, di);
-      std::string needle = foldForMatching(*value_.asString(), ci, di);
-      return !needle.empty() && haystack.find(needle) != std::string::npos;
+      return containsForMatching(*left.asString(), foldedText_, ci, di);
     }
     default: {
       auto order = orderValues(left, value_, ci, di);
@@ -198,7 +201,14 @@ bool Predicate::evaluate(const ManagedObject& object) const {
       bool equal = &object == object_.get();
       return op_ == Operator::EqualTo ? equal : !equal;
     }
-    case Kind::Comparison: return evaluateComparison(KeyPath(object.entity(), keyPath_).evaluate(object));
+    case Kind::Comparison: {
+      // A plain attribute is read in place; other key paths are walked.
+      if (const ns::Value* value = KeyPath::attributeValue(object, keyPath_)) {
+        return evaluateComparison(*value, nullptr, false);
+      }
+      KeyPathValue lhs = KeyPath(object.entity(), keyPath_).evaluate(object);
+      return evaluateComparison(lhs.value, lhs.object, lhs.isObject);
+    }
   }
   return false;
 }
@@ -253,6 +263,13 @@ void Predicate::appendSql(const EntityDescription& entity, StoreFilter* filter) 
       if (!path.isSingleAttribute()) return inMemory();
       const AttributeDescription& attribute = entity.attributes()[path.firstIndex()];
       std::string column = quotedColumn(attribute.name);
+      if (op_ == Operator::Contains && attribute.type == AttributeType::String && value_.isString()) {
+        // The store runs the same test as memory (see SqliteDatabase), so
+        // rows that do not match are never made into objects.
+        filter->where = std::string(kContainsFunction) + "(" + column + ", ?, " + std::to_string(options_) + ")";
+        filter->bindings.push_back(ns::Value(foldedText_));
+        return;
+      }
       if (op_ == Operator::Contains || (options_ != None && attribute.type == AttributeType::String)) {
         return inMemory();
       }
@@ -298,7 +315,9 @@ void Predicate::appendSql(const EntityDescription& entity, StoreFilter* filter) 
         where += "(" + sub.where + ")";
         bindings.insert(bindings.end(), sub.bindings.begin(), sub.bindings.end());
       }
-      if (kind_ == Kind::Not) where = "NOT " + where;
+      // A nil compared is false in memory, so its NULL must not be negated
+      // into NULL (which would drop the row) but into true.
+      if (kind_ == Kind::Not) where = "NOT COALESCE(" + where + ", 0)";
       filter->where = where.empty() ? "0" : where;
       filter->bindings = std::move(bindings);
       return;

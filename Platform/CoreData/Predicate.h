@@ -58,13 +58,15 @@ class Predicate {
   enum class Kind { Comparison, Self, And, Or, Not, Constant };
   Predicate() = default;
   void appendSql(const EntityDescription& entity, StoreFilter* filter) const;
-  bool evaluateComparison(const KeyPathValue& lhs) const;
+  // `left` is the key path's value; `object`/`isObject` as in KeyPathValue.
+  bool evaluateComparison(const ns::Value& left, const ManagedObject* object, bool isObject) const;
 
   Kind kind_ = Kind::Constant;
   Operator op_ = Operator::EqualTo;
   unsigned options_ = None;
   std::string keyPath_;
   ns::Value value_;
+  std::string foldedText_;  // of a text compared with CONTAINS, folded by the options
   std::shared_ptr<ManagedObject> object_;
   bool comparesObject_ = false;
   bool truth_ = true;

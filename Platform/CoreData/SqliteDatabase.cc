@@ -2,7 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <string_view>
+
 #include "Platform/CoreData/CoreDataErrors.h"
+#include "Platform/CoreData/TextMatching.h"
 #include "Platform/Foundation/FileManager.h"
 
 namespace cd {
@@ -85,6 +88,23 @@ ns::Value SqliteStatement::columnBlob(int column) const {
   return ns::Value(ns::Data(p, p + n));
 }
 
+namespace {
+
+void containsFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
+  if (sqlite3_value_type(arguments[0]) != SQLITE_TEXT || sqlite3_value_type(arguments[1]) != SQLITE_TEXT) {
+    sqlite3_result_int(context, 0);
+    return;
+  }
+  auto text = [&](int i) {
+    const char* bytes = reinterpret_cast<const char*>(sqlite3_value_text(arguments[i]));
+    return std::string_view(bytes ? bytes : "", static_cast<size_t>(sqlite3_value_bytes(arguments[i])));
+  };
+  const int64_t options = sqlite3_value_int64(arguments[2]);
+  sqlite3_result_int(context, containsForMatching(text(0), text(1), options & 1, options & 2) ? 1 : 0);
+}
+
+}  // namespace
+
 SqliteDatabase::~SqliteDatabase() { close(); }
 
 bool SqliteDatabase::open(const std::string& path, ns::Error* error) {
@@ -98,6 +118,8 @@ bool SqliteDatabase::open(const std::string& path, ns::Error* error) {
   }
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, 10000);
+  sqlite3_create_function_v2(db_, kContainsFunction, 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, containsFunction,
+                             nullptr, nullptr, nullptr);
   // A damaged file (cut short, overwritten) must not open: a store that
   // reads part of its rows would lose what is written next. The check only
   // reads, so a damaged file is left exactly as it was.

@@ -5,14 +5,20 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "Platform/Foundation/Device.h"
 
 namespace cd {
 
-std::string foldForMatching(std::string_view text, bool caseInsensitive, bool diacriticInsensitive) {
-  if (!caseInsensitive && !diacriticInsensitive) return std::string(text);
+namespace {
+
+bool isAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
+
+// The folding of any text, through ICU.
+std::string foldWithIcu(std::string_view text, bool caseInsensitive, bool diacriticInsensitive) {
   UErrorCode status = U_ZERO_ERROR;
   icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   if (caseInsensitive) s.foldCase();
@@ -32,6 +38,77 @@ std::string foldForMatching(std::string_view text, bool caseInsensitive, bool di
   std::string out;
   s.toUTF8String(out);
   return out;
+}
+
+}  // namespace
+
+// Most text is ASCII, whose folding is plain: case folding maps A-Z to a-z
+// and nothing else, no ASCII character decomposes, and none has a mark to
+// drop. So ASCII is folded here and only the rest goes through ICU, in
+// pieces cut where nothing can join across the cut: between two ASCII
+// characters (they never compose with each other), and before an ASCII
+// character that follows other text (an ASCII character is never the
+// second part of a composition, and marks are never reordered across it).
+// The ASCII character just before other text goes with it, as a mark after
+// it may compose with it.
+std::string foldForMatching(std::string_view text, bool caseInsensitive, bool diacriticInsensitive) {
+  if (!caseInsensitive && !diacriticInsensitive) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t other = i;
+    while (other < text.size() && isAscii(text[other])) ++other;
+    // ASCII up to the character before the other text (or to the end).
+    const size_t plainEnd = other < text.size() && other > i ? other - 1 : other;
+    for (size_t k = i; k < plainEnd; ++k) {
+      char c = text[k];
+      out += caseInsensitive && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    if (other == text.size()) break;
+    size_t end = other;
+    while (end < text.size() && !isAscii(text[end])) ++end;
+    out += foldWithIcu(text.substr(plainEnd, end - plainEnd), caseInsensitive, diacriticInsensitive);
+    i = end;
+  }
+  return out;
+}
+
+namespace {
+
+// Whether every byte is ASCII, eight at a time.
+bool allAscii(std::string_view text) {
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080ULL) return false;
+  }
+  for (; i < text.size(); ++i) {
+    if (!isAscii(text[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool containsForMatching(std::string_view text, std::string_view foldedNeedle, bool caseInsensitive,
+                         bool diacriticInsensitive) {
+  if (foldedNeedle.empty()) return false;
+  if (!allAscii(text)) {
+    return foldForMatching(text, caseInsensitive, diacriticInsensitive).find(foldedNeedle) != std::string::npos;
+  }
+  // ASCII folds to ASCII: other text is never in it.
+  if (!allAscii(foldedNeedle)) return false;
+  if (!caseInsensitive) return text.find(foldedNeedle) != std::string_view::npos;
+  // Folded ASCII is the text lowered, made in a buffer kept by the thread.
+  thread_local std::string lowered;
+  lowered.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    lowered[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
+  }
+  return std::string_view(lowered).find(foldedNeedle) != std::string_view::npos;
 }
 
 namespace {

@@ -32,18 +32,6 @@ std::string displayName(const std::string& path) {
   return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-// The process's umask, read without changing it.
-mode_t processUmask() {
-  static const mode_t mask = [] {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-      if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-    return static_cast<mode_t>(022);
-  }();
-  return mask;
-}
-
 Date dateOf(const struct timespec& ts) {
   return Date::fromUnixTime(static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9);
 }
@@ -259,6 +247,17 @@ void collectSubpaths(const std::string& root, const std::string& relative, std::
 }
 
 }  // namespace
+
+uint32_t processUmask() {
+  static const uint32_t mask = [] {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+      if (line.rfind("Umask:", 0) == 0) return static_cast<uint32_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    return uint32_t{022};
+  }();
+  return mask;
+}
 
 Error fileError(int err, const std::string& path, bool forWriting, bool missingIsNoSuchFile) {
   int64_t code;

@@ -178,6 +178,10 @@ class FileManager {
 // The device's tmp directory as a path ending in "/".
 std::string temporaryDirectoryPath();
 
+// The process's umask, read once without changing it (changing it to read
+// it would race with other threads creating files).
+uint32_t processUmask();
+
 // Turns errno `err` of an operation on `path` into the Cocoa file error the
 // platform reports: `forWriting` picks the write codes (512...) over the
 // read codes (256...); `missingIsNoSuchFile` reports a missing item as

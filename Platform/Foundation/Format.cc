@@ -1,5 +1,6 @@
 #include "Platform/Foundation/Format.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -75,6 +76,31 @@ std::string printfNumber(const Directive& directive, const char* length, char co
   std::snprintf(out.data(), out.size(), f.c_str(), value);
   out.resize(static_cast<size_t>(n));
   return out;
+}
+
+// The plain directives of most log lines ("%d", "%.3f": no flags, no
+// width) written straight into `out`, without building a format for the C
+// library; false when the directive needs the general path. The text is
+// the C library's: both give the exactly rounded decimal.
+bool appendPlainInteger(std::string& out, const Directive& directive, long long value) {
+  if (!directive.flags.empty() || directive.width >= 0 || directive.precision >= 0) return false;
+  char buffer[24];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  if (ec != std::errc()) return false;
+  out.append(buffer, end);
+  return true;
+}
+
+bool appendPlainFixed(std::string& out, const Directive& directive, double value) {
+  if (!directive.flags.empty() || directive.width >= 0 || directive.conversion != 'f' || !std::isfinite(value))
+    return false;
+  const int precision = directive.precision >= 0 ? directive.precision : 6;
+  if (precision > 40 || std::fabs(value) >= 1e40) return false;  // such texts go the general way
+  char buffer[128];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
+  if (ec != std::errc()) return false;
+  out.append(buffer, end);
+  return true;
 }
 
 int narrowBits(const std::string& length) {
@@ -240,7 +266,9 @@ std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
         int bits = narrowBits(directive.length);
         if (bits == 8) v = static_cast<int8_t>(v);
         if (bits == 16) v = static_cast<int16_t>(v);
-        out += printfNumber(directive, "ll", 'd', static_cast<long long>(v));
+        if (!appendPlainInteger(out, directive, static_cast<long long>(v))) {
+          out += printfNumber(directive, "ll", 'd', static_cast<long long>(v));
+        }
         break;
       }
       case 'u':
@@ -261,9 +289,11 @@ std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
       case 'g':
       case 'G':
       case 'a':
-      case 'A':
-        out += printfNumber(directive, "", directive.conversion, takeArg().realValue());
+      case 'A': {
+        const double v = takeArg().realValue();
+        if (!appendPlainFixed(out, directive, v)) out += printfNumber(directive, "", directive.conversion, v);
         break;
+      }
       case 'c':
       case 'C': {
         std::string c;

@@ -23,30 +23,42 @@ Dictionary& Dictionary::operator=(const Dictionary& other) {
 }
 Dictionary::~Dictionary() = default;
 
+std::optional<size_t> Dictionary::position(std::string_view key) const {
+  if (index_.empty()) {
+    for (size_t i = 0; i < entries_.size(); ++i) {
+      if (entries_[i].first == key) return i;
+    }
+    return std::nullopt;
+  }
+  auto it = index_.find(key);
+  if (it == index_.end()) return std::nullopt;
+  return it->second;
+}
+
 const Value* Dictionary::find(std::string_view key) const {
-  auto it = index_.find(std::string(key));
-  return it == index_.end() ? nullptr : &entries_[it->second].second;
+  auto i = position(key);
+  return i ? &entries_[*i].second : nullptr;
 }
 
 Value* Dictionary::find(std::string_view key) {
-  auto it = index_.find(std::string(key));
-  return it == index_.end() ? nullptr : &entries_[it->second].second;
+  auto i = position(key);
+  return i ? &entries_[*i].second : nullptr;
 }
 
 void Dictionary::set(std::string key, Value value) {
-  auto it = index_.find(key);
-  if (it != index_.end()) {
-    entries_[it->second].second = std::move(value);
+  if (auto i = position(key)) {
+    entries_[*i].second = std::move(value);
     return;
   }
-  index_.emplace(key, entries_.size());
+  if (!index_.empty()) index_.emplace(key, entries_.size());
   entries_.emplace_back(std::move(key), std::move(value));
+  if (index_.empty() && entries_.size() > kIndexedSize) reindex();
 }
 
 bool Dictionary::remove(std::string_view key) {
-  auto it = index_.find(std::string(key));
-  if (it == index_.end()) return false;
-  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(it->second));
+  auto i = position(key);
+  if (!i) return false;
+  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(*i));
   reindex();
   return true;
 }
@@ -80,6 +92,8 @@ bool Dictionary::operator==(const Dictionary& other) const {
 
 void Dictionary::reindex() {
   index_.clear();
+  if (entries_.size() <= kIndexedSize) return;
+  index_.reserve(entries_.size());
   for (size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].first, i);
 }
 

@@ -34,8 +34,10 @@ struct Null {
   bool operator==(const Null&) const = default;
 };
 
-// An ordered string-keyed map. Lookups are hashed; iteration follows the
-// order in which keys were first inserted.
+// An ordered string-keyed map. Iteration follows the order in which keys
+// were first inserted. A small map (most of them: property lists, archived
+// objects, notification infos) is searched in order; a larger one keeps a
+// hashed index, made when it grows past the small size.
 class Dictionary {
  public:
   using Entry = std::pair<std::string, Value>;
@@ -74,9 +76,17 @@ class Dictionary {
   bool operator==(const Dictionary& other) const;  // same keys and values, any order
 
  private:
+  static constexpr size_t kIndexedSize = 12;
+  struct KeyHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+  };
+  // The position of key in entries_, if there.
+  std::optional<size_t> position(std::string_view key) const;
   void reindex();
   std::vector<Entry> entries_;
-  std::unordered_map<std::string, size_t> index_;
+  // Empty while the map is small; else every key's position.
+  std::unordered_map<std::string, size_t, KeyHash, std::equal_to<>> index_;
 };
 
 class Value {

@@ -10,7 +10,9 @@ namespace {
 using ziptest::readFile;
 using ziptest::run;
 using ziptest::shellQuote;
+using ziptest::setMtime;
 using ziptest::writeFile;
+namespace fs = std::filesystem;
 
 // Lists an archive as python's zipfile sees it, one entry per line:
 // name|utf8 flag|mode (octal)|create system|y-m-d h:m:s|size
@@ -251,6 +253,60 @@ TEST_F(VLZipCreateTest, DataEntriesAndAppending) {
   EXPECT_EQ(names, (std::vector<std::string>{"greeting.txt", "folder/", "more.txt"}));
   EXPECT_EQ(VLZipArchive::payloadSizeForArchiveAtPath(archive, nullptr), 3u);
   EXPECT_FALSE(VLZipArchive::isFilePasswordProtectedAtPath(archive));
+}
+
+// Entries made in memory are the entries the same files on disk give:
+// names, dates, modes, sizes and the very same deflated bytes, also when
+// one compressor serves many entries in a row and the level changes.
+TEST_F(VLZipCreateTest, EntriesFromMemoryMatchTheSameFilesOnDisk) {
+  std::string repetitive;
+  while (repetitive.size() < 200000) repetitive += "the quick brown fox " + std::to_string(repetitive.size());
+  struct Case {
+    std::string name;
+    std::string contents;
+    int level;
+  };
+  const std::vector<Case> cases{{"empty.txt", "", -1},
+                                {"note/TXT.rtf", "{\\rtf1 hello}", -1},
+                                {"big.bin", repetitive, -1},
+                                {"stored.bin", repetitive.substr(0, 5000), 0},
+                                {"after.txt", "back to the default level", -1}};
+  const double unixDate = 1700000000.0;  // 2023-11-14, an even second
+  const ns::Date date = ns::Date::fromUnixTime(unixDate);
+  const std::string fromDisk = path("disk.zip"), fromMemory = path("memory.zip");
+  {
+    VLZipArchive disk(fromDisk), memory(fromMemory);
+    ASSERT_TRUE(disk.open() && memory.open());
+    for (const auto& c : cases) {
+      const std::string file = path("files/" + c.name);
+      writeFile(file, c.contents);
+      ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+      setMtime(file, unixDate);
+      EXPECT_TRUE(disk.writeFileAtPath(file, c.name, c.level, std::nullopt, false));
+      EXPECT_TRUE(memory.writeData(ns::Data(c.contents.begin(), c.contents.end()), c.name, {date, 0640}, c.level));
+    }
+    fs::create_directories(path("files/empty"));
+    ASSERT_EQ(::chmod(path("files/empty").c_str(), 0750), 0);
+    setMtime(path("files/empty"), unixDate);
+    EXPECT_TRUE(disk.writeFolderAtPath(path("files/empty"), "empty", std::nullopt));
+    EXPECT_TRUE(memory.writeFolder("empty", {date, 0750}));
+    EXPECT_TRUE(disk.close() && memory.close());
+  }
+  expectUnzipTestPasses(fromMemory);
+  constexpr const char* kEntries = R"(
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    for i in z.infolist():
+        print(i.filename, i.date_time, oct(i.external_attr >> 16), i.flag_bits, i.compress_type,
+              i.CRC, i.file_size, i.compress_size, z.open(i).read() == open('files/' + i.filename, 'rb').read()
+              if not i.is_dir() else '')
+)";
+  std::string disk, memory;
+  ASSERT_EQ(python(kEntries, {fromDisk}, &disk), 0) << disk;
+  ASSERT_EQ(python(kEntries, {fromMemory}, &memory), 0) << memory;
+  EXPECT_EQ(memory, disk);
+  EXPECT_NE(memory.find("big.bin"), std::string::npos);
+  EXPECT_EQ(memory.find("False"), std::string::npos) << memory;
 }
 
 }  // namespace

@@ -151,6 +151,36 @@ TEST_F(ContextTest, SortsByKeyPathsDirectionsAndLocalizedCaseInsensitively) {
   EXPECT_EQ(plain.back(), "Éclair");
 }
 
+// Numbers and dates sort as numbers in both directions and over several
+// keys, equal keys keep the objects' first order, and a key missing on one
+// object still sorts (nil first).
+TEST_F(ContextTest, NumericKeysSortStablyInBothDirections) {
+  Stack s(makeModel(), path);
+  const std::tuple<const char*, int, double> notes[] = {{"a", 2, 5}, {"b", 1, 5}, {"c", 2, 3}, {"d", 1, 9}, {"e", 2, 3}};
+  for (const auto& [title, order, stamp] : notes) {
+    insertNote(*s.context, title, order)->setValue("timeStamp", ns::Value(ns::Date(stamp)));
+  }
+  struct Case {
+    std::vector<SortDescriptor> sort;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {{SortDescriptor("displayOrder", true)}, {"b", "d", "a", "c", "e"}},
+      {{SortDescriptor("displayOrder", false)}, {"a", "c", "e", "b", "d"}},
+      {{SortDescriptor("displayOrder", false), SortDescriptor("timeStamp", true)}, {"c", "e", "a", "b", "d"}},
+      {{SortDescriptor("timeStamp", false)}, {"d", "a", "b", "c", "e"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(fetchTitles(*s.context, "Note", nullptr, c.sort), c.expected) << c.sort[0].key();
+    ASSERT_TRUE(s.context->save(nullptr));
+    Stack fresh(makeModel(), path);
+    EXPECT_EQ(fetchTitles(*fresh.context, "Note", nullptr, c.sort), c.expected) << c.sort[0].key();
+  }
+  insertNote(*s.context, "undated", 1);
+  EXPECT_EQ(fetchTitles(*s.context, "Note", nullptr, {SortDescriptor("timeStamp", true)}),
+            (std::vector<std::string>{"undated", "c", "e", "a", "b", "d"}));
+}
+
 TEST_F(ContextTest, PerformAndWaitNestsOnAPrivateQueue) {
   Stack s(makeModel(), path, ManagedObjectContext::ConcurrencyType::PrivateQueue);
   std::atomic<int> depth{0};

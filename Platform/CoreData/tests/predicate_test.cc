@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Platform/CoreData/TextMatching.h"
 #include "Platform/CoreData/tests/TestModel.h"
 
 namespace cd::testing {
@@ -106,6 +107,9 @@ TEST_F(PredicateTest, StoreMemoryAndEvaluateAgree) {
        {"cafe", "loose"}},
       {"NOT (displayOrder < 1)", Predicate::notPredicate(Predicate::compare("displayOrder", Op::LessThan, ns::Value(1))),
        {"empty", "nil", "upper"}},
+      {"NOT (reminderDate <= date) keeps nil",
+       Predicate::notPredicate(Predicate::compare("reminderDate", Op::LessThanOrEqualTo, ns::Value(ns::Date(200)))),
+       {"empty", "nil", "upper"}},
       {"NOT (string CONTAINS[cd] cafe)", Predicate::notPredicate(Predicate::contains("string", "cafe", cd)),
        {"empty", "loose", "nil"}},
       {"AND with a key-path part", Predicate::andPredicate({Predicate::compare("folder.title", Op::EqualTo, ns::Value("Home")),
@@ -128,6 +132,53 @@ TEST_F(PredicateTest, StoreMemoryAndEvaluateAgree) {
     FetchRequest count("Note");
     count.setPredicate(c.predicate);
     EXPECT_EQ(s.context->countForFetchRequest(count, nullptr), c.expected.size()) << "count: " << c.name;
+  }
+}
+
+// Folding for matching, also where ASCII meets other text: a mark after an
+// ASCII letter composes with it (or is dropped with the accents), and case
+// folding that yields ASCII ("ß") or comes from it stays exact.
+TEST(TextMatchingTest, FoldsAcrossAsciiAndOtherText) {
+  struct Case {
+    const char* text;
+    bool ci, di;
+    const char* folded;
+  };
+  const Case cases[] = {
+      {"Crème BRÛLÉE at the Lighthouse", true, true, "creme brulee at the lighthouse"},
+      {"CAFE\u0301 au lait", true, true, "cafe au lait"},
+      {"CAFE\u0301 au lait", true, false, "caf\u00e9 au lait"},
+      {"Cafe\u0301", false, true, "Cafe"},
+      {"A\u030A and a\u030A", false, false, "A\u030A and a\u030A"},
+      {"A\u030A and a\u030A", true, false, "\u00e5 and \u00e5"},
+      {"x=\u0338y", false, true, "x=y"},
+      {"x=\u0338y", true, false, "x\u2260y"},
+      {"STRASSE Stra\u00dfe", true, false, "strasse strasse"},
+      {"\u00c9t\u00e9 \uD55C\uAE00 ok", true, true, "ete \u1112\u1161\u11ab\u1100\u1173\u11af ok"},
+      {"plain ASCII, Mixed Case!", true, true, "plain ascii, mixed case!"},
+      {"", true, true, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(foldForMatching(c.text, c.ci, c.di), c.folded) << c.text << " " << c.ci << c.di;
+  }
+}
+
+// Searching in place agrees with searching the folded copy, for every
+// combination of options, ASCII text or not.
+TEST(TextMatchingTest, ContainsAgreesWithSearchingTheFoldedText) {
+  const char* texts[] = {"Walked to the LIGHTHOUSE and back", "Walked to the lighthouse caf\u00e9", "Lighthouse",
+                         "light house", "STRASSE", "cafe\u0301", ""};
+  const char* needles[] = {"lighthouse", "LightHouse", "caf\u00e9", "cafe", "stra\u00dfe", "e", "\u0301", "house and"};
+  for (const char* text : texts) {
+    for (const char* needle : needles) {
+      for (bool ci : {false, true}) {
+        for (bool di : {false, true}) {
+          const std::string folded = foldForMatching(needle, ci, di);
+          const bool expected = !folded.empty() && foldForMatching(text, ci, di).find(folded) != std::string::npos;
+          EXPECT_EQ(containsForMatching(text, folded, ci, di), expected) << text << " / " << needle << " " << ci << di;
+        }
+      }
+    }
   }
 }
 

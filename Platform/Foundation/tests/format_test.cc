@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -58,6 +59,26 @@ TEST(FormatTest, RealConversions) {
       {ns::format("%lf", 0.25), "0.250000"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+}
+
+// Plain "%d" and "%.Nf" are written without the C library; their text is
+// still the C library's, ties and extremes included.
+TEST(FormatTest, PlainNumbersReadAsTheCLibraryWritesThem) {
+  char expected[512];
+  for (long long v : {0LL, 7LL, -7LL, 1234567890123LL, LLONG_MAX, LLONG_MIN}) {
+    std::snprintf(expected, sizeof expected, "%lld", v);
+    EXPECT_EQ(format("%d", static_cast<int64_t>(v)), expected);
+  }
+  const double reals[] = {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.375, 1.0005, 2.675, 1.25, 1e-7, -123.456789,
+                          9007199254740993.0, 1e22, 1.7976931348623157e308, 4.9e-324, 0.1 + 0.2};
+  for (double v : reals) {
+    for (int precision : {0, 1, 2, 3, 6, 17}) {
+      std::snprintf(expected, sizeof expected, "%.*f", precision, v);
+      EXPECT_EQ(format("%.*f", precision, v), expected) << v << " at " << precision;
+    }
+    std::snprintf(expected, sizeof expected, "%f", v);
+    EXPECT_EQ(format("%f", v), expected) << v;
+  }
 }
 
 TEST(FormatTest, ObjectsAndText) {

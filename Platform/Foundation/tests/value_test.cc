@@ -19,6 +19,35 @@ TEST(DictionaryTest, KeepsInsertionOrderAndReplacesInPlace) {
   EXPECT_EQ(d.find("b"), nullptr);
 }
 
+// Small maps are searched in order and large ones through an index; a map
+// that grows past the small size and shrinks back answers the same all along.
+TEST(DictionaryTest, GrowingAndShrinkingAcrossTheIndexedSize) {
+  Dictionary d;
+  std::vector<std::string> keys;
+  for (int i = 0; i < 40; ++i) {
+    keys.push_back("key number " + std::to_string(i));
+    d.set(keys.back(), i);
+    d.set(keys.front(), -i);  // replaced in place, never added again
+    ASSERT_EQ(d.size(), keys.size());
+    for (size_t k = 1; k < keys.size(); ++k) ASSERT_EQ(d.find(keys[k])->integerValue(), static_cast<int64_t>(k));
+    ASSERT_EQ(d.find(keys.front())->integerValue(), -i);
+    ASSERT_EQ(d.find("absent"), nullptr);
+  }
+  EXPECT_EQ(d.keys(), keys);
+  Dictionary copy = d;
+  for (int i = 39; i >= 1; i -= 2) {
+    EXPECT_TRUE(d.remove(keys[static_cast<size_t>(i)]));
+    EXPECT_FALSE(d.contains(keys[static_cast<size_t>(i)]));
+    EXPECT_EQ(d.find(keys[static_cast<size_t>(i) - 1])->integerValue(), i == 1 ? -39 : i - 1);
+  }
+  EXPECT_EQ(d.size(), 20u);
+  d["late"] = Value(7);
+  EXPECT_EQ(d.keys().back(), "late");
+  EXPECT_EQ(copy.size(), 40u);
+  EXPECT_EQ(copy.find(keys[39])->integerValue(), 39);
+  EXPECT_FALSE(copy == d);
+}
+
 TEST(ValueTest, NullIsDistinctFromAbsent) {
   Dictionary d{{"k", Value()}};
   ASSERT_NE(d.find("k"), nullptr);

@@ -168,12 +168,16 @@ std::optional<NTBackupsManager::Folders> NTBackupArchiveReader::read(const std::
   auto reader = VLZipMemoryReader::open(path, limits, error);
   if (!reader) return std::nullopt;
   const auto& entries = reader->entries();
-  // Refused at once: a backup holds plain files and folders only.
+  // Refused at once: a backup holds plain files and folders of its own tree
+  // only; a name that climbs out of it was made to do harm, not by a backup.
   for (const auto& entry : entries) {
-    if (entry.isSymlink || entry.isEncrypted) {
+    const char* unsafe = entry.isSymlink     ? "link"
+                         : entry.isEncrypted ? "encrypted entry"
+                         : entry.climbsOut   ? "entry named outside its folder"
+                                             : nullptr;
+    if (unsafe) {
       ns::setError(error, VLZipArchiveError(VLZipArchiveErrorCodeUnsafeEntry,
-                                            std::string(entry.isSymlink ? "link" : "encrypted entry") +
-                                                " in a backup: \"" + entry.path + "\""));
+                                            std::string(unsafe) + " in a backup: \"" + entry.path + "\""));
       return std::nullopt;
     }
   }

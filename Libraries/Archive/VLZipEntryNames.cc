@@ -17,12 +17,17 @@ std::string VLZipEntryNames::decode(const char* bytes, size_t size, uint16_t ver
   return ns::upperHexString(ns::bytesOf(raw));
 }
 
-std::string VLZipEntryNames::sanitizedPath(std::string_view name) {
+namespace {
+
+// The segments a name keeps (see sanitizedPath); `climbed` tells whether the
+// name started at the root or had a ".." above its start.
+std::vector<std::string> keptSegments(std::string_view name, bool* trailingSlash, bool* climbed) {
   if (size_t nul = name.find('\0'); nul != std::string_view::npos) name = name.substr(0, nul);
   std::string text(name);
   for (char& c : text)
     if (c == '\\') c = '/';
-  const bool trailingSlash = !text.empty() && text.back() == '/';
+  *trailingSlash = !text.empty() && text.back() == '/';
+  *climbed = !text.empty() && text.front() == '/';
 
   std::vector<std::string> kept;
   size_t start = 0;
@@ -31,19 +36,33 @@ std::string VLZipEntryNames::sanitizedPath(std::string_view name) {
     if (end == std::string::npos) end = text.size();
     std::string segment = text.substr(start, end - start);
     if (segment == "..") {
-      if (!kept.empty()) kept.pop_back();
+      if (kept.empty()) *climbed = true;
+      else kept.pop_back();
     } else if (!segment.empty() && segment != ".") {
       kept.push_back(std::move(segment));
     }
     start = end + 1;
   }
+  return kept;
+}
+
+}  // namespace
+
+std::string VLZipEntryNames::sanitizedPath(std::string_view name) {
+  bool trailingSlash = false, climbed = false;
   std::string result;
-  for (const auto& segment : kept) {
+  for (const auto& segment : keptSegments(name, &trailingSlash, &climbed)) {
     if (!result.empty()) result += '/';
     result += segment;
   }
   if (!result.empty() && trailingSlash) result += '/';
   return result;
+}
+
+bool VLZipEntryNames::climbsOutOfTree(std::string_view name) {
+  bool trailingSlash = false, climbed = false;
+  keptSegments(name, &trailingSlash, &climbed);
+  return climbed;
 }
 
 std::vector<std::string> VLZipEntryNames::components(std::string_view sanitized) {

@@ -22,6 +22,9 @@ class VLZipEntryNames {
   // slashes and empty segments are dropped. A trailing "/" stays. "" when
   // nothing is left. Text after a NUL character is ignored.
   static std::string sanitizedPath(std::string_view name);
+  // Whether the name, read as a path, starts at the root or has a ".." that
+  // climbs above its start: what sanitizedPath quietly mends.
+  static bool climbsOutOfTree(std::string_view name);
 
   // The "/"-separated segments of a sanitized path.
   static std::vector<std::string> components(std::string_view sanitized);

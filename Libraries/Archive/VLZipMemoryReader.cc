@@ -47,6 +47,7 @@ std::unique_ptr<VLZipMemoryReader> VLZipMemoryReader::open(const std::string& pa
     const std::string name = header.decodedName();
     if (name.rfind("__MACOSX/", 0) == 0) continue;
     entry.path = VLZipEntryNames::sanitizedPath(name);
+    entry.climbsOut = VLZipEntryNames::climbsOutOfTree(name);
     if (!entry.path.empty() && entry.path.back() == '/') entry.path.pop_back();
     if (entry.path.empty()) entry.path = std::to_string(index);
     entry.components = VLZipEntryNames::components(entry.path);

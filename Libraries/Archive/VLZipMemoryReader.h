@@ -27,6 +27,7 @@ class VLZipMemoryReader {
     bool isDirectory = false;
     bool isSymlink = false;
     bool isEncrypted = false;
+    bool climbsOut = false;  // its raw name started at the root or climbed above it
     uint64_t size = 0;     // uncompressed, as declared
     uint32_t dosDate = 0;  // MS-DOS date and time, local
     unz64_file_pos position{};

@@ -63,6 +63,7 @@ def make(out, kind):
         if kind == 'long-name':
             z.writestr('G1/' + 'x' * 300 + '.txt', b'a name no file system takes')
             z.writestr('G1/0000.plist/inside', b'a file where a folder would go')
+        elif kind == 'climbing':
             z.writestr('../../../escape.txt', b'names never climb out')
         elif kind == 'link-fan-out':
             # Twenty levels of two links each to the level below.
@@ -112,7 +113,7 @@ TEST_F(BackupReaderHostileTest, HostileArchivesAreRefusedWholeAndExtrasIgnored) 
     bool refused;
   };
   const std::vector<Case> cases = {
-      {"plain", false}, {"long-name", false}, {"link-fan-out", true}, {"link", true}, {"overlap", true}};
+      {"plain", false}, {"long-name", false}, {"climbing", true}, {"link-fan-out", true}, {"link", true}, {"overlap", true}};
   std::vector<std::string> kinds;
   for (const auto& c : cases) kinds.push_back(c.kind);
   const std::vector<std::string> archives = makeBackups(kinds);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Libraries/Archive/VLZipArchive.h"
+#include "Libraries/Archive/VLZipEntryNames.h"
 #include "Libraries/Archive/tests/ZipTestSupport.h"
 #include "Platform/Foundation/Device.h"
 
@@ -10,25 +11,30 @@ TEST(VLZipNamesTest, SanitizedPathNeverLeavesTheStart) {
   struct Case {
     const char* in;
     const char* out;
+    bool climbsOut;  // what the sanitizing mended
   };
   const Case cases[] = {
-      {"a/b.txt", "a/b.txt"},
-      {"../../etc/x", "etc/x"},
-      {"a/b/../c", "a/c"},
-      {"/etc/passwd", "etc/passwd"},
-      {"//server/share/f", "server/share/f"},
-      {"a\\b.txt", "a/b.txt"},
-      {"..\\..\\win.ini", "win.ini"},
-      {"./a/./b", "a/b"},
-      {"dir/", "dir/"},
-      {"../", ""},
-      {"../..", ""},
-      {"a/../..", ""},
-      {"a//b", "a/b"},
-      {"name%41?#", "name%41?#"},
-      {"", ""},
+      {"a/b.txt", "a/b.txt", false},
+      {"../../etc/x", "etc/x", true},
+      {"a/b/../c", "a/c", false},
+      {"/etc/passwd", "etc/passwd", true},
+      {"//server/share/f", "server/share/f", true},
+      {"a\\b.txt", "a/b.txt", false},
+      {"..\\..\\win.ini", "win.ini", true},
+      {"./a/./b", "a/b", false},
+      {"dir/", "dir/", false},
+      {"../", "", true},
+      {"../..", "", true},
+      {"a/../..", "", true},
+      {"a/../b", "b", false},
+      {"a//b", "a/b", false},
+      {"name%41?#", "name%41?#", false},
+      {"", "", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(VLZipArchive::sanitizedPath(c.in), c.out) << c.in;
+  for (const auto& c : cases) {
+    EXPECT_EQ(VLZipArchive::sanitizedPath(c.in), c.out) << c.in;
+    EXPECT_EQ(VLZipEntryNames::climbsOutOfTree(c.in), c.climbsOut) << c.in;
+  }
   // Whatever follows a NUL is not part of the name.
   EXPECT_EQ(VLZipArchive::sanitizedPath(std::string("ok.txt\0/../../x", 15)), "ok.txt");
 }

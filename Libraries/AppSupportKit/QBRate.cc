@@ -87,6 +87,7 @@ void QBRate::resetForTesting() {
     rate.delegate_.reset();
     rate.delegateSet_ = false;
     rate.visibleAlert_.reset();
+    rate.textBundle_.reset();
     rate.checkingForPrompt_ = rate.checkingForAppStoreID_ = false;
     rate.settings_ = Settings();
     rate.fillSettings();

@@ -32,6 +32,9 @@
 #include "Platform/Foundation/URL.h"
 #include "Platform/Foundation/Value.h"
 
+namespace ns {
+class Bundle;
+}
 namespace ui {
 class ViewController;
 }
@@ -209,6 +212,7 @@ class QBRate {
   std::weak_ptr<QBRateDelegate> delegate_;
   bool delegateSet_ = false;
   std::shared_ptr<ui::ViewController> visibleAlert_;
+  mutable std::shared_ptr<ns::Bundle> textBundle_;
   bool checkingForPrompt_ = false;
   bool checkingForAppStoreID_ = false;
 };

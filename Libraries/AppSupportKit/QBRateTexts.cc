@@ -68,9 +68,9 @@ void QBRate::fillSettings() {
 }
 
 std::string QBRate::localizedStringForKey(const std::string& key, const std::string& defaultValue) const {
-  // Chosen once for the process, as the library's texts do not move.
-  static const std::shared_ptr<ns::Bundle> bundle = textBundle(settings_.useAllAvailableLanguages);
-  std::string text = bundle->localizedString(key, defaultValue);
+  // Chosen once, as the library's texts do not move.
+  if (!textBundle_) textBundle_ = textBundle(settings_.useAllAvailableLanguages);
+  std::string text = textBundle_->localizedString(key, defaultValue);
   return ns::Bundle::mainBundle()->localizedString(key, text);
 }
 

@@ -89,6 +89,7 @@ void QBRate::resetForTesting() {
     rate.visibleAlert_.reset();
     rate.textBundle_.reset();
     rate.checkingForPrompt_ = rate.checkingForAppStoreID_ = false;
+    ++rate.generation_;
     rate.settings_ = Settings();
     rate.fillSettings();
   }

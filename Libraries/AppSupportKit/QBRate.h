@@ -202,6 +202,8 @@ class QBRate {
   void connectionError(const ns::Error* error);
   void setAppStoreIDOnMainThread(const std::string& trackId);
   std::optional<ns::Error> lookUpInStore();
+  // On the main queue: the check's outcome.
+  void finishCheck(std::optional<ns::Error> error);
   void verbose(const std::string& line) const;
   void launchBookkeeping();
   int64_t cancelButtonIndex() const;
@@ -215,4 +217,6 @@ class QBRate {
   mutable std::shared_ptr<ns::Bundle> textBundle_;
   bool checkingForPrompt_ = false;
   bool checkingForAppStoreID_ = false;
+  // A check started before a reset answers nothing after it.
+  uint64_t generation_ = 0;
 };

@@ -127,7 +127,13 @@ void QBRate::checkForConnectivityInBackground() {
   // Kept alive while the check runs.
   auto self = sharedPointer();
   if (!self) return;
-  dispatch::Queue::global(dispatch::Priority::Background)->async([self] { self->checkForConnectivity(); });
+  uint64_t generation = generation_;
+  dispatch::Queue::global(dispatch::Priority::Background)->async([self, generation] {
+    std::optional<ns::Error> error = self->lookUpInStore();
+    dispatch::Queue::main()->async([self, generation, error] {
+      if (self->generation_ == generation) self->finishCheck(error);
+    });
+  });
 }
 
 std::optional<ns::Error> QBRate::lookUpInStore() {
@@ -142,7 +148,9 @@ std::optional<ns::Error> QBRate::lookUpInStore() {
   std::optional<net::HTTPURLResponse> response;
   ns::Error transportError;
   auto body = net::sendSynchronousRequest(request, &response, &transportError);
-  if (!response) return transportError;
+  // A connection dropped mid-answer is the transport's failure, whatever
+  // status came before it.
+  if (!response || !transportError.domain().empty()) return transportError;
   int status = response->statusCode();
   // Only a 200 with a body is an answer; a redirect left over, a "no
   // content" or a "not modified" has no record to read.
@@ -202,17 +210,20 @@ std::optional<ns::Error> QBRate::lookUpInStore() {
 void QBRate::checkForConnectivity() {
   std::optional<ns::Error> error = lookUpInStore();
   auto self = sharedPointer();
-  dispatch::Queue::main()->async([self, error] {
-    if (!self) return;
-    std::optional<ns::Error> outcome = error;
-    if (outcome && outcome->domain() == ns::kPOSIXErrorDomain && outcome->code() == 1 && self->appStoreID_ != 0)
-      outcome.reset();
-    if (outcome) {
-      self->connectionError(&*outcome);
-    } else if (self->appStoreID() != 0 || self->settings_.previewMode) {
-      self->connectionSucceeded();
-    }
-  });
+  dispatch::Queue::main()->async([self, error] { self->finishCheck(error); });
+}
+
+void QBRate::finishCheck(std::optional<ns::Error> error) {
+  if (error && error->domain() == ns::kPOSIXErrorDomain && error->code() == 1 && appStoreID_ != 0) error.reset();
+  if (error) {
+    connectionError(&*error);
+  } else if (appStoreID() != 0 || settings_.previewMode) {
+    connectionSucceeded();
+  } else {
+    // Not on the store yet: nothing to prompt for or open, but the request
+    // is over, so that a later check may start.
+    checkingForPrompt_ = checkingForAppStoreID_ = false;
+  }
 }
 
 void QBRate::setAppStoreIDOnMainThread(const std::string& trackId) {

@@ -22,6 +22,7 @@
 // plus transport and decoding errors as they come.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -210,7 +211,8 @@ class QBRate {
   int64_t remindButtonIndex() const;
 
   Settings settings_;
-  uint64_t appStoreID_ = 0;
+  // Read by the check on its background queue.
+  std::atomic<uint64_t> appStoreID_{0};
   std::weak_ptr<QBRateDelegate> delegate_;
   bool delegateSet_ = false;
   std::shared_ptr<ui::ViewController> visibleAlert_;

@@ -137,7 +137,9 @@ void QBRate::checkForConnectivityInBackground() {
 }
 
 std::optional<ns::Error> QBRate::lookUpInStore() {
-  std::string query = appStoreID_ ? ns::format("?id=%@", std::to_string(appStoreID_))
+  // The id set in code, not the one a lookup stored.
+  const uint64_t ownID = appStoreID_;
+  std::string query = ownID ? ns::format("?id=%@", std::to_string(ownID))
                                   : ns::format("?bundleId=%@", percentEncodedQueryValue(settings_.applicationBundleID));
   std::string address = ns::format("https://%@/%@/lookup%@", std::string(kLookupHost), settings_.appStoreCountry, query);
   verbose(ns::format("QBRate is checking %@ to retrieve the App Store details...", address));
@@ -167,7 +169,7 @@ std::optional<ns::Error> QBRate::lookUpInStore() {
   auto bundleID = record ? valueForKey("bundleId", *record) : std::nullopt;
 
   if (!bundleID) {
-    if (appStoreID_ == 0) {
+    if (ownID == 0) {
       verbose("QBRate could not find your app on iTunes. If your app is not yet on the store or is not intended for "
               "App Store release then don't worry about this");
       return std::nullopt;
@@ -181,13 +183,16 @@ std::optional<ns::Error> QBRate::lookUpInStore() {
   if (*bundleID != settings_.applicationBundleID) {
     verbose(ns::format("QBRate found that the application bundle ID (%@) does not match the bundle ID of the app "
                        "found on iTunes (%@) with the specified App Store ID (%@)",
-                       settings_.applicationBundleID, *bundleID, std::to_string(appStoreID_)));
+                       settings_.applicationBundleID, *bundleID, std::to_string(ownID)));
     return rateError(kBundleIdDoesNotMatchAppStore,
                      ns::format("Application bundle ID does not match expected value of %@", *bundleID));
   }
-  if (settings_.appStoreGenreID == 0)
-    if (auto genre = numberField(*record, "primaryGenreId")) settings_.appStoreGenreID = *genre;
-  if (appStoreID_ == 0) {
+  // The settings belong to the main thread: what the record tells goes there.
+  if (auto genre = numberField(*record, "primaryGenreId"))
+    dispatch::Queue::main()->sync([this, genre = *genre] {
+      if (settings_.appStoreGenreID == 0) settings_.appStoreGenreID = genre;
+    });
+  if (ownID == 0) {
     if (auto track = numberField(*record, "trackId")) {
       std::string id = std::to_string(*track);
       dispatch::Queue::main()->sync([this, id] { setAppStoreIDOnMainThread(id); });

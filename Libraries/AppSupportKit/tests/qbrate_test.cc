@@ -31,6 +31,10 @@ TEST_F(QBRateTest, LaunchesStartCountingPeriodsAndMoveTheFirstUseAfterAnUpdate) 
   rate().applicationLaunched();
   EXPECT_EQ(rate().usesCount(), 2u);
   EXPECT_TRUE(events_.empty());
+  // The kit's launch on demand is the same use.
+  rate().simulateLaunch();
+  EXPECT_EQ(rate().usesCount(), 3u);
+  rate().setUsesCount(2);
 
   // An update 30 days later without a rating: the first use moves to 9 days
   // ago, so the prompt may come a day later; the counters stay.

@@ -87,6 +87,7 @@ void QBRate::resetForTesting() {
     rate.delegate_.reset();
     rate.delegateSet_ = false;
     rate.visibleAlert_.reset();
+    rate.classicAlert_.reset();
     rate.textBundle_.reset();
     rate.checkingForPrompt_ = rate.checkingForAppStoreID_ = false;
     ++rate.generation_;

@@ -36,7 +36,10 @@
 namespace ns {
 class Bundle;
 }
+#include "Platform/UIKit/AlertView.h"
+
 namespace ui {
+class AlertController;
 class ViewController;
 }
 
@@ -59,7 +62,7 @@ class QBRateDelegate {
   virtual void QBRateDidOpenAppStore() {}
 };
 
-class QBRate {
+class QBRate : public ui::AlertViewDelegate {
  public:
   static constexpr const char* kErrorDomain = "QBRateErrorDomain";
   static constexpr const char* kHTTPResponseErrorDomain = "HTTPResponseErrorDomain";
@@ -186,9 +189,11 @@ class QBRate {
 
   bool isCheckingForPrompt() const { return checkingForPrompt_; }
   bool isCheckingForAppStoreID() const { return checkingForAppStoreID_; }
-  std::shared_ptr<ui::ViewController> visibleAlert() const { return visibleAlert_; }
+  // The question on screen, classic or not; null when none.
+  std::shared_ptr<ui::AlertController> visibleAlert() const;
   // The alert's answer, by button index.
   void didDismissAlertWithButtonAtIndex(int64_t index);
+  void alertViewDidDismissWithButtonIndex(ui::AlertView& alertView, int64_t buttonIndex) override;
 
   // Tests: a freshly created instance (no checks pending, settings from the
   // current device and main bundle), its creation bookkeeping not run.
@@ -215,7 +220,9 @@ class QBRate {
   std::atomic<uint64_t> appStoreID_{0};
   std::weak_ptr<QBRateDelegate> delegate_;
   bool delegateSet_ = false;
+  // The alert controller shown, or the classic alert.
   std::shared_ptr<ui::ViewController> visibleAlert_;
+  std::shared_ptr<ui::AlertView> classicAlert_;
   mutable std::shared_ptr<ns::Bundle> textBundle_;
   bool checkingForPrompt_ = false;
   bool checkingForAppStoreID_ = false;

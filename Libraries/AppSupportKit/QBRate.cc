@@ -41,10 +41,8 @@ uint64_t storedCount(const char* key) {
 // Delegate call, then the notification of the same name.
 void notify(const char* name) { ns::NotificationCenter::defaultCenter().post(name); }
 
-}  // namespace
-
-// Created when the library is loaded, on the main queue once it runs.
-namespace {
+// The scheduler exists as soon as the library is loaded and the main queue
+// runs, whether or not anyone asks for it.
 struct QBRateRegistrar {
   QBRateRegistrar() {
     dispatch::Queue::main()->async([] { QBRate::sharedInstance(); });
@@ -56,10 +54,7 @@ QBRate& QBRate::sharedInstance() {
   std::lock_guard lock(instanceMutex);
   auto& slot = instanceSlot();
   if (!slot) {
-    slot.reset(new QBRate());
-    ns::NotificationCenter::defaultCenter().addObserver(
-        ui::kApplicationWillEnterForegroundNotification, nullptr, dispatch::Queue::main(),
-        [](const ns::Notification&) { QBRate::sharedInstance().applicationWillEnterForeground(); });
+    createInstance(slot);
     dispatch::Queue::main()->async([] { QBRate::sharedInstance().applicationLaunched(); });
   }
   return *slot;
@@ -74,11 +69,7 @@ void QBRate::resetForTesting() {
   std::lock_guard lock(instanceMutex);
   auto& slot = instanceSlot();
   if (!slot) {
-    // The observer is registered once, with the first instance.
-    slot.reset(new QBRate());
-    ns::NotificationCenter::defaultCenter().addObserver(
-        ui::kApplicationWillEnterForegroundNotification, nullptr, dispatch::Queue::main(),
-        [](const ns::Notification&) { QBRate::sharedInstance().applicationWillEnterForeground(); });
+    createInstance(slot);
   } else {
     // The instance stays where it is (a check in flight still points at
     // it); only its state starts again.
@@ -97,6 +88,13 @@ void QBRate::resetForTesting() {
 }
 
 QBRate::QBRate() { fillSettings(); }
+
+void QBRate::createInstance(std::shared_ptr<QBRate>& slot) {
+  slot.reset(new QBRate());
+  ns::NotificationCenter::defaultCenter().addObserver(
+      ui::kApplicationWillEnterForegroundNotification, nullptr, dispatch::Queue::main(),
+      [](const ns::Notification&) { QBRate::sharedInstance().applicationWillEnterForeground(); });
+}
 
 uint64_t QBRate::appStoreID() const {
   if (appStoreID_) return appStoreID_;

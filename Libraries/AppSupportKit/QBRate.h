@@ -201,6 +201,8 @@ class QBRate : public ui::AlertViewDelegate {
 
  private:
   QBRate();
+  // The one instance and its observer, registered once for the process.
+  static void createInstance(std::shared_ptr<QBRate>& slot);
   // The instance's owner, for work that must keep it alive.
   static std::shared_ptr<QBRate> sharedPointer();
   void fillSettings();

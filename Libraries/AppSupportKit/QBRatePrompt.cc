@@ -14,9 +14,7 @@ namespace {
 std::shared_ptr<ui::ViewController> topViewController() {
   auto appDelegate = ui::Application::shared().delegate();
   auto window = appDelegate ? appDelegate->window() : nullptr;
-  auto top = window ? window->rootViewController() : nullptr;
-  while (top && top->presentedViewController()) top = top->presentedViewController();
-  return top;
+  return window ? window->topViewController() : nullptr;
 }
 
 }  // namespace

@@ -11,15 +11,8 @@ namespace {
 std::shared_ptr<ViewController> topmostViewController() {
   auto& app = Application::shared();
   auto window = app.keyWindow();
-  if (!window) {
-    auto windows = app.windows();
-    if (windows.empty()) return nullptr;
-    window = windows.front();
-  }
-  auto top = window->rootViewController();
-  while (top && top->presentedViewController() && !top->presentedViewController()->isBeingDismissed())
-    top = top->presentedViewController();
-  return top;
+  if (!window && !app.windows().empty()) window = app.windows().front();
+  return window ? window->topViewController() : nullptr;
 }
 
 }  // namespace

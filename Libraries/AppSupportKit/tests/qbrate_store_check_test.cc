@@ -117,3 +117,22 @@ TEST_F(QBRateStoreCheckTest, WithoutAnIdTheLookupGoesByBundleAndKeepsTheTrackId)
 }
 
 }  // namespace
+
+namespace {
+
+using namespace qbrate_testing;
+
+TEST_F(QBRateStoreCheckTest, PreviewModeAsksWhateverTheStoreSays) {
+  rate().settings().previewMode = true;
+  rate().setAppStoreID(1189);
+  for (const Answer& answer : {Answer{.status = 404}, Answer{.body = R"({"results": []})"},
+                               Answer{.body = record(R"({"bundleId": "com.example.quill", "version": "9.0"})")}}) {
+    server_.route("/US/lookup", answer);
+    events_.clear();
+    checkForPrompt();
+    EXPECT_EQ(events_, (std::vector<std::string>{"shouldPrompt", "didPrompt", "QBRateDidPromptForRating"}));
+    rate().didDismissAlertWithButtonAtIndex(-1);  // gone without an answer
+  }
+}
+
+}  // namespace

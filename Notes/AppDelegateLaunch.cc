@@ -69,7 +69,7 @@ bool AppDelegate::didFinishLaunching(ui::Application& application, const ns::Dic
   // 6.
   TXKit::sharedInstance().launchWithLaunchOptions(
       options, kRemoteConfigURL, kAppStoreID, NTSettings::userDefaults()->stringForKey(NTSettings::kSupportEmailKey).value_or(""),
-      kAffiliateToken, std::nullopt, 10, std::nullopt, false, 10, 1.0f, NTAppearance::tintColor(), false, self);
+      kAffiliateToken, "", 10, {}, false, 10, 1.0f, NTAppearance::tintColor(), false, self);
 
   // 7. The answer changes nothing here.
   un::UserNotificationCenter::currentNotificationCenter()->requestAuthorization([](bool, const ns::Error*) {});

@@ -108,6 +108,14 @@ std::string sentMailText() {
   return out;
 }
 
+std::string openedURLsText() {
+  const auto& urls = ui::Application::shared().openedURLs();
+  if (urls.empty()) return "No URL was opened.";
+  std::string out;
+  for (const auto& url : urls) out += (out.empty() ? "" : "\n") + ("Opened: " + url);
+  return out;
+}
+
 Result typeText(const std::string& text) {
   std::string typed = unescapeTyped(text);
   size_t start = 0;
@@ -348,6 +356,7 @@ a ROW is a row's number on screen or its text):
   toggle TEXT          flip the switch in the row showing TEXT
   slide TEXT VALUE     drag the slider in the row showing TEXT to VALUE
   sent-mail            show the mails sent so far in this run
+  opened-urls          show the URLs the app asked the system to open in this run
   back                 go back
   background           send the app to the background
   foreground           bring the app back to the front
@@ -443,6 +452,7 @@ HostSession::Result HostSession::run(const HostCommand& c) {
       return acted(ui::Input::slide(c.args[0], value));
     }
     if (w == "sent-mail") return answered(sentMailText());
+    if (w == "opened-urls") return answered(openedURLsText());
     if (w == "back") return acted(ui::Input::goBack());
     if (w == "background") {
       ui::Input::background();

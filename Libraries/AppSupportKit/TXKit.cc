@@ -39,21 +39,27 @@ bool TXKit::isAppOnFirstLaunch() { return previousVersion() == 0; }
 
 bool TXKit::isAppVersionUpdated() {
   int64_t previous = previousVersion();
-  return previous != 0 && previous != currentBuildNumber();
+  return previous != 0 && previous != currentVersion();
 }
 
-int64_t TXKit::currentBuildNumber() { return ns::integerValueOfString(infoString(ns::Bundle::kVersionKey)); }
+int64_t TXKit::currentVersion() { return ns::integerValueOfString(infoString(ns::Bundle::kVersionKey)); }
+
+std::string TXKit::currentShortVersionString() { return infoString(ns::Bundle::kShortVersionStringKey); }
+
+std::string TXKit::previousVersionString() {
+  return ns::UserDefaults::standardUserDefaults()->stringForKey(kVersionStringKey).value_or("");
+}
 
 void TXKit::acceptCurrentVersion() {
   auto defaults = ns::UserDefaults::standardUserDefaults();
   bool wrote = false;
-  int64_t build = currentBuildNumber();
+  int64_t build = currentVersion();
   if (build != previousVersion()) {
     defaults->setInteger(build, kVersionKey);
     wrote = true;
   }
-  std::string version = infoString(ns::Bundle::kShortVersionStringKey);
-  if (defaults->stringForKey(kVersionStringKey) != version) {
+  std::string version = currentVersionString();
+  if (previousVersionString() != version) {
     defaults->setObject(ns::Value(version), kVersionStringKey);
     wrote = true;
   }

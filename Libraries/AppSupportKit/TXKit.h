@@ -1,12 +1,19 @@
-// The app-support kit as the notes code calls it: version bookkeeping in
-// the standard defaults, the device's idiom and orientation, the kit's
-// resource bundle and background work.
+// The app-support kit as the notes code calls it: its launch and the
+// application's lifecycle, version and use bookkeeping in the standard
+// defaults, the device's idiom and orientation, the kit's resource bundle
+// and background work.
 //
-// Seam: the kit's launch only configures the telemetry core, routes the log
-// to the crash reporter, sets up the remote configuration and keeps the
-// delegate and theme colour; background tasks are numbered and tracked only,
-// as there is no application to keep running. Alerts and the mail composer
-// are the kit's own (TXKitMail.cc).
+// Launched once from the app's launch handler, the kit then runs by itself:
+// it counts the launch and every return to the front, accepts the running
+// version whenever the app resigns active or terminates, and after every
+// configuration fetch (a skipped one too) re-applies the configured values
+// to the rating scheduler (QBRate.h) and the more-apps list. Main thread
+// only, unless an operation says otherwise.
+//
+// Seams: the popup sequence (what's new, messages, more apps) is empty;
+// background tasks are numbered and tracked only, as there is no
+// application to keep running. Alerts and the mail composer are the kit's
+// own (TXKitMail.cc).
 #pragma once
 
 #include <cstdint>
@@ -17,7 +24,10 @@
 #include <string>
 #include <vector>
 
+#include "Libraries/AppSupportKit/QBRate.h"
+#include "Libraries/AppSupportKit/TXMessage.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/Error.h"
 
 namespace ui {
@@ -33,36 +43,91 @@ class TXKitDelegate {
   virtual ~TXKitDelegate() = default;
 };
 
-class TXKit {
+// The kit is the rating scheduler's delegate; until the kit's own rating
+// popup exists it lets the scheduler's alert show.
+class TXKit : public QBRateDelegate {
  public:
   static constexpr const char* kVersionKey = "com.tavrix.TXKit.VersionKey";
   static constexpr const char* kVersionStringKey = "com.tavrix.TXKit.VersionStringKey";
   static constexpr const char* kLegacyVersionKey = "com.tavrix.kTXKitVersionKey";          // a string
   static constexpr const char* kVersionManagerKey = "com.tavrix.TXVersionManager.VersionKey";
+  static constexpr const char* kUsesCountKey = "com.tavrix.TXKit.usesCount";
+  static constexpr const char* kFirstUsedKey = "com.tavrix.TXKit.firstUsed";
+  static constexpr const char* kShowedKeyPrefix = "com.tavrix.TXPrefs.Showed.";
+  static constexpr const char* kWhatsNewMessageID = "TXWhatsNew";
+  static constexpr const char* kMoreAppsMessageID = "TXMoreApps";
+  // The store's write-review page, before the store id.
+  static constexpr const char* kWriteReviewAddress = "itms-apps://apps.store.example/app/id";
 
   using BackgroundTaskIdentifier = uint64_t;
 
   static TXKit& sharedInstance();
 
-  // Called once from the app's launch. Configures the telemetry core's
-  // default app from the main bundle's "ZororiService-Info.plist" (throws
-  // ns::Exception "com.dozaveve.core" when there is none; see VIDUve.h),
-  // unless this process configured it already. Adds the shared
-  // DodevadarudLogger (thread and function in each line) for every level,
-  // gives the remote configuration its URL and registers the given values as
-  // its code defaults: group "app" keys "appStoreID", "supportEmail",
-  // "affiliateToken", "moreAppsUsesUntilPrompt", "showWhatsNew",
-  // "forceLeftToRight", "showTipsAfterUsesCount" (0); group "rate" keys
-  // "usesUntilPrompt", "daysUntilPrompt"; keeps the delegate (weakly) and the
-  // theme colour. Then starts the first configuration fetch; each return to
-  // the front starts another.
+  // Called once from the app's launch, on the main thread:
+  //  1. keeps the delegate (weakly) and the theme colour;
+  //  2. adds the shared DodevadarudLogger (thread and function in each line)
+  //     for every level, so lifecycle lines reach the crash reporter;
+  //  3. configures the telemetry core's default app from the main bundle's
+  //     "ZororiService-Info.plist" (throws ns::Exception "com.dozaveve.core"
+  //     when there is none; see VIDUve.h), unless done already;
+  //  4. counts a use and stamps the first-use date on the first launch;
+  //  5. gives the remote configuration its URL and the code defaults: group
+  //     "app" keys "appStoreID", "supportEmail", "affiliateToken", "moreApps",
+  //     "moreAppsUsesUntilPrompt", "showWhatsNewInVersion" (the short version
+  //     when `showWhatsNew`, else none), "showTipsAfterUsesCount" (0); group
+  //     "rate" keys "usesUntilPrompt", "daysUntilPrompt";
+  //  6. observes the lifecycle once per process (see the class comment);
+  //  7. keeps `messages`; a first launch marks what's new as shown, an update
+  //     clears that mark;
+  //  8. applies the configuration (configFetchDependentInits), gives the
+  //     scheduler the write-review page (ratingsURLForAppStoreID) and starts
+  //     the first configuration fetch.
+  // `forceLeftToRight` is accepted but changes nothing: this platform lays
+  // out in one direction only.
   void launchWithLaunchOptions(const ns::Dictionary& launchOptions, const std::string& remoteURL,
                                const std::string& appStoreID, const std::string& supportEmail,
-                               const std::string& affiliateToken, const std::optional<ns::Array>& moreApps,
-                               int64_t moreAppsUsesUntilPrompt, const std::optional<ns::Value>& messages,
-                               bool showWhatsNew, uint64_t rateUsesUntilPrompt, float rateDaysUntilPrompt,
+                               const std::string& affiliateToken, const std::string& moreApps,
+                               int64_t moreAppsUsesUntilPrompt, const TXMessages& messages, bool showWhatsNew,
+                               uint64_t rateUsesUntilPrompt, float rateDaysUntilPrompt,
                                std::shared_ptr<const ui::Color> themeColor, bool forceLeftToRight,
                                std::weak_ptr<TXKitDelegate> delegate);
+  // After every fetch: configFetchDependentInits, then handleMessaging.
+  void configFetched();
+  // The configured store id and thresholds go to the scheduler; "rate"/
+  // "reset" clears the rated and declined marks unless the user asked to be
+  // reminded within the last 7 days; the more-apps list is rebuilt;
+  // "app"/"moreAppsPromptReset" clears the more-apps popup's mark.
+  void configFetchDependentInits();
+  // Seams until the popup sequence exists.
+  void handleMessaging() {}
+  void updateMoreApps() {}
+  // The store's write-review page for the id, with the campaign and the
+  // token (percent-encoded) when the token is not empty.
+  static std::string ratingsURLForAppStoreID(uint64_t appStoreID, const std::string& affiliateToken);
+
+  // Uses: launches and returns to the front (0 when none is stored).
+  void incrementUsesCount();
+  uint64_t usesCount() const;
+  // The first-use date; the first call stores now.
+  ns::Date firstUsed();
+  // Whether the popup, message or tip `messageID` was shown.
+  static bool showedMessageID(const std::string& messageID);
+  static void setShowedMessageID(const std::string& messageID, bool showed);
+
+  // A kit popup, alert, tip or rating prompt is on screen.
+  bool isShowingMessage() const;
+  void setShowingMessage(bool showing);
+  // One entry of the more-apps list (built by the popup sequence).
+  struct MoreApp {
+    std::string appStoreID;
+  };
+  std::vector<MoreApp> moreApps() const;
+  // Each list set is a new generation of moreAppsStamp.
+  void setMoreApps(std::vector<MoreApp> apps);
+  uint64_t moreAppsStamp() const;
+  TXMessages defaultMessages() const;
+  void setDefaultMessages(TXMessages messages);
+
   std::shared_ptr<TXKitDelegate> delegate() const;
   std::shared_ptr<const ui::Color> themeColor() const;
 
@@ -75,14 +140,13 @@ class TXKit {
   // Stores the current build number and version string where they differ.
   static void acceptCurrentVersion();
   // The main bundle's "CFBundleVersion" as an integer.
-  static int64_t currentBuildNumber();
-
-  // The kit's count of uses (launches and returns to the foreground) in the
-  // standard defaults; 0 when none is stored.
-  uint64_t usesCount() const;
-
+  static int64_t currentVersion();
+  static std::string currentShortVersionString();
   // "%@ (%@)": the short version string and the build number.
   static std::string currentVersionString();
+  // The accepted version string; "" when none.
+  static std::string previousVersionString();
+  static bool launchedForScreenshots() { return false; }
   // "CFBundleDisplayName" of the main bundle, else its "CFBundleName".
   static std::string applicationName();
   // The block of device data support mails end with: six "<br>", then
@@ -145,7 +209,13 @@ class TXKit {
 
  private:
   TXKit() = default;
+  void observeLifecycle();
+
   mutable std::mutex launchMutex_;
   std::weak_ptr<TXKitDelegate> delegate_;
   std::shared_ptr<const ui::Color> themeColor_;
+  bool isShowingMessage_ = false;
+  std::vector<MoreApp> moreApps_;
+  uint64_t moreAppsStamp_ = 0;
+  TXMessages defaultMessages_;
 };

@@ -57,7 +57,7 @@ TEST_F(LaunchTest, FirstLaunchCreatesTheFirstFolderAndNoteAndAcceptsTheBuild) {
   // No migration ran: the keychain items were never written.
   EXPECT_FALSE(NTSettings::pinNumber().has_value());
   EXPECT_FALSE(VLKeychain::accountsForService(NTSettings::kSecurityAnswerService).value_or(ns::Array()).size());
-  EXPECT_EQ(TXKit::previousVersion(), TXKit::currentBuildNumber());
+  EXPECT_EQ(TXKit::previousVersion(), TXKit::currentVersion());
   EXPECT_FALSE(TXKit::isAppOnFirstLaunch());
 
   // The launch's other steps.
@@ -151,7 +151,7 @@ TEST_P(UpdateTest, MovesSettingsAndPasscodeAndSwitchesBackupsByPreviousBuild) {
   }
   // The defaults keys stay; the standard defaults are left as they were.
   EXPECT_EQ(standard->stringForKey(NTSettings::kLegacyPinNumberKey), "1234");
-  EXPECT_EQ(TXKit::previousVersion(), TXKit::currentBuildNumber());
+  EXPECT_EQ(TXKit::previousVersion(), TXKit::currentVersion());
   // Not a first launch: no first note.
   EXPECT_EQ(NTData::countTotalNotes(context()), 0u);
 }

@@ -12,3 +12,19 @@ std::string DVCRApplicationGetBundleIdentifier();
 std::string DVCRApplicationGetSDKBundleID();
 // "ios".
 std::string DVCRApplicationGetPlatform();
+
+// The utilities' platform, "ipados" on a pad (by model name or idiom).
+std::string DVCRApplicationGetDozavevePlatform();
+// Info.plist "CFBundleVersion" and "CFBundleShortVersionString"; "" when absent.
+std::string DVCRApplicationGetBundleVersion();
+std::string DVCRApplicationGetShortBundleVersion();
+// "CFBundleDisplayName", else "CFBundleName", else the bundle version.
+std::string DVCRApplicationGetName();
+// Always 1 (not from a store): there is no store receipt on this platform.
+int DVCRApplicationGetInstallSource();
+// Runs `block`. The platform has no process activities to hold the process
+// awake with, so there is nothing to begin or end around it.
+template <class Block>
+void DVCRApplicationActivity(const Block& block) {
+  block();
+}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Libraries/CrashReporter/DVCRLogger.h"
 #include "Libraries/TelemetryFoundation/ZULAppEnvironmentUtil.h"
 #include "Platform/Foundation/Bundle.h"
 
@@ -35,5 +36,23 @@ std::string DVCRApplicationGetName() {
   if (name.empty()) name = infoString("CFBundleName");
   return name.empty() ? DVCRApplicationGetBundleVersion() : name;
 }
+
+std::optional<std::string> DVCRApplicationExtensionPointIdentifier() {
+  const ns::Value* extension = ns::Bundle::mainBundle()->objectForInfoDictionaryKey("NSExtension");
+  if (!extension) return std::nullopt;
+  if (!extension->isDictionary()) {
+    DVCRLogWarningMessage("Error: NSExtension Info.plist entry is mal-formed");
+    return std::nullopt;
+  }
+  const ns::Value* identifier = extension->find("NSExtensionPointIdentifier");
+  if (!identifier) return std::nullopt;
+  if (!identifier->isString()) {
+    DVCRLogWarningMessage("Error: NSExtensionPointIdentifier Info.plist entry is mal-formed");
+    return std::nullopt;
+  }
+  return *identifier->asString();
+}
+
+bool DVCRApplicationIsExtension() { return DVCRApplicationExtensionPointIdentifier().has_value(); }
 
 int DVCRApplicationGetInstallSource() { return 1; }

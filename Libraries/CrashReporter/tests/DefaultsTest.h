@@ -2,8 +2,12 @@
 // device, and the shared store loaded afresh from it.
 #pragma once
 
+#include <filesystem>
+
 #include "Libraries/CrashReporter/DVCRUserDefaults.h"
 #include "Libraries/CrashReporter/tests/CrashReporterTest.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/PropertyList.h"
 
 namespace dvcr_testing {
 
@@ -13,7 +17,18 @@ class DefaultsTest : public CrashReporterTest {
     CrashReporterTest::SetUp();
     DVCRUserDefaultsResetForTesting();
   }
-  void TearDown() override { DVCRUserDefaultsResetForTesting(); }
+  void TearDown() override {
+    ns::Bundle::setMainBundlePath("");
+    DVCRUserDefaultsResetForTesting();
+  }
+
+  // Makes a bundle with this Info.plist the main bundle until the test ends.
+  void useBundle(const std::string& name, const ns::Dictionary& info) {
+    std::filesystem::create_directories(path(name));
+    ASSERT_TRUE(ns::writePropertyListFile(ns::Value(info), path(name + "/Info.plist"), ns::PropertyListFormat::XML,
+                                          nullptr));
+    ns::Bundle::setMainBundlePath(path(name));
+  }
 
   static std::shared_ptr<DVCRUserDefaults> defaults() { return DVCRUserDefaults::standardUserDefaults(); }
   // A value of the file as `plistutil` prints it (the line after its key).

@@ -2,6 +2,7 @@
 
 #include <regex>
 
+#include "Libraries/CrashReporter/DVCRApplication.h"
 #include "Libraries/CrashReporter/DVCRApplicationIdentifierModel.h"
 #include "Libraries/CrashReporter/DVCRDataCollectionArbiter.h"
 #include "Libraries/CrashReporter/DVCRInstallIdentifierModel.h"
@@ -135,6 +136,36 @@ TEST_F(IdentityTest, ThePlatformIsIpadosOnAPad) {
   facts.idiom = ns::UserInterfaceIdiom::Pad;
   device_->device().setFacts(facts);
   EXPECT_EQ(model->platform(), "ipados");
+}
+
+TEST_F(IdentityTest, TheApplicationIsDescribedByItsInfoPlist) {
+  useBundle("Plain.app", {{"CFBundleIdentifier", ns::Value("com.tavrix/Quillbox")},
+                          {"CFBundleVersion", ns::Value("41")},
+                          {"CFBundleShortVersionString", ns::Value("3.2")},
+                          {"CFBundleName", ns::Value("Quillbox")}});
+  DVCRApplicationIdentifierModel model({}, {}, {});
+  EXPECT_EQ(model.bundleID(), "com.tavrix_Quillbox");
+  EXPECT_EQ(model.displayName(), "Quillbox");
+  EXPECT_EQ(model.synthesizedVersion(), "3.2 (41)");
+  EXPECT_FALSE(DVCRApplicationIsExtension());
+
+  struct Case {
+    const char* bundle;
+    ns::Value extension;
+    std::optional<std::string> identifier;
+  };
+  const Case cases[] = {
+      {"Share.appex", ns::Dictionary{{"NSExtensionPointIdentifier", ns::Value("com.apple.share-services")}},
+       "com.apple.share-services"},
+      {"Odd.appex", ns::Value("not a dictionary"), std::nullopt},
+      {"Odder.appex", ns::Dictionary{{"NSExtensionPointIdentifier", ns::Value(3)}}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    useBundle(c.bundle, {{"CFBundleVersion", ns::Value("9")}, {"NSExtension", c.extension}});
+    EXPECT_EQ(DVCRApplicationExtensionPointIdentifier(), c.identifier) << c.bundle;
+    EXPECT_EQ(DVCRApplicationIsExtension(), c.identifier.has_value());
+    EXPECT_EQ(DVCRApplicationGetName(), "9") << "no name: the bundle version";
+  }
 }
 
 TEST_F(IdentityTest, TheBuildInstanceIsTheSha1OfTheExecutablesBuildId) {

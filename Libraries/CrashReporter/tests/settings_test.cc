@@ -20,7 +20,7 @@ class SettingsTest : public NetworkTest {
  protected:
   void SetUp() override {
     NetworkTest::SetUp();
-    useBundle("App.app", "7", "");
+    useVersions("App.app", "7", "");
     ns::UserDefaults::standardUserDefaults()->setObject(ns::Value(server_.origin()), kDVCRSettingsBaseURLKey);
     fileManager_ = std::make_shared<DVCRFileManager>();
     appModel_ = model(kUUID);
@@ -28,19 +28,15 @@ class SettingsTest : public NetworkTest {
   }
   void TearDown() override {
     ns::UserDefaults::standardUserDefaults()->setObject(ns::Value(), kDVCRSettingsBaseURLKey);
-    ns::Bundle::setMainBundlePath("");
     NetworkTest::TearDown();
   }
 
   // A main bundle with these versions (an empty one is left out).
-  void useBundle(const std::string& name, const std::string& build, const std::string& display) {
-    std::filesystem::create_directories(path(name));
+  void useVersions(const std::string& name, const std::string& build, const std::string& display) {
     ns::Dictionary info{{"CFBundleIdentifier", ns::Value("com.tavrix.Quillbox")}};
     if (!build.empty()) info.set("CFBundleVersion", ns::Value(build));
     if (!display.empty()) info.set("CFBundleShortVersionString", ns::Value(display));
-    ASSERT_TRUE(ns::writePropertyListFile(ns::Value(info), path(name + "/Info.plist"), ns::PropertyListFormat::XML,
-                                          nullptr));
-    ns::Bundle::setMainBundlePath(path(name));
+    useBundle(name, info);
   }
   static std::shared_ptr<DVCRApplicationIdentifierModel> model(const std::string& uuid) {
     return std::make_shared<DVCRApplicationIdentifierModel>(std::map<std::string, std::string>{{"x86_64", uuid}},
@@ -123,7 +119,7 @@ TEST_F(SettingsTest, TheRequestCarriesEveryHeaderAndTheAnswerIsCachedByteForByte
 }
 
 TEST_F(SettingsTest, TheURLLeavesOutParametersWithoutValue) {
-  useBundle("Versions.app", "", "2.1");
+  useVersions("Versions.app", "", "2.1");
   auto manager = std::make_shared<DVCRSettingsManager>(model(""), nullptr, settings_, fileManager_, "a b:c");
   std::optional<ns::URL> url = manager->settingsURL();
   ASSERT_TRUE(url);
@@ -178,7 +174,7 @@ TEST_F(SettingsTest, TheCacheExpiresAfterItsDurationAndWithANewBuildOrVersion) {
   EXPECT_TRUE(newBuild->isCacheExpired());
   EXPECT_FALSE(newBuild->collectReportsEnabled());
 
-  useBundle("Next.app", "8", "");
+  useVersions("Next.app", "8", "");
   auto newVersion = std::make_shared<DVCRSettings>(fileManager_, appModel_);
   newVersion->reloadFromCacheWithZororiAppID("1:123:ios:abc", 1001);
   EXPECT_TRUE(newVersion->isCacheExpired());

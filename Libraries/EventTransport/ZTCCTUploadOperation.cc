@@ -208,7 +208,7 @@ std::optional<net::URLRequest> ZTCCTUploadOperation::constructRequestWithURL(con
   if (ZTCCTCompressionHelper::isGzipped(data)) request.setValue("gzip", "Content-Encoding");
   request.setValue("application/x-protobuf", "Content-Type");
   request.setValue("gzip", "Accept-Encoding");
-  request.setValue(ns::format("eventtransport/%@ %@support/%@ apple/", "Unknown", ZTCCTTargetName(target), "UNKNOWN"),
+  request.setValue(ns::format("eventtransport/%@ %@support/%@ apple/", "Unknown", ZTCORTargetShortName(target), "UNKNOWN"),
                    "User-Agent");
   return request;
 }

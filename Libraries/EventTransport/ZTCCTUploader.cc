@@ -5,16 +5,6 @@
 #include "Libraries/EventTransport/ZTCOREndpoints.h"
 #include "Libraries/EventTransport/ZTCORRegistrar.h"
 
-std::string ZTCCTTargetName(ZTCORUploadTargetID target) {
-  switch (target) {
-    case kZTCORTargetCCT: return "cct";
-    case kZTCORTargetFLL: return "fll";
-    case kZTCORTargetCSH: return "csh";
-    case kZTCORTargetINT: return "int";
-    default: return "unknown";
-  }
-}
-
 std::shared_ptr<ZTCCTUploader> ZTCCTUploader::sharedInstance() {
   static const auto shared = std::make_shared<ZTCCTUploader>();
   return shared;

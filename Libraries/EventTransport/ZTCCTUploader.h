@@ -19,9 +19,6 @@
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/URL.h"
 
-// "cct", "fll", "csh", "int" for 1000 to 1003, else "unknown".
-std::string ZTCCTTargetName(ZTCORUploadTargetID target);
-
 class ZTCCTUploader : public ZTCORUploader,
                       public ZTCCTUploadMetadataProvider,
                       public std::enable_shared_from_this<ZTCCTUploader> {

@@ -32,7 +32,7 @@ class UploaderTest : public ztcor_testing::TransportTest {
     // The first metrics report starts the counting window; from then on each upload carries one.
     droppedCounts();
     for (ZTCORUploadTargetID target : {1000, 1001, 1002, 1003}) {
-      uploader_->setUploadURLForTesting(target, server_.url("/upload/" + ZTCCTTargetName(target)));
+      uploader_->setUploadURLForTesting(target, server_.url("/upload/" + ZTCORTargetShortName(target)));
     }
   }
   void TearDown() override {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <future>
 #include <memory>
 #include <string>
@@ -34,6 +35,17 @@ inline std::shared_ptr<ZTCOREvent> makeEvent(const std::string& mappingID, ZTCOR
   event->setQosTier(tier);
   event->setDataObject(std::make_shared<BytesPayload>(payload));
   return event;
+}
+
+// The command's standard output; "(exit N) …" when it fails.
+inline std::string runCommand(const std::string& command) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return "(popen failed)";
+  char buffer[1024];
+  std::string output;
+  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+  int status = ::pclose(pipe);
+  return status == 0 ? output : "(exit " + std::to_string(status) + ") " + output;
 }
 
 // 2026-01-01 00:00:00 UTC: where every case's virtual clock starts.

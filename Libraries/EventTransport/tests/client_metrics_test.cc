@@ -26,16 +26,6 @@ ZTCOREventSet eventsOf(const std::vector<std::string>& mappingIDs) {
   return events;
 }
 
-std::string run(const std::string& command) {
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return "(popen failed)";
-  char buffer[1024];
-  std::string output;
-  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-  int status = ::pclose(pipe);
-  return status == 0 ? output : "(exit " + std::to_string(status) + ") " + output;
-}
-
 class ClientMetricsTest : public ztcor_testing::TransportTest {
  protected:
   void SetUp() override {
@@ -51,7 +41,7 @@ class ClientMetricsTest : public ztcor_testing::TransportTest {
     std::string path = device_.path("metrics.bin");
     auto bytes = metrics->transportBytes();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return run("protoc " + mode + " < '" + path + "' 2>&1");
+    return ztcor_testing::runCommand("protoc " + mode + " < '" + path + "' 2>&1");
   }
 
   std::shared_ptr<ZTCORMetricsController> controller_;

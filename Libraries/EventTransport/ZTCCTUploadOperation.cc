@@ -10,6 +10,7 @@
 #include "Libraries/EventTransport/ZTCORApplication.h"
 #include "Libraries/EventTransport/ZTCORConsoleLogger.h"
 #include "Libraries/TelemetryFoundation/ZULURLSessionDataResponse.h"
+#include "Libraries/TelemetryFoundation/ZULURLSessionPromises.h"
 
 namespace {
 
@@ -46,27 +47,6 @@ std::optional<int64_t> retryAfterSeconds(const std::string& text) {
   }
   if (i != number.size()) return std::nullopt;
   return seconds;
-}
-
-// The data task as a promise, as the URL-session promises make it, but
-// started from the uploader's queue rather than the promise library's
-// default (main) queue: an upload must not wait for the main thread, which
-// may be busy or, in a process without a run loop, never turn.
-PRMPromise::Ptr dataTaskPromise(const std::shared_ptr<dispatch::Queue>& queue,
-                                const std::shared_ptr<net::URLSession>& session, const net::URLRequest& request) {
-  return PRMPromise::async(queue, [session, request](PRMPromise::FulfillFunction fulfill,
-                                                     PRMPromise::RejectFunction reject) {
-    auto task = session->dataTask(request, [fulfill, reject](std::optional<ns::Data> data,
-                                                            std::optional<net::HTTPURLResponse> response,
-                                                            std::optional<ns::Error> error) {
-      if (error) {
-        reject(std::move(*error));
-      } else {
-        fulfill(std::make_shared<const ZULURLSessionDataResponse>(std::move(response), std::move(data)));
-      }
-    });
-    task->resume();
-  });
 }
 
 }  // namespace
@@ -244,7 +224,8 @@ PRMPromise::Ptr ZTCCTUploadOperation::uploadBatch(std::shared_ptr<ZTCORUploadBat
                                                std::static_pointer_cast<net::URLSessionDelegate>(self));
   }
   auto session = uploaderSession_;
-  return dataTaskPromise(uploaderQueue_, session, *request)
+  // Started from the uploader's queue: an upload must not wait for the main thread.
+  return ZULPromises::zul_dataTaskPromiseWithRequest(uploaderQueue_, *session, *request)
       ->always(uploaderQueue_, [session] { session->finishTasksAndInvalidate(); })
       ->then(uploaderQueue_, [self, batch](const PRMObject& answered) -> PRMObject {
         auto response = answered.object<ZULURLSessionDataResponse>();

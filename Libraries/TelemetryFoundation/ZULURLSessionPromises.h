@@ -16,5 +16,9 @@ namespace ZULPromises {
 // settles as the session delivers the completion, on its delegate queue.
 // The session is kept alive until then.
 PRMPromise::Ptr zul_dataTaskPromiseWithRequest(net::URLSession& session, const net::URLRequest& request);
+// The same, made and resumed on `queue`: for callers that must not wait for
+// the main thread (which may be busy, or never turn without a run loop).
+PRMPromise::Ptr zul_dataTaskPromiseWithRequest(const PRMPromise::QueuePtr& queue, net::URLSession& session,
+                                               const net::URLRequest& request);
 
 }  // namespace ZULPromises

@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "Libraries/AppSupportKit/TXKit.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
 
 #include "Platform/Foundation/StringUtf16.h"
@@ -253,6 +254,16 @@ ui::ImagePtr imageTintedWithColor(const ui::Image& image, const std::shared_ptr<
   context.setAlpha(1);
   image.draw(context, {{0, 0}, size});
   return finish(context);
+}
+
+ui::ImagePtr stretchableImageForButtonBackgroundWithColor(const std::shared_ptr<const ui::Color>& color) {
+  // The kit ships the image drawn for scale 2.
+  auto path = TXKit::bundle()->pathForResource("Button@2x", "png");
+  if (!path) return nullptr;
+  auto bitmap = cg::Image::fromFile(*path, 2);
+  if (!bitmap) return nullptr;
+  auto tinted = imageTintedWithColor(ui::Image(bitmap, "Button"), color);
+  return tinted->resizableWithCapInsets({6, 6, 6, 6});
 }
 
 ui::ImagePtr imageWithMask(const ui::Image& image, const ui::Image& mask) {

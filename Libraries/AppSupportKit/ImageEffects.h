@@ -52,6 +52,10 @@ ui::ImagePtr badgeImageWithText(const std::optional<std::string>& text, double s
 // a negative origin moves the receiver right or down.
 ui::ImagePtr imageOverlaidWithImage(const ui::Image& image, const ui::Image& overlay, ui::Rect rect);
 
+// The kit's rounded "Button" image tinted with the colour, resizable with
+// caps of 6 on every side; null when the kit's resources lack it.
+ui::ImagePtr stretchableImageForButtonBackgroundWithColor(const std::shared_ptr<const ui::Color>& color);
+
 // The colour (null: white) wherever `image` is opaque, in its size.
 ui::ImagePtr imageTintedWithColor(const ui::Image& image, const std::shared_ptr<const ui::Color>& color);
 

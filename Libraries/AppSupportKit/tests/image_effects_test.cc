@@ -2,6 +2,7 @@
 
 #include "Libraries/AppSupportKit/ImageEffects.h"
 #include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/Graphics/ImageContext.h"
 #include "Platform/UIKit/Screen.h"
@@ -255,6 +256,20 @@ TEST_F(ImageEffectsTest, CircleMaskUnrotatedAndResizedImages) {
   EXPECT_EQ(resizedTurned->size().height, 6);
   EXPECT_EQ(resizedTurned->bitmap()->pixel(0, 0), (cg::Pixel{255, 0, 0, 255}));
   EXPECT_EQ(resizedTurned->bitmap()->pixel(5, 0), (cg::Pixel{0, 0, 255, 255}));
+}
+
+TEST_F(ImageEffectsTest, ButtonBackgroundIsTheKitsTintedImageWithCapsOfSix) {
+  const char* source = std::getenv("QUILLBOX_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  // A main bundle holding the kit's resource bundle.
+  ns::Bundle::setMainBundlePath(std::string(source) + "/Libraries/AppSupportKit/Resources");
+  auto button = ImageEffects::stretchableImageForButtonBackgroundWithColor(ui::Color::withRGBA(0, 1, 0, 1));
+  ns::Bundle::setMainBundlePath({});
+  ASSERT_TRUE(button);
+  EXPECT_EQ(button->capInsets(), (ui::EdgeInsets{6, 6, 6, 6}));
+  EXPECT_EQ(button->size().width, 13);
+  EXPECT_EQ(at(*button, 6.5, 6.5), (cg::Pixel{0, 255, 0, 255}));
+  EXPECT_EQ(at(*button, 0.2, 0.2), clear_);
 }
 
 }  // namespace

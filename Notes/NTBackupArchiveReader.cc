@@ -12,6 +12,7 @@
 #include "Platform/Foundation/AvailableMemory.h"
 #include "Platform/Foundation/FileWrapper.h"
 #include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/StringCase.h"
 #include "Platform/UIKit/AttributedStringDocument.h"
 
 namespace {
@@ -26,11 +27,6 @@ constexpr uint64_t kMaxTotalBytes = 4ull << 30;
 constexpr size_t kMaxPackageDepth = 8;
 
 bool isHidden(const std::string& name) { return !name.empty() && name.front() == '.'; }
-
-std::string lowercased(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
 
 // The file name's extension and the name without it, as paths split them.
 std::string extensionOf(const std::string& name) {
@@ -103,7 +99,7 @@ struct Layout {
       folder.propertyLists[name] = std::move(data);
       return;
     }
-    if (isHidden(name) || lowercased(extensionOf(name)) != "rtfd" || c.size() - 2 > kMaxPackageDepth) return;
+    if (isHidden(name) || ns::lowercaseString(extensionOf(name)) != "rtfd" || c.size() - 2 > kMaxPackageDepth) return;
     Package& package = folder.packages[name];
     if (c.size() == 2) {
       if (!entry.isDirectory && package.root.children.empty()) {

@@ -5,14 +5,12 @@
 
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/URL.h"
+#include "Platform/Foundation/StringCase.h"
 
 namespace NTBackupFileNames {
 
 bool isBackupFileName(const std::string& name) {
-  std::string extension = ns::URL::fileURLWithPath(name).pathExtension();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  return extension == "quillbox";
+  return ns::lowercaseString(ns::URL::fileURLWithPath(name).pathExtension()) == "quillbox";
 }
 
 std::string freeNameIn(const std::string& directory, const std::string& name) {

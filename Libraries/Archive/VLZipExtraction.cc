@@ -20,6 +20,7 @@
 #include "Libraries/Archive/VLZipEntryReader.h"
 #include "Libraries/Archive/VLZipLog.h"
 #include "Platform/Foundation/FileManager.h"
+#include "Platform/Foundation/StringCase.h"
 
 namespace {
 
@@ -67,8 +68,7 @@ bool writeAll(int fd, const char* bytes, size_t size) {
 std::string lowercasedExtension(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
   if (!ext.empty()) ext.erase(0, 1);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext;
+  return ns::lowercaseString(ext);
 }
 
 ns::Error unsafeEntryError(const std::string& path) {

@@ -1,6 +1,5 @@
 #include "Notes/NTBackupFileNames.h"
 
-#include <algorithm>
 #include <cctype>
 
 #include "Platform/Foundation/FileManager.h"

@@ -17,6 +17,10 @@ void ZTCORRegistrar::registerUploader(std::shared_ptr<ZTCORUploader> uploader, Z
   });
 }
 
+void ZTCORRegistrar::removeUploadersForTesting() {
+  registrarQueue_->sync([this] { targetToUploader_.clear(); });
+}
+
 void ZTCORRegistrar::registerStorage(std::shared_ptr<ZTCORStorageProtocol> storage, ZTCORUploadTargetID target) {
   registrarQueue_->async([self = shared_from_this(), storage, target] {
     ZTCORLogDebug("Registered storage: %p for target:%ld", storage.get(), static_cast<long>(target));

@@ -32,6 +32,10 @@ class ZTCORRegistrar : public ZTCORLifecycleProtocol, public std::enable_shared_
 
   const std::shared_ptr<dispatch::Queue>& registrarQueue() const { return registrarQueue_; }
 
+  // For tests: forgets every uploader (returns once done), so that neither
+  // the timer nor a forced upload reaches one.
+  void removeUploadersForTesting();
+
   // Every registered uploader, then every registered storage; an object
   // registered for several targets is called once per registration.
   void appWillBackground(const std::shared_ptr<ZTCORApplicationProtocol>& application) override;

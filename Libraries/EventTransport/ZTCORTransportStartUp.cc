@@ -1,16 +1,17 @@
 #include "Libraries/EventTransport/ZTCORTransportStartUp.h"
 
+#include "Libraries/EventTransport/ZTCCTUploader.h"
 #include "Libraries/EventTransport/ZTCORApplication.h"
 #include "Libraries/EventTransport/ZTCORFlatFileStorage.h"
 #include "Libraries/EventTransport/ZTCORLifecycle.h"
 #include "Libraries/EventTransport/ZTCORMetricsController.h"
 #include "Libraries/EventTransport/ZTCORRegistrar.h"
+#include "Libraries/EventTransport/ZTCORUploadCoordinator.h"
 
 namespace {
 
 void registerComponents() {
   auto registrar = ZTCORRegistrar::sharedInstance();
-  // The uploader registers itself for 1000 to 1003 once it exists.
   auto storage = ZTCORFlatFileStorage::sharedInstance();
   for (ZTCORUploadTargetID target : {kZTCORTargetTest, kZTCORTargetCCT, kZTCORTargetFLL, kZTCORTargetCSH,
                                      kZTCORTargetINT}) {
@@ -23,11 +24,20 @@ void registerComponents() {
   ZTCORApplication::sharedApplication();
 }
 
+void registerUploaders() {
+  auto registrar = ZTCORRegistrar::sharedInstance();
+  auto uploader = ZTCCTUploader::sharedInstance();
+  for (ZTCORUploadTargetID target : {kZTCORTargetCCT, kZTCORTargetFLL, kZTCORTargetCSH, kZTCORTargetINT}) {
+    registrar->registerUploader(uploader, target);
+  }
+}
+
 }  // namespace
 
 void ZTCORTransportStartUp() {
   static const bool started = [] {
     registerComponents();
+    registerUploaders();
     return true;
   }();
   (void)started;
@@ -36,5 +46,13 @@ void ZTCORTransportStartUp() {
 void ZTCORTransportRegisterComponentsForTesting() {
   ZTCORTransportStartUp();
   registerComponents();
-  ZTCORRegistrar::sharedInstance()->registrarQueue()->sync([] {});
+  ZTCORTransportQuietUploadsForTesting();
+}
+
+void ZTCORTransportQuietUploadsForTesting() {
+  ZTCORRegistrar::sharedInstance()->removeUploadersForTesting();
+  // A timer fire or forced upload that read the table before the removal
+  // has handed its targets out once the coordination queue has drained.
+  ZTCORUploadCoordinator::sharedInstance()->coordinationQueue()->sync([] {});
+  ZTCCTUploader::sharedInstance()->uploadOperationQueue()->waitUntilAllOperationsAreFinished();
 }

@@ -1,5 +1,5 @@
 // For the transport's tests: a fresh device per case with the transport's
-// once-computed state forgotten, a payload of chosen bytes, and waiting for
+// once-computed state forgotten and no uploader registered, a payload of chosen bytes, and waiting for
 // the store's completions.
 #pragma once
 
@@ -13,6 +13,7 @@
 #include "Libraries/EventTransport/ZTCOREvent.h"
 #include "Libraries/EventTransport/ZTCORFlatFileStorage.h"
 #include "Libraries/EventTransport/ZTCORPlatform.h"
+#include "Libraries/EventTransport/ZTCORTransportStartUp.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 
@@ -54,6 +55,8 @@ inline constexpr double kStartUnixTime = 1767225600;
 class TransportTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The shared uploader, once start-up has registered it, would take this case's batches.
+    ZTCORTransportQuietUploadsForTesting();
     ns::Clock::useVirtual(ns::Date::fromUnixTime(kStartUnixTime));
     ZTCORFlatFileStorage::resetSharedInstanceForTesting();
     ZTCORPlatformResetForTesting();

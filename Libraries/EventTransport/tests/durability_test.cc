@@ -3,23 +3,17 @@
 // event it was told was stored is found exactly once, whole, and comes back
 // to its target's directory when every batch is returned.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
-#include <thread>
 
+#include "Libraries/EventTransport/tests/ChildProcess.h"
 #include "Libraries/EventTransport/tests/TransportTestSupport.h"
 #include "Libraries/TelemetryFoundation/PRMPromise.h"
 #include "Platform/Foundation/FileManager.h"
-
-extern char** environ;
 
 namespace {
 
@@ -27,27 +21,6 @@ using ztcor_testing::TransportTest;
 
 constexpr int kKills = 300;
 constexpr auto kTimeBudget = std::chrono::seconds(20);
-
-// Starts the child and waits until it is ready to store: its start-up time
-// (loading the platform libraries) must not eat the random moments.
-pid_t spawnChild(const std::string& device, const std::string& log, unsigned seed) {
-  std::string seedText = std::to_string(seed);
-  const char* argv[] = {ZTCOR_DURABILITY_CHILD, device.c_str(), log.c_str(), seedText.c_str(), nullptr};
-  int ready[2];
-  if (::pipe(ready) != 0) return -1;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, ready[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, ready[0]);
-  pid_t pid = -1;
-  int spawned = ::posix_spawn(&pid, ZTCOR_DURABILITY_CHILD, &actions, nullptr, const_cast<char**>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(ready[1]);
-  char byte;
-  if (spawned == 0) (void)::read(ready[0], &byte, 1);  // end of file when the child failed first
-  ::close(ready[0]);
-  return spawned == 0 ? pid : -1;
-}
 
 // Every event file below `directory` (one level of subdirectories), by event ID.
 void collect(const std::string& directory, std::map<std::string, std::vector<std::string>>* found,
@@ -79,13 +52,10 @@ TEST_F(DurabilityTest, EventsStoredWithSuccessSurviveSIGKILL) {
   auto start = std::chrono::steady_clock::now();
   int kills = 0;
   while (kills < kKills && std::chrono::steady_clock::now() - start < kTimeBudget) {
-    pid_t pid = spawnChild(device_.directory(), log, random());
+    pid_t pid = ztcor_testing::spawnReadyChild(
+        {ZTCOR_DURABILITY_CHILD, device_.directory(), log, std::to_string(random())});
     ASSERT_GT(pid, 0);
-    std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 12000));
-    ASSERT_EQ(::kill(pid, SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended on its own with status " << status;
+    ASSERT_TRUE(ztcor_testing::killAfter(pid, 500 + random() % 12000));
     ++kills;
   }
   EXPECT_GE(kills, 200);

@@ -7,6 +7,7 @@
 #include "Libraries/EventTransport/ZTCOREndpoints.h"
 #include "Libraries/EventTransport/ZTCORConsoleLogger.h"
 #include "Libraries/EventTransport/ZTCORMetricsController.h"
+#include "Libraries/EventTransport/ZTCORRegistrar.h"
 #include "Libraries/EventTransport/ZTCORTransportStartUp.h"
 #include "Libraries/EventTransport/tests/TransportTestSupport.h"
 #include "Platform/Foundation/Device.h"
@@ -336,6 +337,27 @@ TEST_F(UploaderTest, ATargetWithoutStorageOnlyLogs) {
                           "instance."),
             std::string::npos)
       << lines[0];
+}
+
+TEST(UploaderStartUpTest, AFreshProcessRegistersTheSharedUploaderForTargets1000To1003) {
+  ns::testing::TemporaryDevice device;
+  EXPECT_EQ(runCommand(std::string(ZTCOR_STARTUP_CHILD) + " '" + device.path("") + "'"),
+            "1000 shared\n1001 shared\n1002 shared\n1003 shared\n");
+}
+
+TEST_F(UploaderTest, AfterTheTestResetAForcedUploadReachesNoUploader) {
+  auto registrar = ZTCORRegistrar::sharedInstance();
+  registrar->registerUploader(uploader_, 1001);
+  ASSERT_TRUE(store(makeEvent("1974", 1001, ZTCOREventQoSFast)).first);
+  ASSERT_TRUE(server_.waitForRequests(1));
+
+  ZTCORTransportQuietUploadsForTesting();
+  EXPECT_TRUE(registrar->targetToUploader().empty());
+  ASSERT_TRUE(store(makeEvent("1974", 1001, ZTCOREventQoSFast)).first);
+  ZTCORTransportQuietUploadsForTesting();
+  uploader_->uploadOperationQueue()->waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(server_.requestCount(), 1u);
+  EXPECT_TRUE(hasEvents(1001));
 }
 
 }  // namespace

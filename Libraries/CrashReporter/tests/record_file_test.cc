@@ -135,7 +135,8 @@ TEST_F(RecordFileTest, PlainStringsKeepEveryByteInValidJson) {
   ASSERT_TRUE(hex && hex->isString());
   // The hex form gives back the very bytes, read by a second tool.
   std::string bytesFile = path("hex.bin");
-  run("printf %s '" + *hex->asString() + "' | xxd -r -p > '" + bytesFile + "'");
+  run("python3 -c 'import sys; sys.stdout.buffer.write(bytes.fromhex(sys.argv[1]))' '" + *hex->asString() + "' > '" +
+      bytesFile + "'");
   EXPECT_EQ(readAll(bytesFile), tricky);
   EXPECT_EQ(DVCRFileHexDecodeString(hex->asString()->c_str()), tricky);
 }

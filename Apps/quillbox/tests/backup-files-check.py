@@ -2,32 +2,14 @@
 # the backup from another device restored once with its time stamp, and
 # nothing of the climbing entries written anywhere.
 #   python3 backup-files-check.py DEVICE_DIR BUNDLE_DIR REQUEST_LOG
-import datetime
 import os
-import sqlite3
 import sys
 
+from device_checks import check, finish, notes_in_store, stamp
+
 device = sys.argv[1]
-failures = []
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failures.append(what)
-
-
-def stamp(*fields):
-    """Seconds since 2001-01-01 UTC, as the store keeps dates."""
-    return (datetime.datetime(*fields) - datetime.datetime(2001, 1, 1)).total_seconds()
-
-
-store = sqlite3.connect(os.path.join(device, "App", "Documents", "Notes.sqlite"))
-folders = {pk: title for pk, title in store.execute("SELECT _pk, title FROM Folder")}
-notes = [(string.splitlines()[0], stamp_, folders.get(folder)) for string, stamp_, folder in
-         store.execute("SELECT string, timeStamp, folder FROM Note")]
+folders, notes = notes_in_store(device)
 titles = sorted(folders.values())
-check("no folder title twice: %r" % titles, len(titles) == len(set(titles)))
 
 expected = {
     ("This is your first note.", "Notes"): None,
@@ -48,4 +30,4 @@ escaped = [os.path.join(root, name) for base in (device, os.path.dirname(device)
            for root, _, names in os.walk(base) if base == device or root == base
            for name in names if "escape" in name]
 check("nothing written outside: %r" % escaped, escaped == [] and not os.path.exists("/tmp/quillbox-escape.txt"))
-sys.exit(1 if failures else 0)
+finish()

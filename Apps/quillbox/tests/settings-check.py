@@ -1,7 +1,7 @@
 # Reads what the settings scripts left on the device: the group defaults
 # (a binary property list, read by python's plistlib), the keychain items
 # and the notes store (both SQLite files, read by python's sqlite3).
-#   python3 settings-check.py DEVICE_DIR BUNDLE_DIR
+#   python3 settings-check.py DEVICE_DIR BUNDLE_DIR REQUEST_LOG
 import datetime
 import glob
 import os
@@ -9,15 +9,9 @@ import plistlib
 import sqlite3
 import sys
 
+from device_checks import check, finish
+
 device, bundle = sys.argv[1], sys.argv[2]
-failures = []
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failures.append(what)
-
 
 with open(os.path.join(bundle, "Info.plist"), "rb") as f:
     identifier = plistlib.load(f)["CFBundleIdentifier"]
@@ -56,4 +50,4 @@ check("time stamps kept apart", 60 <= notes["banana"][0] - notes["Apple"][0] < 7
 reference = datetime.datetime(2001, 1, 1)
 last_save = (defaults["LastSaveDate"] - reference).total_seconds()
 check("time stamps before the restyle", all(stamp < last_save - 5 for stamp, _ in notes.values()))
-sys.exit(1 if failures else 0)
+finish()

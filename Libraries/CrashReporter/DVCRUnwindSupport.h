@@ -1,6 +1,6 @@
-// What the unwinder needs from the crash-safe utilities: the internal log,
-// with the calling function and line filled in, and the safe read of
-// memory that may be unmapped.
+// What the unwinder needs from the crash-safe utilities: the internal log
+// and the safe read of memory that may be unmapped, taking the addresses
+// the unwinder computes with.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,10 @@
 
 // PENDING: the internal log and the safe read arrive with the crash context;
 // until then the log is silent and the read copies directly.
-#define DVCR_UNWIND_LOG(level, format, ...) ((void)(level), (void)(format))
+#define DVCRSDKLogDebug(format, ...) ((void)0)
+#define DVCRSDKLogInfo(format, ...) ((void)0)
+#define DVCRSDKLogWarn(format, ...) ((void)0)
+#define DVCRSDKLogError(format, ...) ((void)0)
 
 inline bool DVCRUnwindReadMemory(uint64_t address, void* destination, size_t length) {
   if (address < 4096) return false;

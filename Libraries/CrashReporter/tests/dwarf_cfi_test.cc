@@ -2,6 +2,7 @@
 // the instructions up to a PC, the expression machine, and one unwinding
 // step from registers and a stack.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <cstdint>
 #include <vector>
@@ -293,6 +294,15 @@ TEST(DwarfExpressionTest, BadExpressionsFail) {
     evaluate(c.expression, &registers, c.initial, &ok);
     EXPECT_FALSE(ok) << c.name;
   }
+  // Memory that cannot be read fails the expression, never the process.
+  void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(page, MAP_FAILED);
+  for (uint8_t size : {1, 2, 4, 8}) {
+    bool ok = true;
+    evaluate({0x94, size}, &registers, reinterpret_cast<uint64_t>(page), &ok);
+    EXPECT_FALSE(ok) << "deref_size " << int(size);
+  }
+  munmap(page, 4096);
   // 100 entries and no more.
   std::vector<uint8_t> fill(99, 0x30);
   bool ok;

@@ -9,7 +9,7 @@ bool DVCRDwarfGetCFA(const DVCRDwarfState& state, const DVCRThreadState* registe
     return true;
   }
   if (!DVCRDwarfEvalulateExpression(state.cfaExpression, registers, 0, cfa)) {
-    DVCRSDKLogWarn("Error: failed to compute CFA expression");
+    DVCRSDKLogWarn("Error: failed to compute CFA expression\n");
     return false;
   }
   return true;
@@ -17,35 +17,35 @@ bool DVCRDwarfGetCFA(const DVCRDwarfState& state, const DVCRThreadState* registe
 
 uint64_t DVCRDwarfGetSavedRegister(const DVCRThreadState* registers, uint64_t cfa,
                                    const DVCRDwarfRegisterRule& rule, bool* ok) {
-  DVCRSDKLogWarn("Getting register %x", static_cast<unsigned>(rule.location));
+  DVCRSDKLogWarn("Getting register %x\n", static_cast<unsigned>(rule.location));
   *ok = true;
   uint64_t value = 0;
   switch (rule.location) {
     case kDVCRDwarfRegisterAtCFAPlusOffset:
       if (DVCRUnwindReadMemory(cfa + static_cast<uint64_t>(rule.value), &value, sizeof value)) return value;
-      DVCRSDKLogWarn("Error: Unable to read CFA value");
+      DVCRSDKLogWarn("Error: Unable to read CFA value\n");
       break;
     case kDVCRDwarfRegisterIsCFAPlusOffset:
-      DVCRSDKLogWarn("Error: OffsetFromCFA unhandled");
+      DVCRSDKLogWarn("Error: OffsetFromCFA unhandled\n");
       break;
     case kDVCRDwarfRegisterInRegister:
       return DVCRDwarfUnwindGetRegisterValue(registers, static_cast<uint64_t>(rule.value));
     case kDVCRDwarfRegisterAtExpression: {
       uint64_t address;
       if (!DVCRDwarfEvalulateExpression(static_cast<uintptr_t>(rule.value), registers, cfa, &address)) {
-        DVCRSDKLogWarn("Error: unable to evaluate expression");
+        DVCRSDKLogWarn("Error: unable to evaluate expression\n");
         break;
       }
       if (DVCRUnwindReadMemory(address, &value, sizeof value)) return value;
-      DVCRSDKLogWarn("Error: Unable to read memory computed from expression");
+      DVCRSDKLogWarn("Error: Unable to read memory computed from expression\n");
       break;
     }
     case kDVCRDwarfRegisterIsExpression:
       if (DVCRDwarfEvalulateExpression(static_cast<uintptr_t>(rule.value), registers, cfa, &value)) return value;
-      DVCRSDKLogWarn("Error: unable to evaluate expression");
+      DVCRSDKLogWarn("Error: unable to evaluate expression\n");
       break;
     default:
-      DVCRSDKLogWarn("Error: Unrecognized register save location 0x%x",
+      DVCRSDKLogWarn("Error: Unrecognized register save location 0x%x\n",
                       static_cast<unsigned>(rule.location));
       break;
   }
@@ -68,20 +68,20 @@ bool DVCRDwarfUnwindAssignRegisters(const DVCRDwarfState& state, const DVCRThrea
     bool ok;
     const uint64_t value = DVCRDwarfGetSavedRegister(registers, cfa, rule, &ok);
     if (!ok || !DVCRDwarfUnwindSetRegisterValue(&next, number, value)) {
-      DVCRSDKLogWarn("Error: Unable to restore register value");
+      DVCRSDKLogWarn("Error: Unable to restore register value\n");
       return false;
     }
   }
   if (!DVCRThreadContextSetStackPointer(&next, cfa)) {
-    DVCRSDKLogWarn("Error: Unable to restore SP value");
+    DVCRSDKLogWarn("Error: Unable to restore SP value\n");
     return false;
   }
   if (DVCRThreadContextGetStackPointer(&next) == DVCRThreadContextGetStackPointer(registers)) {
-    DVCRSDKLogWarn("Error: Stack pointer hasn't changed");
+    DVCRSDKLogWarn("Error: Stack pointer hasn't changed\n");
     return false;
   }
   if (DVCRThreadContextGetPC(&next) == DVCRThreadContextGetPC(registers)) {
-    DVCRSDKLogWarn("Error: PC hasn't changed");
+    DVCRSDKLogWarn("Error: PC hasn't changed\n");
     return false;
   }
   *outRegisters = next;
@@ -93,11 +93,11 @@ bool DVCRDwarfUnwindComputeRegisters(const DVCRDwarfCFIRecord& record, DVCRThrea
   if (!DVCRDwarfRulesForPC(record, DVCRThreadContextGetPC(registers), &state)) return false;
   uint64_t cfa;
   if (!DVCRDwarfGetCFA(state, registers, &cfa)) {
-    DVCRSDKLogWarn("Error: failed to get CFA");
+    DVCRSDKLogWarn("Error: failed to get CFA\n");
     return false;
   }
   if (!DVCRDwarfUnwindAssignRegisters(state, registers, cfa, registers)) {
-    DVCRSDKLogError("Error: Unable to assign DWARF registers");
+    DVCRSDKLogError("Error: Unable to assign DWARF registers\n");
     return false;
   }
   return true;

@@ -206,6 +206,15 @@ bool DVCRDwarfParseAndExecute_val_expression(Run& run) {
   return true;
 }
 
+// The stack adjustment a landing pad needs after a call with pushed
+// arguments. It changes no rule, so unwinding reads past it; ordinary
+// optimised C++ code is full of it.
+bool DVCRDwarfParseAndExecute_GNU_args_size(Run& run) {
+  const uint64_t size = DVCRParseULEB128AndAdvance(&run.cursor);
+  DVCRSDKLogWarn("DW_CFA_GNU_args_size %u\n", static_cast<unsigned>(size));
+  return true;
+}
+
 bool DVCRDwarfParseAndExecute_remember_state(Run& run) {
   if (run.rememberedCount == kDVCRDwarfRememberedStateLimit) {
     DVCRSDKLogWarn("Error: DW_CFA_remember_state nested too deeply\n");
@@ -257,6 +266,7 @@ bool execute(Run& run, uint8_t opcode) {
     case 0x10: return DVCRDwarfParseAndExecute_expression(run);
     case 0x11: return DVCRDwarfParseAndExecute_offset_extended_sf(run);
     case 0x16: return DVCRDwarfParseAndExecute_val_expression(run);
+    case 0x2E: return DVCRDwarfParseAndExecute_GNU_args_size(run);
     case 0x05:
     case 0x06:
     case 0x12:
@@ -264,7 +274,6 @@ bool execute(Run& run, uint8_t opcode) {
     case 0x14:
     case 0x15:
     case 0x2D:
-    case 0x2E:
     case 0x2F:
       DVCRSDKLogWarn("Error: Unimplemented DWARF instruction 0x%x\n", static_cast<unsigned>(opcode));
       return false;

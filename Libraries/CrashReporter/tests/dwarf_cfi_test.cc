@@ -218,7 +218,7 @@ TEST(DwarfInstructionsTest, InstructionsOutsideTheSubsetFailTheRun) {
       {"def_cfa_sf", {0x12, 0x07, 0x02}},
       {"def_cfa_offset_sf", {0x13, 0x02}},
       {"val_offset", {0x14, 0x03, 0x02}},
-      {"GNU_args_size", {0x2E, 0x10}},
+      {"GNU_window_save", {0x2D}},
       {"unknown", {0x1C}},
       {"register 32", {0x0D, 0x20}},
       {"offset of register 40", {0x11, 0x28, 0x01}},
@@ -232,7 +232,10 @@ TEST(DwarfInstructionsTest, InstructionsOutsideTheSubsetFailTheRun) {
   }
   // The run stops at the PC: what lies beyond is never read.
   bool ok = false;
-  rulesAt({0x41, 0x2E, 0x10}, 0, &ok);
+  rulesAt({0x41, 0x2D}, 0, &ok);
+  EXPECT_TRUE(ok);
+  // GNU_args_size changes no rule.
+  EXPECT_EQ(rulesAt({0x2E, 0x10, 0x0E, 0x18}, 0, &ok).cfaRegisterOffset, 24);
   EXPECT_TRUE(ok);
 }
 

@@ -21,6 +21,18 @@ namespace dvcr_testing {
 alignas(4096) inline uint8_t fakeText[0x4000];
 inline uint64_t fakeTextAddress(uint64_t offset) { return reinterpret_cast<uint64_t>(fakeText) + offset; }
 
+// Crafted tables live beside it, where their 32-bit offsets reach it
+// whatever the heap did before: a ring of space, reused once it is full.
+alignas(16) inline uint8_t fakeTables[0x10000];
+inline size_t fakeTablesUsed = 0;
+inline uint8_t* placeFakeTable(const std::vector<uint8_t>& bytes) {
+  if (fakeTablesUsed + bytes.size() > sizeof fakeTables) fakeTablesUsed = 0;
+  uint8_t* place = fakeTables + fakeTablesUsed;
+  memcpy(place, bytes.data(), bytes.size());
+  fakeTablesUsed += (bytes.size() + 15) & ~size_t{15};
+  return place;
+}
+
 // Little-endian bytes appended one field at a time.
 class ByteWriter {
  public:
@@ -66,7 +78,8 @@ class ByteWriter {
 
 // One CIE ("zR", pointer encoding 0x1B, code alignment 1, data alignment
 // -8, return address in column 16) and FDEs after it, with an
-// .eh_frame_hdr in front; `pcStart` values are absolute addresses.
+// .eh_frame_hdr in front; `pcStart` values are absolute addresses in
+// fakeText.
 class CraftedCFI {
  public:
   struct Function {
@@ -104,24 +117,24 @@ class CraftedCFI {
       w.put32(table + 8 * i + 4, static_cast<uint32_t>(fde));
     }
     w.u32(0);  // the terminator
-    bytes_ = std::move(w.bytes);
+    bytes_ = placeFakeTable(w.bytes);
     for (size_t i = 0; i < functions_.size(); ++i) {
-      const uint64_t field = reinterpret_cast<uint64_t>(bytes_.data() + pcFields_[i]);
+      const uint64_t field = reinterpret_cast<uint64_t>(bytes_ + pcFields_[i]);
       put(pcFields_[i], static_cast<uint32_t>(functions_[i].pcStart - field));
       put(table + 8 * i, static_cast<uint32_t>(functions_[i].pcStart - header()));
     }
   }
 
-  uintptr_t header() const { return reinterpret_cast<uintptr_t>(bytes_.data()); }
+  uintptr_t header() const { return reinterpret_cast<uintptr_t>(bytes_); }
   uintptr_t ehFrame() const { return header() + ehFrame_; }
   uint64_t fdeOffset(size_t index) const { return fdeOffsets_[index]; }
   uintptr_t fde(size_t index) const { return ehFrame() + fdeOffsets_[index]; }
 
  private:
-  void put(size_t at, uint32_t value) { memcpy(bytes_.data() + at, &value, 4); }
+  void put(size_t at, uint32_t value) { memcpy(bytes_ + at, &value, 4); }
 
   std::vector<Function> functions_;
-  std::vector<uint8_t> bytes_;
+  uint8_t* bytes_ = nullptr;
   size_t ehFrame_ = 0;
   std::vector<uint64_t> fdeOffsets_;
   std::vector<size_t> pcFields_;

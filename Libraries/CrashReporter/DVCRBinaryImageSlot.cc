@@ -12,7 +12,10 @@ bool DVCRBinaryImageSafeFindImageForAddress(uint64_t address, DVCRBinaryImageSlo
   if (reinterpret_cast<uintptr_t>(slot) < kDVCRMinimumValidAddress || address == 0) return false;
   for (const DVCRBinaryImageSlot& candidate : slots) {
     const uint64_t base = __atomic_load_n(&candidate.baseAddress, __ATOMIC_ACQUIRE);
-    if (base != 0 && base <= address && address - base < candidate.size) {
+    // Images take the first free slot and an unloaded one keeps its base,
+    // so no image lies beyond the first free slot.
+    if (base == 0) return false;
+    if (base <= address && address - base < candidate.size) {
       *slot = candidate;
       slot->baseAddress = base;
       return true;

@@ -15,7 +15,9 @@ struct DVCRBinaryImageSlot {
   uint64_t unwindInfo;   // its compact unwind table, or 0
 };
 
-// The table itself, all slots free at start.
+// The table itself, all slots free at start. An image takes the first free
+// slot; an unloaded one keeps its base with size 0, so the slots in use are
+// always the first ones.
 DVCRBinaryImageSlot* DVCRBinaryImageSlots();
 
 // The first slot with baseAddress <= address < baseAddress + size, copied

@@ -1,5 +1,7 @@
 #include "Libraries/CrashReporter/DVCRDwarfUnwind.h"
 
+#include <cstdint>
+
 #include "Libraries/CrashReporter/DVCRDwarfExpression.h"
 #include "Libraries/CrashReporter/DVCRUnwindSupport.h"
 
@@ -53,9 +55,42 @@ uint64_t DVCRDwarfGetSavedRegister(const DVCRThreadState* registers, uint64_t cf
   return 0;
 }
 
+namespace {
+
+// The words below the CFA where a function saved registers, read with one
+// safe read instead of one per register: each read is a system call.
+struct SavedArea {
+  static constexpr int kWords = 32;
+  uint64_t words[kWords];
+  int64_t lowest = 0;  // offset from the CFA of words[0]
+  bool read = false;
+
+  SavedArea(const DVCRDwarfState& state, uint64_t cfa) {
+    int64_t highest = INT64_MIN;
+    lowest = INT64_MAX;
+    for (const DVCRDwarfRegisterRule& rule : state.registers) {
+      if (rule.location != kDVCRDwarfRegisterAtCFAPlusOffset) continue;
+      lowest = rule.value < lowest ? rule.value : lowest;
+      highest = rule.value > highest ? rule.value : highest;
+    }
+    if (highest == INT64_MIN || highest - lowest >= kWords * 8) return;
+    read = DVCRUnwindReadMemory(cfa + static_cast<uint64_t>(lowest), words, static_cast<size_t>(highest - lowest) + 8);
+  }
+
+  // The word saved at CFA + offset, when it was read here.
+  bool find(int64_t offset, uint64_t* value) const {
+    if (!read || (offset - lowest) % 8 != 0) return false;
+    *value = words[(offset - lowest) / 8];
+    return true;
+  }
+};
+
+}  // namespace
+
 bool DVCRDwarfUnwindAssignRegisters(const DVCRDwarfState& state, const DVCRThreadState* registers, uint64_t cfa,
                                     DVCRThreadState* outRegisters) {
   DVCRThreadState next = *registers;
+  const SavedArea saved(state, cfa);
   for (uint64_t number = 0; number < kDVCRDwarfRegisterRuleCount; ++number) {
     const DVCRDwarfRegisterRule& rule = state.registers[number];
     if (rule.location == kDVCRDwarfRegisterUnused) continue;
@@ -65,8 +100,10 @@ bool DVCRDwarfUnwindAssignRegisters(const DVCRDwarfState& state, const DVCRThrea
       if (number == kDVCRDwarfReturnAddressRegister) DVCRDwarfUnwindSetRegisterValue(&next, number, 0);
       continue;
     }
-    bool ok;
-    const uint64_t value = DVCRDwarfGetSavedRegister(registers, cfa, rule, &ok);
+    bool ok = true;
+    uint64_t value;
+    if (rule.location != kDVCRDwarfRegisterAtCFAPlusOffset || !saved.find(rule.value, &value))
+      value = DVCRDwarfGetSavedRegister(registers, cfa, rule, &ok);
     if (!ok || !DVCRDwarfUnwindSetRegisterValue(&next, number, value)) {
       DVCRSDKLogWarn("Error: Unable to restore register value\n");
       return false;

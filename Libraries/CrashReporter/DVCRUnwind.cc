@@ -18,11 +18,11 @@ bool isValidContext(const DVCRUnwindContext* context) {
 
 // The DWARF FDE of the PC's function, found through the image's
 // .eh_frame_hdr, unwinds the frame.
-bool unwindWithEHFrame(const DVCRBinaryImageSlot& image, DVCRThreadState* registers) {
+bool unwindWithEHFrame(const DVCRBinaryImageSlot& image, DVCREHFrameHeader* header, DVCRThreadState* registers) {
   const uint64_t pc = DVCRThreadContextGetPC(registers);
-  DVCREHFrameHeader header;
   uintptr_t fde;
-  if (!DVCREHFrameHeaderInit(&header, image.ehFrame) || !DVCREHFrameHeaderFindFDE(header, pc, &fde)) {
+  const bool checked = header->address == image.ehFrame || DVCREHFrameHeaderInit(header, image.ehFrame);
+  if (!checked || !DVCREHFrameHeaderFindFDE(*header, pc, &fde)) {
     DVCRSDKLogInfo("Unable to find an FDE for pc %p\n", reinterpret_cast<void*>(pc));
     return false;
   }
@@ -63,7 +63,7 @@ bool unwindWithTables(DVCRUnwindContext* context) {
   }
   DVCRSDKLogInfo("Binary image at %p has no unwind info\n", reinterpret_cast<void*>(image.baseAddress));
   if (image.ehFrame < kDVCRMinimumValidAddress) return false;
-  return unwindWithEHFrame(image, &context->registers);
+  return unwindWithEHFrame(image, &context->ehFrameHeader, &context->registers);
 }
 
 bool failToAdvance() {
@@ -90,7 +90,7 @@ bool advance(DVCRUnwindContext* context) {
 
 bool DVCRUnwindInit(DVCRUnwindContext* context, const DVCRThreadState* threadState) {
   if (context == nullptr) return false;
-  memset(context, 0, sizeof *context);
+  *context = DVCRUnwindContext{};
   if (threadState != nullptr) context->registers = *threadState;
   return true;
 }

@@ -160,13 +160,18 @@ void unwindAtBottom(UnwindChainProbe* probe) {
   result->mallocs = mallocCalls.load();
 }
 
+// Runs the 40-deep chain with every loaded image in the slots.
+void runChain(ScopedImageSlots& slots, UnwindChainProbe* probe, ChainResult* result) {
+  slots.addLoadedImages();
+  probe->atBottom = unwindAtBottom;
+  probe->user = result;
+  unwindChainLink(40, probe);
+}
+
 TEST_F(UnwindTest, AnOptimisedChainUnwindsAsBacktraceDoes) {
-  slots_.addLoadedImages();
   UnwindChainProbe probe;
   ChainResult result;
-  probe.atBottom = unwindAtBottom;
-  probe.user = &result;
-  unwindChainLink(40, &probe);
+  runChain(slots_, &probe, &result);
 
   ASSERT_GT(probe.backtraceCount, 42);
   std::vector<uint64_t> ours(result.frames + 1, result.frames + result.count);
@@ -185,12 +190,9 @@ TEST_F(UnwindTest, UnwindingAllocatesNothing) {
   ASSERT_GT(mallocCalls.load(), 0);
 
   buildContext();  // with the log written too
-  slots_.addLoadedImages();
   UnwindChainProbe probe;
   ChainResult result;
-  probe.atBottom = unwindAtBottom;
-  probe.user = &result;
-  unwindChainLink(40, &probe);
+  runChain(slots_, &probe, &result);
   EXPECT_GT(result.count, 42);
   EXPECT_EQ(result.mallocs, 0);
 }

@@ -43,6 +43,11 @@ bool storeHoldsNothing(const DVCRABStorage* storage) {
   return storage->restrictBySize ? storage->maxSize == 0 : storage->maxEntries == 0;
 }
 
+bool mayNeedSwap(const DVCRABStorage* storage, uint64_t finalLength) {
+  if (storage->restrictBySize) return finalLength > storage->maxSize;
+  return storage->entryCount == nullptr || *storage->entryCount >= storage->maxEntries;
+}
+
 }  // namespace
 
 void DVCRUserLoggingInit(DVCRUserLoggingReadOnlyContext* readonly, DVCRUserLoggingWritableContext* writable) {
@@ -101,7 +106,10 @@ void DVCRUserLoggingWriteAndCheckABFiles(DVCRABStorage* storage, const char** ac
     uint64_t finalLength = 0;
     DVCRFileCloseWithOffset(&file, &finalLength);
     if (!storage->restrictBySize && storage->entryCount != nullptr) ++*storage->entryCount;
-    DVCRUserLoggingAsync([=] { DVCRUserLoggingCheckAndSwapABFiles(storage, activePath, finalLength); });
+    // A check that would find the file below its limit is not queued.
+    if (mayNeedSwap(storage, finalLength)) {
+      DVCRUserLoggingAsync([=] { DVCRUserLoggingCheckAndSwapABFiles(storage, activePath, finalLength); });
+    }
   });
 }
 

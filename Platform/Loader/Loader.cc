@@ -116,11 +116,11 @@ void registerRemovedCallback(ImageCallback callback) {
   s.removed.push_back(callback);
 }
 
-void unregisterCallbacks() {
+void unregisterCallback(ImageCallback callback) {
   State& s = state();
   std::lock_guard lock(s.mutex);
-  s.added.clear();
-  s.removed.clear();
+  std::erase(s.added, callback);
+  std::erase(s.removed, callback);
 }
 
 void* open(const char* path, int flags) {

@@ -37,8 +37,8 @@ using ImageCallback = void (*)(const Image& image);
 
 void registerAddedCallback(ImageCallback callback);
 void registerRemovedCallback(ImageCallback callback);
-// Forgets every callback (tests).
-void unregisterCallbacks();
+// Forgets the callback in both lists (a set-up that runs again, tests).
+void unregisterCallback(ImageCallback callback);
 
 // dlopen / dlclose with a pass after each (and, for close, the early remove
 // described above). Same arguments and results as theirs.

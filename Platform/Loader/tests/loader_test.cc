@@ -67,7 +67,10 @@ class LoaderTest : public ::testing::Test {
     loader::registerRemovedCallback(onRemoved);
     loader::registerAddedCallback(onAdded);
   }
-  void TearDown() override { loader::unregisterCallbacks(); }
+  void TearDown() override {
+    loader::unregisterCallback(onAdded);
+    loader::unregisterCallback(onRemoved);
+  }
 };
 
 TEST_F(LoaderTest, RegisteringReportsEveryImageAtItsFirstMapping) {

@@ -1,0 +1,26 @@
+#include "Libraries/CrashReporter/DVCRBinaryImageSlot.h"
+
+#include "Libraries/CrashReporter/DVCRThreadState.h"
+
+namespace {
+DVCRBinaryImageSlot slots[kDVCRBinaryImageSlotCount];
+}  // namespace
+
+DVCRBinaryImageSlot* DVCRBinaryImageSlots() { return slots; }
+
+bool DVCRBinaryImageSafeFindImageForAddress(uint64_t address, DVCRBinaryImageSlot* slot) {
+  if (reinterpret_cast<uintptr_t>(slot) < kDVCRMinimumValidAddress || address == 0) return false;
+  for (const DVCRBinaryImageSlot& candidate : slots) {
+    const uint64_t base = __atomic_load_n(&candidate.baseAddress, __ATOMIC_ACQUIRE);
+    if (base != 0 && base <= address && address - base < candidate.size) {
+      *slot = candidate;
+      slot->baseAddress = base;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool DVCRBinaryImageSafeHasUnwindInfo(const DVCRBinaryImageSlot& slot) {
+  return slot.unwindInfo >= kDVCRMinimumValidAddress;
+}

@@ -1,0 +1,295 @@
+#include "Libraries/CrashReporter/DVCRDwarfInstructions.h"
+
+#include <cstdint>
+
+#include "Libraries/CrashReporter/DVCRDwarfReaders.h"
+#include "Libraries/CrashReporter/DVCRUnwindSupport.h"
+
+namespace {
+
+// One run of instructions: where it reads, the location reached, and the
+// states remember_state saved.
+struct Run {
+  Run(const DVCRDwarfInstructions& instructions, const DVCRDwarfCIERecord& cie, uint64_t pcStart,
+      const DVCRDwarfState* initial, DVCRDwarfState* state)
+      : cursor(instructions.start),
+        end(instructions.start + instructions.length),
+        cie(cie),
+        pcStart(pcStart),
+        initial(initial),
+        state(state) {}
+  uintptr_t cursor;
+  uintptr_t end;
+  const DVCRDwarfCIERecord& cie;
+  uint64_t pcStart;
+  const DVCRDwarfState* initial;
+  DVCRDwarfState* state;
+  uint64_t location = 0;
+  DVCRDwarfState remembered[kDVCRDwarfRememberedStateLimit];
+  int rememberedCount = 0;
+};
+
+// A register operand, which must name one of the rules.
+bool parseRegister(Run& run, uint64_t* number, const char* invalidMessage) {
+  *number = DVCRParseULEB128AndAdvance(&run.cursor);
+  if (*number < kDVCRDwarfRegisterRuleCount) return true;
+  DVCR_UNWIND_LOG(3, invalidMessage);
+  return false;
+}
+
+void setRule(Run& run, uint64_t number, DVCRDwarfRegisterLocation location, int64_t value) {
+  run.state->registers[number].location = location;
+  run.state->registers[number].value = value;
+}
+
+// An expression operand: its position is kept, the expression skipped.
+uintptr_t skipExpression(Run& run) {
+  const uintptr_t expression = run.cursor;
+  const uint64_t length = DVCRParseULEB128AndAdvance(&run.cursor);
+  run.cursor += length;
+  return expression;
+}
+
+bool DVCRDwarfParseAndExecute_set_loc(Run& run) {
+  const uint64_t address = DVCRParseAddressWithEncodingAndAdvance(&run.cursor, run.cie.pointerEncoding);
+  if (DVCRIsInvalidAddress(address) || address < run.pcStart) return false;
+  // The operand is an address; locations count from the function's start.
+  run.location = address - run.pcStart;
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_set_loc %p", reinterpret_cast<void*>(address));
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_advance_loc(Run& run, uint64_t delta) {
+  run.location += delta * run.cie.codeAlignFactor;
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_advance_loc %u", static_cast<unsigned>(delta));
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_advance_loc1(Run& run) {
+  return DVCRDwarfParseAndExecute_advance_loc(run, DVCRParseUint8AndAdvance(&run.cursor));
+}
+bool DVCRDwarfParseAndExecute_advance_loc2(Run& run) {
+  return DVCRDwarfParseAndExecute_advance_loc(run, DVCRParseUint16AndAdvance(&run.cursor));
+}
+bool DVCRDwarfParseAndExecute_advance_loc4(Run& run) {
+  return DVCRDwarfParseAndExecute_advance_loc(run, DVCRParseUint32AndAdvance(&run.cursor));
+}
+
+bool DVCRDwarfParseAndExecute_offset(Run& run, uint64_t number) {
+  if (number >= kDVCRDwarfRegisterRuleCount) {
+    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Found an invalid DW_CFA_offset register number");
+    return false;
+  }
+  const int64_t offset = static_cast<int64_t>(DVCRParseULEB128AndAdvance(&run.cursor)) * run.cie.dataAlignFactor;
+  setRule(run, number, kDVCRDwarfRegisterAtCFAPlusOffset, offset);
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_offset %u, %lld", static_cast<unsigned>(number), offset);
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_offset_extended_sf(Run& run) {
+  uint64_t number;
+  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_offset_extended_sf register number"))
+    return false;
+  const int64_t offset = DVCRParseLEB128AndAdvance(&run.cursor) * run.cie.dataAlignFactor;
+  setRule(run, number, kDVCRDwarfRegisterAtCFAPlusOffset, offset);
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_offset_extended_sf %u, %lld", static_cast<unsigned>(number), offset);
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_restore(Run& run, uint64_t number) {
+  if (number >= kDVCRDwarfRegisterRuleCount || run.initial == nullptr) {
+    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Found an invalid DW_CFA_restore register number");
+    return false;
+  }
+  run.state->registers[number] = run.initial->registers[number];
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_restore %u", static_cast<unsigned>(number));
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_undefined(Run& run) {
+  uint64_t number;
+  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_undefined register number"))
+    return false;
+  setRule(run, number, kDVCRDwarfRegisterUndefined, 0);
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_undefined %u", static_cast<unsigned>(number));
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_same_value(Run& run) {
+  uint64_t number;
+  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_same_value register number"))
+    return false;
+  setRule(run, number, kDVCRDwarfRegisterUnused, 0);
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_same_value %u", static_cast<unsigned>(number));
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_register(Run& run) {
+  uint64_t number, source;
+  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_register number")) return false;
+  if (!parseRegister(run, &source, "WARN  [%s:%d] Error: Found an invalid DW_CFA_register value")) return false;
+  setRule(run, number, kDVCRDwarfRegisterInRegister, static_cast<int64_t>(source));
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_register %u, %u", static_cast<unsigned>(number),
+                  static_cast<unsigned>(source));
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_def_cfa(Run& run) {
+  uint64_t number;
+  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_def_cfa register number"))
+    return false;
+  run.state->cfaRegister = number;
+  run.state->cfaRegisterOffset = static_cast<int64_t>(DVCRParseULEB128AndAdvance(&run.cursor));
+  run.state->cfaExpression = 0;
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_def_cfa %u, %lld", static_cast<unsigned>(number),
+                  run.state->cfaRegisterOffset);
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_def_cfa_register(Run& run) {
+  uint64_t number;
+  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_def_cfa_register register number"))
+    return false;
+  run.state->cfaRegister = number;
+  run.state->cfaExpression = 0;
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_def_cfa_register %u", static_cast<unsigned>(number));
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_def_cfa_offset(Run& run) {
+  run.state->cfaRegisterOffset = static_cast<int64_t>(DVCRParseULEB128AndAdvance(&run.cursor));
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_def_cfa_offset %lld", run.state->cfaRegisterOffset);
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_def_cfa_expression(Run& run) {
+  run.state->cfaExpression = skipExpression(run);
+  run.state->cfaRegister = kDVCRDwarfRegisterRuleCount;
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_def_cfa_expression %p", reinterpret_cast<void*>(run.state->cfaExpression));
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_expression(Run& run) {
+  uint64_t number;
+  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_expression register number"))
+    return false;
+  setRule(run, number, kDVCRDwarfRegisterAtExpression, static_cast<int64_t>(skipExpression(run)));
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_expression %u", static_cast<unsigned>(number));
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_val_expression(Run& run) {
+  uint64_t number;
+  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_val_expression register number"))
+    return false;
+  setRule(run, number, kDVCRDwarfRegisterIsExpression, static_cast<int64_t>(skipExpression(run)));
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_val_expression %u", static_cast<unsigned>(number));
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_remember_state(Run& run) {
+  if (run.rememberedCount == kDVCRDwarfRememberedStateLimit) {
+    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: DW_CFA_remember_state nested too deeply");
+    return false;
+  }
+  run.remembered[run.rememberedCount++] = *run.state;
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_remember_state");
+  return true;
+}
+
+bool DVCRDwarfParseAndExecute_restore_state(Run& run) {
+  if (run.rememberedCount == 0) {
+    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: DW_CFA_restore_state without a remembered state");
+    return false;
+  }
+  *run.state = run.remembered[--run.rememberedCount];
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_restore_state");
+  return true;
+}
+
+// The compact forms: the opcode in the top two bits, the operand in the low six.
+bool DVCRDwarfParseAndExecuteInstructionWithOperand(Run& run, uint8_t instruction) {
+  const uint8_t operand = instruction & 0x3F;
+  switch (instruction & 0xC0) {
+    case 0x40: return DVCRDwarfParseAndExecute_advance_loc(run, operand);
+    case 0x80: return DVCRDwarfParseAndExecute_offset(run, operand);
+    case 0xC0: return DVCRDwarfParseAndExecute_restore(run, operand);
+  }
+  return false;
+}
+
+bool execute(Run& run, uint8_t opcode) {
+  if (opcode & 0xC0) return DVCRDwarfParseAndExecuteInstructionWithOperand(run, opcode);
+  switch (opcode) {
+    case 0x00: return true;  // DW_CFA_nop
+    case 0x01: return DVCRDwarfParseAndExecute_set_loc(run);
+    case 0x02: return DVCRDwarfParseAndExecute_advance_loc1(run);
+    case 0x03: return DVCRDwarfParseAndExecute_advance_loc2(run);
+    case 0x04: return DVCRDwarfParseAndExecute_advance_loc4(run);
+    case 0x07: return DVCRDwarfParseAndExecute_undefined(run);
+    case 0x08: return DVCRDwarfParseAndExecute_same_value(run);
+    case 0x09: return DVCRDwarfParseAndExecute_register(run);
+    case 0x0A: return DVCRDwarfParseAndExecute_remember_state(run);
+    case 0x0B: return DVCRDwarfParseAndExecute_restore_state(run);
+    case 0x0C: return DVCRDwarfParseAndExecute_def_cfa(run);
+    case 0x0D: return DVCRDwarfParseAndExecute_def_cfa_register(run);
+    case 0x0E: return DVCRDwarfParseAndExecute_def_cfa_offset(run);
+    case 0x0F: return DVCRDwarfParseAndExecute_def_cfa_expression(run);
+    case 0x10: return DVCRDwarfParseAndExecute_expression(run);
+    case 0x11: return DVCRDwarfParseAndExecute_offset_extended_sf(run);
+    case 0x16: return DVCRDwarfParseAndExecute_val_expression(run);
+    case 0x05:
+    case 0x06:
+    case 0x12:
+    case 0x13:
+    case 0x14:
+    case 0x15:
+    case 0x2D:
+    case 0x2E:
+    case 0x2F:
+      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unimplemented DWARF instruction 0x%x", static_cast<unsigned>(opcode));
+      return false;
+    default:
+      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unrecognized DWARF instruction 0x%x", static_cast<unsigned>(opcode));
+      return false;
+  }
+}
+
+}  // namespace
+
+bool DVCRDwarfInstructionsEnumerate(const DVCRDwarfInstructions& instructions, const DVCRDwarfCIERecord& cie,
+                                    uint64_t pcStart, const DVCRDwarfState* initial, DVCRDwarfState* state,
+                                    uint64_t pcOffset) {
+  Run run(instructions, cie, pcStart, initial, state);
+  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Running instructions from %p to %p", reinterpret_cast<void*>(run.cursor),
+                  reinterpret_cast<void*>(run.end));
+  while (run.cursor < run.end && run.location <= pcOffset) {
+    const uint8_t opcode = DVCRParseUint8AndAdvance(&run.cursor);
+    if (!execute(run, opcode)) {
+      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Failed to execute dwarf instruction 0x%x", static_cast<unsigned>(opcode));
+      return false;
+    }
+  }
+  // An operand that ran past the end read bytes that are not this record's.
+  return run.cursor <= run.end;
+}
+
+bool DVCRDwarfRulesForPC(const DVCRDwarfCFIRecord& record, uint64_t pc, DVCRDwarfState* state) {
+  *state = DVCRDwarfState{};
+  if (!DVCRDwarfInstructionsEnumerate(record.cie.instructions, record.cie, record.fde.pcStart, nullptr, state,
+                                      UINT64_MAX)) {
+    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unable to run CIE instructions");
+    return false;
+  }
+  if (pc < record.fde.pcStart) {
+    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: The FDE pcOffset value cannot be negative");
+    return false;
+  }
+  const DVCRDwarfState initial = *state;
+  if (!DVCRDwarfInstructionsEnumerate(record.fde.instructions, record.cie, record.fde.pcStart, &initial, state,
+                                      pc - record.fde.pcStart)) {
+    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unable to run FDE instructions");
+    return false;
+  }
+  return true;
+}

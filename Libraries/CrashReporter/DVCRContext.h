@@ -22,6 +22,7 @@
 #include <exception>
 #include <memory>
 
+#include "Libraries/CrashReporter/DVCRBinaryImageSlot.h"
 #include "Libraries/CrashReporter/DVCRUserLoggingStorage.h"
 
 namespace dispatch {
@@ -92,6 +93,7 @@ struct DVCRWritableContext {
   DVCRInternalLoggingWritableContext internalLogging;
   std::atomic<bool> crashOccurred{false};
   DVCRUserLoggingWritableContext logging;
+  DVCRBinaryImageWritableContext binaryImage;
 };
 
 // The process-wide context. The two halves are null until set-up allocates

@@ -5,14 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
-// PENDING: the internal log and the safe read arrive with the crash context;
-// until then the log is silent and the read copies directly.
-#define DVCR_UNWIND_LOG(level, format, ...) ((void)(level), (void)(format))
+#include "Libraries/CrashReporter/DVCRInternalLog.h"
+#include "Libraries/CrashReporter/DVCRSafeRead.h"
+
+#define DVCR_UNWIND_LOG(level, format, ...) \
+  DVCRInternalLogWrite(level, format, __func__, __LINE__ __VA_OPT__(, ) __VA_ARGS__)
 
 inline bool DVCRUnwindReadMemory(uint64_t address, void* destination, size_t length) {
-  if (address < 4096) return false;
-  memcpy(destination, reinterpret_cast<const void*>(address), length);
-  return true;
+  return DVCRReadMemory(reinterpret_cast<const void*>(address), destination, length);
 }

@@ -1,15 +1,22 @@
 // For tests that need the crash context: builds one for a report folder on
-// the test's fresh device, the way set-up does (strings copied, `initialized`
-// published last), and takes it down again after the test. Production never
-// takes it down; tests must, so that each starts from nothing.
+// the test's fresh device the way set-up does (both halves and every string
+// in the crash allocator's mapping, `initialized` published last), and takes
+// it down after the test. Production never takes it down; tests must, so
+// that each starts from nothing.
 #pragma once
 
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <memory>
+#include <atomic>
+#include <functional>
+#include <new>
 #include <string>
 
+#include "Libraries/CrashReporter/DVCRAllocator.h"
 #include "Libraries/CrashReporter/DVCRContext.h"
+#include "Libraries/CrashReporter/DVCRUtilities.h"
 #include "Libraries/CrashReporter/tests/CrashReporterTest.h"
 
 namespace dvcr_testing {
@@ -20,38 +27,45 @@ class CrashContextTest : public CrashReporterTest {
 
   std::string reportPath() const { return path("report"); }
   std::string reportFile(const std::string& name) const { return reportPath() + "/" + name; }
+  const char* dup(const std::string& text) const { return DVCRDupString(text.c_str()); }
 
-  // A ready context whose files live in reportPath().
-  void buildContext() {
+  // A ready context whose files live in reportPath(); `configure` fills
+  // further parts before it is published.
+  void buildContext(const std::function<void(DVCRReadOnlyContext*)>& configure = nullptr) {
     ::mkdir(reportPath().c_str(), 0755);
-    readonly_ = std::make_unique<DVCRReadOnlyContext>();
-    writable_ = std::make_unique<DVCRWritableContext>();
-    strings_.logPath = reportFile("sdk.log");
-    strings_.reportPath = reportPath();
-    strings_.marker = path("previously-crashed");
-    readonly_->logPath = strings_.logPath.c_str();
-    readonly_->reportPath = strings_.reportPath.c_str();
-    readonly_->previouslyCrashedFileFullPath = strings_.marker.c_str();
-    dvcrContext.writable = writable_.get();
-    dvcrContext.readonly = readonly_.get();
+    allocator_ = DVCRAllocatorCreate(kDVCRContextWritableSize, kDVCRContextReadOnlySize);
+    ASSERT_NE(allocator_, nullptr);
+    dvcrContext.allocator = allocator_;
+    writable_ = new (DVCRAllocatorSafeAllocate(allocator_, sizeof(DVCRWritableContext), kDVCRAllocatorWritable))
+        DVCRWritableContext();
+    readonly_ = new (DVCRAllocatorSafeAllocate(allocator_, sizeof(DVCRReadOnlyContext), kDVCRAllocatorReadOnly))
+        DVCRReadOnlyContext();
+    readonly_->logPath = dup(reportFile("sdk.log"));
+    readonly_->reportPath = dup(reportPath());
+    readonly_->previouslyCrashedFileFullPath = dup(path("previously-crashed"));
+    dvcrContext.writable = writable_;
+    dvcrContext.readonly = readonly_;
+    if (configure) configure(readonly_);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
     readonly_->initialized = true;
   }
 
   void takeDownContext() {
     dvcrContext.readonly = nullptr;
     dvcrContext.writable = nullptr;
-    if (writable_ && writable_->internalLogging.logFd >= 0) ::close(writable_->internalLogging.logFd);
-    readonly_.reset();
-    writable_.reset();
+    dvcrContext.allocator = nullptr;
+    if (writable_ != nullptr && writable_->internalLogging.logFd >= 0) ::close(writable_->internalLogging.logFd);
+    if (allocator_ != nullptr) ::munmap(allocator_->buffer, DVCRAllocatorMappingSize(allocator_));
+    allocator_ = nullptr;
+    readonly_ = nullptr;
+    writable_ = nullptr;
   }
 
   std::string sdkLog() const { return readAll(reportFile("sdk.log")); }
 
-  std::unique_ptr<DVCRReadOnlyContext> readonly_;
-  std::unique_ptr<DVCRWritableContext> writable_;
-  struct {
-    std::string logPath, reportPath, marker;
-  } strings_;
+  DVCRAllocator* allocator_ = nullptr;
+  DVCRReadOnlyContext* readonly_ = nullptr;
+  DVCRWritableContext* writable_ = nullptr;
 };
 
 }  // namespace dvcr_testing

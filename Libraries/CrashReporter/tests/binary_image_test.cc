@@ -40,9 +40,8 @@ class BinaryImageTest : public CrashContextTest {
  protected:
   void SetUp() override {
     CrashContextTest::SetUp();
-    buildContext();
     imagesPath_ = reportFile("binary_images.dvrecord");
-    readonly_->binaryImagePath = imagesPath_.c_str();
+    buildContext([this](DVCRReadOnlyContext* readonly) { readonly->binaryImagePath = dup(imagesPath_); });
     dvcrContext.binaryImagesQueue = dispatch::Queue::serial("test.binary-images");
     DVCRBinaryImageInit();
     drain();

@@ -103,7 +103,7 @@ void DVCRBinaryImageInit() {
   loader::unregisterCallback(DVCRBinaryImageRemovedCallback);
   liveImages().clear();
   writable->binaryImage.file = DVCRFile{};
-  memset(writable->binaryImage.slots, 0, sizeof writable->binaryImage.slots);
+  memset(DVCRBinaryImageSlots(), 0, sizeof(DVCRBinaryImageSlot) * kDVCRBinaryImageSlotCount);
   auto queue = dvcrContext.binaryImagesQueue;
   const char* path = readonly->binaryImagePath;
   if (queue != nullptr) {
@@ -140,11 +140,11 @@ bool DVCRBinaryImageFillInImageDetails(const loader::Image& image, DVCRBinaryIma
 }
 
 bool DVCRBinaryImageStoreNode(bool added, const DVCRBinaryImageDetails& details) {
-  DVCRBinaryImageSlot* table = DVCRBinaryImageSlots();
-  if (table == nullptr) {
+  if (DVCRContextWritable() == nullptr) {
     DVCRSDKLogWarn("Error: Writable context is NULL");
     return false;
   }
+  DVCRBinaryImageSlot* table = DVCRBinaryImageSlots();
   bool stored = added ? takeSlot(table, details) : clearSlot(table, details);
   if (!stored)
     DVCRSDKLogWarn("Error: Unable to track a %s node %p", added ? "loaded" : "unloaded",

@@ -1,10 +1,10 @@
 // Which images are mapped where, for crash-time code (the unwinder, the
 // crash-info recorder) and for the report's "binary_images.dvrecord".
 //
-// A fixed table of kDVCRBinaryImageSlotCount slots lives in the writable crash
-// context. The loader's add and remove callbacks (Platform/Loader) keep it
-// current, on the loader's calling thread, and queue one "load" or
-// "unload" record per event on the context's binary-images queue:
+// The loader's add and remove callbacks (Platform/Loader) keep the slot
+// table (DVCRBinaryImageSlot.h) current, on the loader's calling thread,
+// and queue one "load" or "unload" record per event on the context's
+// binary-images queue:
 //   {"load":{"path":"/usr/lib/...","uuid":"<32 hex>","base":N,"size":N}}
 // "path" is null when unknown.
 //

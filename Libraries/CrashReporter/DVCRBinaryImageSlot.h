@@ -1,18 +1,17 @@
 // The fixed table of loaded images that crash-time code searches without
 // locks: per image its base address, the size of its text, and the
-// addresses of its unwind tables and crash-info record. The table lives in
-// the writable crash context; DVCRBinaryImage.h keeps it current.
+// addresses of its unwind tables and crash-info record. DVCRBinaryImage.h
+// keeps it current.
 //
-// A slot's base is published with a compare-and-swap from 0 and its size is
-// stored last, so a reader sees a free slot (base 0), a live slot, or a slot
-// that matches no address (size 0: an image being added, or one unloaded,
-// which keeps its base and is never taken again).
+// An image takes the first free slot: its base is published with a
+// compare-and-swap from 0 and its size is stored last, so a reader sees a
+// free slot (base 0), a live slot, or a slot that matches no address
+// (size 0: an image being added, or one unloaded, which keeps its base and
+// is never taken again). So the slots in use are always the first ones.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-
-#include "Libraries/CrashReporter/DVCRFile.h"
 
 inline constexpr size_t kDVCRBinaryImageSlotCount = 1024;
 
@@ -25,19 +24,12 @@ struct DVCRBinaryImageSlot {
 };
 static_assert(sizeof(DVCRBinaryImageSlot) == 40);
 
-// The writable context's part: the slots and the record file of
-// "binary_images.dvrecord" while it is open (fd -1 otherwise).
-struct DVCRBinaryImageWritableContext {
-  DVCRFile file;
-  DVCRBinaryImageSlot slots[kDVCRBinaryImageSlotCount];
-};
-
-// The table of the writable context; null before there is one.
+// The table itself, all slots free at start.
 DVCRBinaryImageSlot* DVCRBinaryImageSlots();
 
 // The first slot with baseAddress <= address < baseAddress + size, copied
-// out; false when none holds the address, for an output below 4,096,
-// address 0, or a context that is not ready. Signal-safe.
+// out; false when none holds the address, for an output below 4,096 or
+// address 0. Signal-safe.
 bool DVCRBinaryImageSafeFindImageForAddress(uint64_t address, DVCRBinaryImageSlot* slot);
 // Whether the image carries a compact unwind table.
 bool DVCRBinaryImageSafeHasUnwindInfo(const DVCRBinaryImageSlot& slot);

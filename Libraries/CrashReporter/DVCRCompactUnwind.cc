@@ -42,24 +42,24 @@ uint32_t entryEncodingIndex(uint32_t entry) { return entry >> 24; }
 bool DVCRCompactUnwindInit(DVCRCompactUnwindContext* context, uintptr_t unwindInfo, uintptr_t ehFrame,
                            uintptr_t loadAddress) {
   if (reinterpret_cast<uintptr_t>(context) < kDVCRMinimumValidAddress) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: invalid context passed to compact unwind init");
+    DVCRSDKLogWarn("Error: invalid context passed to compact unwind init\n");
     return false;
   }
   if (unwindInfo < kDVCRMinimumValidAddress) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: invalid unwind info passed to compact unwind init");
+    DVCRSDKLogWarn("Error: invalid unwind info passed to compact unwind init\n");
     return false;
   }
   if (loadAddress < kDVCRMinimumValidAddress) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: invalid load address passed to compact unwind init");
+    DVCRSDKLogWarn("Error: invalid load address passed to compact unwind init\n");
     return false;
   }
   *context = DVCRCompactUnwindContext{};
   if (!DVCRUnwindReadMemory(unwindInfo, &context->header, sizeof context->header)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: could not read memory contents of unwindInfo");
+    DVCRSDKLogWarn("Error: could not read memory contents of unwindInfo\n");
     return false;
   }
   if (context->header.version != 1) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: bad unwind_info structure version (%d != %d)",
+    DVCRSDKLogWarn("Error: bad unwind_info structure version (%d != %d)\n",
                     static_cast<int>(context->header.version), 1);
     return false;
   }
@@ -79,18 +79,18 @@ bool DVCRCompactUnwindLookupFirstLevel(DVCRCompactUnwindContext* context, uint64
     if (entry.functionOffset <= offset && offset < next.functionOffset) {
       context->firstLevel = {entry.functionOffset, entry.secondLevelPageOffset, entry.lsdaOffset,
                              next.functionOffset};
-      DVCR_UNWIND_LOG(1, "DEBUG [%s:%d] Found first level (second => %u)", entry.secondLevelPageOffset);
+      DVCRSDKLogDebug("Found first level (second => %u)\n", entry.secondLevelPageOffset);
       return true;
     }
   }
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Unable to find pc in first level");
+  DVCRSDKLogWarn("Unable to find pc in first level\n");
   return false;
 }
 
 uint32_t DVCRCompactUnwindGetTargetAddress(const DVCRCompactUnwindContext* context, uint64_t pc) {
   const uint64_t base = context->loadAddress + context->firstLevel.functionOffset;
   if (base > pc) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: PC is invalid");
+    DVCRSDKLogWarn("Error: PC is invalid\n");
     return 0;
   }
   return static_cast<uint32_t>(pc - base);
@@ -117,7 +117,7 @@ bool DVCRCompactUnwindLookupSecondLevelCompressed(const DVCRCompactUnwindContext
   uint32_t index;
   if (!DVCRCompactUnwindBinarySearch(entries, header.entryCount, DVCRCompactUnwindGetTargetAddress(context, pc),
                                      &index)) {
-    DVCR_UNWIND_LOG(2, "INFO  [%s:%d] Unable to find PC in second level");
+    DVCRSDKLogInfo("Unable to find PC in second level\n");
     return false;
   }
   const uint32_t found = readAt<uint32_t>(entries + uint64_t{index} * 4);
@@ -127,7 +127,7 @@ bool DVCRCompactUnwindLookupSecondLevelCompressed(const DVCRCompactUnwindContext
                            ? base + entryFunctionOffset(readAt<uint32_t>(entries + uint64_t{index + 1} * 4))
                            : context->loadAddress + context->firstLevel.nextFunctionOffset;
   if (pc < entry->functionStart || pc >= entry->functionEnd) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] PC does not match computed function range");
+    DVCRSDKLogWarn("PC does not match computed function range\n");
     return false;
   }
   const uint32_t encodingIndex = entryEncodingIndex(found);
@@ -136,7 +136,7 @@ bool DVCRCompactUnwindLookupSecondLevelCompressed(const DVCRCompactUnwindContext
     // The page's own encodings follow the common ones; an index past them
     // is a damaged table.
     if (encodingIndex - commonCount >= header.encodingsCount) {
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: encoding index %u out of range", encodingIndex);
+      DVCRSDKLogWarn("Error: encoding index %u out of range\n", encodingIndex);
       return false;
     }
     entry->encoding = readAt<uint32_t>(page + header.encodingsOffset + uint64_t{encodingIndex - commonCount} * 4);
@@ -145,7 +145,7 @@ bool DVCRCompactUnwindLookupSecondLevelCompressed(const DVCRCompactUnwindContext
         readAt<uint32_t>(context->unwindInfo + context->header.commonEncodingsOffset + uint64_t{encodingIndex} * 4);
   }
   if (entry->encoding == 0) {
-    DVCR_UNWIND_LOG(2, "INFO  [%s:%d] Entry has has no unwind info");
+    DVCRSDKLogInfo("Entry has has no unwind info\n");
     return false;
   }
   return true;
@@ -153,7 +153,7 @@ bool DVCRCompactUnwindLookupSecondLevelCompressed(const DVCRCompactUnwindContext
 
 bool DVCRCompactUnwindLookupSecondLevelRegular(const DVCRCompactUnwindContext*, uint64_t, uintptr_t,
                                                DVCRCompactUnwindEntry*) {
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Encountered a regular second-level page");
+  DVCRSDKLogWarn("Encountered a regular second-level page\n");
   return false;
 }
 
@@ -162,13 +162,13 @@ bool DVCRCompactUnwindLookupSecondLevel(const DVCRCompactUnwindContext* context,
   const uintptr_t page = context->unwindInfo + context->firstLevel.secondLevelPageOffset;
   switch (readAt<uint32_t>(page)) {
     case kCompressedPageKind:
-      DVCR_UNWIND_LOG(2, "INFO  [%s:%d] Found a second level compressed header");
+      DVCRSDKLogInfo("Found a second level compressed header\n");
       return DVCRCompactUnwindLookupSecondLevelCompressed(context, pc, page, entry);
     case kRegularPageKind:
-      DVCR_UNWIND_LOG(2, "INFO  [%s:%d] Found a second level regular header");
+      DVCRSDKLogInfo("Found a second level regular header\n");
       return DVCRCompactUnwindLookupSecondLevelRegular(context, pc, page, entry);
     default:
-      DVCR_UNWIND_LOG(4, "ERROR [%s:%d] Unrecognized header kind - unable to continue");
+      DVCRSDKLogError("Unrecognized header kind - unable to continue\n");
       return false;
   }
 }
@@ -177,22 +177,22 @@ bool DVCRCompactUnwindLookup(DVCRCompactUnwindContext* context, uint64_t pc, DVC
   *entry = DVCRCompactUnwindEntry{};
   if (!DVCRCompactUnwindLookupFirstLevel(context, pc)) return false;
   if (!DVCRCompactUnwindLookupSecondLevel(context, pc, entry)) {
-    DVCR_UNWIND_LOG(2, "INFO  [%s:%d] Second-level PC lookup failed");
+    DVCRSDKLogInfo("Second-level PC lookup failed\n");
     return false;
   }
   return true;
 }
 
 bool DVCRCompactUnwindDwarfFrame(DVCRCompactUnwindContext* context, uint32_t fdeOffset, DVCRThreadState* registers) {
-  DVCR_UNWIND_LOG(2, "INFO  [%s:%d] Trying to read dwarf data with offset %lx", fdeOffset);
+  DVCRSDKLogInfo("Trying to read dwarf data with offset %lx\n", fdeOffset);
   DVCRDwarfCFIRecord record;
   if (context->ehFrame < kDVCRMinimumValidAddress ||
       !DVCRDwarfParseFDEAtOffset(&record, context->ehFrame, fdeOffset)) {
-    DVCR_UNWIND_LOG(4, "ERROR [%s:%d] Unable to init FDE");
+    DVCRSDKLogError("Unable to init FDE\n");
     return false;
   }
   if (!DVCRDwarfUnwindComputeRegisters(record, registers)) {
-    DVCR_UNWIND_LOG(4, "ERROR [%s:%d] Failed to compute DWARF registers");
+    DVCRSDKLogError("Failed to compute DWARF registers\n");
     return false;
   }
   return true;
@@ -206,7 +206,7 @@ bool DVCRCompactUnwindComputeRegisters(DVCRCompactUnwindContext* context, const 
       return DVCRCompactUnwindDwarfFrame(context, entry.encoding & kDVCRCompactUnwindDwarfOffsetMask, registers);
     case kDVCRCompactUnwindModeFrameless: return DVCRUnwindWithStackReturnAddress(registers);
     default:
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Invalid encoding 0x%x", entry.encoding);
+      DVCRSDKLogWarn("Invalid encoding 0x%x\n", entry.encoding);
       return false;
   }
 }
@@ -216,11 +216,11 @@ bool DVCRCompactUnwindLookupAndCompute(DVCRCompactUnwindContext* context, DVCRTh
   if (pc < context->loadAddress) return false;
   DVCRCompactUnwindEntry entry;
   if (!DVCRCompactUnwindLookup(context, pc, &entry)) {
-    DVCR_UNWIND_LOG(2, "INFO  [%s:%d] Unable to lookup compact unwind for pc %p", reinterpret_cast<void*>(pc));
+    DVCRSDKLogInfo("Unable to lookup compact unwind for pc %p\n", reinterpret_cast<void*>(pc));
     return false;
   }
   if (!DVCRCompactUnwindComputeRegisters(context, entry, registers)) {
-    DVCR_UNWIND_LOG(4, "ERROR [%s:%d] Failed to compute registers");
+    DVCRSDKLogError("Failed to compute registers\n");
     return false;
   }
   return true;

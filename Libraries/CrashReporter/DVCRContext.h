@@ -22,7 +22,7 @@
 #include <exception>
 #include <memory>
 
-#include "Libraries/CrashReporter/DVCRBinaryImageSlot.h"
+#include "Libraries/CrashReporter/DVCRFile.h"
 #include "Libraries/CrashReporter/DVCRUserLoggingStorage.h"
 
 namespace dispatch {
@@ -88,6 +88,12 @@ struct DVCRUserLoggingWritableContext {
   const char* activeLogPath = nullptr;
   const char* activeErrorPath = nullptr;
   const char* activeCustomExceptionPath = nullptr;
+};
+
+// "binary_images.dvrecord" while it is open (fd -1 otherwise). The image
+// slots themselves are a static table (DVCRBinaryImageSlot.h).
+struct DVCRBinaryImageWritableContext {
+  DVCRFile file;
 };
 
 struct DVCRWritableContext {

@@ -29,12 +29,11 @@ struct Run {
   int rememberedCount = 0;
 };
 
-// A register operand, which must name one of the rules.
-bool parseRegister(Run& run, uint64_t* number, const char* invalidMessage) {
+// A register operand, which must name one of the rules; the caller logs
+// its own message for one that does not.
+bool parseRegister(Run& run, uint64_t* number) {
   *number = DVCRParseULEB128AndAdvance(&run.cursor);
-  if (*number < kDVCRDwarfRegisterRuleCount) return true;
-  DVCR_UNWIND_LOG(3, invalidMessage);
-  return false;
+  return *number < kDVCRDwarfRegisterRuleCount;
 }
 
 void setRule(Run& run, uint64_t number, DVCRDwarfRegisterLocation location, int64_t value) {
@@ -55,13 +54,13 @@ bool DVCRDwarfParseAndExecute_set_loc(Run& run) {
   if (DVCRIsInvalidAddress(address) || address < run.pcStart) return false;
   // The operand is an address; locations count from the function's start.
   run.location = address - run.pcStart;
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_set_loc %p", reinterpret_cast<void*>(address));
+  DVCRSDKLogWarn("DW_CFA_set_loc %p\n", reinterpret_cast<void*>(address));
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_advance_loc(Run& run, uint64_t delta) {
   run.location += delta * run.cie.codeAlignFactor;
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_advance_loc %u", static_cast<unsigned>(delta));
+  DVCRSDKLogWarn("DW_CFA_advance_loc %u\n", static_cast<unsigned>(delta));
   return true;
 }
 
@@ -77,133 +76,162 @@ bool DVCRDwarfParseAndExecute_advance_loc4(Run& run) {
 
 bool DVCRDwarfParseAndExecute_offset(Run& run, uint64_t number) {
   if (number >= kDVCRDwarfRegisterRuleCount) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Found an invalid DW_CFA_offset register number");
+    DVCRSDKLogWarn("Error: Found an invalid DW_CFA_offset register number\n");
     return false;
   }
   const int64_t offset = static_cast<int64_t>(DVCRParseULEB128AndAdvance(&run.cursor)) * run.cie.dataAlignFactor;
   setRule(run, number, kDVCRDwarfRegisterAtCFAPlusOffset, offset);
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_offset %u, %lld", static_cast<unsigned>(number), offset);
+  DVCRSDKLogWarn("DW_CFA_offset %u, %lld\n", static_cast<unsigned>(number), offset);
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_offset_extended_sf(Run& run) {
   uint64_t number;
-  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_offset_extended_sf register number"))
+  if (!parseRegister(run, &number)) {
+    DVCRSDKLogWarn("Error: Found an invalid DW_CFA_offset_extended_sf register number\n");
     return false;
+  }
   const int64_t offset = DVCRParseLEB128AndAdvance(&run.cursor) * run.cie.dataAlignFactor;
   setRule(run, number, kDVCRDwarfRegisterAtCFAPlusOffset, offset);
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_offset_extended_sf %u, %lld", static_cast<unsigned>(number), offset);
+  DVCRSDKLogWarn("DW_CFA_offset_extended_sf %u, %lld\n", static_cast<unsigned>(number), offset);
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_restore(Run& run, uint64_t number) {
   if (number >= kDVCRDwarfRegisterRuleCount || run.initial == nullptr) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Found an invalid DW_CFA_restore register number");
+    DVCRSDKLogWarn("Error: Found an invalid DW_CFA_restore register number\n");
     return false;
   }
   run.state->registers[number] = run.initial->registers[number];
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_restore %u", static_cast<unsigned>(number));
+  DVCRSDKLogWarn("DW_CFA_restore %u\n", static_cast<unsigned>(number));
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_undefined(Run& run) {
   uint64_t number;
-  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_undefined register number"))
+  if (!parseRegister(run, &number)) {
+    DVCRSDKLogWarn("Error: Found an invalid DW_CFA_undefined register number\n");
     return false;
+  }
   setRule(run, number, kDVCRDwarfRegisterUndefined, 0);
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_undefined %u", static_cast<unsigned>(number));
+  DVCRSDKLogWarn("DW_CFA_undefined %u\n", static_cast<unsigned>(number));
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_same_value(Run& run) {
   uint64_t number;
-  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_same_value register number"))
+  if (!parseRegister(run, &number)) {
+    DVCRSDKLogWarn("Error: Found an invalid DW_CFA_same_value register number\n");
     return false;
+  }
   setRule(run, number, kDVCRDwarfRegisterUnused, 0);
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_same_value %u", static_cast<unsigned>(number));
+  DVCRSDKLogWarn("DW_CFA_same_value %u\n", static_cast<unsigned>(number));
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_register(Run& run) {
   uint64_t number, source;
-  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_register number")) return false;
-  if (!parseRegister(run, &source, "WARN  [%s:%d] Error: Found an invalid DW_CFA_register value")) return false;
+  if (!parseRegister(run, &number)) {
+    DVCRSDKLogWarn("Error: Found an invalid DW_CFA_register number\n");
+    return false;
+  }
+  if (!parseRegister(run, &source)) {
+    DVCRSDKLogWarn("Error: Found an invalid DW_CFA_register value\n");
+    return false;
+  }
   setRule(run, number, kDVCRDwarfRegisterInRegister, static_cast<int64_t>(source));
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_register %u, %u", static_cast<unsigned>(number),
+  DVCRSDKLogWarn("DW_CFA_register %u, %u\n", static_cast<unsigned>(number),
                   static_cast<unsigned>(source));
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_def_cfa(Run& run) {
   uint64_t number;
-  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_def_cfa register number"))
+  if (!parseRegister(run, &number)) {
+    DVCRSDKLogWarn("Error: Found an invalid DW_CFA_def_cfa register number\n");
     return false;
+  }
   run.state->cfaRegister = number;
   run.state->cfaRegisterOffset = static_cast<int64_t>(DVCRParseULEB128AndAdvance(&run.cursor));
   run.state->cfaExpression = 0;
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_def_cfa %u, %lld", static_cast<unsigned>(number),
+  DVCRSDKLogWarn("DW_CFA_def_cfa %u, %lld\n", static_cast<unsigned>(number),
                   run.state->cfaRegisterOffset);
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_def_cfa_register(Run& run) {
   uint64_t number;
-  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_def_cfa_register register number"))
+  if (!parseRegister(run, &number)) {
+    DVCRSDKLogWarn("Error: Found an invalid DW_CFA_def_cfa_register register number\n");
     return false;
+  }
   run.state->cfaRegister = number;
   run.state->cfaExpression = 0;
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_def_cfa_register %u", static_cast<unsigned>(number));
+  DVCRSDKLogWarn("DW_CFA_def_cfa_register %u\n", static_cast<unsigned>(number));
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_def_cfa_offset(Run& run) {
   run.state->cfaRegisterOffset = static_cast<int64_t>(DVCRParseULEB128AndAdvance(&run.cursor));
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_def_cfa_offset %lld", run.state->cfaRegisterOffset);
+  DVCRSDKLogWarn("DW_CFA_def_cfa_offset %lld\n", run.state->cfaRegisterOffset);
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_def_cfa_expression(Run& run) {
   run.state->cfaExpression = skipExpression(run);
   run.state->cfaRegister = kDVCRDwarfRegisterRuleCount;
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_def_cfa_expression %p", reinterpret_cast<void*>(run.state->cfaExpression));
+  DVCRSDKLogWarn("DW_CFA_def_cfa_expression %p\n", reinterpret_cast<void*>(run.state->cfaExpression));
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_expression(Run& run) {
   uint64_t number;
-  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_expression register number"))
+  if (!parseRegister(run, &number)) {
+    DVCRSDKLogWarn("Error: Found an invalid DW_CFA_expression register number\n");
     return false;
+  }
   setRule(run, number, kDVCRDwarfRegisterAtExpression, static_cast<int64_t>(skipExpression(run)));
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_expression %u", static_cast<unsigned>(number));
+  DVCRSDKLogWarn("DW_CFA_expression %u\n", static_cast<unsigned>(number));
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_val_expression(Run& run) {
   uint64_t number;
-  if (!parseRegister(run, &number, "WARN  [%s:%d] Error: Found an invalid DW_CFA_val_expression register number"))
+  if (!parseRegister(run, &number)) {
+    DVCRSDKLogWarn("Error: Found an invalid DW_CFA_val_expression register number\n");
     return false;
+  }
   setRule(run, number, kDVCRDwarfRegisterIsExpression, static_cast<int64_t>(skipExpression(run)));
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_val_expression %u", static_cast<unsigned>(number));
+  DVCRSDKLogWarn("DW_CFA_val_expression %u\n", static_cast<unsigned>(number));
+  return true;
+}
+
+// The stack adjustment a landing pad needs after a call with pushed
+// arguments. It changes no rule, so unwinding reads past it; ordinary
+// optimised C++ code is full of it.
+bool DVCRDwarfParseAndExecute_GNU_args_size(Run& run) {
+  const uint64_t size = DVCRParseULEB128AndAdvance(&run.cursor);
+  DVCRSDKLogWarn("DW_CFA_GNU_args_size %u\n", static_cast<unsigned>(size));
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_remember_state(Run& run) {
   if (run.rememberedCount == kDVCRDwarfRememberedStateLimit) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: DW_CFA_remember_state nested too deeply");
+    DVCRSDKLogWarn("Error: DW_CFA_remember_state nested too deeply\n");
     return false;
   }
   run.remembered[run.rememberedCount++] = *run.state;
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_remember_state");
+  DVCRSDKLogWarn("DW_CFA_remember_state\n");
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_restore_state(Run& run) {
   if (run.rememberedCount == 0) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: DW_CFA_restore_state without a remembered state");
+    DVCRSDKLogWarn("Error: DW_CFA_restore_state without a remembered state\n");
     return false;
   }
   *run.state = run.remembered[--run.rememberedCount];
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] DW_CFA_restore_state");
+  DVCRSDKLogWarn("DW_CFA_restore_state\n");
   return true;
 }
 
@@ -238,6 +266,7 @@ bool execute(Run& run, uint8_t opcode) {
     case 0x10: return DVCRDwarfParseAndExecute_expression(run);
     case 0x11: return DVCRDwarfParseAndExecute_offset_extended_sf(run);
     case 0x16: return DVCRDwarfParseAndExecute_val_expression(run);
+    case 0x2E: return DVCRDwarfParseAndExecute_GNU_args_size(run);
     case 0x05:
     case 0x06:
     case 0x12:
@@ -245,12 +274,11 @@ bool execute(Run& run, uint8_t opcode) {
     case 0x14:
     case 0x15:
     case 0x2D:
-    case 0x2E:
     case 0x2F:
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unimplemented DWARF instruction 0x%x", static_cast<unsigned>(opcode));
+      DVCRSDKLogWarn("Error: Unimplemented DWARF instruction 0x%x\n", static_cast<unsigned>(opcode));
       return false;
     default:
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unrecognized DWARF instruction 0x%x", static_cast<unsigned>(opcode));
+      DVCRSDKLogWarn("Error: Unrecognized DWARF instruction 0x%x\n", static_cast<unsigned>(opcode));
       return false;
   }
 }
@@ -261,12 +289,12 @@ bool DVCRDwarfInstructionsEnumerate(const DVCRDwarfInstructions& instructions, c
                                     uint64_t pcStart, const DVCRDwarfState* initial, DVCRDwarfState* state,
                                     uint64_t pcOffset) {
   Run run(instructions, cie, pcStart, initial, state);
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Running instructions from %p to %p", reinterpret_cast<void*>(run.cursor),
+  DVCRSDKLogWarn("Running instructions from %p to %p\n", reinterpret_cast<void*>(run.cursor),
                   reinterpret_cast<void*>(run.end));
   while (run.cursor < run.end && run.location <= pcOffset) {
     const uint8_t opcode = DVCRParseUint8AndAdvance(&run.cursor);
     if (!execute(run, opcode)) {
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Failed to execute dwarf instruction 0x%x", static_cast<unsigned>(opcode));
+      DVCRSDKLogWarn("Error: Failed to execute dwarf instruction 0x%x\n", static_cast<unsigned>(opcode));
       return false;
     }
   }
@@ -278,17 +306,17 @@ bool DVCRDwarfRulesForPC(const DVCRDwarfCFIRecord& record, uint64_t pc, DVCRDwar
   *state = DVCRDwarfState{};
   if (!DVCRDwarfInstructionsEnumerate(record.cie.instructions, record.cie, record.fde.pcStart, nullptr, state,
                                       UINT64_MAX)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unable to run CIE instructions");
+    DVCRSDKLogWarn("Error: Unable to run CIE instructions\n");
     return false;
   }
   if (pc < record.fde.pcStart) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: The FDE pcOffset value cannot be negative");
+    DVCRSDKLogWarn("Error: The FDE pcOffset value cannot be negative\n");
     return false;
   }
   const DVCRDwarfState initial = *state;
   if (!DVCRDwarfInstructionsEnumerate(record.fde.instructions, record.cie, record.fde.pcStart, &initial, state,
                                       pc - record.fde.pcStart)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unable to run FDE instructions");
+    DVCRSDKLogWarn("Error: Unable to run FDE instructions\n");
     return false;
   }
   return true;

@@ -4,7 +4,8 @@
 // Supported: nop, set_loc, advance_loc (all four forms), offset,
 // offset_extended_sf, restore, undefined, same_value, register, def_cfa,
 // def_cfa_register, def_cfa_offset, def_cfa_expression, expression,
-// val_expression, remember_state and restore_state. Any other instruction
+// val_expression, remember_state, restore_state, and GNU_args_size, which
+// changes no rule and is read past. Any other instruction
 // fails the run with a log line, and the unwinder falls back.
 //
 // A row applies from its location on: the run stops once the location has

@@ -79,14 +79,14 @@ uint64_t DVCRParseAddressWithEncodingAndAdvance(uintptr_t* cursor, uint8_t encod
     case 0xA: value = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int16_t>(DVCRParseUint16AndAdvance(cursor)))); break;
     case 0xB: value = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(DVCRParseUint32AndAdvance(cursor)))); break;
     default:
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Unhandled: encoding 0x%02x", static_cast<unsigned>(encoding));
+      DVCRSDKLogWarn("Unhandled: encoding 0x%02x\n", static_cast<unsigned>(encoding));
       return kDVCRInvalidAddress;
   }
   switch (encoding & 0x70) {
     case 0x00: break;
     case 0x10: value += start; break;
     default:
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Unhandled: relative encoding 0x%02x", static_cast<unsigned>(encoding));
+      DVCRSDKLogWarn("Unhandled: relative encoding 0x%02x\n", static_cast<unsigned>(encoding));
       return kDVCRInvalidAddress;
   }
   if (encoding & 0x80) {

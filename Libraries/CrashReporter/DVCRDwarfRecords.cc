@@ -22,7 +22,7 @@ bool DVCRDwarfParseAndProcessAugmentation(DVCRDwarfCIERecord* cie, uintptr_t* cu
   const char* letters = cie->augmentation;
   if (letters == nullptr || letters[0] == '\0') return true;
   if (letters[0] != 'z') {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unimplemented: augmentation string %s", letters);
+    DVCRSDKLogWarn("Error: Unimplemented: augmentation string %s\n", letters);
     return false;
   }
   const uint64_t length = DVCRParseULEB128AndAdvance(cursor);
@@ -34,14 +34,14 @@ bool DVCRDwarfParseAndProcessAugmentation(DVCRDwarfCIERecord* cie, uintptr_t* cu
         cie->personalityEncoding = DVCRParseUint8AndAdvance(cursor);
         cie->personality = DVCRParseAddressWithEncodingAndAdvance(cursor, cie->personalityEncoding);
         if (DVCRIsInvalidAddress(cie->personality)) {
-          DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Found an invalid start address");
+          DVCRSDKLogWarn("Error: Found an invalid start address\n");
           return false;
         }
         break;
       case 'R': cie->pointerEncoding = DVCRParseUint8AndAdvance(cursor); break;
       case 'S': cie->signalFrame = true; break;
       default:
-        DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unhandled augmentation string entry %c", *letter);
+        DVCRSDKLogWarn("Error: Unhandled augmentation string entry %c\n", *letter);
         return false;
     }
     if (*cursor > end) return false;
@@ -56,14 +56,14 @@ bool DVCRDwarfParseCIERecord(DVCRDwarfCIERecord* cie, uintptr_t address) {
   uintptr_t cursor = address;
   cie->length = DVCRParseRecordLengthAndAdvance(&cursor);
   if (cie->length == 0) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: CIE length invalid");
+    DVCRSDKLogWarn("Error: CIE length invalid\n");
     return false;
   }
   const uintptr_t end = cursor + cie->length;
-  if (DVCRParseUint32AndAdvance(&cursor) != 0) DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: CIE flag not found");
+  if (DVCRParseUint32AndAdvance(&cursor) != 0) DVCRSDKLogWarn("Error: CIE flag not found\n");
   cie->version = DVCRParseUint8AndAdvance(&cursor);
   if (cie->version != 1 && cie->version != 3) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: CIE version %u unsupported", static_cast<unsigned>(cie->version));
+    DVCRSDKLogWarn("Error: CIE version %u unsupported\n", static_cast<unsigned>(cie->version));
     return false;
   }
   cie->augmentation = DVCRParseStringAndAdvance(&cursor);
@@ -80,34 +80,34 @@ bool DVCRDwarfParseFDERecord(DVCRDwarfFDERecord* fde, bool parseCIE, DVCRDwarfCI
   uintptr_t cursor = address;
   fde->length = DVCRParseRecordLengthAndAdvance(&cursor);
   if (fde->length == 0) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: FDE has zero length");
+    DVCRSDKLogWarn("Error: FDE has zero length\n");
     return false;
   }
   const uintptr_t end = cursor + fde->length;
   const uintptr_t ciePointer = cursor;
   fde->cieOffset = DVCRParseUint32AndAdvance(&cursor);
   if (fde->cieOffset == 0) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: CIE offset invalid");
+    DVCRSDKLogWarn("Error: CIE offset invalid\n");
     return false;
   }
   if (parseCIE) {
     if (!DVCRDwarfParseCIERecord(cie, ciePointer - fde->cieOffset)) {
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unable to parse CIE record");
+      DVCRSDKLogWarn("Error: Unable to parse CIE record\n");
       return false;
     }
   }
   if (cie->augmentation == nullptr || (cie->version != 1 && cie->version != 3)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: CIE invalid");
+    DVCRSDKLogWarn("Error: CIE invalid\n");
     return false;
   }
   fde->pcStart = DVCRParseAddressWithEncodingAndAdvance(&cursor, cie->pointerEncoding);
   if (DVCRIsInvalidAddress(fde->pcStart)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Found an invalid start address");
+    DVCRSDKLogWarn("Error: Found an invalid start address\n");
     return false;
   }
   fde->rangeSize = DVCRParseAddressWithEncodingAndAdvance(&cursor, cie->pointerEncoding & 0x0F);
   if (DVCRIsInvalidAddress(fde->rangeSize)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Found an invalid address range");
+    DVCRSDKLogWarn("Error: Found an invalid address range\n");
     return false;
   }
   if (cie->augmentation[0] == 'z') {

@@ -1,5 +1,7 @@
 #include "Libraries/CrashReporter/DVCRDwarfUnwind.h"
 
+#include <cstdint>
+
 #include "Libraries/CrashReporter/DVCRDwarfExpression.h"
 #include "Libraries/CrashReporter/DVCRUnwindSupport.h"
 
@@ -9,7 +11,7 @@ bool DVCRDwarfGetCFA(const DVCRDwarfState& state, const DVCRThreadState* registe
     return true;
   }
   if (!DVCRDwarfEvalulateExpression(state.cfaExpression, registers, 0, cfa)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: failed to compute CFA expression");
+    DVCRSDKLogWarn("Error: failed to compute CFA expression\n");
     return false;
   }
   return true;
@@ -17,35 +19,35 @@ bool DVCRDwarfGetCFA(const DVCRDwarfState& state, const DVCRThreadState* registe
 
 uint64_t DVCRDwarfGetSavedRegister(const DVCRThreadState* registers, uint64_t cfa,
                                    const DVCRDwarfRegisterRule& rule, bool* ok) {
-  DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Getting register %x", static_cast<unsigned>(rule.location));
+  DVCRSDKLogWarn("Getting register %x\n", static_cast<unsigned>(rule.location));
   *ok = true;
   uint64_t value = 0;
   switch (rule.location) {
     case kDVCRDwarfRegisterAtCFAPlusOffset:
       if (DVCRUnwindReadMemory(cfa + static_cast<uint64_t>(rule.value), &value, sizeof value)) return value;
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unable to read CFA value");
+      DVCRSDKLogWarn("Error: Unable to read CFA value\n");
       break;
     case kDVCRDwarfRegisterIsCFAPlusOffset:
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: OffsetFromCFA unhandled");
+      DVCRSDKLogWarn("Error: OffsetFromCFA unhandled\n");
       break;
     case kDVCRDwarfRegisterInRegister:
       return DVCRDwarfUnwindGetRegisterValue(registers, static_cast<uint64_t>(rule.value));
     case kDVCRDwarfRegisterAtExpression: {
       uint64_t address;
       if (!DVCRDwarfEvalulateExpression(static_cast<uintptr_t>(rule.value), registers, cfa, &address)) {
-        DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: unable to evaluate expression");
+        DVCRSDKLogWarn("Error: unable to evaluate expression\n");
         break;
       }
       if (DVCRUnwindReadMemory(address, &value, sizeof value)) return value;
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unable to read memory computed from expression");
+      DVCRSDKLogWarn("Error: Unable to read memory computed from expression\n");
       break;
     }
     case kDVCRDwarfRegisterIsExpression:
       if (DVCRDwarfEvalulateExpression(static_cast<uintptr_t>(rule.value), registers, cfa, &value)) return value;
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: unable to evaluate expression");
+      DVCRSDKLogWarn("Error: unable to evaluate expression\n");
       break;
     default:
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unrecognized register save location 0x%x",
+      DVCRSDKLogWarn("Error: Unrecognized register save location 0x%x\n",
                       static_cast<unsigned>(rule.location));
       break;
   }
@@ -53,9 +55,42 @@ uint64_t DVCRDwarfGetSavedRegister(const DVCRThreadState* registers, uint64_t cf
   return 0;
 }
 
+namespace {
+
+// The words below the CFA where a function saved registers, read with one
+// safe read instead of one per register: each read is a system call.
+struct SavedArea {
+  static constexpr int kWords = 32;
+  uint64_t words[kWords];
+  int64_t lowest = 0;  // offset from the CFA of words[0]
+  bool read = false;
+
+  SavedArea(const DVCRDwarfState& state, uint64_t cfa) {
+    int64_t highest = INT64_MIN;
+    lowest = INT64_MAX;
+    for (const DVCRDwarfRegisterRule& rule : state.registers) {
+      if (rule.location != kDVCRDwarfRegisterAtCFAPlusOffset) continue;
+      lowest = rule.value < lowest ? rule.value : lowest;
+      highest = rule.value > highest ? rule.value : highest;
+    }
+    if (highest == INT64_MIN || highest - lowest >= kWords * 8) return;
+    read = DVCRUnwindReadMemory(cfa + static_cast<uint64_t>(lowest), words, static_cast<size_t>(highest - lowest) + 8);
+  }
+
+  // The word saved at CFA + offset, when it was read here.
+  bool find(int64_t offset, uint64_t* value) const {
+    if (!read || (offset - lowest) % 8 != 0) return false;
+    *value = words[(offset - lowest) / 8];
+    return true;
+  }
+};
+
+}  // namespace
+
 bool DVCRDwarfUnwindAssignRegisters(const DVCRDwarfState& state, const DVCRThreadState* registers, uint64_t cfa,
                                     DVCRThreadState* outRegisters) {
   DVCRThreadState next = *registers;
+  const SavedArea saved(state, cfa);
   for (uint64_t number = 0; number < kDVCRDwarfRegisterRuleCount; ++number) {
     const DVCRDwarfRegisterRule& rule = state.registers[number];
     if (rule.location == kDVCRDwarfRegisterUnused) continue;
@@ -65,23 +100,25 @@ bool DVCRDwarfUnwindAssignRegisters(const DVCRDwarfState& state, const DVCRThrea
       if (number == kDVCRDwarfReturnAddressRegister) DVCRDwarfUnwindSetRegisterValue(&next, number, 0);
       continue;
     }
-    bool ok;
-    const uint64_t value = DVCRDwarfGetSavedRegister(registers, cfa, rule, &ok);
+    bool ok = true;
+    uint64_t value;
+    if (rule.location != kDVCRDwarfRegisterAtCFAPlusOffset || !saved.find(rule.value, &value))
+      value = DVCRDwarfGetSavedRegister(registers, cfa, rule, &ok);
     if (!ok || !DVCRDwarfUnwindSetRegisterValue(&next, number, value)) {
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unable to restore register value");
+      DVCRSDKLogWarn("Error: Unable to restore register value\n");
       return false;
     }
   }
   if (!DVCRThreadContextSetStackPointer(&next, cfa)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unable to restore SP value");
+    DVCRSDKLogWarn("Error: Unable to restore SP value\n");
     return false;
   }
   if (DVCRThreadContextGetStackPointer(&next) == DVCRThreadContextGetStackPointer(registers)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Stack pointer hasn't changed");
+    DVCRSDKLogWarn("Error: Stack pointer hasn't changed\n");
     return false;
   }
   if (DVCRThreadContextGetPC(&next) == DVCRThreadContextGetPC(registers)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: PC hasn't changed");
+    DVCRSDKLogWarn("Error: PC hasn't changed\n");
     return false;
   }
   *outRegisters = next;
@@ -93,11 +130,11 @@ bool DVCRDwarfUnwindComputeRegisters(const DVCRDwarfCFIRecord& record, DVCRThrea
   if (!DVCRDwarfRulesForPC(record, DVCRThreadContextGetPC(registers), &state)) return false;
   uint64_t cfa;
   if (!DVCRDwarfGetCFA(state, registers, &cfa)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: failed to get CFA");
+    DVCRSDKLogWarn("Error: failed to get CFA\n");
     return false;
   }
   if (!DVCRDwarfUnwindAssignRegisters(state, registers, cfa, registers)) {
-    DVCR_UNWIND_LOG(4, "ERROR [%s:%d] Error: Unable to assign DWARF registers");
+    DVCRSDKLogError("Error: Unable to assign DWARF registers\n");
     return false;
   }
   return true;

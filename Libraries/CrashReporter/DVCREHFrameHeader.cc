@@ -38,19 +38,19 @@ bool DVCREHFrameHeaderInit(DVCREHFrameHeader* header, uintptr_t address) {
   *header = DVCREHFrameHeader{};
   FixedPart fixed;
   if (!DVCRUnwindReadMemory(address, &fixed, sizeof fixed)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: could not read the eh_frame_hdr at %p", reinterpret_cast<void*>(address));
+    DVCRSDKLogWarn("Error: could not read the eh_frame_hdr at %p\n", reinterpret_cast<void*>(address));
     return false;
   }
   if (fixed.version != kVersion || fixed.ehFramePointerEncoding != kPCRelativeSigned32 ||
       fixed.fdeCountEncoding != kUnsigned32 || fixed.tableEncoding != kHeaderRelativeSigned32) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: unsupported eh_frame_hdr layout at %p", reinterpret_cast<void*>(address));
+    DVCRSDKLogWarn("Error: unsupported eh_frame_hdr layout at %p\n", reinterpret_cast<void*>(address));
     return false;
   }
   TableEntry last;
   const uintptr_t table = address + sizeof fixed;
   if (fixed.fdeCount == 0 ||
       !DVCRUnwindReadMemory(table + (uint64_t{fixed.fdeCount} - 1) * sizeof last, &last, sizeof last)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: could not read the eh_frame_hdr table at %p",
+    DVCRSDKLogWarn("Error: could not read the eh_frame_hdr table at %p\n",
                     reinterpret_cast<void*>(table));
     return false;
   }

@@ -43,7 +43,7 @@ bool DVCRThreadContextSetFramePointer(DVCRThreadState* registers, uint64_t value
 
 uint64_t DVCRDwarfUnwindGetRegisterValue(const DVCRThreadState* registers, uint64_t number) {
   if (number >= kDwarfRegisterCount) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: Unrecognized get register number %llu", number);
+    DVCRSDKLogWarn("Error: Unrecognized get register number %llu\n", number);
     return 0;
   }
   return get(registers, kGregForDwarfRegister[number]);
@@ -51,7 +51,7 @@ uint64_t DVCRDwarfUnwindGetRegisterValue(const DVCRThreadState* registers, uint6
 
 bool DVCRDwarfUnwindSetRegisterValue(DVCRThreadState* registers, uint64_t number, uint64_t value) {
   if (number >= kDwarfRegisterCount) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Unrecognized set register number %llu", number);
+    DVCRSDKLogWarn("Unrecognized set register number %llu\n", number);
     return false;
   }
   // The stack pointer keeps its own rule: never below one page.

@@ -18,25 +18,25 @@ bool isValidContext(const DVCRUnwindContext* context) {
 
 // The DWARF FDE of the PC's function, found through the image's
 // .eh_frame_hdr, unwinds the frame.
-bool unwindWithEHFrame(const DVCRBinaryImageSlot& image, DVCRThreadState* registers) {
+bool unwindWithEHFrame(const DVCRBinaryImageSlot& image, DVCREHFrameHeader* header, DVCRThreadState* registers) {
   const uint64_t pc = DVCRThreadContextGetPC(registers);
-  DVCREHFrameHeader header;
   uintptr_t fde;
-  if (!DVCREHFrameHeaderInit(&header, image.ehFrame) || !DVCREHFrameHeaderFindFDE(header, pc, &fde)) {
-    DVCR_UNWIND_LOG(2, "INFO  [%s:%d] Unable to find an FDE for pc %p", reinterpret_cast<void*>(pc));
+  const bool checked = header->address == image.ehFrame || DVCREHFrameHeaderInit(header, image.ehFrame);
+  if (!checked || !DVCREHFrameHeaderFindFDE(*header, pc, &fde)) {
+    DVCRSDKLogInfo("Unable to find an FDE for pc %p\n", reinterpret_cast<void*>(pc));
     return false;
   }
   DVCRDwarfCFIRecord record;
   if (!DVCRDwarfParseFDERecord(&record.fde, true, &record.cie, fde)) {
-    DVCR_UNWIND_LOG(4, "ERROR [%s:%d] Unable to init FDE");
+    DVCRSDKLogError("Unable to init FDE\n");
     return false;
   }
   if (pc - record.fde.pcStart >= record.fde.rangeSize) {
-    DVCR_UNWIND_LOG(2, "INFO  [%s:%d] No FDE covers pc %p", reinterpret_cast<void*>(pc));
+    DVCRSDKLogInfo("No FDE covers pc %p\n", reinterpret_cast<void*>(pc));
     return false;
   }
   if (!DVCRDwarfUnwindComputeRegisters(record, registers)) {
-    DVCR_UNWIND_LOG(4, "ERROR [%s:%d] Failed to compute DWARF registers");
+    DVCRSDKLogError("Failed to compute DWARF registers\n");
     return false;
   }
   return true;
@@ -47,27 +47,27 @@ bool unwindWithTables(DVCRUnwindContext* context) {
   const uint64_t pc = DVCRThreadContextGetPC(&context->registers);
   DVCRBinaryImageSlot image;
   if (!DVCRBinaryImageSafeFindImageForAddress(pc, &image)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Unable to find binary for %p", reinterpret_cast<void*>(pc));
+    DVCRSDKLogWarn("Unable to find binary for %p\n", reinterpret_cast<void*>(pc));
     return false;
   }
-  DVCR_UNWIND_LOG(1, "DEBUG [%s:%d] Binary image for %p at %p", reinterpret_cast<void*>(pc),
+  DVCRSDKLogDebug("Binary image for %p at %p\n", reinterpret_cast<void*>(pc),
                   reinterpret_cast<void*>(image.baseAddress));
   if (DVCRBinaryImageSafeHasUnwindInfo(image)) {
     DVCREHFrameHeader header;
     const uintptr_t ehFrame = DVCREHFrameHeaderInit(&header, image.ehFrame) ? header.ehFrame : 0;
     if (!DVCRCompactUnwindInit(&context->compactUnwindContext, image.unwindInfo, ehFrame, image.baseAddress)) {
-      DVCR_UNWIND_LOG(4, "ERROR [%s:%d] Unable to read unwind info");
+      DVCRSDKLogError("Unable to read unwind info\n");
       return false;
     }
     return DVCRCompactUnwindLookupAndCompute(&context->compactUnwindContext, &context->registers);
   }
-  DVCR_UNWIND_LOG(2, "INFO  [%s:%d] Binary image at %p has no unwind info", reinterpret_cast<void*>(image.baseAddress));
+  DVCRSDKLogInfo("Binary image at %p has no unwind info\n", reinterpret_cast<void*>(image.baseAddress));
   if (image.ehFrame < kDVCRMinimumValidAddress) return false;
-  return unwindWithEHFrame(image, &context->registers);
+  return unwindWithEHFrame(image, &context->ehFrameHeader, &context->registers);
 }
 
 bool failToAdvance() {
-  DVCR_UNWIND_LOG(4, "ERROR [%s:%d] Failed to advance to the next frame");
+  DVCRSDKLogError("Failed to advance to the next frame\n");
   return false;
 }
 
@@ -77,7 +77,7 @@ bool advance(DVCRUnwindContext* context) {
   const uint64_t sp = DVCRThreadContextGetStackPointer(&context->registers);
   if (pc < kDVCRMinimumValidAddress) return false;
   if (sp < kDVCRMinimumValidAddress) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: SP (%p) isn't a valid pointer", reinterpret_cast<void*>(sp));
+    DVCRSDKLogWarn("Error: SP (%p) isn't a valid pointer\n", reinterpret_cast<void*>(sp));
     return false;
   }
   context->repeatCount = pc == context->lastFramePC ? context->repeatCount + 1 : 0;
@@ -90,7 +90,7 @@ bool advance(DVCRUnwindContext* context) {
 
 bool DVCRUnwindInit(DVCRUnwindContext* context, const DVCRThreadState* threadState) {
   if (context == nullptr) return false;
-  memset(context, 0, sizeof *context);
+  *context = DVCRUnwindContext{};
   if (threadState != nullptr) context->registers = *threadState;
   return true;
 }
@@ -113,7 +113,7 @@ bool DVCRUnwindWithStackReturnAddress(DVCRThreadState* registers) {
   uint64_t returnAddress = 0;
   if (!DVCRUnwindReadMemory(sp, &returnAddress, sizeof returnAddress) ||
       returnAddress < kDVCRMinimumValidAddress) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: return address at SP is invalid");
+    DVCRSDKLogWarn("Error: return address at SP is invalid\n");
     return false;
   }
   DVCRThreadContextSetPC(registers, returnAddress);
@@ -124,12 +124,12 @@ bool DVCRUnwindWithStackReturnAddress(DVCRThreadState* registers) {
 bool DVCRUnwindWithFramePointer(DVCRThreadState* registers, bool tryStackReturnAddress) {
   if (tryStackReturnAddress) {
     if (DVCRUnwindWithStackReturnAddress(registers)) return true;
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Unable to use the return address at SP, skipping");
+    DVCRSDKLogWarn("Unable to use the return address at SP, skipping\n");
   }
   const uint64_t fp = DVCRThreadContextGetFramePointer(registers);
   uint64_t record[2];  // {saved rbp, return address}
   if (!DVCRUnwindReadMemory(fp, record, sizeof record)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: failed to read memory at address %p", reinterpret_cast<void*>(fp));
+    DVCRSDKLogWarn("Error: failed to read memory at address %p\n", reinterpret_cast<void*>(fp));
     return false;
   }
   DVCRThreadContextSetPC(registers, record[1]);
@@ -141,40 +141,40 @@ bool DVCRUnwindWithFramePointer(DVCRThreadState* registers, bool tryStackReturnA
 
 bool DVCRUnwindNextFrame(DVCRUnwindContext* context) {
   if (!isValidContext(context)) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: invalid inputs");
+    DVCRSDKLogWarn("Error: invalid inputs\n");
     return false;
   }
   if (!DVCRUnwindContextHasValidPCAndSP(context)) {
     if (context->frameCount == 0)
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Cancelling unwind for thread with invalid PC/SP");
+      DVCRSDKLogWarn("Cancelling unwind for thread with invalid PC/SP\n");
     else
-      DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Error: thread PC/SP invalid before unwind");
+      DVCRSDKLogWarn("Error: thread PC/SP invalid before unwind\n");
     return false;
   }
   if (context->frameCount >= kDVCRUnwindMaximumFrames) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] Exceeded maximum number of frames");
+    DVCRSDKLogWarn("Exceeded maximum number of frames\n");
     return failToAdvance();
   }
   DVCRThreadState* registers = &context->registers;
   // From the third frame on the PC is a return address: look up the call
   // before it. The first two unwind from the interrupted instruction itself.
   if (context->frameCount >= 2 && !DVCRThreadContextSetPC(registers, DVCRThreadContextGetPC(registers) - 1)) {
-    DVCR_UNWIND_LOG(4, "ERROR [%s:%d] Unable to set PC");
+    DVCRSDKLogError("Unable to set PC\n");
     return failToAdvance();
   }
   if (DVCRThreadContextGetPC(registers) < kDVCRMinimumValidAddress) {
-    DVCR_UNWIND_LOG(4, "ERROR [%s:%d] PC is invalid");
+    DVCRSDKLogError("PC is invalid\n");
     return failToAdvance();
   }
   if (context->frameCount == 0 || unwindWithTables(context)) return advance(context);
 
   if (DVCRThreadContextGetFramePointer(registers) == 0) {
-    DVCR_UNWIND_LOG(3, "WARN  [%s:%d] FP is zero, aborting unwind");
+    DVCRSDKLogWarn("FP is zero, aborting unwind\n");
     DVCRThreadContextSetPC(registers, 0);
     return advance(context);
   }
   if (!DVCRUnwindWithFramePointer(registers, context->frameCount == 1)) {
-    DVCR_UNWIND_LOG(4, "ERROR [%s:%d] Unable to use frame pointer");
+    DVCRSDKLogError("Unable to use frame pointer\n");
     return failToAdvance();
   }
   return advance(context);

@@ -24,6 +24,7 @@
 #include <cstdint>
 
 #include "Libraries/CrashReporter/DVCRCompactUnwind.h"
+#include "Libraries/CrashReporter/DVCREHFrameHeader.h"
 #include "Libraries/CrashReporter/DVCRThreadState.h"
 
 inline constexpr uint32_t kDVCRUnwindMaximumFrames = 100000;
@@ -32,6 +33,9 @@ struct DVCRUnwindContext {
   DVCRThreadState registers;  // of the current frame
   uint32_t frameCount;        // frames produced so far
   DVCRCompactUnwindContext compactUnwindContext;
+  // The last .eh_frame_hdr checked: consecutive frames are mostly in one
+  // image, and its header need not be read again.
+  DVCREHFrameHeader ehFrameHeader;
   uint64_t lastFramePC;
   uint32_t repeatCount;  // how many frames just before this one had its PC
 };

@@ -72,7 +72,9 @@ class ParkedReader {
     done_ = true;
   }
   void release() {
-    if (!released_.exchange(true)) EXPECT_EQ(write(fds_[1], "x", 1), 1);
+    if (!released_.exchange(true)) {
+      EXPECT_EQ(write(fds_[1], "x", 1), 1);
+    }
   }
   // Waits until the read returned.
   void join() {

@@ -147,7 +147,9 @@ TEST_F(BinaryImageTest, FindsAnImageByItsLowerCaseUUID) {
   EXPECT_EQ(details.node.baseAddress, sections[0].find("load")->find("base")->unsignedValue());
   std::string upper = uuid;
   for (char& c : upper) c = static_cast<char>(toupper(c));
-  if (upper != uuid) EXPECT_FALSE(DVCRBinaryImageFindImageForUUID(upper.c_str(), &details));
+  if (upper != uuid) {
+    EXPECT_FALSE(DVCRBinaryImageFindImageForUUID(upper.c_str(), &details));
+  }
   EXPECT_FALSE(DVCRBinaryImageFindImageForUUID(nullptr, &details));
   EXPECT_NE(sdkLog().find("null input"), std::string::npos);
 }

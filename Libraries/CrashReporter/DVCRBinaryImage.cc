@@ -12,6 +12,7 @@
 #include "Libraries/CrashReporter/DVCRElf.h"
 #include "Libraries/CrashReporter/DVCRInternalLog.h"
 #include "Platform/Dispatch/Queue.h"
+#include "Platform/Foundation/Bundle.h"
 
 namespace {
 
@@ -81,10 +82,29 @@ bool clearSlot(DVCRBinaryImageSlot* table, const DVCRBinaryImageDetails& details
   return false;
 }
 
+std::string infoString(const ns::Bundle& bundle, const char* key) {
+  const ns::Value* value = bundle.objectForInfoDictionaryKey(key);
+  return value != nullptr && value->isString() ? *value->asString() : std::string();
+}
+
+// A framework of the app's own (not the system's) names its bundle's
+// identifier and versions; empty ones are left out.
+void writeBundleInfo(DVCRFile* file, std::string_view path) {
+  if (path.starts_with("/System") || path.find(".framework") == std::string_view::npos) return;
+  size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return;
+  auto bundle = ns::Bundle::bundleWithPath(std::string(path.substr(0, slash)));
+  if (bundle == nullptr) return;
+  DVCRFileWriteHashEntryNSString(file, "bundle_id", bundle->bundleIdentifier().value_or(""));
+  DVCRFileWriteHashEntryNSString(file, "build_version", infoString(*bundle, ns::Bundle::kVersionKey));
+  DVCRFileWriteHashEntryNSString(file, "display_version", infoString(*bundle, ns::Bundle::kShortVersionStringKey));
+}
+
 void writeRecord(DVCRFile* file, bool added, const DVCRBinaryImageDetails& details, const char* path) {
   DVCRFileWriteSectionStart(file, added ? "load" : "unload");
   DVCRFileWriteHashStart(file);
   DVCRFileWriteHashEntryString(file, "path", path);
+  if (added && path != nullptr) writeBundleInfo(file, path);
   DVCRBinaryImageRecordDetails(file, details);
   DVCRFileWriteHashEnd(file);
   DVCRFileWriteSectionEnd(file);

@@ -6,7 +6,9 @@
 // and queue one "load" or "unload" record per event on the context's
 // binary-images queue:
 //   {"load":{"path":"/usr/lib/...","uuid":"<32 hex>","base":N,"size":N}}
-// "path" is null when unknown.
+// "path" is null when unknown. A load from a path holding ".framework" and
+// not under "/System" also names, when its bundle (the path's directory)
+// has them, "bundle_id", "build_version" and "display_version" after it.
 //
 // Slots: a slot's base is published with a compare-and-swap from 0 and its
 // size is set last, so a lock-free reader sees a free slot (base 0), a live

@@ -138,6 +138,34 @@ TEST_F(BinaryImageTest, AnUnloadClearsOnlyItsOwnSlotAcrossAReloadAtTheSameBase) 
   EXPECT_EQ(records().size(), before + 4);
 }
 
+TEST_F(BinaryImageTest, AFrameworkNamesItsBundleAndSystemLibrariesDoNot) {
+  std::string framework = path("Tools.framework");
+  ASSERT_EQ(::mkdir(framework.c_str(), 0755), 0);
+  writeAll(framework + "/Info.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>CFBundleIdentifier</key><string>com.example.tools</string>
+<key>CFBundleVersion</key><string>42</string>
+<key>CFBundleShortVersionString</key><string></string>
+</dict></plist>)");
+  std::string library = framework + "/Tools";
+  writeAll(library, readAll(LOADER_TEST_IMAGE));
+  size_t before = records().size();
+  void* handle = loader::open(library.c_str(), RTLD_NOW);
+  ASSERT_NE(handle, nullptr) << dlerror();
+  ASSERT_EQ(loader::close(handle), 0);
+  auto sections = records();
+  ASSERT_EQ(sections.size(), before + 2);
+  const ns::Value* load = sections[before].find("load");
+  ASSERT_TRUE(load && load->isDictionary());
+  std::vector<std::string> keys;
+  for (const auto& [key, value] : *load->asDictionary()) keys.push_back(key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"path", "bundle_id", "build_version", "uuid", "base", "size"}));
+  EXPECT_EQ(load->find("bundle_id")->stringValue(), "com.example.tools");
+  EXPECT_EQ(load->find("build_version")->stringValue(), "42");
+  EXPECT_FALSE(sections[before + 1].find("unload")->find("bundle_id"));
+  for (size_t i = 0; i < before; ++i) EXPECT_FALSE(sections[i].find("load")->find("bundle_id")) << i;
+}
+
 TEST_F(BinaryImageTest, FindsAnImageByItsLowerCaseUUID) {
   auto sections = records();
   std::string uuid = sections[0].find("load")->find("uuid")->stringValue();

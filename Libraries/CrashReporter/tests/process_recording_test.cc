@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <ucontext.h>
 
 #include <algorithm>
@@ -250,6 +251,66 @@ TEST_F(ProcessRecordingTest, TheCrashedThreadIsRecordedFromItsSignalContext) {
   EXPECT_EQ(crashed.find("registers")->find("sp")->unsignedValue(), static_cast<uint64_t>(context.uc_mcontext.gregs[REG_RSP]));
   EXPECT_EQ(stackOf(crashed).front(), static_cast<uint64_t>(context.uc_mcontext.gregs[REG_RIP]));
   EXPECT_EQ(sdkLog().find("Faking current thread"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+DVCRFile crashFile;
+
+void recordCrash(int signal, siginfo_t*, void* context) {
+  DVCRHandler(&crashFile, mach::currentThread(), static_cast<const ucontext_t*>(context));
+  DVCRFileClose(&crashFile);
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+__attribute__((noinline)) void crashHere(volatile int* address) {
+  *address = 1;
+  asm volatile("" ::: "memory");
+}
+
+TEST_F(ProcessRecordingTest, AChildThatCrashesRecordsItsThreadsFromItsSignalHandler) {
+  std::string file = reportFile("crash.dvrecord");
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ParkedReader readers[2];
+    readers[0].startThread("child-one");
+    readers[1].startThread("child-two");
+    static char stack[1 << 18];
+    stack_t alternate{stack, 0, sizeof stack};
+    sigaltstack(&alternate, nullptr);
+    struct sigaction action {};
+    action.sa_sigaction = recordCrash;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigaction(SIGSEGV, &action, nullptr);
+    if (!DVCRFileInitWithPath(&crashFile, file.c_str(), false)) _exit(3);
+    crashHere(nullptr);
+    _exit(4);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+
+  auto sections = DVCRFileReadSections(file.c_str(), false);
+  ASSERT_TRUE(sections);
+  const ns::Value* threads = section(*sections, "threads");
+  const ns::Value* names = section(*sections, "thread_names");
+  ASSERT_TRUE(threads && names);
+  ASSERT_EQ(threads->asArray()->size(), 3u);
+  EXPECT_EQ((*names->asArray())[1].stringValue(), "child-one");
+  EXPECT_EQ((*names->asArray())[2].stringValue(), "child-two");
+  const ns::Value& crashed = (*threads->asArray())[0];
+  ASSERT_TRUE(crashed.find("crashed"));
+  uint64_t pc = crashed.find("registers")->find("pc")->unsignedValue();
+  EXPECT_GE(pc, reinterpret_cast<uint64_t>(&crashHere));
+  EXPECT_LT(pc, reinterpret_cast<uint64_t>(&crashHere) + 64);
+  EXPECT_GE(stackOf(crashed).size(), 3u);
+  for (size_t i = 1; i < 3; ++i) EXPECT_GE(stackOf((*threads->asArray())[i]).size(), 3u) << i;
+  EXPECT_TRUE(section(*sections, "storage"));
 }
 
 }  // namespace

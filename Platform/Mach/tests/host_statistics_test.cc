@@ -1,5 +1,7 @@
 // Memory and CPU facts against what /proc says by other means.
 #include <gtest/gtest.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -37,6 +39,19 @@ TEST(HostStatisticsTest, NoDebuggerUnderTheTestRunner) {
   bool readable = false;
   EXPECT_FALSE(mach::debuggerAttached(&readable));
   EXPECT_TRUE(readable);
+}
+
+TEST(HostStatisticsTest, ATracedChildSeesItsDebugger) {
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(2);
+    _exit(mach::debuggerAttached() ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(ProcFileTest, KeyedNumbersAndDecimals) {

@@ -1,23 +1,12 @@
-// For tests that need the crash context: builds one for a report folder on
-// the test's fresh device the way set-up does (both halves and every string
-// in the crash allocator's mapping, `initialized` published last), and takes
-// it down after the test. Production never takes it down; tests must, so
-// that each starts from nothing.
+// For tests that need the crash context: one built for a report folder on
+// the test's fresh device (TestCrashContext.h), taken down after the test.
 #pragma once
 
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <functional>
-#include <new>
 #include <string>
 
-#include "Libraries/CrashReporter/DVCRAllocator.h"
-#include "Libraries/CrashReporter/DVCRContext.h"
-#include "Libraries/CrashReporter/DVCRUtilities.h"
 #include "Libraries/CrashReporter/tests/CrashReporterTest.h"
+#include "Libraries/CrashReporter/tests/TestCrashContext.h"
 
 namespace dvcr_testing {
 
@@ -31,31 +20,16 @@ class CrashContextTest : public CrashReporterTest {
 
   // A ready context whose files live in reportPath(); `configure` fills
   // further parts before it is published.
-  void buildContext(const std::function<void(DVCRReadOnlyContext*)>& configure = nullptr) {
-    ::mkdir(reportPath().c_str(), 0755);
-    allocator_ = DVCRAllocatorCreate(kDVCRContextWritableSize, kDVCRContextReadOnlySize);
+  void buildContext(const std::function<void(DVCRReadOnlyContext*)>& configure = nullptr,
+                    const UserLoggingLimits& limits = {}) {
+    allocator_ = buildTestCrashContext(reportPath(), path("previously-crashed"), limits, configure);
     ASSERT_NE(allocator_, nullptr);
-    dvcrContext.allocator = allocator_;
-    writable_ = new (DVCRAllocatorSafeAllocate(allocator_, sizeof(DVCRWritableContext), kDVCRAllocatorWritable))
-        DVCRWritableContext();
-    readonly_ = new (DVCRAllocatorSafeAllocate(allocator_, sizeof(DVCRReadOnlyContext), kDVCRAllocatorReadOnly))
-        DVCRReadOnlyContext();
-    readonly_->logPath = dup(reportFile("sdk.log"));
-    readonly_->reportPath = dup(reportPath());
-    readonly_->previouslyCrashedFileFullPath = dup(path("previously-crashed"));
-    dvcrContext.writable = writable_;
-    dvcrContext.readonly = readonly_;
-    if (configure) configure(readonly_);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    readonly_->initialized = true;
+    readonly_ = dvcrContext.readonly;
+    writable_ = dvcrContext.writable;
   }
 
   void takeDownContext() {
-    dvcrContext.readonly = nullptr;
-    dvcrContext.writable = nullptr;
-    dvcrContext.allocator = nullptr;
-    if (writable_ != nullptr && writable_->internalLogging.logFd >= 0) ::close(writable_->internalLogging.logFd);
-    if (allocator_ != nullptr) ::munmap(allocator_->buffer, DVCRAllocatorMappingSize(allocator_));
+    takeDownTestCrashContext();
     allocator_ = nullptr;
     readonly_ = nullptr;
     writable_ = nullptr;

@@ -1,6 +1,5 @@
 #include "Libraries/CrashReporter/DVCRDwarfRecords.h"
 
-#include <cstring>
 
 #include "Libraries/CrashReporter/DVCRDwarfReaders.h"
 #include "Libraries/CrashReporter/DVCRUnwindSupport.h"

@@ -1,6 +1,5 @@
 #include "Libraries/CrashReporter/DVCRUnwind.h"
 
-#include <cstring>
 
 #include "Libraries/CrashReporter/DVCRBinaryImageSlot.h"
 #include "Libraries/CrashReporter/DVCRDwarfRecords.h"

@@ -98,12 +98,6 @@ void SessionStartEvent::setMobileSubtype(const std::string& radioAccessTechnolog
       networkSubtype(radioAccessTechnology);
 }
 
-void SessionStartEvent::readProto(
-    const std::function<void(const dozaveve_appvitals_sessions_SessionEvent&)>& read) const {
-  std::lock_guard lock(mutex_);
-  read(proto_.get());
-}
-
 ns::Data SessionStartEvent::encodeProto() const {
   std::lock_guard lock(mutex_);
   return encodeOrEmpty(dozaveve_appvitals_sessions_SessionEvent_fields, &proto_.get());

@@ -8,6 +8,10 @@ EventVOVLogger::EventVOVLogger(std::shared_ptr<ZeziruRadoVirazaruvProtocol> zezi
 
 void EventVOVLogger::logEvent(const std::shared_ptr<SessionStartEvent>& event, Completion completion) {
   auto transportEvent = zeziruRadoVirazaruv_->eventForTransport();
+  if (!transportEvent) {
+    if (completion) completion(ZeziruRadoVirazaruvWriteFailureError());
+    return;
+  }
   transportEvent->setDataObject(event);  // encodes the event once, here
   transportEvent->setQosTier(ZTCOREventQosDefault);
   if (devEventConsoleLogger_) devEventConsoleLogger_->logEvent(event, [](std::optional<ns::Error>) {});

@@ -162,6 +162,24 @@ TEST_F(SessionEventTransportTest, TheEventIsStoredForTarget1001AsItsEncodedBytes
   EXPECT_EQ(installationIDOf(*event), "");
 }
 
+// A transport that neither writes the event nor names an error (a
+// transformer dropped it) fails the send as writeFailure.
+class DroppingTransformer : public ZTCOREventTransformer {
+ public:
+  std::shared_ptr<ZTCOREvent> transformVOVEvent(std::shared_ptr<ZTCOREvent>) override { return nullptr; }
+};
+
+TEST_F(SessionEventTransportTest, AnEventTheTransportDidNotWriteIsAWriteFailure) {
+  DIDARAVudavuzedSessionsTransport dropping(
+      DIDARAVudavuzed::initWithMappingID("1974", {std::make_shared<DroppingTransformer>()}, kZTCORTargetFLL));
+  auto transportEvent = dropping.eventForTransport();
+  transportEvent->setDataObject(makeEvent());
+  std::promise<std::optional<ns::Error>> done;
+  dropping.sendEvent(transportEvent, [&](std::optional<ns::Error> error) { done.set_value(error); });
+  EXPECT_EQ(done.get_future().get(), ZeziruRadoVirazaruvWriteFailureError());
+  EXPECT_TRUE(storedEvents().empty());
+}
+
 // A failed encoding gives empty bytes: nothing is stored and the transport
 // outcome says so, after both encoding lines.
 class UnencodableEvent : public SessionStartEvent {

@@ -248,12 +248,30 @@ void ImageContext::clearRect(const Rect& r) {
   cairo_restore(cr_);
 }
 
-void ImageContext::fillPath(const Path& path) {
+void ImageContext::fillPath(const Path& path, FillRule rule) {
   layer([&] {
     cairo_new_path(cr_);
     detail::appendPath(cr_, path);
     setSource(cr_, state_.fill);
+    cairo_set_fill_rule(cr_, rule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     cairo_fill(cr_);
+    cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+  });
+}
+
+void ImageContext::drawLinearGradient(const std::vector<GradientStop>& stops, Point start, Point end) {
+  if (stops.empty()) return;
+  layer([&] {
+    cairo_pattern_t* gradient = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
+    for (const GradientStop& stop : stops) {
+      const Rgba& c = stop.color;
+      cairo_pattern_add_color_stop_rgba(gradient, std::clamp(stop.location, 0.0, 1.0), c.red, c.green, c.blue,
+                                        c.alpha);
+    }
+    cairo_pattern_set_extend(gradient, CAIRO_EXTEND_NONE);
+    cairo_set_source(cr_, gradient);
+    cairo_paint(cr_);
+    cairo_pattern_destroy(gradient);
   });
 }
 

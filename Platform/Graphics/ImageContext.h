@@ -28,6 +28,16 @@ typedef struct _cairo_pattern cairo_pattern_t;
 
 namespace cg {
 
+// Which points a filled path covers: non-zero winding, or even-odd (a path
+// inside another makes a hole, whatever the directions).
+enum class FillRule { Winding, EvenOdd };
+
+// A colour of a linear gradient at `location` (0 at the start, 1 at the end).
+struct GradientStop {
+  double location;
+  Rgba color;
+};
+
 class ImageContext {
  public:
   // A size of zero width or height gives a context that draws nothing and
@@ -64,7 +74,11 @@ class ImageContext {
   void strokeRect(const Rect& r);
   // Makes the rectangle transparent (black for an opaque context).
   void clearRect(const Rect& r);
-  void fillPath(const Path& path);
+  void fillPath(const Path& path, FillRule rule = FillRule::Winding);
+  // A gradient from `start` to `end` (user space) over the clip: colours
+  // blend between the stops in device RGB, and nothing is painted before
+  // the start or past the end.
+  void drawLinearGradient(const std::vector<GradientStop>& stops, Point start, Point end);
   void strokePath(const Path& path);
   void fillEllipse(const Rect& r) { fillPath(Path::ellipse(r)); }
   // The image scaled into `rect`, turned as its orientation says.

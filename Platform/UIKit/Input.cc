@@ -114,7 +114,25 @@ bool interactive(const View& v) {
   return true;
 }
 
-std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backToo) {
+// A touch is seen first by the recognizers of the views above the one it
+// lands on (from `from` up to the window; each asks its delegate whether to
+// take it), before that view acts: a recognizer over a whole screen hears
+// of every touch without keeping it from the control underneath.
+void offerTouchToRecognizers(View* from, const View& touched, Point location) {
+  for (View* v = from; v; v = v->superview()) {
+    Point inView = touched.convertPointTo(location, v);
+    for (const auto& g : std::vector<std::shared_ptr<GestureRecognizer>>(v->gestureRecognizers())) g->receiveTouch(inView);
+  }
+}
+
+// A finger on a bar button touches the bar.
+void touchBar(View& bar) {
+  offerTouchToRecognizers(&bar, bar, {bar.bounds().midX(), bar.bounds().midY()});
+}
+
+// The bar item titled `title` and the bar showing it.
+std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backToo,
+                                           std::shared_ptr<View>* barView = nullptr) {
   std::shared_ptr<BarButtonItem> found;
   visitScreen([&](View& v) {
     auto* bar = dynamic_cast<NavigationBar*>(&v);
@@ -133,6 +151,7 @@ std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backTo
     for (const auto& item : bar->rightItems()) {
       if (!found && matches(item)) found = item;
     }
+    if (found && barView) *barView = std::static_pointer_cast<View>(bar->shared_from_this());
     return found != nullptr;
   });
   return found;
@@ -221,6 +240,11 @@ View* Input::find(const std::string& text) {
 bool Input::tapView(View& view) {
   auto keep = std::static_pointer_cast<View>(view.shared_from_this());
   Point center{view.bounds().midX(), view.bounds().midY()};
+  offerTouchToRecognizers(view.superview(), view, center);
+  if (view.touchesBegan(center)) {
+    settle();
+    return true;
+  }
   for (View* v = &view; v; v = v->superview()) {
     if (!shown(*v)) break;
     if (!interactive(*v) || !v->isUserInteractionEnabled()) continue;
@@ -235,7 +259,9 @@ bool Input::tapView(View& view) {
 
 bool Input::tap(const std::string& text) {
   // Bar buttons of the topmost bars come before content below them.
-  if (auto item = findBarItem(text, true)) {
+  std::shared_ptr<View> bar;
+  if (auto item = findBarItem(text, true, &bar)) {
+    touchBar(*bar);
     if (!item->isEnabled()) return fail("the bar button \"" + text + "\" is disabled");
     bool pressed = item->press();
     settle();
@@ -257,8 +283,10 @@ bool Input::tap(const std::string& text) {
 }
 
 bool Input::pressBarButton(const std::string& title) {
-  auto item = findBarItem(title, true);
+  std::shared_ptr<View> bar;
+  auto item = findBarItem(title, true, &bar);
   if (!item) return fail("no bar button \"" + title + "\"");
+  touchBar(*bar);
   bool pressed = item->press();
   settle();
   return pressed || fail("the bar button \"" + title + "\" is disabled or has no action");
@@ -266,12 +294,15 @@ bool Input::pressBarButton(const std::string& title) {
 
 bool Input::goBack() {
   std::shared_ptr<BarButtonItem> back;
+  std::shared_ptr<View> barView;
   visitScreen([&](View& v) {
     auto* bar = dynamic_cast<NavigationBar*>(&v);
     if (bar) back = bar->backItem();
+    if (back) barView = std::static_pointer_cast<View>(bar->shared_from_this());
     return back != nullptr;
   });
   if (!back) return fail("no back button on screen");
+  touchBar(*barView);
   back->press();
   settle();
   return true;

@@ -53,17 +53,6 @@ std::string format(const char* pattern, double a, double b, const std::string& t
   return buffer + text;
 }
 
-// The saturation matrix on blue, green, red, alpha bytes (the rows weigh
-// each input channel by its luma), scaled by 256 and rounded in single
-// precision with halves away from zero.
-void saturationMatrix(double s, int16_t out[16]) {
-  const double m[16] = {0.0722 + 0.9278 * s, 0.0722 - 0.0722 * s, 0.0722 - 0.0722 * s, 0,
-                        0.7152 - 0.7152 * s, 0.7152 + 0.2848 * s, 0.7152 - 0.7152 * s, 0,
-                        0.2126 - 0.2126 * s, 0.2126 - 0.2126 * s, 0.2126 + 0.7873 * s, 0,
-                        0,                   0,                   0,                   1};
-  for (int i = 0; i < 16; ++i) out[i] = static_cast<int16_t>(std::lround(static_cast<float>(m[i] * 256)));
-}
-
 const uint8_t* bytes(const std::vector<uint32_t>& pixels) { return reinterpret_cast<const uint8_t*>(pixels.data()); }
 uint8_t* bytes(std::vector<uint32_t>& pixels) { return reinterpret_cast<uint8_t*>(pixels.data()); }
 
@@ -86,7 +75,7 @@ std::shared_ptr<const cg::Image> effectBitmap(const ui::Image& image, double sca
   }
   if (saturate) {
     int16_t matrix[16];
-    saturationMatrix(saturation, matrix);
+    frostedGlassSaturationMatrix(saturation, matrix);
     if (blur) {
       cg::matrixMultiplyDivide256(bytes(b), rowBytes, bytes(a), rowBytes, w, h, matrix);
     } else {
@@ -102,6 +91,16 @@ unsigned frostedGlassKernelSize(double radius, double scale) {
   double r = radius * scale;
   auto k = static_cast<unsigned>(std::floor(r * 3 * 2.5066282746310002 / 4 + 0.5));
   return k | 1;
+}
+
+// The rows weigh each input channel by its luma; scaled by 256 and rounded
+// in single precision with halves away from zero.
+void frostedGlassSaturationMatrix(double s, int16_t out[16]) {
+  const double m[16] = {0.0722 + 0.9278 * s, 0.0722 - 0.0722 * s, 0.0722 - 0.0722 * s, 0,
+                        0.7152 - 0.7152 * s, 0.7152 + 0.2848 * s, 0.7152 - 0.7152 * s, 0,
+                        0.2126 - 0.2126 * s, 0.2126 - 0.2126 * s, 0.2126 + 0.7873 * s, 0,
+                        0,                   0,                   0,                   1};
+  for (int i = 0; i < 16; ++i) out[i] = static_cast<int16_t>(std::lround(static_cast<float>(m[i] * 256)));
 }
 
 unsigned boxBlurKernelSize(double radius, double scale) { return static_cast<uint32_t>(radius * scale) | 1; }

@@ -130,15 +130,13 @@ ui::ImagePtr applyBlurWithRadius(const ui::Image& image, double radius, const st
   image.draw(context, rect);
   if (blur) {
     auto effect = effectBitmap(image, scale, blur, frostedGlassKernelSize(radius, scale), saturate, saturation);
-    if (effect && mask) {
+    if (effect) {
       // Outside the mask the unblurred receiver shows.
-      cg::ImageContext masked(size, false, scale);
-      masked.drawImage(*effect, rect);
-      masked.setBlendMode(cg::BlendMode::DestinationIn);
-      masked.drawImage(*mask->bitmap(), rect);
-      effect = masked.makeImage();
+      context.saveState();
+      if (mask) context.clipToMask(rect, *mask->bitmap());
+      context.drawImage(*effect, rect);
+      context.restoreState();
     }
-    if (effect) context.drawImage(*effect, rect);
   }
   if (tint) {
     context.setFillColor(ui::rgba(*tint));
@@ -275,13 +273,12 @@ ui::ImagePtr imageWithMask(const ui::Image& image, const ui::Image& mask) {
   coverage.setFillColor(cg::Rgba::white());
   coverage.fillRect(pixels);
   coverage.drawImage(*mask.bitmap()->withOrientation(cg::ImageOrientation::Up), pixels);
-  auto shade = coverage.makeImage();
+  auto keeps = cg::Image::imageMask(*coverage.makeImage());
   std::vector<uint32_t> out = bitmap->premultipliedPixels();
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      cg::Pixel p = shade->pixel(x, y);
-      // Dark shows: the pixel is kept by one minus the mask's grey.
-      const unsigned keep = 255 - (p.r * 54u + p.g * 183u + p.b * 19u + 128) / 256;
+      // Dark shows: the pixel is kept by the mask's coverage.
+      const unsigned keep = keeps->pixel(x, y).a;
       uint32_t& word = out[static_cast<size_t>(y) * w + x];
       uint32_t scaled = 0;
       for (int shift = 0; shift < 32; shift += 8) {

@@ -157,7 +157,7 @@ void ImageContext::clipToPath(const Path& path) {
 template <class Draw>
 void ImageContext::layer(Draw draw) {
   if (!cr_) return;
-  if (state_.shadowColor.alpha <= 0 && state_.blend == BlendMode::Normal && state_.alpha >= 1) {
+  if (state_.shadowColor.alpha <= 0 && state_.blend == BlendMode::Normal && state_.alpha >= 1 && !state_.clipMask) {
     // Nothing to compose: drawing in place gives the same pixels, without
     // a group the size of the clip for every operation.
     draw();
@@ -165,7 +165,39 @@ void ImageContext::layer(Draw draw) {
   }
   cairo_push_group(cr_);
   draw();
-  compose(cairo_pop_group(cr_));
+  compose(masked(cairo_pop_group(cr_)));
+}
+
+cairo_pattern_t* ImageContext::masked(cairo_pattern_t* group) {
+  if (!state_.clipMask) return group;
+  cairo_push_group(cr_);
+  cairo_set_source(cr_, group);  // locked to the user space in force now
+  cairo_save(cr_);
+  cairo_identity_matrix(cr_);
+  cairo_mask_surface(cr_, state_.clipMask.get(), 0, 0);
+  cairo_restore(cr_);
+  cairo_pattern_destroy(group);
+  return cairo_pop_group(cr_);
+}
+
+void ImageContext::clipToMask(const Rect& rect, const Image& mask) {
+  if (!cr_) return;
+  int w = cairo_image_surface_get_width(surface_), h = cairo_image_surface_get_height(surface_);
+  cairo_surface_t* coverage = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+  cairo_t* m = cairo_create(coverage);
+  cairo_matrix_t ctm;
+  cairo_get_matrix(cr_, &ctm);
+  cairo_set_matrix(m, &ctm);
+  detail::paintImage(m, mask, rect, 1);
+  if (state_.clipMask) {
+    // Where both masks let drawing through.
+    cairo_identity_matrix(m);
+    cairo_set_operator(m, CAIRO_OPERATOR_IN);
+    cairo_set_source_surface(m, state_.clipMask.get(), 0, 0);
+    cairo_paint(m);
+  }
+  cairo_destroy(m);
+  state_.clipMask = std::shared_ptr<cairo_surface_t>(coverage, cairo_surface_destroy);
 }
 
 void ImageContext::compose(cairo_pattern_t* group) {
@@ -219,6 +251,7 @@ void ImageContext::beginTransparencyLayer() {
   state_.alpha = 1;
   state_.blend = BlendMode::Normal;
   state_.shadowColor = Rgba::clear();
+  state_.clipMask.reset();  // the whole layer is kept to it at the end
 }
 
 void ImageContext::endTransparencyLayer() {
@@ -226,7 +259,7 @@ void ImageContext::endTransparencyLayer() {
   state_ = layers_.back();
   layers_.pop_back();
   if (!cr_) return;
-  compose(cairo_pop_group(cr_));
+  compose(masked(cairo_pop_group(cr_)));
 }
 
 void ImageContext::fillRect(const Rect& r) { fillPath(Path::rect(r)); }

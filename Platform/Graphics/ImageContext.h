@@ -69,6 +69,11 @@ class ImageContext {
   AffineTransform transform() const;
   void clipToRect(const Rect& r);
   void clipToPath(const Path& path);
+  // Keeps later drawing to where `mask`, stretched over `rect`, is opaque,
+  // in proportion to its alpha (nothing outside `rect`); with another mask
+  // in force, to where both are. An image mask (Image::imageMask) or any
+  // image with alpha.
+  void clipToMask(const Rect& rect, const Image& mask);
 
   void fillRect(const Rect& r);
   void strokeRect(const Rect& r);
@@ -111,11 +116,14 @@ class ImageContext {
     Point shadowOffset;
     double shadowBlur = 0;
     Rgba shadowColor = Rgba::clear();
+    std::shared_ptr<cairo_surface_t> clipMask;  // device pixels' coverage, when a mask clips
   };
   template <class Draw>
   void layer(Draw draw);
   // Composes a drawn group with the current alpha, shadow and blend mode.
   void compose(cairo_pattern_t* group);
+  // The group kept to the clipping mask (the group itself when none).
+  cairo_pattern_t* masked(cairo_pattern_t* group);
 
   Size size_;
   double scale_;

@@ -246,3 +246,52 @@ TEST(ImageContextTest, LinearGradientBlendsStopsAndStopsAtItsEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 4 × 2 bitmap: black on the left half, white on the right, the last
+// pixel transparent.
+std::shared_ptr<const cg::Image> halfBlackHalfWhite() {
+  const uint32_t black = 0xff000000u, white = 0xffffffffu;
+  return std::make_shared<cg::Image>(4, 2, std::vector<uint32_t>{black, black, white, white, black, black, white, 0});
+}
+
+TEST(ImageMaskTest, DarkShowsLightHidesAndTransparentCountsAsWhite) {
+  auto mask = cg::Image::imageMask(*halfBlackHalfWhite());
+  EXPECT_EQ(mask->pixelWidth(), 4);
+  EXPECT_EQ(mask->pixel(0, 0).a, 255);
+  EXPECT_EQ(mask->pixel(3, 0).a, 0);
+  EXPECT_EQ(mask->pixel(3, 1).a, 0);
+  // A mid grey shows half.
+  auto grey = std::make_shared<cg::Image>(1, 1, std::vector<uint32_t>{0xff808080u});
+  EXPECT_NEAR(cg::Image::imageMask(*grey)->pixel(0, 0).a, 127, 1);
+}
+
+TEST(ImageContextTest, ClipToMaskKeepsDrawingWhereTheMaskIsOpaque) {
+  ImageContext ctx({40, 20}, false, 2);
+  ctx.saveState();
+  ctx.clipToMask(Rect(0, 0, 20, 20), *cg::Image::imageMask(*halfBlackHalfWhite()));
+  ctx.setFillColor(Rgba{1, 0, 0, 1});
+  ctx.fillRect(Rect(0, 0, 40, 20));
+  ctx.restoreState();
+  ctx.setFillColor(Rgba{0, 0, 1, 1});
+  ctx.fillRect(Rect(30, 0, 10, 20));  // the clip ended with the state
+  auto image = ctx.makeImage();
+  EXPECT_EQ(image->pixel(5, 20), (Pixel{255, 0, 0, 255}));  // the mask's dark half
+  EXPECT_EQ(image->pixel(30, 20).a, 0);                     // its light half
+  EXPECT_EQ(image->pixel(50, 20).a, 0);                     // outside the mask's rectangle
+  EXPECT_EQ(image->pixel(70, 20), (Pixel{0, 0, 255, 255}));
+
+  // Two masks: where both let drawing through.
+  ImageContext both({20, 20}, false, 1);
+  both.clipToMask(Rect(0, 0, 20, 20), *cg::Image::imageMask(*halfBlackHalfWhite()));
+  both.clipToMask(Rect(0, 0, 20, 10), *cg::Image::filled(1, 1, Rgba::black()));
+  both.setFillColor(Rgba::black());
+  both.fillRect(Rect(0, 0, 20, 20));
+  auto twice = both.makeImage();
+  EXPECT_EQ(twice->pixel(2, 2).a, 255);
+  EXPECT_EQ(twice->pixel(2, 15).a, 0);
+  EXPECT_EQ(twice->pixel(15, 2).a, 0);
+}
+
+}  // namespace

@@ -49,6 +49,18 @@ cairo_operator_t cairoOperator(BlendMode mode) {
   return CAIRO_OPERATOR_OVER;
 }
 
+// An alpha-only surface the size of `target`'s pixels, and a context on it
+// drawing in `cr`'s user space (the caller destroys both).
+cairo_t* createCoverage(cairo_t* cr, cairo_surface_t* target, cairo_surface_t** coverage) {
+  *coverage = cairo_image_surface_create(CAIRO_FORMAT_A8, cairo_image_surface_get_width(target),
+                                         cairo_image_surface_get_height(target));
+  cairo_t* m = cairo_create(*coverage);
+  cairo_matrix_t ctm;
+  cairo_get_matrix(cr, &ctm);
+  cairo_set_matrix(m, &ctm);
+  return m;
+}
+
 void setSource(cairo_t* cr, Rgba c) { cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha); }
 
 // Three box passes of width 2r+1 approximate a gaussian; each pass keeps a
@@ -182,12 +194,8 @@ cairo_pattern_t* ImageContext::masked(cairo_pattern_t* group) {
 
 void ImageContext::clipToMask(const Rect& rect, const Image& mask) {
   if (!cr_) return;
-  int w = cairo_image_surface_get_width(surface_), h = cairo_image_surface_get_height(surface_);
-  cairo_surface_t* coverage = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
-  cairo_t* m = cairo_create(coverage);
-  cairo_matrix_t ctm;
-  cairo_get_matrix(cr_, &ctm);
-  cairo_set_matrix(m, &ctm);
+  cairo_surface_t* coverage = nullptr;
+  cairo_t* m = createCoverage(cr_, surface_, &coverage);
   detail::paintImage(m, mask, rect, 1);
   if (state_.clipMask) {
     // Where both masks let drawing through.
@@ -204,12 +212,8 @@ void ImageContext::compose(cairo_pattern_t* group) {
   double alpha = std::clamp(state_.alpha, 0.0, 1.0);
 
   if (state_.shadowColor.alpha > 0) {
-    int w = cairo_image_surface_get_width(surface_), h = cairo_image_surface_get_height(surface_);
-    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
-    cairo_t* m = cairo_create(mask);
-    cairo_matrix_t ctm;
-    cairo_get_matrix(cr_, &ctm);
-    cairo_set_matrix(m, &ctm);
+    cairo_surface_t* mask = nullptr;
+    cairo_t* m = createCoverage(cr_, surface_, &mask);
     cairo_set_source(m, group);
     cairo_paint(m);
     cairo_destroy(m);

@@ -6,14 +6,16 @@
 #include "Libraries/AppSupportKit/TXConfig.h"
 #include "Libraries/AppSupportKit/TXKit.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UIKit/DeviceInfo.h"
 #include "Platform/UIKit/Input.h"
+#include "Platform/UIKit/SplitViewController.h"
 #include "Platform/UIKit/testing/InterfaceTest.h"
 
 namespace {
 
 class TXKitTipsTest : public ui::testing::InterfaceTest {
  protected:
-  TXKitTipsTest() {
+  explicit TXKitTipsTest(ns::UserInterfaceIdiom idiom = ns::UserInterfaceIdiom::Phone) : InterfaceTest(idiom) {
     TXConfig::sharedInstance().reset();
     kit().setShowingMessage(false);
     auto root = std::make_shared<ui::ViewController>();
@@ -116,6 +118,37 @@ TEST_F(TXKitTipsTest, ATargetGoneFromTheWindowSkipsTheTipAndFreesThePopups) {
   advance(0.1);
   EXPECT_FALSE(shownTip());
   EXPECT_FALSE(kit().isShowingMessage());
+}
+
+class PadTipsTest : public TXKitTipsTest {
+ protected:
+  PadTipsTest() : TXKitTipsTest(ns::UserInterfaceIdiom::Pad) {}
+};
+
+// On a pad whose topmost controller is a split view, the proposed view is
+// the container in portrait; in landscape the split view's own view is.
+TEST_F(PadTipsTest, ASplitViewInPortraitTakesTheProposedContainer) {
+  auto list = std::make_shared<ui::ViewController>(), detail = std::make_shared<ui::ViewController>();
+  auto split = std::make_shared<ui::SplitViewController>();
+  split->setViewControllers({list, detail});
+  show(split);
+  auto row = ui::View::make(ui::Rect(10, 100, 200, 44));
+  list->view()->addSubview(row);
+
+  kit().showTipIfNeededWithID("tipPortrait", "In the list", row.get(), list->view().get(), 0, false);
+  advance(0.1);
+  auto* tip = list->view()->firstOfType<QBPopTipView>();
+  ASSERT_TRUE(tip);
+  EXPECT_EQ(tip->superview(), list->view().get());
+  tip->dismissByUser();
+  advance(0.3);
+
+  ui::DeviceInfo::current().setOrientation(ns::DeviceOrientation::LandscapeLeft);
+  kit().showTipIfNeededWithID("tipLandscape", "Over the split", row.get(), list->view().get(), 0, false);
+  advance(0.1);
+  tip = split->view()->firstOfType<QBPopTipView>();
+  ASSERT_TRUE(tip);
+  EXPECT_EQ(tip->superview(), split->view().get());
 }
 
 }  // namespace

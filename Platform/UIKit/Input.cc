@@ -130,6 +130,12 @@ void touchBar(View& bar) {
   offerTouchToRecognizers(&bar, bar, {bar.bounds().midX(), bar.bounds().midY()});
 }
 
+// A finger on `touched` for a gesture other than a tap (a swipe, a drag, a
+// press): the recognizers above it hear of the touch all the same.
+void touchDown(View& touched) {
+  offerTouchToRecognizers(touched.superview(), touched, {touched.bounds().midX(), touched.bounds().midY()});
+}
+
 // The bar item titled `title` and the bar showing it.
 std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backToo,
                                            std::shared_ptr<View>* barView = nullptr) {
@@ -365,6 +371,7 @@ bool Input::swipeRow(const std::string& rowText, const std::string& action) {
   if (!table) return fail("the row \"" + rowText + "\" is in no table");
   auto path = table->indexPathForCell(cell);
   if (!path) return fail("the row \"" + rowText + "\" is not in the table");
+  touchDown(*cell);
   std::string why;
   if (!table->performRowAction(*path, action, &why)) return fail(why);
   settle();
@@ -383,6 +390,7 @@ bool Input::dragRow(const std::string& rowText, const std::string& targetText) {
   if (!from || !to) return fail("the rows are not in the table");
   if (!table->isEditing()) return fail("the table is not editing: rows move only while editing");
   auto keep = std::static_pointer_cast<View>(table->shared_from_this());
+  touchDown(*cell);
   if (!table->userMoveRow(*from, *to)) return fail("the row \"" + rowText + "\" cannot move");
   settle();
   return true;
@@ -391,6 +399,7 @@ bool Input::dragRow(const std::string& rowText, const std::string& targetText) {
 bool Input::longPress(const std::string& text, double seconds) {
   View* view = find(text);
   if (!view) return fail("nothing on screen shows \"" + text + "\"");
+  touchDown(*view);
   for (View* v = view; v; v = v->superview()) {
     for (const auto& g : v->gestureRecognizers()) {
       auto* press = dynamic_cast<LongPressGestureRecognizer*>(g.get());
@@ -454,6 +463,7 @@ bool Input::toggle(const std::string& text) {
   if (!view) return fail("nothing on screen shows \"" + text + "\"");
   for (View* v = view; v; v = v->superview()) {
     if (Switch* s = v->firstOfType<Switch>()) {
+      touchDown(*s);
       if (!s->tap()) return fail("the switch at \"" + text + "\" is disabled");
       settle();
       return true;
@@ -468,6 +478,7 @@ bool Input::slide(const std::string& text, float value) {
   for (View* v = view; v; v = v->superview()) {
     if (Slider* s = v->firstOfType<Slider>()) {
       if (!s->isEnabled()) return fail("the slider at \"" + text + "\" is disabled");
+      touchDown(*s);
       s->slide(value);
       settle();
       return true;
@@ -545,6 +556,7 @@ bool Input::swipeRow(int number, const std::string& action) {
   IndexPath path;
   if (!revealRow(number, &table, &path)) return false;
   auto keep = std::static_pointer_cast<View>(table->shared_from_this());
+  touchDown(*table);
   std::string why;
   if (!table->performRowAction(path, action, &why)) return fail(why);
   settle();
@@ -577,6 +589,7 @@ bool Input::dragRow(int number, int targetNumber) {
   if (!to) return fail("no row " + std::to_string(targetNumber) + ": the list has " + rowsText(count));
   if (!table->isEditing()) return fail("the table is not editing: rows move only while editing");
   auto keep = std::static_pointer_cast<View>(table->shared_from_this());
+  touchDown(*table);
   if (!table->userMoveRow(*from, *to)) return fail("row " + std::to_string(number) + " cannot move");
   settle();
   return true;
@@ -587,6 +600,7 @@ namespace {
 // A finger's flick: the list moves by its height less a row, so that one
 // row stays in sight. False when it is already at that end.
 bool flick(TableView& table, int direction) {
+  touchDown(table);
   double page = std::max(table.rowHeight(), table.bounds().height() - table.rowHeight());
   double before = table.contentOffset().y;
   table.drag(direction * page);
@@ -650,6 +664,7 @@ std::optional<ns::Date> Input::pickDate(ns::Date date) {
   DatePicker* picker = frontDatePicker();
   if (!picker) return fail("no date picker on screen"), std::nullopt;
   if (!picker->isEnabled()) return fail("the date picker is disabled"), std::nullopt;
+  touchDown(*picker);
   // The wheels turn in steps of the picker's minute interval: the nearest.
   double step = 60.0 * std::max(1, picker->minuteInterval());
   double seconds = date.timeIntervalSinceReferenceDate();

@@ -8,7 +8,9 @@
 #include "Libraries/CrashReporter/ZOVDodevadarud.h"
 #include "Platform/UIKit/BarButtonItem.h"
 #include "Platform/UIKit/Input.h"
+#include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/ScreenPicture.h"
+#include "Platform/UIKit/Switch.h"
 #include "Platform/UIKit/testing/InterfaceTest.h"
 
 namespace {
@@ -260,6 +262,23 @@ TEST_F(PopTipTest, TapAnywhereDismissesOnceAndTheTouchGoesOn) {
   EXPECT_EQ(pressed, 1);  // the touch still reached the button
   EXPECT_EQ(delegate_->dismissals, 2);
   EXPECT_FALSE(elsewhere->superview());
+
+  // Not only taps: flipping a switch is a touch in the container too.
+  auto row = ui::View::make(Rect(10, 200, 200, 40));
+  auto label = std::make_shared<ui::Label>(Rect(0, 0, 100, 40));
+  label->setText("Sync");
+  auto toggle = std::make_shared<ui::Switch>();
+  toggle->setFrame(Rect(120, 5, 51, 31));
+  row->addSubview(label);
+  row->addSubview(toggle);
+  container->addSubview(row);
+  auto third = tip("Third");
+  third->setDismissTapAnywhere(true);
+  third->presentPointingAtView(target, container, true);
+  EXPECT_TRUE(ui::Input::toggle("Sync"));
+  EXPECT_TRUE(toggle->isOn());
+  EXPECT_EQ(delegate_->dismissals, 3);
+  EXPECT_FALSE(third->superview());
 }
 
 TEST_F(PopTipTest, ShadowSetterChangesTheLayerOnlyOnAChange) {

@@ -47,7 +47,7 @@ void BM_FilterOurs(benchmark::State& state) {
   const unsigned kernel = ImageEffects::frostedGlassKernelSize(kRadius, kScale);
   const size_t rowBytes = size_t{kWidth} * 4;
   std::vector<uint32_t> a(bitmap()->premultipliedPixels()), b(a.size());
-  std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(kWidth, kHeight));
+  std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(kWidth, kHeight, kernel));
   int16_t matrix[16];
   ImageEffects::frostedGlassSaturationMatrix(kSaturation, matrix);
   auto* pa = reinterpret_cast<uint8_t*>(a.data());

@@ -68,7 +68,7 @@ std::shared_ptr<const cg::Image> effectBitmap(const ui::Image& image, double sca
   const size_t rowBytes = static_cast<size_t>(w) * 4;
   std::vector<uint32_t> a = drawn->premultipliedPixels(), b(a.size());
   if (blur) {
-    std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(w, h));
+    std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(w, h, kernel));
     cg::boxConvolveEdgeExtend(bytes(a), rowBytes, bytes(b), rowBytes, w, h, kernel, scratch.data());
     cg::boxConvolveEdgeExtend(bytes(b), rowBytes, bytes(a), rowBytes, w, h, kernel, scratch.data());
     cg::boxConvolveEdgeExtend(bytes(a), rowBytes, bytes(b), rowBytes, w, h, kernel, scratch.data());
@@ -178,7 +178,7 @@ ui::ImagePtr blurredImageWithRadius(const ui::ImagePtr& image, double radius, un
   const size_t rowBytes = static_cast<size_t>(w) * 4;
   const unsigned kernel = boxBlurKernelSize(radius, image->scale());
   std::vector<uint32_t> first = bitmap.premultipliedPixels(), second(first.size());
-  std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(w, h));
+  std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(w, h, kernel));
   for (unsigned i = 0; i < iterations; ++i) {
     cg::boxConvolveEdgeExtend(bytes(first), rowBytes, bytes(second), rowBytes, w, h, kernel, scratch.data());
     first.swap(second);

@@ -13,10 +13,23 @@ int clampIndex(int i, int count) { return std::clamp(i, 0, count - 1); }
 
 }  // namespace
 
-size_t boxConvolveScratchSize(int width, int height) {
+namespace {
+
+// How many rows of row sums are kept while the window slides down: all the
+// window's rows while the window is no taller than the bitmap; otherwise
+// none, each row's sums then being worked out again as it leaves.
+int keptRows(int height, unsigned kernel) {
+  int window = 2 * static_cast<int>(kernel / 2) + 1;
+  return window <= height ? window : 0;
+}
+
+}  // namespace
+
+size_t boxConvolveScratchSize(int width, int height, unsigned kernel) {
   if (width <= 0 || height <= 0) return 0;
-  // The entering row's sums, the leaving row's, and the running column sums.
-  return static_cast<size_t>(width) * kChannels * 3 * sizeof(uint32_t);
+  // The running column sums, the entering and the leaving row's sums, and
+  // the kept rows.
+  return static_cast<size_t>(width) * kChannels * (3 + keptRows(height, kernel)) * sizeof(uint32_t);
 }
 
 namespace {
@@ -62,26 +75,39 @@ void boxConvolveEdgeExtend(const uint8_t* source, size_t sourceRowBytes, uint8_t
                            size_t destinationRowBytes, int width, int height, unsigned kernel, void* scratch) {
   if (width <= 0 || height <= 0) return;
   const int half = static_cast<int>(kernel / 2);
-  const uint64_t area = static_cast<uint64_t>(2 * half + 1) * static_cast<uint64_t>(2 * half + 1);
+  const int window = 2 * half + 1;
+  const uint64_t area = static_cast<uint64_t>(window) * static_cast<uint64_t>(window);
   std::vector<uint32_t> own;
-  uint32_t* entering = static_cast<uint32_t*>(scratch);
-  if (!entering) {
-    own.resize(boxConvolveScratchSize(width, height) / sizeof(uint32_t));
-    entering = own.data();
+  uint32_t* words = static_cast<uint32_t*>(scratch);
+  if (!words) {
+    own.resize(boxConvolveScratchSize(width, height, kernel) / sizeof(uint32_t));
+    words = own.data();
   }
   const size_t rowWords = static_cast<size_t>(width) * kChannels;
-  uint32_t* leaving = entering + rowWords;
-  uint32_t* columnSums = leaving + rowWords;
+  uint32_t* columnSums = words;
+  uint32_t* entering = words + rowWords;
+  uint32_t* leaving = words + 2 * rowWords;
+  // The window's rows of sums by logical row i (−half ... height + half),
+  // in slot (i + half) mod window: a row leaves the slot the next one takes.
+  const int kept = keptRows(height, kernel);
+  std::vector<uint32_t*> slots(static_cast<size_t>(kept));
+  for (int i = 0; i < kept; ++i) slots[static_cast<size_t>(i)] = words + (3 + static_cast<size_t>(i)) * rowWords;
   auto row = [&](int y) { return source + static_cast<size_t>(clampIndex(y, height)) * sourceRowBytes; };
 
   // The column sums hold, for every pixel of the output row, the sum of the
-  // row sums of the rows in its window; the window slides down one row at
-  // a time, a row's sums computed again as it leaves rather than kept for
-  // the whole bitmap.
+  // row sums of the rows in its window, which slides down one row at a time.
   std::fill(columnSums, columnSums + rowWords, 0u);
+  const uint32_t* previous = nullptr;
   for (int i = -half; i <= half; ++i) {
-    rowWindowSums(row(i), width, half, entering);
-    for (size_t w = 0; w < rowWords; ++w) columnSums[w] += entering[w];
+    uint32_t* sums = kept ? slots[static_cast<size_t>(i + half)] : entering;
+    // Rows above the top are the top row again.
+    if (previous && row(i) == row(i - 1)) {
+      if (sums != previous) std::copy(previous, previous + rowWords, sums);
+    } else {
+      rowWindowSums(row(i), width, half, sums);
+    }
+    for (size_t w = 0; w < rowWords; ++w) columnSums[w] += sums[w];
+    previous = sums;
   }
   // Sums stay below 2^23 for kernels up to 181; larger ones divide directly.
   const bool small = area * 255 + area / 2 < (uint64_t{1} << 23);
@@ -89,17 +115,30 @@ void boxConvolveEdgeExtend(const uint8_t* source, size_t sourceRowBytes, uint8_t
   for (int y = 0; y < height; ++y) {
     uint8_t* out = destination + static_cast<size_t>(y) * destinationRowBytes;
     if (small) {
-      for (size_t w = 0; w < rowWords; ++w) out[w] = static_cast<uint8_t>(divide(columnSums[w] + static_cast<uint32_t>(area / 2)));
+      for (size_t w = 0; w < rowWords; ++w)
+        out[w] = static_cast<uint8_t>(divide(columnSums[w] + static_cast<uint32_t>(area / 2)));
     } else {
       for (size_t w = 0; w < rowWords; ++w) out[w] = static_cast<uint8_t>((columnSums[w] + area / 2) / area);
     }
     if (y + 1 == height) break;
     const uint8_t* in = row(y + half + 1);
-    const uint8_t* out_ = row(y - half);
-    if (in == out_) continue;  // both past the same edge: the window keeps its sum
-    rowWindowSums(in, width, half, entering);
-    rowWindowSums(out_, width, half, leaving);
-    for (size_t w = 0; w < rowWords; ++w) columnSums[w] += entering[w] - leaving[w];
+    if (in == row(y - half)) continue;  // both past the same edge: the window keeps its sum
+    if (kept) {
+      uint32_t*& slot = slots[static_cast<size_t>(y % window)];  // the leaving row's
+      // Rows below the bottom are the bottom row again.
+      if (in == row(y + half)) {
+        const uint32_t* last = slots[static_cast<size_t>((y + window - 1) % window)];
+        std::copy(last, last + rowWords, entering);
+      } else {
+        rowWindowSums(in, width, half, entering);
+      }
+      for (size_t w = 0; w < rowWords; ++w) columnSums[w] += entering[w] - slot[w];
+      std::swap(slot, entering);
+    } else {
+      rowWindowSums(in, width, half, entering);
+      rowWindowSums(row(y - half), width, half, leaving);
+      for (size_t w = 0; w < rowWords; ++w) columnSums[w] += entering[w] - leaving[w];
+    }
   }
 }
 

@@ -246,8 +246,11 @@ View* Input::find(const std::string& text) {
 bool Input::tapView(View& view) {
   auto keep = std::static_pointer_cast<View>(view.shared_from_this());
   Point center{view.bounds().midX(), view.bounds().midY()};
+  // Whether the touch lands on the view is settled before anyone sees it
+  // (a view that takes no touches leaves them to the views under it).
+  bool landsOnView = shown(view) && interactive(view) && view.isUserInteractionEnabled();
   offerTouchToRecognizers(view.superview(), view, center);
-  if (view.touchesBegan(center)) {
+  if (landsOnView && view.touchesBegan(center)) {
     settle();
     return true;
   }

@@ -14,8 +14,6 @@ namespace {
 constexpr double kDefaultAnimationDuration = 0.2;
 // How far the tip slides in from and drops out to.
 constexpr double kSlideDistance = 10;
-// Text is measured in a box this high: in effect, unbounded.
-constexpr double kUnboundedHeight = 99999;
 
 }  // namespace
 

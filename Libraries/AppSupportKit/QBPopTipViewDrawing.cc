@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr double kUnboundedHeight = 99999;
-
 // The colour's components brightened: times `factor`, plus `lift`; alpha kept.
 cg::Rgba brightened(const ui::Color& color, double factor, double lift) {
   return {color.redComponent() * factor + lift, color.greenComponent() * factor + lift,

@@ -1,6 +1,5 @@
 // What the benchmarks of the notes app share: a scratch directory for the
-// run, a notes store opened at a path, and the line that prints our time
-// against a reference's as a ratio.
+// run and a notes store opened at a path (the ratio line is RatioReporter.h's).
 #pragma once
 
 #include <stdlib.h>
@@ -34,15 +33,6 @@ inline std::shared_ptr<cd::PersistentContainer> openNotesStore(const std::string
     if (error) std::fprintf(stderr, "store: %s\n", error->description().c_str());
   });
   return container;
-}
-
-// "task  ours (ms)  reference (ms)  ratio" for two benchmarks of the run.
-inline void printRatio(const RatioReporter& reporter, const char* task, const char* ours, const char* reference,
-                       const char* referenceName) {
-  auto a = reporter.seconds.find(ours), b = reporter.seconds.find(reference);
-  if (a == reporter.seconds.end() || b == reporter.seconds.end()) return;
-  std::printf("\n%-8s %12s %14s %8s\n", "task", "ours (ms)", (std::string(referenceName) + " (ms)").c_str(), "ratio");
-  std::printf("%-8s %12.2f %14.2f %8.2f\n", task, a->second * 1e3, b->second * 1e3, a->second / b->second);
 }
 
 }  // namespace bench

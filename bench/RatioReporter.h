@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,3 +23,16 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
   }
 };
+
+namespace bench {
+
+// "task  ours (ms)  reference (ms)  ratio" for two benchmarks of the run.
+inline void printRatio(const RatioReporter& reporter, const char* task, const char* ours, const char* reference,
+                       const char* referenceName) {
+  auto a = reporter.seconds.find(ours), b = reporter.seconds.find(reference);
+  if (a == reporter.seconds.end() || b == reporter.seconds.end()) return;
+  std::printf("\n%-8s %12s %14s %8s\n", "task", "ours (ms)", (std::string(referenceName) + " (ms)").c_str(), "ratio");
+  std::printf("%-8s %12.2f %14.2f %8.2f\n", task, a->second * 1e3, b->second * 1e3, a->second / b->second);
+}
+
+}  // namespace bench

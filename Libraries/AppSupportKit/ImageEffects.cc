@@ -53,17 +53,6 @@ std::string format(const char* pattern, double a, double b, const std::string& t
   return buffer + text;
 }
 
-// The saturation matrix on blue, green, red, alpha bytes (the rows weigh
-// each input channel by its luma), scaled by 256 and rounded in single
-// precision with halves away from zero.
-void saturationMatrix(double s, int16_t out[16]) {
-  const double m[16] = {0.0722 + 0.9278 * s, 0.0722 - 0.0722 * s, 0.0722 - 0.0722 * s, 0,
-                        0.7152 - 0.7152 * s, 0.7152 + 0.2848 * s, 0.7152 - 0.7152 * s, 0,
-                        0.2126 - 0.2126 * s, 0.2126 - 0.2126 * s, 0.2126 + 0.7873 * s, 0,
-                        0,                   0,                   0,                   1};
-  for (int i = 0; i < 16; ++i) out[i] = static_cast<int16_t>(std::lround(static_cast<float>(m[i] * 256)));
-}
-
 const uint8_t* bytes(const std::vector<uint32_t>& pixels) { return reinterpret_cast<const uint8_t*>(pixels.data()); }
 uint8_t* bytes(std::vector<uint32_t>& pixels) { return reinterpret_cast<uint8_t*>(pixels.data()); }
 
@@ -79,14 +68,14 @@ std::shared_ptr<const cg::Image> effectBitmap(const ui::Image& image, double sca
   const size_t rowBytes = static_cast<size_t>(w) * 4;
   std::vector<uint32_t> a = drawn->premultipliedPixels(), b(a.size());
   if (blur) {
-    std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(w, h));
+    std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(w, h, kernel));
     cg::boxConvolveEdgeExtend(bytes(a), rowBytes, bytes(b), rowBytes, w, h, kernel, scratch.data());
     cg::boxConvolveEdgeExtend(bytes(b), rowBytes, bytes(a), rowBytes, w, h, kernel, scratch.data());
     cg::boxConvolveEdgeExtend(bytes(a), rowBytes, bytes(b), rowBytes, w, h, kernel, scratch.data());
   }
   if (saturate) {
     int16_t matrix[16];
-    saturationMatrix(saturation, matrix);
+    frostedGlassSaturationMatrix(saturation, matrix);
     if (blur) {
       cg::matrixMultiplyDivide256(bytes(b), rowBytes, bytes(a), rowBytes, w, h, matrix);
     } else {
@@ -102,6 +91,16 @@ unsigned frostedGlassKernelSize(double radius, double scale) {
   double r = radius * scale;
   auto k = static_cast<unsigned>(std::floor(r * 3 * 2.5066282746310002 / 4 + 0.5));
   return k | 1;
+}
+
+// The rows weigh each input channel by its luma; scaled by 256 and rounded
+// in single precision with halves away from zero.
+void frostedGlassSaturationMatrix(double s, int16_t out[16]) {
+  const double m[16] = {0.0722 + 0.9278 * s, 0.0722 - 0.0722 * s, 0.0722 - 0.0722 * s, 0,
+                        0.7152 - 0.7152 * s, 0.7152 + 0.2848 * s, 0.7152 - 0.7152 * s, 0,
+                        0.2126 - 0.2126 * s, 0.2126 - 0.2126 * s, 0.2126 + 0.7873 * s, 0,
+                        0,                   0,                   0,                   1};
+  for (int i = 0; i < 16; ++i) out[i] = static_cast<int16_t>(std::lround(static_cast<float>(m[i] * 256)));
 }
 
 unsigned boxBlurKernelSize(double radius, double scale) { return static_cast<uint32_t>(radius * scale) | 1; }
@@ -131,15 +130,13 @@ ui::ImagePtr applyBlurWithRadius(const ui::Image& image, double radius, const st
   image.draw(context, rect);
   if (blur) {
     auto effect = effectBitmap(image, scale, blur, frostedGlassKernelSize(radius, scale), saturate, saturation);
-    if (effect && mask) {
+    if (effect) {
       // Outside the mask the unblurred receiver shows.
-      cg::ImageContext masked(size, false, scale);
-      masked.drawImage(*effect, rect);
-      masked.setBlendMode(cg::BlendMode::DestinationIn);
-      masked.drawImage(*mask->bitmap(), rect);
-      effect = masked.makeImage();
+      context.saveState();
+      if (mask) context.clipToMask(rect, *mask->bitmap());
+      context.drawImage(*effect, rect);
+      context.restoreState();
     }
-    if (effect) context.drawImage(*effect, rect);
   }
   if (tint) {
     context.setFillColor(ui::rgba(*tint));
@@ -181,7 +178,7 @@ ui::ImagePtr blurredImageWithRadius(const ui::ImagePtr& image, double radius, un
   const size_t rowBytes = static_cast<size_t>(w) * 4;
   const unsigned kernel = boxBlurKernelSize(radius, image->scale());
   std::vector<uint32_t> first = bitmap.premultipliedPixels(), second(first.size());
-  std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(w, h));
+  std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(w, h, kernel));
   for (unsigned i = 0; i < iterations; ++i) {
     cg::boxConvolveEdgeExtend(bytes(first), rowBytes, bytes(second), rowBytes, w, h, kernel, scratch.data());
     first.swap(second);
@@ -276,13 +273,12 @@ ui::ImagePtr imageWithMask(const ui::Image& image, const ui::Image& mask) {
   coverage.setFillColor(cg::Rgba::white());
   coverage.fillRect(pixels);
   coverage.drawImage(*mask.bitmap()->withOrientation(cg::ImageOrientation::Up), pixels);
-  auto shade = coverage.makeImage();
+  auto keeps = cg::Image::imageMask(*coverage.makeImage());
   std::vector<uint32_t> out = bitmap->premultipliedPixels();
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      cg::Pixel p = shade->pixel(x, y);
-      // Dark shows: the pixel is kept by one minus the mask's grey.
-      const unsigned keep = 255 - (p.r * 54u + p.g * 183u + p.b * 19u + 128) / 256;
+      // Dark shows: the pixel is kept by the mask's coverage.
+      const unsigned keep = keeps->pixel(x, y).a;
       uint32_t& word = out[static_cast<size_t>(y) * w + x];
       uint32_t scaled = 0;
       for (int shift = 0; shift < 32; shift += 8) {

@@ -4,6 +4,7 @@
 // resizing). Each is pure: it answers a new image (or the receiver).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,9 @@ ui::ImagePtr applyDarkEffect(const ui::Image& image);
 ui::ImagePtr applyTintEffectWithColor(const ui::Image& image, const std::shared_ptr<const ui::Color>& color);
 // The odd box size, in pixels, of the frosted glass for a radius in points.
 unsigned frostedGlassKernelSize(double radius, double scale);
+// The frosted glass's saturation matrix on blue, green, red and alpha bytes
+// (cg::matrixMultiplyDivide256's form: 256 stands for 1).
+void frostedGlassSaturationMatrix(double saturation, int16_t matrix[16]);
 
 // The receiver box-blurred `iterations` times with a square of `radius`
 // points at its own scale, then lightened by the tint at alpha 0.25 when

@@ -30,6 +30,8 @@
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/Error.h"
 
+class QBPopTipView;
+
 namespace ui {
 class BarButtonItem;
 class Color;
@@ -193,19 +195,30 @@ class TXKit : public QBRateDelegate {
   // Tasks begun and not yet ended (tests).
   static size_t activeBackgroundTaskCount();
 
-  // Tips: each call counts one view of the tip; the tip is shown once, the
-  // first time the count reaches `afterViewsCount`. Seam: a shown tip is
-  // recorded (shownTips) rather than drawn.
+  // Tips. Each tip counts the views of its screen in the standard default
+  // "com.tavrix.viewsCount.<tip id>"; its shown state is the showed flag of
+  // the tip id (showedMessageID).
+  static constexpr const char* kTipViewsCountKeyFormat = "com.tavrix.viewsCount.%@";
+  // Counts one view of the tip's screen, unless the tip was shown already
+  // (then NO at once). Due when the count has reached `viewsCount`,
+  // "app"/"showTipsAfterUsesCount" is not negative and at most the uses
+  // count, and no kit popup is showing.
+  bool shouldShowTipID(const std::string& tipID, int64_t viewsCount);
+  // When due: marks the tip shown and a popup showing, and 0.1 s later
+  // shows a flat yellow bubble (QBPopTipView) with `text` as its title,
+  // pointing at the view, dismissed by a tap anywhere. It lies over the
+  // topmost controller's view, or over `inView` on a pad in portrait whose
+  // topmost controller is a split view. Should the view or the container
+  // have left every window by then, the tip is skipped and the popup flag
+  // cleared, so that other popups are not blocked.
   void showTipIfNeededWithID(const std::string& tipID, const std::string& text, const ui::View* pointingAtView,
                              const ui::View* inView, int64_t afterViewsCount, bool animated);
+  // The same pointing at the item's view (items here have one when it is a
+  // custom view), its superview's superview proposed as the container.
   void showTipIfNeededWithID(const std::string& tipID, const std::string& text,
                              const ui::BarButtonItem* pointingAtBarButtonItem, int64_t afterViewsCount, bool animated);
-  struct ShownTip {
-    std::string tipID;
-    std::string text;
-  };
-  std::vector<ShownTip> shownTips() const;
-  void resetTips();
+  // The kit's tips tell it here when a person dismissed them.
+  void popTipViewWasDismissedByUser(QBPopTipView& popTipView);
 
  private:
   TXKit() = default;

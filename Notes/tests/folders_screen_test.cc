@@ -3,6 +3,7 @@
 
 #include "Notes/NoteTableViewCell.h"
 #include "Notes/tests/folders_test_support.h"
+#include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UIKit/AlertController.h"
 #include "Platform/UIKit/Input.h"
 #include "Platform/UIKit/Label.h"
@@ -71,15 +72,22 @@ TEST_F(FoldersScreenTest, NewFolderNamedAsTypedGoesFirstAndEmptyNameCreatesNothi
   EXPECT_EQ(storedFolders(), (Strings{"  Recipes ", "Work"}));
   EXPECT_EQ(rows(*folders_), (Strings{"All Notes 0", "  Recipes  0", "Work 0"}));
 
-  // The tip about the default folder comes half a second later.
-  EXPECT_TRUE(TXKit::sharedInstance().shownTips().empty());
-  advance(0.5);
-  auto tips = TXKit::sharedInstance().shownTips();
-  ASSERT_EQ(tips.size(), 1u);
-  EXPECT_EQ(tips[0].tipID, "tipFirstFolderDefault");
-  EXPECT_EQ(tips[0].text, "First folder is the default one.\nTap \"Edit\" above to reorder folders.");
+  // The tip about the default folder comes 0.6 s later, over the list.
+  const std::string tip = "Tip: \"First folder is the default one.";
+  EXPECT_FALSE(onScreen(tip));
+  advance(0.6);
+  EXPECT_TRUE(onScreen(tip + "\n")) << screen();
+  EXPECT_TRUE(onScreen("Tap \"Edit\" above to reorder folders.\"")) << screen();
+  auto defaults = ns::UserDefaults::standardUserDefaults();
+  EXPECT_EQ(defaults->integerForKey("com.tavrix.viewsCount.tipFirstFolderDefault"), 1);
+  EXPECT_TRUE(TXKit::showedMessageID("tipFirstFolderDefault"));
+  EXPECT_TRUE(TXKit::sharedInstance().isShowingMessage());
 
+  // The next touch, on "Add", takes the tip away and still adds a folder.
   ASSERT_TRUE(Input::pressBarButton("Add"));
+  EXPECT_FALSE(onScreen(tip));
+  EXPECT_FALSE(TXKit::sharedInstance().isShowingMessage());
+  ASSERT_TRUE(presentedAlert(*folders_));
   ASSERT_TRUE(Input::tap("Cancel"));
   EXPECT_EQ(storedFolders(), (Strings{"  Recipes ", "Work"}));
 }

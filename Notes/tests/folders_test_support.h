@@ -32,13 +32,13 @@ class FoldersScreenTest : public ui::testing::InterfaceTest {
  protected:
   explicit FoldersScreenTest(ns::UserInterfaceIdiom idiom = ns::UserInterfaceIdiom::Phone)
       : ui::testing::InterfaceTest(idiom) {
-    TXKit::sharedInstance().resetTips();
+    TXKit::sharedInstance().setShowingMessage(false);
     TXConfig::sharedInstance().reset();
     ui::Application::shared().setDelegate(app_);
     registerBoard(idiom == ns::UserInterfaceIdiom::Pad);
   }
   ~FoldersScreenTest() override {
-    TXKit::sharedInstance().resetTips();
+    TXKit::sharedInstance().setShowingMessage(false);
     TXConfig::sharedInstance().reset();
   }
 

@@ -30,7 +30,7 @@ class NotesListTest : public ui::testing::InterfaceTest {
     registerMainStoryboard();
     app_ = std::make_shared<AppDelegate>();
     ui::Application::shared().setDelegate(app_);
-    TXKit::sharedInstance().resetTips();
+    TXKit::sharedInstance().setShowingMessage(false);
   }
 
   cd::ManagedObjectContext& context() { return *app_->managedObjectContext(); }

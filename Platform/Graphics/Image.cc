@@ -89,6 +89,21 @@ std::shared_ptr<const Image> Image::filled(int w, int h, Rgba c, double scale) {
                                        scale);
 }
 
+std::shared_ptr<const Image> Image::imageMask(const Image& greys) {
+  std::vector<uint32_t> coverage(greys.pixels_.size());
+  for (int y = 0; y < greys.height_; ++y) {
+    for (int x = 0; x < greys.width_; ++x) {
+      Pixel p = greys.pixel(x, y);
+      // The pixel over white, then its luma.
+      unsigned r = (p.r * p.a + 255 * (255 - p.a) + 127) / 255, g = (p.g * p.a + 255 * (255 - p.a) + 127) / 255,
+               b = (p.b * p.a + 255 * (255 - p.a) + 127) / 255;
+      uint32_t alpha = 255 - (r * 54u + g * 183u + b * 19u + 128) / 256;
+      coverage[static_cast<size_t>(y) * greys.width_ + x] = alpha << 24;
+    }
+  }
+  return std::make_shared<Image>(greys.width_, greys.height_, std::move(coverage), greys.scale_, greys.orientation_);
+}
+
 Size Image::size() const {
   double w = width_ / scale_, h = height_ / scale_;
   switch (orientation_) {

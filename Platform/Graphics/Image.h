@@ -46,6 +46,11 @@ class Image {
   // Every pixel the colour.
   static std::shared_ptr<const Image> filled(int pixelWidth, int pixelHeight, Rgba color,
                                              double scale = 1);
+  // An image mask made from a bitmap of greys: dark shows, light hides. Each
+  // pixel's alpha is 255 minus its luma (Rec. 709 weights 54, 183 and 19 of
+  // 256, rounded), a transparent pixel counting as white; the colour is
+  // black. Same size, scale and orientation. ImageContext::clipToMask takes it.
+  static std::shared_ptr<const Image> imageMask(const Image& greys);
 
   int pixelWidth() const { return width_; }
   int pixelHeight() const { return height_; }

@@ -49,6 +49,18 @@ cairo_operator_t cairoOperator(BlendMode mode) {
   return CAIRO_OPERATOR_OVER;
 }
 
+// An alpha-only surface the size of `target`'s pixels, and a context on it
+// drawing in `cr`'s user space (the caller destroys both).
+cairo_t* createCoverage(cairo_t* cr, cairo_surface_t* target, cairo_surface_t** coverage) {
+  *coverage = cairo_image_surface_create(CAIRO_FORMAT_A8, cairo_image_surface_get_width(target),
+                                         cairo_image_surface_get_height(target));
+  cairo_t* m = cairo_create(*coverage);
+  cairo_matrix_t ctm;
+  cairo_get_matrix(cr, &ctm);
+  cairo_set_matrix(m, &ctm);
+  return m;
+}
+
 void setSource(cairo_t* cr, Rgba c) { cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha); }
 
 // Three box passes of width 2r+1 approximate a gaussian; each pass keeps a
@@ -157,7 +169,7 @@ void ImageContext::clipToPath(const Path& path) {
 template <class Draw>
 void ImageContext::layer(Draw draw) {
   if (!cr_) return;
-  if (state_.shadowColor.alpha <= 0 && state_.blend == BlendMode::Normal && state_.alpha >= 1) {
+  if (state_.shadowColor.alpha <= 0 && state_.blend == BlendMode::Normal && state_.alpha >= 1 && !state_.clipMask) {
     // Nothing to compose: drawing in place gives the same pixels, without
     // a group the size of the clip for every operation.
     draw();
@@ -165,19 +177,43 @@ void ImageContext::layer(Draw draw) {
   }
   cairo_push_group(cr_);
   draw();
-  compose(cairo_pop_group(cr_));
+  compose(masked(cairo_pop_group(cr_)));
+}
+
+cairo_pattern_t* ImageContext::masked(cairo_pattern_t* group) {
+  if (!state_.clipMask) return group;
+  cairo_push_group(cr_);
+  cairo_set_source(cr_, group);  // locked to the user space in force now
+  cairo_save(cr_);
+  cairo_identity_matrix(cr_);
+  cairo_mask_surface(cr_, state_.clipMask.get(), 0, 0);
+  cairo_restore(cr_);
+  cairo_pattern_destroy(group);
+  return cairo_pop_group(cr_);
+}
+
+void ImageContext::clipToMask(const Rect& rect, const Image& mask) {
+  if (!cr_) return;
+  cairo_surface_t* coverage = nullptr;
+  cairo_t* m = createCoverage(cr_, surface_, &coverage);
+  detail::paintImage(m, mask, rect, 1);
+  if (state_.clipMask) {
+    // Where both masks let drawing through.
+    cairo_identity_matrix(m);
+    cairo_set_operator(m, CAIRO_OPERATOR_IN);
+    cairo_set_source_surface(m, state_.clipMask.get(), 0, 0);
+    cairo_paint(m);
+  }
+  cairo_destroy(m);
+  state_.clipMask = std::shared_ptr<cairo_surface_t>(coverage, cairo_surface_destroy);
 }
 
 void ImageContext::compose(cairo_pattern_t* group) {
   double alpha = std::clamp(state_.alpha, 0.0, 1.0);
 
   if (state_.shadowColor.alpha > 0) {
-    int w = cairo_image_surface_get_width(surface_), h = cairo_image_surface_get_height(surface_);
-    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
-    cairo_t* m = cairo_create(mask);
-    cairo_matrix_t ctm;
-    cairo_get_matrix(cr_, &ctm);
-    cairo_set_matrix(m, &ctm);
+    cairo_surface_t* mask = nullptr;
+    cairo_t* m = createCoverage(cr_, surface_, &mask);
     cairo_set_source(m, group);
     cairo_paint(m);
     cairo_destroy(m);
@@ -219,6 +255,7 @@ void ImageContext::beginTransparencyLayer() {
   state_.alpha = 1;
   state_.blend = BlendMode::Normal;
   state_.shadowColor = Rgba::clear();
+  state_.clipMask.reset();  // the whole layer is kept to it at the end
 }
 
 void ImageContext::endTransparencyLayer() {
@@ -226,7 +263,7 @@ void ImageContext::endTransparencyLayer() {
   state_ = layers_.back();
   layers_.pop_back();
   if (!cr_) return;
-  compose(cairo_pop_group(cr_));
+  compose(masked(cairo_pop_group(cr_)));
 }
 
 void ImageContext::fillRect(const Rect& r) { fillPath(Path::rect(r)); }
@@ -248,12 +285,30 @@ void ImageContext::clearRect(const Rect& r) {
   cairo_restore(cr_);
 }
 
-void ImageContext::fillPath(const Path& path) {
+void ImageContext::fillPath(const Path& path, FillRule rule) {
   layer([&] {
     cairo_new_path(cr_);
     detail::appendPath(cr_, path);
     setSource(cr_, state_.fill);
+    cairo_set_fill_rule(cr_, rule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     cairo_fill(cr_);
+    cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+  });
+}
+
+void ImageContext::drawLinearGradient(const std::vector<GradientStop>& stops, Point start, Point end) {
+  if (stops.empty()) return;
+  layer([&] {
+    cairo_pattern_t* gradient = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
+    for (const GradientStop& stop : stops) {
+      const Rgba& c = stop.color;
+      cairo_pattern_add_color_stop_rgba(gradient, std::clamp(stop.location, 0.0, 1.0), c.red, c.green, c.blue,
+                                        c.alpha);
+    }
+    cairo_pattern_set_extend(gradient, CAIRO_EXTEND_NONE);
+    cairo_set_source(cr_, gradient);
+    cairo_paint(cr_);
+    cairo_pattern_destroy(gradient);
   });
 }
 

@@ -28,6 +28,16 @@ typedef struct _cairo_pattern cairo_pattern_t;
 
 namespace cg {
 
+// Which points a filled path covers: non-zero winding, or even-odd (a path
+// inside another makes a hole, whatever the directions).
+enum class FillRule { Winding, EvenOdd };
+
+// A colour of a linear gradient at `location` (0 at the start, 1 at the end).
+struct GradientStop {
+  double location;
+  Rgba color;
+};
+
 class ImageContext {
  public:
   // A size of zero width or height gives a context that draws nothing and
@@ -59,12 +69,21 @@ class ImageContext {
   AffineTransform transform() const;
   void clipToRect(const Rect& r);
   void clipToPath(const Path& path);
+  // Keeps later drawing to where `mask`, stretched over `rect`, is opaque,
+  // in proportion to its alpha (nothing outside `rect`); with another mask
+  // in force, to where both are. An image mask (Image::imageMask) or any
+  // image with alpha.
+  void clipToMask(const Rect& rect, const Image& mask);
 
   void fillRect(const Rect& r);
   void strokeRect(const Rect& r);
   // Makes the rectangle transparent (black for an opaque context).
   void clearRect(const Rect& r);
-  void fillPath(const Path& path);
+  void fillPath(const Path& path, FillRule rule = FillRule::Winding);
+  // A gradient from `start` to `end` (user space) over the clip: colours
+  // blend between the stops in device RGB, and nothing is painted before
+  // the start or past the end.
+  void drawLinearGradient(const std::vector<GradientStop>& stops, Point start, Point end);
   void strokePath(const Path& path);
   void fillEllipse(const Rect& r) { fillPath(Path::ellipse(r)); }
   // The image scaled into `rect`, turned as its orientation says.
@@ -97,11 +116,14 @@ class ImageContext {
     Point shadowOffset;
     double shadowBlur = 0;
     Rgba shadowColor = Rgba::clear();
+    std::shared_ptr<cairo_surface_t> clipMask;  // device pixels' coverage, when a mask clips
   };
   template <class Draw>
   void layer(Draw draw);
   // Composes a drawn group with the current alpha, shadow and blend mode.
   void compose(cairo_pattern_t* group);
+  // The group kept to the clipping mask (the group itself when none).
+  cairo_pattern_t* masked(cairo_pattern_t* group);
 
   Size size_;
   double scale_;

@@ -19,9 +19,16 @@ class Path {
   void lineTo(Point p);
   void curveTo(Point control1, Point control2, Point end);
   void addArc(Point center, double radius, double startAngle, double endAngle, bool clockwise);
+  // A corner rounded with `radius`: a line from the current point towards
+  // `corner`, then the shorter arc tangent to both current point → corner
+  // and corner → `towards`, ending on the second. Collinear points, a zero
+  // radius or no current point give a line to `corner`.
+  void addArcToPoint(Point corner, Point towards, double radius);
   void addRect(const Rect& r);
   void addRoundedRect(const Rect& r, double cornerRadius);
   void addEllipse(const Rect& r);
+  // Every element of `other`, after this path's.
+  void addPath(const Path& other);
   void close();
 
   bool isEmpty() const { return elements_.empty(); }
@@ -39,6 +46,9 @@ class Path {
 
  private:
   std::vector<Element> elements_;
+  Point current_;
+  Point subpathStart_;
+  bool hasCurrent_ = false;
 };
 
 }  // namespace cg

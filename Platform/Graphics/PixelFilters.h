@@ -9,8 +9,9 @@
 namespace cg {
 
 // Scratch memory, in bytes, that boxConvolveEdgeExtend needs for a bitmap
-// of this size.
-size_t boxConvolveScratchSize(int width, int height);
+// of this size and that kernel: a few rows of sums, and the window's rows
+// when it is no taller than the bitmap.
+size_t boxConvolveScratchSize(int width, int height, unsigned kernel);
 
 // Each channel of each pixel becomes the mean of the kernel × kernel square
 // around it, pixels outside the bitmap taking the value of the nearest edge

@@ -114,7 +114,31 @@ bool interactive(const View& v) {
   return true;
 }
 
-std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backToo) {
+// A touch is seen first by the recognizers of the views above the one it
+// lands on (from `from` up to the window; each asks its delegate whether to
+// take it), before that view acts: a recognizer over a whole screen hears
+// of every touch without keeping it from the control underneath.
+void offerTouchToRecognizers(View* from, const View& touched, Point location) {
+  for (View* v = from; v; v = v->superview()) {
+    Point inView = touched.convertPointTo(location, v);
+    for (const auto& g : std::vector<std::shared_ptr<GestureRecognizer>>(v->gestureRecognizers())) g->receiveTouch(inView);
+  }
+}
+
+// A finger on a bar button touches the bar.
+void touchBar(View& bar) {
+  offerTouchToRecognizers(&bar, bar, {bar.bounds().midX(), bar.bounds().midY()});
+}
+
+// A finger on `touched` for a gesture other than a tap (a swipe, a drag, a
+// press): the recognizers above it hear of the touch all the same.
+void touchDown(View& touched) {
+  offerTouchToRecognizers(touched.superview(), touched, {touched.bounds().midX(), touched.bounds().midY()});
+}
+
+// The bar item titled `title` and the bar showing it.
+std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backToo,
+                                           std::shared_ptr<View>* barView = nullptr) {
   std::shared_ptr<BarButtonItem> found;
   visitScreen([&](View& v) {
     auto* bar = dynamic_cast<NavigationBar*>(&v);
@@ -133,6 +157,7 @@ std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backTo
     for (const auto& item : bar->rightItems()) {
       if (!found && matches(item)) found = item;
     }
+    if (found && barView) *barView = std::static_pointer_cast<View>(bar->shared_from_this());
     return found != nullptr;
   });
   return found;
@@ -221,6 +246,14 @@ View* Input::find(const std::string& text) {
 bool Input::tapView(View& view) {
   auto keep = std::static_pointer_cast<View>(view.shared_from_this());
   Point center{view.bounds().midX(), view.bounds().midY()};
+  // Whether the touch lands on the view is settled before anyone sees it
+  // (a view that takes no touches leaves them to the views under it).
+  bool landsOnView = shown(view) && interactive(view) && view.isUserInteractionEnabled();
+  offerTouchToRecognizers(view.superview(), view, center);
+  if (landsOnView && view.touchesBegan(center)) {
+    settle();
+    return true;
+  }
   for (View* v = &view; v; v = v->superview()) {
     if (!shown(*v)) break;
     if (!interactive(*v) || !v->isUserInteractionEnabled()) continue;
@@ -235,7 +268,9 @@ bool Input::tapView(View& view) {
 
 bool Input::tap(const std::string& text) {
   // Bar buttons of the topmost bars come before content below them.
-  if (auto item = findBarItem(text, true)) {
+  std::shared_ptr<View> bar;
+  if (auto item = findBarItem(text, true, &bar)) {
+    touchBar(*bar);
     if (!item->isEnabled()) return fail("the bar button \"" + text + "\" is disabled");
     bool pressed = item->press();
     settle();
@@ -257,8 +292,10 @@ bool Input::tap(const std::string& text) {
 }
 
 bool Input::pressBarButton(const std::string& title) {
-  auto item = findBarItem(title, true);
+  std::shared_ptr<View> bar;
+  auto item = findBarItem(title, true, &bar);
   if (!item) return fail("no bar button \"" + title + "\"");
+  touchBar(*bar);
   bool pressed = item->press();
   settle();
   return pressed || fail("the bar button \"" + title + "\" is disabled or has no action");
@@ -266,12 +303,15 @@ bool Input::pressBarButton(const std::string& title) {
 
 bool Input::goBack() {
   std::shared_ptr<BarButtonItem> back;
+  std::shared_ptr<View> barView;
   visitScreen([&](View& v) {
     auto* bar = dynamic_cast<NavigationBar*>(&v);
     if (bar) back = bar->backItem();
+    if (back) barView = std::static_pointer_cast<View>(bar->shared_from_this());
     return back != nullptr;
   });
   if (!back) return fail("no back button on screen");
+  touchBar(*barView);
   back->press();
   settle();
   return true;
@@ -334,6 +374,7 @@ bool Input::swipeRow(const std::string& rowText, const std::string& action) {
   if (!table) return fail("the row \"" + rowText + "\" is in no table");
   auto path = table->indexPathForCell(cell);
   if (!path) return fail("the row \"" + rowText + "\" is not in the table");
+  touchDown(*cell);
   std::string why;
   if (!table->performRowAction(*path, action, &why)) return fail(why);
   settle();
@@ -352,6 +393,7 @@ bool Input::dragRow(const std::string& rowText, const std::string& targetText) {
   if (!from || !to) return fail("the rows are not in the table");
   if (!table->isEditing()) return fail("the table is not editing: rows move only while editing");
   auto keep = std::static_pointer_cast<View>(table->shared_from_this());
+  touchDown(*cell);
   if (!table->userMoveRow(*from, *to)) return fail("the row \"" + rowText + "\" cannot move");
   settle();
   return true;
@@ -360,6 +402,7 @@ bool Input::dragRow(const std::string& rowText, const std::string& targetText) {
 bool Input::longPress(const std::string& text, double seconds) {
   View* view = find(text);
   if (!view) return fail("nothing on screen shows \"" + text + "\"");
+  touchDown(*view);
   for (View* v = view; v; v = v->superview()) {
     for (const auto& g : v->gestureRecognizers()) {
       auto* press = dynamic_cast<LongPressGestureRecognizer*>(g.get());
@@ -423,6 +466,7 @@ bool Input::toggle(const std::string& text) {
   if (!view) return fail("nothing on screen shows \"" + text + "\"");
   for (View* v = view; v; v = v->superview()) {
     if (Switch* s = v->firstOfType<Switch>()) {
+      touchDown(*s);
       if (!s->tap()) return fail("the switch at \"" + text + "\" is disabled");
       settle();
       return true;
@@ -437,6 +481,7 @@ bool Input::slide(const std::string& text, float value) {
   for (View* v = view; v; v = v->superview()) {
     if (Slider* s = v->firstOfType<Slider>()) {
       if (!s->isEnabled()) return fail("the slider at \"" + text + "\" is disabled");
+      touchDown(*s);
       s->slide(value);
       settle();
       return true;
@@ -514,6 +559,7 @@ bool Input::swipeRow(int number, const std::string& action) {
   IndexPath path;
   if (!revealRow(number, &table, &path)) return false;
   auto keep = std::static_pointer_cast<View>(table->shared_from_this());
+  touchDown(*table);
   std::string why;
   if (!table->performRowAction(path, action, &why)) return fail(why);
   settle();
@@ -546,6 +592,7 @@ bool Input::dragRow(int number, int targetNumber) {
   if (!to) return fail("no row " + std::to_string(targetNumber) + ": the list has " + rowsText(count));
   if (!table->isEditing()) return fail("the table is not editing: rows move only while editing");
   auto keep = std::static_pointer_cast<View>(table->shared_from_this());
+  touchDown(*table);
   if (!table->userMoveRow(*from, *to)) return fail("row " + std::to_string(number) + " cannot move");
   settle();
   return true;
@@ -556,6 +603,7 @@ namespace {
 // A finger's flick: the list moves by its height less a row, so that one
 // row stays in sight. False when it is already at that end.
 bool flick(TableView& table, int direction) {
+  touchDown(table);
   double page = std::max(table.rowHeight(), table.bounds().height() - table.rowHeight());
   double before = table.contentOffset().y;
   table.drag(direction * page);
@@ -619,6 +667,7 @@ std::optional<ns::Date> Input::pickDate(ns::Date date) {
   DatePicker* picker = frontDatePicker();
   if (!picker) return fail("no date picker on screen"), std::nullopt;
   if (!picker->isEnabled()) return fail("the date picker is disabled"), std::nullopt;
+  touchDown(*picker);
   // The wheels turn in steps of the picker's minute interval: the nearest.
   double step = 60.0 * std::max(1, picker->minuteInterval());
   double seconds = date.timeIntervalSinceReferenceDate();

@@ -26,6 +26,13 @@
 //   the end, so that each runs at its own time, with what it queued on the
 //   main run loop run before the clock moves on.
 //
+// Every touch (taps, bar buttons, swipes, drags, presses, switches,
+// sliders, scrolling, date wheels) is first offered to the gesture
+// recognizers of the views above the touched one, which ask their delegates
+// (a recognizer over a whole screen hears of every touch); a tap then
+// reaches the touched view's touchesBegan, and only when that view does not
+// take it, View::performTap up the superviews.
+//
 // Every action settles afterwards: the main run loop runs what is ready,
 // and with a virtual clock the clock moves by settleTime() (0.5 s, longer
 // than any transition) so that animations and transitions complete. Each

@@ -189,6 +189,14 @@ class View : public Responder {
   void setViewController(ViewController* controller) { viewController_ = controller; }
   Responder* nextResponder() const override;
 
+  // A touch goes down on this view, the one a tap lands on (the input
+  // layer), after the recognizers of its superviews have seen it and before
+  // any view acts on the tap: whether this view took it, which ends the
+  // tap. Views leave touches to performTap by default.
+  virtual bool touchesBegan(Point location) {
+    (void)location;
+    return false;
+  }
   // A person taps the view (the input layer): a control acts, a cell gets
   // selected, else the view's enabled tap recognizers that accept the
   // touch fire. Whether anything handled it; the input layer then stops,

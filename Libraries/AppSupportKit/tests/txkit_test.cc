@@ -72,21 +72,3 @@ TEST(NSDateUtilitiesTest, StrictComparisonsAndMinutes) {
 }
 
 }  // namespace
-
-namespace {
-
-TEST(TXKitTipsTest, ATipIsShownOnceWhenItsViewCountIsReached) {
-  auto& kit = TXKit::sharedInstance();
-  kit.resetTips();
-  kit.showTipIfNeededWithID("tipA", "first", static_cast<const ui::View*>(nullptr), nullptr, 1, true);
-  EXPECT_TRUE(kit.shownTips().empty());
-  kit.showTipIfNeededWithID("tipA", "first", static_cast<const ui::View*>(nullptr), nullptr, 1, true);
-  kit.showTipIfNeededWithID("tipA", "first", static_cast<const ui::View*>(nullptr), nullptr, 1, true);
-  kit.showTipIfNeededWithID("tipB", "second", static_cast<const ui::BarButtonItem*>(nullptr), 0, true);
-  ASSERT_EQ(kit.shownTips().size(), 2u);
-  EXPECT_EQ(kit.shownTips()[0].tipID, "tipA");
-  EXPECT_EQ(kit.shownTips()[1].text, "second");
-  kit.resetTips();
-}
-
-}  // namespace

@@ -180,3 +180,118 @@ TEST(ImageContextTest, TiledImagesStartAtTheRectangle) {
 }
 
 }  // namespace
+
+namespace {
+
+// A square with corners rounded by tangent arcs, drawn clockwise from the
+// middle of the top edge, as a bubble's outline is.
+Path tangentRoundedSquare(Rect r, double radius) {
+  Path p;
+  p.moveTo({r.midX(), r.minY()});
+  p.addArcToPoint({r.maxX(), r.minY()}, {r.maxX(), r.maxY()}, radius);
+  p.addArcToPoint({r.maxX(), r.maxY()}, {r.minX(), r.maxY()}, radius);
+  p.addArcToPoint({r.minX(), r.maxY()}, {r.minX(), r.minY()}, radius);
+  p.addArcToPoint({r.minX(), r.minY()}, {r.maxX(), r.minY()}, radius);
+  p.close();
+  return p;
+}
+
+TEST(PathTest, TangentArcsRoundCornersLikeARoundedRect) {
+  Path p = tangentRoundedSquare(Rect(10, 10, 80, 60), 10);
+  Rect box = p.boundingBox();
+  EXPECT_NEAR(box.minX(), 10, 0.01);
+  EXPECT_NEAR(box.maxY(), 70, 0.01);
+  // The same points in and out as the rounded rectangle of the platform.
+  Path reference = Path::roundedRect(Rect(10, 10, 80, 60), 10);
+  for (Point q : std::vector<Point>{{11, 11}, {13, 13}, {89, 69}, {87, 67}, {50, 40}, {10.5, 40}, {89.5, 11}}) {
+    EXPECT_EQ(p.contains(q), reference.contains(q)) << q.x << "," << q.y;
+  }
+  EXPECT_FALSE(p.contains({11, 11}));  // cut off by the corner's arc
+  EXPECT_TRUE(p.contains({13, 13}));
+
+  // Collinear legs, or no radius, leave a plain corner.
+  Path straight;
+  straight.moveTo({0, 0});
+  straight.addArcToPoint({10, 0}, {20, 0}, 5);
+  straight.addArcToPoint({20, 10}, {0, 10}, 0);
+  straight.close();
+  EXPECT_TRUE(straight.contains({15, 6}));  // the triangle (0, 0), (10, 0), (20, 10)
+}
+
+TEST(ImageContextTest, EvenOddFillLeavesTheInnerPathAHole) {
+  Path ring = Path::rect(Rect(0, 0, 20, 20));
+  ring.addRect(Rect(5, 5, 10, 10));  // same direction: no hole by winding
+  for (auto [rule, hole] : {std::pair{cg::FillRule::Winding, false}, std::pair{cg::FillRule::EvenOdd, true}}) {
+    ImageContext ctx({20, 20}, false, 1);
+    ctx.setFillColor(Rgba::black());
+    ctx.fillPath(ring, rule);
+    auto image = ctx.makeImage();
+    EXPECT_EQ(image->pixel(2, 2).a, 255);
+    EXPECT_EQ(image->pixel(10, 10).a, hole ? 0 : 255);
+  }
+}
+
+TEST(ImageContextTest, LinearGradientBlendsStopsAndStopsAtItsEnds) {
+  ImageContext ctx({100, 10}, false, 1);
+  ctx.clipToRect(Rect(0, 0, 100, 10));
+  ctx.drawLinearGradient({{0, Rgba{1, 0, 0, 1}}, {0.5, Rgba{0, 0, 1, 1}}, {1, Rgba{0, 0, 1, 1}}}, {20, 0}, {80, 0});
+  auto image = ctx.makeImage();
+  EXPECT_EQ(image->pixel(10, 5).a, 0);  // before the start: not extended
+  EXPECT_EQ(image->pixel(90, 5).a, 0);  // past the end
+  Pixel start = image->pixel(20, 5), middle = image->pixel(35, 5), blue = image->pixel(65, 5);
+  EXPECT_GT(start.r, 240);
+  EXPECT_NEAR(middle.r, 128, 10);  // half way from the first stop to the second
+  EXPECT_NEAR(middle.b, 128, 10);
+  EXPECT_EQ(blue, (Pixel{0, 0, 255, 255}));
+}
+
+}  // namespace
+
+namespace {
+
+// A 4 × 2 bitmap: black on the left half, white on the right, the last
+// pixel transparent.
+std::shared_ptr<const cg::Image> halfBlackHalfWhite() {
+  const uint32_t black = 0xff000000u, white = 0xffffffffu;
+  return std::make_shared<cg::Image>(4, 2, std::vector<uint32_t>{black, black, white, white, black, black, white, 0});
+}
+
+TEST(ImageMaskTest, DarkShowsLightHidesAndTransparentCountsAsWhite) {
+  auto mask = cg::Image::imageMask(*halfBlackHalfWhite());
+  EXPECT_EQ(mask->pixelWidth(), 4);
+  EXPECT_EQ(mask->pixel(0, 0).a, 255);
+  EXPECT_EQ(mask->pixel(3, 0).a, 0);
+  EXPECT_EQ(mask->pixel(3, 1).a, 0);
+  // A mid grey shows half.
+  auto grey = std::make_shared<cg::Image>(1, 1, std::vector<uint32_t>{0xff808080u});
+  EXPECT_NEAR(cg::Image::imageMask(*grey)->pixel(0, 0).a, 127, 1);
+}
+
+TEST(ImageContextTest, ClipToMaskKeepsDrawingWhereTheMaskIsOpaque) {
+  ImageContext ctx({40, 20}, false, 2);
+  ctx.saveState();
+  ctx.clipToMask(Rect(0, 0, 20, 20), *cg::Image::imageMask(*halfBlackHalfWhite()));
+  ctx.setFillColor(Rgba{1, 0, 0, 1});
+  ctx.fillRect(Rect(0, 0, 40, 20));
+  ctx.restoreState();
+  ctx.setFillColor(Rgba{0, 0, 1, 1});
+  ctx.fillRect(Rect(30, 0, 10, 20));  // the clip ended with the state
+  auto image = ctx.makeImage();
+  EXPECT_EQ(image->pixel(5, 20), (Pixel{255, 0, 0, 255}));  // the mask's dark half
+  EXPECT_EQ(image->pixel(30, 20).a, 0);                     // its light half
+  EXPECT_EQ(image->pixel(50, 20).a, 0);                     // outside the mask's rectangle
+  EXPECT_EQ(image->pixel(70, 20), (Pixel{0, 0, 255, 255}));
+
+  // Two masks: where both let drawing through.
+  ImageContext both({20, 20}, false, 1);
+  both.clipToMask(Rect(0, 0, 20, 20), *cg::Image::imageMask(*halfBlackHalfWhite()));
+  both.clipToMask(Rect(0, 0, 20, 10), *cg::Image::filled(1, 1, Rgba::black()));
+  both.setFillColor(Rgba::black());
+  both.fillRect(Rect(0, 0, 20, 20));
+  auto twice = both.makeImage();
+  EXPECT_EQ(twice->pixel(2, 2).a, 255);
+  EXPECT_EQ(twice->pixel(2, 15).a, 0);
+  EXPECT_EQ(twice->pixel(15, 2).a, 0);
+}
+
+}  // namespace

@@ -34,19 +34,40 @@ TEST(PixelFiltersTest, BoxConvolutionEqualsBruteForceMeanWithClampedEdges) {
     int width, height, padding;
     unsigned kernel;
   };
-  // Kernels wider than the bitmap, one-pixel bitmaps and padded rows included.
-  for (const Case& c : std::vector<Case>{{5, 4, 0, 3}, {7, 6, 8, 5}, {3, 9, 4, 11}, {1, 1, 0, 7}, {6, 1, 0, 3}}) {
+  // Kernels wider and taller than the bitmap, as tall as it, one-pixel
+  // bitmaps and padded rows included; 181 is the largest kernel whose sums
+  // are divided by a multiplication, 183 the smallest divided directly.
+  for (const Case& c : std::vector<Case>{{5, 4, 0, 3},
+                                         {7, 6, 8, 5},
+                                         {3, 9, 4, 11},
+                                         {1, 1, 0, 7},
+                                         {6, 1, 0, 3},
+                                         {4, 3, 0, 3},
+                                         {5, 20, 4, 7},
+                                         {4, 3, 0, 181},
+                                         {4, 3, 4, 183}}) {
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " k " + std::to_string(c.kernel));
     size_t rowBytes = static_cast<size_t>(c.width) * 4 + c.padding;
     std::vector<uint8_t> in(rowBytes * c.height);
     for (auto& b : in) b = static_cast<uint8_t>(random());
     std::vector<uint8_t> out(in.size(), 0);
-    std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(c.width, c.height));
+    std::vector<uint8_t> scratch(cg::boxConvolveScratchSize(c.width, c.height, c.kernel));
     cg::boxConvolveEdgeExtend(in.data(), rowBytes, out.data(), rowBytes, c.width, c.height, c.kernel, scratch.data());
     auto expected = bruteForceMean(in, c.width, c.height, rowBytes, static_cast<int>(c.kernel));
     for (int y = 0; y < c.height; ++y)
       for (size_t i = 0; i < static_cast<size_t>(c.width) * 4; ++i)
         ASSERT_EQ(out[y * rowBytes + i], expected[y * rowBytes + i]) << "row " << y << " byte " << i;
+  }
+}
+
+// Sums at whole multiples of the area: the division must not fall short.
+TEST(PixelFiltersTest, UniformBitmapsStayUniform) {
+  for (unsigned kernel : {3u, 113u, 181u, 183u}) {
+    for (int value : {0, 1, 128, 255}) {
+      std::vector<uint8_t> in(5 * 4 * 4, static_cast<uint8_t>(value)), out(in.size(), 7);
+      cg::boxConvolveEdgeExtend(in.data(), 5 * 4, out.data(), 5 * 4, 5, 4, kernel);
+      EXPECT_EQ(out, in) << "k " << kernel << " value " << value;
+    }
   }
 }
 

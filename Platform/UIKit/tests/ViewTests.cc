@@ -2,10 +2,14 @@
 
 #include <cmath>
 
+#include "Platform/UIKit/BarButtonItem.h"
+#include "Platform/UIKit/Button.h"
 #include "Platform/UIKit/DeviceInfo.h"
 #include "Platform/UIKit/GestureRecognizer.h"
 #include "Platform/UIKit/Screen.h"
 #include "Platform/UIKit/Label.h"
+#include "Platform/UIKit/NavigationController.h"
+#include "Platform/UIKit/NavigationItem.h"
 #include "Platform/UIKit/testing/InterfaceTest.h"
 
 namespace ui {
@@ -110,6 +114,75 @@ class RefusingDelegate : public GestureRecognizerDelegate {
   bool refuse = false;
   bool gestureRecognizerShouldReceiveTouch(GestureRecognizer&, Point) override { return !refuse; }
 };
+
+// Records who saw a touch, in order.
+struct TouchLog {
+  std::vector<std::string> seen;
+};
+
+class WatchingDelegate : public GestureRecognizerDelegate {
+ public:
+  WatchingDelegate(TouchLog& log, std::string name) : log_(log), name_(std::move(name)) {}
+  bool gestureRecognizerShouldReceiveTouch(GestureRecognizer&, Point) override {
+    log_.seen.push_back(name_);
+    return false;  // sees the touch, never takes it
+  }
+
+ private:
+  TouchLog& log_;
+  std::string name_;
+};
+
+class TouchTakingView : public View {
+ public:
+  TouchTakingView(TouchLog& log, bool takes) : View(Rect(0, 0, 60, 30)), log_(log), takes_(takes) {}
+  bool touchesBegan(Point) override {
+    log_.seen.push_back("touchesBegan");
+    return takes_;
+  }
+  bool matchesText(const std::string& text) const override { return text == "taker"; }
+
+ private:
+  TouchLog& log_;
+  bool takes_;
+};
+
+TEST_F(ViewTest, ATouchReachesTheRecognizersAboveThenTheTappedView) {
+  auto root = std::make_shared<ViewController>();
+  show(root);
+  TouchLog log;
+  auto watcher = std::make_shared<WatchingDelegate>(log, "screen recognizer");
+  auto recognizer = std::make_shared<TapGestureRecognizer>([&](GestureRecognizer&) { log.seen.push_back("fired"); });
+  recognizer->setDelegate(watcher);
+  root->view()->addGestureRecognizer(recognizer);
+
+  // A view that takes the touch: the recognizer above heard of it first.
+  auto taker = std::make_shared<TouchTakingView>(log, true);
+  root->view()->addSubview(taker);
+  EXPECT_TRUE(Input::tap("taker"));
+  EXPECT_EQ(log.seen, (std::vector<std::string>{"screen recognizer", "touchesBegan"}));
+
+  // A button: the recognizer hears of the touch and the button still acts.
+  taker->removeFromSuperview();
+  log.seen.clear();
+  auto button = Button::withType(ButtonType::System);
+  button->setTitle("Act");
+  button->setFrame(Rect(0, 100, 80, 30));
+  button->addTarget(nullptr, [&](Control&) { log.seen.push_back("button"); }, kControlEventTouchUpInside);
+  root->view()->addSubview(button);
+  EXPECT_TRUE(Input::tap("Act"));
+  EXPECT_EQ(log.seen, (std::vector<std::string>{"screen recognizer", "button"}));
+
+  // A bar button: the bar's ancestors' recognizers hear of it too.
+  auto nav = std::make_shared<NavigationController>(std::make_shared<ViewController>());
+  nav->topViewController()->navigationItem().setRightBarButtonItem(
+      BarButtonItem::withTitle("Go", BarButtonItemStyle::Plain, [&](BarButtonItem&) { log.seen.push_back("item"); }));
+  show(nav);
+  nav->view()->addGestureRecognizer(recognizer);
+  log.seen.clear();
+  EXPECT_TRUE(Input::pressBarButton("Go"));
+  EXPECT_EQ(log.seen, (std::vector<std::string>{"screen recognizer", "item"}));
+}
 
 TEST_F(ViewTest, TapAndLongPressRecognizers) {
   auto root = std::make_shared<ViewController>();

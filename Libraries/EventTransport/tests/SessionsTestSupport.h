@@ -1,0 +1,85 @@
+// For the sessions part's tests: a fresh device and main bundle per case
+// (the core's test fixture), the virtual clock, the sessions' log lines
+// read back, and waiting (in real time) for work that other queues finish.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "Libraries/EventTransport/Sessions/SessionsLogging.h"
+#include "Libraries/TelemetryCore/tests/TelemetryCoreTest.h"
+#include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Foundation/Clock.h"
+
+namespace ses_testing {
+
+// 2026-01-01 00:00:00 UTC.
+inline constexpr double kStartUnixTime = 1767225600;
+inline constexpr const char* kAppID = "1:123456789012:ios:0123456789abcdef";
+
+struct SessionsLine {
+  int level;
+  std::string message;  // after "[DozaveveSessions][I-SES000000] "
+  bool operator==(const SessionsLine&) const = default;
+};
+
+inline void PrintTo(const SessionsLine& line, std::ostream* out) { *out << line.level << " " << line.message; }
+
+class SessionsTest : public zov_testing::TelemetryCoreTest {
+ protected:
+  void SetUp() override {
+    zov_testing::TelemetryCoreTest::SetUp();
+    ns::Clock::useVirtual(ns::Date::fromUnixTime(kStartUnixTime));
+  }
+  void TearDown() override {
+    ns::Clock::useReal();
+    zov_testing::TelemetryCoreTest::TearDown();
+  }
+
+  // A fresh app whose Info.plist has the versions 2.4 (118) plus `info`,
+  // launched with debug lines on.
+  void launchApp(ns::Dictionary info = {}, const ns::DeviceFacts& facts = {}) {
+    if (!info.contains(ns::Bundle::kVersionKey)) info.set(ns::Bundle::kVersionKey, "118");
+    if (!info.contains(ns::Bundle::kShortVersionStringKey)) info.set(ns::Bundle::kShortVersionStringKey, "2.4");
+    useApp(info, {}, facts);
+    relaunch({"-ZOVDebugEnabled"});
+  }
+
+  static std::vector<SessionsLine> sessionsLines() {
+    std::string marker = std::string(kZOVSessionsLogService) + "[" + kZOVSessionsLogCode + "] ";
+    std::vector<SessionsLine> out;
+    for (auto& line : loggerLines()) {
+      const std::string& message = line["Message"];
+      size_t at = message.find(marker);
+      if (at == std::string::npos) continue;
+      out.push_back({std::stoi(line["Level"]), message.substr(at + marker.size())});
+    }
+    return out;
+  }
+  static bool logged(const SessionsLine& wanted) {
+    for (const auto& line : sessionsLines()) {
+      if (line == wanted) return true;
+    }
+    return false;
+  }
+
+  // Turns the main run loop until `done` holds or `seconds` of real time
+  // have passed; whether it holds.
+  static bool waitUntil(const std::function<bool()>& done, double seconds = 10) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      dispatch::RunLoop::main().runOnce();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+};
+
+}  // namespace ses_testing

@@ -13,7 +13,14 @@
 #include <vector>
 
 #include "Libraries/EventTransport/Sessions/SessionsLogging.h"
+#include "Libraries/EventTransport/ZTCORFlatFileStorage.h"
+#include "Libraries/EventTransport/ZTCORMetricsController.h"
+#include "Libraries/EventTransport/ZTCORTransformer.h"
+#include "Libraries/EventTransport/ZTCORPlatform.h"
+#include "Libraries/EventTransport/ZTCORTransportStartUp.h"
+#include "Libraries/TelemetryCore/testing/VIDUveTesting.h"
 #include "Libraries/TelemetryCore/tests/TelemetryCoreTest.h"
+#include "Platform/UIKit/Application.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Clock.h"
 
@@ -35,9 +42,17 @@ class SessionsTest : public zov_testing::TelemetryCoreTest {
  protected:
   void SetUp() override {
     zov_testing::TelemetryCoreTest::SetUp();
+    // The shared uploader, once start-up has registered it, would take this case's events.
+    ZTCORTransportQuietUploadsForTesting();
     ns::Clock::useVirtual(ns::Date::fromUnixTime(kStartUnixTime));
   }
   void TearDown() override {
+    VIDUveResetForTesting();
+    ui::Application::shared().reset();
+    ZTCORTransformer::sharedInstance()->eventWritingQueue()->sync([] {});
+    ZTCORFlatFileStorage::sharedInstance()->storageQueue()->sync([] {});
+    ZTCORFlatFileStorage::resetSharedInstanceForTesting();
+    ZTCORPlatformResetForTesting();
     ns::Clock::useReal();
     zov_testing::TelemetryCoreTest::TearDown();
   }
@@ -49,6 +64,13 @@ class SessionsTest : public zov_testing::TelemetryCoreTest {
     if (!info.contains(ns::Bundle::kShortVersionStringKey)) info.set(ns::Bundle::kShortVersionStringKey, "2.4");
     useApp(info, {}, facts);
     relaunch({"-ZOVDebugEnabled"});
+    VIDUveResetForTesting();
+    ui::Application::shared().reset();
+    // The transport's store and metrics on this device, and no uploader.
+    ZTCORFlatFileStorage::resetSharedInstanceForTesting();
+    ZTCORMetricsController::resetSharedInstanceForTesting();
+    ZTCORPlatformResetForTesting();
+    ZTCORTransportRegisterComponentsForTesting();
   }
 
   static std::vector<SessionsLine> sessionsLines() {

@@ -9,7 +9,7 @@
 
 class InstallationsProtocol {
  public:
-  using Result = std::variant<std::string, ns::Error>;
+  using Completion = std::function<void(std::variant<std::string, ns::Error> result)>;
   virtual ~InstallationsProtocol() = default;
-  virtual void installationID(std::function<void(Result)> completion) const = 0;
+  virtual void installationID(Completion completion) const = 0;
 };

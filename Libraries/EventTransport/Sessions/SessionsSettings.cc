@@ -10,7 +10,7 @@ T firstPresent(const std::optional<T>& local, const std::optional<T>& remote, co
 }  // namespace
 
 SessionsSettings::SessionsSettings(std::shared_ptr<const ApplicationInfoProtocol> appInfo,
-                                   std::shared_ptr<const InstallationsProtocol> installations,
+                                   std::shared_ptr<InstallationsProtocol> installations,
                                    std::shared_ptr<SDKDefaultSettings> sdkDefaults,
                                    std::shared_ptr<LocalOverrideSettings> localOverrides,
                                    std::shared_ptr<RemoteSettings> remoteSettings)
@@ -21,7 +21,7 @@ SessionsSettings::SessionsSettings(std::shared_ptr<const ApplicationInfoProtocol
       remoteSettings_(std::move(remoteSettings)) {}
 
 std::shared_ptr<SessionsSettings> SessionsSettings::make(std::shared_ptr<const ApplicationInfoProtocol> appInfo,
-                                                         std::shared_ptr<const InstallationsProtocol> installations) {
+                                                         std::shared_ptr<InstallationsProtocol> installations) {
   auto downloader = std::make_shared<SettingsDownloader>(appInfo, installations);
   auto remote = std::make_shared<RemoteSettings>(appInfo, downloader, std::make_shared<SettingsCache>());
   return std::make_shared<SessionsSettings>(appInfo, installations, std::make_shared<SDKDefaultSettings>(),

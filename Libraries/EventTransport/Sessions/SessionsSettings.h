@@ -20,14 +20,14 @@
 class SessionsSettings : public SettingsProtocol {
  public:
   SessionsSettings(std::shared_ptr<const ApplicationInfoProtocol> appInfo,
-                   std::shared_ptr<const InstallationsProtocol> installations,
+                   std::shared_ptr<InstallationsProtocol> installations,
                    std::shared_ptr<SDKDefaultSettings> sdkDefaults,
                    std::shared_ptr<LocalOverrideSettings> localOverrides,
                    std::shared_ptr<RemoteSettings> remoteSettings);
   // The sources the app uses: the remote settings over the standard user
   // defaults and the configured settings endpoint.
   static std::shared_ptr<SessionsSettings> make(std::shared_ptr<const ApplicationInfoProtocol> appInfo,
-                                                std::shared_ptr<const InstallationsProtocol> installations);
+                                                std::shared_ptr<InstallationsProtocol> installations);
 
   bool sessionsEnabled() const override;
   double samplingRate() const override;
@@ -39,7 +39,7 @@ class SessionsSettings : public SettingsProtocol {
 
  private:
   std::shared_ptr<const ApplicationInfoProtocol> appInfo_;
-  std::shared_ptr<const InstallationsProtocol> installations_;
+  std::shared_ptr<InstallationsProtocol> installations_;
   std::shared_ptr<SDKDefaultSettings> sdkDefaults_;
   std::shared_ptr<LocalOverrideSettings> localOverrides_;
   std::shared_ptr<RemoteSettings> remoteSettings_;

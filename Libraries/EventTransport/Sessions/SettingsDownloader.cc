@@ -49,11 +49,11 @@ std::string SettingsDownloaderError::description() const {
 }
 
 SettingsDownloader::SettingsDownloader(std::shared_ptr<const ApplicationInfoProtocol> appInfo,
-                                       std::shared_ptr<const InstallationsProtocol> installations)
+                                       std::shared_ptr<InstallationsProtocol> installations)
     : SettingsDownloader(std::move(appInfo), std::move(installations), ZTCOREndpoints::sessionsSettingsBaseURL()) {}
 
 SettingsDownloader::SettingsDownloader(std::shared_ptr<const ApplicationInfoProtocol> appInfo,
-                                       std::shared_ptr<const InstallationsProtocol> installations,
+                                       std::shared_ptr<InstallationsProtocol> installations,
                                        ns::URL settingsBase)
     : appInfo_(std::move(appInfo)), installations_(std::move(installations)), settingsBase_(std::move(settingsBase)) {}
 
@@ -75,7 +75,7 @@ void SettingsDownloader::fetch(Completion completion) const {
     completion(failure(SettingsDownloaderError::Kind::URLError, "Invalid URL"));
     return;
   }
-  installations_->installationID([url = *url, completion](InstallationsProtocol::Result result) {
+  installations_->installationID([url = *url, completion](std::variant<std::string, ns::Error> result) {
     if (const ns::Error* error = std::get_if<ns::Error>(&result)) {
       completion(failure(SettingsDownloaderError::Kind::InstallationIDError, error->localizedDescription()));
       return;

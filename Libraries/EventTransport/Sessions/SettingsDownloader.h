@@ -43,10 +43,10 @@ class SettingsDownloader {
   using Completion = std::function<void(Result)>;
 
   SettingsDownloader(std::shared_ptr<const ApplicationInfoProtocol> appInfo,
-                     std::shared_ptr<const InstallationsProtocol> installations);
+                     std::shared_ptr<InstallationsProtocol> installations);
   // For tests: another settings endpoint.
   SettingsDownloader(std::shared_ptr<const ApplicationInfoProtocol> appInfo,
-                     std::shared_ptr<const InstallationsProtocol> installations, ns::URL settingsBase);
+                     std::shared_ptr<InstallationsProtocol> installations, ns::URL settingsBase);
 
   // The completion runs once, on the queue of whoever answered last (the
   // installations service, or the URL session's delegate queue).
@@ -61,6 +61,6 @@ class SettingsDownloader {
 
  private:
   std::shared_ptr<const ApplicationInfoProtocol> appInfo_;
-  std::shared_ptr<const InstallationsProtocol> installations_;
+  std::shared_ptr<InstallationsProtocol> installations_;
   ns::URL settingsBase_;
 };

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Libraries/EventTransport/Sessions/SessionsSettings.h"
-#include "Libraries/EventTransport/tests/SessionsTestSupport.h"
+#include "Libraries/EventTransport/tests/SessionsAppTestSupport.h"
 #include "Platform/Foundation/Json.h"
 #include "Platform/Network/testing/LoopbackHTTPServer.h"
 
@@ -22,27 +22,29 @@ class FixedAppInfo : public ApplicationInfoProtocol {
   std::string appID_, build_, display_;
 };
 
+using InstallationResult = std::variant<std::string, ns::Error>;
+
 class FixedInstallations : public InstallationsProtocol {
  public:
-  explicit FixedInstallations(Result result) : result_(std::move(result)) {}
-  void installationID(std::function<void(Result)> completion) const override { completion(result_); }
+  explicit FixedInstallations(InstallationResult result) : result_(std::move(result)) {}
+  void installationID(Completion completion) const override { completion(result_); }
 
  private:
-  Result result_;
+  InstallationResult result_;
 };
 
 constexpr const char* kInstallationID = "fid-0123456789abcdef";
 
-class SessionsSettingsTest : public SessionsTest {
+class SessionsSettingsTest : public SessionsAppTest {
  protected:
   void SetUp() override {
-    SessionsTest::SetUp();
+    SessionsAppTest::SetUp();
     launchApp();
   }
 
   std::shared_ptr<RemoteSettings> remote(std::string appID = kAppID, std::string build = "118",
                                          std::string display = "2.4",
-                                         InstallationsProtocol::Result installation = std::string(kInstallationID),
+                                         InstallationResult installation = std::string(kInstallationID),
                                          std::optional<ns::URL> base = std::nullopt) {
     auto info = std::make_shared<FixedAppInfo>(std::move(appID), std::move(build), std::move(display));
     auto installations = std::make_shared<FixedInstallations>(std::move(installation));
@@ -255,7 +257,7 @@ TEST_F(SessionsSettingsTest, AFailedDownloadIsLoggedAndLeavesTheCache) {
   struct Case {
     const char* name;
     net::testing::Answer answer;
-    InstallationsProtocol::Result installation;
+    InstallationResult installation;
     bool useRefused;
     std::string error;  // the start of the printed error
   } cases[] = {

@@ -1,6 +1,7 @@
-// For the sessions part's tests: a fresh device and main bundle per case
-// (the core's test fixture), the virtual clock, the sessions' log lines
-// read back, and waiting (in real time) for work that other queues finish.
+// For the sessions tests that launch an app: a fresh device and main bundle
+// per case (the core's test fixture) with the transport's store on it, the
+// virtual clock, the sessions' log lines read back, and waiting (in real
+// time) for work that other queues finish.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ struct SessionsLine {
 
 inline void PrintTo(const SessionsLine& line, std::ostream* out) { *out << line.level << " " << line.message; }
 
-class SessionsTest : public zov_testing::TelemetryCoreTest {
+class SessionsAppTest : public zov_testing::TelemetryCoreTest {
  protected:
   void SetUp() override {
     zov_testing::TelemetryCoreTest::SetUp();

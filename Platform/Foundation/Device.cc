@@ -27,6 +27,7 @@ constexpr const char* kTimeZoneKey = "timeZoneName";
 constexpr const char* kModelKey = "modelIdentifier";
 constexpr const char* kSystemNameKey = "systemName";
 constexpr const char* kSystemVersionKey = "systemVersion";
+constexpr const char* kSystemBuildVersionKey = "systemBuildVersion";
 constexpr const char* kDeviceNameKey = "deviceName";
 constexpr const char* kICloudKey = "iCloudSignedIn";
 constexpr const char* kEncryptedKey = "executableEncrypted";
@@ -50,6 +51,7 @@ DeviceFacts readFacts(const std::string& path) {
   readString(*d, kModelKey, facts.modelIdentifier);
   readString(*d, kSystemNameKey, facts.systemName);
   readString(*d, kSystemVersionKey, facts.systemVersion);
+  readString(*d, kSystemBuildVersionKey, facts.systemBuildVersion);
   readString(*d, kDeviceNameKey, facts.deviceName);
   if (const Value* v = d->find(kICloudKey); v && v->isBool()) facts.iCloudSignedIn = v->boolValue();
   if (const Value* v = d->find(kEncryptedKey); v && v->isBool()) facts.executableEncrypted = v->boolValue();
@@ -67,6 +69,7 @@ Dictionary factsDictionary(const DeviceFacts& f) {
                     {kModelKey, Value(f.modelIdentifier)},
                     {kSystemNameKey, Value(f.systemName)},
                     {kSystemVersionKey, Value(f.systemVersion)},
+                    {kSystemBuildVersionKey, Value(f.systemBuildVersion)},
                     {kDeviceNameKey, Value(f.deviceName)},
                     {kICloudKey, Value(f.iCloudSignedIn)},
                     {kEncryptedKey, Value(f.executableEncrypted)},

@@ -35,6 +35,7 @@ struct DeviceFacts {
   std::string modelIdentifier = "iPhone14,2";  // a phone model, never the host's name
   std::string systemName = "iOS";
   std::string systemVersion = "16.0";
+  std::string systemBuildVersion = "20A362";  // the build of that system version
   std::string deviceName = "Quillbox Phone";
   bool iCloudSignedIn = false;
   // What a store install would show: an encrypted main executable, and a

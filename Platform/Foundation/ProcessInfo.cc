@@ -4,6 +4,8 @@
 #include <iterator>
 #include <tuple>
 
+#include <unistd.h>
+
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/Value.h"
 
@@ -20,9 +22,22 @@ std::vector<std::string> commandLine() {
   return arguments;
 }
 
+// An entry without "=" is not a variable; the first of two equal names wins,
+// as the C library's getenv answers.
+std::map<std::string, std::string> startEnvironment() {
+  std::map<std::string, std::string> variables;
+  for (char** entry = environ; entry && *entry; ++entry) {
+    std::string_view text(*entry);
+    size_t equals = text.find('=');
+    if (equals == std::string_view::npos) continue;
+    variables.emplace(std::string(text.substr(0, equals)), std::string(text.substr(equals + 1)));
+  }
+  return variables;
+}
+
 }  // namespace
 
-ProcessInfo::ProcessInfo() : arguments_(commandLine()) {}
+ProcessInfo::ProcessInfo() : arguments_(commandLine()), environment_(startEnvironment()) {}
 
 ProcessInfo& ProcessInfo::processInfo() {
   static ProcessInfo* info = new ProcessInfo();  // lives for the whole process

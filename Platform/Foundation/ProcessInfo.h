@@ -1,5 +1,5 @@
-// The running process as the platform describes it: its launch arguments
-// and the system version of the device it runs on.
+// The running process as the platform describes it: its launch arguments,
+// its environment variables and the system version of the device it runs on.
 //
 // The arguments start as the process's own command line; each program's
 // main hands over the arguments the app should see with setArguments, and
@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ class ProcessInfo {
 
   std::vector<std::string> arguments() const;
   void setArguments(std::vector<std::string> arguments);
+  // The environment as the process started with it (read once, name to value).
+  const std::map<std::string, std::string>& environment() const { return environment_; }
 
   // "16.0" is {16, 0, 0}; missing or unreadable parts are 0.
   OperatingSystemVersion operatingSystemVersion() const;
@@ -38,6 +41,7 @@ class ProcessInfo {
   ProcessInfo();
   mutable std::mutex mutex_;
   std::vector<std::string> arguments_;
+  const std::map<std::string, std::string> environment_;
 };
 
 }  // namespace ns

@@ -1,6 +1,7 @@
 #include "Libraries/EventTransport/Sessions/RemoteSettings.h"
 
-#include "Libraries/EventTransport/Sessions/SessionsLogging.h"
+#include "Libraries/EventTransport/Sessions/ZOVSESLog.h"
+#include "Libraries/TelemetryFoundation/ZULLogger.h"
 
 namespace {
 
@@ -87,21 +88,21 @@ bool RemoteSettings::isCacheExpired(ns::Date now) const {
   }
   std::optional<CacheKey> key = cache_->cacheKey();
   if (!key) {
-    ZOVSessionsLog(ZULLoggerLevelError, "[Settings] Could not load settings cache key");
+    ZOVSESLog(ZULLoggerLevelError, "[Settings] Could not load settings cache key");
     cache_->removeCachedSettings();
     return true;
   }
   if (key->zororiAppID != appInfo_->appID()) {
-    ZOVSessionsLog(ZULLoggerLevelDebug, "[Settings] Cache expired because Zorori App ID changed");
+    ZOVSESLog(ZULLoggerLevelDebug, "[Settings] Cache expired because Zorori App ID changed");
     cache_->removeCachedSettings();
     return true;
   }
   if (now.timeIntervalSince(key->createdAt) > cacheDuration()) {
-    ZOVSessionsLog(ZULLoggerLevelDebug, "[Settings] Cache TTL expired");
+    ZOVSESLog(ZULLoggerLevelDebug, "[Settings] Cache TTL expired");
     return true;
   }
   if (key->appVersion != CacheKey::appVersionFrom(appInfo_->appDisplayVersion(), appInfo_->appBuildVersion())) {
-    ZOVSessionsLog(ZULLoggerLevelDebug, "[Settings] Cache expired because app version changed");
+    ZOVSESLog(ZULLoggerLevelDebug, "[Settings] Cache expired because app version changed");
     return true;
   }
   return false;
@@ -109,7 +110,7 @@ bool RemoteSettings::isCacheExpired(ns::Date now) const {
 
 void RemoteSettings::updateSettings(ns::Date currentTime) {
   if (!isCacheExpired(currentTime)) {
-    ZOVSessionsLog(ZULLoggerLevelDebug, "[Settings] Cache is not expired, no fetch will be made.");
+    ZOVSESLog(ZULLoggerLevelDebug, "[Settings] Cache is not expired, no fetch will be made.");
     return;
   }
   // The download keeps what it writes to alive, whatever becomes of this
@@ -118,7 +119,7 @@ void RemoteSettings::updateSettings(ns::Date currentTime) {
     if (auto* settings = std::get_if<ns::Dictionary>(&result)) {
       store(*cache, *appInfo, std::move(*settings), currentTime);
     } else {
-      ZOVSessionsLog(ZULLoggerLevelError, "[Settings] Fetching newest settings failed with error: " +
+      ZOVSESLog(ZULLoggerLevelError, "[Settings] Fetching newest settings failed with error: " +
                                               std::get<SettingsDownloaderError>(result).description());
     }
   });

@@ -1,6 +1,7 @@
 #include "Libraries/EventTransport/Sessions/SettingsCache.h"
 
-#include "Libraries/EventTransport/Sessions/SessionsLogging.h"
+#include "Libraries/EventTransport/Sessions/ZOVSESLog.h"
+#include "Libraries/TelemetryFoundation/ZULLogger.h"
 
 SettingsCache::SettingsCache(std::shared_ptr<ns::UserDefaults> cache) : cache_(std::move(cache)) {}
 
@@ -18,7 +19,7 @@ std::optional<CacheKey> SettingsCache::cacheKey() const {
   ns::Error error;
   std::optional<CacheKey> key = CacheKey::decode(*data, &error);
   if (!key) {
-    ZOVSessionsLog(ZULLoggerLevelError,
+    ZOVSESLog(ZULLoggerLevelError,
                    "[Settings] Decoding CacheKey failed with error: " + error.localizedDescription());
   }
   return key;
@@ -28,7 +29,7 @@ void SettingsCache::setCacheKey(const CacheKey& key) {
   ns::Error error;
   std::optional<ns::Data> data = key.encoded(&error);
   if (!data) {
-    ZOVSessionsLog(ZULLoggerLevelError,
+    ZOVSESLog(ZULLoggerLevelError,
                    "[Settings] Encoding CacheKey failed with error: " + error.localizedDescription());
     return;
   }

@@ -1,6 +1,6 @@
 #include "Libraries/EventTransport/Sessions/SettingsDownloader.h"
 
-#include "Libraries/EventTransport/Sessions/ZOVSESSysctl.h"
+#include "Libraries/EventTransport/Sessions/ZOVSESUtilities.h"
 #include "Libraries/EventTransport/ZTCOREndpoints.h"
 #include "Libraries/TelemetryCore/ZOVCoreVersion.h"
 #include "Libraries/TelemetryFoundation/ZULAppEnvironmentUtil.h"

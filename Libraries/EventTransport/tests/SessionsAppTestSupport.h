@@ -13,7 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "Libraries/EventTransport/Sessions/SessionsLogging.h"
+#include "Libraries/EventTransport/Sessions/ZOVSESLog.h"
+#include "Libraries/TelemetryFoundation/ZULLogger.h"
 #include "Libraries/EventTransport/ZTCORFlatFileStorage.h"
 #include "Libraries/EventTransport/ZTCORMetricsController.h"
 #include "Libraries/EventTransport/ZTCORTransformer.h"
@@ -75,7 +76,7 @@ class SessionsAppTest : public zov_testing::TelemetryCoreTest {
   }
 
   static std::vector<SessionsLine> sessionsLines() {
-    std::string marker = std::string(kZOVSessionsLogService) + "[" + kZOVSessionsLogCode + "] ";
+    std::string marker = std::string(kZOVSESLogService) + "[" + kZOVSESLogMessageCode + "] ";
     std::vector<SessionsLine> out;
     for (auto& line : loggerLines()) {
       const std::string& message = line["Message"];

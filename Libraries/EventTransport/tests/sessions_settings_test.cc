@@ -10,18 +10,6 @@
 namespace ses_testing {
 namespace {
 
-class FixedAppInfo : public ApplicationInfoProtocol {
- public:
-  FixedAppInfo(std::string appID, std::string build, std::string display)
-      : appID_(std::move(appID)), build_(std::move(build)), display_(std::move(display)) {}
-  const std::string& appID() const override { return appID_; }
-  std::string appBuildVersion() const override { return build_; }
-  std::string appDisplayVersion() const override { return display_; }
-
- private:
-  std::string appID_, build_, display_;
-};
-
 using InstallationResult = std::variant<std::string, ns::Error>;
 
 class FixedInstallations : public InstallationsProtocol {
@@ -46,7 +34,9 @@ class SessionsSettingsTest : public SessionsAppTest {
                                          std::string display = "2.4",
                                          InstallationResult installation = std::string(kInstallationID),
                                          std::optional<ns::URL> base = std::nullopt) {
-    auto info = std::make_shared<FixedAppInfo>(std::move(appID), std::move(build), std::move(display));
+    auto info = std::make_shared<ApplicationInfo>(
+        std::move(appID), std::make_shared<NetworkInfo>(), std::map<std::string, std::string>{},
+        ns::Dictionary{{"CFBundleVersion", ns::Value(build)}, {"CFBundleShortVersionString", ns::Value(display)}});
     auto installations = std::make_shared<FixedInstallations>(std::move(installation));
     auto downloader = std::make_shared<SettingsDownloader>(info, installations, base ? *base : server_.url("/"));
     return std::make_shared<RemoteSettings>(info, downloader, std::make_shared<SettingsCache>());
@@ -206,7 +196,7 @@ TEST_F(SessionsSettingsTest, TheRequestNamesThePlatformAppAndVersionsWithSixHead
     EXPECT_EQ(request.header("Accept"), "application/json");
     EXPECT_EQ(request.header("X-Dodevadarud-Installation-ID"), kInstallationID);
     EXPECT_EQ(request.header("X-Dodevadarud-Device-Model"), ns::DeviceFacts{}.modelIdentifier);
-    EXPECT_TRUE(request.header("X-Dodevadarud-OS-Build-Version"));
+    EXPECT_EQ(request.header("X-Dodevadarud-OS-Build-Version"), "20A362");
     EXPECT_EQ(request.header("X-Dodevadarud-OS-Display-Version"), "16.0");
     EXPECT_EQ(request.header("X-Dodevadarud-API-Client-Version"), "10.16.0");
   }

@@ -37,6 +37,7 @@ TEST(Device, FactsPersistAcrossBoots) {
   facts.orientation = DeviceOrientation::LandscapeRight;
   facts.localeIdentifier = "de_DE";
   facts.timeZoneName = "Europe/Berlin";
+  facts.systemBuildVersion = "21C62";
   facts.iCloudSignedIn = true;
   facts.executableEncrypted = true;
   facts.sandboxReceipt = true;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 
 namespace ns {
@@ -16,6 +18,18 @@ TEST(ProcessInfo, ArgumentsStartAsTheCommandLineAndFollowTheProgram) {
   info.setArguments({"quillbox", "-ZOVLoggerForceSTDERR"});
   EXPECT_EQ(info.arguments(), (std::vector<std::string>{"quillbox", "-ZOVLoggerForceSTDERR"}));
   info.setArguments(original);
+}
+
+TEST(ProcessInfo, EnvironmentIsTheOneTheProcessStartedWith) {
+  const auto& environment = ProcessInfo::processInfo().environment();
+  const char* path = std::getenv("PATH");
+  ASSERT_NE(path, nullptr);
+  ASSERT_TRUE(environment.contains("PATH"));
+  EXPECT_EQ(environment.at("PATH"), path);
+  // Read once: a variable set later is not seen.
+  ::setenv("QUILLBOX_PROCESS_INFO_LATE", "1", 1);
+  EXPECT_FALSE(ProcessInfo::processInfo().environment().contains("QUILLBOX_PROCESS_INFO_LATE"));
+  ::unsetenv("QUILLBOX_PROCESS_INFO_LATE");
 }
 
 TEST(ProcessInfo, VersionFollowsTheDevice) {

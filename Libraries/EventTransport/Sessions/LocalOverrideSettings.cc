@@ -24,9 +24,7 @@ std::optional<bool> LocalOverrideSettings::sessionsEnabled() const {
   return value->boolValue();
 }
 
-std::optional<double> LocalOverrideSettings::samplingRate() const {
-  return infoNumber(kLocalOverrideSamplingRateKey);
-}
+std::optional<double> LocalOverrideSettings::samplingRate() const { return infoNumber(kLocalOverrideSamplingRateKey); }
 
 std::optional<double> LocalOverrideSettings::sessionTimeout() const {
   return infoNumber(kLocalOverrideSessionTimeoutKey);

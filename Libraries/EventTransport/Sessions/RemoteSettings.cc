@@ -120,8 +120,7 @@ void RemoteSettings::updateSettings(ns::Date currentTime) {
       store(*cache, *appInfo, std::move(*settings), currentTime);
     } else {
       ZOVSESLog(ZULLoggerLevelError, "[Settings] Fetching newest settings failed with error: " +
-                                              std::get<SettingsDownloaderError>(result).description());
+                                         std::get<SettingsDownloaderError>(result).description());
     }
   });
 }
-

@@ -29,7 +29,8 @@ std::shared_ptr<SessionsSettings> SessionsSettings::make(std::shared_ptr<const A
 }
 
 bool SessionsSettings::sessionsEnabled() const {
-  return firstPresent(localOverrides_->sessionsEnabled(), remoteSettings_->sessionsEnabled(), sdkDefaults_->sessionsEnabled());
+  return firstPresent(localOverrides_->sessionsEnabled(), remoteSettings_->sessionsEnabled(),
+                      sdkDefaults_->sessionsEnabled());
 }
 
 double SessionsSettings::samplingRate() const {
@@ -37,7 +38,8 @@ double SessionsSettings::samplingRate() const {
 }
 
 double SessionsSettings::sessionTimeout() const {
-  return firstPresent(localOverrides_->sessionTimeout(), remoteSettings_->sessionTimeout(), sdkDefaults_->sessionTimeout());
+  return firstPresent(localOverrides_->sessionTimeout(), remoteSettings_->sessionTimeout(),
+                      sdkDefaults_->sessionTimeout());
 }
 
 void SessionsSettings::updateSettings() { remoteSettings_->updateSettings(ns::Date::now()); }

@@ -19,8 +19,7 @@ std::optional<CacheKey> SettingsCache::cacheKey() const {
   ns::Error error;
   std::optional<CacheKey> key = CacheKey::decode(*data, &error);
   if (!key) {
-    ZOVSESLog(ZULLoggerLevelError,
-                   "[Settings] Decoding CacheKey failed with error: " + error.localizedDescription());
+    ZOVSESLog(ZULLoggerLevelError, "[Settings] Decoding CacheKey failed with error: " + error.localizedDescription());
   }
   return key;
 }
@@ -29,8 +28,7 @@ void SettingsCache::setCacheKey(const CacheKey& key) {
   ns::Error error;
   std::optional<ns::Data> data = key.encoded(&error);
   if (!data) {
-    ZOVSESLog(ZULLoggerLevelError,
-                   "[Settings] Encoding CacheKey failed with error: " + error.localizedDescription());
+    ZOVSESLog(ZULLoggerLevelError, "[Settings] Encoding CacheKey failed with error: " + error.localizedDescription());
     return;
   }
   cache_->setObject(ns::Value(std::move(*data)), kSettingsCacheKeyKey);

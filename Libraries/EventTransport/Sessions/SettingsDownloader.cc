@@ -53,8 +53,7 @@ SettingsDownloader::SettingsDownloader(std::shared_ptr<const ApplicationInfoProt
     : SettingsDownloader(std::move(appInfo), std::move(installations), ZTCOREndpoints::sessionsSettingsBaseURL()) {}
 
 SettingsDownloader::SettingsDownloader(std::shared_ptr<const ApplicationInfoProtocol> appInfo,
-                                       std::shared_ptr<InstallationsProtocol> installations,
-                                       ns::URL settingsBase)
+                                       std::shared_ptr<InstallationsProtocol> installations, ns::URL settingsBase)
     : appInfo_(std::move(appInfo)), installations_(std::move(installations)), settingsBase_(std::move(settingsBase)) {}
 
 std::optional<ns::URL> SettingsDownloader::settingsURL() const {
@@ -62,8 +61,8 @@ std::optional<ns::URL> SettingsDownloader::settingsURL() const {
   components.setScheme(settingsBase_.scheme());
   components.setHost(settingsBase_.host());
   components.setPort(settingsBase_.port());
-  components.setPath("/api/v2/platforms/" + ZULAppEnvironmentUtil::appleDevicePlatform() + "/zmp/" +
-                     appInfo_->appID() + "/settings");
+  components.setPath("/api/v2/platforms/" + ZULAppEnvironmentUtil::appleDevicePlatform() + "/zmp/" + appInfo_->appID() +
+                     "/settings");
   components.setQueryItems(std::vector<ns::URLQueryItem>{{"build_version", appInfo_->appBuildVersion()},
                                                          {"display_version", appInfo_->appDisplayVersion()}});
   return components.url();

@@ -8,23 +8,27 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
+#include <variant>
 #include <vector>
 
+#include "Libraries/EventTransport/Sessions/InstallationsProtocol.h"
 #include "Libraries/EventTransport/Sessions/ZOVSESLog.h"
-#include "Libraries/TelemetryFoundation/ZULLogger.h"
+#include "Libraries/EventTransport/Sessions/ZOVSessionsProvider.h"
 #include "Libraries/EventTransport/ZTCORFlatFileStorage.h"
 #include "Libraries/EventTransport/ZTCORMetricsController.h"
-#include "Libraries/EventTransport/ZTCORTransformer.h"
 #include "Libraries/EventTransport/ZTCORPlatform.h"
+#include "Libraries/EventTransport/ZTCORTransformer.h"
 #include "Libraries/EventTransport/ZTCORTransportStartUp.h"
 #include "Libraries/TelemetryCore/testing/VIDUveTesting.h"
 #include "Libraries/TelemetryCore/tests/TelemetryCoreTest.h"
-#include "Platform/UIKit/Application.h"
+#include "Libraries/TelemetryFoundation/ZULLogger.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Clock.h"
+#include "Platform/UIKit/Application.h"
 
 namespace ses_testing {
 
@@ -39,6 +43,41 @@ struct SessionsLine {
 };
 
 inline void PrintTo(const SessionsLine& line, std::ostream* out) { *out << line.level << " " << line.message; }
+
+// The installations service's answer, fixed: an ID or an error.
+using InstallationResult = std::variant<std::string, ns::Error>;
+
+class FixedInstallations : public InstallationsProtocol {
+ public:
+  explicit FixedInstallations(InstallationResult result) : result_(std::move(result)) {}
+  void installationID(Completion completion) const override { completion(result_); }
+
+ private:
+  InstallationResult result_;
+};
+
+// A subscriber of a chosen name and collection state that records every
+// session ID it is told ("<nil>" for none).
+class RecordingSubscriber : public ZOVSessionsSubscriber {
+ public:
+  RecordingSubscriber(SessionsSubscriberName name, bool collects) : name_(name), collects_(collects) {}
+  void onSessionChanged(const ZOVSessionDetails& session) override {
+    std::lock_guard lock(mutex_);
+    sessions_.push_back(session.sessionId().value_or("<nil>"));
+  }
+  bool isDataCollectionEnabled() const override { return collects_; }
+  SessionsSubscriberName sessionsSubscriberName() const override { return name_; }
+  std::vector<std::string> sessions() const {
+    std::lock_guard lock(mutex_);
+    return sessions_;
+  }
+
+ private:
+  SessionsSubscriberName name_;
+  bool collects_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> sessions_;
+};
 
 class SessionsAppTest : public zov_testing::TelemetryCoreTest {
  protected:

@@ -17,8 +17,9 @@ TEST(SessionsSamplingTest, TheDrawCoversZeroToOneAndCollectsUpToTheRate) {
     double rate;
     bool collects;
   } cases[] = {
-      {0, 0.0, true},           {1, 0.0, false},          {kTop, 1.0, true},  {kTop - 1, 1.0, true},
-      {kTop / 2, 0.5, true},    {kTop / 2 + 1, 0.5, false}, {kTop, 0.999, false},
+      {0, 0.0, true},        {1, 0.0, false},       {kTop, 1.0, true},
+      {kTop - 1, 1.0, true}, {kTop / 2, 0.5, true}, {kTop / 2 + 1, 0.5, false},
+      {kTop, 0.999, false},
   };
   for (const Case& c : cases) {
     SessionsSetRandomSourceForTesting([r = c.r] { return r; });

@@ -10,17 +10,6 @@
 namespace ses_testing {
 namespace {
 
-using InstallationResult = std::variant<std::string, ns::Error>;
-
-class FixedInstallations : public InstallationsProtocol {
- public:
-  explicit FixedInstallations(InstallationResult result) : result_(std::move(result)) {}
-  void installationID(Completion completion) const override { completion(result_); }
-
- private:
-  InstallationResult result_;
-};
-
 constexpr const char* kInstallationID = "fid-0123456789abcdef";
 
 class SessionsSettingsTest : public SessionsAppTest {
@@ -80,19 +69,37 @@ TEST_F(SessionsSettingsTest, EachSettingIsTheLocalOverrideElseTheRemoteValueElse
       {"remote only", {}, remoteValues, false, 0.25, 60},
       {"local over remote",
        {{"DozaveveSessionsEnabled", true}, {"DozaveveSessionsSampingRate", 0.5}, {"DozaveveSessionsTimeout", 90}},
-       remoteValues, true, 0.5, 90},
-      {"local false over remote true", {{"DozaveveSessionsEnabled", false}},
-       R"({"app_vitals": {"sessions_enabled": true}})", false, 1.0, 1800},
-      {"the sampling key only as spelt", {{"DozaveveSessionsSamplingRate", 0.5}, {"dozaveveSessionsSampingRate", 0.5}},
-       R"({"app_vitals": {"sampling_rate": 1.0}})", true, 1.0, 1800},
+       remoteValues,
+       true,
+       0.5,
+       90},
+      {"local false over remote true",
+       {{"DozaveveSessionsEnabled", false}},
+       R"({"app_vitals": {"sessions_enabled": true}})",
+       false,
+       1.0,
+       1800},
+      {"the sampling key only as spelt",
+       {{"DozaveveSessionsSamplingRate", 0.5}, {"dozaveveSessionsSampingRate", 0.5}},
+       R"({"app_vitals": {"sampling_rate": 1.0}})",
+       true,
+       1.0,
+       1800},
       {"enabled only as a Boolean", {{"DozaveveSessionsEnabled", "NO"}}, remoteValues, false, 0.25, 60},
       {"an integer is no Boolean", {{"DozaveveSessionsEnabled", 0}}, "", true, 1.0, 1800},
-      {"numbers of any kind", {{"DozaveveSessionsSampingRate", 0}, {"DozaveveSessionsTimeout", 60.5}}, "", true, 0,
+      {"numbers of any kind",
+       {{"DozaveveSessionsSampingRate", 0}, {"DozaveveSessionsTimeout", 60.5}},
+       "",
+       true,
+       0,
        60.5},
       {"a string is no number", {{"DozaveveSessionsTimeout", "60"}}, "", true, 1.0, 1800},
-      {"remote values of the wrong type", {},
-       R"({"app_vitals": {"sessions_enabled": 0, "sampling_rate": "0.5", "session_timeout_seconds": [60]}})", true,
-       1.0, 1800},
+      {"remote values of the wrong type",
+       {},
+       R"({"app_vitals": {"sessions_enabled": 0, "sampling_rate": "0.5", "session_timeout_seconds": [60]}})",
+       true,
+       1.0,
+       1800},
       {"app_vitals not a dictionary", {}, R"({"app_vitals": [1], "sampling_rate": 0.5})", true, 1.0, 1800},
   };
   for (const Case& c : cases) {
@@ -142,10 +149,20 @@ TEST_F(SessionsSettingsTest, AnotherAppOrVersionOrAnUnreadableKeyExpiresTheCache
     bool kept;
   } cases[] = {
       {"same app and version", [] { cache(json(R"({"a": 1})")); }, kAppID, "118", false, {}, true},
-      {"the app ID changed", [] { cache(json(R"({"a": 1})")); }, "1:999:ios:ff", "118", true,
-       {{7, "[Settings] Cache expired because Zorori App ID changed"}}, false},
-      {"build 118 to 119", [] { cache(json(R"({"a": 1})")); }, kAppID, "119", true,
-       {{7, "[Settings] Cache expired because app version changed"}}, true},
+      {"the app ID changed",
+       [] { cache(json(R"({"a": 1})")); },
+       "1:999:ios:ff",
+       "118",
+       true,
+       {{7, "[Settings] Cache expired because Zorori App ID changed"}},
+       false},
+      {"build 118 to 119",
+       [] { cache(json(R"({"a": 1})")); },
+       kAppID,
+       "119",
+       true,
+       {{7, "[Settings] Cache expired because app version changed"}},
+       true},
       {"a key that is not JSON",
        [&] {
          cache(json(R"({"a": 1})"));
@@ -158,8 +175,13 @@ TEST_F(SessionsSettingsTest, AnotherAppOrVersionOrAnUnreadableKeyExpiresTheCache
          storeKeyText(R"j({"createdAt": 1, "appVersion": "2.4 (118)"})j");
        },
        kAppID, "118", true, unreadable, false},
-      {"no key", [] { SettingsCache().setCacheContent(json(R"({"a": 1})")); }, kAppID, "118", true,
-       {{3, "[Settings] Could not load settings cache key"}}, false},
+      {"no key",
+       [] { SettingsCache().setCacheContent(json(R"({"a": 1})")); },
+       kAppID,
+       "118",
+       true,
+       {{3, "[Settings] Could not load settings cache key"}},
+       false},
       {"empty settings", [] { cache(ns::Dictionary{}); }, kAppID, "118", true, {}, false},
   };
   for (Case& c : cases) {
@@ -191,8 +213,8 @@ TEST_F(SessionsSettingsTest, TheRequestNamesThePlatformAppAndVersionsWithSixHead
     net::testing::RecordedRequest request = server_.requests().back();
     std::string platform = idiom == ns::UserInterfaceIdiom::Pad ? "ipados" : "ios";
     EXPECT_EQ(request.method, "GET");
-    EXPECT_EQ(request.target, "/api/v2/platforms/" + platform + "/zmp/" + kAppID +
-                                  "/settings?build_version=118&display_version=2.4");
+    EXPECT_EQ(request.target,
+              "/api/v2/platforms/" + platform + "/zmp/" + kAppID + "/settings?build_version=118&display_version=2.4");
     EXPECT_EQ(request.header("Accept"), "application/json");
     EXPECT_EQ(request.header("X-Dodevadarud-Installation-ID"), kInstallationID);
     EXPECT_EQ(request.header("X-Dodevadarud-Device-Model"), ns::DeviceFacts{}.modelIdentifier);
@@ -252,14 +274,26 @@ TEST_F(SessionsSettingsTest, AFailedDownloadIsLoggedAndLeavesTheCache) {
     std::string error;  // the start of the printed error
   } cases[] = {
       {"a list", {.body = "[1, 2]"}, kInstallationID, false, "JSONParseError(\"Failed to parse JSON to dictionary\")"},
-      {"not JSON", {.body = "<html>"}, kInstallationID, false,
+      {"not JSON",
+       {.body = "<html>"},
+       kInstallationID,
+       false,
        "JSONParseError(\"Failed to parse JSON to dictionary\")"},
-      {"a 404 object", {.status = 404, .body = R"({"app_vitals": {"sessions_enabled": true}})"}, kInstallationID,
-       false, "URLSessionError(\"The settings server answered with HTTP status 404\")"},
-      {"a 500 object", {.status = 500, .body = R"({"error": "busy"})"}, kInstallationID, false,
+      {"a 404 object",
+       {.status = 404, .body = R"({"app_vitals": {"sessions_enabled": true}})"},
+       kInstallationID,
+       false,
+       "URLSessionError(\"The settings server answered with HTTP status 404\")"},
+      {"a 500 object",
+       {.status = 500, .body = R"({"error": "busy"})"},
+       kInstallationID,
+       false,
        "URLSessionError(\"The settings server answered with HTTP status 500\")"},
       {"a refused connection", {}, kInstallationID, true, "URLSessionError(\""},
-      {"no installation ID", {}, ns::Error::withDescription("test", 1, "no FID"), false,
+      {"no installation ID",
+       {},
+       ns::Error::withDescription("test", 1, "no FID"),
+       false,
        "InstallationIDError(\"no FID\")"},
   };
   for (Case& c : cases) {
@@ -269,8 +303,7 @@ TEST_F(SessionsSettingsTest, AFailedDownloadIsLoggedAndLeavesTheCache) {
     cache(json(R"({"app_vitals": {"sessions_enabled": false}})"), 7200);
     auto before = SettingsCache().cacheKey();
     server_.setFallback([&](const net::testing::RecordedRequest&) { return c.answer; });
-    auto settings = remote(kAppID, "118", "2.4", c.installation,
-                           c.useRefused ? refused : std::nullopt);
+    auto settings = remote(kAppID, "118", "2.4", c.installation, c.useRefused ? refused : std::nullopt);
     settings->updateSettings(ns::Date::now());
     std::string prefix = "[Settings] Fetching newest settings failed with error: " + c.error;
     ASSERT_TRUE(waitUntil([&] {
@@ -278,7 +311,8 @@ TEST_F(SessionsSettingsTest, AFailedDownloadIsLoggedAndLeavesTheCache) {
         if (line.level == 3 && line.message.rfind(prefix, 0) == 0) return true;
       }
       return false;
-    })) << prefix << " in " << testing::PrintToString(sessionsLines());
+    })) << prefix
+        << " in " << testing::PrintToString(sessionsLines());
     EXPECT_EQ(settings->sessionsEnabled(), false);
     EXPECT_EQ(SettingsCache().cacheKey(), before);
   }

@@ -6,6 +6,7 @@
 #include "Libraries/TelemetryFoundation/ZULAppEnvironmentUtil.h"
 #include "Platform/Foundation/Json.h"
 #include "Platform/Foundation/URLComponents.h"
+#include "Platform/Network/HTTPURLResponse.h"
 #include "Platform/Network/URLSession.h"
 
 namespace {
@@ -40,6 +41,28 @@ net::URLRequest settingsRequest(const ns::URL& url, const std::string& installat
   request.setValue(ZULAppEnvironmentUtil::systemVersion(), "X-Dodevadarud-OS-Display-Version");
   request.setValue(ZOVCoreVersionString(), "X-Dodevadarud-API-Client-Version");
   return request;
+}
+
+// What one answer of the server means.
+SettingsDownloader::Result resultOfAnswer(const std::optional<ns::Data>& body,
+                                          const std::optional<net::HTTPURLResponse>& response,
+                                          const std::optional<ns::Error>& error) {
+  // A transfer that failed part-way may leave part of a body: never read it.
+  if (error || !body) {
+    return failure(SettingsDownloaderError::Kind::URLSessionError,
+                   error ? error->localizedDescription() : std::string("No answer"));
+  }
+  // A server that fails answers with an error document, often a JSON
+  // object too: taken as settings it would replace the good cache.
+  if (response && (response->statusCode() < 200 || response->statusCode() > 299)) {
+    return failure(SettingsDownloaderError::Kind::URLSessionError,
+                   "The settings server answered with HTTP status " + std::to_string(response->statusCode()));
+  }
+  std::optional<ns::Value> json = ns::jsonObjectFromData(*body, nullptr);
+  if (!json || !json->isDictionary()) {
+    return failure(SettingsDownloaderError::Kind::JSONParseError, "Failed to parse JSON to dictionary");
+  }
+  return std::move(*json->asDictionary());
 }
 
 }  // namespace
@@ -89,24 +112,4 @@ void SettingsDownloader::fetch(Completion completion) const {
                    })
         ->resume();
   });
-}
-
-SettingsDownloader::Result SettingsDownloader::resultOfAnswer(const std::optional<ns::Data>& body,
-                                                              const std::optional<net::HTTPURLResponse>& response,
-                                                              const std::optional<ns::Error>& error) {
-  if (!body) {
-    return failure(SettingsDownloaderError::Kind::URLSessionError,
-                   error ? error->localizedDescription() : std::string("No answer"));
-  }
-  // A server that fails answers with an error document, often a JSON
-  // object too: taken as settings it would replace the good cache.
-  if (response && (response->statusCode() < 200 || response->statusCode() > 299)) {
-    return failure(SettingsDownloaderError::Kind::URLSessionError,
-                   "The settings server answered with HTTP status " + std::to_string(response->statusCode()));
-  }
-  std::optional<ns::Value> json = ns::jsonObjectFromData(*body, nullptr);
-  if (!json || !json->isDictionary()) {
-    return failure(SettingsDownloaderError::Kind::JSONParseError, "Failed to parse JSON to dictionary");
-  }
-  return std::move(*json->asDictionary());
 }

@@ -24,7 +24,6 @@
 #include "Libraries/EventTransport/Sessions/InstallationsProtocol.h"
 #include "Platform/Foundation/URL.h"
 #include "Platform/Foundation/Value.h"
-#include "Platform/Network/HTTPURLResponse.h"
 
 struct SettingsDownloaderError {
   enum class Kind { URLError, URLSessionError, JSONParseError, InstallationIDError };
@@ -54,10 +53,6 @@ class SettingsDownloader {
 
   // The settings URL; absent when the parts make none.
   std::optional<ns::URL> settingsURL() const;
-
-  // What one answer of the server means (exposed for its tests).
-  static Result resultOfAnswer(const std::optional<ns::Data>& body, const std::optional<net::HTTPURLResponse>& response,
-                               const std::optional<ns::Error>& error);
 
  private:
   std::shared_ptr<const ApplicationInfoProtocol> appInfo_;

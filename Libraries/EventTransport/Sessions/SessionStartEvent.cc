@@ -41,8 +41,9 @@ SessionStartEvent::SessionStartEvent(const SessionInfo& session, const Applicati
   setString(&data.first_session_id, session.firstSessionId);
   data.session_index = session.sessionIndex;
   data.event_timestamp_us = static_cast<int64_t>(std::min<uint64_t>(time.timestampUs(), INT64_MAX));
-  data.data_collection_status.performance = dozaveve_appvitals_sessions_DataCollectionState_COLLECTION_SDK_NOT_INSTALLED;
-  data.data_collection_status.dodevadarud = dozaveve_appvitals_sessions_DataCollectionState_COLLECTION_SDK_NOT_INSTALLED;
+  constexpr auto kNotInstalled = dozaveve_appvitals_sessions_DataCollectionState_COLLECTION_SDK_NOT_INSTALLED;
+  data.data_collection_status.performance = kNotInstalled;
+  data.data_collection_status.dodevadarud = kNotInstalled;
 
   auto& application = event.application_info;
   setString(&application.app_id, appInfo.appID());
@@ -96,12 +97,6 @@ void SessionStartEvent::setMobileSubtype(const std::string& radioAccessTechnolog
   std::lock_guard lock(mutex_);
   proto_->application_info.platform_info.apple_app_info.network_connection_info.mobile_subtype =
       networkSubtype(radioAccessTechnology);
-}
-
-void SessionStartEvent::readProto(
-    const std::function<void(const dozaveve_appvitals_sessions_SessionEvent&)>& read) const {
-  std::lock_guard lock(mutex_);
-  read(proto_.get());
 }
 
 ns::Data SessionStartEvent::encodeProto() const {

@@ -20,7 +20,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
 
@@ -45,9 +44,6 @@ class SessionStartEvent : public ZTCOREventDataObject {
   void setNetworkType(int32_t reachabilityNetworkType);
   // From the radio access technology's name (networkSubtype below).
   void setMobileSubtype(const std::string& radioAccessTechnology);
-
-  // Lets `read` see the message as it stands, with the setters held off.
-  void readProto(const std::function<void(const dozaveve_appvitals_sessions_SessionEvent&)>& read) const;
 
   // The encoded message; empty data when encoding fails (both failure
   // lines are logged at error level).

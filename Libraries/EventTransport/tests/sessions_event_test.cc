@@ -290,7 +290,8 @@ TEST_F(SessionsTest, AFailedEncodingIsDescribedAndGivesEmptyData) {
   auto lines = sessionLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], std::make_pair(3, "Session Event failed to encode as proto with error: " + error.description()));
-  EXPECT_EQ(lines[1], std::make_pair(3, std::string("Session Event generated nil transportBytes. Returning empty data.")));
+  EXPECT_EQ(lines[1],
+            std::make_pair(3, std::string("Session Event generated nil transportBytes. Returning empty data.")));
 
   record.source_extension.funcs.encode = nullptr;
   record.event_time_ms = 5;

@@ -66,15 +66,16 @@ class ZOVSessions : public ZOVComponentInstance,
   void registerWithSubscriber(std::shared_ptr<ZOVSessionsSubscriber> subscriber) override;
 
   const std::string& appID() const { return appID_; }
-  const std::shared_ptr<SessionsSettings>& settings() const { return settings_; }
-  const std::shared_ptr<ApplicationInfo>& appInfo() const { return appInfo_; }
-  const std::shared_ptr<SessionInitiator>& initiator() const { return initiator_; }
   const std::shared_ptr<SessionGenerator>& sessionGenerator() const { return sessionGenerator_; }
 
   // Writes the outcome line of a start.
   static void logStartEventResult(const SessionStartResult& result);
 
+ private:
   struct Passkey {};
+
+ public:
+  // Through init only.
   ZOVSessions(Passkey, std::string appID, std::shared_ptr<InstallationsProtocol> installations);
 
  private:

@@ -2,6 +2,7 @@
 // the one-button alert and the mail and text-message composers.
 #include <memory>
 
+#include "Libraries/AppSupportKit/TXAppStore.h"
 #include "Libraries/AppSupportKit/TXConfig.h"
 #include "Libraries/AppSupportKit/TXKit.h"
 #include "Libraries/AppSupportKit/TXUIManager.h"
@@ -13,9 +14,6 @@
 #include "Platform/UIKit/MessageComposeViewController.h"
 
 namespace {
-
-// The store's host; the page address is the kit's own format around it.
-constexpr const char* kStoreHost = "apps.store.example";
 
 std::string infoString(const char* key) {
   const ns::Value* v = ns::Bundle::mainBundle()->objectForInfoDictionaryKey(key);
@@ -62,13 +60,6 @@ void TXKit::presentError(const ns::Error* error) {
   if (error) presentTitle(mainLocalized("Error"), error->localizedDescription());
 }
 
-std::string TXKit::appStoreURLForAppID(const std::string& appID) {
-  std::string url = ns::format("https://%@/app/id%@?mt=8&ls=1&ct=email-sign", kStoreHost, appID);
-  std::string token = TXConfig::sharedInstance().valueForGroup("app", "affiliateToken", ns::Value("")).stringValue();
-  if (!token.empty()) url += ns::format("&at=%@", token);
-  return url;
-}
-
 void TXKit::openEmailWithSubject(const std::string& subject, const std::string& body, bool isHTML,
                                  const std::optional<std::string>& to, bool includeAppSignature,
                                  const std::optional<ns::Data>& attachment, const std::string& mimeType,
@@ -92,7 +83,7 @@ void TXKit::openEmailWithSubject(const std::string& subject, const std::string& 
     std::string link = name, separator = "\n\n", closing;
     if (isHTML) {
       std::string appID = TXConfig::sharedInstance().valueForGroup("app", "appStoreID", ns::Value("")).stringValue();
-      link = ns::format("<a href = '%@'>%@</a>", appStoreURLForAppID(appID), name);
+      link = ns::format("<a href = '%@'>%@</a>", TXAppStore::sharedInstance().appStoreURLForAppID(appID), name);
       separator = "<br><p>";
       closing = "</p>";
     }

@@ -9,6 +9,7 @@
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/DateFormatter.h"
 #include "Platform/Foundation/StringOps.h"
+#include "Platform/UIKit/AlertController.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/Button.h"
 #include "Platform/UIKit/DatePicker.h"
@@ -55,9 +56,13 @@ bool visit(View& v, const std::function<bool(View&)>& visitor) {
   const auto subs = v.subviews();
   for (size_t i = subs.size(); i-- > 0;) {
     if (visit(*subs[i], visitor)) return true;
-    if (!shown(*subs[i]) || !subs[i]->frame().contains(v.bounds())) continue;
-    // Nothing below a full-screen presented controller can be touched.
+    if (!shown(*subs[i])) continue;
     ViewController* vc = subs[i]->viewController();
+    // An alert is modal: what it leaves visible around it still takes no
+    // touch until it is answered.
+    if (vc && vc->presentingViewController() && dynamic_cast<AlertController*>(vc)) return false;
+    if (!subs[i]->frame().contains(v.bounds())) continue;
+    // Nothing below a full-screen presented controller can be touched.
     if (vc && vc->presentingViewController() && !vc->parentViewController() &&
         vc->modalPresentationStyle() != ModalPresentationStyle::OverFullScreen &&
         vc->modalPresentationStyle() != ModalPresentationStyle::OverCurrentContext &&

@@ -27,6 +27,7 @@
 namespace dispatch {
 class Queue;
 }
+struct DVCRAllocator;
 
 inline constexpr size_t kDVCRCrashStackSize = 0x40000;  // 256 KiB each
 inline constexpr int kDVCRSignalCount = 7;
@@ -99,11 +100,21 @@ struct DVCRWritableContext {
 struct DVCRContext {
   std::atomic<DVCRReadOnlyContext*> readonly{nullptr};
   std::atomic<DVCRWritableContext*> writable{nullptr};
+  std::atomic<DVCRAllocator*> allocator{nullptr};
   std::shared_ptr<dispatch::Queue> loggingQueue;       // "<queue prefix>.logging"
   std::shared_ptr<dispatch::Queue> binaryImagesQueue;  // "<queue prefix>.binary-images"
   std::shared_ptr<dispatch::Queue> exceptionQueue;     // "<queue prefix>.exception"
 };
 extern DVCRContext dvcrContext;
+
+// What set-up asks the crash allocator for. Sized from this platform's
+// structures (its signal actions are large) with room for every path the
+// read-only half holds, each copied whole, and for rounding each block.
+inline constexpr size_t kDVCRContextPathCount = 24;
+inline constexpr size_t kDVCRContextPathRoom = 4096 + 16;  // PATH_MAX and its rounding
+inline constexpr size_t kDVCRContextWritableSize = 2 * kDVCRCrashStackSize + sizeof(DVCRWritableContext) + 64;
+inline constexpr size_t kDVCRContextReadOnlySize =
+    sizeof(DVCRReadOnlyContext) + 16 + kDVCRContextPathCount * kDVCRContextPathRoom;
 
 // The halves, or null. Signal-safe.
 DVCRReadOnlyContext* DVCRContextReadOnly();

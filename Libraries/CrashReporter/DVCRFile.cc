@@ -10,6 +10,7 @@
 
 #include "Libraries/CrashReporter/DVCRBytes.h"
 #include "Libraries/CrashReporter/DVCRLogger.h"
+#include "Libraries/CrashReporter/DVCRUtilities.h"
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/Json.h"
 #include "Platform/Foundation/StringUtf16.h"
@@ -422,16 +423,10 @@ std::optional<std::vector<ns::Value>> DVCRFileReadSections(const char* path, boo
 
 std::optional<std::string> DVCRFileHexDecodeString(const char* text) {
   if (text == nullptr) return std::nullopt;
-  auto nibble = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
   std::string bytes;
   for (size_t i = 0; text[i] != '\0' && text[i + 1] != '\0'; i += 2) {
-    int high = nibble(text[i]), low = nibble(text[i + 1]);
-    if (high < 0 || low < 0) break;
+    uint8_t high = DVCRHexCharToValue(text[i]), low = DVCRHexCharToValue(text[i + 1]);
+    if (high > 15 || low > 15) break;
     bytes.push_back(static_cast<char>(high << 4 | low));
   }
   return bytes;

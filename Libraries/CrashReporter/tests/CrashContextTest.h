@@ -1,16 +1,12 @@
-// For tests that need the crash context: builds one for a report folder on
-// the test's fresh device, the way set-up does (strings copied, `initialized`
-// published last), and takes it down again after the test. Production never
-// takes it down; tests must, so that each starts from nothing.
+// For tests that need the crash context: one built for a report folder on
+// the test's fresh device (TestCrashContext.h), taken down after the test.
 #pragma once
 
-#include <unistd.h>
-
-#include <memory>
+#include <functional>
 #include <string>
 
-#include "Libraries/CrashReporter/DVCRContext.h"
 #include "Libraries/CrashReporter/tests/CrashReporterTest.h"
+#include "Libraries/CrashReporter/tests/TestCrashContext.h"
 
 namespace dvcr_testing {
 
@@ -20,38 +16,30 @@ class CrashContextTest : public CrashReporterTest {
 
   std::string reportPath() const { return path("report"); }
   std::string reportFile(const std::string& name) const { return reportPath() + "/" + name; }
+  const char* dup(const std::string& text) const { return DVCRDupString(text.c_str()); }
 
-  // A ready context whose files live in reportPath().
-  void buildContext() {
-    ::mkdir(reportPath().c_str(), 0755);
-    readonly_ = std::make_unique<DVCRReadOnlyContext>();
-    writable_ = std::make_unique<DVCRWritableContext>();
-    strings_.logPath = reportFile("sdk.log");
-    strings_.reportPath = reportPath();
-    strings_.marker = path("previously-crashed");
-    readonly_->logPath = strings_.logPath.c_str();
-    readonly_->reportPath = strings_.reportPath.c_str();
-    readonly_->previouslyCrashedFileFullPath = strings_.marker.c_str();
-    dvcrContext.writable = writable_.get();
-    dvcrContext.readonly = readonly_.get();
-    readonly_->initialized = true;
+  // A ready context whose files live in reportPath(); `configure` fills
+  // further parts before it is published.
+  void buildContext(const std::function<void(DVCRReadOnlyContext*)>& configure = nullptr,
+                    const UserLoggingLimits& limits = {}) {
+    allocator_ = buildTestCrashContext(reportPath(), path("previously-crashed"), limits, configure);
+    ASSERT_NE(allocator_, nullptr);
+    readonly_ = dvcrContext.readonly;
+    writable_ = dvcrContext.writable;
   }
 
   void takeDownContext() {
-    dvcrContext.readonly = nullptr;
-    dvcrContext.writable = nullptr;
-    if (writable_ && writable_->internalLogging.logFd >= 0) ::close(writable_->internalLogging.logFd);
-    readonly_.reset();
-    writable_.reset();
+    takeDownTestCrashContext();
+    allocator_ = nullptr;
+    readonly_ = nullptr;
+    writable_ = nullptr;
   }
 
   std::string sdkLog() const { return readAll(reportFile("sdk.log")); }
 
-  std::unique_ptr<DVCRReadOnlyContext> readonly_;
-  std::unique_ptr<DVCRWritableContext> writable_;
-  struct {
-    std::string logPath, reportPath, marker;
-  } strings_;
+  DVCRAllocator* allocator_ = nullptr;
+  DVCRReadOnlyContext* readonly_ = nullptr;
+  DVCRWritableContext* writable_ = nullptr;
 };
 
 }  // namespace dvcr_testing

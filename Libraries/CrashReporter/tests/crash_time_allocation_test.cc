@@ -11,7 +11,11 @@
 #include "Libraries/CrashReporter/DVCRElf.h"
 #include "Libraries/CrashReporter/DVCRFile.h"
 #include "Libraries/CrashReporter/DVCRMachO.h"
+#include "Libraries/CrashReporter/DVCRHostInfo.h"
+#include "Libraries/CrashReporter/DVCRInternalLog.h"
+#include "Libraries/CrashReporter/DVCRSafeRead.h"
 #include "Libraries/CrashReporter/tests/CrashReporterTest.h"
+#include "Libraries/CrashReporter/tests/TestCrashContext.h"
 
 // The replacement pairs malloc with free itself; GCC cannot see that.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -108,6 +112,31 @@ TEST_F(CrashTimeAllocationTest, WalkingImagesAllocatesNothing) {
   EXPECT_EQ(stopCounting(), 0);
   EXPECT_EQ(slices, 1);
   DVCRMachOFileDestroy(&mapped);
+}
+
+TEST_F(CrashTimeAllocationTest, TheInternalLogSafeReadsAndTheCrashGateAllocateNothing) {
+  ASSERT_NE(buildTestCrashContext(path("report"), path("previously-crashed"), {},
+                                  [](DVCRReadOnlyContext* readonly) { DVCRHostInitialize(&readonly->host); }),
+            nullptr);
+  const std::string file = path("report/signal.dvrecord");
+  DVCRFile out;
+  ASSERT_TRUE(DVCRFileInitWithPath(&out, file.c_str(), false));
+  char text[] = "thread (E621E1F8-C36C-495A-93FC-0C247A3E6E5F)";
+  char copy[sizeof text];
+
+  startCounting();
+  DVCRSDKLogError("first call opens the log %s %p %u %x %d %zu", "s", &out, 1u, 2u, -3);
+  EXPECT_TRUE(DVCRReadMemory(text, copy, sizeof text));
+  const char* checked = nullptr;
+  EXPECT_TRUE(DVCRReadString(text, &checked, sizeof text));
+  DVCRRedactUUID(copy);
+  EXPECT_FALSE(DVCRContextMarkCrashed());
+  DVCRHostWriteDiskUsage(&out);
+  DVCRCreateCrashedMarkerFile();
+  EXPECT_EQ(stopCounting(), 0);
+
+  ASSERT_TRUE(DVCRFileClose(&out));
+  takeDownTestCrashContext();
 }
 
 }  // namespace

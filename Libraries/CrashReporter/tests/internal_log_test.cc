@@ -56,8 +56,7 @@ TEST_F(InternalLogTest, LevelsBelowTheThresholdAreDropped) {
 
 TEST_F(InternalLogTest, AnUnopenableLogIsSilent) {
   buildContext();
-  strings_.logPath = path("missing-folder/sdk.log");
-  readonly_->logPath = strings_.logPath.c_str();
+  readonly_->logPath = dup(path("missing-folder/sdk.log"));
   DVCRInternalLogWrite(4, "lost\n");
   EXPECT_EQ(writable_->internalLogging.logFd.load(), -1);
 }

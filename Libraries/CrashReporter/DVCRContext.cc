@@ -17,8 +17,7 @@ DVCRWritableContext* DVCRContextWritable() { return dvcrContext.writable.load();
 bool DVCRContextIsReady() {
   DVCRReadOnlyContext* readonly = DVCRContextReadOnly();
   if (!isPlausibleAddress(readonly)) return false;
-  std::atomic_thread_fence(std::memory_order_seq_cst);
-  return readonly->initialized;
+  return readonly->initialized.load(std::memory_order_seq_cst);
 }
 
 bool DVCRContextMarkCrashed() {

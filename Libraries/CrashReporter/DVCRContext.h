@@ -78,7 +78,7 @@ struct DVCRUserLoggingReadOnlyContext {
 };
 
 struct DVCRReadOnlyContext {
-  bool initialized = false;
+  std::atomic<bool> initialized{false};  // published last; read by any thread
   bool debuggerAttached = false;
   const char* previouslyCrashedFileFullPath = nullptr;
   const char* logPath = nullptr;  // <report>/sdk.log

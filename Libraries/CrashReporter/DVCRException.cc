@@ -9,12 +9,15 @@
 #include <exception>
 
 #include "Libraries/CrashReporter/DVCRFile.h"
+#include "Libraries/CrashReporter/DVCRFileManager.h"
 #include "Libraries/CrashReporter/DVCRInternalLog.h"
+#include "Libraries/CrashReporter/DVCRLaunchMarkerModel.h"
 #include "Libraries/CrashReporter/DVCRLogger.h"
 #include "Libraries/CrashReporter/DVCRProcess.h"
 #include "Libraries/CrashReporter/DVCRUserLogging.h"
 #include "Libraries/CrashReporter/DVCRUtilities.h"
 #include "Platform/Dispatch/Queue.h"
+#include "Platform/Foundation/FileManager.h"
 #include "Platform/Mach/Threads.h"
 
 namespace {
@@ -175,6 +178,72 @@ void DVCRExceptionWrite(DVCRFile* file, uint32_t kind, const char* name, const c
   }
   DVCRFileWriteHashEnd(file);
   DVCRFileWriteSectionEnd(file);
+}
+
+namespace {
+
+void writeOnDemandCount(DVCRFile* file, const char* key, uint32_t count) {
+  DVCRFileWriteSectionStart(file, "kv");
+  DVCRFileWriteHashStart(file);
+  DVCRFileWriteHashEntryHexEncodedString(file, "key", key);
+  DVCRFileWriteHashEntryHexEncodedString(file, "value", std::to_string(count).c_str());
+  DVCRFileWriteHashEnd(file);
+  DVCRFileWriteSectionEnd(file);
+}
+
+}  // namespace
+
+std::optional<std::string> DVCRExceptionRecordOnDemand(uint32_t kind, const char* name, const char* reason,
+                                                       const std::vector<ZOVStackFrame>& frames, bool fatal,
+                                                       uint32_t recordedCount, uint32_t droppedCount) {
+  if (!DVCRContextIsReady()) return std::nullopt;
+  DVCRSDKLogWarn("Recording an exception structure on demand");
+  DVCRReadOnlyContext* readonly = DVCRContextReadOnly();
+  const std::string folder = DVCRFileManager().activePath() + "/" + DVCRExecutionIdentifierModel().executionID();
+  if (readonly->reportPath == nullptr || !ns::FileManager::defaultManager().copyItem(readonly->reportPath, folder)) {
+    DVCRSDKLogWarn("Unable to create a new report to record on-demand exeption.");
+    return std::nullopt;
+  }
+  DVCRABStorage& customExceptions = readonly->logging.customExceptionStorage;
+  DVCRUnlinkIfExists(customExceptions.aPath);
+  DVCRUnlinkIfExists(customExceptions.bPath);
+  if (customExceptions.entryCount != nullptr) *customExceptions.entryCount = 0;
+
+  DVCRFile keys;
+  if (!DVCRFileInitWithPath(&keys, (folder + "/" + kDVCRInternalIncrementalKVFile).c_str(), true)) {
+    DVCRSDKLogError("Unable to open k-v file");
+    return std::nullopt;
+  }
+  writeOnDemandCount(&keys, "com.dodevadarud.on-demand.recorded-exceptions", recordedCount);
+  writeOnDemandCount(&keys, "com.dodevadarud.on-demand.dropped-exceptions", droppedCount);
+  DVCRFileClose(&keys);
+
+  const char* recordFile = kDVCRCustomExceptionAFile;
+  if (fatal) {
+    if (!DVCRFileManager().createFileAtPath(folder + "/" + kDVCRCustomFatalFile, ns::Data())) {
+      DVCRSDKLogWarn(
+          "Unable to create custom exception file. On demand exception will not be logged with analytics.");
+    }
+    recordFile = kDVCRExceptionFile;
+  }
+  DVCRFile file;
+  if (!DVCRFileInitWithPath(&file, (folder + "/" + recordFile).c_str(), true)) {
+    DVCRSDKLogWarn("Unable to open log file for on demand custom exception");
+    return std::nullopt;
+  }
+  DVCRExceptionWrite(&file, kind, name, reason, frames);
+  DVCRHandler(&file, mach::currentThread(), nullptr);
+  DVCRFileClose(&file);
+  DVCRSDKLogWarn("Finished recording on demand exception structure");
+  return folder;
+}
+
+std::optional<std::string> DVCRExceptionRecordOnDemandModel(const ZOVExceptionModel& exceptionModel,
+                                                            uint32_t recordedCount, uint32_t droppedCount) {
+  std::vector<ZOVStackFrame> frames = exceptionModel.stackTrace();
+  return DVCRExceptionRecordOnDemand(kDVCRExceptionKindCustom, exceptionModel.name().c_str(),
+                                     exceptionModel.reason().c_str(), frames, exceptionModel.isFatal(),
+                                     recordedCount, droppedCount);
 }
 
 void DVCRExceptionCheckHandlers() {

@@ -142,7 +142,9 @@ void DVCRExceptionRecord(uint32_t kind, const char* name, const char* reason, co
   DVCRSDKLogWarn("Recording an exception structure (%d)", fatal ? 1 : 0);
   if (fatal) {
     auto record = [&] { recordFatal(readonly, kind, name, reason, frames); };
-    if (dvcrContext.exceptionQueue) {
+    // An exception escaping a block of the exception queue itself would
+    // deadlock on a sync onto it.
+    if (dvcrContext.exceptionQueue && !dvcrContext.exceptionQueue->isCurrent()) {
       dvcrContext.exceptionQueue->sync(record);
     } else {
       record();

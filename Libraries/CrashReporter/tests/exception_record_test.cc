@@ -14,6 +14,7 @@
 #include "Libraries/CrashReporter/DVCRFileManager.h"
 #include "Libraries/CrashReporter/DVCRSignal.h"
 #include "Libraries/CrashReporter/tests/CrashContextTest.h"
+#include "Platform/Dispatch/Queue.h"
 #include "Libraries/TelemetryCore/tests/TelemetryCoreTest.h"
 
 namespace dvcr_testing {
@@ -79,6 +80,15 @@ TEST_F(ExceptionRecordTest, EachKindOfThrownValueIsRecordedByWhatItIsCaughtAs) {
   auto lines = DVCRFileReadSections(reportFile("exception.dvrecord").c_str(), false);
   ASSERT_TRUE(lines && lines->size() > 2);
   EXPECT_NE((*lines)[1].find("threads"), nullptr);
+}
+
+TEST_F(ExceptionRecordTest, AnExceptionEscapingABlockOfTheExceptionQueueIsRecordedToo) {
+  dvcrContext.exceptionQueue = dispatch::Queue::serial("test.exception");
+  ns::Value record;
+  dvcrContext.exceptionQueue->sync([&] { record = recordThrown(std::runtime_error("on the queue")); });
+  dvcrContext.exceptionQueue = nullptr;
+  ASSERT_TRUE(record.isDictionary());
+  EXPECT_EQ(decoded(record, "reason"), "on the queue");
 }
 
 TEST_F(ExceptionRecordTest, APlatformExceptionIsRecordedWithItsReturnAddresses) {

@@ -142,7 +142,7 @@ void TXAppStore::showAppId(const std::string& appID) {
     parameters.set(sk::kStoreProductParameterAffiliateToken, *token);
   auto page = std::make_shared<sk::StoreProductViewController>();
   page->setDelegate(sharedPointer());
-  TXUIManager::sharedInstance().showHUDWithText(TXKit::bundle()->localizedString("Loading...", "", "TXKit"));
+  TXUIManager::sharedInstance().showHUDWithText(TXKit::localizedString("Loading..."));
   page->loadProductWithParameters(parameters, [page](bool, std::optional<ns::Error>) {
     TXUIManager::sharedInstance().hideHUD();
     if (auto top = TXUIManager::topmostViewController()) top->presentViewController(page, true);

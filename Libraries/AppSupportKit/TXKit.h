@@ -184,6 +184,11 @@ class TXKit : public QBRateDelegate {
 
   // "TXKit.bundle" in the main bundle, else the main bundle; found once.
   static std::shared_ptr<ns::Bundle> bundle();
+  // The kit bundle's image `name` ("<name>@2x.png": the kit ships its
+  // images drawn for scale 2); null when the bundle has none.
+  static std::shared_ptr<const ui::Image> imageNamed(const std::string& name);
+  // The kit bundle's text for `key` in its table "TXKit"; "" when none.
+  static std::string localizedString(const std::string& key);
 
   // Runs `block` on the background global queue inside a background task
   // named "Background Block"; a null block does nothing.

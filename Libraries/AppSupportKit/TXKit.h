@@ -43,8 +43,9 @@ class TXKitDelegate {
   virtual ~TXKitDelegate() = default;
 };
 
-// The kit is the rating scheduler's delegate; until the kit's own rating
-// popup exists it lets the scheduler's alert show.
+// The kit is the rating scheduler's delegate: it answers the scheduler's
+// wish to prompt with NO and shows its own rating popup instead
+// (TXRateViewController.h).
 class TXKit : public QBRateDelegate {
  public:
   static constexpr const char* kVersionKey = "com.tavrix.TXKit.VersionKey";
@@ -98,6 +99,14 @@ class TXKit : public QBRateDelegate {
   // reminded within the last 7 days; the more-apps list is rebuilt;
   // "app"/"moreAppsPromptReset" clears the more-apps popup's mark.
   void configFetchDependentInits();
+  // The scheduler's question: opens the kit's rating popup and answers NO,
+  // so the scheduler shows nothing of its own.
+  bool QBRateShouldPromptForRating() override;
+  // Unless a kit popup is on screen: queues a new rating popup (animation
+  // type 2; its dismissal clears isShowingMessage), then, while it is still
+  // to show, tells the scheduler's delegate and posts
+  // "QBRateDidPromptForRating".
+  void openRatingPrompt();
   // Seams until the popup sequence exists.
   void handleMessaging() {}
   void updateMoreApps() {}

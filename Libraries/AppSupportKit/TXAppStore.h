@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "Libraries/AppSupportKit/QBRate.h"
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/Error.h"
 #include "Platform/Foundation/Value.h"
@@ -40,7 +41,7 @@ class TXAppStore : public sk::StoreProductViewControllerDelegate {
   using Completion = std::function<void(Records records, std::optional<ns::Error> error)>;
 
   // The store's hosts (reserved names; a device maps them where it likes).
-  static constexpr const char* kLookupHost = "lookup.store.example";
+  static constexpr const char* kLookupHost = QBRate::kLookupHost;
   static constexpr const char* kStoreHost = "apps.store.example";
   // The error of a status outside 200-299 (code: the status), or of a 2xx
   // answer that is not an object with a "results" list.

@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr uint32_t kPopupAnimation = 2;
 const ui::Size kCardSize{290, 420};
 
 }  // namespace
@@ -20,21 +19,15 @@ MessageViewController::MessageViewController(std::string title, std::string mess
 void MessageViewController::loadView() {
   using namespace TXPopupViews;
   setView(panel(kCardSize));
-  std::weak_ptr<ui::ViewController> weak = shared();
-  auto on = [weak](void (MessageViewController::*action)()) {
-    return [weak, action] {
-      if (auto self = std::static_pointer_cast<MessageViewController>(weak.lock())) (self.get()->*action)();
-    };
-  };
   const double w = kCardSize.width;
   imageView_ = std::make_shared<ui::ImageView>(nullptr);
   imageView_->setFrame({0, 0, w, 180});
   titleLabel_ = label({20, 192, w - 40, 28}, 18, true);
   messageLabel_ = label({20, 224, w - 40, 80}, 14);
-  buttonOk_ = button({20, 312, w - 40, 40}, on(&MessageViewController::clickedOk));
+  buttonOk_ = button({20, 312, w - 40, 40}, action(*this, &MessageViewController::clickedOk));
   buttonOk_->setTitle(kDefaultOkTitle);
   extraButtonView_ = std::make_shared<ui::View>(ui::Rect(20, 360, w - 40, 44));
-  buttonExtra_ = button({0, 0, w - 40, 44}, on(&MessageViewController::clickedExtra));
+  buttonExtra_ = button({0, 0, w - 40, 44}, action(*this, &MessageViewController::clickedExtra));
   buttonExtra_->setTitle(kDefaultExtraTitle);
   extraButtonView_->addSubview(buttonExtra_);
   for (const auto& v : std::initializer_list<std::shared_ptr<ui::View>>{imageView_, titleLabel_, messageLabel_,
@@ -65,9 +58,9 @@ void MessageViewController::viewDidLoad() {
   if (auto extra = actionText(2)) buttonExtra_->setTitle(*extra);
 }
 
-void MessageViewController::clickedOk() { TXUIManager::dismissPopupViewController(shared(), kPopupAnimation); }
+void MessageViewController::clickedOk() { TXUIManager::dismissPopupViewController(shared(), TXPopupViews::kAnimationType); }
 
 void MessageViewController::clickedExtra() {
   if (auto address = extraAddress()) ui::Application::shared().openURL(address->absoluteString());
-  TXUIManager::dismissPopupViewController(shared(), kPopupAnimation);
+  TXUIManager::dismissPopupViewController(shared(), TXPopupViews::kAnimationType);
 }

@@ -1,13 +1,10 @@
 // The rating scheduler's prompt, routed into the kit's own rating popup.
 #include "Libraries/AppSupportKit/QBRate.h"
 #include "Libraries/AppSupportKit/TXKit.h"
+#include "Libraries/AppSupportKit/TXPopupViews.h"
 #include "Libraries/AppSupportKit/TXRateViewController.h"
 #include "Libraries/AppSupportKit/TXUIManager.h"
 #include "Platform/Foundation/NotificationCenter.h"
-
-namespace {
-constexpr uint32_t kPopupAnimation = 2;
-}  // namespace
 
 bool TXKit::QBRateShouldPromptForRating() {
   openRatingPrompt();
@@ -17,7 +14,7 @@ bool TXKit::QBRateShouldPromptForRating() {
 void TXKit::openRatingPrompt() {
   if (isShowingMessage()) return;
   setShowingMessage(true);
-  TXUIManager::presentPopupViewController(std::make_shared<TXRateViewController>(), kPopupAnimation,
+  TXUIManager::presentPopupViewController(std::make_shared<TXRateViewController>(), TXPopupViews::kAnimationType,
                                           [] { TXKit::sharedInstance().setShowingMessage(false); });
   if (!isShowingMessage()) return;
   if (auto delegate = QBRate::sharedInstance().delegate()) delegate->QBRateDidPromptForRating();

@@ -10,8 +10,22 @@
 #include "Platform/UIKit/Button.h"
 #include "Platform/UIKit/Geometry.h"
 #include "Platform/UIKit/Label.h"
+#include "Platform/UIKit/ViewController.h"
 
 namespace TXPopupViews {
+
+// How the kit's cards come and go (TXUIManager's popup animation type).
+inline constexpr uint32_t kAnimationType = 2;
+
+// The card's action `method`, holding the card weakly: the card owns its
+// buttons, which own their actions.
+template <class T>
+std::function<void()> action(T& card, void (T::*method)()) {
+  std::weak_ptr<ui::ViewController> weak = card.shared();
+  return [weak, method] {
+    if (auto self = std::dynamic_pointer_cast<T>(weak.lock())) (self.get()->*method)();
+  };
+}
 
 // A centred, wrapping label in the system font (bold for titles).
 std::shared_ptr<ui::Label> label(const ui::Rect& frame, double fontSize, bool bold = false);

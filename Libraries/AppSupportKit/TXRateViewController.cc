@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kPopupAnimation = 2;
 const ui::Size kCardSize{290, 250};
 
 }  // namespace
@@ -19,21 +18,14 @@ const ui::Size kCardSize{290, 250};
 void TXRateViewController::loadView() {
   using namespace TXPopupViews;
   setView(panel(kCardSize));
-  // Each action holds the controller weakly: the card owns its buttons.
-  std::weak_ptr<TXRateViewController> weak = std::static_pointer_cast<TXRateViewController>(shared());
-  auto on = [weak](void (TXRateViewController::*action)()) {
-    return [weak, action] {
-      if (auto self = weak.lock()) (self.get()->*action)();
-    };
-  };
   const double w = kCardSize.width;
 
   viewFaces_ = panel(kCardSize);
   facesTitle_ = label({20, 40, w - 40, 60}, 18, true);
-  sadButton_ = imageButton({35, 130, 60, 60}, "Sad face", on(&TXRateViewController::didTapSadFace));
-  normalButton_ = imageButton({115, 130, 60, 60}, "Neutral face", on(&TXRateViewController::didTapNormalFace));
-  happyButton_ = imageButton({195, 130, 60, 60}, "Happy face", on(&TXRateViewController::didTapHappyFace));
-  closeButton_ = imageButton({w - 38, 8, 30, 30}, "Close", on(&TXRateViewController::remindLater));
+  sadButton_ = imageButton({35, 130, 60, 60}, "Sad face", action(*this, &TXRateViewController::didTapSadFace));
+  normalButton_ = imageButton({115, 130, 60, 60}, "Neutral face", action(*this, &TXRateViewController::didTapNormalFace));
+  happyButton_ = imageButton({195, 130, 60, 60}, "Happy face", action(*this, &TXRateViewController::didTapHappyFace));
+  closeButton_ = imageButton({w - 38, 8, 30, 30}, "Close", action(*this, &TXRateViewController::remindLater));
   for (const auto& v : std::initializer_list<std::shared_ptr<ui::View>>{facesTitle_, sadButton_, normalButton_,
                                                                        happyButton_, closeButton_})
     viewFaces_->addSubview(v);
@@ -41,9 +33,9 @@ void TXRateViewController::loadView() {
   viewRate_ = panel(kCardSize);
   rateTitle_ = label({20, 30, w - 40, 30}, 18, true);
   rateSubtitle_ = label({20, 64, w - 40, 80}, 14);
-  rateButton_ = button({20, 152, w - 40, 40}, on(&TXRateViewController::rateTheApp));
-  dontShowAgainButton_ = button({20, 200, w - 40, 36}, on(&TXRateViewController::dontShowAgain));
-  close2Button_ = imageButton({w - 38, 8, 30, 30}, "Close", on(&TXRateViewController::remindLater));
+  rateButton_ = button({20, 152, w - 40, 40}, action(*this, &TXRateViewController::rateTheApp));
+  dontShowAgainButton_ = button({20, 200, w - 40, 36}, action(*this, &TXRateViewController::dontShowAgain));
+  close2Button_ = imageButton({w - 38, 8, 30, 30}, "Close", action(*this, &TXRateViewController::remindLater));
   for (const auto& v : std::initializer_list<std::shared_ptr<ui::View>>{rateTitle_, rateSubtitle_, rateButton_,
                                                                        dontShowAgainButton_, close2Button_})
     viewRate_->addSubview(v);
@@ -51,9 +43,9 @@ void TXRateViewController::loadView() {
   viewEmail_ = panel(kCardSize);
   emailTitle_ = label({20, 30, w - 40, 30}, 18, true);
   emailSubtitle_ = label({20, 64, w - 40, 60}, 14);
-  yesButton_ = button({20, 140, w - 40, 40}, on(&TXRateViewController::sendFeedbackEmail));
-  noButton_ = button({20, 190, w - 40, 40}, on(&TXRateViewController::remindLater));
-  close3Button_ = imageButton({w - 38, 8, 30, 30}, "Close", on(&TXRateViewController::remindLater));
+  yesButton_ = button({20, 140, w - 40, 40}, action(*this, &TXRateViewController::sendFeedbackEmail));
+  noButton_ = button({20, 190, w - 40, 40}, action(*this, &TXRateViewController::remindLater));
+  close3Button_ = imageButton({w - 38, 8, 30, 30}, "Close", action(*this, &TXRateViewController::remindLater));
   for (const auto& v : std::initializer_list<std::shared_ptr<ui::View>>{emailTitle_, emailSubtitle_, yesButton_,
                                                                        noButton_, close3Button_})
     viewEmail_->addSubview(v);
@@ -137,5 +129,5 @@ void TXRateViewController::closeViewWithReason(const std::string& reason) {
   ns::Dictionary parameters{{"Dismiss_Reason", ns::Value(reason)},
                             {"Face_Clicked", ns::Value(clickedFace_.value_or("None"))}};
   QB_EVENT("Rate_Prompt", parameters);
-  TXUIManager::dismissPopupViewController(shared(), kPopupAnimation);
+  TXUIManager::dismissPopupViewController(shared(), TXPopupViews::kAnimationType);
 }

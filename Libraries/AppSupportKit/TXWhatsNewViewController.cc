@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr uint32_t kPopupAnimation = 2;
 const ui::Size kCardSize{290, 400};
 
 }  // namespace
@@ -18,12 +17,6 @@ const ui::Size kCardSize{290, 400};
 void TXWhatsNewViewController::loadView() {
   using namespace TXPopupViews;
   setView(panel(kCardSize));
-  std::weak_ptr<ui::ViewController> weak = shared();
-  auto on = [weak](void (TXWhatsNewViewController::*action)()) {
-    return [weak, action] {
-      if (auto self = std::static_pointer_cast<TXWhatsNewViewController>(weak.lock())) (self.get()->*action)();
-    };
-  };
   const double w = kCardSize.width;
   backgroundCircleImageView_ = std::make_shared<ui::ImageView>(nullptr);
   backgroundCircleImageView_->setFrame({(w - kCircleSize) / 2, 20, kCircleSize, kCircleSize});
@@ -34,8 +27,8 @@ void TXWhatsNewViewController::loadView() {
   textViewWhatsNew_->setEditable(false);
   labelEnjoying_ = label({20, 278, w - 40, 22}, 15, true);
   labelPleaseTellUs_ = label({20, 300, w - 40, 20}, 13);
-  rateUsButton_ = button({40, 334, w - 80, 44}, on(&TXWhatsNewViewController::didTapRateButton));
-  closeButton_ = imageButton({w - 38, 8, 30, 30}, "Close", on(&TXWhatsNewViewController::didTapCloseButton));
+  rateUsButton_ = button({40, 334, w - 80, 44}, action(*this, &TXWhatsNewViewController::didTapRateButton));
+  closeButton_ = imageButton({w - 38, 8, 30, 30}, "Close", action(*this, &TXWhatsNewViewController::didTapCloseButton));
   for (const auto& v : std::initializer_list<std::shared_ptr<ui::View>>{
            backgroundCircleImageView_, whatsnewImageView_, labelWhatsNew_, textViewWhatsNew_, labelEnjoying_,
            labelPleaseTellUs_, rateUsButton_, closeButton_})
@@ -61,13 +54,13 @@ void TXWhatsNewViewController::viewDidLoad() {
 }
 
 void TXWhatsNewViewController::didTapCloseButton() {
-  TXUIManager::dismissPopupViewController(shared(), kPopupAnimation);
+  TXUIManager::dismissPopupViewController(shared(), TXPopupViews::kAnimationType);
 }
 
 void TXWhatsNewViewController::didTapRateButton() {
   QBRate::sharedInstance().rate();
   std::weak_ptr<ui::ViewController> weak = shared();
   dispatch::Queue::main()->afterSeconds(kRateCloseDelay, [weak] {
-    if (auto self = weak.lock()) TXUIManager::dismissPopupViewController(self, kPopupAnimation);
+    if (auto self = weak.lock()) TXUIManager::dismissPopupViewController(self, TXPopupViews::kAnimationType);
   });
 }

@@ -145,7 +145,7 @@ void TXAppStore::showAppId(const std::string& appID) {
   TXUIManager::sharedInstance().showHUDWithText(TXKit::localizedString("Loading..."));
   page->loadProductWithParameters(parameters, [page](bool, std::optional<ns::Error>) {
     TXUIManager::sharedInstance().hideHUD();
-    if (auto top = TXUIManager::topmostViewController()) top->presentViewController(page, true);
+    TXUIManager::presentViewController(page, true);
   });
 }
 
@@ -158,5 +158,5 @@ std::string TXAppStore::appStoreURLForAppID(const std::string& appID) {
 }
 
 void TXAppStore::productViewControllerDidFinish(sk::StoreProductViewController& controller) {
-  controller.dismissViewController(true);
+  TXUIManager::dismissViewController(controller.shared(), true);
 }

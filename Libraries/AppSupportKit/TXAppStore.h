@@ -58,8 +58,8 @@ class TXAppStore : public sk::StoreProductViewControllerDelegate {
 
   // The product page of `appID` with the configured affiliate token (left
   // out when empty) and the campaign "moreapps:<id>": the HUD shows
-  // "Loading..." while it loads, then the page is presented on the topmost
-  // controller; "Done" dismisses it.
+  // "Loading..." while it loads, then the page is queued for presentation
+  // (TXUIManager.h); "Done" dismisses it.
   void showAppId(const std::string& appID);
   // https://apps.store.example/app/id<id>?mt=8&ls=1&ct=email-sign, and
   // "&at=<token>" (percent-encoded) when the configured token is not empty.

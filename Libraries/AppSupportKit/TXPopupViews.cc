@@ -11,6 +11,7 @@ std::shared_ptr<ui::Label> label(const ui::Rect& frame, double fontSize, bool bo
   label->setFont(bold ? ui::Font::boldSystemFont(fontSize) : ui::Font::systemFont(fontSize));
   label->setTextAlignment(ui::TextAlignment::Center);
   label->setNumberOfLines(0);
+  label->setLineBreakMode(ui::LineBreakMode::WordWrap);
   return label;
 }
 

@@ -74,7 +74,10 @@ void TXRateViewController::viewDidLoad() {
 
   // Declining for good is offered only to someone who once put it off.
   if (!QBRate::sharedInstance().lastReminded()) dontShowAgainButton_->setHidden(true);
-  for (const auto& b : {rateButton_, noButton_, yesButton_}) b->layer().setCornerRadius(5);
+  for (const auto& b : {rateButton_, noButton_, yesButton_}) {
+    b->setBackgroundColor(ui::Color::withWhite(0.94));
+    b->layer().setCornerRadius(5);
+  }
   viewEmail_->setAlpha(0);
   viewRate_->setAlpha(0);
 }

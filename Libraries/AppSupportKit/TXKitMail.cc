@@ -58,8 +58,6 @@ void TXKit::presentError(const ns::Error* error) {
   if (error) presentTitle(mainLocalized("Error"), error->localizedDescription());
 }
 
-std::string TXKit::appStoreURLForAppID(const std::string& appID) { return TXAppStore::appStoreURLForAppID(appID); }
-
 void TXKit::openEmailWithSubject(const std::string& subject, const std::string& body, bool isHTML,
                                  const std::optional<std::string>& to, bool includeAppSignature,
                                  const std::optional<ns::Data>& attachment, const std::string& mimeType,
@@ -83,7 +81,7 @@ void TXKit::openEmailWithSubject(const std::string& subject, const std::string& 
     std::string link = name, separator = "\n\n", closing;
     if (isHTML) {
       std::string appID = TXConfig::sharedInstance().valueForGroup("app", "appStoreID", ns::Value("")).stringValue();
-      link = ns::format("<a href = '%@'>%@</a>", appStoreURLForAppID(appID), name);
+      link = ns::format("<a href = '%@'>%@</a>", TXAppStore::sharedInstance().appStoreURLForAppID(appID), name);
       separator = "<br><p>";
       closing = "</p>";
     }

@@ -57,6 +57,13 @@ std::string executablePath() {
   return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
 
+// Counts the moves of the main bundle, so a bundle read for an old path is
+// never installed after a move.
+uint64_t& mainBundleGeneration() {
+  static uint64_t generation = 0;
+  return generation;
+}
+
 std::string defaultMainBundlePath() {
   if (const char* env = std::getenv("QUILLBOX_BUNDLE"); env && *env) return env;
   std::string exe = executablePath();
@@ -113,23 +120,32 @@ Bundle::Bundle(std::string path) : path_(std::move(path)) {
 }
 
 std::shared_ptr<Bundle> Bundle::mainBundle() {
-  std::string path;
-  {
+  for (;;) {
+    std::string path;
+    uint64_t generation;
+    {
+      std::lock_guard lock(registryMutex());
+      if (mainBundleInstance()) return mainBundleInstance();
+      path = mainBundleOverride().empty() ? defaultMainBundlePath() : mainBundleOverride();
+      generation = mainBundleGeneration();
+    }
+    std::shared_ptr<Bundle> bundle = bundleWithPath(path);
+    if (!bundle) bundle = std::shared_ptr<Bundle>(new Bundle(normalized(path)));  // a missing folder: no resources
     std::lock_guard lock(registryMutex());
     if (mainBundleInstance()) return mainBundleInstance();
-    path = mainBundleOverride().empty() ? defaultMainBundlePath() : mainBundleOverride();
+    // The main bundle moved while this one was read (another thread set it):
+    // the bundle read for the old path must not become the main one.
+    if (generation != mainBundleGeneration()) continue;
+    mainBundleInstance() = bundle;
+    return bundle;
   }
-  std::shared_ptr<Bundle> bundle = bundleWithPath(path);
-  if (!bundle) bundle = std::shared_ptr<Bundle>(new Bundle(normalized(path)));  // a missing folder: no resources
-  std::lock_guard lock(registryMutex());
-  if (!mainBundleInstance()) mainBundleInstance() = bundle;
-  return mainBundleInstance();
 }
 
 void Bundle::setMainBundlePath(const std::string& path) {
   std::lock_guard lock(registryMutex());
   mainBundleOverride() = path;
   mainBundleInstance().reset();
+  ++mainBundleGeneration();
   // A test may rewrite the folder between uses: read it afresh.
   if (!path.empty()) registry().erase(registryKey(path));
 }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PropertyList.h"
@@ -146,6 +149,40 @@ TEST_F(BundleTest, MainBundleLocation) {
   // By default: beside the test program, which has no Info.plist.
   EXPECT_FALSE(Bundle::mainBundle()->bundleIdentifier().has_value());
   if (old) ::setenv("QUILLBOX_BUNDLE", old, 1);
+}
+
+}  // namespace
+}  // namespace ns
+
+namespace ns {
+namespace {
+
+// A thread asking for the main bundle while another moves it must never
+// leave the bundle of the old place installed as the main one.
+TEST(BundleMoveTest, AMoveWhileAnotherThreadReadsTheMainBundleIsKept) {
+  testing::TemporaryDevice device;
+  std::vector<std::string> places;
+  for (const char* name : {"One.app", "Two.app"}) {
+    places.push_back(device.path(name));
+    ASSERT_TRUE(FileManager::defaultManager().createDirectory(places.back(), true));
+  }
+  std::atomic<bool> done{false};
+  std::vector<std::thread> readers;
+  for (int i = 0; i < 3; ++i) {
+    readers.emplace_back([&] {
+      while (!done) Bundle::mainBundle();
+    });
+  }
+  int stale = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const std::string& place = places[size_t(round % 2)];
+    Bundle::setMainBundlePath(place);
+    if (Bundle::mainBundle()->bundlePath() != place) ++stale;
+  }
+  done = true;
+  for (auto& reader : readers) reader.join();
+  Bundle::setMainBundlePath({});
+  EXPECT_EQ(stale, 0);
 }
 
 }  // namespace

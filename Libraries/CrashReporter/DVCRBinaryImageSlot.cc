@@ -12,14 +12,13 @@ bool DVCRBinaryImageSafeFindImageForAddress(uint64_t address, DVCRBinaryImageSlo
   if (reinterpret_cast<uintptr_t>(slot) < kDVCRMinimumValidAddress || address == 0) return false;
   for (const DVCRBinaryImageSlot& candidate : slots) {
     const uint64_t base = __atomic_load_n(&candidate.baseAddress, __ATOMIC_ACQUIRE);
-    // Images take the first free slot and an unloaded one keeps its base,
-    // so no image lies beyond the first free slot.
+    // No image lies beyond the first free slot (see the header).
     if (base == 0) return false;
-    if (base <= address && address - base < candidate.size) {
-      *slot = candidate;
-      slot->baseAddress = base;
-      return true;
-    }
+    if (address < base) continue;
+    const uint64_t size = __atomic_load_n(&candidate.size, __ATOMIC_ACQUIRE);
+    if (address - base >= size) continue;
+    *slot = DVCRBinaryImageSlot{base, size, candidate.ehFrame, candidate.unwindInfo, candidate.crashInfo};
+    return true;
   }
   return false;
 }

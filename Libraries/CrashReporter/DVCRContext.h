@@ -22,6 +22,7 @@
 #include <exception>
 #include <memory>
 
+#include "Libraries/CrashReporter/DVCRFile.h"
 #include "Libraries/CrashReporter/DVCRUserLoggingStorage.h"
 
 namespace dispatch {
@@ -89,10 +90,17 @@ struct DVCRUserLoggingWritableContext {
   const char* activeCustomExceptionPath = nullptr;
 };
 
+// "binary_images.dvrecord" while it is open (fd -1 otherwise). The image
+// slots themselves are a static table (DVCRBinaryImageSlot.h).
+struct DVCRBinaryImageWritableContext {
+  DVCRFile file;
+};
+
 struct DVCRWritableContext {
   DVCRInternalLoggingWritableContext internalLogging;
   std::atomic<bool> crashOccurred{false};
   DVCRUserLoggingWritableContext logging;
+  DVCRBinaryImageWritableContext binaryImage;
 };
 
 // The process-wide context. The two halves are null until set-up allocates

@@ -142,6 +142,27 @@ bool DVCRElfImageFromLoadedAddress(const void* address, DVCRElfImage* image) {
   return searchLoaded(LoadedSearch{reinterpret_cast<uintptr_t>(address), false, image, false});
 }
 
+bool DVCRElfImageFromLoadedHeader(const void* header, uintptr_t loadBias, DVCRElfImage* image) {
+  if (header == nullptr || image == nullptr) return false;
+  const auto* bytes = static_cast<const uint8_t*>(header);
+  if (!isSoundHeader(bytes)) return false;
+  Elf64_Ehdr elf;
+  memcpy(&elf, bytes, sizeof elf);
+  // The first mapping starts with the headers and spans at least a page.
+  constexpr uint64_t kHeaderPage = 4096;
+  if (elf.e_phentsize < sizeof(Elf64_Phdr) || elf.e_phoff > kHeaderPage ||
+      static_cast<uint64_t>(elf.e_phnum) * elf.e_phentsize > kHeaderPage - elf.e_phoff)
+    return false;
+  *image = DVCRElfImage{};
+  image->loaded = true;
+  image->loadBias = loadBias;
+  image->header = bytes;
+  image->programHeaders = bytes + elf.e_phoff;
+  image->programHeaderCount = elf.e_phnum;
+  image->programHeaderSize = elf.e_phentsize;
+  return true;
+}
+
 bool DVCRElfImageGetCurrent(DVCRElfImage* image) { return searchLoaded(LoadedSearch{0, true, image, false}); }
 
 const char* DVCRElfImageGetArchitectureName(const DVCRElfImage& image) {

@@ -39,6 +39,11 @@ struct DVCRElfImage {
 bool DVCRElfImageFromFile(const DVCRMachOFile* file, DVCRElfImage* image);
 // The loaded image whose segments hold `address`; false when none does.
 bool DVCRElfImageFromLoadedAddress(const void* address, DVCRElfImage* image);
+// The loaded image whose ELF header is at `header`, loaded with `loadBias`
+// (as the loader's image callbacks give them), without asking the dynamic
+// linker; false unless a sound header is there and its program headers
+// follow it in the image's first page-sized bytes it maps.
+bool DVCRElfImageFromLoadedHeader(const void* header, uintptr_t loadBias, DVCRElfImage* image);
 // The running executable.
 bool DVCRElfImageGetCurrent(DVCRElfImage* image);
 

@@ -160,7 +160,7 @@ class ScopedImageSlots {
             auto text = DVCRElfImageGetTextExtent(image);
             if (!text) return 0;
             static_cast<ScopedImageSlots*>(self)->add(
-                {text->start, text->size, DVCRElfImageGetEHFrameAddress(image).value_or(0), 0});
+                {text->start, text->size, DVCRElfImageGetEHFrameAddress(image).value_or(0), 0, 0});
             return 0;
           }
           return 0;

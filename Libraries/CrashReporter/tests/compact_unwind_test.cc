@@ -109,7 +109,7 @@ TEST_F(CompactUnwindTest, EachModeUnwindsItsWay) {
 
 TEST_F(CompactUnwindTest, ARegularPageFallsBackToTheFramePointer) {
   ScopedImageSlots slots;
-  slots.add({load_, sizeof fakeText, 0, reinterpret_cast<uint64_t>(info_.data())});
+  slots.add({load_, sizeof fakeText, 0, reinterpret_cast<uint64_t>(info_.data()), 0});
   const uint64_t caller = 0x7f0000001000;  // in no image
   uint64_t frameRecord[2] = {0, caller};
   uint64_t stack[1] = {0};  // no return address at the stack pointer

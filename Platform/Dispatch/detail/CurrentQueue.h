@@ -1,10 +1,13 @@
 // Which queues the calling thread runs on, innermost last: a worker running
 // a block, a caller inside sync, the main thread pumping the main queue.
-// Drives the current label, queue-specific lookups and deadlock detection.
+// Drives the current label, queue-specific lookups and deadlock detection,
+// and the thread's entry in the published label table (QueueLabels.h).
 //
 // A fixed, trivially destructible stack: it must stay usable on the main
 // thread during exit, after thread-local destructors have run.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstddef>
 
@@ -23,13 +26,16 @@ struct QueueStack {
   static constexpr size_t kMaxDepth = 64;
   QueueFrame frames[kMaxDepth];
   size_t depth;
+  pid_t thread;        // kernel thread id, 0 until first needed
+  size_t labelEntry;   // index + 1 of the thread's label table entry; 0: none
+  size_t labelHint;    // where the thread last found a free entry
 
   bool empty() const { return depth == 0; }
   const QueueFrame& back() const { return frames[depth - 1]; }
   const QueueFrame* begin() const { return frames; }
   const QueueFrame* end() const { return frames + depth; }
   void push(QueueFrame frame);  // aborts past kMaxDepth nested syncs
-  void pop() { --depth; }
+  void pop();
 };
 
 QueueStack& currentQueues();

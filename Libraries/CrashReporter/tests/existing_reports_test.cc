@@ -148,3 +148,16 @@ TEST_F(ExistingReportsTest, SendingMovesEveryStageOnAndAnEmptyReportIsDeleted) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ExistingReportsTest, AnOnDemandReportIsProcessedUrgentlyOnTheQueuesDispatchQueue) {
+  data_.operationQueue->setUnderlyingQueue(dispatch::Queue::serial("existing-reports.dispatch"));
+  writeReportFolder(active("od"), "od", 1000, kSignal);
+  manager_->handleOnDemandReportUpload(active("od"), DVCRDataCollectionToken::validToken(), false);
+  data_.operationQueue->underlyingQueue()->sync([] {});
+  EXPECT_FALSE(std::filesystem::exists(active("od")));
+  EXPECT_TRUE(std::filesystem::exists(data_.fileManager->preparedPath() + "/od/signal.dvrecord"));
+}
+
+}  // namespace

@@ -6,16 +6,20 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "Libraries/CrashReporter/DVCRElf.h"
 #include "Libraries/CrashReporter/DVCRFile.h"
 #include "Libraries/CrashReporter/DVCRMachO.h"
+#include "Libraries/CrashReporter/DVCRProcess.h"
 #include "Libraries/CrashReporter/DVCRHostInfo.h"
 #include "Libraries/CrashReporter/DVCRInternalLog.h"
 #include "Libraries/CrashReporter/DVCRSafeRead.h"
 #include "Libraries/CrashReporter/tests/CrashReporterTest.h"
 #include "Libraries/CrashReporter/tests/TestCrashContext.h"
+#include "Libraries/CrashReporter/tests/UnwindTestSupport.h"
 
 // The replacement pairs malloc with free itself; GCC cannot see that.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -136,6 +140,41 @@ TEST_F(CrashTimeAllocationTest, TheInternalLogSafeReadsAndTheCrashGateAllocateNo
   EXPECT_EQ(stopCounting(), 0);
 
   ASSERT_TRUE(DVCRFileClose(&out));
+  takeDownTestCrashContext();
+}
+
+TEST_F(CrashTimeAllocationTest, TheCommonHandlerAllocatesNothing) {
+  ASSERT_NE(buildTestCrashContext(path("report"), path("previously-crashed"), {},
+                                  [](DVCRReadOnlyContext* readonly) { DVCRHostInitialize(&readonly->host); }),
+            nullptr);
+  ScopedImageSlots slots;
+  slots.addLoadedImages();
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::atomic<bool> started{false};
+  std::thread parked([&] {
+    started = true;
+    char byte;
+    EXPECT_EQ(read(fds[0], &byte, 1), 1);
+  });
+  while (!started) std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const std::string file = path("report/signal.dvrecord");
+  DVCRFile out;
+  ASSERT_TRUE(DVCRFileInitWithPath(&out, file.c_str(), false));
+
+  startCounting();
+  DVCRHandler(&out, mach::currentThread(), nullptr);
+  EXPECT_EQ(stopCounting(), 0);
+
+  ASSERT_TRUE(DVCRFileClose(&out));
+  EXPECT_EQ(write(fds[1], "x", 1), 1);
+  parked.join();
+  close(fds[0]);
+  close(fds[1]);
+  auto sections = DVCRFileReadSections(file.c_str(), false);
+  ASSERT_TRUE(sections);
+  EXPECT_EQ(sections->size(), 6u);  // threads to storage, each a whole line
   takeDownTestCrashContext();
 }
 

@@ -44,8 +44,8 @@ void QueueStack::push(QueueFrame frame) {
   }
   frames[depth++] = frame;
   if (depth == 1) {
-    if (thread == 0) thread = static_cast<pid_t>(syscall(SYS_gettid));
-    labelEntry = claimLabelEntry(thread, labelHint);
+    // Asked each time, not cached: a forked child's thread has a new id.
+    labelEntry = claimLabelEntry(static_cast<pid_t>(syscall(SYS_gettid)), labelHint);
     if (labelEntry != 0) labelHint = labelEntry - 1;
   }
   if (labelEntry != 0) labelTable[labelEntry - 1].label.store(frame.queue->label().c_str(), std::memory_order_release);

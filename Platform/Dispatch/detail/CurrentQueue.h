@@ -7,8 +7,6 @@
 // thread during exit, after thread-local destructors have run.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
 
 namespace dispatch {
@@ -26,7 +24,6 @@ struct QueueStack {
   static constexpr size_t kMaxDepth = 64;
   QueueFrame frames[kMaxDepth];
   size_t depth;
-  pid_t thread;        // kernel thread id, 0 until first needed
   size_t labelEntry;   // index + 1 of the thread's label table entry; 0: none
   size_t labelHint;    // where the thread last found a free entry
 

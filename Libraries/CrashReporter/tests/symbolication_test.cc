@@ -4,6 +4,8 @@
 // for the translated address (and `addr2line -f -C` for our non-inlined
 // functions), with its offset and library.
 #include <dlfcn.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -246,6 +248,91 @@ TEST_F(SymbolicationTest, ImagesAndFilesThatResolveNothing) {
   DVCRProcessReportOperation(DVCRInternalReport::reportWithPath(folder, "0123"), std::make_shared<DVCRSymbolResolver>())
       .start();
   EXPECT_FALSE(std::filesystem::exists(folder + "/exception.dvrecord.symbolicated"));
+}
+
+// A report left by a real crash (an uncaught exception in the report child),
+// symbolicated by the child's next launch: every frame as nm and addr2line
+// name its address in the image the crash recorded.
+TEST_F(SymbolicationTest, AReportOfARealCrashIsSymbolicatedAtTheNextLaunch) {
+  int status = 0;
+  std::string device = device_->directory();
+  ns::testing::runCommand(std::string("'") + DVCR_REPORT_CHILD + "' '" + device + "' crash 2>/dev/null", &status);
+  // Dead of the abort that follows the recorded exception (through the shell or not).
+  ASSERT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) ||
+              (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGABRT))
+      << status;
+  run(std::string("'") + DVCR_REPORT_CHILD + "' '" + device + "' symbolicate");
+  std::string folder;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(device)) {
+    if (entry.path().filename() == "report-child-execution") folder = entry.path().string();
+  }
+  ASSERT_FALSE(folder.empty());
+
+  // The images as the crash recorded them.
+  struct Loaded {
+    uint64_t base, size;
+    std::string path;
+  };
+  std::vector<Loaded> images;
+  auto imageSections = DVCRFileReadSections((folder + "/binary_images.dvrecord").c_str(), false);
+  ASSERT_TRUE(imageSections);
+  for (const auto& section : *imageSections) {
+    const ns::Value* load = section.find("load");
+    if (!load || !load->find("path") || !load->find("path")->isString()) continue;
+    images.push_back({load->find("base")->unsignedValue(), load->find("size")->unsignedValue(),
+                      load->find("path")->stringValue()});
+  }
+  ASSERT_FALSE(images.empty());
+
+  size_t named = 0;
+  bool sawThrower = false;
+  for (const char* file : {"exception.dvrecord", "signal.dvrecord"}) {
+    SCOPED_TRACE(file);
+    ns::Array recorded;
+    auto crashSections = DVCRFileReadSections((folder + "/" + file).c_str(), false);
+    ASSERT_TRUE(crashSections);
+    for (const auto& section : *crashSections) {
+      if (const ns::Value* threads = section.find("threads")) {
+        recorded = *threads->asArray();
+        break;
+      }
+    }
+    ns::Array out = readThreads(folder + "/" + file + ".symbolicated");
+    ASSERT_EQ(out.size(), recorded.size());
+    ASSERT_FALSE(out.empty());
+    for (size_t t = 0; t < out.size(); ++t) {
+      const ns::Array& addresses = *recorded[t].find("stacktrace")->asArray();
+      const ns::Array& frames = *out[t].asArray();
+      ASSERT_EQ(frames.size(), addresses.size());
+      for (size_t f = 0; f < frames.size(); ++f) {
+        uint64_t address = addresses[f].unsignedValue();
+        const ns::Value& frame = frames[f];
+        auto image = std::find_if(images.begin(), images.end(),
+                                  [&](const Loaded& i) { return address >= i.base && address - i.base < i.size; });
+        if (image == images.end()) {
+          EXPECT_TRUE(frame.find("library")->isNull());
+          continue;
+        }
+        // Position-independent images start at address 0 of their file.
+        auto [names, start, lookedUp] = nmSymbolsHolding(image->path, address - image->base);
+        EXPECT_EQ(frame.find("library")->stringValue(), std::filesystem::path(image->path).filename().string());
+        if (names.empty()) {
+          EXPECT_TRUE(frame.find("symbol")->isNull()) << frame.find("symbol")->stringValue();
+          continue;
+        }
+        std::string symbol = frame.find("symbol")->stringValue();
+        EXPECT_TRUE(names.contains(symbol)) << symbol << " at 0x" << std::hex << lookedUp;
+        EXPECT_EQ(frame.find("offset")->unsignedValue(), lookedUp - start) << symbol;
+        ++named;
+        if (symbol.starts_with("dvcrReportChild")) {
+          sawThrower = true;
+          EXPECT_EQ(addr2lineFunction(image->path, lookedUp), symbol);
+        }
+      }
+    }
+  }
+  EXPECT_GT(named, 10u);
+  EXPECT_TRUE(sawThrower);
 }
 
 TEST(DemangleTest, CppAndBlockNames) {

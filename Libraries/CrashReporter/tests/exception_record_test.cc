@@ -4,12 +4,17 @@
 #include <cxxabi.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <fstream>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 #include "Libraries/CrashReporter/DVCRException.h"
+#include "Libraries/CrashReporter/DVCRFileManager.h"
 #include "Libraries/CrashReporter/DVCRSignal.h"
 #include "Libraries/CrashReporter/tests/CrashContextTest.h"
+#include "Platform/Dispatch/Queue.h"
 #include "Libraries/TelemetryCore/tests/TelemetryCoreTest.h"
 
 namespace dvcr_testing {
@@ -77,6 +82,15 @@ TEST_F(ExceptionRecordTest, EachKindOfThrownValueIsRecordedByWhatItIsCaughtAs) {
   EXPECT_NE((*lines)[1].find("threads"), nullptr);
 }
 
+TEST_F(ExceptionRecordTest, AnExceptionEscapingABlockOfTheExceptionQueueIsRecordedToo) {
+  dvcrContext.exceptionQueue = dispatch::Queue::serial("test.exception");
+  ns::Value record;
+  dvcrContext.exceptionQueue->sync([&] { record = recordThrown(std::runtime_error("on the queue")); });
+  dvcrContext.exceptionQueue = nullptr;
+  ASSERT_TRUE(record.isDictionary());
+  EXPECT_EQ(decoded(record, "reason"), "on the queue");
+}
+
 TEST_F(ExceptionRecordTest, APlatformExceptionIsRecordedWithItsReturnAddresses) {
   ns::Value record = recordThrown(ns::Exception(ns::kRangeException, "index 3 beyond bounds"));
   ASSERT_TRUE(record.isDictionary());
@@ -111,6 +125,42 @@ TEST_F(ExceptionRecordTest, CustomRecordsGoToTheirStoreWithoutState) {
   EXPECT_EQ(decoded(frame, "library"), "(absent)");
   EXPECT_EQ(frame.find("line")->integerValue(), 12);
   EXPECT_FALSE(std::ifstream(reportFile("exception.dvrecord")).good());
+}
+
+TEST_F(ExceptionRecordTest, OnDemandRecordsGoToACopyOfTheLiveReport) {
+  DVCRFileManager fileManager;
+  ASSERT_TRUE(fileManager.createReportDirectories());
+  DVCRExceptionRecordModel(ZOVExceptionModel("Earlier", "before the copy"));
+  drainLoggingQueue();
+  for (bool fatal : {false, true}) {
+    SCOPED_TRACE(fatal);
+    ZOVExceptionModel model("OnDemand", "asked for");
+    model.setIsFatal(fatal);
+    std::optional<std::string> folder = DVCRExceptionRecordOnDemandModel(model, 3, 1);
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->rfind(fileManager.activePath() + "/", 0), 0u);
+    const char* recordFile = fatal ? "exception.dvrecord" : "custom_exception_a.dvrecord";
+    auto lines = DVCRFileReadSections((*folder + "/" + recordFile).c_str(), false);
+    ASSERT_TRUE(lines && !lines->empty());
+    // The first copy holds the live report's custom exceptions first.
+    auto record = std::find_if(lines->begin(), lines->end(), [](const ns::Value& line) {
+      return line.find("exception") != nullptr && decoded(*line.find("exception"), "name") == "OnDemand";
+    });
+    ASSERT_NE(record, lines->end());
+    EXPECT_EQ(record->find("exception")->find("type")->stringValue(), "custom");
+    if (!fatal) {
+      EXPECT_EQ(decoded(*lines->front().find("exception"), "name"), "Earlier");
+    }
+    EXPECT_NE(lines->back().find("storage"), nullptr) << "with the threads and process state";
+    EXPECT_EQ(std::ifstream(*folder + "/custom_fatal.dvrecord").good(), fatal);
+    auto keys = DVCRFileReadSections((*folder + "/internal_incremental_kv.dvrecord").c_str(), false);
+    ASSERT_TRUE(keys && keys->size() == 2);
+    EXPECT_EQ(decoded(*(*keys)[0].find("kv"), "key"), "com.dodevadarud.on-demand.recorded-exceptions");
+    EXPECT_EQ(decoded(*(*keys)[0].find("kv"), "value"), "3");
+    EXPECT_EQ(decoded(*(*keys)[1].find("kv"), "value"), "1");
+  }
+  EXPECT_FALSE(std::ifstream(reportFile("custom_exception_a.dvrecord")).good()) << "moved to the copy";
+  EXPECT_EQ(writable_->logging.customExceptionCount.load(), 0u);
 }
 
 void foreignTerminate() { std::abort(); }

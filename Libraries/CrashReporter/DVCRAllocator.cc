@@ -40,25 +40,25 @@ DVCRAllocator* DVCRAllocatorCreate(size_t writableSize, size_t readOnlySize) {
   const size_t total = writable + readOnly + 3 * page;
   void* mapping = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0);
   if (mapping == MAP_FAILED) {
-    DVCRSDKLogError("Mapping failed %s", strerror(errno));
+    DVCRSDKLogError("Mapping failed %s\n", strerror(errno));
     return nullptr;
   }
   uint8_t* buffer = static_cast<uint8_t*>(mapping);
   uint8_t* writableStart = buffer + page;
   uint8_t* readOnlyStart = buffer + 2 * page + writable;
-  DVCRSDKLogInfo("Mapping: %p %p %p, total: %zu K", buffer, writableStart, readOnlyStart,
+  DVCRSDKLogInfo("Mapping: %p %p %p, total: %zu K\n", buffer, writableStart, readOnlyStart,
                  static_cast<unsigned>(total / 1024));
 
   const char* failure = nullptr;
   if (!guard(buffer, page)) {
     failure = "First";
-    DVCRSDKLogError("First guard protection failed %s", strerror(errno));
+    DVCRSDKLogError("First guard protection failed %s\n", strerror(errno));
   } else if (!guard(writableStart + writable, page)) {
     failure = "Middle";
-    DVCRSDKLogError("Middle guard protection failed %s", strerror(errno));
+    DVCRSDKLogError("Middle guard protection failed %s\n", strerror(errno));
   } else if (!guard(readOnlyStart + readOnly, page)) {
     failure = "Last";
-    DVCRSDKLogError("Last guard protection failed %s", strerror(errno));
+    DVCRSDKLogError("Last guard protection failed %s\n", strerror(errno));
   }
   if (failure != nullptr) {
     ::munmap(mapping, total);
@@ -70,7 +70,7 @@ DVCRAllocator* DVCRAllocatorCreate(size_t writableSize, size_t readOnlySize) {
   allocator->buffer = buffer;
   setRegion(&allocator->writableRegion, writableStart, writable, writableStart);
   setRegion(&allocator->readOnlyRegion, readOnlyStart, readOnly, readOnlyStart + kAllocatorRecordSize);
-  DVCRSDKLogDebug("Allocator successfully created %p", allocator);
+  DVCRSDKLogDebug("Allocator successfully created %p\n", allocator);
   return allocator;
 }
 
@@ -85,9 +85,9 @@ void* DVCRAllocatorSafeAllocateFromRegion(DVCRAllocatorRegion* region, size_t si
   uint64_t cursor = region->cursor.load();
   do {
     if (rounded > region->size || cursor - region->start > region->size - rounded) {
-      DVCRSDKLogWarn("Unable to allocate sufficient memory, falling back to malloc");
+      DVCRSDKLogWarn("Unable to allocate sufficient memory, falling back to malloc\n");
       void* memory = std::calloc(1, size == 0 ? 1 : size);
-      if (memory == nullptr) DVCRSDKLogWarn("Unable to malloc in DVCRAllocatorSafeAllocateFromRegion");
+      if (memory == nullptr) DVCRSDKLogWarn("Unable to malloc in DVCRAllocatorSafeAllocateFromRegion\n");
       return memory;
     }
   } while (!region->cursor.compare_exchange_weak(cursor, cursor + rounded));
@@ -98,15 +98,15 @@ void* DVCRAllocatorSafeAllocate(DVCRAllocator* allocator, size_t size, uint32_t 
   if (type != kDVCRAllocatorReadOnly && type != kDVCRAllocatorWritable) return nullptr;
   bool fallBack = true;
   if (!isPlausibleAddress(allocator)) {
-    DVCRSDKLogWarn("Allocator invalid, falling back to malloc");
+    DVCRSDKLogWarn("Allocator invalid, falling back to malloc\n");
   } else if (allocator->protectionEnabled) {
-    DVCRSDKLogWarn("Allocator already protected, falling back to malloc");
+    DVCRSDKLogWarn("Allocator already protected, falling back to malloc\n");
   } else {
     fallBack = false;
   }
   if (fallBack) {
     void* memory = std::calloc(1, size == 0 ? 1 : size);
-    if (memory == nullptr) DVCRSDKLogWarn("Unable to malloc in DVCRAllocatorSafeAllocate");
+    if (memory == nullptr) DVCRSDKLogWarn("Unable to malloc in DVCRAllocatorSafeAllocate\n");
     return memory;
   }
   DVCRAllocatorRegion* region =
@@ -116,11 +116,11 @@ void* DVCRAllocatorSafeAllocate(DVCRAllocator* allocator, size_t size, uint32_t 
 
 bool DVCRAllocatorProtect(DVCRAllocator* allocator) {
   if (!isPlausibleAddress(allocator)) {
-    DVCRSDKLogError("Invalid allocator");
+    DVCRSDKLogError("Invalid allocator\n");
     return false;
   }
   if (allocator->protectionEnabled) {
-    DVCRSDKLogWarn("Write protection already enabled");
+    DVCRSDKLogWarn("Write protection already enabled\n");
     return true;
   }
   // Set before locking: the record lives in the region being locked.

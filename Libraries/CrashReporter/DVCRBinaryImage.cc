@@ -70,7 +70,7 @@ bool clearSlot(DVCRBinaryImageSlot* table, const DVCRBinaryImageDetails& details
       continue;
     uint64_t expected = base;
     if (!atomicBase(node).compare_exchange_strong(expected, base, std::memory_order_acq_rel)) {
-      DVCRSDKLogWarn("Error: Failed to swap during image unload");
+      DVCRSDKLogWarn("Error: Failed to swap during image unload\n");
       return false;
     }
     atomicSize(node).store(0, std::memory_order_release);  // matches no address from here
@@ -116,7 +116,7 @@ void DVCRBinaryImageInit() {
   DVCRWritableContext* writable = DVCRContextWritable();
   DVCRReadOnlyContext* readonly = DVCRContextReadOnly();
   if (writable == nullptr || readonly == nullptr) {
-    DVCRSDKLogWarn("Error: Writable context is NULL");
+    DVCRSDKLogWarn("Error: Writable context is NULL\n");
     return;
   }
   loader::unregisterCallback(DVCRBinaryImageAddedCallback);
@@ -128,9 +128,9 @@ void DVCRBinaryImageInit() {
   const char* path = readonly->binaryImagePath;
   if (queue != nullptr) {
     queue->async([writable, path] {
-      if (unlink(path) != 0 && errno != ENOENT) DVCRSDKLogWarn("Unable to reset the binary image log file %s", path);
+      if (unlink(path) != 0 && errno != ENOENT) DVCRSDKLogWarn("Unable to reset the binary image log file %s\n", path);
       if (!DVCRFileInitWithPathMode(&writable->binaryImage.file, path, true, false))
-        DVCRSDKLogWarn("Error: Unable to open the binary image log file during init");
+        DVCRSDKLogWarn("Error: Unable to open the binary image log file during init\n");
     });
   }
   loader::registerRemovedCallback(DVCRBinaryImageRemovedCallback);
@@ -161,13 +161,13 @@ bool DVCRBinaryImageFillInImageDetails(const loader::Image& image, DVCRBinaryIma
 
 bool DVCRBinaryImageStoreNode(bool added, const DVCRBinaryImageDetails& details) {
   if (DVCRContextWritable() == nullptr) {
-    DVCRSDKLogWarn("Error: Writable context is NULL");
+    DVCRSDKLogWarn("Error: Writable context is NULL\n");
     return false;
   }
   DVCRBinaryImageSlot* table = DVCRBinaryImageSlots();
   bool stored = added ? takeSlot(table, details) : clearSlot(table, details);
   if (!stored)
-    DVCRSDKLogWarn("Error: Unable to track a %s node %p", added ? "loaded" : "unloaded",
+    DVCRSDKLogWarn("Error: Unable to track a %s node %p\n", added ? "loaded" : "unloaded",
                    reinterpret_cast<void*>(details.node.baseAddress));
   return stored;
 }
@@ -196,7 +196,7 @@ bool DVCRBinaryImageOpenIfNeeded(bool* didOpen) {
   if (writable == nullptr || readonly == nullptr) return false;
   if (DVCRFileIsOpen(&writable->binaryImage.file)) return true;
   if (!DVCRFileInitWithPathMode(&writable->binaryImage.file, readonly->binaryImagePath, true, false)) {
-    DVCRSDKLogWarn("Error: unable to open binary image log file");
+    DVCRSDKLogWarn("Error: unable to open binary image log file\n");
     return false;
   }
   *didOpen = true;
@@ -213,7 +213,7 @@ void DVCRBinaryImageRecordSlice(bool added, const DVCRBinaryImageDetails& detail
 
 bool DVCRBinaryImageFindImageForUUID(const char* uuidString, DVCRBinaryImageDetails* details) {
   if (uuidString == nullptr || details == nullptr) {
-    DVCRSDKLogWarn("null input");
+    DVCRSDKLogWarn("null input\n");
     return false;
   }
   for (const auto& image : loader::loadedImages()) {
@@ -229,7 +229,7 @@ bool DVCRBinaryImageFindImageForUUID(const char* uuidString, DVCRBinaryImageDeta
 
 void DVCRBinaryImageRecordDetails(DVCRFile* file, const DVCRBinaryImageDetails& details) {
   if (file == nullptr || !DVCRFileIsOpen(file)) {
-    DVCRSDKLogWarn("Error: file is invalid");
+    DVCRSDKLogWarn("Error: file is invalid\n");
     return;
   }
   DVCRFileWriteHashEntryString(file, "uuid", details.uuidString);

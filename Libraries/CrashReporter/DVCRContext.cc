@@ -34,9 +34,9 @@ void DVCRCreateCrashedMarkerFile() {
   const char* path = isPlausibleAddress(readonly) ? readonly->previouslyCrashedFileFullPath : nullptr;
   int fd = isPlausibleAddress(path) ? ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0644) : -1;
   if (fd < 0) {
-    DVCRSDKLogWarn("Unable to create the crashed marker file");
+    DVCRSDKLogWarn("Unable to create the crashed marker file\n");
     return;
   }
   ::close(fd);
-  DVCRSDKLogWarn("Created the crashed marker file");
+  DVCRSDKLogWarn("Created the crashed marker file\n");
 }

@@ -25,11 +25,11 @@ size_t DVCRHostClampPageSize(long reported) {
 
 size_t DVCRHostGetPageSize() {
   if (DVCRHostIsRosettaTranslated()) {
-    DVCRSDKLogWarn("Running under Rosetta 2 emulation. Using the arm64 page size.");
+    DVCRSDKLogWarn("Running under Rosetta 2 emulation. Using the arm64 page size.\n");
   }
   long reported = ::sysconf(_SC_PAGESIZE);
   if (reported <= 0) {
-    DVCRSDKLogWarn("sysctlbyname failed while trying to get hw.pagesize");
+    DVCRSDKLogWarn("sysctlbyname failed while trying to get hw.pagesize\n");
     return kLargestPage;
   }
   return DVCRHostClampPageSize(reported);

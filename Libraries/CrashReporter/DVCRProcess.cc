@@ -68,7 +68,7 @@ RepetitionCut writeStackTrace(DVCRFile* file, DVCRUnwindContext* unwind, uint32_
       DVCRFileWriteArrayEntryUint64(file, pc);
       if (cut.repeatedPC != 0 && logLevel() != nullptr) logLevel()->store(savedLevel);
     } else {
-      DVCRSDKLogWarn("Possible infinite recursion - suppressing logging");
+      DVCRSDKLogWarn("Possible infinite recursion - suppressing logging\n");
       if (logLevel() != nullptr) logLevel()->store(kDVCRInternalLogLevelWarn);
       cut.repeatedPC = pc;
     }
@@ -78,7 +78,7 @@ RepetitionCut writeStackTrace(DVCRFile* file, DVCRUnwindContext* unwind, uint32_
 }
 
 void closeThreads(DVCRFile* file) {
-  DVCRSDKLogError("Failed to record thread state. Closing threads JSON to prevent malformed crash report.");
+  DVCRSDKLogError("Failed to record thread state. Closing threads JSON to prevent malformed crash report.\n");
   DVCRFileWriteArrayEnd(file);
   DVCRFileWriteSectionEnd(file);
 }
@@ -94,7 +94,7 @@ bool DVCRProcessInit(DVCRProcess* process, mach::ThreadId crashedThread, const u
   process->userContext = userContext;
   for (auto& state : process->suspension) state = DVCRThreadSuspension::NotAsked;
   if (!mach::taskThreads(&process->threads, taskDirectory)) {
-    DVCRSDKLogWarn("Error: unable to get task threads");
+    DVCRSDKLogWarn("Error: unable to get task threads\n");
     process->threads.count = 0;
     return false;
   }
@@ -115,10 +115,10 @@ bool DVCRProcessSuspendAllOtherThreads(DVCRProcess* process) {
       case mach::SuspendResult::NoAnswer:
         // It blocks the signal: it keeps running; the others are still parked.
         process->suspension[i] = DVCRThreadSuspension::NoAnswer;
-        DVCRSDKLogWarn("Thread %d did not answer the suspension signal", thread);
+        DVCRSDKLogWarn("Thread %d did not answer the suspension signal\n", thread);
         break;
       case mach::SuspendResult::Failed:
-        DVCRSDKLogError("Unable to suspend thread %d", thread);
+        DVCRSDKLogError("Unable to suspend thread %d\n", thread);
         return false;
     }
   }
@@ -131,7 +131,7 @@ bool DVCRProcessResumeAllOtherThreads(DVCRProcess* process) {
     if (process->suspension[i] != DVCRThreadSuspension::Suspended) continue;
     // Keep going after a failure: stopping would leave the rest parked.
     if (!mach::resumeThread(process->threads.threads[i])) {
-      DVCRSDKLogError("Unable to resume thread %d", process->threads.threads[i]);
+      DVCRSDKLogError("Unable to resume thread %d\n", process->threads.threads[i]);
       all = false;
     }
     process->suspension[i] = DVCRThreadSuspension::NotAsked;
@@ -142,7 +142,7 @@ bool DVCRProcessResumeAllOtherThreads(DVCRProcess* process) {
 __attribute__((noinline)) bool DVCRProcessGetThreadState(const DVCRProcess* process, mach::ThreadId thread,
                                                          DVCRThreadState* outState) {
   if (reinterpret_cast<uintptr_t>(outState) < kDVCRMinimumValidAddress) {
-    DVCRSDKLogError("Invalid context supplied");
+    DVCRSDKLogError("Invalid context supplied\n");
     return false;
   }
   if (thread == process->crashedThread && process->userContext != nullptr) {
@@ -151,7 +151,7 @@ __attribute__((noinline)) bool DVCRProcessGetThreadState(const DVCRProcess* proc
   }
   memset(outState, 0, sizeof *outState);
   if (thread == process->thisThread) {
-    DVCRSDKLogWarn("Faking current thread");
+    DVCRSDKLogWarn("Faking current thread\n");
     // The caller as it will be once this returns: pc the return address, sp
     // just above it, rbp the caller's own (saved at our frame pointer).
     auto* frame = static_cast<uint64_t*>(__builtin_frame_address(0));
@@ -172,19 +172,19 @@ __attribute__((noinline)) bool DVCRProcessGetThreadState(const DVCRProcess* proc
   // answered (or was never asked) is logged, and recording goes on.
   int index = indexOfThread(process, thread);
   if (index < 0 || process->suspension[index] != DVCRThreadSuspension::Exited)
-    DVCRSDKLogError("Failed to get thread state via thread_get_state for thread: %d", thread);
+    DVCRSDKLogError("Failed to get thread state via thread_get_state for thread: %d\n", thread);
   return true;
 }
 
 bool DVCRProcessRecordThread(const DVCRProcess* process, mach::ThreadId thread, DVCRFile* file) {
   DVCRThreadState state;
   if (!DVCRProcessGetThreadState(process, thread, &state)) {
-    DVCRSDKLogError("Unable to get thread state");
+    DVCRSDKLogError("Unable to get thread state\n");
     return false;
   }
   DVCRUnwindContext unwind;
   if (!DVCRUnwindInit(&unwind, &state)) {
-    DVCRSDKLogWarn("Unable to init unwind context");
+    DVCRSDKLogWarn("Unable to init unwind context\n");
     return false;
   }
   std::atomic<uint32_t>* level = logLevel();
@@ -214,7 +214,7 @@ bool DVCRProcessRecordAllThreads(const DVCRProcess* process, DVCRFile* file) {
   DVCRFileWriteSectionStart(file, "threads");
   DVCRFileWriteArrayStart(file);
   for (uint32_t i = 0; i < process->threads.count; ++i) {
-    DVCRSDKLogInfo("recording thread %d data", static_cast<int>(i));
+    DVCRSDKLogInfo("recording thread %d data\n", static_cast<int>(i));
     if (!DVCRProcessRecordThread(process, process->threads.threads[i], file)) {
       closeThreads(file);
       return false;
@@ -222,7 +222,7 @@ bool DVCRProcessRecordAllThreads(const DVCRProcess* process, DVCRFile* file) {
   }
   DVCRFileWriteArrayEnd(file);
   DVCRFileWriteSectionEnd(file);
-  DVCRSDKLogInfo("Completed recording all thread data");
+  DVCRSDKLogInfo("Completed recording all thread data\n");
   return true;
 }
 

@@ -46,14 +46,14 @@ bool copyString(uint64_t source, char* buffer, size_t size) {
 void writeCrashInfo(DVCRFile* file, uint64_t address) {
   CrashInfoRecord record;
   if (!DVCRReadMemory(reinterpret_cast<const void*>(address), &record, sizeof record)) return;
-  DVCRSDKLogDebug("Found crash info with version %d", static_cast<int>(record.version));
+  DVCRSDKLogDebug("Found crash info with version %d\n", static_cast<int>(record.version));
   if (record.version >= 6 || record.message == 0) return;
-  DVCRSDKLogDebug("attempting to read crash info string");
+  DVCRSDKLogDebug("attempting to read crash info string\n");
   // A copy: the message belongs to another image and is redacted here, so
   // its own bytes are never written.
   char message[kDVCRCrashInfoMessageLimit + 1];
   if (!copyString(record.message, message, sizeof message)) {
-    DVCRSDKLogError("Failed to copy crash info string");
+    DVCRSDKLogError("Failed to copy crash info string\n");
     return;
   }
   DVCRRedactUUID(message);
@@ -68,7 +68,7 @@ const char* DVCRProcessGetObjCSelectorName(const DVCRThreadState* crashedState) 
   const char* selector = nullptr;
   // The selector is the second argument (rsi).
   if (!DVCRReadString(reinterpret_cast<const void*>(crashedState->gregs[REG_RSI]), &selector, kSelectorLimit)) {
-    DVCRSDKLogWarn("Unable to read the selector string");
+    DVCRSDKLogWarn("Unable to read the selector string\n");
     return "";
   }
   return selector;
@@ -90,7 +90,7 @@ void DVCRProcessRecordRuntimeInfo(const DVCRProcess* process, DVCRFile* file) {
   DVCRThreadState state;
   memset(&state, 0, sizeof state);
   if (!DVCRProcessGetThreadState(process, process->crashedThread, &state))
-    DVCRSDKLogError("unable to get crashed thread state");
+    DVCRSDKLogError("unable to get crashed thread state\n");
   DVCRFileWriteSectionStart(file, "runtime");
   DVCRFileWriteHashStart(file);
   DVCRFileWriteHashEntryString(file, "objc_selector", DVCRProcessGetObjCSelectorName(&state));
@@ -131,12 +131,12 @@ void DVCRProcessRecordThreadNames(const DVCRProcess* process, DVCRFile* file) {
 
 bool DVCRProcessGetMemoryUsage(uint64_t* active, uint64_t* inactive, uint64_t* wired, uint64_t* free) {
   if (active == nullptr || inactive == nullptr || wired == nullptr || free == nullptr) {
-    DVCRSDKLogWarn("Invalid pointers");
+    DVCRSDKLogWarn("Invalid pointers\n");
     return false;
   }
   mach::VMStatistics statistics;
   if (!mach::hostVMStatistics(&statistics)) {
-    DVCRSDKLogWarn("Failed to get vm statistics");
+    DVCRSDKLogWarn("Failed to get vm statistics\n");
     return false;
   }
   *active = statistics.activePages * statistics.pageSize;
@@ -149,12 +149,12 @@ bool DVCRProcessGetMemoryUsage(uint64_t* active, uint64_t* inactive, uint64_t* w
 bool DVCRProcessGetInfo(const DVCRProcess*, uint64_t* virtualSize, uint64_t* residentSize, uint64_t* userTime,
                         uint64_t* systemTime) {
   if (virtualSize == nullptr || residentSize == nullptr || userTime == nullptr || systemTime == nullptr) {
-    DVCRSDKLogWarn("Invalid pointers");
+    DVCRSDKLogWarn("Invalid pointers\n");
     return false;
   }
   mach::TaskBasicInfo info;
   if (!mach::taskBasicInfo(&info)) {
-    DVCRSDKLogWarn("Failed to get task info");
+    DVCRSDKLogWarn("Failed to get task info\n");
     return false;
   }
   *virtualSize = info.virtualSize;
@@ -167,12 +167,12 @@ bool DVCRProcessGetInfo(const DVCRProcess*, uint64_t* virtualSize, uint64_t* res
 void DVCRProcessRecordStats(const DVCRProcess* process, DVCRFile* file) {
   uint64_t active = 0, inactive = 0, wired = 0, free = 0;
   if (!DVCRProcessGetMemoryUsage(&active, &inactive, &wired, &free)) {
-    DVCRSDKLogWarn("Unable to get process memory usage");
+    DVCRSDKLogWarn("Unable to get process memory usage\n");
     return;
   }
   uint64_t virtualSize = 0, residentSize = 0, userTime = 0, systemTime = 0;
   if (!DVCRProcessGetInfo(process, &virtualSize, &residentSize, &userTime, &systemTime)) {
-    DVCRSDKLogWarn("Unable to get process stats");
+    DVCRSDKLogWarn("Unable to get process stats\n");
     return;
   }
   DVCRFileWriteSectionStart(file, "process_stats");
@@ -193,6 +193,6 @@ void DVCRProcessRecordStats(const DVCRProcess* process, DVCRFile* file) {
 bool DVCRProcessDebuggerAttached() {
   bool readable = false;
   bool attached = mach::debuggerAttached(&readable);
-  if (!readable) DVCRSDKLogWarn("sysctl failed while trying to get kinfo_proc");
+  if (!readable) DVCRSDKLogWarn("sysctl failed while trying to get kinfo_proc\n");
   return attached;
 }

@@ -110,6 +110,18 @@ TEST_F(CrashHandlersTest, EachCrashIsRecordedAndEndsByItsSignal) {
       EXPECT_NE(section(lines, name), nullptr) << name;
     }
     EXPECT_TRUE(exists(marker()));
+    // Every entry of the internal log is a line of its own, whichever part
+    // of the handler wrote it.
+    std::string log = readAll(reportFile("sdk.log"));
+    EXPECT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), '\n');
+    size_t start = 0;
+    for (size_t end; (end = log.find('\n', start)) != std::string::npos; start = end + 1) {
+      std::string line = log.substr(start, end - start);
+      bool leveled = false;
+      for (const char* prefix : {"DEBUG [", "INFO  [", "WARN  [", "ERROR ["}) leveled |= line.rfind(prefix, 0) == 0;
+      EXPECT_TRUE(leveled) << line;
+    }
   }
 }
 

@@ -234,7 +234,7 @@ std::optional<std::string> DVCRExceptionRecordOnDemand(uint32_t kind, const char
     return std::nullopt;
   }
   DVCRExceptionWrite(&file, kind, name, reason, frames);
-  DVCRHandler(&file, mach::currentThread(), nullptr);
+  DVCRHandler(&file, mach::currentThread(), nullptr, fatal);
   DVCRFileClose(&file);
   DVCRSDKLogWarn("Finished recording on demand exception structure\n");
   return folder;

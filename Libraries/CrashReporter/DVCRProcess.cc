@@ -226,7 +226,7 @@ bool DVCRProcessRecordAllThreads(const DVCRProcess* process, DVCRFile* file) {
   return true;
 }
 
-void DVCRHandler(DVCRFile* file, mach::ThreadId crashedThread, const ucontext_t* userContext) {
+void DVCRHandler(DVCRFile* file, mach::ThreadId crashedThread, const ucontext_t* userContext, bool marksCrash) {
   DVCRProcess process;
   DVCRProcessInit(&process, crashedThread, userContext);
   DVCRProcessSuspendAllOtherThreads(&process);
@@ -236,6 +236,6 @@ void DVCRHandler(DVCRFile* file, mach::ThreadId crashedThread, const ucontext_t*
   DVCRProcessRecordThreadNames(&process, file);
   DVCRProcessRecordStats(&process, file);
   DVCRHostWriteDiskUsage(file);
-  DVCRCreateCrashedMarkerFile();
+  if (marksCrash) DVCRCreateCrashedMarkerFile();
   DVCRProcessResumeAllOtherThreads(&process);
 }

@@ -70,7 +70,9 @@ inline constexpr size_t kDVCRQueueLabelLimit = 128;
 inline constexpr size_t kDVCRThreadNameLimit = 64;
 
 // The common crash handler; `file` is open after the caller's section.
-void DVCRHandler(DVCRFile* file, mach::ThreadId crashedThread, const ucontext_t* userContext);
+// `marksCrash` leaves the crashed marker for the next launch: false for a
+// non-fatal report the process goes on after, which is no crash.
+void DVCRHandler(DVCRFile* file, mach::ThreadId crashedThread, const ucontext_t* userContext, bool marksCrash = true);
 
 // False (with "Error: unable to get task threads") when the list cannot be
 // read; the count is then 0 and recording goes on with empty arrays.

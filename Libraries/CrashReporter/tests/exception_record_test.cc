@@ -153,6 +153,8 @@ TEST_F(ExceptionRecordTest, OnDemandRecordsGoToACopyOfTheLiveReport) {
     }
     EXPECT_NE(lines->back().find("storage"), nullptr) << "with the threads and process state";
     EXPECT_EQ(std::ifstream(*folder + "/custom_fatal.dvrecord").good(), fatal);
+    // Only a fatal report tells the next launch that this one crashed.
+    EXPECT_EQ(::access(path("previously-crashed").c_str(), F_OK) == 0, fatal);
     auto keys = DVCRFileReadSections((*folder + "/internal_incremental_kv.dvrecord").c_str(), false);
     ASSERT_TRUE(keys && keys->size() == 2);
     EXPECT_EQ(decoded(*(*keys)[0].find("kv"), "key"), "com.dodevadarud.on-demand.recorded-exceptions");

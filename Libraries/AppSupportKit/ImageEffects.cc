@@ -257,12 +257,9 @@ ui::ImagePtr imageTintedWithColor(const ui::Image& image, const std::shared_ptr<
 }
 
 ui::ImagePtr stretchableImageForButtonBackgroundWithColor(const std::shared_ptr<const ui::Color>& color) {
-  // The kit ships the image drawn for scale 2.
-  auto path = TXKit::bundle()->pathForResource("Button@2x", "png");
-  if (!path) return nullptr;
-  auto bitmap = cg::Image::fromFile(*path, 2);
-  if (!bitmap) return nullptr;
-  auto tinted = imageTintedWithColor(ui::Image(bitmap, "Button"), color);
+  auto button = TXKit::imageNamed("Button");
+  if (!button) return nullptr;
+  auto tinted = imageTintedWithColor(*button, color);
   return tinted->resizableWithCapInsets({6, 6, 6, 6});
 }
 

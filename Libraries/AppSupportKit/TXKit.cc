@@ -7,6 +7,7 @@
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UIKit/Image.h"
 
 namespace {
 
@@ -82,6 +83,14 @@ std::shared_ptr<ns::Bundle> TXKit::bundle() {
   }();
   return kit;
 }
+
+std::shared_ptr<const ui::Image> TXKit::imageNamed(const std::string& name) {
+  auto path = bundle()->pathForResource(name + "@2x", "png");
+  auto bitmap = path ? cg::Image::fromFile(*path, 2) : nullptr;
+  return bitmap ? std::make_shared<const ui::Image>(bitmap, name) : nullptr;
+}
+
+std::string TXKit::localizedString(const std::string& key) { return bundle()->localizedString(key, "", "TXKit"); }
 
 void TXKit::background(std::function<void()> block) {
   if (!block) return;

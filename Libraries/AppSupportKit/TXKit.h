@@ -43,8 +43,9 @@ class TXKitDelegate {
   virtual ~TXKitDelegate() = default;
 };
 
-// The kit is the rating scheduler's delegate; until the kit's own rating
-// popup exists it lets the scheduler's alert show.
+// The kit is the rating scheduler's delegate: it answers the scheduler's
+// wish to prompt with NO and shows its own rating popup instead
+// (TXRateViewController.h).
 class TXKit : public QBRateDelegate {
  public:
   static constexpr const char* kVersionKey = "com.tavrix.TXKit.VersionKey";
@@ -98,6 +99,14 @@ class TXKit : public QBRateDelegate {
   // reminded within the last 7 days; the more-apps list is rebuilt;
   // "app"/"moreAppsPromptReset" clears the more-apps popup's mark.
   void configFetchDependentInits();
+  // The scheduler's question: opens the kit's rating popup and answers NO,
+  // so the scheduler shows nothing of its own.
+  bool QBRateShouldPromptForRating() override;
+  // Unless a kit popup is on screen: queues a new rating popup (animation
+  // type 2; its dismissal clears isShowingMessage), then, while it is still
+  // to show, tells the scheduler's delegate and posts
+  // "QBRateDidPromptForRating".
+  void openRatingPrompt();
   // Seams until the popup sequence exists.
   void handleMessaging() {}
   void updateMoreApps() {}
@@ -160,7 +169,7 @@ class TXKit : public QBRateDelegate {
   // The same alert titled "Error" with the error's localized description;
   // nothing for null.
   static void presentError(const ns::Error* error);
-  // The store page of the application `appID`, as the mail signature links it.
+  // The store page of the application `appID`, as the mail signature links it (TXAppStore.h).
   static std::string appStoreURLForAppID(const std::string& appID);
 
   // Queues the system's mail composer with the subject, the body (with the
@@ -184,6 +193,11 @@ class TXKit : public QBRateDelegate {
 
   // "TXKit.bundle" in the main bundle, else the main bundle; found once.
   static std::shared_ptr<ns::Bundle> bundle();
+  // The kit bundle's image `name` ("<name>@2x.png": the kit ships its
+  // images drawn for scale 2); null when the bundle has none.
+  static std::shared_ptr<const ui::Image> imageNamed(const std::string& name);
+  // The kit bundle's text for `key` in its table "TXKit"; "" when none.
+  static std::string localizedString(const std::string& key);
 
   // Runs `block` on the background global queue inside a background task
   // named "Background Block"; a null block does nothing.

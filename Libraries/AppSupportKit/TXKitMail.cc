@@ -2,6 +2,7 @@
 // the one-button alert and the mail composer.
 #include <memory>
 
+#include "Libraries/AppSupportKit/TXAppStore.h"
 #include "Libraries/AppSupportKit/TXConfig.h"
 #include "Libraries/AppSupportKit/TXKit.h"
 #include "Libraries/AppSupportKit/TXUIManager.h"
@@ -12,9 +13,6 @@
 #include "Platform/UIKit/MailComposeViewController.h"
 
 namespace {
-
-// The store's host; the page address is the kit's own format around it.
-constexpr const char* kStoreHost = "apps.store.example";
 
 std::string infoString(const char* key) {
   const ns::Value* v = ns::Bundle::mainBundle()->objectForInfoDictionaryKey(key);
@@ -66,12 +64,7 @@ void TXKit::presentError(const ns::Error* error) {
   if (error) presentTitle(kitLocalized("Error"), error->localizedDescription());
 }
 
-std::string TXKit::appStoreURLForAppID(const std::string& appID) {
-  std::string url = ns::format("https://%@/app/id%@?mt=8&ls=1&ct=email-sign", kStoreHost, appID);
-  std::string token = TXConfig::sharedInstance().valueForGroup("app", "affiliateToken", ns::Value("")).stringValue();
-  if (!token.empty()) url += ns::format("&at=%@", token);
-  return url;
-}
+std::string TXKit::appStoreURLForAppID(const std::string& appID) { return TXAppStore::appStoreURLForAppID(appID); }
 
 void TXKit::openEmailWithSubject(const std::string& subject, const std::string& body, bool isHTML,
                                  const std::optional<std::string>& to, bool includeAppSignature,

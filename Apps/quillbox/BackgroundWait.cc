@@ -2,19 +2,14 @@
 
 #include <chrono>
 
-#include "Libraries/AppSupportKit/TXKit.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/UIKit/Application.h"
 
 namespace quillbox {
 namespace {
 
-std::vector<std::string> runningWork() {
-  std::vector<std::string> running = ui::Application::shared().runningBackgroundTasks();
-  if (size_t kit = TXKit::activeBackgroundTaskCount())
-    running.push_back(std::to_string(kit) + " of the kit's background tasks");
-  return running;
-}
+// The kit's tasks are the application's too.
+std::vector<std::string> runningWork() { return ui::Application::shared().runningBackgroundTasks(); }
 
 }  // namespace
 

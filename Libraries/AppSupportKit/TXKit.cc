@@ -1,21 +1,10 @@
 #include "Libraries/AppSupportKit/TXKit.h"
 
-#include <atomic>
-#include <mutex>
-#include <set>
-
-#include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UIKit/Image.h"
 
 namespace {
-
-std::mutex tasksMutex;
-std::set<TXKit::BackgroundTaskIdentifier>& tasks() {
-  static std::set<TXKit::BackgroundTaskIdentifier> active;
-  return active;
-}
 
 std::string infoString(const char* key) {
   const ns::Value* v = ns::Bundle::mainBundle()->objectForInfoDictionaryKey(key);
@@ -67,13 +56,6 @@ void TXKit::acceptCurrentVersion() {
   if (wrote) defaults->synchronize();
 }
 
-bool TXKit::iPad() { return ns::Device::current().facts().idiom == ns::UserInterfaceIdiom::Pad; }
-bool TXKit::iPhone() { return ns::Device::current().facts().idiom == ns::UserInterfaceIdiom::Phone; }
-bool TXKit::orientationLandscape() {
-  auto o = ns::Device::current().facts().orientation;
-  return o == ns::DeviceOrientation::LandscapeLeft || o == ns::DeviceOrientation::LandscapeRight;
-}
-
 std::shared_ptr<ns::Bundle> TXKit::bundle() {
   static const std::shared_ptr<ns::Bundle> kit = [] {
     auto main = ns::Bundle::mainBundle();
@@ -91,30 +73,3 @@ std::shared_ptr<const ui::Image> TXKit::imageNamed(const std::string& name) {
 }
 
 std::string TXKit::localizedString(const std::string& key) { return bundle()->localizedString(key, "", "TXKit"); }
-
-void TXKit::background(std::function<void()> block) {
-  if (!block) return;
-  BackgroundTaskIdentifier task = beginBackgroundTaskWithName("Background Block");
-  dispatch::Queue::global(dispatch::Priority::Background)->async([block = std::move(block), task] {
-    block();
-    endBackgroundTask(task);
-  });
-}
-
-TXKit::BackgroundTaskIdentifier TXKit::beginBackgroundTaskWithName(const std::string&) {
-  static std::atomic<BackgroundTaskIdentifier> next{1};
-  BackgroundTaskIdentifier id = next++;
-  std::lock_guard lock(tasksMutex);
-  tasks().insert(id);
-  return id;
-}
-
-void TXKit::endBackgroundTask(BackgroundTaskIdentifier identifier) {
-  std::lock_guard lock(tasksMutex);
-  tasks().erase(identifier);
-}
-
-size_t TXKit::activeBackgroundTaskCount() {
-  std::lock_guard lock(tasksMutex);
-  return tasks().size();
-}

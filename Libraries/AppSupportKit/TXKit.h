@@ -10,10 +10,9 @@
 // to the rating scheduler (QBRate.h) and the more-apps list. Main thread
 // only, unless an operation says otherwise.
 //
-// Seams: the popup sequence (what's new, messages, more apps) is empty;
-// background tasks are numbered and tracked only, as there is no
-// application to keep running. Alerts and the mail composer are the kit's
-// own (TXKitMail.cc).
+// Seam: the popup sequence (what's new, messages, more apps) is empty.
+// Alerts and the composers go through the presentation queue
+// (TXUIManager.h); background tasks are the application's (TXKitBackground.cc).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +28,8 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/Error.h"
+#include "Platform/UIKit/MailComposeViewController.h"
+#include "Platform/UIKit/MessageComposeViewController.h"
 
 namespace ui {
 class BarButtonItem;
@@ -45,8 +46,11 @@ class TXKitDelegate {
 
 // The kit is the rating scheduler's delegate: it answers the scheduler's
 // wish to prompt with NO and shows its own rating popup instead
-// (TXRateViewController.h).
-class TXKit : public QBRateDelegate {
+// (TXRateViewController.h). It is also the delegate of the composers it
+// opens.
+class TXKit : public QBRateDelegate,
+              public ui::MailComposeViewControllerDelegate,
+              public ui::MessageComposeViewControllerDelegate {
  public:
   static constexpr const char* kVersionKey = "com.tavrix.TXKit.VersionKey";
   static constexpr const char* kVersionStringKey = "com.tavrix.TXKit.VersionStringKey";
@@ -160,14 +164,17 @@ class TXKit : public QBRateDelegate {
   static std::string applicationName();
   // The block of device data support mails end with: six "<br>", then
   // "App: %@ - %@<br>Device: %@ - %@<br>Language: %@<br>Locale: %@<br>"
-  // (name and version, model and system version, the first preferred
-  // language or "--", the locale's identifier).
+  // (name and version, platformString and system version, the first
+  // preferred language or "--", the locale's identifier).
   static std::string supportData();
+  // The display name of the device's model ("iPhone 13 Pro"); the machine
+  // identifier itself when the kit does not know it.
+  static std::string platformString();
   // An alert with the title, the message and one default-style "OK" (the
   // kit's table), queued for presentation (TXUIManager).
   static void presentTitle(const std::string& title, const std::string& message);
-  // The same alert titled "Error" with the error's localized description;
-  // nothing for null.
+  // The same alert titled with the app's "Error" and the error's localized
+  // description; nothing for null.
   static void presentError(const ns::Error* error);
   // The store page of the application `appID`, as the mail signature links it (TXAppStore.h).
   static std::string appStoreURLForAppID(const std::string& appID);
@@ -178,17 +185,32 @@ class TXKit : public QBRateDelegate {
   // when it is not empty, and the attachment when there is data. A device
   // that cannot send mail gets the alert "Email client is not configured on
   // your device." instead. The composer is dismissed when it finishes.
+  // The alert's "Cancel" clears isShowingMessage.
   void openEmailWithSubject(const std::string& subject, const std::string& body, bool isHTML,
                             const std::optional<std::string>& to, bool includeAppSignature,
                             const std::optional<ns::Data>& attachment, const std::string& mimeType,
                             const std::string& filename);
+  // Queues the text-message composer with the body (and "\n\n" and the
+  // app's "Sent via %@ app" with its name when asked); nothing on a device
+  // that cannot send text messages.
+  void openTextMessageWithBody(const std::string& body, bool includeAppSignature);
+  // Each composer is dismissed through the queue once it has finished.
+  void mailComposeControllerDidFinish(ui::MailComposeViewController& controller, ui::MailComposeResult result,
+                                      const ns::Error* error) override;
+  void messageComposeViewControllerDidFinish(ui::MessageComposeViewController& controller,
+                                             ui::MessageComposeResult result) override;
+  // Whether the device has an iCloud identity.
+  bool iCloudAvailable() const;
 
   static bool iPad();
   static bool iPhone();
+  // Portrait or upside down; landscape left or right (face up or down and
+  // an unknown orientation are neither).
+  static bool orientationPortrait();
   static bool orientationLandscape();
 
-  // The application's icon: "AppIcon" of the app's asset catalogue, drawn
-  // masked to the icon's rounded square; null when the app has none.
+  // The application's icon: the last of the main bundle's primary icon
+  // files, masked with the kit's image "maskIcon"; null when there is none.
   static std::shared_ptr<const ui::Image> applicationIcon();
 
   // "TXKit.bundle" in the main bundle, else the main bundle; found once.
@@ -202,9 +224,15 @@ class TXKit : public QBRateDelegate {
   // Runs `block` on the background global queue inside a background task
   // named "Background Block"; a null block does nothing.
   static void background(std::function<void()> block);
+  // Application background tasks (any thread). Without a handler the task
+  // ends itself when its time runs out, logging "Ending background task %lu
+  // ("%@") automatically after expiration!"; with one, the handler runs.
+  static BackgroundTaskIdentifier beginBackgroundTask();
   static BackgroundTaskIdentifier beginBackgroundTaskWithName(const std::string& name);
+  static BackgroundTaskIdentifier beginBackgroundTaskWithName(const std::string& name,
+                                                              std::function<void()> expirationHandler);
   static void endBackgroundTask(BackgroundTaskIdentifier identifier);
-  // Tasks begun and not yet ended (tests).
+  // The kit's tasks begun and not yet ended (tests, the host's wait).
   static size_t activeBackgroundTaskCount();
 
   // Tips: each call counts one view of the tip; the tip is shown once, the

@@ -1,22 +1,38 @@
-// The application's icon, as shared pictures show it (its name is with the
-// support mail's data, TXKitMail.cc).
+// The application's icon, as shared pictures and the backup screen show
+// it: the main bundle's primary icon through the kit's icon mask.
+#include "Libraries/AppSupportKit/ImageEffects.h"
 #include "Libraries/AppSupportKit/TXKit.h"
-#include "Platform/Graphics/Path.h"
-#include "Platform/UIKit/GraphicsContext.h"
+#include "Platform/Graphics/Image.h"
 #include "Platform/UIKit/Image.h"
 
+namespace {
+
+// The last of "CFBundleIcons"/"CFBundlePrimaryIcon"/"CFBundleIconFiles".
+std::string primaryIconName() {
+  const ns::Value* icons = ns::Bundle::mainBundle()->objectForInfoDictionaryKey("CFBundleIcons");
+  const ns::Value* primary = icons && icons->isDictionary() ? icons->asDictionary()->find("CFBundlePrimaryIcon") : nullptr;
+  const ns::Value* files =
+      primary && primary->isDictionary() ? primary->asDictionary()->find("CFBundleIconFiles") : nullptr;
+  if (!files || !files->isArray() || files->asArray()->empty()) return {};
+  const ns::Value& last = files->asArray()->back();
+  return last.isString() ? *last.asString() : std::string();
+}
+
+// The kit ships the mask drawn for scale 2.
+std::shared_ptr<const ui::Image> iconMask() {
+  auto path = TXKit::bundle()->pathForResource("maskIcon@2x", "png");
+  auto bitmap = path ? cg::Image::fromFile(*path, 2) : nullptr;
+  return bitmap ? std::make_shared<const ui::Image>(bitmap, "maskIcon") : nullptr;
+}
+
+}  // namespace
+
 std::shared_ptr<const ui::Image> TXKit::applicationIcon() {
-  auto icon = ui::Image::named("AppIcon");
-  if (!icon) return nullptr;
-  // The system's mask: a square with corners rounded by a little under a
-  // quarter of its side.
-  ui::Size size = icon->size();
-  ui::GraphicsContext::beginImageContext(size, false, icon->scale());
-  cg::ImageContext* context = ui::GraphicsContext::current();
-  double radius = std::min(size.width, size.height) * 0.225;
-  context->clipToPath(cg::Path::roundedRect(ui::Rect(0, 0, size.width, size.height), radius));
-  icon->draw(*context, ui::Rect(0, 0, size.width, size.height));
-  auto masked = ui::GraphicsContext::imageFromCurrentContext();
-  ui::GraphicsContext::endImageContext();
-  return masked;
+  std::string name = primaryIconName();
+  auto icon = name.empty() ? nullptr : ui::Image::named(name);
+  auto mask = iconMask();
+  if (!icon || !mask) return icon;
+  auto masked = ImageEffects::imageWithMask(*icon, *mask);
+  // At the icon's own scale, so that it keeps its size in points.
+  return masked ? ui::Image::withBitmap(masked->bitmap()->withScale(icon->scale())) : nullptr;
 }

@@ -1,5 +1,5 @@
 // The kit's texts and messages: the version string, the support block,
-// the one-button alert and the mail composer.
+// the one-button alert and the mail and text-message composers.
 #include <memory>
 
 #include "Libraries/AppSupportKit/TXAppStore.h"
@@ -11,6 +11,7 @@
 #include "Platform/Foundation/Locale.h"
 #include "Platform/UIKit/AlertController.h"
 #include "Platform/UIKit/MailComposeViewController.h"
+#include "Platform/UIKit/MessageComposeViewController.h"
 
 namespace {
 
@@ -21,18 +22,13 @@ std::string infoString(const char* key) {
 
 std::string kitLocalized(const std::string& key) { return TXKit::bundle()->localizedString(key, "", "TXKit"); }
 
-// Dismisses each composer once it has finished, through the kit's queue.
-class ComposerDismissal : public ui::MailComposeViewControllerDelegate {
- public:
-  void mailComposeControllerDidFinish(ui::MailComposeViewController& controller, ui::MailComposeResult,
-                                      const ns::Error*) override {
-    controller.dismissViewController(true);
-  }
-};
+std::string mainLocalized(const std::string& key) { return ns::Bundle::mainBundle()->localizedString(key); }
 
-std::shared_ptr<ComposerDismissal> composerDismissal() {
-  static auto dismissal = std::make_shared<ComposerDismissal>();
-  return dismissal;
+// The kit as the composers' delegate: it lives for the process, the
+// composers only hold it weakly.
+std::shared_ptr<TXKit> kitAsComposerDelegate() {
+  static const std::shared_ptr<TXKit> owner(&TXKit::sharedInstance(), [](TXKit*) {});
+  return owner;
 }
 
 }  // namespace
@@ -50,7 +46,7 @@ std::string TXKit::supportData() {
   auto facts = ns::Device::current().facts();
   auto languages = ns::Locale::preferredLanguages();
   return ns::format("<br><br><br><br><br><br>App: %@ - %@<br>Device: %@ - %@<br>Language: %@<br>Locale: %@<br>",
-                    applicationName(), currentVersionString(), facts.modelIdentifier, facts.systemVersion,
+                    applicationName(), currentVersionString(), platformString(), facts.systemVersion,
                     languages.empty() ? std::string("--") : languages.front(), facts.localeIdentifier);
 }
 
@@ -61,7 +57,7 @@ void TXKit::presentTitle(const std::string& title, const std::string& message) {
 }
 
 void TXKit::presentError(const ns::Error* error) {
-  if (error) presentTitle(kitLocalized("Error"), error->localizedDescription());
+  if (error) presentTitle(mainLocalized("Error"), error->localizedDescription());
 }
 
 std::string TXKit::appStoreURLForAppID(const std::string& appID) { return TXAppStore::appStoreURLForAppID(appID); }
@@ -75,12 +71,13 @@ void TXKit::openEmailWithSubject(const std::string& subject, const std::string& 
                                            kitLocalized("Please configure your email client in your device's "
                                                         "settings and try again."),
                                            ui::AlertControllerStyle::Alert);
-    alert->addAction(ui::AlertAction::make(kitLocalized("Cancel"), ui::AlertActionStyle::Cancel, nullptr));
+    alert->addAction(ui::AlertAction::make(kitLocalized("Cancel"), ui::AlertActionStyle::Cancel,
+                                           [](ui::AlertAction&) { sharedInstance().setShowingMessage(false); }));
     TXUIManager::presentViewController(alert, true);
     return;
   }
   auto composer = std::make_shared<ui::MailComposeViewController>();
-  composer->setMailComposeDelegate(composerDismissal());
+  composer->setMailComposeDelegate(kitAsComposerDelegate());
   composer->setSubject(subject);
   std::string text = body;
   if (includeAppSignature) {
@@ -98,4 +95,24 @@ void TXKit::openEmailWithSubject(const std::string& subject, const std::string& 
   if (to && !to->empty()) composer->setToRecipients({*to});
   if (attachment) composer->addAttachmentData(*attachment, mimeType, filename);
   TXUIManager::presentViewController(composer, true);
+}
+
+void TXKit::openTextMessageWithBody(const std::string& body, bool includeAppSignature) {
+  if (!ui::MessageComposeViewController::canSendText()) return;
+  auto composer = std::make_shared<ui::MessageComposeViewController>();
+  composer->setMessageComposeDelegate(kitAsComposerDelegate());
+  std::string text = body;
+  if (includeAppSignature) text += "\n\n" + ns::format(mainLocalized("Sent via %@ app"), applicationName());
+  composer->setBody(text);
+  TXUIManager::presentViewController(composer, true);
+}
+
+void TXKit::mailComposeControllerDidFinish(ui::MailComposeViewController& controller, ui::MailComposeResult,
+                                           const ns::Error*) {
+  TXUIManager::dismissViewController(controller.shared(), true);
+}
+
+void TXKit::messageComposeViewControllerDidFinish(ui::MessageComposeViewController& controller,
+                                                  ui::MessageComposeResult) {
+  TXUIManager::dismissViewController(controller.shared(), true);
 }

@@ -7,6 +7,7 @@
 
 #include <fstream>
 
+#include "Libraries/AppSupportKit/TXKit.h"
 #include "Libraries/AppSupportKit/TXUIManager.h"
 #include "Libraries/CrashReporter/ZOVDodevadarud.h"
 #include "Notes/NTAppearance.h"
@@ -119,6 +120,27 @@ TEST_F(PadLockTest, PadStartsLockedToo) {
   ASSERT_TRUE(enter("123456"));
   EXPECT_FALSE(pin());
   EXPECT_NE(screen().find("This is your first note"), std::string::npos) << screen();
+}
+
+// The passcode screen is queued like every other presentation: it lands
+// on top of an alert that is open, and the alert is back once unlocked.
+TEST_F(LockTest, ThePasscodeScreenCoversAnOpenAlert) {
+  setPasscode("1234");
+  launch();
+  ASSERT_TRUE(enter("1234"));
+  TXKit::presentTitle("Backup", "Restored");
+  Input::settle();
+  ASSERT_NE(screen().find("Alert \"Backup\""), std::string::npos) << screen();
+
+  Input::background();
+  Input::foreground();
+  expectLockedAndHidden();
+  EXPECT_EQ(screen().find("Restored"), std::string::npos) << screen();
+  EXPECT_EQ(TXUIManager::topmostViewController(), pin());
+  ASSERT_TRUE(enter("1234"));
+  EXPECT_FALSE(pin());
+  EXPECT_NE(screen().find("Alert \"Backup\""), std::string::npos) << screen();
+  EXPECT_TRUE(Input::tap("OK")) << Input::lastFailure();
 }
 
 TEST_F(LockTest, WithoutAPasscodeNothingIsLocked) {

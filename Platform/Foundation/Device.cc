@@ -33,6 +33,9 @@ constexpr const char* kICloudKey = "iCloudSignedIn";
 constexpr const char* kEncryptedKey = "executableEncrypted";
 constexpr const char* kSandboxReceiptKey = "sandboxReceipt";
 constexpr const char* kBiometryKey = "biometry";
+constexpr const char* kCanSendMailKey = "canSendMail";
+constexpr const char* kCanSendTextKey = "canSendText";
+constexpr const char* kPreferredLanguagesKey = "preferredLanguages";
 
 void readString(const Dictionary& d, const char* key, std::string& out) {
   if (const Value* v = d.find(key); v && v->isString()) out = *v->asString();
@@ -58,11 +61,19 @@ DeviceFacts readFacts(const std::string& path) {
   if (const Value* v = d->find(kSandboxReceiptKey); v && v->isBool()) facts.sandboxReceipt = v->boolValue();
   if (const Value* v = d->find(kBiometryKey); v && v->isInteger() && v->integerValue() >= 0 && v->integerValue() <= 2)
     facts.biometry = static_cast<Biometry>(v->integerValue());
+  if (const Value* v = d->find(kCanSendMailKey); v && v->isBool()) facts.canSendMail = v->boolValue();
+  if (const Value* v = d->find(kCanSendTextKey); v && v->isBool()) facts.canSendText = v->boolValue();
+  if (const Value* v = d->find(kPreferredLanguagesKey); v && v->isArray()) {
+    std::vector<std::string> languages;
+    for (const Value& language : *v->asArray())
+      if (language.isString()) languages.push_back(*language.asString());
+    facts.preferredLanguages = std::move(languages);
+  }
   return facts;
 }
 
 Dictionary factsDictionary(const DeviceFacts& f) {
-  return Dictionary{{kIdiomKey, Value(static_cast<int>(f.idiom))},
+  Dictionary d{{kIdiomKey, Value(static_cast<int>(f.idiom))},
                     {kOrientationKey, Value(static_cast<int>(f.orientation))},
                     {kLocaleKey, Value(f.localeIdentifier)},
                     {kTimeZoneKey, Value(f.timeZoneName)},
@@ -74,7 +85,15 @@ Dictionary factsDictionary(const DeviceFacts& f) {
                     {kICloudKey, Value(f.iCloudSignedIn)},
                     {kEncryptedKey, Value(f.executableEncrypted)},
                     {kSandboxReceiptKey, Value(f.sandboxReceipt)},
-                    {kBiometryKey, Value(static_cast<int>(f.biometry))}};
+                    {kBiometryKey, Value(static_cast<int>(f.biometry))},
+                    {kCanSendMailKey, Value(f.canSendMail)},
+                    {kCanSendTextKey, Value(f.canSendText)}};
+  if (f.preferredLanguages) {
+    Array languages;
+    for (const auto& language : *f.preferredLanguages) languages.emplace_back(language);
+    d[kPreferredLanguagesKey] = Value(std::move(languages));
+  }
+  return d;
 }
 
 }  // namespace

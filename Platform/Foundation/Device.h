@@ -10,7 +10,9 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace ns {
 
@@ -32,7 +34,9 @@ struct DeviceFacts {
   DeviceOrientation orientation = DeviceOrientation::Portrait;
   std::string localeIdentifier = "en_US";
   std::string timeZoneName = "UTC";
-  std::string modelIdentifier = "iPhone14,2";  // a phone model, never the host's name
+  // The machine identifier the system reports ("hw.machine"): a phone
+  // model, never the host's name.
+  std::string modelIdentifier = "iPhone14,2";
   std::string systemName = "iOS";
   std::string systemVersion = "16.0";
   std::string systemBuildVersion = "20A362";  // the build of that system version
@@ -44,6 +48,12 @@ struct DeviceFacts {
   bool sandboxReceipt = false;
   // A sensor with the owner enrolled; none by default.
   Biometry biometry = Biometry::None;
+  // Whether a mail account is set up and text messages can be sent.
+  bool canSendMail = true;
+  bool canSendText = true;
+  // The person's preferred languages, most preferred first; unset: the
+  // locale's language alone. May be set to an empty list.
+  std::optional<std::vector<std::string>> preferredLanguages;
 
   bool operator==(const DeviceFacts&) const = default;
 };

@@ -20,6 +20,8 @@ Locale Locale::current() {
 }
 
 std::vector<std::string> Locale::preferredLanguages() {
+  if (Device::isBooted())
+    if (auto languages = Device::current().facts().preferredLanguages) return *languages;
   Locale locale = current();
   std::string tag = locale.languageCode();
   if (tag.empty()) return {"en"};

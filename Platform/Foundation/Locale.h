@@ -19,7 +19,8 @@ class Locale {
   // booted, the default device facts' locale. Read at every call.
   static Locale current();
   // The user's languages, most preferred first, as language tags ("en-US").
-  // This host has one: the device locale's.
+  // The device's list when it has one (possibly empty), else the device
+  // locale's language alone.
   static std::vector<std::string> preferredLanguages();
 
   const std::string& identifier() const { return identifier_; }

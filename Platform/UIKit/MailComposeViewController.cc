@@ -2,10 +2,14 @@
 
 #include <mutex>
 
+#include "Platform/Foundation/Date.h"
+#include "Platform/Foundation/Device.h"
+#include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/Format.h"
 #include "Platform/UIKit/BarButtonItem.h"
 #include "Platform/UIKit/HTMLReader.h"
 #include "Platform/UIKit/Label.h"
+#include "Platform/UIKit/MailMessageFile.h"
 
 namespace ui {
 
@@ -38,6 +42,18 @@ std::shared_ptr<Label> line(const std::string& text, double y) {
   return label;
 }
 
+// Writes the mail as the next numbered file of the sent folder.
+bool writeSentMail(const MailMessage& message, ns::Error* error) {
+  auto& files = ns::FileManager::defaultManager();
+  std::string folder = MailComposeViewController::sentMailDirectory();
+  if (!files.createDirectory(folder, true, error)) return false;
+  std::string path;
+  for (int n = 1; files.fileExists(path = folder + "/" + std::to_string(n) + ".eml"); ++n) {
+  }
+  std::string text = internetMessageText(message, ns::Date::now());
+  return files.createFile(path, ns::Data(text.begin(), text.end()), {}, error);
+}
+
 }  // namespace
 
 MailComposeViewController::MailComposeViewController() : NavigationController(std::make_shared<ViewController>()) {
@@ -52,7 +68,9 @@ MailComposeViewController::MailComposeViewController() : NavigationController(st
       BarButtonItem::withTitle("Send", BarButtonItemStyle::Done, press(MailComposeResult::Sent)));
 }
 
-bool MailComposeViewController::canSendMail() { return true; }
+bool MailComposeViewController::canSendMail() { return ns::Device::current().facts().canSendMail; }
+
+std::string MailComposeViewController::sentMailDirectory() { return ns::Device::current().directory() + "/Mail/Sent"; }
 
 void MailComposeViewController::setToRecipients(std::vector<std::string> recipients) {
   message_.toRecipients = std::move(recipients);
@@ -97,12 +115,19 @@ void MailComposeViewController::showMessage() {
 void MailComposeViewController::finish(MailComposeResult result) {
   if (finished_) return;
   finished_ = true;
+  std::optional<ns::Error> error;
   if (result == MailComposeResult::Sent) {
-    std::lock_guard lock(sentMutex);
-    sent().push_back(message_);
+    ns::Error failure;
+    if (writeSentMail(message_, &failure)) {
+      std::lock_guard lock(sentMutex);
+      sent().push_back(message_);
+    } else {
+      result = MailComposeResult::Failed;
+      error = failure;
+    }
   }
   auto keep = std::static_pointer_cast<MailComposeViewController>(shared());
-  if (auto delegate = delegate_.lock()) delegate->mailComposeControllerDidFinish(*this, result, nullptr);
+  if (auto delegate = delegate_.lock()) delegate->mailComposeControllerDidFinish(*this, result, error ? &*error : nullptr);
 }
 
 std::vector<MailMessage> MailComposeViewController::sentMessages() {

@@ -3,9 +3,12 @@
 // "Cancel" and "Send". The caller fills the message before presenting it
 // and dismisses it when its delegate hears how it ended.
 //
-// Nothing leaves the machine: "Send" records the message, in order, in
-// sentMessages() (for tests and the host program), then reports Sent.
-// "Cancel" reports Cancelled and records nothing. Every device can send.
+// Nothing leaves the machine: "Send" writes the message as an internet
+// message file (MailMessageFile.h) into sentMailDirectory() under the
+// device, records it, in order, in sentMessages() (for tests and the host
+// program), then reports Sent; a file that cannot be written reports Failed
+// with the error. "Cancel" reports Cancelled and records nothing. Whether
+// the device can send is its fact "canSendMail".
 //
 // The renderer shows the screen as
 //   "To: support@quillbox.example"
@@ -56,8 +59,10 @@ class MailComposeViewController : public NavigationController {
   MailComposeViewController();
   std::string typeName() const override { return "MailComposeViewController"; }
 
-  // Whether the device can send mail: always here.
+  // Whether a mail account is set up on the device.
   static bool canSendMail();
+  // <device>/Mail/Sent: one file per sent mail, "1.eml", "2.eml", ...
+  static std::string sentMailDirectory();
 
   void setMailComposeDelegate(std::weak_ptr<MailComposeViewControllerDelegate> delegate) {
     delegate_ = std::move(delegate);

@@ -88,7 +88,9 @@ TEST_F(QBPopupTest, EachTypeEntersAndLeavesOverTheDimmedScreen) {
     EXPECT_EQ(popups::qb_popupViewController(*root_), nullptr);
     EXPECT_FALSE(popups::qb_dismissedBlock(*root_));
     EXPECT_DOUBLE_EQ(background->alpha(), 0);
-    if (c.type < 1 || c.type > 8) EXPECT_DOUBLE_EQ(popup->view()->alpha(), 0);
+    if (c.type < 1 || c.type > 8) {
+      EXPECT_DOUBLE_EQ(popup->view()->alpha(), 0);
+    }
     EXPECT_TRUE(popup->view()->superview()) << "until the exit ends";
     advance(0.4);
     EXPECT_FALSE(popup->view()->superview());

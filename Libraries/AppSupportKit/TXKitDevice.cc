@@ -1,0 +1,193 @@
+// The device facts the kit answers from: the model's display name, the
+// orientation and the iCloud identity.
+#include <map>
+
+#include "Libraries/AppSupportKit/TXKit.h"
+#include "Platform/Foundation/Device.h"
+
+namespace {
+
+// Machine identifier to display name, in the order the identifiers came.
+const std::map<std::string, std::string>& deviceModels() {
+  static const std::map<std::string, std::string> models{
+      {"iPhone1,1", "iPhone 1G"},
+      {"iPhone1,2", "iPhone 3G"},
+      {"iPhone2,1", "iPhone 3GS"},
+      {"iPhone3,1", "iPhone 4 (AT&T)"},
+      {"iPhone3,2", "iPhone 4 (Other Carrier)"},
+      {"iPhone3,3", "iPhone 4 (Verizon)"},
+      {"iPhone4,1", "iPhone 4S"},
+      {"iPhone5,1", "iPhone 5 (GSM)"},
+      {"iPhone5,2", "iPhone 5 (GSM+CDMA)"},
+      {"iPhone5,3", "iPhone 5c (GSM)"},
+      {"iPhone5,4", "iPhone 5c (GSM+CDMA)"},
+      {"iPhone6,1", "iPhone 5s (GSM)"},
+      {"iPhone6,2", "iPhone 5s (GSM+CDMA)"},
+      {"iPhone7,1", "iPhone 6 Plus"},
+      {"iPhone7,2", "iPhone 6"},
+      {"iPhone8,1", "iPhone 6s"},
+      {"iPhone8,2", "iPhone 6s Plus"},
+      {"iPhone8,4", "iPhone SE"},
+      {"iPhone9,1", "iPhone 7"},
+      {"iPhone9,2", "iPhone 7 Plus"},
+      {"iPhone9,3", "iPhone 7"},
+      {"iPhone9,4", "iPhone 7 Plus"},
+      {"iPhone10,1", "iPhone 8"},
+      {"iPhone10,2", "iPhone 8 Plus"},
+      {"iPhone10,3", "iPhone X Global"},
+      {"iPhone10,4", "iPhone 8"},
+      {"iPhone10,5", "iPhone 8 Plus"},
+      {"iPhone10,6", "iPhone X GSM"},
+      {"iPhone11,2", "iPhone XS"},
+      {"iPhone11,4", "iPhone XS Max"},
+      {"iPhone11,6", "iPhone XS Max Global"},
+      {"iPhone11,8", "iPhone XR"},
+      {"iPhone12,1", "iPhone 11"},
+      {"iPhone12,3", "iPhone 11 Pro"},
+      {"iPhone12,5", "iPhone 11 Pro Max"},
+      {"iPhone12,8", "iPhone SE 2nd Gen"},
+      {"iPhone13,1", "iPhone 12 Mini"},
+      {"iPhone13,2", "iPhone 12"},
+      {"iPhone13,3", "iPhone 12 Pro"},
+      {"iPhone13,4", "iPhone 12 Pro Max"},
+      {"iPhone14,2", "iPhone 13 Pro"},
+      {"iPhone14,3", "iPhone 13 Pro Max"},
+      {"iPhone14,4", "iPhone 13 Mini"},
+      {"iPhone14,5", "iPhone 13"},
+      {"iPod1,1", "iPod Touch 1G"},
+      {"iPod2,1", "iPod Touch 2G"},
+      {"iPod3,1", "iPod Touch 3G"},
+      {"iPod4,1", "iPod Touch 4G"},
+      {"iPod5,1", "iPod Touch 5G"},
+      {"iPod7,1", "iPod Touch 6G"},
+      {"iPod9,1", "iPod 7th Gen"},
+      {"iPad1,1", "iPad"},
+      {"iPad1,2", "iPad 3G"},
+      {"iPad2,1", "iPad 2 (WiFi)"},
+      {"iPad2,2", "iPad 2 (GSM)"},
+      {"iPad2,3", "iPad 2 (CDMA)"},
+      {"iPad2,4", "iPad 2 (WiFi, Rev A)"},
+      {"iPad2,5", "iPad Mini (WiFi)"},
+      {"iPad2,6", "iPad Mini (GSM)"},
+      {"iPad2,7", "iPad Mini (GSM+CDMA)"},
+      {"iPad3,1", "iPad 3 (WiFi)"},
+      {"iPad3,2", "iPad 3 (GSM+CDMA)"},
+      {"iPad3,3", "iPad 3 (GSM)"},
+      {"iPad3,4", "iPad 4 (WiFi)"},
+      {"iPad3,5", "iPad 4 (GSM)"},
+      {"iPad3,6", "iPad 4 (GSM+CDMA)"},
+      {"iPad4,1", "iPad Air (WiFi)"},
+      {"iPad4,2", "iPad Air (Cellular)"},
+      {"iPad4,3", "iPad Air (China)"},
+      {"iPad4,4", "iPad Mini 2 (WiFi)"},
+      {"iPad4,5", "iPad Mini 2 (Cellular)"},
+      {"iPad4,6", "iPad Mini 2 (China)"},
+      {"iPad4,7", "iPad Mini 3 (WiFi)"},
+      {"iPad4,8", "iPad Mini 3 (Cellular)"},
+      {"iPad4,9", "iPad Mini 3 (China)"},
+      {"iPad5,1", "iPad Mini 4 (WiFi)"},
+      {"iPad5,2", "iPad Mini 4 (Cellular)"},
+      {"iPad5,3", "iPad Air 2 (WiFi)"},
+      {"iPad5,4", "iPad Air 2 (Cellular)"},
+      {"iPad6,3", "iPad Pro 9.7 inch (WiFi)"},
+      {"iPad6,4", "iPad Pro 9.7 inch (Cellular)"},
+      {"iPad6,7", "iPad Pro 12.9 inch (WiFi)"},
+      {"iPad6,8", "iPad Pro 12.9 inch (Cellular)"},
+      {"iPad6,11", "iPad (2017)"},
+      {"iPad6,12", "iPad (2017)"},
+      {"iPad7,1", "iPad Pro 12.9 inch 2nd Gen (WiFi)"},
+      {"iPad7,2", "iPad Pro 12.9 inch 2nd Gen (Cellular)"},
+      {"iPad7,3", "iPad Pro 10.5 inch (WiFi)"},
+      {"iPad7,4", "iPad Pro 10.5 inch (Cellular)"},
+      {"iPad7,5", "iPad 6th Gen (WiFi)"},
+      {"iPad7,6", "iPad 6th Gen (Cellular)"},
+      {"iPad7,11", "iPad 7th Gen 10.2 inch (WiFi)"},
+      {"iPad7,12", "iPad 7th Gen 10.2 inch (Cellular)"},
+      {"iPad8,1", "iPad Pro 11 inch 3rd Gen (WiFi)"},
+      {"iPad8,2", "iPad Pro 11 inch 3rd Gen (1TB, WiFi)"},
+      {"iPad8,3", "iPad Pro 11 inch 3rd Gen (WiFi+Cellular)"},
+      {"iPad8,4", "iPad Pro 11 inch 3rd Gen (1TB, WiFi+Cellular)"},
+      {"iPad8,5", "iPad Pro 12.9 inch 3rd Gen (WiFi)"},
+      {"iPad8,6", "iPad Pro 12.9 inch 3rd Gen (1TB, WiFi)"},
+      {"iPad8,7", "iPad Pro 12.9 inch 3rd Gen (WiFi+Cellular)"},
+      {"iPad8,8", "iPad Pro 12.9 inch 3rd Gen (1TB, WiFi+Cellular)"},
+      {"iPad8,9", "iPad Pro 11 inch 4th Gen (WiFi)"},
+      {"iPad8,10", "iPad Pro 11 inch 4th Gen (WiFi+Cellular)"},
+      {"iPad8,11", "iPad Pro 12.9 inch 4th Gen (WiFi)"},
+      {"iPad8,12", "iPad Pro 12.9 inch 4th Gen (WiFi+Cellular)"},
+      {"iPad11,1", "iPad mini 5th Gen (WiFi)"},
+      {"iPad11,2", "iPad mini 5th Gen (WiFi+Cellular)"},
+      {"iPad11,3", "iPad Air 3rd Gen (WiFi)"},
+      {"iPad11,4", "iPad Air 3rd Gen (WiFi+Cellular)"},
+      {"iPad11,6", "iPad 8th Gen (WiFi)"},
+      {"iPad11,7", "iPad 8th Gen (WiFi+Cellular)"},
+      {"iPad13,1", "iPad air 4th Gen (WiFi)"},
+      {"iPad13,2", "iPad air 4th Gen (WiFi+Cellular)"},
+      {"iPad13,4", "iPad Pro 11 inch 3rd Gen"},
+      {"iPad13,5", "iPad Pro 11 inch 3rd Gen"},
+      {"iPad13,6", "iPad Pro 11 inch 3rd Gen"},
+      {"iPad13,7", "iPad Pro 11 inch 3rd Gen"},
+      {"iPad13,8", "iPad Pro 12.9 inch 5th Gen"},
+      {"iPad13,9", "iPad Pro 12.9 inch 5th Gen"},
+      {"iPad13,10", "iPad Pro 12.9 inch 5th Gen"},
+      {"iPad13,11", "iPad Pro 12.9 inch 5th Gen"},
+      {"iPad14,1", "iPad mini 6th Gen (WiFi)"},
+      {"iPad14,2", "iPad mini 6th Gen (WiFi+Cellular)"},
+      {"Watch1,1", "Watch 38mm"},
+      {"Watch1,2", "Watch 42mm"},
+      {"Watch2,6", "Watch Series 1 38mm"},
+      {"Watch2,7", "Watch Series 1 42mm"},
+      {"Watch2,3", "Watch Series 2 38mm"},
+      {"Watch2,4", "Watch Series 2 42mm"},
+      {"Watch3,1", "Watch Series 3 38mm (Cellular)"},
+      {"Watch3,2", "Watch Series 3 42mm (Cellular)"},
+      {"Watch3,3", "Watch Series 3 38mm (GPS)"},
+      {"Watch3,4", "Watch Series 3 42mm (GPS)"},
+      {"Watch4,1", "Watch Series 4 40mm (GPS)"},
+      {"Watch4,2", "Watch Series 4 44mm (GPS)"},
+      {"Watch4,3", "Watch Series 4 40mm (Cellular)"},
+      {"Watch4,4", "Watch Series 4 44mm (Cellular)"},
+      {"Watch5,1", "Watch Series 5 40mm (GPS)"},
+      {"Watch5,2", "Watch Series 5 44mm (GPS)"},
+      {"Watch5,3", "Watch Series 5 40mm (Cellular)"},
+      {"Watch5,4", "Watch Series 5 44mm (Cellular)"},
+      {"Watch5,9", "Watch SE 40mm (GPS)"},
+      {"Watch5,10", "Watch SE 44mm (GPS)"},
+      {"Watch5,11", "Watch SE 40mm (Cellular)"},
+      {"Watch5,12", "Watch SE 44mm (Cellular)"},
+      {"Watch6,1", "Watch Series 6 40mm (GPS)"},
+      {"Watch6,2", "Watch Series 6 44mm (GPS)"},
+      {"Watch6,3", "Watch Series 6 40mm (Cellular)"},
+      {"Watch6,4", "Watch Series 6 44mm (Cellular)"},
+      {"Watch6,6", "Watch Series 7 41mm (GPS)"},
+      {"Watch6,7", "Watch Series 7 45mm (GPS)"},
+      {"Watch6,8", "Watch Series 7 41mm (Cellular)"},
+      {"Watch6,9", "Watch Series 7 45mm (Cellular)"},
+      {"i386", "Simulator (i386)"},
+      {"x86_64", "Simulator (x86_64)"},
+      {"arm64", "Simulator (arm64)"},
+  };
+  return models;
+}
+
+}  // namespace
+
+std::string TXKit::platformString() {
+  std::string machine = ns::Device::current().facts().modelIdentifier;
+  auto it = deviceModels().find(machine);
+  return it == deviceModels().end() ? machine : it->second;
+}
+
+bool TXKit::iPad() { return ns::Device::current().facts().idiom == ns::UserInterfaceIdiom::Pad; }
+bool TXKit::iPhone() { return ns::Device::current().facts().idiom == ns::UserInterfaceIdiom::Phone; }
+bool TXKit::orientationLandscape() {
+  auto o = ns::Device::current().facts().orientation;
+  return o == ns::DeviceOrientation::LandscapeLeft || o == ns::DeviceOrientation::LandscapeRight;
+}
+
+bool TXKit::orientationPortrait() {
+  auto o = ns::Device::current().facts().orientation;
+  return o == ns::DeviceOrientation::Portrait || o == ns::DeviceOrientation::PortraitUpsideDown;
+}
+
+bool TXKit::iCloudAvailable() const { return ns::Device::current().facts().iCloudSignedIn; }

@@ -22,6 +22,12 @@ bool showsBadge(const TXKit::MoreApp& app, const std::vector<std::string>& click
   return app.badge && std::find(clicked.begin(), clicked.end(), app.appStoreID) == clicked.end();
 }
 
+// Named, so that the screen's text shows "(Badge)" where it is drawn.
+ui::ImagePtr badgeImage(const std::string& text) {
+  auto image = ImageEffects::badgeImageWithText(text, 0);
+  return image ? std::make_shared<const ui::Image>(image->bitmap(), "Badge") : nullptr;
+}
+
 }  // namespace
 
 TXMoreAppsTableViewCell::TXMoreAppsTableViewCell(ui::TableViewCellStyle style, std::string reuseIdentifier)
@@ -78,7 +84,7 @@ void TXMoreAppsTableViewCell::setMoreApps(std::vector<TXKit::MoreApp> apps) {
     buttons_.push_back(button);
 
     auto badge = std::make_shared<ui::ImageView>();
-    if (showsBadge(app, clicked)) badge->setImage(ImageEffects::badgeImageWithText(app.badge, 0));
+    if (showsBadge(app, clicked)) badge->setImage(badgeImage(*app.badge));
     badge->sizeToFit();
     view_->addSubview(badge);
     badges_.push_back(badge);

@@ -275,6 +275,8 @@ TEST_F(MoreAppsTest, ThePopupShowsTheStripAndLogsItsTapsAsPopup) {
   EXPECT_TRUE(shows("Did you like this app?"));
   EXPECT_TRUE(shows("Try our beautiful more apps!"));
   EXPECT_TRUE(shows("App 2"));
+  EXPECT_EQ(card->cell()->labels()[1]->frame(), ui::Rect(30 + 120, 75, 120, 21)) << "laid out in the card";
+  EXPECT_EQ(card->cell()->buttons()[1]->imageView().frame().size, ui::Size(60, 60)) << "the icon fits the button";
   card->cell()->buttonClicked(*card->cell()->buttons()[0]);
   EXPECT_EQ(events("More_Apps_Click").at(0).parameters->find("Context")->stringValue(), "Popup");
   card->clickedOk();

@@ -149,7 +149,7 @@ void TXAppStore::showAppId(const std::string& appID) {
   });
 }
 
-std::string TXAppStore::appStoreURLForAppID(const std::string& appID) {
+std::string TXAppStore::appStoreURLForAppID(const std::string& appID) const {
   std::string url = ns::format("https://%@/app/id%@?mt=8&ls=1&ct=email-sign", kStoreHost, appID);
   auto token = TXConfig::sharedInstance().appAffiliateToken();
   if (token && token->isString() && !token->stringValue().empty())

@@ -62,8 +62,9 @@ class TXAppStore : public sk::StoreProductViewControllerDelegate {
   // (TXUIManager.h); "Done" dismisses it.
   void showAppId(const std::string& appID);
   // https://apps.store.example/app/id<id>?mt=8&ls=1&ct=email-sign, and
-  // "&at=<token>" (percent-encoded) when the configured token is not empty.
-  static std::string appStoreURLForAppID(const std::string& appID);
+  // "&at=<token>" (percent-encoded) when the configured token is not empty;
+  // the page the mail signature links to.
+  std::string appStoreURLForAppID(const std::string& appID) const;
 
   void productViewControllerDidFinish(sk::StoreProductViewController& controller) override;
 

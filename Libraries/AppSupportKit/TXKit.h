@@ -225,8 +225,6 @@ class TXKit : public QBRateDelegate,
   // The same alert titled with the app's "Error" and the error's localized
   // description; nothing for null.
   static void presentError(const ns::Error* error);
-  // The store page of the application `appID`, as the mail signature links it (TXAppStore.h).
-  static std::string appStoreURLForAppID(const std::string& appID);
 
   // Queues the system's mail composer with the subject, the body (with the
   // signature "Sent via %@ app" appended when asked: a link to the store

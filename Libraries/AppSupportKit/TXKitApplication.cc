@@ -18,19 +18,12 @@ std::string primaryIconName() {
   return last.isString() ? *last.asString() : std::string();
 }
 
-// The kit ships the mask drawn for scale 2.
-std::shared_ptr<const ui::Image> iconMask() {
-  auto path = TXKit::bundle()->pathForResource("maskIcon@2x", "png");
-  auto bitmap = path ? cg::Image::fromFile(*path, 2) : nullptr;
-  return bitmap ? std::make_shared<const ui::Image>(bitmap, "maskIcon") : nullptr;
-}
-
 }  // namespace
 
 std::shared_ptr<const ui::Image> TXKit::applicationIcon() {
   std::string name = primaryIconName();
   auto icon = name.empty() ? nullptr : ui::Image::named(name);
-  auto mask = iconMask();
+  auto mask = imageNamed("maskIcon");
   if (!icon || !mask) return icon;
   auto masked = ImageEffects::imageWithMask(*icon, *mask);
   // At the icon's own scale, so that it keeps its size in points.

@@ -20,8 +20,6 @@ std::string infoString(const char* key) {
   return v ? v->stringValue() : std::string();
 }
 
-std::string kitLocalized(const std::string& key) { return TXKit::bundle()->localizedString(key, "", "TXKit"); }
-
 std::string mainLocalized(const std::string& key) { return ns::Bundle::mainBundle()->localizedString(key); }
 
 // The kit as the composers' delegate: it lives for the process, the
@@ -52,7 +50,7 @@ std::string TXKit::supportData() {
 
 void TXKit::presentTitle(const std::string& title, const std::string& message) {
   auto alert = ui::AlertController::make(title, message, ui::AlertControllerStyle::Alert);
-  alert->addAction(ui::AlertAction::make(kitLocalized("OK"), ui::AlertActionStyle::Default, nullptr));
+  alert->addAction(ui::AlertAction::make(localizedString("OK"), ui::AlertActionStyle::Default, nullptr));
   TXUIManager::presentViewController(alert, true);
 }
 
@@ -60,18 +58,16 @@ void TXKit::presentError(const ns::Error* error) {
   if (error) presentTitle(mainLocalized("Error"), error->localizedDescription());
 }
 
-std::string TXKit::appStoreURLForAppID(const std::string& appID) { return TXAppStore::appStoreURLForAppID(appID); }
-
 void TXKit::openEmailWithSubject(const std::string& subject, const std::string& body, bool isHTML,
                                  const std::optional<std::string>& to, bool includeAppSignature,
                                  const std::optional<ns::Data>& attachment, const std::string& mimeType,
                                  const std::string& filename) {
   if (!ui::MailComposeViewController::canSendMail()) {
-    auto alert = ui::AlertController::make(kitLocalized("Email client is not configured on your device."),
-                                           kitLocalized("Please configure your email client in your device's "
-                                                        "settings and try again."),
+    auto alert = ui::AlertController::make(localizedString("Email client is not configured on your device."),
+                                           localizedString("Please configure your email client in your device's "
+                                                           "settings and try again."),
                                            ui::AlertControllerStyle::Alert);
-    alert->addAction(ui::AlertAction::make(kitLocalized("Cancel"), ui::AlertActionStyle::Cancel,
+    alert->addAction(ui::AlertAction::make(localizedString("Cancel"), ui::AlertActionStyle::Cancel,
                                            [](ui::AlertAction&) { sharedInstance().setShowingMessage(false); }));
     TXUIManager::presentViewController(alert, true);
     return;
@@ -85,11 +81,11 @@ void TXKit::openEmailWithSubject(const std::string& subject, const std::string& 
     std::string link = name, separator = "\n\n", closing;
     if (isHTML) {
       std::string appID = TXConfig::sharedInstance().valueForGroup("app", "appStoreID", ns::Value("")).stringValue();
-      link = ns::format("<a href = '%@'>%@</a>", appStoreURLForAppID(appID), name);
+      link = ns::format("<a href = '%@'>%@</a>", TXAppStore::sharedInstance().appStoreURLForAppID(appID), name);
       separator = "<br><p>";
       closing = "</p>";
     }
-    text = ns::format("%@%@%@%@", body, separator, ns::format(kitLocalized("Sent via %@ app"), link), closing);
+    text = ns::format("%@%@%@%@", body, separator, ns::format(localizedString("Sent via %@ app"), link), closing);
   }
   composer->setMessageBody(text, isHTML);
   if (to && !to->empty()) composer->setToRecipients({*to});

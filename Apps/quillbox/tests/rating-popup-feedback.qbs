@@ -20,7 +20,7 @@ expect "To: support@quillbox.example"
 expect "App: Quillbox"
 tap Send
 sent-mail
-expect "Device: iPhone14,2 - 16.0"
+expect "Device: iPhone 13 Pro - 16.0"
 advance 3d
 background
 foreground

@@ -194,12 +194,13 @@ TEST_F(TXAppStoreTest, LanguageLosesItsRegionAndOnlyDigitIdsReachTheQueryOrAFile
 }
 
 TEST_F(TXAppStoreTest, StoreAddressCarriesTheTokenOnlyWhenThereIsOne) {
-  EXPECT_EQ(TXAppStore::appStoreURLForAppID("1189"), "https://apps.store.example/app/id1189?mt=8&ls=1&ct=email-sign");
+  const std::string page = "https://apps.store.example/app/id1189?mt=8&ls=1&ct=email-sign";
+  const auto& store = TXAppStore::sharedInstance();
+  EXPECT_EQ(store.appStoreURLForAppID("1189"), page);
   TXConfig::sharedInstance().setValue("app", "affiliateToken", ns::Value(""));
-  EXPECT_EQ(TXAppStore::appStoreURLForAppID("1189"), "https://apps.store.example/app/id1189?mt=8&ls=1&ct=email-sign");
+  EXPECT_EQ(store.appStoreURLForAppID("1189"), page);
   TXConfig::sharedInstance().setValue("app", "affiliateToken", ns::Value("p4&ct=x"));
-  EXPECT_EQ(TXAppStore::appStoreURLForAppID("1189"),
-            "https://apps.store.example/app/id1189?mt=8&ls=1&ct=email-sign&at=p4%26ct%3Dx");
+  EXPECT_EQ(store.appStoreURLForAppID("1189"), page + "&at=p4%26ct%3Dx");
 }
 
 class TXAppStorePageTest : public TXAppStoreTest {

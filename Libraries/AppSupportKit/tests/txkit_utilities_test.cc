@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "Libraries/AppSupportKit/TXAppStore.h"
 #include "Libraries/AppSupportKit/TXConfig.h"
 #include "Libraries/AppSupportKit/TXKit.h"
 #include "Libraries/AppSupportKit/TXUIManager.h"
@@ -106,7 +107,8 @@ TEST_F(TXKitUtilitiesTest, SupportBlockNamesAppDeviceLanguageAndLocale) {
 
 TEST_F(TXKitUtilitiesTest, MailBodiesWithAndWithoutSignature) {
   TXConfig::sharedInstance().setDefaultValue("app", "appStoreID", ns::Value("1189034522"));
-  std::string page = TXKit::appStoreURLForAppID("1189034522");
+  const std::string page = "https://apps.store.example/app/id1189034522?mt=8&ls=1&ct=email-sign";
+  EXPECT_EQ(TXAppStore::sharedInstance().appStoreURLForAppID("1189034522"), page);
   struct Case {
     bool html;
     bool signature;
@@ -130,6 +132,8 @@ TEST_F(TXKitUtilitiesTest, MailBodiesWithAndWithoutSignature) {
     EXPECT_TRUE(sent.toRecipients.empty()) << "an empty address is no recipient";
     EXPECT_FALSE(shows("Subject: S")) << "the composer is dismissed through the queue";
   }
+  TXConfig::sharedInstance().setDefaultValue("app", "affiliateToken", ns::Value("p4wq7z"));
+  EXPECT_EQ(TXAppStore::sharedInstance().appStoreURLForAppID("1189034522"), page + "&at=p4wq7z");
 }
 
 TEST_F(TXKitUtilitiesTest, WithoutMailTheAlertShowsAndCancelClearsThePopupFlag) {

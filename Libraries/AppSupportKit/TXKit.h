@@ -151,7 +151,8 @@ class TXKit : public QBRateDelegate,
   // badge; a number counts as its decimal text. The store's records (cached
   // up to 7 days) and their icons (cached up to 7 days under
   // "<id>-artwork", else downloaded, else the older cached one) make the
-  // entries; of overlapping rebuilds only the newest publishes.
+  // entries; of overlapping rebuilds only the newest publishes, and a
+  // lookup answering after a newer rebuild was asked starts nothing.
   void updateMoreApps();
   // The rebuild's passes: without artworks the first (icons gathered, then
   // the second pass when the run is still the newest), with them the

@@ -23,6 +23,11 @@ constexpr double kArtworkTimeout = 10;
 
 using Artworks = std::map<std::string, ui::ImagePtr>;
 
+// The latest rebuild asked of the store (main thread only): a lookup that
+// answers after a newer one was asked must not start a pass, or an older
+// configuration's list could land last.
+uint64_t latestLookup = 0;
+
 std::string artworkKey(const std::string& appID) { return appID + "-artwork"; }
 
 // The cached icon; only one stored later than `oldest`, when given.
@@ -76,11 +81,14 @@ void TXKit::updateMoreApps() {
   auto moreApps = TXConfig::sharedInstance().appMoreApps();
   auto ids = TXMoreAppsList::appIDs(moreApps ? &*moreApps : nullptr);
   if (ids.ids.empty()) {
+    ++latestLookup;
     updateMoreApps({}, Artworks{}, {});
     return;
   }
+  uint64_t lookup = ++latestLookup;
   TXAppStore::sharedInstance().loadAppIds(
-      ids.ids, kCacheDays, [badges = ids.badgeIDs](TXAppStore::Records records, std::optional<ns::Error>) {
+      ids.ids, kCacheDays, [lookup, badges = ids.badgeIDs](TXAppStore::Records records, std::optional<ns::Error>) {
+        if (lookup != latestLookup) return;
         TXKit::sharedInstance().updateMoreApps(records, std::nullopt, badges);
       });
 }

@@ -1,28 +1,13 @@
 #include "Platform/Network/AsynchronousLoad.h"
 
 #include "Platform/Network/URLSession.h"
+#include "Platform/Network/detail/OneShotSession.h"
 
 namespace net {
-namespace {
-
-// The transfer thread hands the outcome straight to the caller's queue, so
-// one trip through a queue is all an answer takes.
-class AtOnce : public ns::Executor {
- public:
-  void execute(std::function<void()> block) override { block(); }
-};
-
-const std::shared_ptr<URLSession>& asynchronousSession() {
-  static auto* session = new std::shared_ptr<URLSession>(URLSession::create(
-      URLSessionConfiguration::defaultSessionConfiguration(), nullptr, std::make_shared<AtOnce>()));
-  return *session;
-}
-
-}  // namespace
 
 void sendAsynchronousRequest(const URLRequest& request, std::shared_ptr<ns::Executor> queue,
                              AsynchronousLoadCompletion completion) {
-  asynchronousSession()
+  detail::oneShotSession()
       ->dataTask(request,
                  [queue = std::move(queue), completion = std::move(completion)](
                      std::optional<ns::Data> data, std::optional<HTTPURLResponse> response,

@@ -1,6 +1,7 @@
-// A load that answers on a queue of the caller's choice, on a session of its
-// own: for code that wants one response and no delegate. Plain loads: this
-// platform has no response cache, so every cache policy loads.
+// A load that answers on a queue of the caller's choice, for code that
+// wants one response and no delegate (on the session of the synchronous
+// loads, detail/OneShotSession.h). Plain loads: this platform has no
+// response cache, so every cache policy loads.
 #pragma once
 
 #include <functional>

@@ -158,27 +158,58 @@ TEST_F(MoreAppsTest, AnIconAnswerThatIsNoImageKeepsTheCachedIcon) {
 }
 
 TEST_F(MoreAppsTest, OfTwoQuickRebuildsOnlyTheNewerPublishes) {
-  useMoreApps("11");
-  // The older rebuild's icon comes last.
-  server_.route("/lookup", std::vector<Answer>{results({record("11", "Older")}), results({record("22", "Newer")})});
-  server_.route("/icon-11.png", icon(0.5));
-  server_.route("/icon-22.png", icon());
+  // Each configuration's lookup answers its own record.
+  server_.route("/lookup", [](const net::testing::RecordedRequest& request) {
+    return request.target.find("id=11") != std::string::npos ? results({record("11", "Older")})
+                                                             : results({record("22", "Newer")});
+  });
   bool olderPublished = false;
+  auto settledOnNewer = [&](auto&& more) {
+    return dispatch::RunLoop::main().runUntil(
+        [&] {
+          olderPublished = olderPublished || listed() == std::vector<std::string>{"11 Older"};
+          return more() && listed() == std::vector<std::string>{"22 Newer"};
+        },
+        20);
+  };
+  server_.route("/icon-22.png", icon());
+
+  // The older rebuild's icon is still on its way when the newer one starts:
+  // it arrives and is cached, but its list never lands.
+  server_.route("/icon-11.png", icon(0.5));
+  useMoreApps("11");
   TXKit::sharedInstance().updateMoreApps();
+  EXPECT_TRUE(dispatch::RunLoop::main().runUntil([&] { return iconRequests("11") == 1; }, 20));
   useMoreApps("22");
   TXKit::sharedInstance().updateMoreApps();
-  EXPECT_TRUE(dispatch::RunLoop::main().runUntil(
-      [&] {
-        olderPublished = olderPublished || listed() == std::vector<std::string>{"11 Older"};
-        return iconRequests("11") == 1 && listed() == std::vector<std::string>{"22 Newer"};
-      },
-      20));
-  // The older run's icon arrives and is cached, but its list never lands.
-  EXPECT_TRUE(dispatch::RunLoop::main().runUntil(
-      [] { return !TXCache::restoreItemsFromCache("11-artwork").isNil(); }, 20));
+  EXPECT_TRUE(settledOnNewer([] { return !TXCache::restoreItemsFromCache("11-artwork").isNil(); }));
   dispatch::RunLoop::main().runUntilDate(ns::Date::now().addingTimeInterval(0.2));
   EXPECT_FALSE(olderPublished);
-  EXPECT_EQ(listed(), std::vector<std::string>{"22 Newer"});
+
+  // The older rebuild's lookup answers after the newer one's: it is dropped
+  // (ids not cached yet, so both ask the store).
+  TXKit::sharedInstance().setMoreApps({});
+  server_.route("/lookup", [](const net::testing::RecordedRequest& request) {
+    return request.target.find("id=33") != std::string::npos ? results({record("33", "Older")}, 0.4)
+                                                             : results({record("44", "Newer")});
+  });
+  server_.route("/icon-33.png", icon());
+  server_.route("/icon-44.png", icon());
+  useMoreApps("33");
+  TXKit::sharedInstance().updateMoreApps();
+  useMoreApps("44");
+  TXKit::sharedInstance().updateMoreApps();
+  bool older = false;
+  EXPECT_TRUE(dispatch::RunLoop::main().runUntil(
+      [&] {
+        older = older || listed() == std::vector<std::string>{"33 Older"};
+        return listed() == std::vector<std::string>{"44 Newer"};
+      },
+      20));
+  dispatch::RunLoop::main().runUntilDate(ns::Date::now().addingTimeInterval(0.6));
+  EXPECT_FALSE(older);
+  EXPECT_EQ(listed(), std::vector<std::string>{"44 Newer"});
+  EXPECT_EQ(iconRequests("33"), 0u) << "its pass never started";
 }
 
 // A list of `n` apps, the second and third badged.

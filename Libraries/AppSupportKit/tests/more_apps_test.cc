@@ -176,7 +176,7 @@ TEST_F(MoreAppsTest, OfTwoQuickRebuildsOnlyTheNewerPublishes) {
 
   // The older rebuild's icon is still on its way when the newer one starts:
   // it arrives and is cached, but its list never lands.
-  server_.route("/icon-11.png", icon(0.5));
+  server_.route("/icon-11.png", icon(1.0));
   useMoreApps("11");
   TXKit::sharedInstance().updateMoreApps();
   EXPECT_TRUE(dispatch::RunLoop::main().runUntil([&] { return iconRequests("11") == 1; }, 20));

@@ -178,6 +178,10 @@ int SettingsViewController::numberOfRows(ui::TableView& table, int section) {
   return sectionIsHidden(section) ? 0 : ui::TableViewController::numberOfRows(table, section);
 }
 
+double SettingsViewController::heightForRow(ui::TableView&, const ui::IndexPath& path) {
+  return path.section == kMoreAppsSection ? TXMoreAppsTableViewCell::kRowHeight : -1;
+}
+
 std::string SettingsViewController::titleForHeader(ui::TableView&, int section) {
   switch (section) {
     case kNotesSection: return NTLocalized("Notes");

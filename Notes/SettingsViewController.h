@@ -69,6 +69,8 @@ class SettingsViewController : public ui::TableViewController, public QBPinViewC
   std::string titleForFooter(ui::TableView&, int section) override;
   std::shared_ptr<ui::View> viewForHeader(ui::TableView&, int section) override;
   std::shared_ptr<ui::View> viewForFooter(ui::TableView&, int section) override;
+  // The more-apps strip is as tall as its icons and names need.
+  double heightForRow(ui::TableView&, const ui::IndexPath& path) override;
   double heightForHeader(ui::TableView&, int section) override;
   double heightForFooter(ui::TableView&, int section) override;
   void didSelectRow(ui::TableView&, const ui::IndexPath& path) override;

@@ -10,13 +10,15 @@
 // to the rating scheduler (QBRate.h) and the more-apps list. Main thread
 // only, unless an operation says otherwise.
 //
-// Seam: the popup sequence (what's new, messages, more apps) is empty.
-// Alerts and the composers go through the presentation queue
+// After each fetch the kit may put one popup in front of the user (what's
+// new, a message, the maker's other apps; TXKitMessages.cc). Alerts, popups
+// and the composers go through the presentation queue
 // (TXUIManager.h); background tasks are the application's (TXKitBackground.cc).
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -113,9 +115,53 @@ class TXKit : public QBRateDelegate,
   // to show, tells the scheduler's delegate and posts
   // "QBRateDidPromptForRating".
   void openRatingPrompt();
-  // Seams until the popup sequence exists.
-  void handleMessaging() {}
-  void updateMoreApps() {}
+  // The popup sequence after a fetch (TXKitMessages.cc): what's new, else
+  // the first due message, else the more-apps popup. Every popup shares
+  // isShowingMessage, so at most one kit popup is on screen.
+  void handleMessaging();
+  // Once per version named by "app"/"showWhatsNewInVersion": the store's
+  // record of the app; when its "version" is this version, the what's-new
+  // card with its "releaseNotes". "TXWhatsNew" is marked either way; a
+  // failed lookup leaves it unmarked and goes on with the messages.
+  void handleWhatsNew();
+  // The first due message (see messages()), then handleMoreAppsPopup. A
+  // message with an image shows as a card, else as an alert with "OK".
+  // Due: "enable" not NO, never shown, its condition holds, the uses count
+  // reaches "usesUntilPrompt" (read as unsigned, so a negative one never
+  // does), and it has an image, a title or a message.
+  void handleMessages();
+  // The code-given messages overlaid, field by field, by the configuration
+  // group "messages": a string field becomes its translation in the main
+  // bundle's table "TXKit"; a language dictionary its text for the user's
+  // languages (else "en", else its first text), unless none and the code
+  // gave one; "actions" a list of strings by position, as the message card
+  // reads them (an action that is a language dictionary becomes its text,
+  // one of any other type is dropped); "image" an image: data decoded,
+  // a string naming an image of the main bundle, anything else none.
+  // Other values are copied.
+  TXMessages messages() const;
+  // The text under the key the user's preferred languages choose among the
+  // dictionary's keys (else the first key); none when that is no string.
+  static std::optional<std::string> localizedStringFromDictionary(const ns::Dictionary& dictionary);
+  // Adds or replaces one code-given message.
+  void addMessageID(const std::string& messageID, TXMessage message);
+  // Once ("TXMoreApps"), when "app"/"moreAppsUsesUntilPrompt" is not
+  // negative and reached and the list is not empty: the more-apps popup.
+  void handleMoreAppsPopup();
+  // Rebuilds the more-apps list (TXKitMoreApps.cc) from "app"/"moreApps":
+  // store ids separated by ",", a "+" at either end of one marks it for a
+  // badge; a number counts as its decimal text. The store's records (cached
+  // up to 7 days) and their icons (cached up to 7 days under
+  // "<id>-artwork", else downloaded, else the older cached one) make the
+  // entries; of overlapping rebuilds only the newest publishes, and a
+  // lookup answering after a newer rebuild was asked starts nothing.
+  void updateMoreApps();
+  // The rebuild's passes: without artworks the first (icons gathered, then
+  // the second pass when the run is still the newest), with them the
+  // second (entries published).
+  void updateMoreApps(const std::vector<ns::Dictionary>& apps,
+                      const std::optional<std::map<std::string, std::shared_ptr<const ui::Image>>>& artworks,
+                      const std::vector<std::string>& badgeApps);
   // The store's write-review page for the id, with the campaign and the
   // token (percent-encoded) when the token is not empty.
   static std::string ratingsURLForAppStoreID(uint64_t appStoreID, const std::string& affiliateToken);
@@ -132,13 +178,17 @@ class TXKit : public QBRateDelegate,
   // A kit popup, alert, tip or rating prompt is on screen.
   bool isShowingMessage() const;
   void setShowingMessage(bool showing);
-  // One entry of the more-apps list (built by the popup sequence).
+  // One entry of the more-apps list: the store id, the app's cleaned name,
+  // its masked icon, and "1" when it carries a badge.
   struct MoreApp {
     std::string appStoreID;
+    std::string name;
+    std::shared_ptr<const ui::Image> artwork;
+    std::optional<std::string> badge;
   };
   std::vector<MoreApp> moreApps() const;
-  // Each list set is a new generation of moreAppsStamp.
   void setMoreApps(std::vector<MoreApp> apps);
+  // The generation of the newest rebuild.
   uint64_t moreAppsStamp() const;
   TXMessages defaultMessages() const;
   void setDefaultMessages(TXMessages messages);
@@ -263,6 +313,10 @@ class TXKit : public QBRateDelegate,
  private:
   TXKit() = default;
   void observeLifecycle();
+  // A new rebuild's generation.
+  uint64_t nextMoreAppsStamp();
+  // Shows one due message; the dismissal clears isShowingMessage.
+  void showMessage(const TXMessage& message);
 
   mutable std::mutex launchMutex_;
   std::weak_ptr<TXKitDelegate> delegate_;

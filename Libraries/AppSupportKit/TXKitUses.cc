@@ -52,7 +52,11 @@ std::vector<TXKit::MoreApp> TXKit::moreApps() const {
 void TXKit::setMoreApps(std::vector<MoreApp> apps) {
   std::lock_guard lock(launchMutex_);
   moreApps_ = std::move(apps);
-  ++moreAppsStamp_;
+}
+
+uint64_t TXKit::nextMoreAppsStamp() {
+  std::lock_guard lock(launchMutex_);
+  return ++moreAppsStamp_;
 }
 
 uint64_t TXKit::moreAppsStamp() const {
@@ -68,4 +72,9 @@ TXMessages TXKit::defaultMessages() const {
 void TXKit::setDefaultMessages(TXMessages messages) {
   std::lock_guard lock(launchMutex_);
   defaultMessages_ = std::move(messages);
+}
+
+void TXKit::addMessageID(const std::string& messageID, TXMessage message) {
+  std::lock_guard lock(launchMutex_);
+  defaultMessages_[messageID] = std::move(message);
 }

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/FileManager.h"
+#include "Platform/Foundation/Locale.h"
 #include "Platform/Foundation/StringsTable.h"
 
 namespace ns {
@@ -240,6 +242,43 @@ std::vector<std::string> Bundle::preferredLocalizations() const {
         std::find(out.begin(), out.end(), c) == out.end())
       out.push_back(c);
   return out;
+}
+
+namespace {
+
+// "pt_BR" and "PT-br" compare the same.
+std::string normalizedTag(std::string tag) {
+  for (char& c : tag) c = c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tag;
+}
+
+std::string languageOfTag(const std::string& normalized) { return normalized.substr(0, normalized.find('-')); }
+
+}  // namespace
+
+std::vector<std::string> Bundle::preferredLocalizationsFromArray(const std::vector<std::string>& localizations,
+                                                                 const std::vector<std::string>& preferences) {
+  std::vector<std::string> out;
+  auto take = [&](const std::string& localization) {
+    if (std::find(out.begin(), out.end(), localization) == out.end()) out.push_back(localization);
+  };
+  for (const auto& preference : preferences) {
+    std::string wanted = normalizedTag(preference);
+    if (wanted.empty()) continue;
+    for (const auto& localization : localizations)
+      if (normalizedTag(localization) == wanted) take(localization);
+    // "de-AT" settles for "de" before any other German, and "de" for "de-DE".
+    std::string language = languageOfTag(wanted);
+    for (const auto& localization : localizations)
+      if (normalizedTag(localization) == language) take(localization);
+    for (const auto& localization : localizations)
+      if (languageOfTag(normalizedTag(localization)) == language) take(localization);
+  }
+  return out.empty() ? localizations : out;
+}
+
+std::vector<std::string> Bundle::preferredLocalizationsFromArray(const std::vector<std::string>& localizations) {
+  return preferredLocalizationsFromArray(localizations, Locale::preferredLanguages());
 }
 
 const Dictionary* Bundle::table(const std::string& name, const std::string& localization) const {

@@ -79,6 +79,16 @@ class Bundle {
   // those the bundle has.
   std::vector<std::string> preferredLocalizations() const;
 
+  // Of `localizations` (language codes such as "de", "pt-BR", "zh_Hans"),
+  // those matching `preferences` (language tags, most preferred first), best
+  // first: for each preference an exact match (case, "-" and "_" aside),
+  // then entries of the same language with the region or script dropped on
+  // either side. When none matches, `localizations` in their own order.
+  static std::vector<std::string> preferredLocalizationsFromArray(const std::vector<std::string>& localizations,
+                                                                  const std::vector<std::string>& preferences);
+  // The same for the user's preferred languages (Locale::preferredLanguages).
+  static std::vector<std::string> preferredLocalizationsFromArray(const std::vector<std::string>& localizations);
+
  private:
   explicit Bundle(std::string path);
   const Dictionary* table(const std::string& name, const std::string& localization) const;

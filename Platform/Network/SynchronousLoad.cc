@@ -7,25 +7,9 @@
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Network/URLError.h"
 #include "Platform/Network/URLSession.h"
+#include "Platform/Network/detail/OneShotSession.h"
 
 namespace net {
-namespace {
-
-// The waiting caller is told on the transfer thread itself: its handler
-// only records the outcome and wakes the caller, so it cannot hold up
-// other transfers, and the answer skips a trip through a queue.
-class AtOnce : public ns::Executor {
- public:
-  void execute(std::function<void()> block) override { block(); }
-};
-
-const std::shared_ptr<URLSession>& synchronousSession() {
-  static auto* session = new std::shared_ptr<URLSession>(URLSession::create(
-      URLSessionConfiguration::defaultSessionConfiguration(), nullptr, std::make_shared<AtOnce>()));
-  return *session;
-}
-
-}  // namespace
 
 std::optional<ns::Data> sendSynchronousRequest(const URLRequest& request, std::optional<HTTPURLResponse>* response,
                                                ns::Error* error) {
@@ -38,7 +22,7 @@ std::optional<ns::Data> sendSynchronousRequest(const URLRequest& request, std::o
     std::optional<ns::Error> error;
   };
   auto outcome = std::make_shared<Outcome>();
-  synchronousSession()
+  detail::oneShotSession()
       ->dataTask(request,
                  [outcome](std::optional<ns::Data> data, std::optional<HTTPURLResponse> response,
                            std::optional<ns::Error> error) {

@@ -125,6 +125,11 @@ Size Button::sizeThatFits(Size) const {
 void Button::layoutSubviews() {
   Rect content = insetRect(bounds(), contentInsets_);
   Size image = imageView_->image() ? imageView_->image()->size() : Size{};
+  // An image larger than the content shrinks to fit it, keeping its shape.
+  if (image.width > 0 && image.height > 0 && (image.width > content.width() || image.height > content.height())) {
+    double factor = std::max(0.0, std::min(content.width() / image.width, content.height() / image.height));
+    image = {image.width * factor, image.height * factor};
+  }
   Size title = titleLabel_->sizeThatFits({content.width() - image.width, 0});
   title.width = std::min(title.width, std::max(0.0, content.width() - image.width));
   double x = content.minX() + (content.width() - image.width - title.width) / 2;

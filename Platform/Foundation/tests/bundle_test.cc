@@ -139,6 +139,25 @@ TEST_F(BundleTest, LocalizedStringRules) {
   }
 }
 
+TEST(BundlePreferredLocalizations, BestMatchesElseTheListsOrder) {
+  struct Case {
+    std::vector<std::string> localizations, preferences, expected;
+  };
+  const Case cases[] = {
+      {{"en", "de", "fr"}, {"fr-FR", "de"}, {"fr", "de"}},            // language of the tag, in preference order
+      {{"en", "pt-BR", "pt_PT"}, {"pt-PT"}, {"pt_PT", "pt-BR"}},       // exact first, then the same language
+      {{"de", "de-AT", "en"}, {"de-AT"}, {"de-AT", "de"}},
+      {{"EN", "zh-Hans"}, {"zh_hans"}, {"zh-Hans"}},                   // case and separator aside
+      {{"it", "es"}, {"ja", "ko"}, {"it", "es"}},                       // none: the list as given
+      {{"it", "es"}, {}, {"it", "es"}},
+      {{}, {"en"}, {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Bundle::preferredLocalizationsFromArray(c.localizations, c.preferences), c.expected)
+        << ::testing::PrintToString(c.localizations) << " for " << ::testing::PrintToString(c.preferences);
+  }
+}
+
 TEST_F(BundleTest, MainBundleLocation) {
   Bundle::setMainBundlePath({});
   const char* old = std::getenv("QUILLBOX_BUNDLE");

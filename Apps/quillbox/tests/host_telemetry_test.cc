@@ -25,7 +25,8 @@ TEST(HostTelemetryTest, ALaunchStoresTheDaysHeartbeatWithTheUserAgent) {
   }
   std::string stored = readWholeFile(device.path(kHeartbeatsFile));
   EXPECT_NE(stored.find("\"agent\":\"apple-platform/ios "), std::string::npos) << stored;
-  EXPECT_NE(stored.find(" zov-ios/10.16.0\""), std::string::npos) << stored;
+  // The core and the libraries the app ships: installations and sessions.
+  EXPECT_NE(stored.find(" zov-install/10.16.0 zov-ios/10.16.0 zov-ses/10.16.0\""), std::string::npos) << stored;
   size_t first = stored.find("\"agent\"");
   EXPECT_EQ(stored.find("\"agent\"", first + 1), std::string::npos) << "one heartbeat a day: " << stored;
 }

@@ -14,6 +14,7 @@
 // Nothing is torn down: the context lives until the process ends.
 #pragma once
 
+#include <pthread.h>
 #include <signal.h>
 
 #include <atomic>
@@ -24,6 +25,7 @@
 
 #include "Libraries/CrashReporter/DVCRFile.h"
 #include "Libraries/CrashReporter/DVCRUserLoggingStorage.h"
+#include "Platform/Mach/ExceptionPorts.h"
 
 namespace dispatch {
 class Queue;
@@ -50,6 +52,23 @@ struct DVCRSignalReadOnlyContext {
   stack_t originalStack;
 };
 
+// What the exception-port swap handed back, to be put back on the way out.
+struct DVCRMachExceptionOriginalPorts {
+  uint32_t count = 0;
+  uint32_t masks[mach::kExceptionTypeCount];
+  mach::Port ports[mach::kExceptionTypeCount];
+  int32_t behaviors[mach::kExceptionTypeCount];
+  int32_t flavors[mach::kExceptionTypeCount];
+};
+
+struct DVCRMachExceptionReadOnlyContext {
+  mach::Port port = mach::kPortNull;  // receive right, with a send right
+  pthread_t thread{};                 // the server thread
+  const char* path = nullptr;         // <report>/mach_exception.dvrecord
+  uint32_t mask = 0;
+  DVCRMachExceptionOriginalPorts originalPorts;
+};
+
 struct DVCRUserLoggingReadOnlyContext {
   DVCRKeyValueStorage userKVStorage;
   DVCRKeyValueStorage internalKVStorage;
@@ -70,6 +89,7 @@ struct DVCRReadOnlyContext {
   DVCRExceptionReadOnlyContext exception;
   DVCRHostReadOnlyContext host;
   DVCRSignalReadOnlyContext signal;
+  DVCRMachExceptionReadOnlyContext machException;
   DVCRUserLoggingReadOnlyContext logging;
 };
 

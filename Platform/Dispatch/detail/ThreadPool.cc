@@ -6,6 +6,7 @@
 #include "Platform/Dispatch/MainThread.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Dispatch/detail/Shutdown.h"
+#include "Platform/Dispatch/detail/WorkerSignalStack.h"
 
 namespace dispatch::detail {
 
@@ -68,6 +69,7 @@ bool ThreadPool::busy() const {
 }
 
 void ThreadPool::work(Shared* s) {
+  WorkerSignalStack signalStack;
   std::unique_lock lock(s->mutex);
   for (;;) {
     while (s->tasks.empty() && !s->stopping) {

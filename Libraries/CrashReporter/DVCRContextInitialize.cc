@@ -104,7 +104,7 @@ void setUpLogging(DVCRReadOnlyContext* readonly, DVCRWritableContext* writable, 
 void setUpHandlers(DVCRReadOnlyContext* readonly, DVCRWritableContext* writable, const DVCRContextInitData& initData,
                    const std::string& folder) {
   if (readonly->debuggerAttached) {
-    DVCRSDKLogWarn("Debugger present - not installing handlers");
+    DVCRSDKLogWarn("Debugger present - not installing handlers\n");
     return;
   }
   readonly->signal.path = dupPath(folder, kDVCRSignalFile);
@@ -179,15 +179,15 @@ bool DVCRContextInitialize(const DVCRContextInitData* initData, const DVCRFileMa
   });
   group.async(queue, [readonly, writable, data, folder] { setUpHandlers(readonly, writable, data, folder); });
   group.async(queue, [data, folder] {
-    if (!DVCRContextRecordMetadata(folder, data)) DVCRSDKLogWarn("Unable to record context metadata");
+    if (!DVCRContextRecordMetadata(folder, data)) DVCRSDKLogWarn("Unable to record context metadata\n");
   });
   group.notify(queue, [readonly] {
     readonly->initialized = true;
     std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (!DVCRAllocatorProtect(dvcrContext.allocator.load())) DVCRSDKLogWarn("Error: Memory protection failed");
+    if (!DVCRAllocatorProtect(dvcrContext.allocator.load())) DVCRSDKLogWarn("Error: Memory protection failed\n");
   });
   if (!group.wait(dispatch::timeAfterSeconds(kDVCRContextSetUpWaitSeconds))) {
-    DVCRSDKLogWarn("Error: Delayed initialization");
+    DVCRSDKLogWarn("Error: Delayed initialization\n");
   }
   return true;
 }
@@ -196,22 +196,22 @@ bool DVCRContextRecordMetadata(const std::string& reportPath, const DVCRContextI
   const std::string path = reportPath + "/" + kDVCRMetadataFile;
   const std::string temporary = reportPath + "/" + kMetadataTemporaryFile;
   if (!DVCRUnlinkIfExists(temporary.c_str())) {
-    DVCRSDKLogWarn("Unable to unlink existing metadata file %s", temporary.c_str());
+    DVCRSDKLogWarn("Unable to unlink existing metadata file %s\n", temporary.c_str());
   }
   DVCRFile file;
   if (!DVCRFileInitWithPathMode(&file, temporary.c_str(), false, false)) {
-    DVCRSDKLogWarn("Unable to open metadata file %s", temporary.c_str());
+    DVCRSDKLogWarn("Unable to open metadata file %s\n", temporary.c_str());
     return false;
   }
   writeIdentity(&file, initData);
-  if (!DVCRHostRecord(&file)) DVCRSDKLogWarn("Unable to write out host metadata");
+  if (!DVCRHostRecord(&file)) DVCRSDKLogWarn("Unable to write out host metadata\n");
   writeApplication(&file, initData);
-  if (!DVCRBinaryImageRecordMainExecutable(&file)) DVCRSDKLogWarn("Unable to write out executable metadata");
+  if (!DVCRBinaryImageRecordMainExecutable(&file)) DVCRSDKLogWarn("Unable to write out executable metadata\n");
   bool closed = ::fsync(file.fd) == 0;
   closed = DVCRFileClose(&file) && closed;
   // Only a whole record replaces the one in place.
   if (!closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    DVCRSDKLogWarn("Unable to replace the metadata file %s", path.c_str());
+    DVCRSDKLogWarn("Unable to replace the metadata file %s\n", path.c_str());
     DVCRUnlinkIfExists(temporary.c_str());
     return false;
   }

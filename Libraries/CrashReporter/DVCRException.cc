@@ -9,12 +9,15 @@
 #include <exception>
 
 #include "Libraries/CrashReporter/DVCRFile.h"
+#include "Libraries/CrashReporter/DVCRFileManager.h"
 #include "Libraries/CrashReporter/DVCRInternalLog.h"
+#include "Libraries/CrashReporter/DVCRLaunchMarkerModel.h"
 #include "Libraries/CrashReporter/DVCRLogger.h"
 #include "Libraries/CrashReporter/DVCRProcess.h"
 #include "Libraries/CrashReporter/DVCRUserLogging.h"
 #include "Libraries/CrashReporter/DVCRUtilities.h"
 #include "Platform/Dispatch/Queue.h"
+#include "Platform/Foundation/FileManager.h"
 #include "Platform/Mach/Threads.h"
 
 namespace {
@@ -47,7 +50,7 @@ void recordFatal(const DVCRReadOnlyContext* readonly, uint32_t kind, const char*
                  const std::vector<ZOVStackFrame>& frames) {
   DVCRFile file;
   if (!DVCRFileInitWithPath(&file, readonly->exception.path, false)) {
-    DVCRSDKLogWarn("Unable to open exception file");
+    DVCRSDKLogWarn("Unable to open exception file\n");
     return;
   }
   DVCRExceptionWrite(&file, kind, name, reason, frames);
@@ -63,24 +66,24 @@ void recordCaughtException(const char* name, const char* reason) {
 
 void DVCRExceptionInitialize(DVCRExceptionReadOnlyContext* exceptionPart, std::atomic<uint32_t>* customExceptionCount) {
   if (!DVCRUnlinkIfExists(exceptionPart->path)) {
-    DVCRSDKLogWarn("Unable to reset the exception file %s", strerror(errno));
+    DVCRSDKLogWarn("Unable to reset the exception file %s\n", strerror(errno));
   }
   exceptionPart->originalTerminateHandler = std::set_terminate(DVCRTerminateHandler);
   if (customExceptionCount != nullptr) *customExceptionCount = 0;
 }
 
 void DVCRTerminateHandler() {
-  DVCRSDKLogWarn("C++ terminate handler invoked");
+  DVCRSDKLogWarn("C++ terminate handler invoked\n");
   const DVCRReadOnlyContext* readonly = DVCRContextReadOnly();
   std::terminate_handler original = isPlausibleAddress(readonly) ? readonly->exception.originalTerminateHandler : nullptr;
   if (original == DVCRTerminateHandler) {
-    DVCRSDKLogWarn("Error: original handler was set recursively");
+    DVCRSDKLogWarn("Error: original handler was set recursively\n");
     original = nullptr;
   }
   if (original != nullptr) {
-    DVCRSDKLogWarn("restoring pre-existing handler");
+    DVCRSDKLogWarn("restoring pre-existing handler\n");
     if (std::set_terminate(original) == original) {
-      DVCRSDKLogWarn("handler has already been restored, aborting");
+      DVCRSDKLogWarn("handler has already been restored, aborting\n");
       std::abort();
     }
   }
@@ -88,23 +91,23 @@ void DVCRTerminateHandler() {
   if (type != nullptr) {
     DVCRCatchAndRecordActiveException(type);
   } else {
-    DVCRSDKLogWarn("no active exception");
+    DVCRSDKLogWarn("no active exception\n");
   }
   if (original != nullptr) {
-    DVCRSDKLogWarn("invoking pre-existing handler");
+    DVCRSDKLogWarn("invoking pre-existing handler\n");
     original();
   }
-  DVCRSDKLogWarn("aborting");
+  DVCRSDKLogWarn("aborting\n");
   std::abort();
 }
 
 void DVCRCatchAndRecordActiveException(const std::type_info* exceptionType) {
   if (!isPlausibleAddress(exceptionType)) {
-    DVCRSDKLogWarn("Error: invalid parameter");
+    DVCRSDKLogWarn("Error: invalid parameter\n");
     return;
   }
   const char* mangled = exceptionType->name();
-  DVCRSDKLogWarn("Recording exception of type '%s'", mangled);
+  DVCRSDKLogWarn("Recording exception of type '%s'\n", mangled);
   try {
     throw;
   } catch (const ns::Exception& exception) {
@@ -123,7 +126,7 @@ void DVCRCatchAndRecordActiveException(const std::type_info* exceptionType) {
 }
 
 void DVCRExceptionRecordNSException(const ns::Exception& exception) {
-  DVCRSDKLogWarn("Recording an NSException");
+  DVCRSDKLogWarn("Recording an NSException\n");
   std::vector<ZOVStackFrame> frames;
   for (uintptr_t address : exception.callStackReturnAddresses()) {
     frames.push_back(ZOVStackFrame::stackFrameWithAddress(address));
@@ -136,10 +139,12 @@ void DVCRExceptionRecord(uint32_t kind, const char* name, const char* reason, co
   DVCRReadOnlyContext* readonly = DVCRContextReadOnly();
   DVCRWritableContext* writable = DVCRContextWritable();
   bool fatal = isFatalKind(kind);
-  DVCRSDKLogWarn("Recording an exception structure (%d)", fatal ? 1 : 0);
+  DVCRSDKLogWarn("Recording an exception structure (%d)\n", fatal ? 1 : 0);
   if (fatal) {
     auto record = [&] { recordFatal(readonly, kind, name, reason, frames); };
-    if (dvcrContext.exceptionQueue) {
+    // An exception escaping a block of the exception queue itself would
+    // deadlock on a sync onto it.
+    if (dvcrContext.exceptionQueue && !dvcrContext.exceptionQueue->isCurrent()) {
       dvcrContext.exceptionQueue->sync(record);
     } else {
       record();
@@ -149,7 +154,7 @@ void DVCRExceptionRecord(uint32_t kind, const char* name, const char* reason, co
                                         &writable->logging.activeCustomExceptionPath,
                                         [&](DVCRFile* file) { DVCRExceptionWrite(file, kind, name, reason, frames); });
   }
-  DVCRSDKLogWarn("Finished recording an exception structure");
+  DVCRSDKLogWarn("Finished recording an exception structure\n");
 }
 
 void DVCRExceptionRecordModel(const ZOVExceptionModel& exceptionModel) {
@@ -175,6 +180,72 @@ void DVCRExceptionWrite(DVCRFile* file, uint32_t kind, const char* name, const c
   }
   DVCRFileWriteHashEnd(file);
   DVCRFileWriteSectionEnd(file);
+}
+
+namespace {
+
+void writeOnDemandCount(DVCRFile* file, const char* key, uint32_t count) {
+  DVCRFileWriteSectionStart(file, "kv");
+  DVCRFileWriteHashStart(file);
+  DVCRFileWriteHashEntryHexEncodedString(file, "key", key);
+  DVCRFileWriteHashEntryHexEncodedString(file, "value", std::to_string(count).c_str());
+  DVCRFileWriteHashEnd(file);
+  DVCRFileWriteSectionEnd(file);
+}
+
+}  // namespace
+
+std::optional<std::string> DVCRExceptionRecordOnDemand(uint32_t kind, const char* name, const char* reason,
+                                                       const std::vector<ZOVStackFrame>& frames, bool fatal,
+                                                       uint32_t recordedCount, uint32_t droppedCount) {
+  if (!DVCRContextIsReady()) return std::nullopt;
+  DVCRSDKLogWarn("Recording an exception structure on demand\n");
+  DVCRReadOnlyContext* readonly = DVCRContextReadOnly();
+  const std::string folder = DVCRFileManager().activePath() + "/" + DVCRExecutionIdentifierModel().executionID();
+  if (readonly->reportPath == nullptr || !ns::FileManager::defaultManager().copyItem(readonly->reportPath, folder)) {
+    DVCRSDKLogWarn("Unable to create a new report to record on-demand exeption.\n");
+    return std::nullopt;
+  }
+  DVCRABStorage& customExceptions = readonly->logging.customExceptionStorage;
+  DVCRUnlinkIfExists(customExceptions.aPath);
+  DVCRUnlinkIfExists(customExceptions.bPath);
+  if (customExceptions.entryCount != nullptr) *customExceptions.entryCount = 0;
+
+  DVCRFile keys;
+  if (!DVCRFileInitWithPath(&keys, (folder + "/" + kDVCRInternalIncrementalKVFile).c_str(), true)) {
+    DVCRSDKLogError("Unable to open k-v file\n");
+    return std::nullopt;
+  }
+  writeOnDemandCount(&keys, "com.dodevadarud.on-demand.recorded-exceptions", recordedCount);
+  writeOnDemandCount(&keys, "com.dodevadarud.on-demand.dropped-exceptions", droppedCount);
+  DVCRFileClose(&keys);
+
+  const char* recordFile = kDVCRCustomExceptionAFile;
+  if (fatal) {
+    if (!DVCRFileManager().createFileAtPath(folder + "/" + kDVCRCustomFatalFile, ns::Data())) {
+      DVCRSDKLogWarn(
+          "Unable to create custom exception file. On demand exception will not be logged with analytics.\n");
+    }
+    recordFile = kDVCRExceptionFile;
+  }
+  DVCRFile file;
+  if (!DVCRFileInitWithPath(&file, (folder + "/" + recordFile).c_str(), true)) {
+    DVCRSDKLogWarn("Unable to open log file for on demand custom exception\n");
+    return std::nullopt;
+  }
+  DVCRExceptionWrite(&file, kind, name, reason, frames);
+  DVCRHandler(&file, mach::currentThread(), nullptr);
+  DVCRFileClose(&file);
+  DVCRSDKLogWarn("Finished recording on demand exception structure\n");
+  return folder;
+}
+
+std::optional<std::string> DVCRExceptionRecordOnDemandModel(const ZOVExceptionModel& exceptionModel,
+                                                            uint32_t recordedCount, uint32_t droppedCount) {
+  std::vector<ZOVStackFrame> frames = exceptionModel.stackTrace();
+  return DVCRExceptionRecordOnDemand(kDVCRExceptionKindCustom, exceptionModel.name().c_str(),
+                                     exceptionModel.reason().c_str(), frames, exceptionModel.isFatal(),
+                                     recordedCount, droppedCount);
 }
 
 void DVCRExceptionCheckHandlers() {

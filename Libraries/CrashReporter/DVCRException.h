@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -55,6 +56,24 @@ void DVCRExceptionRecord(uint32_t kind, const char* name, const char* reason, co
 void DVCRExceptionRecordModel(const ZOVExceptionModel& exceptionModel);
 void DVCRExceptionWrite(DVCRFile* file, uint32_t kind, const char* name, const char* reason,
                         const std::vector<ZOVStackFrame>& frames);
+
+// On demand: a new report folder in the file manager's active folder, a
+// copy of the live report with the record added, for a caller that goes on
+// running. The live report's custom exceptions move to the copy (their
+// files in the live report go, its count starts again at 0); the copy's
+// "internal_incremental_kv.dvrecord" gains the two keys
+// "com.dodevadarud.on-demand.recorded-exceptions" and
+// "com.dodevadarud.on-demand.dropped-exceptions" (decimal texts). A fatal
+// record goes to "exception.dvrecord" beside an empty
+// "custom_fatal.dvrecord", another to "custom_exception_a.dvrecord"; both
+// with every thread's state. The new folder's path, or none on any failure
+// (logged).
+std::optional<std::string> DVCRExceptionRecordOnDemand(uint32_t kind, const char* name, const char* reason,
+                                                       const std::vector<ZOVStackFrame>& frames, bool fatal,
+                                                       uint32_t recordedCount, uint32_t droppedCount);
+// Kind "custom", fatal when the model is.
+std::optional<std::string> DVCRExceptionRecordOnDemandModel(const ZOVExceptionModel& exceptionModel,
+                                                            uint32_t recordedCount, uint32_t droppedCount);
 
 // Start-up diagnostic: logs a warning naming the installed terminate handler
 // and its image when it is not ours. Skipped under a debugger.

@@ -46,14 +46,14 @@ void recordSection(DVCRFile* file, const DVCRMachExceptionReadOnlyContext* machP
 
 void DVCRMachExceptionInit(DVCRMachExceptionReadOnlyContext* machPart) {
   if (!DVCRUnlinkIfExists(machPart->path)) {
-    DVCRSDKLogWarn("Unable to reset the mach exception file %s", errorText(errno));
+    DVCRSDKLogWarn("Unable to reset the mach exception file %s\n", errorText(errno));
   }
   if (!DVCRMachExceptionRegister(machPart)) {
-    DVCRSDKLogWarn("Unable to register mach exception handler");
+    DVCRSDKLogWarn("Unable to register mach exception handler\n");
     return;
   }
   if (!DVCRMachExceptionThreadStart(machPart)) {
-    DVCRSDKLogWarn("Unable to start thread");
+    DVCRSDKLogWarn("Unable to start thread\n");
     DVCRMachExceptionUnregister(&machPart->originalPorts, machPart->mask);
   }
 }
@@ -61,12 +61,12 @@ void DVCRMachExceptionInit(DVCRMachExceptionReadOnlyContext* machPart) {
 bool DVCRMachExceptionRegister(DVCRMachExceptionReadOnlyContext* machPart) {
   mach::KernReturn result = mach::portAllocate(&machPart->port);
   if (result != mach::kKernSuccess) {
-    DVCRSDKLogWarn("Error: mach_port_allocate failed %d", result);
+    DVCRSDKLogWarn("Error: mach_port_allocate failed %d\n", result);
     return false;
   }
   result = mach::portInsertSendRight(machPart->port);
   if (result != mach::kKernSuccess) {
-    DVCRSDKLogWarn("Error: mach_port_insert_right failed %d", result);
+    DVCRSDKLogWarn("Error: mach_port_insert_right failed %d\n", result);
     mach::portDeallocate(machPart->port);
     machPart->port = mach::kPortNull;
     return false;
@@ -78,11 +78,11 @@ bool DVCRMachExceptionRegister(DVCRMachExceptionReadOnlyContext* machPart) {
                                         mach::kThreadStateNone, original.masks, &original.count, original.ports,
                                         original.behaviors, original.flavors);
   if (result != mach::kKernSuccess) {
-    DVCRSDKLogWarn("Error: task_swap_exception_ports %d", result);
+    DVCRSDKLogWarn("Error: task_swap_exception_ports %d\n", result);
     return false;
   }
   for (uint32_t i = 0; i < original.count; ++i) {
-    DVCRSDKLogWarn("original 0x%x 0x%x 0x%x 0x%x", original.ports[i], original.masks[i],
+    DVCRSDKLogWarn("original 0x%x 0x%x 0x%x 0x%x\n", original.ports[i], original.masks[i],
                    static_cast<uint32_t>(original.behaviors[i]), static_cast<uint32_t>(original.flavors[i]));
   }
   return true;
@@ -93,17 +93,17 @@ bool DVCRMachExceptionThreadStart(DVCRMachExceptionReadOnlyContext* machPart) {
   pthread_attr_t attributes;
   int error = ::pthread_attr_init(&attributes);
   if (error != 0) {
-    DVCRSDKLogWarn("pthread_attr_init %s", errorText(error));
+    DVCRSDKLogWarn("pthread_attr_init %s\n", errorText(error));
     return false;
   }
   bool started = false;
   if ((error = ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED)) != 0) {
-    DVCRSDKLogWarn("pthread_attr_setdetachstate %s", errorText(error));
+    DVCRSDKLogWarn("pthread_attr_setdetachstate %s\n", errorText(error));
   } else if ((error = ::pthread_attr_setstack(&attributes, readonly != nullptr ? readonly->machStack : nullptr,
                                               kDVCRCrashStackSize)) != 0) {
-    DVCRSDKLogWarn("pthread_attr_setstack %s", errorText(error));
+    DVCRSDKLogWarn("pthread_attr_setstack %s\n", errorText(error));
   } else if ((error = ::pthread_create(&machPart->thread, &attributes, DVCRMachExceptionServer, machPart)) != 0) {
-    DVCRSDKLogWarn("pthread_create %s", errorText(error));
+    DVCRSDKLogWarn("pthread_create %s\n", errorText(error));
   } else {
     started = true;
   }
@@ -116,14 +116,14 @@ bool DVCRMachExceptionUnregister(const DVCRMachExceptionOriginalPorts* originalP
     mach::KernReturn result = mach::taskSetExceptionPorts(mach::taskSelf(), originalPorts->masks[i],
                                                           originalPorts->ports[i], originalPorts->behaviors[i],
                                                           originalPorts->flavors[i]);
-    if (result != mach::kKernSuccess) DVCRSDKLogWarn("unable to restore original port: %d", result);
+    if (result != mach::kKernSuccess) DVCRSDKLogWarn("unable to restore original port: %d\n", result);
     mask &= ~originalPorts->masks[i];
   }
   mach::KernReturn result = mach::taskSetExceptionPorts(mach::taskSelf(), mask, mach::kPortNull,
                                                         mach::kExceptionBehaviorDefault | mach::kExceptionCodes64,
                                                         mach::kThreadStateNone);
   if (result != mach::kKernSuccess) {
-    DVCRSDKLogWarn("unable to unset unregistered mask: 0x%x", mask);
+    DVCRSDKLogWarn("unable to unset unregistered mask: 0x%x\n", mask);
     return false;
   }
   return true;
@@ -136,24 +136,24 @@ void* DVCRMachExceptionServer(void* argument) {
     mach::ExceptionRequest request;
     mach::KernReturn result = DVCRMachExceptionReadMessage(machPart, &request);
     if (result != mach::kKernSuccess) {
-      DVCRSDKLogWarn("Error receving mach_msg (%d)", result);
+      DVCRSDKLogWarn("Error receving mach_msg (%d)\n", result);
       break;
     }
-    DVCRSDKLogWarn("Accepted mach exception message");
-    DVCRSDKLogWarn("Mach exception: 0x%x, count: %d, code: 0x%p 0x%p", static_cast<uint32_t>(request.exception),
+    DVCRSDKLogWarn("Accepted mach exception message\n");
+    DVCRSDKLogWarn("Mach exception: 0x%x, count: %d, code: 0x%p 0x%p\n", static_cast<uint32_t>(request.exception),
                    request.codeCount,
                    reinterpret_cast<void*>(request.codeCount > 0 ? request.code[0] : -1),
                    reinterpret_cast<void*>(request.codeCount > 1 ? request.code[1] : -1));
     mach::KernReturn returnCode = DVCRMachExceptionDispatchMessage(machPart, &request);
-    DVCRSDKLogWarn("Sending exception reply");
+    DVCRSDKLogWarn("Sending exception reply\n");
     result = DVCRMachExceptionReply(&request, returnCode);
     if (result != mach::kKernSuccess) {
-      DVCRSDKLogWarn("mach_msg reply failed (%d)", result);
+      DVCRSDKLogWarn("mach_msg reply failed (%d)\n", result);
       break;
     }
-    DVCRSDKLogWarn("Exception reply delivered");
+    DVCRSDKLogWarn("Exception reply delivered\n");
   }
-  DVCRSDKLogWarn("Mach exception server thread exiting");
+  DVCRSDKLogWarn("Mach exception server thread exiting\n");
   return nullptr;
 }
 
@@ -166,23 +166,23 @@ mach::KernReturn DVCRMachExceptionReadMessage(const DVCRMachExceptionReadOnlyCon
 mach::KernReturn DVCRMachExceptionDispatchMessage(const DVCRMachExceptionReadOnlyContext* machPart,
                                                   const mach::ExceptionRequest* request) {
   if (request->task.name != mach::taskSelf()) {
-    DVCRSDKLogWarn("Mach exception task mis-match, returning failure");
+    DVCRSDKLogWarn("Mach exception task mis-match, returning failure\n");
     return mach::kKernFailure;
   }
-  DVCRSDKLogWarn("Unregistering handler");
+  DVCRSDKLogWarn("Unregistering handler\n");
   if (!DVCRMachExceptionUnregister(&machPart->originalPorts, machPart->mask)) {
-    DVCRSDKLogWarn("Failed to unregister");
+    DVCRSDKLogWarn("Failed to unregister\n");
     return mach::kKernFailure;
   }
-  DVCRSDKLogWarn("Restoring original signal handlers");
+  DVCRSDKLogWarn("Restoring original signal handlers\n");
   const DVCRReadOnlyContext* readonly = DVCRContextReadOnly();
   if (readonly == nullptr || !DVCRSignalSafeInstallPreexistingHandlers(&readonly->signal, -1, nullptr, nullptr)) {
-    DVCRSDKLogWarn("Failed to restore signal handlers");
+    DVCRSDKLogWarn("Failed to restore signal handlers\n");
     return mach::kKernFailure;
   }
-  DVCRSDKLogWarn("Recording mach exception");
+  DVCRSDKLogWarn("Recording mach exception\n");
   if (!DVCRMachExceptionRecord(machPart, request)) {
-    DVCRSDKLogWarn("Failed to record mach exception");
+    DVCRSDKLogWarn("Failed to record mach exception\n");
     return mach::kKernFailure;
   }
   return mach::kKernSuccess;
@@ -190,12 +190,12 @@ mach::KernReturn DVCRMachExceptionDispatchMessage(const DVCRMachExceptionReadOnl
 
 bool DVCRMachExceptionRecord(const DVCRMachExceptionReadOnlyContext* machPart, const mach::ExceptionRequest* request) {
   if (DVCRContextMarkCrashed()) {
-    DVCRSDKLogWarn("Error: aborting mach exception handler because crash has already occurred");
+    DVCRSDKLogWarn("Error: aborting mach exception handler because crash has already occurred\n");
     ::_exit(1);
   }
   DVCRFile file;
   if (!DVCRFileInitWithPathMode(&file, machPart->path, false, false)) {
-    DVCRSDKLogWarn("Unable to open mach exception file");
+    DVCRSDKLogWarn("Unable to open mach exception file\n");
     return false;
   }
   recordSection(&file, machPart, request);

@@ -1,7 +1,10 @@
-// The collaborators the crash reporter's managers share, made once by the
-// facade: those it is given, and the models and queues made with the record.
+// The collaborators the crash reporter's managers share, set once when the
+// crash reporter starts and never changed: the report manager, the report
+// uploader, the existing-report manager and the on-demand model take what
+// they need from here. The facade fills it (ZOVDodevadarud.cc).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,34 +16,28 @@
 #include "Libraries/CrashReporter/DVCRLaunchMarkerModel.h"
 #include "Libraries/CrashReporter/DVCRSettings.h"
 #include "Libraries/EventTransport/DIDARAVudavuzed.h"
-#include "Libraries/MeasurementCore/VOZIzizuzoveInterop.h"
-#include "Libraries/TelemetryCore/ZEVUdederozedaru.h"
 #include "Platform/Dispatch/OperationQueue.h"
-#include "Platform/Dispatch/Queue.h"
+
+class DVCROnDemandModel;
+
+// Told the crash time (seconds since 1970) of every crash report packaged
+// for sending: the analytics manager's crash event. Empty without analytics.
+using DVCRCrashAnalytics = std::function<void(double crashTimeStamp)>;
+
+struct DVCRManagerData {
+  std::string zororiAppID;
+  std::shared_ptr<DIDARAVudavuzed> zororiTransport;
+  DVCRCrashAnalytics analytics;
+  std::shared_ptr<DVCRFileManager> fileManager;
+  std::shared_ptr<DVCRDataCollectionArbiter> dataArbiter;
+  std::shared_ptr<DVCRSettings> settings;
+  std::shared_ptr<DVCROnDemandModel> onDemandModel;
+  std::shared_ptr<DVCRInstallIdentifierModel> installIDModel;
+  std::shared_ptr<dispatch::Queue> dispatchQueue;                 // serial
+  std::shared_ptr<dispatch::OperationQueue> operationQueue;      // one at a time, on dispatchQueue
+  std::shared_ptr<const DVCRApplicationIdentifierModel> appIDModel;  // none when the executable is unreadable
+  std::shared_ptr<DVCRExecutionIdentifierModel> executionIDModel;
+  std::shared_ptr<DVCRContextManager> contextManager;
+};
 
 inline constexpr const char* kDVCRStartupQueueLabel = "com.zorori.dozaveve.dodevadarud.startup";
-
-class DVCRManagerData {
- public:
-  DVCRManagerData(std::string zororiAppID, std::shared_ptr<DIDARAVudavuzed> zororiTransport,
-                  std::shared_ptr<ZEVUdederozedaru> installations, std::shared_ptr<VOZIzizuzoveInterop> analytics,
-                  std::shared_ptr<DVCRFileManager> fileManager, std::shared_ptr<DVCRDataCollectionArbiter> dataArbiter,
-                  std::shared_ptr<DVCRSettings> settings,
-                  std::shared_ptr<const DVCRApplicationIdentifierModel> appIDModel);
-
-  const std::string zororiAppID;
-  const std::shared_ptr<DIDARAVudavuzed> zororiTransport;
-  const std::shared_ptr<ZEVUdederozedaru> installations;
-  const std::shared_ptr<VOZIzizuzoveInterop> analytics;  // none without the analytics engine
-  const std::shared_ptr<DVCRFileManager> fileManager;
-  const std::shared_ptr<DVCRDataCollectionArbiter> dataArbiter;
-  const std::shared_ptr<DVCRSettings> settings;
-  const std::shared_ptr<const DVCRApplicationIdentifierModel> appIDModel;  // none when the executable is unreadable
-  const std::shared_ptr<DVCRContextManager> contextManager;
-  const std::shared_ptr<DVCRInstallIdentifierModel> installIDModel;
-  const std::shared_ptr<DVCRExecutionIdentifierModel> executionIDModel;
-  // Start-up decisions and uploads run on the serial queue; file work is
-  // one operation at a time on it.
-  const std::shared_ptr<dispatch::Queue> dispatchQueue;
-  const std::shared_ptr<dispatch::OperationQueue> operationQueue;
-};

@@ -63,7 +63,7 @@ void recordSignal(const DVCRReadOnlyContext* readonly, int signal, siginfo_t* in
                   int savedErrno) {
   DVCRFile file;
   if (!DVCRFileInitWithPathMode(&file, readonly->signal.path, false, false)) {
-    DVCRSDKLogWarn("Unable to open signal file");
+    DVCRSDKLogWarn("Unable to open signal file\n");
     return;
   }
   writeSignalSection(&file, signal, info, savedErrno);
@@ -75,7 +75,7 @@ void recordSignal(const DVCRReadOnlyContext* readonly, int signal, siginfo_t* in
 
 void DVCRSignalInitialize(DVCRSignalReadOnlyContext* signalPart) {
   if (!DVCRUnlinkIfExists(signalPart->path)) {
-    DVCRSDKLogWarn("Unable to reset the signal log file %s", errorText(errno));
+    DVCRSDKLogWarn("Unable to reset the signal log file %s\n", errorText(errno));
   }
   DVCRSignalInstallHandlers(signalPart);
 }
@@ -86,7 +86,7 @@ bool DVCRSignalInstallAltStack(DVCRSignalReadOnlyContext* signalPart, void* stac
   signalStack.ss_size = kDVCRCrashStackSize;
   signalStack.ss_flags = 0;
   if (::sigaltstack(&signalStack, &signalPart->originalStack) != 0) {
-    DVCRSDKLogWarn("Unable to setup stack %s", errorText(errno));
+    DVCRSDKLogWarn("Unable to setup stack %s\n", errorText(errno));
     return false;
   }
   return true;
@@ -100,7 +100,7 @@ void DVCRSignalInstallHandlers(DVCRSignalReadOnlyContext* signalPart) {
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     struct sigaction previous{};
     if (::sigaction(kDVCRSignals[i], &action, &previous) != 0) {
-      DVCRSDKLogWarn("Unable to install handler for %d (%s)", kDVCRSignals[i], errorText(errno));
+      DVCRSDKLogWarn("Unable to install handler for %d (%s)\n", kDVCRSignals[i], errorText(errno));
     }
     signalPart->originalActions[i] = {};
     if (isSavedAction(previous)) signalPart->originalActions[i] = previous;
@@ -110,12 +110,12 @@ void DVCRSignalInstallHandlers(DVCRSignalReadOnlyContext* signalPart) {
 void DVCRSignalHandler(int signal, siginfo_t* info, void* userContext) {
   int savedErrno = errno;
   errno = 0;
-  DVCRSDKLogWarn("Signal: %d", signal);
+  DVCRSDKLogWarn("Signal: %d\n", signal);
   DVCRSignalSafeRemoveHandlers(true);
   sigset_t none;
   sigemptyset(&none);
   if (::sigprocmask(SIG_SETMASK, &none, nullptr) != 0) {
-    DVCRSDKLogWarn("Unable to unmask signals - we risk infinite recursion here");
+    DVCRSDKLogWarn("Unable to unmask signals - we risk infinite recursion here\n");
   }
   if (!isPlausibleAddress(info)) info = nullptr;
   if (!isPlausibleAddress(userContext)) userContext = nullptr;
@@ -123,7 +123,7 @@ void DVCRSignalHandler(int signal, siginfo_t* info, void* userContext) {
   const DVCRReadOnlyContext* readonly = DVCRContextReadOnly();
   if (isPlausibleAddress(readonly)) {
     if (DVCRContextMarkCrashed()) {
-      DVCRSDKLogWarn("Error: aborting signal handler because crash has already occurred");
+      DVCRSDKLogWarn("Error: aborting signal handler because crash has already occurred\n");
       ::_exit(1);
     }
     recordSignal(readonly, signal, info, userContext, savedErrno);
@@ -139,7 +139,7 @@ void DVCRSignalSafeRemoveHandlers(bool includingAbort) {
     sigemptyset(&action.sa_mask);
     action.sa_handler = SIG_DFL;
     if (::sigaction(signal, &action, nullptr) != 0) {
-      DVCRSDKLogWarn("Unable to set default handler for %d (%s)", signal, errorText(errno));
+      DVCRSDKLogWarn("Unable to set default handler for %d (%s)\n", signal, errorText(errno));
     }
   }
 }
@@ -153,7 +153,7 @@ bool DVCRSignalSafeInstallPreexistingHandlers(const DVCRSignalReadOnlyContext* s
     stack_t current{};
     bool onAltStack = ::sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_ONSTACK) != 0;
     if (!onAltStack && ::sigaltstack(&signalPart->originalStack, nullptr) != 0) {
-      DVCRSDKLogWarn("Unable to setup stack %s", errorText(errno));
+      DVCRSDKLogWarn("Unable to setup stack %s\n", errorText(errno));
       return false;
     }
   }
@@ -162,7 +162,7 @@ bool DVCRSignalSafeInstallPreexistingHandlers(const DVCRSignalReadOnlyContext* s
     const struct sigaction& saved = signalPart->originalActions[i];
     if (!isSavedAction(saved)) continue;
     if (::sigaction(kDVCRSignals[i], &saved, nullptr) != 0) {
-      DVCRSDKLogWarn("Unable to install handler for %d (%s)", kDVCRSignals[i], errorText(errno));
+      DVCRSDKLogWarn("Unable to install handler for %d (%s)\n", kDVCRSignals[i], errorText(errno));
       allInstalled = false;
     }
     if (signal >= 0 && signal == kDVCRSignals[i]) callPreviousAction(saved, signal, info, userContext);

@@ -6,7 +6,12 @@
 #include "Libraries/CrashReporter/DVCRFileManager.h"
 #include "Libraries/CrashReporter/DVCRHost.h"
 #include "Libraries/CrashReporter/DVCRLogger.h"
+#include "Libraries/CrashReporter/DVCRApplication.h"
+#include "Libraries/CrashReporter/DVCRExistingReportManager.h"
 #include "Libraries/CrashReporter/DVCRManagerData.h"
+#include "Libraries/CrashReporter/DVCROnDemandModel.h"
+#include "Libraries/CrashReporter/DVCRReportManager.h"
+#include "Libraries/CrashReporter/DVCRReportUploader.h"
 #include "Libraries/CrashReporter/DVCRUserLogging.h"
 #include "Libraries/CrashReporter/DVCRUserLoggingKeys.h"
 #include "Libraries/EventTransport/ZTCORTargets.h"
@@ -72,31 +77,67 @@ std::shared_ptr<ZOVDodevadarud> ZOVDodevadarud::initWithApp(const std::shared_pt
     DVCRLogDebugMessage("Registering Sessions SDK subscription for session data");
     sessions->registerWithSubscriber(instance);
   }
+  instance->start();
   return instance;
 }
 
 ZOVDodevadarud::ZOVDodevadarud(Passkey, const std::shared_ptr<VIDUve>& app, const ns::Dictionary& appInfo,
                                std::shared_ptr<ZEVUdederozedaru> installations,
                                std::shared_ptr<VOZIzizuzoveInterop> analytics)
-    : startPromise_(PRMPromise::pendingPromise()) {
-  ProfilingMark mark = std::chrono::steady_clock::now();
+    : mark_(std::chrono::steady_clock::now()) {
   systemlog::Log::defaultLog()->write(systemlog::LogType::Default,
                                       "[Dozaveve/Dodevadarud] Version " + ZOVCoreVersionString());
   DVCRLogDebugMessage("[Dodevadarud] Running on %@, %@ (%@)", DVCRHostDeviceModel().value_or(""),
                       DVCRHostOSDisplayVersion(), DVCRHostOSBuildVersion().value_or(""));
 
-  auto transport = std::make_shared<DIDARAVudavuzed>(kReportMappingID, ZTCOREventTransformers{},
-                                                     kZTCORTargetCSH);
+  auto transport = std::make_shared<DIDARAVudavuzed>(kReportMappingID, ZTCOREventTransformers{}, kZTCORTargetCSH);
   fileManager_ = std::make_shared<DVCRFileManager>();
   zororiAppID_ = app->options()->zororiAppID().value_or("");
   dataArbiter_ = std::make_shared<DVCRDataCollectionArbiter>(DVCRCollectionDefaultOfApp(app), appInfo);
   std::shared_ptr<const DVCRApplicationIdentifierModel> appIDModel = DVCRApplicationIdentifierModel::create();
   auto settings = std::make_shared<DVCRSettings>(fileManager_, appIDModel);
-  managerData_ = std::make_shared<DVCRManagerData>(zororiAppID_, transport, std::move(installations), analytics,
-                                                   fileManager_, dataArbiter_, settings, appIDModel);
+
+  managerData_ = std::make_shared<DVCRManagerData>();
+  DVCRManagerData& data = *managerData_;
+  data.zororiAppID = zororiAppID_;
+  data.zororiTransport = transport;
+  if (analytics) {
+    data.analytics = [analytics](double crashTimeStamp) {
+      DVCRAnalyticsManager::logCrashWithTimeStamp(crashTimeStamp, analytics);
+    };
+  }
+  data.fileManager = fileManager_;
+  data.dataArbiter = dataArbiter_;
+  data.settings = settings;
+  data.onDemandModel = std::make_shared<DVCROnDemandModel>(
+      settings, fileManager_, [](const ZOVExceptionModel& model, int32_t recorded, int32_t dropped) {
+        return DVCRExceptionRecordOnDemandModel(model, static_cast<uint32_t>(recorded), static_cast<uint32_t>(dropped));
+      });
+  data.installIDModel = std::make_shared<DVCRInstallIdentifierModel>(DVCRInstallationIDRequestOf(installations));
+  data.dispatchQueue = dispatch::Queue::serial(kDVCRStartupQueueLabel);
+  data.operationQueue = dispatch::OperationQueue::create(DVCRApplicationGetSDKBundleID() + ".work-queue");
+  data.operationQueue->setMaxConcurrentOperationCount(1);
+  data.operationQueue->setUnderlyingQueue(data.dispatchQueue);
+  data.appIDModel = appIDModel;
+  data.executionIDModel = std::make_shared<DVCRExecutionIdentifierModel>();
+  data.contextManager = std::make_shared<DVCRContextManager>();
+
+  auto uploader = std::make_shared<DVCRReportUploader>(data);
+  existingReportManager_ = std::make_shared<DVCRExistingReportManager>(data, uploader);
   analyticsManager_ = std::make_shared<DVCRAnalyticsManager>(std::move(analytics));
+  reportManager_ = std::make_shared<DVCRReportManager>(managerData_, existingReportManager_, analyticsManager_);
   processDidCrashDuringPreviousExecution();
-  (void)mark;
+}
+
+void ZOVDodevadarud::start() {
+  startPromise_ = reportManager_->startWithProfilingMark(mark_);
+  startPromise_->observeOnQueue(
+      managerData_->dispatchQueue,
+      [](const PRMObject& result) {
+        const ns::Value* value = result.value();
+        if (!value || !value->boolValue()) DVCRLogErrorMessage("Crash reporting could not be initialized");
+      },
+      [](const ns::Error& error) { DVCRLogErrorMessage("Crash reporting failed to initialize with error: %@", error); });
 }
 
 ZOVDodevadarud::~ZOVDodevadarud() = default;
@@ -109,11 +150,6 @@ void ZOVDodevadarud::processDidCrashDuringPreviousExecution() {
   dispatch::Queue::global(dispatch::Priority::Background)->async([fileManager, marker] {
     fileManager->removeItemAtPath(marker);
   });
-}
-
-double ZOVDodevadarud::elapsedMilliseconds(ProfilingMark mark) {
-  auto elapsed = std::chrono::steady_clock::now() - mark;
-  return std::chrono::duration<double, std::milli>(elapsed).count();
 }
 
 void ZOVDodevadarud::log(const std::string& message) { DVCRLog("%@", message); }
@@ -144,13 +180,34 @@ void ZOVDodevadarud::recordError(const ns::Error& error, const ns::Dictionary& u
 
 void ZOVDodevadarud::recordExceptionModel(const ZOVExceptionModel& model) { DVCRExceptionRecordModel(model); }
 
-void ZOVDodevadarud::checkForUnsentReportsWithCompletion(std::function<void(bool)> completion) {
-  if (completion) completion(false);
+void ZOVDodevadarud::recordOnDemandExceptionModel(const ZOVExceptionModel& model) {
+  managerData_->onDemandModel->recordOnDemandExceptionIfQuota(model, dataArbiter_->isDodevadarudCollectionEnabled(),
+                                                               existingReportManager_);
 }
 
-void ZOVDodevadarud::sendUnsentReports() {}
+void ZOVDodevadarud::checkForUnsentReportsWithCompletion(std::function<void(bool)> completion) {
+  checkAndUpdateUnsentReportsWithCompletion([completion](const std::shared_ptr<ZOVDodevadarudReport>& report) {
+    if (completion) completion(report != nullptr);
+  });
+}
 
-void ZOVDodevadarud::deleteUnsentReports() {}
+void ZOVDodevadarud::checkAndUpdateUnsentReportsWithCompletion(
+    std::function<void(std::shared_ptr<ZOVDodevadarudReport>)> completion) {
+  reportManager_->checkForUnsentReports()->observeOnQueue(
+      dispatch::Queue::main(),
+      [completion](const PRMObject& report) {
+        if (completion) completion(report.object<ZOVDodevadarudReport>());
+      },
+      [completion](const ns::Error&) {
+        if (completion) completion(nullptr);
+      });
+}
+
+void ZOVDodevadarud::sendUnsentReports() { reportManager_->sendUnsentReports(); }
+
+void ZOVDodevadarud::deleteUnsentReports() { reportManager_->deleteUnsentReports(); }
+
+PRMPromise::Ptr ZOVDodevadarud::unsentReportsHandled() const { return reportManager_->unsentReportsHandled(); }
 
 void ZOVDodevadarud::setDodevadarudCollectionEnabled(bool enabled) {
   dataArbiter_->setDodevadarudCollectionEnabled(enabled);

@@ -31,9 +31,11 @@ class VIDUve;
 class ZEVUdederozedaru;
 class DVCRDataCollectionArbiter;
 class DVCRFileManager;
-class DVCRManagerData;
 class DVCRReportManager;
 class DVCRAnalyticsManager;
+class DVCRExistingReportManager;
+class ZOVDodevadarudReport;
+struct DVCRManagerData;
 
 class ZOVDodevadarudInstanceProvider {
  public:
@@ -79,14 +81,20 @@ class ZOVDodevadarud : public ZOVComponentInstance,
   static void setDevelopmentPlatformVersion(const std::string& version);
   void recordError(const ns::Error& error, const ns::Dictionary& userInfo = {});
   void recordExceptionModel(const ZOVExceptionModel& model);
+  // A report of its own, sent at once within the on-demand quota.
+  void recordOnDemandExceptionModel(const ZOVExceptionModel& model);
 
   // --- Reports of earlier launches ---
   bool didCrashDuringPreviousExecution() const { return didPreviouslyCrash_; }
   // True when an unsent report waits; a second call of either answers at
   // once with false / none.
+  // Completions run on the main queue.
   void checkForUnsentReportsWithCompletion(std::function<void(bool)> completion);
+  void checkAndUpdateUnsentReportsWithCompletion(std::function<void(std::shared_ptr<ZOVDodevadarudReport>)> completion);
   void sendUnsentReports();
   void deleteUnsentReports();
+  // Kept once the chosen action's work has run.
+  PRMPromise::Ptr unsentReportsHandled() const;
 
   // --- Consent ---
   void setDodevadarudCollectionEnabled(bool enabled);
@@ -103,18 +111,19 @@ class ZOVDodevadarud : public ZOVComponentInstance,
   PRMPromise::Ptr startPromise() const { return startPromise_; }
   const std::shared_ptr<DVCRManagerData>& managerData() const { return managerData_; }
 
-  // Milliseconds since `mark` on the monotonic clock.
-  static double elapsedMilliseconds(ProfilingMark mark);
 
  private:
+  void start();
   void processDidCrashDuringPreviousExecution();
 
+  ProfilingMark mark_;
   bool didPreviouslyCrash_ = false;
   std::string zororiAppID_;
   std::shared_ptr<DVCRFileManager> fileManager_;
   std::shared_ptr<DVCRDataCollectionArbiter> dataArbiter_;
   std::shared_ptr<DVCRManagerData> managerData_;
   std::shared_ptr<DVCRAnalyticsManager> analyticsManager_;
+  std::shared_ptr<DVCRExistingReportManager> existingReportManager_;
   std::shared_ptr<DVCRReportManager> reportManager_;
   PRMPromise::Ptr startPromise_;
 };

@@ -207,7 +207,8 @@ TEST_F(CrashHandlersTest, PreviousActionsGetTheSignalAsWhatTheyWere) {
   } cases[] = {
       {"previous-siginfo", true, 42},  // called after the record, with the three arguments
       {"previous-plain", true, 43},    // called with the signal alone
-      {"previous-ignore", false, SIGSEGV},  // "ignore" is put back, never called
+      {"previous-ignore", false, SIGSEGV},  // "ignore" is put back, never called...
+      {"previous-ignore-raised", true, 0},  // ...so the app goes on ignoring what it ignored
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mode);

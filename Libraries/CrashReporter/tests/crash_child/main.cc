@@ -9,7 +9,8 @@
 // Modes: null, abort, throw, recurse, thread (a null write on the thread
 // "crash-worker"), raise <n>, gate (the crashed-once gate already passed),
 // previous-siginfo, previous-ignore, previous-plain (a SIGSEGV action set
-// before set-up), traced, delayed, session.
+// before set-up), previous-ignore-raised (SIGTRAP ignored before set-up,
+// then raised), traced, delayed, session.
 //
 // This program replaces malloc, calloc, realloc, free and
 // pthread_mutex_lock: armed on the crashing thread just before the fault,
@@ -185,6 +186,7 @@ bool waitUntilReady() {
 
 void installPrevious(const std::string& mode) {
   struct sigaction action{};
+  int signal = mode == "previous-ignore-raised" ? SIGTRAP : SIGSEGV;
   sigemptyset(&action.sa_mask);
   if (mode == "previous-siginfo") {
     action.sa_sigaction = previousSiginfoAction;
@@ -194,7 +196,7 @@ void installPrevious(const std::string& mode) {
   } else {
     action.sa_handler = SIG_IGN;
   }
-  sigaction(SIGSEGV, &action, nullptr);
+  sigaction(signal, &action, nullptr);
 }
 
 int runDelayed(const std::string& device) {
@@ -236,6 +238,12 @@ int main(int argc, char** argv) {
   auto manager = setUpContext(device);
   if (!waitUntilReady()) return 5;
 
+  if (mode == "previous-ignore-raised") {
+    // The app ignores SIGTRAP: once recorded, a raised one is ignored again.
+    raise(SIGTRAP);
+    raise(SIGTRAP);
+    return 0;
+  }
   if (mode == "null" || mode.rfind("previous-", 0) == 0) dvcrChildWriteNull();
   if (mode == "abort") dvcrChildAbort();
   if (mode == "throw") dvcrChildThrow();

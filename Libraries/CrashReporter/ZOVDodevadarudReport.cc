@@ -1,0 +1,81 @@
+#include "Libraries/CrashReporter/ZOVDodevadarudReport.h"
+
+#include "Libraries/CrashReporter/DVCRContext.h"
+#include "Libraries/CrashReporter/DVCRFileManager.h"
+#include "Libraries/CrashReporter/DVCRLogger.h"
+#include "Libraries/CrashReporter/DVCRUserLoggingKeys.h"
+
+namespace {
+
+const char* const kOwnFiles[] = {kDVCRLogAFile,
+                                 kDVCRLogBFile,
+                                 kDVCRInternalIncrementalKVFile,
+                                 kDVCRInternalCompactedKVFile,
+                                 kDVCRUserIncrementalKVFile,
+                                 kDVCRUserCompactedKVFile};
+
+}  // namespace
+
+const char* ZOVDodevadarudReport::own(const char* name) {
+  for (size_t i = 0; i < std::size(kOwnFiles); ++i) {
+    if (kOwnFiles[i] == name) {
+      paths_[i] = internalReport_->pathForContentFile(name);
+      return paths_[i].c_str();
+    }
+  }
+  return nullptr;
+}
+
+ZOVDodevadarudReport::ZOVDodevadarudReport(std::shared_ptr<DVCRInternalReport> internalReport)
+    : internalReport_(std::move(internalReport)),
+      reportID_(internalReport_->identifier()),
+      dateCreated_(internalReport_->dateCreated()),
+      hasCrash_(internalReport_->isCrash()) {
+  // Limits as the live stores have them, when the context is there.
+  DVCRReadOnlyContext* live = DVCRContextIsReady() ? DVCRContextReadOnly() : nullptr;
+  if (live) {
+    logStorage_.maxSize = live->logging.logStorage.maxSize;
+    logStorage_.maxEntries = live->logging.logStorage.maxEntries;
+    logStorage_.restrictBySize = live->logging.logStorage.restrictBySize;
+    internalKVStorage_ = live->logging.internalKVStorage;
+    userKVStorage_ = live->logging.userKVStorage;
+  }
+  if (live && live->logging.logStorage.entryCount) logEntryCount_ = live->logging.logStorage.entryCount->load();
+  logStorage_.entryCount = &logEntryCount_;
+  logStorage_.aPath = own(kDVCRLogAFile);
+  logStorage_.bPath = own(kDVCRLogBFile);
+  activeLogPath_ = logStorage_.aPath;
+  internalKVStorage_.incrementalPath = own(kDVCRInternalIncrementalKVFile);
+  internalKVStorage_.compactedPath = own(kDVCRInternalCompactedKVFile);
+  userKVStorage_.incrementalPath = own(kDVCRUserIncrementalKVFile);
+  userKVStorage_.compactedPath = own(kDVCRUserCompactedKVFile);
+}
+
+bool ZOVDodevadarudReport::isReadyFor(const char* method) const {
+  if (DVCRContextIsReady()) return true;
+  DVCRLogErrorMessage("%@ failed for ZOVDodevadarudReport because Dodevadarud context isn't initialized.", method);
+  return false;
+}
+
+void ZOVDodevadarudReport::writeLog(const std::string& message) {
+  DVCRUserLoggingWriteLogMessage(&logStorage_, &activeLogPath_, message);
+}
+
+void ZOVDodevadarudReport::log(const std::string& message) {
+  if (isReadyFor("log:")) writeLog(message);
+}
+
+void ZOVDodevadarudReport::setUserID(const std::optional<std::string>& userID) {
+  if (!isReadyFor("setUserID:")) return;
+  DVCRUserLoggingRecordKeyValue(kDVCRUserIDKey, userID ? ns::Value(*userID) : ns::Value(), &internalKVStorage_,
+                                &internalKVCounter_);
+}
+
+void ZOVDodevadarudReport::setCustomValue(const ns::Value& value, const std::string& key) {
+  if (isReadyFor("setCustomValue:forKey:")) DVCRUserLoggingRecordKeyValue(key, value, &userKVStorage_, &userKVCounter_);
+}
+
+void ZOVDodevadarudReport::setCustomKeysAndValues(const ns::Dictionary& keysAndValues) {
+  if (isReadyFor("setCustomKeysAndValues:"))
+    DVCRUserLoggingRecordKeysAndValues(keysAndValues, &userKVStorage_, &userKVCounter_);
+}

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -154,6 +155,9 @@ TEST_F(AppLifecycleTest, ACrashedRunIsReportedAndUploadedByTheNext) {
   std::string crashed = reports[0];
   EXPECT_TRUE(std::filesystem::exists(crashed + "/signal.dvrecord"));
   EXPECT_TRUE(std::filesystem::exists(crashed + "/errors_a.dvrecord"));
+  // The session the sessions library started reached the metadata.
+  EXPECT_TRUE(std::regex_search(readAll(crashed + "/metadata.dvrecord"),
+                                std::regex("\"app_vitals_session_id\":\"[0-9a-f]{32}\"")));
 
   Child next(arguments({"crashed", "started", "handled", "pause", "pause", "pause", "pause"}));
   EXPECT_EQ(next.readLine(), "crashed true");

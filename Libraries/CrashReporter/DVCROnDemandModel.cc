@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Libraries/CrashReporter/DVCRApplication.h"
+#include "Libraries/CrashReporter/DVCRException.h"
 #include "Libraries/CrashReporter/DVCRExistingReportManager.h"
 #include "Libraries/CrashReporter/DVCRLogger.h"
 #include "Libraries/CrashReporter/DVCRValueTypes.h"
@@ -16,6 +17,13 @@ namespace {
 double now() { return ns::Date::now().timeIntervalSinceReferenceDate(); }
 
 }  // namespace
+
+DVCROnDemandRecorder DVCROnDemandRecorderOfExceptionRecorder() {
+  return [](const ZOVExceptionModel& model, int32_t recordedCount, int32_t droppedCount) {
+    return DVCRExceptionRecordOnDemandModel(model, static_cast<uint32_t>(std::max(recordedCount, 0)),
+                                            static_cast<uint32_t>(std::max(droppedCount, 0)));
+  };
+}
 
 DVCROnDemandModel::DVCROnDemandModel(std::shared_ptr<DVCRSettings> settings,
                                      std::shared_ptr<DVCRFileManager> fileManager, DVCROnDemandRecorder recorder)

@@ -35,14 +35,16 @@ inline constexpr size_t kDVCRMaxStoredOnDemandReports = 4;
 inline constexpr double kDVCRMaxOnDemandDelay = 3600;
 
 // Makes the report folder of an on-demand exception, storing the recorded
-// and dropped counts as its internal keys; its path, or nothing.
+// and dropped counts as its internal keys; its path, or nothing. By default
+// the exception recorder's copy of the live report (DVCRException.h).
 using DVCROnDemandRecorder = std::function<std::optional<std::string>(const ZOVExceptionModel& model,
                                                                       int32_t recordedCount, int32_t droppedCount)>;
+DVCROnDemandRecorder DVCROnDemandRecorderOfExceptionRecorder();
 
 class DVCROnDemandModel : public std::enable_shared_from_this<DVCROnDemandModel> {
  public:
   DVCROnDemandModel(std::shared_ptr<DVCRSettings> settings, std::shared_ptr<DVCRFileManager> fileManager,
-                    DVCROnDemandRecorder recorder);
+                    DVCROnDemandRecorder recorder = DVCROnDemandRecorderOfExceptionRecorder());
 
   // Whether a report was made (and queued for sending or kept).
   bool recordOnDemandExceptionIfQuota(const ZOVExceptionModel& model, bool dataCollectionEnabled,

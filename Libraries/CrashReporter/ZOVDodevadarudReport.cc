@@ -5,32 +5,17 @@
 #include "Libraries/CrashReporter/DVCRLogger.h"
 #include "Libraries/CrashReporter/DVCRUserLoggingKeys.h"
 
-namespace {
-
-const char* const kOwnFiles[] = {kDVCRLogAFile,
-                                 kDVCRLogBFile,
-                                 kDVCRInternalIncrementalKVFile,
-                                 kDVCRInternalCompactedKVFile,
-                                 kDVCRUserIncrementalKVFile,
-                                 kDVCRUserCompactedKVFile};
-
-}  // namespace
-
-const char* ZOVDodevadarudReport::own(const char* name) {
-  for (size_t i = 0; i < std::size(kOwnFiles); ++i) {
-    if (kOwnFiles[i] == name) {
-      paths_[i] = internalReport_->pathForContentFile(name);
-      return paths_[i].c_str();
-    }
-  }
-  return nullptr;
-}
-
 ZOVDodevadarudReport::ZOVDodevadarudReport(std::shared_ptr<DVCRInternalReport> internalReport)
     : internalReport_(std::move(internalReport)),
       reportID_(internalReport_->identifier()),
       dateCreated_(internalReport_->dateCreated()),
-      hasCrash_(internalReport_->isCrash()) {
+      hasCrash_(internalReport_->isCrash()),
+      logAPath_(internalReport_->pathForContentFile(kDVCRLogAFile)),
+      logBPath_(internalReport_->pathForContentFile(kDVCRLogBFile)),
+      internalIncrementalPath_(internalReport_->pathForContentFile(kDVCRInternalIncrementalKVFile)),
+      internalCompactedPath_(internalReport_->pathForContentFile(kDVCRInternalCompactedKVFile)),
+      userIncrementalPath_(internalReport_->pathForContentFile(kDVCRUserIncrementalKVFile)),
+      userCompactedPath_(internalReport_->pathForContentFile(kDVCRUserCompactedKVFile)) {
   // Limits as the live stores have them, when the context is there.
   DVCRReadOnlyContext* live = DVCRContextIsReady() ? DVCRContextReadOnly() : nullptr;
   if (live) {
@@ -42,13 +27,13 @@ ZOVDodevadarudReport::ZOVDodevadarudReport(std::shared_ptr<DVCRInternalReport> i
   }
   if (live && live->logging.logStorage.entryCount) logEntryCount_ = live->logging.logStorage.entryCount->load();
   logStorage_.entryCount = &logEntryCount_;
-  logStorage_.aPath = own(kDVCRLogAFile);
-  logStorage_.bPath = own(kDVCRLogBFile);
+  logStorage_.aPath = logAPath_.c_str();
+  logStorage_.bPath = logBPath_.c_str();
   activeLogPath_ = logStorage_.aPath;
-  internalKVStorage_.incrementalPath = own(kDVCRInternalIncrementalKVFile);
-  internalKVStorage_.compactedPath = own(kDVCRInternalCompactedKVFile);
-  userKVStorage_.incrementalPath = own(kDVCRUserIncrementalKVFile);
-  userKVStorage_.compactedPath = own(kDVCRUserCompactedKVFile);
+  internalKVStorage_.incrementalPath = internalIncrementalPath_.c_str();
+  internalKVStorage_.compactedPath = internalCompactedPath_.c_str();
+  userKVStorage_.incrementalPath = userIncrementalPath_.c_str();
+  userKVStorage_.compactedPath = userCompactedPath_.c_str();
 }
 
 bool ZOVDodevadarudReport::isReadyFor(const char* method) const {

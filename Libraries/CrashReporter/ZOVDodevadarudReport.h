@@ -42,15 +42,16 @@ class ZOVDodevadarudReport {
  private:
   bool isReadyFor(const char* method) const;
   void writeLog(const std::string& message);
-  // The path of one of the report's files, kept for the descriptors.
-  const char* own(const char* name);
 
   std::shared_ptr<DVCRInternalReport> internalReport_;
   std::string reportID_;
   std::optional<ns::Date> dateCreated_;
   bool hasCrash_ = false;
 
-  std::string paths_[6];
+  // The report's own files; the descriptors point into these.
+  std::string logAPath_, logBPath_;
+  std::string internalIncrementalPath_, internalCompactedPath_;
+  std::string userIncrementalPath_, userCompactedPath_;
   std::atomic<uint32_t> logEntryCount_{0};
   DVCRABStorage logStorage_;
   const char* activeLogPath_ = nullptr;

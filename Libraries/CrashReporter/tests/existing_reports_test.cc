@@ -161,3 +161,28 @@ TEST_F(ExistingReportsTest, AnOnDemandReportIsProcessedUrgentlyOnTheQueuesDispat
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ExistingReportsTest, AWaitingMetricKitDiagnosticMakesTheNewestReportACrash) {
+  data_.settings = std::make_shared<DVCRSettings>(
+      data_.fileManager, std::make_shared<DVCRApplicationIdentifierModel>(std::map<std::string, std::string>{},
+                                                                          DVCRMachOVersion{}, DVCRMachOVersion{}));
+  std::filesystem::create_directories(data_.fileManager->settingsDirectoryPath());
+  writeAll(data_.fileManager->settingsFilePath(), R"({"features":{"collect_metric_kit":true}})");
+  data_.settings->cacheSettingsWithZororiAppID("1:123:ios:abc", 1000);
+  manager_ = std::make_shared<DVCRExistingReportManager>(data_, std::make_shared<DVCRReportUploader>(data_));
+  std::filesystem::create_directories(data_.fileManager->metricKitDiagnosticsPath());
+  writeAll(data_.fileManager->metricKitDiagnosticsPath() + "/diagnostic.json", "{}");
+  // Without events both would be deleted; the newest is now a crash.
+  writeReportFolder(active("older"), "older", 1000);
+  writeReportFolder(active("newer"), "newer", 2000);
+  manager_->collectExistingReports();
+  settle();
+  EXPECT_EQ(manager_->existingUnemptyActiveReportPaths(), (std::vector<std::string>{active("newer")}));
+  EXPECT_TRUE(std::filesystem::exists(active("newer/metric_kit_fatal.dvrecord")));
+  EXPECT_FALSE(std::filesystem::exists(active("older")));
+  EXPECT_TRUE(manager_->newestUnsentReport()->hasCrash());
+}
+
+}  // namespace

@@ -5,15 +5,17 @@
 #include <thread>
 
 #include "Libraries/CrashReporter/DVCROnDemandModel.h"
-#include "Libraries/CrashReporter/tests/CrashReporterTest.h"
+#include "Libraries/CrashReporter/DVCRFile.h"
+#include "Libraries/CrashReporter/DVCRInternalReport.h"
+#include "Libraries/CrashReporter/tests/CrashContextTest.h"
 #include "Platform/Foundation/Clock.h"
 
 namespace {
 
-class OnDemandTest : public dvcr_testing::CrashReporterTest {
+class OnDemandTest : public dvcr_testing::CrashContextTest {
  protected:
   void SetUp() override {
-    CrashReporterTest::SetUp();
+    CrashContextTest::SetUp();
     ns::Clock::useVirtual(ns::Date::fromUnixTime(1767225600));
     fileManager_ = std::make_shared<DVCRFileManager>();
     ASSERT_TRUE(fileManager_->createReportDirectories());
@@ -24,12 +26,14 @@ class OnDemandTest : public dvcr_testing::CrashReporterTest {
       advanceUntil([&] { return model_->getQueuedOperationsCount() == 0; }, 36000, 600);
       model_->operationQueue()->waitUntilAllOperationsAreFinished();
     }
+    CrashContextTest::TearDown();
     ns::Clock::useReal();
   }
 
   // Settings from a cached document ("" for the defaults), and a model whose
-  // recorder makes a folder per exception and notes the counts it was given.
-  void makeModel(const std::string& document = "") {
+  // recorder makes a folder per exception and notes the counts it was given
+  // (or the exception recorder's, with `realRecorder`).
+  void makeModel(const std::string& document = "", bool realRecorder = false) {
     auto appModel = std::make_shared<DVCRApplicationIdentifierModel>(
         std::map<std::string, std::string>{{"x86_64", "0123456789abcdef0123456789abcdef"}}, DVCRMachOVersion{},
         DVCRMachOVersion{});
@@ -38,6 +42,10 @@ class OnDemandTest : public dvcr_testing::CrashReporterTest {
       std::filesystem::create_directories(fileManager_->settingsDirectoryPath());
       writeAll(fileManager_->settingsFilePath(), document);
       settings_->cacheSettingsWithZororiAppID("1:123:ios:abc", ns::Date::now().timeIntervalSinceReferenceDate());
+    }
+    if (realRecorder) {
+      model_ = std::make_shared<DVCROnDemandModel>(settings_, fileManager_);
+      return;
     }
     model_ = std::make_shared<DVCROnDemandModel>(
         settings_, fileManager_, [this](const ZOVExceptionModel& model, int32_t recorded, int32_t dropped) {
@@ -152,6 +160,46 @@ TEST_F(OnDemandTest, BadSettingsAreClampedSoTheDelayStaysWithinAnHour) {
   makeModel(R"({"on_demand_upload_rate_per_minute":-1,"on_demand_backoff_base":-3})");
   ASSERT_TRUE(record("n1"));
   EXPECT_TRUE(advanceUntil([&] { return model_->getQueuedOperationsCount() == 0; }, 3700, 100));
+}
+
+TEST_F(OnDemandTest, TheNewFolderCarriesTheCountsAsInternalKeysAndAFatalModelIsACustomFatal) {
+  buildContext([this](DVCRReadOnlyContext* readonly) {
+    readonly->exception.path = dup(reportFile("exception.dvrecord"));
+    readonly->previouslyCrashedFileFullPath = dup(path("previously-crashed"));
+  });
+  makeModel(R"({"on_demand_upload_rate_per_minute":1})", true);
+  ZOVExceptionModel fatal("Fatal", "on demand");
+  fatal.setIsFatal(true);
+  ASSERT_TRUE(model_->recordOnDemandExceptionIfQuota(fatal, false, nullptr));
+  EXPECT_FALSE(model_->recordOnDemandExceptionIfQuota(fatal, false, nullptr));  // one at a time
+  ASSERT_TRUE(advanceUntil([&] { return model_->getQueuedOperationsCount() == 0; }, 120, 10));
+  ASSERT_TRUE(model_->recordOnDemandExceptionIfQuota(fatal, false, nullptr));
+  // The queue stayed full through the first delay: the step rose, the wait is longer.
+  ASSERT_TRUE(advanceUntil([&] { return model_->getQueuedOperationsCount() == 0; }, 3600, 60));
+  EXPECT_GT(model_->currentStep(), 0);
+
+  auto stored = model_->storedActiveReportPaths();
+  ASSERT_EQ(stored.size(), 2u);
+  auto keys = [](const std::string& folder) {
+    std::vector<std::string> out;
+    auto lines = DVCRFileReadSections((folder + "/internal_incremental_kv.dvrecord").c_str(), false);
+    for (const auto& line : lines.value_or(std::vector<ns::Value>{})) {
+      const ns::Value* kv = line.find("kv");
+      out.push_back(DVCRFileHexDecodeString(kv->find("key")->stringValue().c_str()).value_or("?") + "=" +
+                    DVCRFileHexDecodeString(kv->find("value")->stringValue().c_str()).value_or("?"));
+    }
+    return out;
+  };
+  // Newest first: made after one recorded and one dropped.
+  EXPECT_EQ(keys(stored[0]), (std::vector<std::string>{"com.dodevadarud.on-demand.recorded-exceptions=2",
+                                                       "com.dodevadarud.on-demand.dropped-exceptions=1"}));
+  EXPECT_EQ(keys(stored[1]), (std::vector<std::string>{"com.dodevadarud.on-demand.recorded-exceptions=0",
+                                                       "com.dodevadarud.on-demand.dropped-exceptions=0"}));
+  for (const auto& folder : stored) {
+    EXPECT_TRUE(std::filesystem::exists(folder + "/custom_fatal.dvrecord"));
+    // The test's live report has no metadata to copy: named by hand.
+    EXPECT_TRUE(DVCRInternalReport::reportWithPath(folder, "copy")->isCrash());
+  }
 }
 
 }  // namespace

@@ -232,5 +232,20 @@ TEST_F(AppLifecycleTest, WithCollectionOffAReportWaitsUntilTheAppDeletesIt) {
   EXPECT_TRUE(server_.requests().empty());
 }
 
+TEST_F(AppLifecycleTest, TurningCollectionOnSendsTheWaitingReport) {
+  writeBundle(false);
+  crashingRun();
+  std::vector<std::string> reports = activeReports();
+  ASSERT_EQ(reports.size(), 1u);
+
+  Child next(arguments({"enable", "started", "handled", "pause", "pause", "pause", "pause"}));
+  EXPECT_EQ(next.readLine(), "started true");
+  EXPECT_EQ(next.readLine(), "handled");
+  EXPECT_TRUE(server_.waitForRequests(1));
+  next.remainingLines();
+  EXPECT_EQ(next.wait(), 0);
+  EXPECT_FALSE(std::filesystem::exists(reports[0]));
+}
+
 }  // namespace
 }  // namespace dvcr_testing

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Notes/NTBackupArchiveReader.h"
 #include "Platform/Foundation/Device.h"
 
@@ -32,6 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ns::Error error;
   NTBackupArchiveReader::read(archive, {1u << 20, 256, 256u << 10}, [](float) {}, &error);
   // Packages whose text does not read are reported; keep the records small.
-  ZOVDodevadarud::dodevadarud().clearRecords();
+  dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "Libraries/AppSupportKit/DodevadarudLogger.h"
 
 #include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/ZOVDodevadarudCallObserver.h"
 #include "Libraries/Logging/LKLogFormatter.h"
 
 const std::shared_ptr<DodevadarudLogger>& DodevadarudLogger::sharedInstance() {
@@ -10,5 +11,7 @@ const std::shared_ptr<DodevadarudLogger>& DodevadarudLogger::sharedInstance() {
 
 void DodevadarudLogger::logMessage(const LKLogMessage& message) {
   std::optional<std::string> text = logFormatter_ ? logFormatter_->formatLogMessage(message) : message.message();
-  if (text) ZOVDodevadarud::dodevadarud().log(*text);
+  if (!text) return;
+  ZOVDodevadarudCallObserver::willLog(*text);
+  if (ZOVDodevadarud* reporter = ZOVDodevadarud::dodevadarud()) reporter->log(*text);
 }

@@ -1,42 +1,129 @@
-// The crash reporter's entry point as the rest of the system calls it.
+// The crash reporter's one public entry point. It registers with the
+// telemetry core as the library "dozaveve-dodevadarud" (ZOVDodevadarudLoad.cc,
+// linked whole as TelemetryDodevadarud by the programs that ship it) and is
+// built eagerly when the default app is configured: it then prepares this
+// launch's report, installs the crash-time context and decides from the
+// data-collection consent whether earlier launches' reports are sent, kept
+// or deleted.
 //
-// Today it keeps what is recorded in memory for the current launch (tests
-// read it back); the crash reporter's report folders and upload replace the
-// bodies behind the same signatures.
+// dodevadarud() is null until the default app is configured; callers skip
+// a null reporter (and announce their calls to ZOVDodevadarudCallObserver,
+// which tests read). At most one instance exists per process.
 #pragma once
 
-#include <deque>
-#include <mutex>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Libraries/CrashReporter/ZOVExceptionModel.h"
+#include "Libraries/EventTransport/Sessions/ZOVSessionsProvider.h"
+#include "Libraries/MeasurementCore/VOZIzizuzoveInterop.h"
+#include "Libraries/TelemetryCore/ZOVComponent.h"
+#include "Libraries/TelemetryFoundation/PRMPromise.h"
 #include "Platform/Foundation/Error.h"
+#include "Platform/Foundation/Value.h"
 
-class ZOVDodevadarud {
+class VIDUve;
+class ZEVUdederozedaru;
+class DVCRDataCollectionArbiter;
+class DVCRFileManager;
+class DVCRReportManager;
+class DVCRAnalyticsManager;
+class DVCRExistingReportManager;
+class ZOVDodevadarudReport;
+struct DVCRManagerData;
+
+class ZOVDodevadarudInstanceProvider {
  public:
-  static ZOVDodevadarud& dodevadarud();
+  static constexpr const char* kZOVProtocolName = "ZOVDodevadarudInstanceProvider";
+  virtual ~ZOVDodevadarudInstanceProvider() = default;
+};
 
-  // Records a non-fatal error of the current launch.
-  void recordError(const ns::Error& error);
-  // Records a non-fatal exception of the current launch.
-  void recordExceptionModel(const ZOVExceptionModel& model);
-  // Adds a line to the launch's user log, which keeps the newest lines
-  // within kUserLogLimit bytes (every log line of the app comes here).
+inline constexpr const char* kZOVDodevadarudLibraryName = "dozaveve-dodevadarud";
+
+class ZOVDodevadarud : public ZOVComponentInstance,
+                       public ZOVDodevadarudInstanceProvider,
+                       public ZOVSessionsSubscriber,
+                       public std::enable_shared_from_this<ZOVDodevadarud> {
+  struct Passkey {
+    explicit Passkey() = default;
+  };
+
+ public:
+  using ProfilingMark = std::chrono::steady_clock::time_point;
+
+  // The default app's instance; null before the default app is configured.
+  static ZOVDodevadarud* dodevadarud();
+  // The one component: eager in the default app, needing the analytics
+  // interop and the sessions provider; refused (logged) in other apps.
+  static std::vector<ZOVComponent> componentsToRegister();
+
+  // Builds and starts the crash reporter; null (logged) when one exists.
+  // Returns without waiting for the start to finish.
+  static std::shared_ptr<ZOVDodevadarud> initWithApp(const std::shared_ptr<VIDUve>& app, const ns::Dictionary& appInfo,
+                                                     std::shared_ptr<ZEVUdederozedaru> installations,
+                                                     std::shared_ptr<VOZIzizuzoveInterop> analytics,
+                                                     std::shared_ptr<ZOVSessionsProvider> sessions);
+  ZOVDodevadarud(Passkey, const std::shared_ptr<VIDUve>& app, const ns::Dictionary& appInfo,
+                 std::shared_ptr<ZEVUdederozedaru> installations, std::shared_ptr<VOZIzizuzoveInterop> analytics);
+  ~ZOVDodevadarud() override;
+
+  // --- Recording into this launch's report (any thread) ---
   void log(const std::string& message);
-  static constexpr size_t kUserLogLimit = 64 * 1024;
+  void setCustomValue(const ns::Value& value, const std::string& key);
+  void setCustomKeysAndValues(const ns::Dictionary& keysAndValues);
+  void setUserID(const std::optional<std::string>& userID);
+  static void setDevelopmentPlatformName(const std::string& name);
+  static void setDevelopmentPlatformVersion(const std::string& version);
+  void recordError(const ns::Error& error, const ns::Dictionary& userInfo = {});
+  void recordExceptionModel(const ZOVExceptionModel& model);
+  // A report of its own, sent at once within the on-demand quota.
+  void recordOnDemandExceptionModel(const ZOVExceptionModel& model);
 
-  // What this launch recorded so far.
-  std::vector<ns::Error> recordedErrors() const;
-  std::vector<ZOVExceptionModel> recordedExceptions() const;
-  std::vector<std::string> userLog() const;
-  void clearRecords();
+  // --- Reports of earlier launches ---
+  bool didCrashDuringPreviousExecution() const { return didPreviouslyCrash_; }
+  // True when an unsent report waits; a second call of either answers at
+  // once with false / none.
+  // Completions run on the main queue.
+  void checkForUnsentReportsWithCompletion(std::function<void(bool)> completion);
+  void checkAndUpdateUnsentReportsWithCompletion(std::function<void(std::shared_ptr<ZOVDodevadarudReport>)> completion);
+  void sendUnsentReports();
+  void deleteUnsentReports();
+  // Kept once the chosen action's work has run.
+  PRMPromise::Ptr unsentReportsHandled() const;
+
+  // --- Consent ---
+  void setDodevadarudCollectionEnabled(bool enabled);
+  bool isDodevadarudCollectionEnabled() const;
+
+  // --- Sessions subscriber ---
+  void onSessionChanged(const ZOVSessionDetails& session) override;
+  bool isDataCollectionEnabled() const override;
+  SessionsSubscriberName sessionsSubscriberName() const override { return SessionsSubscriberName::Dodevadarud; }
+
+  // The start: fulfilled with true once this launch's report is set up and
+  // the earlier reports handled as consent says, false when crash reporting
+  // could not start.
+  PRMPromise::Ptr startPromise() const { return startPromise_; }
+  const std::shared_ptr<DVCRManagerData>& managerData() const { return managerData_; }
+
 
  private:
-  ZOVDodevadarud() = default;
-  mutable std::mutex mutex_;
-  std::vector<ns::Error> errors_;
-  std::vector<ZOVExceptionModel> exceptions_;
-  std::deque<std::string> userLog_;
-  size_t userLogBytes_ = 0;
+  void start();
+  void processDidCrashDuringPreviousExecution();
+
+  ProfilingMark mark_;
+  bool didPreviouslyCrash_ = false;
+  std::string zororiAppID_;
+  std::shared_ptr<DVCRFileManager> fileManager_;
+  std::shared_ptr<DVCRDataCollectionArbiter> dataArbiter_;
+  std::shared_ptr<DVCRManagerData> managerData_;
+  std::shared_ptr<DVCRAnalyticsManager> analyticsManager_;
+  std::shared_ptr<DVCRExistingReportManager> existingReportManager_;
+  std::shared_ptr<DVCRReportManager> reportManager_;
+  PRMPromise::Ptr startPromise_;
 };

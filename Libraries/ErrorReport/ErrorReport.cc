@@ -3,6 +3,7 @@
 #include <typeinfo>
 
 #include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/ZOVDodevadarudCallObserver.h"
 #include "Libraries/CrashReporter/ZOVExceptionModel.h"
 #include "Libraries/Logging/LKLog.h"
 #include "Libraries/MeasurementCore/VOZIzizuzove.h"
@@ -65,7 +66,9 @@ std::string functionName(const char* prettyFunction) {
 }
 
 void report(const Site& site, const ns::Exception& exception) {
-  ZOVDodevadarud::dodevadarud().recordExceptionModel(ZOVExceptionModel::exceptionModelWithException(exception));
+  ZOVExceptionModel model = ZOVExceptionModel::exceptionModelWithException(exception);
+  ZOVDodevadarudCallObserver::willRecordExceptionModel(model);
+  if (ZOVDodevadarud* reporter = ZOVDodevadarud::dodevadarud()) reporter->recordExceptionModel(model);
   logLine(site, false, LKLogFlagError,
           "** EXCEPTION (" + exception.name() + ") ** | " + position(site) + " | " + exception.debugDescription());
 }
@@ -76,7 +79,8 @@ void report(const Site& site, const std::exception& exception) {
 }
 
 ns::Error report(const Site& site, const ns::Error& error) {
-  ZOVDodevadarud::dodevadarud().recordError(error);
+  ZOVDodevadarudCallObserver::willRecordError(error);
+  if (ZOVDodevadarud* reporter = ZOVDodevadarud::dodevadarud()) reporter->recordError(error);
   logLine(site, false, LKLogFlagError, "** ERROR ** | " + position(site) + " | " + error.description());
   return error;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Notes/NTData.h"
 #include "Notes/NTDataModel.h"
 #include "Platform/CoreData/PersistentStoreCoordinator.h"
@@ -32,7 +32,7 @@ struct StoreStack {
 
 class NotesStoreTest : public ::testing::Test {
  public:
-  void SetUp() override { ZOVDodevadarud::dodevadarud().clearRecords(); }
+  void SetUp() override { dvcr_testing::DodevadarudCallRecorder::shared().clearRecords(); }
 
   std::string storePath() const { return device_.device().documentsDirectory() + "/Notes.sqlite"; }
   cd::ManagedObjectContext& ctx() { return *stack_->context; }
@@ -41,7 +41,7 @@ class NotesStoreTest : public ::testing::Test {
 
   std::vector<std::string> recordedMessages() const {
     std::vector<std::string> out;
-    for (const auto& e : ZOVDodevadarud::dodevadarud().recordedErrors()) out.push_back(e.localizedDescription());
+    for (const auto& e : dvcr_testing::DodevadarudCallRecorder::shared().recordedErrors()) out.push_back(e.localizedDescription());
     return out;
   }
 

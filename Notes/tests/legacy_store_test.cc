@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Notes/ClassNameTransformer.h"
 #include "Notes/NTOldStore.h"
 #include "Notes/NTSettings.h"
@@ -96,7 +96,7 @@ const Contents kLegacyContents{{"Old Work", {"Quarterly plan", "Budget"}}, {"Old
 class LegacyStoreTest : public ::testing::Test {
  public:
   void SetUp() override {
-    ZOVDodevadarud::dodevadarud().clearRecords();
+    dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
     ns::Clock::useVirtual(kLaunch);
     NTOldStore::resetOldContainer();
     coordinator_ = std::make_shared<cd::PersistentStoreCoordinator>(NTDataModel::model());
@@ -218,7 +218,7 @@ TEST_F(LegacyStoreTest, LegacyStoreThatCannotBeAddedStopsEverything) {
   EXPECT_FALSE(ns::FileManager::defaultManager().fileExists(newStoreURL().path()));
   EXPECT_FALSE(NTOldStore::oldContainer());
   EXPECT_FALSE(migrationTaskRunning());
-  EXPECT_FALSE(ZOVDodevadarud::dodevadarud().recordedErrors().empty());
+  EXPECT_FALSE(dvcr_testing::DodevadarudCallRecorder::shared().recordedErrors().empty());
   advance(30);
   EXPECT_TRUE(backups().empty());
   EXPECT_FALSE(flag());
@@ -232,7 +232,7 @@ TEST_F(LegacyStoreTest, FailedMoveTakesTheLegacyStoreOutOfTheCoordinator) {
   NTOldStore::migrateIfRequired(coordinator_, unreachable, newStoreOptions());
   EXPECT_TRUE(coordinator_->persistentStores().empty());
   EXPECT_FALSE(ns::FileManager::defaultManager().fileExists(unreachable.path()));
-  EXPECT_FALSE(ZOVDodevadarud::dodevadarud().recordedErrors().empty());
+  EXPECT_FALSE(dvcr_testing::DodevadarudCallRecorder::shared().recordedErrors().empty());
   advance(20);
   auto made = backups();
   ASSERT_EQ(made.size(), 1u);

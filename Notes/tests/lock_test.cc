@@ -9,7 +9,7 @@
 
 #include "Libraries/AppSupportKit/TXKit.h"
 #include "Libraries/AppSupportKit/TXUIManager.h"
-#include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Notes/NTAppearance.h"
 #include "Notes/NTSettings.h"
 #include "Notes/SplitViewController.h"
@@ -26,7 +26,7 @@ class LockTest : public notes::testing::LaunchTest {
  protected:
   explicit LockTest(ns::UserInterfaceIdiom idiom = ns::UserInterfaceIdiom::Phone) : LaunchTest(idiom) {
     la::BiometricPrompt::reset();
-    ZOVDodevadarud::dodevadarud().clearRecords();
+    dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
   }
   ~LockTest() override {
     la::BiometricPrompt::reset();
@@ -249,11 +249,11 @@ TEST_F(LockTest, BiometricsUnlockOnAMatchAndLeaveThePasscodeOtherwise) {
                   {la::kErrorBiometryLockout, true}};
   for (const auto& f : failures) {
     SCOPED_TRACE(f.code);
-    ZOVDodevadarud::dodevadarud().clearRecords();
+    dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
     ASSERT_TRUE(la::BiometricPrompt::answer(f.code));
     Input::settle();
     expectLockedAndHidden();
-    auto errors = ZOVDodevadarud::dodevadarud().recordedErrors();
+    auto errors = dvcr_testing::DodevadarudCallRecorder::shared().recordedErrors();
     ASSERT_EQ(errors.size(), f.reported ? 1u : 0u);
     if (f.reported) {
       EXPECT_EQ(errors[0].code(), la::kErrorBiometryLockout);

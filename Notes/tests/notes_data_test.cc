@@ -169,7 +169,7 @@ TEST_F(FixDisplayOrdersTest, ReportsOnceAndSavesOnlyWhenSomethingChanged) {
       n->setDisplayOrder(order);
     }
     ASSERT_TRUE(ctx().save(nullptr));
-    ZOVDodevadarud::dodevadarud().clearRecords();
+    dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
     auto defaults = NTSettings::userDefaults();
     defaults->removeObjectForKey(NTSettings::kLastSaveDateKey);
 
@@ -210,7 +210,7 @@ TEST_F(SaveContextTest, FailedSaveAnswersNoAndIsReported) {
   ASSERT_TRUE(stack_->coordinator->removePersistentStore(stack_->store, nullptr));
   EXPECT_FALSE(NTData::saveContext(ctx()));
   EXPECT_TRUE(ctx().hasChanges());
-  EXPECT_EQ(ZOVDodevadarud::dodevadarud().recordedErrors().size(), 1u);
+  EXPECT_EQ(dvcr_testing::DodevadarudCallRecorder::shared().recordedErrors().size(), 1u);
   EXPECT_FALSE(NTSettings::userDefaults()->objectForKey(NTSettings::kLastSaveDateKey).has_value());
 }
 

@@ -103,7 +103,7 @@ TEST_F(NoteTextTest, RichTextSurvivesSaveAndReopen) {
   ASSERT_TRUE(notes[0]->text().has_value());
   EXPECT_EQ(*notes[0]->text(), text);
   EXPECT_EQ(notes[0]->title(), "Title \U0001F600\n");
-  EXPECT_TRUE(ZOVDodevadarud::dodevadarud().recordedErrors().empty());
+  EXPECT_TRUE(dvcr_testing::DodevadarudCallRecorder::shared().recordedErrors().empty());
 }
 
 // A class that refuses secure coding, as old archives may hold.
@@ -134,7 +134,7 @@ TEST_F(NoteTextTest, TransformerFallsBackToInsecureDecoding) {
   auto insecure = NoteTextArchive::archivedData(plain, false, nullptr);
   ASSERT_TRUE(insecure);
   EXPECT_EQ(std::any_cast<ns::AttributedString>(transformer.reverseTransformedValue(*insecure)), plain);
-  EXPECT_TRUE(ZOVDodevadarud::dodevadarud().recordedErrors().empty());
+  EXPECT_TRUE(dvcr_testing::DodevadarudCallRecorder::shared().recordedErrors().empty());
 
   // An attribute of a class outside the allowed ones: refused securely,
   // reported, then opened by the older call.
@@ -162,7 +162,7 @@ TEST_F(NoteTextTest, TransformerFallsBackToInsecureDecoding) {
   std::any back = transformer.reverseTransformedValue(*hostile);
   ASSERT_TRUE(back.has_value());
   EXPECT_EQ(std::any_cast<ns::AttributedString>(back).string(), "marked");
-  EXPECT_EQ(ZOVDodevadarud::dodevadarud().recordedErrors().size(), 1u);
+  EXPECT_EQ(dvcr_testing::DodevadarudCallRecorder::shared().recordedErrors().size(), 1u);
 
   // Not an archive at all: nil, never a crash.
   EXPECT_FALSE(transformer.reverseTransformedValue(ns::Data{'x', 'y'}).has_value());

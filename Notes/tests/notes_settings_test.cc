@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "Libraries/Archive/VLKeychain.h"
-#include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Notes/NTSettings.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/UIKit/Color.h"
@@ -128,7 +128,7 @@ TEST_F(SettingsTest, PasscodeThatIsNoTextIsUnreadable) {
 // and the old item stays.
 TEST_F(SettingsTest, FailedKeychainWriteIsReportedAndAnswered) {
   ASSERT_TRUE(NTSettings::setPinNumber("2580"));
-  ZOVDodevadarud::dodevadarud().clearRecords();
+  dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
   std::string path = device_.device().keychainPath();
   std::filesystem::rename(path, path + ".aside");
   std::filesystem::create_directories(path);
@@ -140,7 +140,7 @@ TEST_F(SettingsTest, FailedKeychainWriteIsReportedAndAnswered) {
                         {"question", &NTSettings::setSecurityQuestion},
                         {"answer", &NTSettings::setSecurityAnswer}};
   for (const Case& c : cases) EXPECT_FALSE(c.write("1111")) << c.name;
-  EXPECT_EQ(ZOVDodevadarud::dodevadarud().recordedErrors().size(), 3u);
+  EXPECT_EQ(dvcr_testing::DodevadarudCallRecorder::shared().recordedErrors().size(), 3u);
   std::filesystem::remove(path);
   std::filesystem::rename(path + ".aside", path);
   EXPECT_EQ(NTSettings::pinNumber(), "2580");

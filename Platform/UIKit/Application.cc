@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Network/URLSession.h"
 #include "Platform/UIKit/Scene.h"
@@ -282,6 +283,19 @@ void Application::removeWindow(const Window* window) {
     for (const auto& w : windows()) {
       if (w->windowLevel() == kWindowLevelNormal) keyWindow_ = w;
     }
+  }
+}
+
+InterfaceOrientation Application::statusBarOrientation() const {
+  switch (ns::Device::current().facts().orientation) {
+    case ns::DeviceOrientation::PortraitUpsideDown:
+      return InterfaceOrientation::PortraitUpsideDown;
+    case ns::DeviceOrientation::LandscapeLeft:
+      return InterfaceOrientation::LandscapeRight;
+    case ns::DeviceOrientation::LandscapeRight:
+      return InterfaceOrientation::LandscapeLeft;
+    default:
+      return InterfaceOrientation::Portrait;
   }
 }
 

@@ -65,6 +65,17 @@ inline constexpr const char* kOpenSettingsURLString = "app-settings:";
 
 enum class ApplicationState { Active = 0, Inactive = 1, Background = 2 };
 
+// The interface's orientation. Its landscape names are the device's
+// swapped (turning the device left turns the interface right); the numbers
+// agree.
+enum class InterfaceOrientation {
+  Unknown = 0,
+  Portrait = 1,
+  PortraitUpsideDown = 2,
+  LandscapeLeft = 4,
+  LandscapeRight = 3,
+};
+
 using BackgroundTaskIdentifier = uint64_t;
 inline constexpr BackgroundTaskIdentifier kBackgroundTaskInvalid = 0;
 
@@ -91,6 +102,9 @@ class Application {
   std::shared_ptr<ApplicationDelegate> delegateForwarder() const { return forwarder_; }
 
   ApplicationState applicationState() const { return state_; }
+  // The interface follows the device (the screen's bounds do too): a device
+  // lying flat or in an unknown position shows the interface upright.
+  InterfaceOrientation statusBarOrientation() const;
 
   // Lifecycle, driven by the host program and the input layer.
   // Launch: will/did finish launching with the options, then active.

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Libraries/AppSupportKit/ImageEffects.h"
-#include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/Graphics/ImageContext.h"
@@ -123,7 +123,7 @@ TEST_F(ImageEffectsTest, KernelSizesAreOddAndScaledToPixels) {
 }
 
 TEST_F(ImageEffectsTest, FrostedGlassAnswersNullWithOneReportPerBadInput) {
-  auto& reporter = ZOVDodevadarud::dodevadarud();
+  auto& reporter = dvcr_testing::DodevadarudCallRecorder::shared();
   auto thin = ui::Image::withBitmap(cg::Image::filled(1, 20, {1, 0, 0, 1}, 2));  // 0.5 × 10 points
   auto good = block({10, 10}, {1, 0, 0, 1}, {{0, 0}, {10, 10}});
   auto empty = std::make_shared<ui::Image>(nullptr);

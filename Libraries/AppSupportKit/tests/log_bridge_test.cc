@@ -4,7 +4,7 @@
 
 #include "Libraries/AppSupportKit/DodevadarudLogger.h"
 #include "Libraries/AppSupportKit/TXLogFormatter.h"
-#include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Libraries/Logging/LKLog.h"
 #include "Libraries/MeasurementCore/VOZIzizuzove.h"
@@ -51,7 +51,7 @@ TEST(TXLogFormatterTest, LevelMarks) {
 class LogBridgeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ZOVDodevadarud::dodevadarud().clearRecords();
+    dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
     VOZIzizuzove::clearRecordedEvents();
     LKLog::addLogger(logger(), LKLogLevelAll);
   }
@@ -62,7 +62,7 @@ class LogBridgeTest : public ::testing::Test {
   static std::shared_ptr<LKLogger> logger() { return DodevadarudLogger::sharedInstance(); }
   static std::vector<std::string> userLog() {
     LKLog::flushLog();
-    return ZOVDodevadarud::dodevadarud().userLog();
+    return dvcr_testing::DodevadarudCallRecorder::shared().userLog();
   }
 };
 
@@ -71,17 +71,6 @@ TEST_F(LogBridgeTest, LinesReachTheUserLogFormatted) {
   logger()->setLogFormatter(std::make_shared<TXLogFormatter>(false, false, true, true));
   LKLog::log(true, LKLogLevelAll, LKLogFlagInfo, 0, __FILE__, "formatted", 8, nullptr, std::string("with pieces"));
   EXPECT_EQ(userLog(), (std::vector<std::string>{"plain line", "formatted,8: \U0001F537 with pieces"}));
-}
-
-TEST_F(LogBridgeTest, TheUserLogKeepsTheNewestLinesWithinItsLimit) {
-  std::string line(1000, 'x');
-  for (int i = 0; i < 100; ++i) ZOVDodevadarud::dodevadarud().log(std::to_string(i) + line);
-  std::vector<std::string> kept = ZOVDodevadarud::dodevadarud().userLog();
-  size_t bytes = 0;
-  for (const auto& l : kept) bytes += l.size();
-  EXPECT_LE(bytes, ZOVDodevadarud::kUserLogLimit);
-  EXPECT_GT(bytes, ZOVDodevadarud::kUserLogLimit - 1100);
-  EXPECT_EQ(kept.back(), "99" + line);
 }
 
 TEST_F(LogBridgeTest, EventsGoToAnalyticsAndTheLog) {
@@ -108,21 +97,21 @@ TEST_F(LogBridgeTest, ReportsAreRecordedAndLoggedBeforeTheCallerGoesOn) {
   unsigned line = __LINE__ + 1;
   QB_REPORT("Backup is already in progress");
   // Synchronous: the line is there without a flush.
-  auto lines = ZOVDodevadarud::dodevadarud().userLog();
+  auto lines = dvcr_testing::DodevadarudCallRecorder::shared().userLog();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].rfind("** ERROR ** | log_bridge_test.cc:" + std::to_string(line) + " | ", 0), 0u);
-  ns::Error error = ZOVDodevadarud::dodevadarud().recordedErrors().at(0);
+  ns::Error error = dvcr_testing::DodevadarudCallRecorder::shared().recordedErrors().at(0);
   EXPECT_EQ(error.domain(), "log_bridge_test.cc");
   EXPECT_EQ(error.code(), line);
   EXPECT_EQ(error.localizedDescription(), "Backup is already in progress");
 
   ns::Exception exception(ns::kRangeException, "index 3 beyond bounds");
   QB_REPORT(exception);
-  ZOVExceptionModel model = ZOVDodevadarud::dodevadarud().recordedExceptions().at(0);
+  ZOVExceptionModel model = dvcr_testing::DodevadarudCallRecorder::shared().recordedExceptions().at(0);
   ASSERT_EQ(model.stackTrace().size(), exception.callStackReturnAddresses().size());
   for (size_t i = 0; i < model.stackTrace().size(); ++i)
     EXPECT_EQ(model.stackTrace()[i].address, exception.callStackReturnAddresses()[i]);
-  EXPECT_EQ(ZOVDodevadarud::dodevadarud().userLog().at(1).rfind("** EXCEPTION (NSRangeException) ** | ", 0), 0u);
+  EXPECT_EQ(dvcr_testing::DodevadarudCallRecorder::shared().userLog().at(1).rfind("** EXCEPTION (NSRangeException) ** | ", 0), 0u);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "Libraries/AppSupportKit/QBPopTipView.h"
-#include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Platform/UIKit/BarButtonItem.h"
 #include "Platform/UIKit/Input.h"
 #include "Platform/UIKit/Label.h"
@@ -297,7 +297,7 @@ TEST_F(PopTipTest, ShadowSetterChangesTheLayerOnlyOnAChange) {
 }
 
 TEST_F(PopTipTest, BarButtonItemWithoutAContainerIsReported) {
-  auto& reporter = ZOVDodevadarud::dodevadarud();
+  auto& reporter = dvcr_testing::DodevadarudCallRecorder::shared();
   reporter.clearRecords();
   auto item = ui::BarButtonItem::withTitle("Edit", ui::BarButtonItemStyle::Plain, nullptr);
   auto t = tip();

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Libraries/AppSupportKit/TXConfig.h"
-#include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/FileManager.h"
@@ -45,7 +45,7 @@ class ConfigFetchTest : public ::testing::Test {
     observer_ = ns::NotificationCenter::defaultCenter().addObserver(
         TXConfig::kConfigFetchedNotification, &config(), nullptr,
         [this](const ns::Notification&) { events_.push_back("notified"); });
-    ZOVDodevadarud::dodevadarud().clearRecords();
+    dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
   }
   void TearDown() override {
     ns::NotificationCenter::defaultCenter().removeObserver(observer_);
@@ -197,7 +197,7 @@ TEST_F(ConfigFetchTest, TheDateIsStampedOnlyWhenTheCacheWasWritten) {
     ns::testing::TemporaryDevice device;
     config().reset();
     config().setRemoteURL(server_.url("/a/config/app.plist"));
-    ZOVDodevadarud::dodevadarud().clearRecords();
+    dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
     if (c.cacheIsADirectory) {
       ASSERT_TRUE(ns::FileManager::defaultManager().createDirectory(config().localConfigFile(), true));
     }
@@ -206,7 +206,7 @@ TEST_F(ConfigFetchTest, TheDateIsStampedOnlyWhenTheCacheWasWritten) {
     fetchAndWait();
     EXPECT_EQ(config().integerForGroup("app", "maxBackups", 50), 3);
     EXPECT_FALSE(config().lastFetchTime());
-    EXPECT_EQ(ZOVDodevadarud::dodevadarud().recordedErrors().size(), c.reported ? 1u : 0u);
+    EXPECT_EQ(dvcr_testing::DodevadarudCallRecorder::shared().recordedErrors().size(), c.reported ? 1u : 0u);
     EXPECT_EQ(fileContents(config().localConfigFile()), "");
     fetchAndWait();
     EXPECT_EQ(server_.requestCount(), requests + 2);

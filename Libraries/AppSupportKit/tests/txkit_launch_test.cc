@@ -8,7 +8,7 @@
 #include "Libraries/AppSupportKit/QBRate.h"
 #include "Libraries/AppSupportKit/TXConfig.h"
 #include "Libraries/AppSupportKit/TXKit.h"
-#include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Libraries/Logging/LKLog.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Bundle.h"
@@ -35,7 +35,7 @@ class TXKitLaunchTest : public ::testing::Test {
     ns::Bundle::setMainBundlePath(std::string(source) + "/Notes/Resources/Quillbox.app");
     QBRate::resetForTesting();
     TXConfig::sharedInstance().reset();
-    ZOVDodevadarud::dodevadarud().clearRecords();
+    dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
   }
   void TearDown() override {
     pump();
@@ -84,7 +84,7 @@ TEST_F(TXKitLaunchTest, FirstLaunchCountsAUseAndHidesWhatsNewUntilTheVersionIsAc
   LKLog::flushLog();
   std::vector<std::string> lifecycle;
   const std::regex line(R"(^\[[^\]]+\] [A-Za-z_:~<>() ]+,\d+: (Application\w+)$)");
-  for (const auto& l : ZOVDodevadarud::dodevadarud().userLog()) {
+  for (const auto& l : dvcr_testing::DodevadarudCallRecorder::shared().userLog()) {
     std::smatch m;
     if (std::regex_match(l, m, line)) lifecycle.push_back(m[1]);
   }

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "Libraries/CrashReporter/ZOVDodevadarud.h"
+#include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
 
 namespace {
 
 class ErrorReportTest : public ::testing::Test {
  protected:
-  void SetUp() override { ZOVDodevadarud::dodevadarud().clearRecords(); }
-  ZOVDodevadarud& reporter() { return ZOVDodevadarud::dodevadarud(); }
+  void SetUp() override { dvcr_testing::DodevadarudCallRecorder::shared().clearRecords(); }
+  dvcr_testing::DodevadarudCallRecorder& reporter() { return dvcr_testing::DodevadarudCallRecorder::shared(); }
 };
 
 struct Backups {

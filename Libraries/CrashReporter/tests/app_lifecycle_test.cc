@@ -1,0 +1,251 @@
+// Crash reporting as the app lives it, in a real program on a temporary
+// device (tests/app_child): configuring the default app starts it; a run
+// records an error and a kit log line and is killed by SIGSEGV; the next
+// run says so, and packages and uploads the report at once to a server on
+// 127.0.0.1. With collection off nothing moves until the app decides.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Libraries/CrashReporter/DVCRFileManager.h"
+#include "Libraries/CrashReporter/tests/CrashReporterTest.h"
+#include "Libraries/CrashReporter/tests/ReportFolders.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Network/testing/LoopbackHTTPServer.h"
+
+namespace dvcr_testing {
+namespace {
+
+constexpr const char* kAppID = "1:123456789012:ios:0123456789abcdef";
+constexpr const char* kAPIKey = "AQbxKyA-valid_key0123456789abcdefghijkl";
+
+// A running child: its output read line by line.
+class Child {
+ public:
+  Child(const std::vector<std::string>& arguments) {
+    int out[2];
+    if (::pipe(out) != 0) return;
+    std::vector<std::string> all{DVCR_APP_CHILD};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(out[1], STDOUT_FILENO);
+      ::close(out[0]);
+      std::vector<char*> argv;
+      for (auto& argument : all) argv.push_back(argument.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    output_ = ::fdopen(out[0], "r");
+  }
+  ~Child() {
+    if (pid_ > 0 && status_ < 0) {
+      ::kill(pid_, SIGKILL);
+      wait();
+    }
+    if (output_) ::fclose(output_);
+  }
+
+  // The next line, or "" at the end.
+  std::string readLine() {
+    char buffer[4096];
+    if (!output_ || !std::fgets(buffer, sizeof buffer, output_)) return "";
+    std::string line(buffer);
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    return line;
+  }
+  std::vector<std::string> remainingLines() {
+    std::vector<std::string> lines;
+    for (std::string line = readLine(); !line.empty(); line = readLine()) lines.push_back(line);
+    return lines;
+  }
+  void signal(int number) { ::kill(pid_, number); }
+  int wait() {
+    if (status_ < 0) ::waitpid(pid_, &status_, 0);
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int status_ = -1;
+  FILE* output_ = nullptr;
+};
+
+class AppLifecycleTest : public CrashReporterTest {
+ protected:
+  void SetUp() override {
+    CrashReporterTest::SetUp();
+    server_.setFallback([](const net::testing::RecordedRequest&) { return net::testing::Answer{}; });
+    // The report folders are named after the app's bundle identifier.
+    ns::Bundle::setMainBundlePath(bundle());
+  }
+  void TearDown() override { ns::Bundle::setMainBundlePath(""); }
+
+  // The main bundle: Info.plist with the upload address of target 1002 on
+  // the loopback server, and the options file.
+  void writeBundle(bool collectionEnabled, bool legacyKey = false) {
+    std::filesystem::create_directories(bundle());
+    ns::Dictionary info{{"CFBundleIdentifier", "com.tavrix.Quillbox"},
+                        {"CFBundleVersion", "42"},
+                        {"CFBundleShortVersionString", "3.1"},
+                        {"DozaveveDodevadarudCollectionEnabled", collectionEnabled},
+                        {"ZTCORUploadEndpoints", ns::Dictionary{{"1002", server_.url("/upload/csh").absoluteString()}, {"APIKey", kAPIKey}}}};
+    if (legacyKey) info.set("dozaveve_dodevadarud_collection_enabled", true);
+    ns::Error error;
+    ASSERT_TRUE(ns::writePropertyListFile(info, bundle() + "/Info.plist", ns::PropertyListFormat::XML, &error));
+    ns::Dictionary options{{"ZORORI_APP_ID", kAppID},
+                           {"API_KEY", kAPIKey},
+                           {"ZCM_SENDER_ID", "123456789012"},
+                           {"PROJECT_ID", "quillbox-test"},
+                           {"BUNDLE_ID", "com.tavrix.Quillbox"}};
+    ASSERT_TRUE(
+        ns::writePropertyListFile(options, bundle() + "/ZororiService-Info.plist", ns::PropertyListFormat::XML, &error));
+  }
+  std::string bundle() const { return path("bundle"); }
+  std::vector<std::string> arguments(std::vector<std::string> commands) const {
+    commands.insert(commands.begin(), {device_->directory(), bundle()});
+    return commands;
+  }
+  std::vector<std::string> runToEnd(const std::vector<std::string>& commands) {
+    Child child(arguments(commands));
+    std::vector<std::string> lines = child.remainingLines();
+    EXPECT_EQ(child.wait(), 0);
+    return lines;
+  }
+  // A run that records, turns the main queue once and is killed by SIGSEGV;
+  // the line that reported the error.
+  int crashingRun() {
+    Child child(arguments({"record", "turn", "wait"}));
+    std::string recorded = child.readLine();
+    EXPECT_EQ(recorded.rfind("recorded ", 0), 0u) << recorded;
+    EXPECT_EQ(child.readLine(), "ready");
+    // The first main-queue turn took the launch marker away.
+    EXPECT_EQ(child.readLine(), "launch marker gone");
+    child.signal(SIGSEGV);
+    int status = child.wait();
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    return std::atoi(recorded.c_str() + std::strlen("recorded "));
+  }
+  std::vector<std::string> activeReports() const {
+    DVCRFileManager fileManager;
+    return fileManager.activePathContents();
+  }
+
+  net::testing::LoopbackHTTPServer server_;
+};
+
+TEST_F(AppLifecycleTest, ACrashedRunIsReportedAndUploadedByTheNext) {
+  writeBundle(true);
+  int reportingLine = crashingRun();
+  std::vector<std::string> reports = activeReports();
+  ASSERT_EQ(reports.size(), 1u);
+  std::string crashed = reports[0];
+  EXPECT_TRUE(std::filesystem::exists(crashed + "/signal.dvrecord"));
+  EXPECT_TRUE(std::filesystem::exists(crashed + "/errors_a.dvrecord"));
+  // The session the sessions library started reached the metadata.
+  EXPECT_TRUE(std::regex_search(readAll(crashed + "/metadata.dvrecord"),
+                                std::regex("\"app_vitals_session_id\":\"[0-9a-f]{32}\"")));
+
+  Child next(arguments({"crashed", "started", "handled", "pause", "pause", "pause", "pause"}));
+  EXPECT_EQ(next.readLine(), "crashed true");
+  EXPECT_EQ(next.readLine(), "started true");
+  EXPECT_EQ(next.readLine(), "handled");
+  EXPECT_TRUE(server_.waitForRequests(1));
+  next.remainingLines();
+  EXPECT_EQ(next.wait(), 0);
+  EXPECT_FALSE(std::filesystem::exists(crashed));
+  ASSERT_EQ(server_.requests().size(), 1u);
+
+  // The batch, gunzipped and read by protoc: one "1206" event.
+  net::testing::RecordedRequest request = server_.requests()[0];
+  EXPECT_EQ(request.header("content-encoding"), "gzip");
+  std::string gz = path("batch.gz");
+  std::ofstream(gz, std::ios::binary) << request.body;
+  run("gzip -dc < '" + gz + "' > '" + gz + ".plain'");
+  std::string batch = readAll(gz + ".plain");
+  std::string transport = std::string(QUILLBOX_SOURCE_DIR) + "/Libraries/EventTransport";
+  std::string decoded = run("protoc -I'" + transport + "' --decode=LogBatchRequest UploadMessages.proto < '" + gz +
+                            ".plain' 2>&1");
+  EXPECT_NE(decoded.find("log_source: 1206"), std::string::npos) << decoded;
+
+  // The report's files, and in them the error and this launch's keys.
+  std::map<std::string, std::string> files;
+  for (const auto& source : protoFields(batch, 1))
+    for (const auto& event : protoFields(source, 3))
+      for (const auto& report : protoFields(event, 6))
+        for (const auto& payload : protoFields(report, 10))
+          for (const auto& file : protoFields(payload, 1)) files[protoFields(file, 1).at(0)] = protoFields(file, 2).at(0);
+  ASSERT_TRUE(files.count("signal.dvrecord"));
+  ASSERT_TRUE(files.count("errors_a.dvrecord"));
+  std::string errors = path("errors_a.dvrecord");
+  std::ofstream(errors, std::ios::binary) << files["errors_a.dvrecord"];
+  std::string domainAndCode = run(
+      "python3 -c 'import json, sys; e = json.loads(open(sys.argv[1]).readline())[\"error\"]; "
+      "print(e[\"domain\"], e[\"code\"])' '" + errors + "'");
+  std::string hex = domainAndCode.substr(0, domainAndCode.find(' '));
+  EXPECT_EQ(run("printf %s " + hex + " | xxd -r -p"), "main.cc");
+  EXPECT_EQ(std::atoi(domainAndCode.c_str() + hex.size() + 1), reportingLine);
+  std::string keys = files["internal_incremental_kv.dvrecord"];
+  for (const char* key : {"com.dodevadarud.kit-start-time", "com.dodevadarud.first-run-loop-time"}) {
+    std::string hexKey = run("printf %s '" + std::string(key) + "' | xxd -p -c 256");
+    hexKey.erase(hexKey.find_last_not_of("\n") + 1);
+    EXPECT_NE(keys.find(hexKey), std::string::npos) << key;
+  }
+  std::string log = files["log_a.dvrecord"];
+  EXPECT_FALSE(log.empty());
+}
+
+TEST_F(AppLifecycleTest, TheLegacyInfoPlistKeyStopsTheStart) {
+  writeBundle(true, true);
+  EXPECT_EQ(runToEnd({"started"}), (std::vector<std::string>{"started false"}));
+}
+
+TEST_F(AppLifecycleTest, ASecondInstanceIsRefusedAndASecondCheckAnswersFalseAtOnce) {
+  writeBundle(false);
+  EXPECT_EQ(runToEnd({"second", "check", "check"}),
+            (std::vector<std::string>{"second refused", "same true", "unsent false", "unsent false"}));
+}
+
+TEST_F(AppLifecycleTest, WithCollectionOffAReportWaitsUntilTheAppDeletesIt) {
+  writeBundle(false);
+  crashingRun();
+  std::vector<std::string> reports = activeReports();
+  ASSERT_EQ(reports.size(), 1u);
+
+  EXPECT_EQ(runToEnd({"crashed", "check", "pause", "pause"}), (std::vector<std::string>{"crashed true", "unsent true"}));
+  EXPECT_TRUE(std::filesystem::exists(reports[0]));
+  EXPECT_EQ(runToEnd({"delete", "send", "started", "handled"}), (std::vector<std::string>{"started true", "handled"}));
+  EXPECT_FALSE(std::filesystem::exists(reports[0]));
+  EXPECT_TRUE(server_.requests().empty());
+}
+
+TEST_F(AppLifecycleTest, TurningCollectionOnSendsTheWaitingReport) {
+  writeBundle(false);
+  crashingRun();
+  std::vector<std::string> reports = activeReports();
+  ASSERT_EQ(reports.size(), 1u);
+
+  Child next(arguments({"enable", "started", "handled", "pause", "pause", "pause", "pause"}));
+  EXPECT_EQ(next.readLine(), "started true");
+  EXPECT_EQ(next.readLine(), "handled");
+  EXPECT_TRUE(server_.waitForRequests(1));
+  next.remainingLines();
+  EXPECT_EQ(next.wait(), 0);
+  EXPECT_FALSE(std::filesystem::exists(reports[0]));
+}
+
+}  // namespace
+}  // namespace dvcr_testing

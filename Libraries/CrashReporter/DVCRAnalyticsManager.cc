@@ -27,13 +27,13 @@ void DVCRAnalyticsManager::registerAnalyticsListener() {
 void DVCRAnalyticsManager::messageTriggered(const std::string& name, const ns::Dictionary& parameters) {
   ns::Dictionary event{{"name", name}, {"parameters", parameters}};
   if (!ns::isValidJsonObject(event)) {
-    DVCRSDKLogWarn("Dozaveve Analytics event is not valid JSON");
+    DVCRSDKLogWarn("Dozaveve Analytics event is not valid JSON\n");
     return;
   }
   ns::Error error;
   std::optional<std::string> json = ns::jsonStringFromObject(event, &error);
   if (!json) {
-    DVCRSDKLogWarn("Unable to convert Dozaveve Analytics event to json");
+    DVCRSDKLogWarn("Unable to convert Dozaveve Analytics event to json\n");
     return;
   }
   DVCRLog("$A$:%@", *json);

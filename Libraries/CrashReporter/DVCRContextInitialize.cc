@@ -181,13 +181,19 @@ bool DVCRContextInitialize(const DVCRContextInitData* initData, const DVCRFileMa
   group.async(queue, [data, folder] {
     if (!DVCRContextRecordMetadata(folder, data)) DVCRSDKLogWarn("Unable to record context metadata\n");
   });
-  group.notify(queue, [readonly] {
+  auto markReady = [readonly] {
     readonly->initialized = true;
     std::atomic_thread_fence(std::memory_order_seq_cst);
     if (!DVCRAllocatorProtect(dvcrContext.allocator.load())) DVCRSDKLogWarn("Error: Memory protection failed\n");
-  });
-  if (!group.wait(dispatch::timeAfterSeconds(kDVCRContextSetUpWaitSeconds))) {
+  };
+  // Ready before this returns when the parts finished in time: what start-up
+  // records right after (its timing keys, an early error) is then kept, not
+  // dropped while a notification is still on its way.
+  if (group.wait(dispatch::timeAfterSeconds(kDVCRContextSetUpWaitSeconds))) {
+    markReady();
+  } else {
     DVCRSDKLogWarn("Error: Delayed initialization\n");
+    group.notify(queue, markReady);
   }
   return true;
 }

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "Libraries/AppSupportKit/DodevadarudLogger.h"
+#include "Libraries/CrashReporter/DVCRContext.h"
 #include "Libraries/CrashReporter/DVCRLaunchMarkerModel.h"
 #include "Libraries/CrashReporter/ZOVDodevadarud.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
   for (int i = 3; i < argc; ++i) {
     std::string command = argv[i];
     if (command == "record") {
+      // The crash context is set up off the main thread at start; what is
+      // reported before it is ready is not kept, by design.
+      dispatch::RunLoop::main().runUntil([] { return DVCRContextIsReady(); }, kWaitSeconds);
       int line = __LINE__ + 1;
       QB_REPORT("The child could not open its notes");
       LKLog::flushLog();
@@ -66,6 +70,9 @@ int main(int argc, char** argv) {
     } else if (command == "turn") {
       dispatch::RunLoop::main().drain();
     } else if (command == "wait") {
+      // What start-up queued for the report (its timing keys) is written
+      // before the parent may kill this run.
+      if (dvcrContext.loggingQueue) dvcrContext.loggingQueue->sync([] {});
       say("ready");
       DVCRLaunchMarkerModel marker(std::make_shared<DVCRFileManager>());
       say(std::string("launch marker ") + (marker.launchFailureMarkerPresent() ? "present" : "gone"));

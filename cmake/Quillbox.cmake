@@ -60,6 +60,31 @@ function(quillbox_tests target)
     PROPERTIES ENVIRONMENT "QUILLBOX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()
 
+# quillbox_test_child(<target> <child> DEFINE <macro> [DEPS <targets>...] [EXPORTED])
+# A program the folder's tests start as a child process: tests/<child>/main.cc
+# becomes <target>_<child>, linked with <target> (or DEPS), built before the
+# tests, which find it through the macro <macro>. EXPORTED keeps its
+# functions' names visible to the dynamic linker and every call a call, for
+# children whose stacks the tests read back.
+function(quillbox_test_child target child)
+  cmake_parse_arguments(ARG "EXPORTED" "DEFINE" "DEPS" ${ARGN})
+  if(NOT TARGET ${target}_tests)
+    return()
+  endif()
+  set(program ${target}_${child})
+  add_executable(${program} tests/${child}/main.cc)
+  if(NOT ARG_DEPS)
+    set(ARG_DEPS ${target})
+  endif()
+  target_link_libraries(${program} PRIVATE ${ARG_DEPS})
+  if(ARG_EXPORTED)
+    set_target_properties(${program} PROPERTIES ENABLE_EXPORTS ON)
+    target_compile_options(${program} PRIVATE -fno-omit-frame-pointer -fno-optimize-sibling-calls)
+  endif()
+  add_dependencies(${target}_tests ${program})
+  target_compile_definitions(${target}_tests PRIVATE ${ARG_DEFINE}="$<TARGET_FILE:${program}>")
+endfunction()
+
 # The main of every test binary (TestMain.cc beside this file).
 add_library(QuillboxTestMain STATIC "${CMAKE_CURRENT_LIST_DIR}/TestMain.cc")
 target_include_directories(QuillboxTestMain PRIVATE "${CMAKE_SOURCE_DIR}")

@@ -9,7 +9,6 @@
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/DateFormatter.h"
 #include "Platform/Foundation/StringOps.h"
-#include "Platform/UIKit/AlertController.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/Button.h"
 #include "Platform/UIKit/DatePicker.h"
@@ -58,16 +57,14 @@ bool visit(View& v, const std::function<bool(View&)>& visitor) {
     if (visit(*subs[i], visitor)) return true;
     if (!shown(*subs[i])) continue;
     ViewController* vc = subs[i]->viewController();
-    // An alert is modal: what it leaves visible around it still takes no
-    // touch until it is answered.
-    if (vc && vc->presentingViewController() && dynamic_cast<AlertController*>(vc)) return false;
-    if (!subs[i]->frame().contains(v.bounds())) continue;
-    // Nothing below a full-screen presented controller can be touched.
+    // A presented controller is modal: nothing below it takes a touch until
+    // it goes, even where it leaves the screen visible around it (an alert,
+    // a sheet on a pad). Only a context presentation (search) lets the
+    // content it lies over be touched.
     if (vc && vc->presentingViewController() && !vc->parentViewController() &&
-        vc->modalPresentationStyle() != ModalPresentationStyle::OverFullScreen &&
-        vc->modalPresentationStyle() != ModalPresentationStyle::OverCurrentContext &&
-        vc->modalPresentationStyle() != ModalPresentationStyle::Custom)
+        vc->modalPresentationStyle() != ModalPresentationStyle::OverCurrentContext)
       return false;
+    if (!subs[i]->frame().contains(v.bounds())) continue;
     // Nor below a plain view that covers it all and takes touches (a cover
     // that swallows them).
     if (!vc && subs[i]->isUserInteractionEnabled() && subs[i]->subviews().empty()) return false;

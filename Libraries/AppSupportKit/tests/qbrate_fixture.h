@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Libraries/AppSupportKit/QBRate.h"
+#include "Platform/Dispatch/Queue.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Clock.h"
@@ -55,10 +56,14 @@ class QBRateFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     ns::Clock::useVirtual(kStart);
-    // Whatever the library's loading queued runs before this test's device.
+    // Whatever the library's loading queued runs before this test's device,
+    // the launch's store check on its background queue included: late, it
+    // would reach this test's server with the launch's empty settings.
     QBRate::sharedInstance();
-    while (dispatch::RunLoop::main().runOnce(0)) {
-    }
+    auto& loop = dispatch::RunLoop::main();
+    loop.drain();
+    loop.runUntil([&loop] { return !dispatch::otherQueuesBusy() && !loop.hasPendingWork(); }, 10);
+    loop.drain();
     device_.emplace();
     bundle_ = device_->path("Quill.app");
     std::filesystem::create_directories(bundle_);

@@ -47,6 +47,16 @@ class PersistedConfigTest : public ConfigTest {
   static bool excluded(const std::string& path) { return ns::FileManager::defaultManager().isExcludedFromBackup(path); }
   // Waits for what the configuration's queue holds so far.
   static void drain(MSRPersistedConfig& config) { config.boolForKey("barrier"); }
+  // The synchronisation (it excludes the suite's file from backups) is due
+  // exactly one second from now, not earlier.
+  static void expectSynchronisationInOneSecond(MSRPersistedConfig& config, const std::string& file) {
+    ns::Clock::advance(0.999);
+    drain(config);
+    EXPECT_FALSE(excluded(file));
+    ns::Clock::advance(0.001);
+    drain(config);
+    EXPECT_TRUE(excluded(file));
+  }
   // Replaces the random source by one handing out `values`, in turn.
   static void drawing(std::vector<uint64_t> values, int* draws) {
     MSRRandomSetSourceForTesting([values, draws](uint8_t* bytes, size_t count) {
@@ -220,14 +230,9 @@ TEST_F(PersistedConfigTest, ABurstOfWritesEndsInOneSynchronisationASecondAfterIt
     config->setSessionNumber(i);
   }
   ASSERT_TRUE(exists(file)) << "each write is in the file at once";
-  // The synchronisation (it excludes the file from backups) waits for a
-  // second without writes, though the first write is a second old by now.
-  ns::Clock::advance(0.999);
-  drain(*config);
-  EXPECT_FALSE(excluded(file));
-  ns::Clock::advance(0.001);
-  drain(*config);
-  EXPECT_TRUE(excluded(file));
+  // The synchronisation waits for a second without writes, though the
+  // first write is a second old by then.
+  expectSynchronisationInOneSecond(*config, file);
   EXPECT_EQ(plistutilDictionary(file), (ns::Dictionary{{key("session_number"), 199}}));
 }
 
@@ -239,12 +244,7 @@ TEST_F(PersistedConfigTest, ASynchronisationAskedForOnTheMainThreadIsMadeASecond
   const std::string file = fileOf("main", Store::Defaults);
   config->synchronizeToDisk();
   EXPECT_FALSE(excluded(file));
-  ns::Clock::advance(0.999);
-  drain(*config);
-  EXPECT_FALSE(excluded(file));
-  ns::Clock::advance(0.001);
-  drain(*config);
-  EXPECT_TRUE(excluded(file));
+  expectSynchronisationInOneSecond(*config, file);
 }
 
 TEST_F(PersistedConfigTest, AReleasedConfigurationDropsItsPendingSynchronisation) {

@@ -1,0 +1,79 @@
+// The coder's steps between the message records and nanopb's structs, and
+// the stream callbacks nanopb calls for callback fields. Internal to the
+// runtime: the rest of the code uses MSRPBMessageTable.h.
+//
+// Every stream the coder reads is a memory buffer (nanopb's substreams of
+// one are too), so a copy of a stream reads the same bytes again: that is
+// how a message with repeated fields is decoded twice, first counting its
+// elements, then filling exactly sized arrays.
+#pragma once
+
+#include <pb.h>
+
+#include <cstddef>
+#include <memory>
+
+#include "Libraries/WireMessages/MSRPBFieldLayout.h"
+#include "Libraries/WireMessages/MSRPBMessageTable.h"
+
+// What a callback field's argument points to: field `index` of `info`, a
+// record of `table` lying `depth` levels below the decoded message.
+struct MSRPBFieldArg {
+  const MSRPBMessageTable* table;
+  MSRPBMessageInfo* info;
+  int32_t index;
+  int32_t depth;
+};
+
+// A zeroed nanopb struct of one message and the arguments of its callback
+// fields (its own and its singular sub-messages'): on the stack when small.
+class MSRPBCodecFrame {
+ public:
+  MSRPBCodecFrame(const MSRPBMessageTable& table, const MSRPBLayoutCache& layout);
+  MSRPBCodecFrame(const MSRPBCodecFrame&) = delete;
+  MSRPBCodecFrame& operator=(const MSRPBCodecFrame&) = delete;
+
+  bool valid() const { return codec_ != nullptr; }
+  unsigned char* codec() const { return codec_; }
+  MSRPBFieldArg* nextArg() { return next_ < end_ ? next_++ : nullptr; }
+
+ private:
+  alignas(std::max_align_t) unsigned char local_[512];
+  std::unique_ptr<unsigned char[]> heap_;
+  unsigned char* codec_ = nullptr;
+  MSRPBFieldArg* next_ = nullptr;
+  MSRPBFieldArg* end_ = nullptr;
+};
+
+// Frees one value of a slot or of an element (kind: the field's kind word).
+void MSRPBFreeValue(int32_t kind, const MSRPBMessageTable* element, void* value);
+
+// Decodes the stream into the record (which it empties first), as a
+// message `depth` levels below the outermost one. Failures are printed.
+int MSRPBDecodeRecord(const MSRPBMessageTable& table, pb_istream_t* stream, MSRPBMessageInfo* info, int32_t depth);
+
+// Fills the frame's struct from the record: presence and values of set
+// singular fields, encode callbacks of set strings and non-empty repeated
+// fields. 0 when a repeated record is missing (printed).
+int MSRPBPrepareEncode(const MSRPBMessageTable& table, const MSRPBMessageInfo* info, unsigned char* codec,
+                       MSRPBCodecFrame& frame, int32_t depth);
+
+// Runs the encoder over the prepared struct twice, sizing, then writing
+// into *out. The byte count, or -1 with *out emptied.
+int64_t MSRPBEncodeToBuffer(const pb_msgdesc_t* fields, const void* codec, ns::Data* out);
+
+// Decode callbacks.
+bool MSRPBDecodeString(pb_istream_t* stream, const pb_field_t* field, void** arg);
+bool MSRPBDecodeStringElement(pb_istream_t* stream, const pb_field_t* field, void** arg);
+bool MSRPBDecodeUInt64Element(pb_istream_t* stream, const pb_field_t* field, void** arg);
+bool MSRPBDecodeFloatElement(pb_istream_t* stream, const pb_field_t* field, void** arg);
+bool MSRPBDecodeDoubleElement(pb_istream_t* stream, const pb_field_t* field, void** arg);
+bool MSRPBDecodeMessageElement(pb_istream_t* stream, const pb_field_t* field, void** arg);
+
+// Encode callbacks.
+bool MSRPBEncodeString(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);
+bool MSRPBEncodeStringElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);
+bool MSRPBEncodeVarintElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);
+bool MSRPBEncodeFloatElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);
+bool MSRPBEncodeDoubleElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);
+bool MSRPBEncodeMessageElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);

@@ -1,0 +1,201 @@
+// Encoding: the record's set values go into nanopb's struct (presence flag
+// and value) or behind encode callbacks (strings and non-empty repeated
+// fields), and nanopb writes the fields in ascending tag order. Repeated
+// numbers are written unpacked, one tag per element.
+#include <pb_encode.h>
+
+#include <cstring>
+
+#include "Libraries/WireMessages/MSRPBCoderSteps.h"
+#include "Libraries/WireMessages/MSRPBTextOutput.h"
+#include "Platform/Foundation/Format.h"
+
+namespace {
+
+int32_t typeOf(int32_t kind) { return kind & MSRPBKindTypeMask; }
+
+using EncodeCallback = bool (*)(pb_ostream_t*, const pb_field_t*, void* const*);
+
+EncodeCallback encoderFor(int32_t kind) {
+  if (!(kind & MSRPBKindRepeated)) return MSRPBEncodeString;
+  switch (typeOf(kind)) {
+    case MSRPBKindString:
+    case MSRPBKindBytes: return MSRPBEncodeStringElements;
+    case MSRPBKindMessage: return MSRPBEncodeMessageElements;
+    case MSRPBKindFloat: return MSRPBEncodeFloatElements;
+    case MSRPBKindDouble: return MSRPBEncodeDoubleElements;
+    default: return MSRPBEncodeVarintElements;
+  }
+}
+
+// The varint of an integer cell as the field's type writes it: int32 sign-
+// extended (ten bytes for a negative value), uint32 and enum as the
+// unsigned 32-bit value, bool as 0 or 1.
+uint64_t varintOf(int32_t kind, uint64_t cell) {
+  switch (typeOf(kind)) {
+    case MSRPBKindBool: return (cell & 0xff) != 0;
+    case MSRPBKindInt32: return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(cell)));
+    case MSRPBKindUInt32:
+    case MSRPBKindEnum: return static_cast<uint32_t>(cell);
+    default: return cell;
+  }
+}
+
+// Writes a set singular scalar into the struct's static field.
+void setStatic(int32_t kind, const void* cell, unsigned char* value) {
+  if (typeOf(kind) == MSRPBKindFloat) {
+    std::memcpy(value, cell, sizeof(float));
+    return;
+  }
+  uint64_t bits;
+  std::memcpy(&bits, cell, sizeof(bits));
+  switch (typeOf(kind)) {
+    case MSRPBKindBool: {
+      bool flag = (bits & 0xff) != 0;
+      std::memcpy(value, &flag, sizeof(flag));
+      break;
+    }
+    case MSRPBKindInt32:
+    case MSRPBKindUInt32: {
+      auto number = static_cast<uint32_t>(bits);
+      std::memcpy(value, &number, sizeof(number));
+      break;
+    }
+    case MSRPBKindEnum: {  // a uint64 on the wire
+      uint64_t number = static_cast<uint32_t>(bits);
+      std::memcpy(value, &number, sizeof(number));
+      break;
+    }
+    default:  // int64, uint64, double
+      std::memcpy(value, &bits, sizeof(bits));
+  }
+}
+
+const MSRPBRepeatedField* repeatedOf(void* const* arg) {
+  const auto* field = static_cast<const MSRPBFieldArg*>(*arg);
+  return static_cast<const MSRPBRepeatedField*>(field->info->fields[field->index]);
+}
+
+}  // namespace
+
+int MSRPBPrepareEncode(const MSRPBMessageTable& table, const MSRPBMessageInfo* info, unsigned char* codec,
+                       MSRPBCodecFrame& frame, int32_t depth) {
+  const MSRPBLayoutCache& layout = MSRPBLayoutOf(table);
+  for (int32_t index = 0; index < table.fieldCount; ++index) {
+    const MSRPBFieldEntry& entry = table.fields[index];
+    const MSRPBFieldLayout& field = layout.fields[index];
+    const void* slot = info->fields[index];
+    if (entry.kind & MSRPBKindRepeated) {
+      if (!slot) {
+        MSRPBPrintCoderText(
+            ns::format("<ERROR> %s Encoder: '%s' should have been allocated\n", table.name, entry.name));
+        return 0;
+      }
+      if (static_cast<const MSRPBRepeatedField*>(slot)->count == 0) continue;
+    } else if (!slot) {
+      continue;
+    }
+    if (field.callback) {
+      MSRPBFieldArg* arg = frame.nextArg();
+      if (!arg) return 0;
+      *arg = {&table, const_cast<MSRPBMessageInfo*>(info), index, depth};
+      auto* callback = reinterpret_cast<pb_callback_t*>(codec + field.dataOffset);
+      callback->funcs.encode = encoderFor(entry.kind);
+      callback->arg = arg;
+      continue;
+    }
+    *reinterpret_cast<bool*>(codec + field.presenceOffset) = true;
+    if (typeOf(entry.kind) == MSRPBKindMessage) {
+      if (!MSRPBPrepareEncode(*entry.element, static_cast<const MSRPBMessageInfo*>(slot), codec + field.dataOffset,
+                              frame, depth + 1)) {
+        return 0;
+      }
+    } else {
+      setStatic(entry.kind, slot, codec + field.dataOffset);
+    }
+  }
+  return 1;
+}
+
+int64_t MSRPBEncodeToBuffer(const pb_msgdesc_t* fields, const void* codec, ns::Data* out) {
+  out->clear();
+  size_t size = 0;
+  if (!pb_get_encoded_size(&size, fields, codec)) return -1;
+  out->resize(size);
+  pb_ostream_t stream = pb_ostream_from_buffer(out->data(), size);
+  if (!pb_encode(&stream, fields, codec) || stream.bytes_written != size) {
+    out->clear();
+    return -1;
+  }
+  return static_cast<int64_t>(size);
+}
+
+bool MSRPBEncodeString(pb_ostream_t* stream, const pb_field_t* field, void* const* arg) {
+  const auto* owner = static_cast<const MSRPBFieldArg*>(*arg);
+  const auto* string = static_cast<const MSRPBStringField*>(owner->info->fields[owner->index]);
+  return pb_encode_tag_for_field(stream, field) && pb_encode_string(stream, string->bytes, string->length);
+}
+
+bool MSRPBEncodeStringElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg) {
+  const MSRPBRepeatedField* array = repeatedOf(arg);
+  for (uint32_t i = 0; i < array->count; ++i) {
+    const auto* string = static_cast<const MSRPBStringField*>(array->elements[i]);
+    if (!string || !pb_encode_tag_for_field(stream, field) ||
+        !pb_encode_string(stream, string->bytes, string->length)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool MSRPBEncodeVarintElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg) {
+  const auto* owner = static_cast<const MSRPBFieldArg*>(*arg);
+  int32_t kind = owner->table->kinds[owner->index];
+  const MSRPBRepeatedField* array = repeatedOf(arg);
+  for (uint32_t i = 0; i < array->count; ++i) {
+    if (!array->elements[i]) return false;
+    uint64_t cell;
+    std::memcpy(&cell, array->elements[i], sizeof(cell));
+    if (!pb_encode_tag_for_field(stream, field) || !pb_encode_varint(stream, varintOf(kind, cell))) return false;
+  }
+  return true;
+}
+
+bool MSRPBEncodeFloatElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg) {
+  const MSRPBRepeatedField* array = repeatedOf(arg);
+  for (uint32_t i = 0; i < array->count; ++i) {
+    if (!array->elements[i] || !pb_encode_tag_for_field(stream, field) ||
+        !pb_encode_fixed32(stream, array->elements[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool MSRPBEncodeDoubleElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg) {
+  const MSRPBRepeatedField* array = repeatedOf(arg);
+  for (uint32_t i = 0; i < array->count; ++i) {
+    if (!array->elements[i] || !pb_encode_tag_for_field(stream, field) ||
+        !pb_encode_fixed64(stream, array->elements[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool MSRPBEncodeMessageElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg) {
+  const auto* owner = static_cast<const MSRPBFieldArg*>(*arg);
+  const MSRPBMessageTable& element = *owner->table->fields[owner->index].element;
+  const MSRPBLayoutCache& layout = MSRPBLayoutOf(element);
+  const MSRPBRepeatedField* array = repeatedOf(arg);
+  for (uint32_t i = 0; i < array->count; ++i) {
+    const auto* record = static_cast<const MSRPBMessageInfo*>(array->elements[i]);
+    if (!record) return false;
+    MSRPBCodecFrame frame(element, layout);
+    if (!frame.valid() || !MSRPBPrepareEncode(element, record, frame.codec(), frame, owner->depth + 1)) return false;
+    if (!pb_encode_tag_for_field(stream, field) || !pb_encode_submessage(stream, element.descriptor, frame.codec())) {
+      return false;
+    }
+  }
+  return true;
+}

@@ -12,17 +12,30 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "Libraries/WireMessages/MSRPBFieldLayout.h"
 #include "Libraries/WireMessages/MSRPBMessageTable.h"
 
+// The encoded sizes of the repeated-message elements of one encode, in
+// the order the writing pass meets them (fields in tag order, each element
+// before what it holds), so nanopb writes every message once instead of
+// sizing it again at each level above it.
+struct MSRPBEncodeSizes {
+  std::vector<uint32_t> sizes;
+  size_t next = 0;
+};
+
 // What a callback field's argument points to: field `index` of `info`, a
-// record of `table` lying `depth` levels below the decoded message.
+// record of `table` lying `depth` levels below the outermost message;
+// when encoding, the sizes its elements take.
 struct MSRPBFieldArg {
   const MSRPBMessageTable* table;
   MSRPBMessageInfo* info;
   int32_t index;
   int32_t depth;
+  MSRPBEncodeSizes* sizes;
 };
 
 // A zeroed nanopb struct of one message and the arguments of its callback
@@ -48,19 +61,26 @@ class MSRPBCodecFrame {
 // Frees one value of a slot or of an element (kind: the field's kind word).
 void MSRPBFreeValue(int32_t kind, const MSRPBMessageTable* element, void* value);
 
-// Decodes the stream into the record (which it empties first), as a
-// message `depth` levels below the outermost one. Failures are printed.
+// Decodes the stream into the record, fresh from MSRPBTableInitMessageInfo,
+// as a message `depth` levels below the outermost one. Failures are
+// printed.
 int MSRPBDecodeRecord(const MSRPBMessageTable& table, pb_istream_t* stream, MSRPBMessageInfo* info, int32_t depth);
+
+// The bytes the record encodes to; the sizes of its repeated-message
+// elements (at any depth) are appended to `sizes` in writing order. Absent
+// when a repeated record is missing (printed) or a message outgrows 4 GiB.
+std::optional<size_t> MSRPBEncodedSize(const MSRPBMessageTable& table, const MSRPBMessageInfo* info,
+                                       MSRPBEncodeSizes& sizes);
 
 // Fills the frame's struct from the record: presence and values of set
 // singular fields, encode callbacks of set strings and non-empty repeated
 // fields. 0 when a repeated record is missing (printed).
 int MSRPBPrepareEncode(const MSRPBMessageTable& table, const MSRPBMessageInfo* info, unsigned char* codec,
-                       MSRPBCodecFrame& frame, int32_t depth);
+                       MSRPBCodecFrame& frame, int32_t depth, MSRPBEncodeSizes* sizes);
 
-// Runs the encoder over the prepared struct twice, sizing, then writing
-// into *out. The byte count, or -1 with *out emptied.
-int64_t MSRPBEncodeToBuffer(const pb_msgdesc_t* fields, const void* codec, ns::Data* out);
+// Writes the prepared struct, `size` bytes, into *out. The byte count, or
+// -1 with *out emptied.
+int64_t MSRPBEncodeToBuffer(const pb_msgdesc_t* fields, const void* codec, size_t size, ns::Data* out);
 
 // Decode callbacks.
 bool MSRPBDecodeString(pb_istream_t* stream, const pb_field_t* field, void** arg);

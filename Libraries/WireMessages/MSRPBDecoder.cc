@@ -75,7 +75,7 @@ bool setDecodeCallbacks(const MSRPBMessageTable& table, MSRPBMessageInfo* info, 
     if (field.callback) {
       MSRPBFieldArg* arg = frame.nextArg();
       if (!arg) return false;
-      *arg = {&table, info, index, depth};
+      *arg = {&table, info, index, depth, nullptr};
       auto* callback = reinterpret_cast<pb_callback_t*>(codec + field.dataOffset);
       callback->funcs.decode = decoderFor(entry.kind);
       callback->arg = arg;
@@ -191,7 +191,6 @@ int MSRPBDecodeRecord(const MSRPBMessageTable& table, pb_istream_t* stream, MSRP
     printFailure(table.name, "message_info is NULL");
     return 0;
   }
-  for (int32_t index = 0; index < table.fieldCount; ++index) MSRPBTableDeallocMessageField(table, info, index);
   const MSRPBLayoutCache& layout = MSRPBLayoutOf(table);
   MSRPBCodecFrame frame(table, layout);
   if (!frame.valid() || !setDecodeCallbacks(table, info, frame.codec(), frame, depth)) {

@@ -3,6 +3,7 @@
 #include <pb.h>
 #include <pb_common.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -138,15 +139,23 @@ void build(const MSRPBMessageTable& table, MSRPBLayoutCache* cache) {
       twoPasses = twoPasses || nested.twoPasses;
     }
   }
+  std::vector<int32_t> tagOrder(table.fieldCount);
+  for (int32_t index = 0; index < table.fieldCount; ++index) tagOrder[index] = index;
+  std::sort(tagOrder.begin(), tagOrder.end(),
+            [&](int32_t a, int32_t b) { return table.fields[a].tag < table.fields[b].tag; });
   cache->fields = std::move(fields);
+  cache->tagOrder = std::move(tagOrder);
   cache->twoPasses = twoPasses;
   cache->callbackCount = callbackCount;
+  cache->built.store(true, std::memory_order_release);
 }
 
 }  // namespace
 
 const MSRPBLayoutCache& MSRPBLayoutOf(const MSRPBMessageTable& table) {
-  std::call_once(table.layout->once, build, std::cref(table), table.layout);
+  if (!table.layout->built.load(std::memory_order_acquire)) {
+    std::call_once(table.layout->once, build, std::cref(table), table.layout);
+  }
   return *table.layout;
 }
 

@@ -3,6 +3,7 @@
 // coder needs to know of the message as a whole. Internal to the runtime.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -18,7 +19,9 @@ struct MSRPBFieldLayout {
 
 struct MSRPBLayoutCache {
   std::once_flag once;
+  std::atomic<bool> built = false;  // read first: the once flag costs more
   std::vector<MSRPBFieldLayout> fields;  // by index
+  std::vector<int32_t> tagOrder;          // the indexes by ascending tag: the wire order
   // A repeated field here or in a singular sub-message at any depth: the
   // message decodes in two passes, counting, then filling.
   bool twoPasses = false;

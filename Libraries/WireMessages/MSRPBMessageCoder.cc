@@ -171,6 +171,9 @@ int MSRPBTableCopyMessageInfo(const MSRPBMessageTable& table, MSRPBMessageInfo**
 }
 
 int MSRPBTableDecode(const MSRPBMessageTable& table, const uint8_t* bytes, size_t length, MSRPBMessageInfo* info) {
+  if (info && info->fields) {
+    for (int32_t index = 0; index < table.fieldCount; ++index) freeField(table, info, index);
+  }
   pb_istream_t stream = pb_istream_from_buffer(bytes, length);
   return MSRPBDecodeRecord(table, &stream, info, 0);
 }
@@ -178,10 +181,12 @@ int MSRPBTableDecode(const MSRPBMessageTable& table, const uint8_t* bytes, size_
 int64_t MSRPBTableEncode(const MSRPBMessageTable& table, const MSRPBMessageInfo* info, ns::Data* out) {
   out->clear();
   if (!info || !info->fields) return -1;
-  const MSRPBLayoutCache& layout = MSRPBLayoutOf(table);
-  MSRPBCodecFrame frame(table, layout);
-  if (!frame.valid() || !MSRPBPrepareEncode(table, info, frame.codec(), frame, 0)) return -1;
-  return MSRPBEncodeToBuffer(table.descriptor, frame.codec(), out);
+  MSRPBEncodeSizes sizes;
+  std::optional<size_t> size = MSRPBEncodedSize(table, info, sizes);
+  if (!size) return -1;
+  MSRPBCodecFrame frame(table, MSRPBLayoutOf(table));
+  if (!frame.valid() || !MSRPBPrepareEncode(table, info, frame.codec(), frame, 0, &sizes)) return -1;
+  return MSRPBEncodeToBuffer(table.descriptor, frame.codec(), *size, out);
 }
 
 MSRPBMessageInfo* MSRPBTableCopyOfRecord(const MSRPBMessageTable& table, const MSRPBMessageInfo* source) {

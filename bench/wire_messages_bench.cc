@@ -33,7 +33,7 @@ std::shared_ptr<MSRPBEvent> makeEvent(int bundle, int number) {
   MSRPBMessageSetInt64(event.get(), 2, 1700000000000LL + bundle * 100000 + number * 1000);
   MSRPBMessageSetInt64(event.get(), 3, 1700000000000LL + bundle * 100000 + number * 1000 - 500);
   MSRPBArray params;
-  const char* texts[] = {"_o", "firebase_screen", "_si", "item_name"};
+  const char* texts[] = {"_o", "screen_class", "_si", "item_name"};
   for (int i = 0; i < 4; ++i) {
     auto text = param(texts[i]);
     MSRPBMessageSetString(text.get(), 1, "value of " + std::string(texts[i]) + " " + std::to_string(number));

@@ -216,6 +216,49 @@ int MSRPBDecodeRecord(const MSRPBMessageTable& table, pb_istream_t* stream, MSRP
   return 1;
 }
 
+namespace {
+
+// The rest of the stream as a new string record; null when it cannot be
+// read.
+MSRPBStringField* readString(pb_istream_t* stream) {
+  size_t length = stream->bytes_left;
+  if (length > UINT32_MAX) return nullptr;
+  auto* bytes = static_cast<uint8_t*>(std::malloc(length + 1));
+  auto* string = bytes ? new (std::nothrow) MSRPBStringField : nullptr;
+  if (!string || !pb_read(stream, bytes, length)) {
+    std::free(bytes);
+    delete string;
+    return nullptr;
+  }
+  bytes[length] = 0;
+  string->bytes = bytes;
+  string->length = static_cast<uint32_t>(length);
+  return string;
+}
+
+// One number of a repeated field: counted in the first pass, stored at the
+// fill position in the second. The codec calls once per value, and with an
+// empty stream for an empty packed run, which holds no value.
+template <class T>
+bool decodeNumberElement(pb_istream_t* stream, void** arg, bool (*read)(pb_istream_t*, T*),
+                         int (*store)(void**, T)) {
+  if (stream->bytes_left == 0) return true;
+  MSRPBRepeatedField* array = repeatedOf(static_cast<MSRPBFieldArg*>(*arg));
+  T value;
+  if (!read(stream, &value)) return false;
+  if (!array->elements) return countElement(array);
+  void** element = nextElement(stream, array);
+  if (!element || !store(element, value)) return false;
+  ++array->fill;
+  return true;
+}
+
+bool readVarint(pb_istream_t* stream, uint64_t* value) { return pb_decode_varint(stream, value); }
+bool readFloat(pb_istream_t* stream, float* value) { return pb_decode_fixed32(stream, value); }
+bool readDouble(pb_istream_t* stream, double* value) { return pb_decode_fixed64(stream, value); }
+
+}  // namespace
+
 bool MSRPBDecodeString(pb_istream_t* stream, const pb_field_t*, void** arg) {
   auto* field = static_cast<MSRPBFieldArg*>(*arg);
   void*& slot = field->info->fields[field->index];
@@ -224,85 +267,34 @@ bool MSRPBDecodeString(pb_istream_t* stream, const pb_field_t*, void** arg) {
     MSRPBLogText("<ERROR> String decoder failed: string data is NULL");
     return false;
   }
-  size_t length = stream->bytes_left;
-  if (length > MSRPBMaxStringLength) {
-    MSRPBLogText(ns::format("Unable to process proto stream. Buffer is too big. %zu > %d", length,
+  if (stream->bytes_left > MSRPBMaxStringLength) {
+    MSRPBLogText(ns::format("Unable to process proto stream. Buffer is too big. %zu > %d", stream->bytes_left,
                             static_cast<int>(MSRPBMaxStringLength)));
     return false;
   }
-  auto* bytes = static_cast<uint8_t*>(std::malloc(length + 1));
-  if (!bytes) return false;
-  auto* string = new (std::nothrow) MSRPBStringField;
-  if (!string || !pb_read(stream, bytes, length)) {
-    std::free(bytes);
-    delete string;
-    return false;
-  }
-  bytes[length] = 0;
-  string->bytes = bytes;
-  string->length = static_cast<uint32_t>(length);
-  slot = string;
-  return true;
+  slot = readString(stream);
+  return slot != nullptr;
 }
 
 bool MSRPBDecodeStringElement(pb_istream_t* stream, const pb_field_t*, void** arg) {
   MSRPBRepeatedField* array = repeatedOf(static_cast<MSRPBFieldArg*>(*arg));
   if (!array->elements) return countElement(array) && pb_read(stream, nullptr, stream->bytes_left);
   void** element = nextElement(stream, array);
-  if (!element) return false;
-  size_t length = stream->bytes_left;
-  auto* bytes = static_cast<uint8_t*>(std::malloc(length + 1));
-  if (!bytes) return false;
-  auto* string = new (std::nothrow) MSRPBStringField;
-  if (length > UINT32_MAX || !string || !pb_read(stream, bytes, length)) {
-    std::free(bytes);
-    delete string;
-    return false;
-  }
-  bytes[length] = 0;
-  string->bytes = bytes;
-  string->length = static_cast<uint32_t>(length);
-  *element = string;
+  if (!element || !(*element = readString(stream))) return false;
   ++array->fill;
   return true;
 }
 
-// The number callbacks are called once per value, and with an empty stream
-// for an empty packed run, which holds no value.
 bool MSRPBDecodeUInt64Element(pb_istream_t* stream, const pb_field_t*, void** arg) {
-  if (stream->bytes_left == 0) return true;
-  MSRPBRepeatedField* array = repeatedOf(static_cast<MSRPBFieldArg*>(*arg));
-  uint64_t value;
-  if (!pb_decode_varint(stream, &value)) return false;
-  if (!array->elements) return countElement(array);
-  void** element = nextElement(stream, array);
-  if (!element || !MSRPBFieldSetUInt64(element, value)) return false;
-  ++array->fill;
-  return true;
+  return decodeNumberElement<uint64_t>(stream, arg, readVarint, MSRPBFieldSetUInt64);
 }
 
 bool MSRPBDecodeFloatElement(pb_istream_t* stream, const pb_field_t*, void** arg) {
-  if (stream->bytes_left == 0) return true;
-  MSRPBRepeatedField* array = repeatedOf(static_cast<MSRPBFieldArg*>(*arg));
-  float value;
-  if (!pb_decode_fixed32(stream, &value)) return false;
-  if (!array->elements) return countElement(array);
-  void** element = nextElement(stream, array);
-  if (!element || !MSRPBFieldSetFloat(element, value)) return false;
-  ++array->fill;
-  return true;
+  return decodeNumberElement<float>(stream, arg, readFloat, MSRPBFieldSetFloat);
 }
 
 bool MSRPBDecodeDoubleElement(pb_istream_t* stream, const pb_field_t*, void** arg) {
-  if (stream->bytes_left == 0) return true;
-  MSRPBRepeatedField* array = repeatedOf(static_cast<MSRPBFieldArg*>(*arg));
-  double value;
-  if (!pb_decode_fixed64(stream, &value)) return false;
-  if (!array->elements) return countElement(array);
-  void** element = nextElement(stream, array);
-  if (!element || !MSRPBFieldSetDouble(element, value)) return false;
-  ++array->fill;
-  return true;
+  return decodeNumberElement<double>(stream, arg, readDouble, MSRPBFieldSetDouble);
 }
 
 bool MSRPBDecodeMessageElement(pb_istream_t* stream, const pb_field_t*, void** arg) {

@@ -291,6 +291,8 @@ TEST(WireAccessorsTest, RefusalsAndFailuresSayWhy) {
        "<ERROR> EventParam decoder failed: parent stream too short\n"
        "<ERROR> EventParam decoder failed: Unable to decode repeated EventParam\n"
        "<ERROR> Event decoder failed: parent stream too short\n"},
+      {"a zero tag", [&] { EXPECT_FALSE(MSRPBEvent::initWithBuffer(ns::Data{0x18, 0x01, 0x00, 0x18})); }, {},
+       "<ERROR> Event decoder failed: zero tag\n"},
       {"a wrong wire type", [&] { EXPECT_FALSE(MSRPBEvent::initWithBuffer(ns::Data{0x1a, 0x00})); }, {},
        "<ERROR> Event decoder failed: wrong wire type\n"},
   };

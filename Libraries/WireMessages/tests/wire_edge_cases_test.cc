@@ -178,6 +178,10 @@ TEST(WireEdgeCasesTest, WhatIsReadFromDuplicatedNegativeAndPeerWrittenInput) {
   EXPECT_EQ(MSRPBMessageGetArray(fromPacked.get(), 0), expected);
   EXPECT_EQ(MSRPBMessageGetArray(fromUnpacked.get(), 0), expected);
   EXPECT_EQ(fromPacked->protoBuffer(), asData(unpacked.output));
+  // An empty packed run holds no value.
+  auto emptyRun = MSRPBResultData::initWithBuffer(bytesOf({0x0a, 0x00, 0x08, 0x02}));
+  ASSERT_TRUE(emptyRun);
+  EXPECT_EQ(MSRPBMessageGetArray(emptyRun.get(), 0), (MSRPBArray{ns::Value(2ull)}));
   EXPECT_EQ(capture->printed(), "");
 }
 

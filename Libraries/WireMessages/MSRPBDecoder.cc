@@ -23,8 +23,6 @@ namespace {
 
 constexpr const char* kTooDeep = "nested deeper than the nesting limit";
 
-int32_t typeOf(int32_t kind) { return kind & MSRPBKindTypeMask; }
-
 void printFailure(const char* name, const char* why) {
   MSRPBPrintCoderText(ns::format("<ERROR> %s decoder failed: %s\n", name, why));
 }
@@ -53,7 +51,7 @@ using DecodeCallback = bool (*)(pb_istream_t*, const pb_field_t*, void**);
 
 DecodeCallback decoderFor(int32_t kind) {
   if (!(kind & MSRPBKindRepeated)) return MSRPBDecodeString;
-  switch (typeOf(kind)) {
+  switch (MSRPBKindType(kind)) {
     case MSRPBKindString:
     case MSRPBKindBytes: return MSRPBDecodeStringElement;
     case MSRPBKindMessage: return MSRPBDecodeMessageElement;
@@ -79,7 +77,7 @@ bool setDecodeCallbacks(const MSRPBMessageTable& table, MSRPBMessageInfo* info, 
       auto* callback = reinterpret_cast<pb_callback_t*>(codec + field.dataOffset);
       callback->funcs.decode = decoderFor(entry.kind);
       callback->arg = arg;
-    } else if (typeOf(entry.kind) == MSRPBKindMessage) {
+    } else if (MSRPBKindType(entry.kind) == MSRPBKindMessage) {
       auto* nested = new (std::nothrow) MSRPBMessageInfo;
       if (!nested) return false;
       info->fields[index] = nested;
@@ -105,7 +103,7 @@ bool allocateArrays(const MSRPBMessageTable& table, MSRPBMessageInfo* info) {
       array->elements = static_cast<void**>(std::calloc(array->count, sizeof(void*)));
       if (!array->elements) return false;
       array->fill = 0;
-    } else if (typeOf(entry.kind) == MSRPBKindMessage && info->fields[index]) {
+    } else if (MSRPBKindType(entry.kind) == MSRPBKindMessage && info->fields[index]) {
       if (!allocateArrays(*entry.element, static_cast<MSRPBMessageInfo*>(info->fields[index]))) return false;
     }
   }
@@ -123,7 +121,7 @@ bool assignDecodedFields(const MSRPBMessageTable& table, MSRPBMessageInfo* info,
     void*& slot = info->fields[index];
     bool present = *reinterpret_cast<const bool*>(codec + field.presenceOffset);
     const unsigned char* value = codec + field.dataOffset;
-    if (typeOf(entry.kind) == MSRPBKindMessage) {
+    if (MSRPBKindType(entry.kind) == MSRPBKindMessage) {
       auto* nested = static_cast<MSRPBMessageInfo*>(slot);
       if (!present) {
         MSRPBTableDeallocMessageInfo(*entry.element, nested);
@@ -135,7 +133,7 @@ bool assignDecodedFields(const MSRPBMessageTable& table, MSRPBMessageInfo* info,
     }
     if (!present) continue;
     int ok = 0;
-    switch (typeOf(entry.kind)) {
+    switch (MSRPBKindType(entry.kind)) {
       case MSRPBKindBool: ok = MSRPBFieldSetBool(&slot, *reinterpret_cast<const bool*>(value)); break;
       case MSRPBKindInt32: {
         int32_t number;

@@ -18,13 +18,11 @@
 
 namespace {
 
-int32_t typeOf(int32_t kind) { return kind & MSRPBKindTypeMask; }
-
 using EncodeCallback = bool (*)(pb_ostream_t*, const pb_field_t*, void* const*);
 
 EncodeCallback encoderFor(int32_t kind) {
   if (!(kind & MSRPBKindRepeated)) return MSRPBEncodeString;
-  switch (typeOf(kind)) {
+  switch (MSRPBKindType(kind)) {
     case MSRPBKindString:
     case MSRPBKindBytes: return MSRPBEncodeStringElements;
     case MSRPBKindMessage: return MSRPBEncodeMessageElements;
@@ -38,7 +36,7 @@ EncodeCallback encoderFor(int32_t kind) {
 // extended (ten bytes for a negative value), uint32 and enum as the
 // unsigned 32-bit value, bool as 0 or 1.
 uint64_t varintOf(int32_t kind, uint64_t cell) {
-  switch (typeOf(kind)) {
+  switch (MSRPBKindType(kind)) {
     case MSRPBKindBool: return (cell & 0xff) != 0;
     case MSRPBKindInt32: return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(cell)));
     case MSRPBKindUInt32:
@@ -49,13 +47,13 @@ uint64_t varintOf(int32_t kind, uint64_t cell) {
 
 // Writes a set singular scalar into the struct's static field.
 void setStatic(int32_t kind, const void* cell, unsigned char* value) {
-  if (typeOf(kind) == MSRPBKindFloat) {
+  if (MSRPBKindType(kind) == MSRPBKindFloat) {
     std::memcpy(value, cell, sizeof(float));
     return;
   }
   uint64_t bits;
   std::memcpy(&bits, cell, sizeof(bits));
-  switch (typeOf(kind)) {
+  switch (MSRPBKindType(kind)) {
     case MSRPBKindBool: {
       bool flag = (bits & 0xff) != 0;
       std::memcpy(value, &flag, sizeof(flag));
@@ -104,7 +102,7 @@ uint64_t cellOf(const void* slot) {
 // it; nested messages append their sizes.
 std::optional<size_t> valueSize(const MSRPBFieldEntry& entry, const void* value, MSRPBEncodeSizes& sizes) {
   size_t key = keySize(entry.tag);
-  switch (typeOf(entry.kind)) {
+  switch (MSRPBKindType(entry.kind)) {
     case MSRPBKindString:
     case MSRPBKindBytes: {
       uint32_t length = static_cast<const MSRPBStringField*>(value)->length;
@@ -186,7 +184,7 @@ int MSRPBPrepareEncode(const MSRPBMessageTable& table, const MSRPBMessageInfo* i
       continue;
     }
     *reinterpret_cast<bool*>(codec + field.presenceOffset) = true;
-    if (typeOf(entry.kind) == MSRPBKindMessage) {
+    if (MSRPBKindType(entry.kind) == MSRPBKindMessage) {
       if (!MSRPBPrepareEncode(*entry.element, static_cast<const MSRPBMessageInfo*>(slot), codec + field.dataOffset,
                               frame, depth + 1, sizes)) {
         return 0;

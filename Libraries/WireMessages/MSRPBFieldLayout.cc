@@ -38,7 +38,7 @@ constexpr ExpectedType kExpectedTypes[] = {
 
 const ExpectedType* expectedType(int32_t kind) {
   for (const auto& expected : kExpectedTypes) {
-    if ((kind & MSRPBKindTypeMask) == expected.kind) return &expected;
+    if (MSRPBKindType(kind) == expected.kind) return &expected;
   }
   return nullptr;
 }

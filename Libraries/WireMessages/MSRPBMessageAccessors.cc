@@ -12,8 +12,6 @@
 
 namespace {
 
-int32_t typeOf(int32_t kind) { return kind & MSRPBKindTypeMask; }
-
 // The message's record, or null after logging that `operation` cannot run.
 MSRPBMessageInfo* recordOf(const NANOMessageBase* message, const char* operation) {
   MSRPBMessageInfo* info = message ? message->messageInfo() : nullptr;
@@ -90,7 +88,7 @@ std::optional<MSRPBArrayElement> elementOut(int32_t kind, const void* element, M
     MSRPBLogText("<ERROR> Unable to convert NULL data to an ObjC object");
     return std::nullopt;
   }
-  switch (typeOf(kind)) {
+  switch (MSRPBKindType(kind)) {
     case MSRPBKindBool: return ns::Value((cellOf(element) & 0xff) != 0);
     case MSRPBKindInt32:
     case MSRPBKindEnum: return ns::Value(static_cast<int32_t>(cellOf(element)));
@@ -140,7 +138,7 @@ bool elementIn(int32_t kind, const MSRPBMessageTable* elementTable, const MSRPBA
     MSRPBLogText(ns::format("<ERROR> Invalid object type. %s. Type: %s", expectation, classNameOf(object).c_str()));
     return false;
   };
-  switch (typeOf(kind)) {
+  switch (MSRPBKindType(kind)) {
     case MSRPBKindBool:
       if (!number) return refuse("Boolean fields expect NSNumber");
       return MSRPBFieldSetBool(slot, value->boolValue());

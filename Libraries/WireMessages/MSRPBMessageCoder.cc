@@ -14,8 +14,6 @@
 
 namespace {
 
-int32_t typeOf(int32_t kind) { return kind & MSRPBKindTypeMask; }
-
 // Empties one field: a singular slot becomes NULL, a repeated record empty.
 void freeField(const MSRPBMessageTable& table, MSRPBMessageInfo* info, int32_t index) {
   const MSRPBFieldEntry& entry = table.fields[index];
@@ -35,7 +33,7 @@ void freeField(const MSRPBMessageTable& table, MSRPBMessageInfo* info, int32_t i
 
 // A new value equal to `value`; NULL when memory runs out.
 void* copyValue(int32_t kind, const MSRPBMessageTable* element, const void* value) {
-  switch (typeOf(kind)) {
+  switch (MSRPBKindType(kind)) {
     case MSRPBKindString:
     case MSRPBKindBytes: {
       const auto* string = static_cast<const MSRPBStringField*>(value);
@@ -88,7 +86,7 @@ bool copyField(const MSRPBMessageTable& table, MSRPBMessageInfo* destination, co
 }  // namespace
 
 void MSRPBFreeValue(int32_t kind, const MSRPBMessageTable* element, void* value) {
-  switch (typeOf(kind)) {
+  switch (MSRPBKindType(kind)) {
     case MSRPBKindString:
     case MSRPBKindBytes: {
       auto* string = static_cast<MSRPBStringField*>(value);

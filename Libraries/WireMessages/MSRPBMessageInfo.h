@@ -41,6 +41,8 @@ enum : int32_t {
 };
 inline constexpr int32_t MSRPBKindLabelMask = MSRPBKindSingular | MSRPBKindRepeated;
 inline constexpr int32_t MSRPBKindTypeMask = 0xffe0;
+// The type bit of a kind word.
+constexpr int32_t MSRPBKindType(int32_t kind) { return kind & MSRPBKindTypeMask; }
 
 // How many message levels a decoded message may hold below itself (a
 // singular sub-message or a repeated-message element is one level more

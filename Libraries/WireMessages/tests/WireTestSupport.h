@@ -186,7 +186,7 @@ inline void fillMessage(NANOMessageBase* message, int levels) {
   const MSRPBMessageTable& table = message->messageTable();
   for (int32_t index = 0; index < table.fieldCount; ++index) {
     const MSRPBFieldEntry& entry = table.fields[index];
-    int32_t type = entry.kind & MSRPBKindTypeMask;
+    int32_t type = MSRPBKindType(entry.kind);
     if (entry.kind & MSRPBKindRepeated) {
       MSRPBArray elements;
       for (int32_t n = 0; n < 2; ++n) {

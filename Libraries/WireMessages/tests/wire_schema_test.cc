@@ -58,7 +58,7 @@ const std::map<std::string, std::vector<ExpectedField>>& documentedTables() {
 // What protoc's raw text prints for the filled value of a singular field.
 std::string rawValue(int32_t kind, int32_t index) {
   char text[64];
-  switch (kind & MSRPBKindTypeMask) {
+  switch (MSRPBKindType(kind)) {
     case MSRPBKindBool: return "1";
     case MSRPBKindEnum:
     case MSRPBKindInt32: return std::to_string(int32For(index));
@@ -89,7 +89,7 @@ void expectFilled(const NANOMessageBase* message, int levels) {
   for (int32_t index = 0; index < table.fieldCount; ++index) {
     SCOPED_TRACE(index);
     const MSRPBFieldEntry& entry = table.fields[index];
-    int32_t type = entry.kind & MSRPBKindTypeMask;
+    int32_t type = MSRPBKindType(entry.kind);
     if (entry.kind & MSRPBKindRepeated) {
       auto array = MSRPBMessageGetArray(message, index, anyMessage);
       ASSERT_TRUE(array);

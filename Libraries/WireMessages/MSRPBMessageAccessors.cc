@@ -332,8 +332,10 @@ void MSRPBMessageSetArray(NANOMessageBase* message, int32_t index, const MSRPBAr
   if (!array.empty()) {
     elements = static_cast<void**>(std::calloc(array.size(), sizeof(void*)));
     if (!elements) MSRPBLogText("<ERROR> Unable to set NULL data to an ObjC object");
-    whole = elements != nullptr;
-    for (; whole && made < array.size(); ++made) whole = elementIn(entry.kind, entry.element, array[made], &elements[made]);
+    whole = elements != nullptr && array.size() <= UINT32_MAX;
+    for (; whole && made < array.size(); ++made) {
+      whole = elementIn(entry.kind, entry.element, array[made], &elements[made]);
+    }
   }
   message->deallocMessageFieldFn()(info, index);
   if (whole) {

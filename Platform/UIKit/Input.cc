@@ -714,7 +714,9 @@ View* Input::viewAt(Point p) {
       auto accessory = responder ? responder->inputAccessoryView() : nullptr;
       if (!accessory) return nullptr;
       accessory->layoutIfNeeded();
-      return accessory->hitTest(Point{p.x - keyboard.minX(), p.y - keyboard.minY()});
+      // Its bounds are drawn from the keyboard's top left corner.
+      Rect bounds = accessory->bounds();
+      return accessory->hitTest(Point{p.x - keyboard.minX() + bounds.minX(), p.y - keyboard.minY() + bounds.minY()});
     }
   }
   // The deepest view under the point that takes touches, front to back,

@@ -49,9 +49,9 @@ Point localPoint(const View& view, Point p) {
   while (root->superview()) root = root->superview();
   Point origin = root->frame().origin;
   if (!dynamic_cast<const Window*>(root)) {
+    // Its bounds are drawn from the keyboard's top left corner.
     Point keyboard = Keyboard::shared().frame().origin;
-    origin = {keyboard.x - root->frame().minX() + root->bounds().minX(),
-              keyboard.y - root->frame().minY() + root->bounds().minY()};
+    origin = {keyboard.x - root->frame().minX(), keyboard.y - root->frame().minY()};
   }
   return view.convertPointFrom(Point{p.x - origin.x, p.y - origin.y}, nullptr);
 }

@@ -10,12 +10,14 @@
 #include "Platform/UIKit/Button.h"
 #include "Platform/UIKit/DatePicker.h"
 #include "Platform/UIKit/GestureRecognizer.h"
+#include "Platform/UIKit/Keyboard.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/NavigationBar.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/NavigationItem.h"
 #include "Platform/UIKit/Switch.h"
 #include "Platform/UIKit/TableViewController.h"
+#include "Platform/UIKit/TextView.h"
 #include "Platform/UIKit/TouchInput.h"
 #include "Platform/UIKit/testing/InterfaceTest.h"
 
@@ -198,6 +200,30 @@ TEST_F(TouchInputTest, ATouchHeldInPlaceIsALongPressAndNoTap) {
   EXPECT_EQ(presses, 1) << "held: the press begins while the finger is down";
   ASSERT_TRUE(TouchInput::ended(on));
   EXPECT_EQ(taps, 1);
+}
+
+TEST_F(TouchInputTest, TheKeyboardsAccessoryBarTakesTapsAndItsKeysDoNot) {
+  auto text = std::make_shared<TextView>(Rect(0, 100, 390, 200));
+  auto bar = std::make_shared<View>(Rect(0, 0, 390, 44));
+  auto bold = std::make_shared<Button>();
+  bold->setFrame(Rect(100, 0, 60, 44));
+  bold->setTitle("Bold");
+  int presses = 0;
+  bold->addTarget(nullptr, [&](Control&) { ++presses; }, kControlEventTouchUpInside);
+  bar->addSubview(bold);
+  text->setInputAccessoryView(bar);
+  window_->addSubview(text);
+  ASSERT_TRUE(text->becomeFirstResponder());
+  advance(1);
+
+  Rect keyboard = Keyboard::shared().frame();
+  ASSERT_TRUE(tap({keyboard.minX() + 130, keyboard.minY() + 22}));
+  EXPECT_EQ(presses, 1);
+  // The keys are typed on the real keyboard: touching them does nothing,
+  // nor reaches what lies under the keyboard.
+  EXPECT_FALSE(tap({keyboard.minX() + 130, keyboard.maxY() - 50}));
+  EXPECT_EQ(presses, 1);
+  EXPECT_TRUE(text->isFirstResponder());
 }
 
 TEST_F(TouchInputTest, ASliderAndADateWheelFollowTheFinger) {

@@ -236,6 +236,51 @@ TEST_F(CrashHandlersTest, PreviousActionsGetTheSignalAsWhatTheyWere) {
   }
 }
 
+TEST_F(CrashHandlersTest, ABreakpointTrapIsRecordedAndEndsTheProcess) {
+  // The handler returns past the int3, which does not come again: the
+  // process must end by the trap all the same.
+  int status = runChild({"int3"});
+  ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status << " (10: it ran on)";
+  EXPECT_EQ(WTERMSIG(status), SIGTRAP);
+  auto lines = sections("signal.dvrecord");
+  const ns::Value* signal = section(lines, "signal");
+  ASSERT_NE(signal, nullptr);
+  EXPECT_EQ(signal->find("name")->stringValue(), "SIGTRAP");
+  EXPECT_GT(signal->find("code")->integerValue(), 0) << "raised by the CPU, not sent";
+}
+
+TEST_F(CrashHandlersTest, ARecordFileThatCannotBeOpenedIsLoggedWithoutAllocating) {
+  struct Case {
+    const char* mode;
+    int signal;
+    const char* error;  // the errno the log line names
+  } cases[] = {
+      {"signal-file-blocked", SIGSEGV, "(errno 21)"},   // EISDIR
+      {"no-descriptors", SIGSEGV, "(errno 24)"},        // EMFILE
+      {"exception-file-blocked", SIGABRT, "(errno 21)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    int status = runChild({c.mode});
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status << " (90 to 94: a trip wire)";
+    EXPECT_EQ(WTERMSIG(status), c.signal);
+    const std::string log = readAll(reportFile("sdk.log"));
+    EXPECT_NE(log.find(std::string("Error: Unable to open file ")), std::string::npos) << log.substr(0, 400);
+    EXPECT_NE(log.find(c.error), std::string::npos);
+  }
+}
+
+TEST_F(CrashHandlersTest, AThrownNullExceptionPointerIsRecordedWithAnEmptyReason) {
+  int status = runChild({"null-exception-pointer"});
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGABRT);
+  auto lines = sections("exception.dvrecord");
+  const ns::Value* exception = section(lines, "exception");
+  ASSERT_NE(exception, nullptr) << "the exception record was written";
+  EXPECT_EQ(hexDecoded(exception->find("name")->stringValue()), "std::exception const*");
+  EXPECT_EQ(exception->find("reason")->stringValue(), "");
+}
+
 TEST_F(CrashHandlersTest, ASecondCrashEndsWithStatusOneAndRecordsNothing) {
   int status = runChild({"gate"});
   ASSERT_TRUE(WIFEXITED(status)) << status;

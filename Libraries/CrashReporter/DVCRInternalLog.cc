@@ -114,7 +114,7 @@ uint64_t unsignedArgument(va_list& arguments, Length length) {
 
 // After the "%": a "0" flag, a width, a length modifier. The cursor is left
 // on the conversion character.
-Length parseSpecification(const char** at, bool* zeroPad, size_t* width) {
+Length parseConversion(const char** at, bool* zeroPad, size_t* width) {
   const char* c = *at;
   *zeroPad = *c == '0';
   if (*zeroPad) ++c;
@@ -158,14 +158,14 @@ void writeFormatted(int fd, const char* format, va_list given) {
       continue;
     }
     writeRaw(fd, run, static_cast<size_t>(at - run));
-    const char* specification = at;
+    const char* conversionStart = at;
     ++at;
     bool zeroPad = false;
     size_t width = 0;
-    const Length length = parseSpecification(&at, &zeroPad, &width);
+    const Length length = parseConversion(&at, &zeroPad, &width);
     const char conversion = *at;
     if (conversion == '\0') {  // a "%" cut off by the end: as it stands
-      writeRaw(fd, specification, static_cast<size_t>(at - specification));
+      writeRaw(fd, conversionStart, static_cast<size_t>(at - conversionStart));
       va_end(arguments);
       return;
     }
@@ -208,7 +208,7 @@ void writeFormatted(int fd, const char* format, va_list given) {
         writeRaw(fd, "%", 1);
         break;
       default:
-        writeRaw(fd, specification, static_cast<size_t>(at + 1 - specification));
+        writeRaw(fd, conversionStart, static_cast<size_t>(at + 1 - conversionStart));
         break;
     }
     ++at;

@@ -19,6 +19,7 @@
 
 #include "Libraries/CrashReporter/DVCRFile.h"
 #include "Libraries/CrashReporter/DVCRFileManager.h"
+#include "Libraries/CrashReporter/tests/AppChild.h"
 #include "Libraries/CrashReporter/tests/CrashReporterTest.h"
 #include "Libraries/CrashReporter/tests/ReportFolders.h"
 #include "Platform/Foundation/Bundle.h"
@@ -27,9 +28,6 @@
 
 namespace dvcr_testing {
 namespace {
-
-constexpr const char* kAppID = "1:123456789012:ios:0123456789abcdef";
-constexpr const char* kAPIKey = "AQbxKyA-valid_key0123456789abcdefghijkl";
 
 struct Kind {
   const char* name;
@@ -40,61 +38,6 @@ const Kind kKinds[] = {{"segv", SIGSEGV, "SIGSEGV"},   {"bus", SIGBUS, "SIGBUS"}
                        {"ill", SIGILL, "SIGILL"},      {"abort", SIGABRT, "SIGABRT"},     {"int3", SIGTRAP, "SIGTRAP"},
                        {"exception", SIGABRT, "SIGABRT"}, {"overflow", SIGSEGV, "SIGSEGV"}};
 
-// The app child with a short stack (overflows come sooner), no core dump
-// and its output read line by line.
-class App {
- public:
-  explicit App(const std::vector<std::string>& arguments) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    std::vector<std::string> all{DVCR_APP_CHILD};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      struct rlimit stack = {1 << 20, 1 << 20}, core = {0, 0};
-      ::setrlimit(RLIMIT_STACK, &stack);
-      ::setrlimit(RLIMIT_CORE, &core);
-      ::dup2(out[1], STDOUT_FILENO);
-      ::close(out[0]);
-      std::vector<char*> argv;
-      for (auto& argument : all) argv.push_back(argument.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    output_ = ::fdopen(out[0], "r");
-  }
-  ~App() {
-    if (pid_ > 0 && status_ < 0) {
-      ::kill(pid_, SIGKILL);
-      wait();
-    }
-    if (output_) ::fclose(output_);
-  }
-  std::string readLine() {
-    char buffer[4096];
-    if (!output_ || !std::fgets(buffer, sizeof buffer, output_)) return "";
-    std::string line(buffer);
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    return line;
-  }
-  std::string output() {
-    std::string all;
-    for (std::string line = readLine(); !line.empty(); line = readLine()) all += line + "\n";
-    return all;
-  }
-  int wait() {
-    if (status_ < 0) ::waitpid(pid_, &status_, 0);
-    return status_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int status_ = -1;
-  FILE* output_ = nullptr;
-};
-
 class CrashMatrixTest : public CrashReporterTest, public ::testing::WithParamInterface<const char*> {
  protected:
   void SetUp() override {
@@ -103,29 +46,11 @@ class CrashMatrixTest : public CrashReporterTest, public ::testing::WithParamInt
     server_.setFallback(
         [](const net::testing::RecordedRequest&) { return net::testing::Answer{.body = std::string("\x08\x00", 2)}; });
     ns::Bundle::setMainBundlePath(bundle());
-    writeBundle();
+    writeAppBundle(bundle(), server_.url("/upload/csh").absoluteString(), true);
   }
   void TearDown() override { ns::Bundle::setMainBundlePath(""); }
 
   std::string bundle() const { return path("bundle"); }
-  void writeBundle() {
-    std::filesystem::create_directories(bundle());
-    ns::Dictionary info{{"CFBundleIdentifier", "com.tavrix.Quillbox"},
-                        {"CFBundleVersion", "42"},
-                        {"CFBundleShortVersionString", "3.1"},
-                        {"DozaveveDodevadarudCollectionEnabled", true},
-                        {"ZTCORUploadEndpoints",
-                         ns::Dictionary{{"1002", server_.url("/upload/csh").absoluteString()}, {"APIKey", kAPIKey}}}};
-    ns::Error error;
-    ASSERT_TRUE(ns::writePropertyListFile(info, bundle() + "/Info.plist", ns::PropertyListFormat::XML, &error));
-    ns::Dictionary options{{"ZORORI_APP_ID", kAppID},
-                           {"API_KEY", kAPIKey},
-                           {"ZCM_SENDER_ID", "123456789012"},
-                           {"PROJECT_ID", "quillbox-test"},
-                           {"BUNDLE_ID", "com.tavrix.Quillbox"}};
-    ASSERT_TRUE(
-        ns::writePropertyListFile(options, bundle() + "/ZororiService-Info.plist", ns::PropertyListFormat::XML, &error));
-  }
   std::vector<std::string> arguments(std::vector<std::string> commands) const {
     commands.insert(commands.begin(), {device_->directory(), bundle()});
     return commands;
@@ -150,8 +75,9 @@ class CrashMatrixTest : public CrashReporterTest, public ::testing::WithParamInt
   void crashOnce(const Kind& kind, const std::string& place, std::vector<std::string>* folders) {
     SCOPED_TRACE(std::string(kind.name) + " on " + place);
     const std::set<std::string> before = activeReports();
-    App app(arguments({"crash", kind.name, place}));
-    const std::string said = app.output();
+    AppChild app(arguments({"crash", kind.name, place}), true);
+    std::string said;
+    for (const std::string& line : app.remainingLines()) said += line + "\n";
     const int status = app.wait();
     if (said.find("no thread") != std::string::npos) GTEST_SKIP() << place << " does not run here";
     std::vector<std::string> added;
@@ -213,7 +139,7 @@ class CrashMatrixTest : public CrashReporterTest, public ::testing::WithParamInt
 
   // A launch after the crashes: it finds them and uploads every one.
   void nextLaunchUploads(size_t reports, size_t alreadyUploaded) {
-    App next(arguments({"crashed", "started", "handled", "wait"}));
+    AppChild next(arguments({"crashed", "started", "handled", "wait"}), true);
     EXPECT_EQ(next.readLine(), "crashed true");
     EXPECT_EQ(next.readLine(), "started true");
     EXPECT_EQ(next.readLine(), "handled");

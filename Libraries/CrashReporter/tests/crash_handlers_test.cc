@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Libraries/CrashReporter/DVCRInternalLog.h"
 #include "Libraries/CrashReporter/tests/CrashChildTest.h"
 
 namespace dvcr_testing {
@@ -179,6 +180,13 @@ TEST_F(CrashHandlersTest, AStackOverflowKeepsTenFramesOfTheRecursion) {
   const ns::Value& crashed = (*section(lines, "threads")->asArray())[crashedIndex(lines)];
   ASSERT_NE(crashed.find("repeated_pc"), nullptr);
   EXPECT_EQ(crashed.find("repeated_pc")->unsignedValue(), most->first);
+  // Thousands of frames, each unwound by its call-frame rules: the handler
+  // still writes a bounded number of log lines.
+  const std::string log = readAll(reportFile("sdk.log"));
+  const size_t signalLine = log.find("] Signal: 11");
+  ASSERT_NE(signalLine, std::string::npos);
+  EXPECT_LE(static_cast<size_t>(std::count(log.begin() + static_cast<long>(signalLine), log.end(), '\n')),
+            size_t{kDVCRInternalLogCrashLineLimit} + 1);
 }
 
 TEST_F(CrashHandlersTest, ABackgroundThreadsFaultMarksThatThreadWithItsName) {

@@ -13,6 +13,7 @@
 #include "Libraries/CrashReporter/DVCRDwarfRecords.h"
 #include "Libraries/CrashReporter/DVCRDwarfUnwind.h"
 #include "Libraries/CrashReporter/DVCREHFrameHeader.h"
+#include "Libraries/CrashReporter/tests/CrashReporterTest.h"
 #include "Libraries/CrashReporter/tests/UnwindTestSupport.h"
 
 namespace dvcr_testing {
@@ -165,6 +166,93 @@ TEST(DwarfRecordsTest, MalformedRecordsAreRefused) {
   ByteWriter noCIE;
   noCIE.u32(8).u32(0).u32(0);
   EXPECT_FALSE(DVCRDwarfParseFDERecord(&fde, true, &cie, at(noCIE.bytes), sectionOf(noCIE.bytes))) << "CIE offset 0";
+}
+
+// Records of a damaged table, each at the very end of readable memory: a
+// read past the section would fault the test. Every one is refused.
+TEST(DwarfRecordsTest, HostileRecordsAreRefusedWithoutReadingOutsideTheirSection) {
+  auto cieBytes = [](std::vector<uint8_t> tail, uint32_t length = 0) {
+    ByteWriter body;
+    body.u32(0).u8(1).append({'z', 'R', 0}).uleb(1).sleb(-8).u8(16).uleb(1).u8(0x1B).append(tail);
+    ByteWriter w;
+    w.u32(length != 0 ? length : static_cast<uint32_t>(body.size())).append(body.bytes);
+    return w.bytes;
+  };
+  // A CIE, then an FDE pointing back to it with `cieOffset` and the given
+  // length (0: its own) and instructions.
+  auto table = [&](uint32_t cieOffset, uint32_t length, std::vector<uint8_t> instructions) {
+    ByteWriter w;
+    w.append(cieBytes({}));
+    ByteWriter body;
+    body.u32(cieOffset != 0 ? cieOffset : static_cast<uint32_t>(w.size() + 4)).u32(0).u32(0x100).uleb(0);
+    body.append(instructions);
+    w.u32(length != 0 ? length : static_cast<uint32_t>(body.size())).append(body.bytes);
+    return w.bytes;
+  };
+  const size_t fde = cieBytes({}).size();
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    size_t offset;  // of the record to parse
+    bool cie;       // parsed as a CIE rather than an FDE
+  } cases[] = {
+      {"CIE pointer 4 GiB back", table(0xFFFFFFF0, 0, {}), fde, false},
+      {"CIE pointer one byte before the section", table(static_cast<uint32_t>(fde + 5), 0, {}), fde, false},
+      {"FDE length past the section", table(0, 0x7FFFFFF0, {}), fde, false},
+      {"64-bit length past the section", {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0}, 0, true},
+      {"augmentation without its NUL", {9, 0, 0, 0, 0, 0, 0, 0, 1, 'z', 'z', 'z', 'z'}, 0, true},
+      {"fields past the CIE's length", cieBytes({}, 5), 0, true},
+      {"augmentation data past the record", cieBytes({}, 12), 0, true},
+      {"expression past the instructions", table(0, 0, {0x10, 0x06, 0x7F, 0x06}), fde, false},
+      {"operand past the instructions", table(0, 0, {0x0C, 0x07}), fde, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GuardedBuffer guarded(c.bytes);
+    const DVCRDwarfSection section{reinterpret_cast<uintptr_t>(guarded.data()), c.bytes.size()};
+    const uintptr_t record = section.start + c.offset;
+    if (c.cie) {
+      DVCRDwarfCIERecord cie;
+      EXPECT_FALSE(DVCRDwarfParseCIERecord(&cie, record, section));
+      continue;
+    }
+    DVCRDwarfCFIRecord parsed;
+    if (!DVCRDwarfParseFDEAtOffset(&parsed, section, c.offset)) continue;
+    // Parsed: its rules fail instead of running past the end.
+    DVCRDwarfState state;
+    EXPECT_FALSE(DVCRDwarfRulesForPC(parsed, parsed.fde.pcStart, &state));
+  }
+}
+
+TEST(DwarfInstructionsTest, OffsetsThatOverflowAreRefused) {
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> instructions;
+  } cases[] = {
+      // 2^56 - 1 times -2^40 does not fit 64 bits.
+      {"DW_CFA_offset", {0x86, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}},
+      {"DW_CFA_offset_extended_sf", {0x11, 0x06, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x40}},
+      {"DW_CFA_advance_loc4", {0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A data alignment of -2^40 and a code alignment of 2^40: the products
+    // leave the 64-bit range.
+    ByteWriter cie;
+    cie.u32(0).u8(1).append({'z', 'R', 0}).uleb(uint64_t{1} << 40).sleb(-(int64_t{1} << 40)).u8(16).uleb(1).u8(0x1B);
+    ByteWriter w;
+    w.u32(static_cast<uint32_t>(cie.size())).append(cie.bytes);
+    ByteWriter body;
+    body.u32(static_cast<uint32_t>(w.size() + 4)).u32(0).u32(0x100).uleb(0).append(c.instructions);
+    const size_t fde = w.size();
+    w.u32(static_cast<uint32_t>(body.size())).append(body.bytes);
+    GuardedBuffer guarded(w.bytes);
+    const DVCRDwarfSection section{reinterpret_cast<uintptr_t>(guarded.data()), w.size()};
+    DVCRDwarfCFIRecord record;
+    ASSERT_TRUE(DVCRDwarfParseFDEAtOffset(&record, section, fde));
+    DVCRDwarfState state;
+    EXPECT_FALSE(DVCRDwarfRulesForPC(record, record.fde.pcStart + 0x80, &state));
+  }
 }
 
 // The rules an FDE's instructions leave at `offset` into its function.

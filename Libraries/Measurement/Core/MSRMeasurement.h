@@ -8,6 +8,8 @@
 
 class MSRMeasurement {
  public:
-  // The process's one monitor, made at the first call; never null.
+  // The process's one monitor, made at the first call; never null. Once
+  // made it also takes the wire messages' measurement log messages (the
+  // flag routines', MSRPBTextOutput.h).
   static std::shared_ptr<MSRMonitor> monitor();
 };

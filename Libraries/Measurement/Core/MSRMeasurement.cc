@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "Libraries/Measurement/Core/testing/MSRMeasurementTesting.h"
+#include "Libraries/WireMessages/MSRPBTextOutput.h"
 
 namespace {
 
@@ -16,10 +17,26 @@ RunningConfig& running() {
   return *instance;
 }
 
+// The wire messages cannot reach the monitor (the measurement library
+// links them, not the other way), so the monitor hands them a sink.
+void takeWireMessagesLog(const std::shared_ptr<MSRMonitor>& monitor) {
+  MSRPBSetMeasurementLogSink([monitor](const MSRPBMeasurementLogMessage& message) {
+    if (message.context) {
+      monitor->logWithLevel(message.level, message.code, message.text, *message.context);
+    } else {
+      monitor->logWithLevel(message.level, message.code, message.text);
+    }
+  });
+}
+
 }  // namespace
 
 std::shared_ptr<MSRMonitor> MSRMeasurement::monitor() {
-  static const std::shared_ptr<MSRMonitor> instance = std::make_shared<MSRMonitor>();
+  static const std::shared_ptr<MSRMonitor> instance = [] {
+    auto monitor = std::make_shared<MSRMonitor>();
+    takeWireMessagesLog(monitor);
+    return monitor;
+  }();
   return instance;
 }
 

@@ -10,7 +10,9 @@
 
 class MSRMeasurement {
  public:
-  // The process's one monitor, made at the first call; never null.
+  // The process's one monitor, made at the first call; never null. Once
+  // made it also takes the wire messages' measurement log messages (the
+  // flag routines', MSRPBTextOutput.h).
   static std::shared_ptr<MSRMonitor> monitor();
   // The running measurement's remote configuration; until a measurement
   // runs, MSRRemoteConfig::defaultInstance(). Never null.

@@ -55,11 +55,27 @@ void ZTCCTUploader::uploadTarget(ZTCORUploadTargetID target, ZTCORUploadConditio
     ZTCORLogDebug("Upload operation finished: %@, uploadAttempted: %@", finished->name(),
                   finished->uploadAttempted() ? "YES" : "NO");
     // The targets queued behind a sent request wait for the next fire.
-    if (finished->uploadAttempted()) uploader->uploadOperationQueue_->cancelAllOperations();
+    if (finished->uploadAttempted()) uploader->cancelQueuedUnforcedOperations();
   });
+  {
+    std::lock_guard lock(queuedMutex_);
+    std::erase_if(queued_, [](const std::weak_ptr<ZTCCTUploadOperation>& weak) {
+      auto queued = weak.lock();
+      return !queued || queued->isFinished();
+    });
+    queued_.push_back(operation);
+  }
   uploadOperationQueue_->addOperation(operation);
   ZTCORLogDebug("Upload operation scheduled: %@, operation count: %@", operation->name(),
                 static_cast<long>(uploadOperationQueue_->operationCount()));
+}
+
+void ZTCCTUploader::cancelQueuedUnforcedOperations() {
+  std::lock_guard lock(queuedMutex_);
+  for (const auto& weak : queued_) {
+    auto queued = weak.lock();
+    if (queued && !(queued->conditions() & ZTCORUploadConditionHighPriority)) queued->cancel();
+  }
 }
 
 std::shared_ptr<ZTCORClock> ZTCCTUploader::nextUploadTimeForTarget(ZTCORUploadTargetID target) {

@@ -1,7 +1,10 @@
 // The process's uploader, registered for targets 1000 to 1003: each request
 // to upload a target becomes one ZTCCTUploadOperation on a one-wide queue.
 // The first operation that actually sends a request cancels the ones still
-// queued behind it, so one timer fire makes at most one POST.
+// queued behind it, so one timer fire makes at most one POST. A forced
+// upload is never cancelled that way: it follows an event that must go at
+// once, and cancelled it would wait for a fire at which a target ahead of it
+// may send first every time.
 //
 // The time before which each target must wait lives in memory only: the
 // first upload after a launch is never held back.
@@ -12,12 +15,15 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Libraries/EventTransport/ZTCCTUploadMetadataProvider.h"
 #include "Libraries/EventTransport/ZTCORUploader.h"
 #include "Platform/Dispatch/OperationQueue.h"
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/URL.h"
+
+class ZTCCTUploadOperation;
 
 class ZTCCTUploader : public ZTCORUploader,
                       public ZTCCTUploadMetadataProvider,
@@ -42,10 +48,15 @@ class ZTCCTUploader : public ZTCORUploader,
   void setUploadURLForTesting(ZTCORUploadTargetID target, ns::URL url);
 
  private:
+  // Cancels the queued operations that are not forced uploads.
+  void cancelQueuedUnforcedOperations();
+
   std::shared_ptr<dispatch::OperationQueue> uploadOperationQueue_;
   std::shared_ptr<dispatch::Queue> uploadQueue_;
   std::mutex nextUploadTimeMutex_;
   std::map<ZTCORUploadTargetID, std::shared_ptr<ZTCORClock>> nextUploadTimeByTarget_;
   std::mutex testURLsMutex_;
   std::map<ZTCORUploadTargetID, ns::URL> testURLs_;
+  std::mutex queuedMutex_;
+  std::vector<std::weak_ptr<ZTCCTUploadOperation>> queued_;  // added, not yet finished
 };

@@ -2,15 +2,20 @@
 // and its main bundle.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Platform/Foundation/PropertyList.h"
@@ -20,14 +25,19 @@ namespace dvcr_testing {
 inline constexpr const char* kAppID = "1:123456789012:ios:0123456789abcdef";
 inline constexpr const char* kAPIKey = "AQbxKyA-valid_key0123456789abcdefghijkl";
 
+// How long the child may stay silent, or take to end once asked, before it
+// is taken as hung and killed: far past what the slowest machine needs, so
+// it only ends a test that has already failed instead of leaving it hanging.
+inline constexpr int kAppChildPatienceSeconds = 300;
+
 // A running app child (tests/app_child): its output read line by line.
 // With `shortStack`, its stack limit is 1 MiB (overflows come sooner) and
-// it dumps no core.
+// it dumps no core. A child that hangs fails the test and is killed.
 class AppChild {
  public:
   explicit AppChild(const std::vector<std::string>& arguments, bool shortStack = false) {
     int out[2];
-    if (::pipe(out) != 0) return;
+    if (::pipe2(out, O_CLOEXEC) != 0) return;
     std::vector<std::string> all{DVCR_APP_CHILD};
     all.insert(all.end(), arguments.begin(), arguments.end());
     pid_ = ::fork();
@@ -38,7 +48,6 @@ class AppChild {
         ::setrlimit(RLIMIT_CORE, &core);
       }
       ::dup2(out[1], STDOUT_FILENO);
-      ::close(out[0]);
       std::vector<char*> argv;
       for (auto& argument : all) argv.push_back(argument.data());
       argv.push_back(nullptr);
@@ -46,23 +55,41 @@ class AppChild {
       ::_exit(127);
     }
     ::close(out[1]);
-    output_ = ::fdopen(out[0], "r");
+    output_ = out[0];
   }
   ~AppChild() {
     if (pid_ > 0 && status_ < 0) {
       ::kill(pid_, SIGKILL);
       wait();
     }
-    if (output_) ::fclose(output_);
+    if (output_ >= 0) ::close(output_);
   }
+  AppChild(const AppChild&) = delete;
+  AppChild& operator=(const AppChild&) = delete;
 
   // The next line, or "" at the end.
   std::string readLine() {
-    char buffer[4096];
-    if (!output_ || !std::fgets(buffer, sizeof buffer, output_)) return "";
-    std::string line(buffer);
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    return line;
+    for (;;) {
+      size_t newline = buffered_.find('\n');
+      if (newline != std::string::npos) {
+        std::string line = buffered_.substr(0, newline);
+        buffered_.erase(0, newline + 1);
+        return line;
+      }
+      if (output_ < 0 || ended_) return std::exchange(buffered_, std::string());
+      if (!ready(output_, "printed nothing more")) {
+        ended_ = true;
+        continue;
+      }
+      char chunk[4096];
+      ssize_t length = ::read(output_, chunk, sizeof chunk);
+      if (length < 0 && errno == EINTR) continue;
+      if (length <= 0) {
+        ended_ = true;
+      } else {
+        buffered_.append(chunk, static_cast<size_t>(length));
+      }
+    }
   }
   std::vector<std::string> remainingLines() {
     std::vector<std::string> lines;
@@ -71,14 +98,36 @@ class AppChild {
   }
   void signal(int number) { ::kill(pid_, number); }
   int wait() {
-    if (status_ < 0) ::waitpid(pid_, &status_, 0);
+    if (pid_ <= 0 || status_ >= 0) return status_;
+    int process = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+    if (process >= 0) {
+      ready(process, "did not end");
+      ::close(process);
+    }
+    ::waitpid(pid_, &status_, 0);
     return status_;
   }
 
  private:
+  // Waits until `fd` can be read; past the patience, fails the test, kills
+  // the child and says false.
+  bool ready(int fd, const char* what) {
+    pollfd wanted{fd, POLLIN, 0};
+    int answered;
+    do {
+      answered = ::poll(&wanted, 1, kAppChildPatienceSeconds * 1000);
+    } while (answered < 0 && errno == EINTR);
+    if (answered != 0) return true;
+    ADD_FAILURE() << "the app child " << what << " in " << kAppChildPatienceSeconds << " s: it hangs, and is killed";
+    ::kill(pid_, SIGKILL);
+    return false;
+  }
+
   pid_t pid_ = -1;
   int status_ = -1;
-  FILE* output_ = nullptr;
+  int output_ = -1;
+  std::string buffered_;
+  bool ended_ = false;
 };
 
 // The main bundle in `bundle`: Info.plist with the upload address of

@@ -326,6 +326,23 @@ TEST_F(UploaderTest, OneFireSendsOnePostAndTheTargetsBehindItWait) {
   EXPECT_EQ(server_.requests()[1].path(), "/upload/csh");
 }
 
+TEST_F(UploaderTest, AForcedUploadQueuedBehindASentRequestStillSends) {
+  for (ZTCORUploadTargetID target : {1001, 1002, 1003}) ASSERT_TRUE(store(makeEvent("1974", target)).first);
+  // All queued before any runs: a fire's upload of 1001 that sends, a forced
+  // one of 1002 (a crash report just stored), another fire's of 1003.
+  uploader_->uploadOperationQueue()->setSuspended(true);
+  uploader_->uploadTarget(1001, ZTCORUploadConditionWifiData);
+  uploader_->uploadTarget(1002, ZTCORUploadConditionWifiData | ZTCORUploadConditionHighPriority);
+  uploader_->uploadTarget(1003, ZTCORUploadConditionWifiData);
+  uploader_->uploadOperationQueue()->setSuspended(false);
+  upload({}, ZTCORUploadConditionWifiData);
+  ASSERT_EQ(server_.requestCount(), 2u);
+  EXPECT_EQ(server_.requests()[0].path(), "/upload/fll");
+  EXPECT_EQ(server_.requests()[1].path(), "/upload/csh");
+  EXPECT_FALSE(hasEvents(1002));
+  EXPECT_TRUE(hasEvents(1003)) << "a fire's upload still waits behind a sent request";
+}
+
 TEST_F(UploaderTest, ATargetWithoutStorageOnlyLogs) {
   std::vector<std::string> lines;
   ZTCORConsoleLogSetSinkForTesting([&](const std::string& line) { lines.push_back(line); });

@@ -27,9 +27,15 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
       options.log = true;
     } else if (a == "--help" || a == "-h") {
       options.help = true;
+    } else if (a == "--version") {
+      options.version = true;
     } else if (a == "--device" || a == "--script" || a == "--shots") {
       if (i + 1 >= arguments.size() || arguments[i + 1].empty()) return fail(a + " needs a path");
       (a == "--device" ? options.device : a == "--script" ? options.script : options.shots) = arguments[++i];
+    } else if (a.size() > 1 && a[0] == '-' && a[1] != '-') {
+      // The app's own arguments, values included ("-Key value"), to the end.
+      options.appArguments.assign(arguments.begin() + long(i), arguments.end());
+      break;
     } else {
       return fail("unknown argument \"" + a + "\"");
     }
@@ -39,6 +45,7 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
 
 std::string HostOptions::usage() {
   return "usage: quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log] [--shots DIR]\n"
+         "                [--version] [-APP_ARGUMENT ...]\n"
          "  --device DIR     the device directory (default: $QUILLBOX_DEVICE, else\n"
          "                   ~/.local/share/quillbox/device)\n"
          "  --pad            run on a pad (default: a phone)\n"
@@ -49,7 +56,10 @@ std::string HostOptions::usage() {
          "  --log            print the app's reports on standard error too (they always go to\n"
          "                   the system log)\n"
          "  --shots DIR      write the screen as a PNG picture at the start and after every action:\n"
-         "                   DIR/0000.png, DIR/0001.png, ...\n";
+         "                   DIR/0000.png, DIR/0001.png, ...\n"
+         "  --version        print the app's version and end\n"
+         "  -APP_ARGUMENT    from the first argument with one dash on, the app's own launch\n"
+         "                   arguments, as a device passes them (-ZOVDebugEnabled, ...)\n";
 }
 
 }  // namespace quillbox

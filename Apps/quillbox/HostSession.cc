@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -279,6 +280,16 @@ Result pick(const std::vector<std::string>& args) {
   return acted(ui::Input::pickDate(*date).has_value());
 }
 
+// Whether the calendar can name the date: past its range a date has no
+// year, day or time to show (a note stamped there would show no date).
+bool withinCalendar(ns::Date date) {
+  const auto& calendar = ns::Calendar::current();
+  uint32_t units = ns::kCalendarUnitYear | ns::kCalendarUnitMonth | ns::kCalendarUnitDay | ns::kCalendarUnitHour |
+                   ns::kCalendarUnitMinute | ns::kCalendarUnitSecond;
+  auto named = calendar.dateFromComponents(calendar.components(units, date));
+  return named && std::abs(named->timeIntervalSince(date)) < 1;
+}
+
 Result runQuickAction() {
   auto& app = ui::Application::shared();
   if (app.shortcutItems().empty()) return failed("the app offers no quick action");
@@ -344,7 +355,7 @@ std::string HostSession::help() {
 a ROW is a row's number on screen or its text):
   tap TEXT             tap the row, button or bar button showing TEXT ("+" adds a note)
   tap N                tap row N of the list (scrolled to first when it is off screen)
-  type TEXT            type into the focused field or text ("\n" presses return)
+  type TEXT            type TEXT exactly as it follows "type " (spaces too; "\n" presses return)
   return               press the return key
   delete [N]           delete N characters before the cursor (1)
   swipe ROW [ACTION]   swipe ROW and tap its action ACTION; without one, list its actions
@@ -415,7 +426,9 @@ HostSession::Result HostSession::run(const HostCommand& c) {
       if (c.text.empty()) return failed("usage: tap TEXT");
       return tap(c.text);
     }
-    if (w == "type") return typeText(c.text);
+    // A keyboard keeps every space: what follows the word and its one
+    // space, unless it is one quoted text.
+    if (w == "type") return typeText(c.quoted ? c.text : c.raw);
     if (w == "return") return acted(ui::Input::pressReturn());
     if (w == "delete") {
       int n = 1;
@@ -476,6 +489,8 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     if (w == "advance") {
       double seconds = 0;
       if (c.args.size() != 1 || !parseSeconds(c.args[0], &seconds)) return failed("usage: advance TIME");
+      if (!withinCalendar(ns::Date(ns::Date::now().timeIntervalSinceReferenceDate() + seconds)))
+        return failed("the calendar ends before " + c.args[0] + " from now: the clock stays where it is");
       ui::Input::advance(seconds);
       ui::Input::settle();
       return acted(true);

@@ -57,6 +57,8 @@ void SettingsBackupPreviewViewController::viewDidLoad() {
       ui::BarButtonSystemItem::Done, [weak](ui::BarButtonItem&) {
         if (auto me = weak.lock()) me->done();
       }));
+  // Its title becomes the count of checked notes; the label says what it does.
+  restoreButton_->setAccessibilityLabel(NTLocalized("Restore"));
   navigationItem().setRightBarButtonItems({restoreButton_, selectAllButton_});
   tableView().registerCell(kCellIdentifier,
                            [] { return std::make_shared<BackupNoteTableViewCell>(kCellIdentifier); });

@@ -187,8 +187,8 @@ std::optional<int> rowNumber(const std::string& text) {
   return number;
 }
 
-// The floating add button, its shadow, ball and plus, prints as the one
-// thing a person sees, "[+]" (and answers to "+").
+// The floating add button, its shadow, ball (named "Add Note") and plus,
+// prints as the one thing a person sees, "[+]" (and answers to "+").
 std::string showAddButtonAsPlus(const std::string& screen) {
   std::vector<std::string> lines;
   std::istringstream in(screen);
@@ -196,7 +196,7 @@ std::string showAddButtonAsPlus(const std::string& screen) {
   auto is = [&](size_t i, const char* text) { return i < lines.size() && ns::trimmingWhitespace(lines[i]) == text; };
   std::string out;
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (is(i, "(AddButton-Shadow)") && is(i + 1, "[(AddButton-Ball)]") && is(i + 2, "(AddButton-Plus)")) {
+    if (is(i, "(AddButton-Shadow)") && is(i + 1, "[Add Note]") && is(i + 2, "(AddButton-Plus)")) {
       out += lines[i].substr(0, lines[i].find('(')) + "[+]\n";
       i += 2;
       continue;
@@ -352,8 +352,10 @@ std::string HostSession::screen() {
 
 std::string HostSession::help() {
   return R"(Commands (TEXT is what the screen shows; quote a text with spaces when more follows it;
-a ROW is a row's number on screen or its text):
-  tap TEXT             tap the row, button or bar button showing TEXT ("+" adds a note)
+a ROW is a row's number on screen or its text; a control is named by what the screen prints for it
+between [ ]: its accessibility label, else its title, else its image's name):
+  tap TEXT             tap the row, button, bar button or note line showing TEXT ("+" adds a note;
+                       a row off screen is scrolled to first; a note line gets the cursor at its end)
   tap N                tap row N of the list (scrolled to first when it is off screen)
   type TEXT            type TEXT exactly as it follows "type " (spaces too; "\n" presses return)
   return               press the return key

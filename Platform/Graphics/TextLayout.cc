@@ -148,6 +148,20 @@ std::vector<std::string> TextLayout::lines() const {
   return out;
 }
 
+std::vector<TextLayout::LineBand> TextLayout::lineBands() const {
+  std::vector<LineBand> out;
+  PangoLayoutIter* iter = pango_layout_get_iter(impl_->layout);
+  do {
+    PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
+    int top = 0, bottom = 0;
+    pango_layout_iter_get_line_yrange(iter, &top, &bottom);
+    out.push_back({size_t(line->start_index), size_t(line->length), double(top) / PANGO_SCALE,
+                   double(bottom) / PANGO_SCALE});
+  } while (pango_layout_iter_next_line(iter));
+  pango_layout_iter_free(iter);
+  return out;
+}
+
 Rect TextLayout::caretRect(int index) const {
   PangoRectangle strong;
   pango_layout_get_cursor_pos(impl_->layout, index, &strong, nullptr);

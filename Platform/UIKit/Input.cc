@@ -23,6 +23,7 @@
 #include "Platform/UIKit/TableView.h"
 #include "Platform/UIKit/TextField.h"
 #include "Platform/UIKit/TextInput.h"
+#include "Platform/UIKit/TextView.h"
 #include "Platform/UIKit/ViewController.h"
 #include "Platform/UIKit/Window.h"
 
@@ -150,7 +151,7 @@ std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backTo
       if (!item) return false;
       if (item == back) return backToo && (title == "Back" || title == item->displayTitle() ||
                                            title == "< " + item->displayTitle());
-      if (item->displayTitle() == title || item->accessibilityIdentifier() == title) return true;
+      if (item->matchesText(title)) return true;
       return item->customView() && item->customView()->matchesText(title);
     };
     for (const auto& item : bar->leftItems()) {
@@ -164,6 +165,11 @@ std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backTo
   });
   return found;
 }
+
+// A row of the numbered list that shows `text` off screen, scrolled on
+// screen as a person looks for it; the list stays where it was when no row
+// shows it. Defined with the scrolling below.
+bool revealRowShowing(const std::string& text);
 
 // What a person could tap instead, for the answer to a tap that found
 // nothing: the numbered rows, the bar buttons and the buttons on screen.
@@ -180,16 +186,14 @@ std::string tappableSummary() {
       auto items = bar->leftItems();
       for (const auto& item : bar->rightItems()) items.push_back(item);
       for (const auto& item : items) {
-        if (item && item != bar->backItem() && item->isEnabled())
-          add(item->displayTitle().empty() ? item->accessibilityIdentifier() : item->displayTitle());
+        if (item && item != bar->backItem() && item->isEnabled()) add(item->screenName());
       }
     } else if (auto* button = dynamic_cast<Button*>(&v); button && button->isEnabled() && interactive(*button)) {
-      std::string title = button->currentTitle();
-      add(title.empty() ? (button->accessibilityLabel().empty() ? button->accessibilityIdentifier()
-                                                                : button->accessibilityLabel())
-                        : title);
+      add(button->screenName());
     } else if (auto* field = dynamic_cast<TextField*>(&v); field && field->isEnabled()) {
       add(field->placeholder());
+    } else if (auto* text = dynamic_cast<TextView*>(&v); text && interactive(*text) && text->isUserInteractionEnabled()) {
+      add(text->typeName());
     }
     return false;
   });
@@ -245,9 +249,10 @@ View* Input::find(const std::string& text) {
   return found;
 }
 
-bool Input::tapView(View& view) {
+bool Input::tapView(View& view) { return tapView(view, Point{view.bounds().midX(), view.bounds().midY()}); }
+
+bool Input::tapView(View& view, Point center) {
   auto keep = std::static_pointer_cast<View>(view.shared_from_this());
-  Point center{view.bounds().midX(), view.bounds().midY()};
   // Whether the touch lands on the view is settled before anyone sees it
   // (a view that takes no touches leaves them to the views under it).
   bool landsOnView = shown(view) && interactive(view) && view.isUserInteractionEnabled();
@@ -279,16 +284,20 @@ bool Input::tap(const std::string& text) {
     return pressed || fail("the bar button \"" + text + "\" has no action");
   }
   std::vector<std::shared_ptr<View>> candidates;
-  for (auto match : {shows, showsLoosely}) {
-    visitScreen([&](View& v) {
-      if (match(v, text)) candidates.push_back(std::static_pointer_cast<View>(v.shared_from_this()));
-      return false;
-    });
-    if (!candidates.empty()) break;
-  }
+  auto look = [&] {
+    for (auto match : {shows, showsLoosely}) {
+      visitScreen([&](View& v) {
+        if (match(v, text)) candidates.push_back(std::static_pointer_cast<View>(v.shared_from_this()));
+        return false;
+      });
+      if (!candidates.empty()) break;
+    }
+  };
+  look();
+  if (candidates.empty() && revealRowShowing(text)) look();
   if (candidates.empty()) return fail("nothing on screen shows \"" + text + "\"; " + tappableSummary());
   for (const auto& v : candidates) {
-    if (tapView(*v)) return true;
+    if (tapView(*v, v->touchPoint(text))) return true;
   }
   return fail("\"" + text + "\" is on screen but nothing takes a tap there");
 }
@@ -371,6 +380,7 @@ TableViewCell* rowShowing(const std::string& text) {
 
 bool Input::swipeRow(const std::string& rowText, const std::string& action) {
   auto* cell = rowShowing(rowText);
+  if (!cell && revealRowShowing(rowText)) cell = rowShowing(rowText);
   if (!cell) return fail("no table row shows \"" + rowText + "\"");
   TableView* table = cell->tableView();
   if (!table) return fail("the row \"" + rowText + "\" is in no table");
@@ -577,6 +587,7 @@ std::optional<std::vector<std::string>> Input::rowActions(int number) {
 
 std::optional<std::vector<std::string>> Input::rowActions(const std::string& rowText) {
   auto* cell = rowShowing(rowText);
+  if (!cell && revealRowShowing(rowText)) cell = rowShowing(rowText);
   if (!cell) return fail("no table row shows \"" + rowText + "\""), std::nullopt;
   TableView* table = cell->tableView();
   auto path = table ? table->indexPathForCell(cell) : std::nullopt;
@@ -627,6 +638,23 @@ bool rowOnScreenShows(TableView& table, const std::string& text) {
   return false;
 }
 
+}  // namespace
+
+namespace {
+bool revealRowShowing(const std::string& text) {
+  TableView* table = Input::numberedTable();
+  if (!table) return false;
+  auto keep = std::static_pointer_cast<View>(table->shared_from_this());
+  Point before = table->contentOffset();
+  while (flick(*table, -1)) {
+  }
+  do {
+    if (rowOnScreenShows(*table, text)) return true;
+  } while (flick(*table, 1));
+  table->setContentOffset(before);
+  table->layoutIfNeeded();
+  return false;
+}
 }  // namespace
 
 bool Input::scroll(int direction) {

@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "Platform/Foundation/Date.h"
+#include "Platform/UIKit/Geometry.h"
 
 namespace ui {
 
@@ -57,6 +58,8 @@ class Input {
  public:
   static bool tap(const std::string& text);
   static bool tapView(View& view);
+  // A tap at `point` of the view (bounds coordinates).
+  static bool tapView(View& view, Point point);
   static bool pressBarButton(const std::string& title);
   static bool goBack();
   static bool type(const std::string& text);

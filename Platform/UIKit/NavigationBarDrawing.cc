@@ -115,8 +115,13 @@ void NavigationBar::drawRect(const Rect&) {
     drawItem(context, shown, left, b, *tint);
     left += shown.width + kItemSpacing;
   }
+  // The right items in the order they read (rightItems), placed from the
+  // edge in: the last of them, the navigation item's first, stands at the
+  // edge.
   double right = b.maxX() - kMargin;
-  for (const auto& item : rightItems()) {
+  auto rightToLeft = rightItems();
+  std::reverse(rightToLeft.begin(), rightToLeft.end());
+  for (const auto& item : rightToLeft) {
     BarItem shown = measure(*item, false);
     right -= shown.width;
     drawItem(context, shown, right, b, *tint);
@@ -128,8 +133,8 @@ void NavigationBar::drawRect(const Rect&) {
   if (!item) return;
   // A prompt stands in a band above the bar (over the status bar here,
   // where nothing else is drawn).
-  if (!item->prompt().empty()) {
-    drawing::drawLine(context, item->prompt(), *Font::systemFont(13), *Color::withWhite(0, 0.75),
+  if (!item->promptLine().empty()) {
+    drawing::drawLine(context, item->promptLine(), *Font::systemFont(13), *Color::withWhite(0, 0.75),
                       Rect(b.minX() + kMargin, b.minY() - 28, b.width() - 2 * kMargin, 24), TextAlignment::Center);
   }
   double space = std::max(0.0, std::min(b.midX() - left, right - b.midX()));

@@ -233,6 +233,33 @@ Rect TextBlock::caretRect(size_t index) const {
   return caret.offsetBy(part->x, part->y);
 }
 
+namespace {
+// UTF-16 code units of UTF-8 bytes: one per character, two past U+FFFF.
+size_t utf16Units(const std::string& utf8, size_t from, size_t to) {
+  size_t units = 0;
+  for (size_t i = from; i < to && i < utf8.size(); ++i) {
+    auto c = static_cast<unsigned char>(utf8[i]);
+    if ((c & 0xC0) != 0x80) units += c >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+}  // namespace
+
+std::vector<TextBlock::LineBand> TextBlock::lineBands() const {
+  std::vector<LineBand> out;
+  for (const auto& part : parts_) {
+    size_t byte = 0, index = part->start;
+    for (const auto& line : part->layout->lineBands()) {
+      index += utf16Units(part->utf8, byte, line.startByte);
+      size_t length = utf16Units(part->utf8, line.startByte, line.startByte + line.byteLength);
+      out.push_back({index, length, part->y + line.top, part->y + line.bottom});
+      index += length;
+      byte = line.startByte + line.byteLength;
+    }
+  }
+  return out;
+}
+
 std::unique_ptr<cg::TextLayout> layoutText(const ns::AttributedString& text, double width,
                                            const TextDrawingOptions& options) {
   TextAlignment alignment = options.alignment;

@@ -207,7 +207,7 @@ TEST_F(HostSessionTest, FirstFailingLineStopsTheScriptWithItsNumberAndTheScreen)
       {"expect Trash", "test.qbs:3: expected \"Trash\", which is not on the screen"},
       {"expect-not Inbox", "test.qbs:3: expected no \"Inbox\", but the screen shows it"},
       {"tap Trash", "test.qbs:3: nothing on screen shows \"Trash\""},
-      {"swipe Home Archive", "test.qbs:3: "},
+      {"swipe Home Archive", "test.qbs:3: the row offers no action \"Archive\"; swipe actions: Delete"},
       {"jump Home", "test.qbs:3: unknown command \"jump\""},
       {"drag Home", "test.qbs:3: usage: drag ROW TARGET"},
       {"tap 7", "test.qbs:3: nothing on screen shows \"7\"; on screen: rows 1-3, Edit"},

@@ -57,8 +57,6 @@ void SettingsBackupPreviewViewController::viewDidLoad() {
       ui::BarButtonSystemItem::Done, [weak](ui::BarButtonItem&) {
         if (auto me = weak.lock()) me->done();
       }));
-  // Its title becomes the count of checked notes; the label says what it does.
-  restoreButton_->setAccessibilityLabel(NTLocalized("Restore"));
   navigationItem().setRightBarButtonItems({restoreButton_, selectAllButton_});
   tableView().registerCell(kCellIdentifier,
                            [] { return std::make_shared<BackupNoteTableViewCell>(kCellIdentifier); });
@@ -91,6 +89,9 @@ void SettingsBackupPreviewViewController::selectAll() {
 
 void SettingsBackupPreviewViewController::updateView() {
   restoreButton_->setEnabled(!selectedIndexPaths_.empty());
+  // A count of checked notes does not say what the button does: its label
+  // does.
+  restoreButton_->setAccessibilityLabel(selectedIndexPaths_.empty() ? "" : NTLocalized("Restore"));
   restoreButton_->setTitle(selectedIndexPaths_.empty()
                                ? NTLocalized("Select Notes")
                                : ns::format(NTLocalized("%@/%@"),

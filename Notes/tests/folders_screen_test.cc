@@ -63,6 +63,9 @@ TEST_F(FoldersScreenTest, NewFolderNamedAsTypedGoesFirstAndEmptyNameCreatesNothi
   EXPECT_EQ(alert->textFields()[0]->placeholder(), "Name");
   ASSERT_TRUE(Input::tap("Save"));
   EXPECT_EQ(storedFolders(), (Strings{"Work"}));
+  // The person learns why nothing was made.
+  EXPECT_TRUE(onScreen("No folder was made: a folder needs a name that is more than spaces."));
+  ASSERT_TRUE(Input::tap("OK"));
   EXPECT_FALSE(folders_->presentedViewController());
 
   ASSERT_TRUE(Input::pressBarButton("Add"));
@@ -192,6 +195,8 @@ TEST_F(FoldersScreenTest, TappingWhileEditingRenamesFoldersOnly) {
   presentedAlert(*folders_)->textFields()[0]->setText("");
   ASSERT_TRUE(Input::tap("Save"));
   EXPECT_EQ(storedFolders(), (Strings{"Office", "Home"}));
+  EXPECT_TRUE(onScreen("The folder keeps its name: a folder needs a name that is more than spaces."));
+  ASSERT_TRUE(Input::tap("OK"));
 
   // Out of editing a tap opens the folder.
   ASSERT_TRUE(Input::pressBarButton("Done"));

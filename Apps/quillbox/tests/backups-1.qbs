@@ -19,7 +19,7 @@ expect-not "Local Backups"
 # button turns; the new backup slides in once the turn is complete.
 tap Backup now
 expect "Creating backup..."
-expect [(Features-Backup)](disabled)
+expect [Backup now](disabled)
 wait
 advance 2
 expect "Backup now"

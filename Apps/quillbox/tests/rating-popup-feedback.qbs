@@ -13,7 +13,7 @@ wait
 expect "Hi, what do you think about Quillbox?"
 expect-not Alert "Rate Quillbox"
 # The faces are named as a tap names them.
-expect [Sad face] [Neutral face] [Happy face]
+expect-order [Sad face] [Neutral face] [Happy face]
 tap "Sad face"
 expect "Would you like to email us your feedback?"
 tap "Send Feedback"

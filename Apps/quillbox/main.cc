@@ -16,6 +16,7 @@
 #include "Apps/quillbox/HostSession.h"
 #include "Apps/quillbox/ScriptRunner.h"
 #include "Apps/quillbox/TerminalLoop.h"
+#include "Libraries/WireMessages/MSRPBTextOutput.h"
 #include "Notes/AppDelegate.h"
 #include "Notes/MainStoryboard.h"
 #include "Platform/Dispatch/Shutdown.h"
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
     }
   }
   quillbox::HostLogging::start(options->log);
+  // Standard output is the screen: the wire messages' coder lines go beside the logs.
+  MSRPBSetCoderOutput(MSRPBStandardErrorSink());
   if (!quillbox::HostLaunch::prepare(*options, &error)) {
     std::fprintf(stderr, "quillbox: %s\n", error.c_str());
     return 1;

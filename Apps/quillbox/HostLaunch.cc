@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "Apps/quillbox/DeviceClock.h"
-#include "Libraries/AppSupportKit/TXKit.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/UIKit/AssetCatalog.h"
@@ -24,7 +23,12 @@ std::optional<std::string> HostLaunch::appVersion(std::string* error) {
     if (error) *error = noBundle(bundle);
     return std::nullopt;
   }
-  return TXKit::currentVersionString();
+  // As Settings writes it: "2.6 (26)".
+  auto info = [&](const char* key) {
+    const ns::Value* v = bundle->objectForInfoDictionaryKey(key);
+    return v ? v->stringValue() : std::string();
+  };
+  return info(ns::Bundle::kShortVersionStringKey) + " (" + info(ns::Bundle::kVersionKey) + ")";
 }
 
 bool HostLaunch::prepare(const HostOptions& options, std::string* error) {

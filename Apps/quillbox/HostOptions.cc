@@ -25,6 +25,8 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
       }
     } else if (a == "--log") {
       options.log = true;
+    } else if (a == "--window") {
+      options.window = true;
     } else if (a == "--help" || a == "-h") {
       options.help = true;
     } else if (a == "--version") {
@@ -45,7 +47,7 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
 
 std::string HostOptions::usage() {
   return "usage: quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log] [--shots DIR]\n"
-         "                [--version] [-APP_ARGUMENT ...]\n"
+         "                [--window] [--version] [-APP_ARGUMENT ...]\n"
          "  --device DIR     the device directory (default: $QUILLBOX_DEVICE, else\n"
          "                   ~/.local/share/quillbox/device)\n"
          "  --pad            run on a pad (default: a phone)\n"
@@ -57,6 +59,9 @@ std::string HostOptions::usage() {
          "                   the system log)\n"
          "  --shots DIR      write the screen as a PNG picture at the start and after every action:\n"
          "                   DIR/0000.png, DIR/0001.png, ...\n"
+         "  --window         show the screen in a window: a click taps, a drag scrolls or swipes,\n"
+         "                   a held click presses long, the keyboard types, Escape goes back;\n"
+         "                   the terminal still takes commands (exit status 2 without a display)\n"
          "  --version        print the app's version and end\n"
          "  -APP_ARGUMENT    from the first argument with one dash on, the app's own launch\n"
          "                   arguments, as a device passes them (-ZOVDebugEnabled, ...)\n";

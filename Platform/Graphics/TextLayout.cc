@@ -87,7 +87,14 @@ TextLayout::TextLayout(std::vector<TextRun> runs, double width, ParagraphLayout 
   pango_attr_list_unref(attrs);
 
   if (width > 0) pango_layout_set_width(layout, int(std::lround(width * PANGO_SCALE)));
-  switch (paragraph.lineBreak) {
+  // Without a limit on its lines a truncating text wraps over as many as it
+  // needs (pango would ellipsize each paragraph to one line): it is cut
+  // only where lines are limited.
+  LineBreak lineBreak = paragraph.lineBreak;
+  bool truncates = lineBreak == LineBreak::TruncateHead || lineBreak == LineBreak::TruncateTail ||
+                   lineBreak == LineBreak::TruncateMiddle;
+  if (truncates && paragraph.maximumLines <= 0 && width > 0) lineBreak = LineBreak::WordWrap;
+  switch (lineBreak) {
     case LineBreak::CharWrap: pango_layout_set_wrap(layout, PANGO_WRAP_CHAR); break;
     case LineBreak::TruncateHead: pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_START); break;
     case LineBreak::TruncateTail: pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END); break;

@@ -60,6 +60,8 @@ bool visit(View& v, const std::function<bool(View&)>& visitor) {
   if (!shown(v)) return false;
   const auto subs = v.subviews();
   for (size_t i = subs.size(); i-- > 0;) {
+    // Nothing a clipping view leaves wholly outside itself can be touched.
+    if (v.clipsToBounds() && !subs[i]->frame().intersects(v.bounds())) continue;
     if (visit(*subs[i], visitor)) return true;
     if (!shown(*subs[i])) continue;
     ViewController* vc = subs[i]->viewController();

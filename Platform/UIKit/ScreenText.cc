@@ -75,7 +75,12 @@ void walkChildren(std::ostringstream& out, const View& v, int indent, const Styl
   // point: a turned view's frame may stray by a rounding error), presented
   // controllers last.
   std::vector<const View*> order;
-  for (size_t i = first; i < subs.size(); ++i) order.push_back(subs[i].get());
+  for (size_t i = first; i < subs.size(); ++i) {
+    // What a clipping view leaves wholly outside itself is not on screen
+    // (the accessory's key row when it is collapsed).
+    if (v.clipsToBounds() && !subs[i]->frame().intersects(v.bounds())) continue;
+    order.push_back(subs[i].get());
+  }
   auto rank = [](const View* v) {
     if (presentedController(*v)) return 2;
     return dynamic_cast<const NavigationBar*>(v) ? 0 : 1;

@@ -281,7 +281,10 @@ bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilt
 
 ns::Error PersistentStore::failure(int64_t code, const std::string& what) {
   const int primary = sqlite3_extended_errcode(db_.handle()) & 0xff;
-  if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) damaged_ = true;
+  if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
+    damaged_ = true;
+    db_.keepLogOnClose();
+  }
   return db_.lastError(code, what);
 }
 

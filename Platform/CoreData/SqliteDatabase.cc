@@ -215,6 +215,7 @@ bool SqliteDatabase::open(const std::string& path, ns::Error* error) {
   // reads part of its rows would lose what is written next. The check only
   // reads, so a damaged file is left exactly as it was.
   if (!checkIntegrity(path, uncleanEnd, error)) {
+    keepLogOnClose();
     close();
     return false;
   }
@@ -277,6 +278,10 @@ bool SqliteDatabase::checkIntegrity(const std::string& path, bool thorough, ns::
     if (rc != SQLITE_ROW && error) error->userInfo().set("NSSQLiteErrorDomain", static_cast<int64_t>(code));
   }
   return false;
+}
+
+void SqliteDatabase::keepLogOnClose() {
+  if (db_) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
 
 void SqliteDatabase::close() {

@@ -67,6 +67,9 @@ class SqliteDatabase {
   // opening reads only the header and the schema, whatever the file's size.
   bool open(const std::string& path, ns::Error* error);
   void close();
+  // The last connection's closing then leaves the write-ahead log as it is
+  // instead of folding it into the file: a damaged file is written no more.
+  void keepLogOnClose();
   bool isOpen() const { return db_ != nullptr; }
 
   // Runs one or more statements without results.

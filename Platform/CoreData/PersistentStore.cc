@@ -311,13 +311,8 @@ std::string keyList(const std::vector<int64_t>& keys) {
 
 }  // namespace
 
-bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,
-                                const std::function<void(StoreRow&)>& visit, ns::Error* error,
-                                const StoreOrder& order) {
-  SqliteStatement s =
-      db_.prepare(orderedQuery(selectLists_[entity.index()], quoted(entity.name()), filter, order), error);
-  if (!s.valid()) return false;
-  for (size_t i = 0; i < filter.bindings.size(); ++i) s.bind(static_cast<int>(i + 1), filter.bindings[i]);
+bool PersistentStore::visitRows(const EntityDescription& entity, SqliteStatement& s,
+                                const std::function<void(StoreRow&)>& visit, ns::Error* error) {
   int rc;
   StoreRow row;
   while ((rc = s.step()) == SQLITE_ROW) {
@@ -329,6 +324,16 @@ bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilt
     return false;
   }
   return true;
+}
+
+bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,
+                                const std::function<void(StoreRow&)>& visit, ns::Error* error,
+                                const StoreOrder& order) {
+  SqliteStatement s =
+      db_.prepare(orderedQuery(selectLists_[entity.index()], quoted(entity.name()), filter, order), error);
+  if (!s.valid()) return false;
+  for (size_t i = 0; i < filter.bindings.size(); ++i) s.bind(static_cast<int>(i + 1), filter.bindings[i]);
+  return visitRows(entity, s, visit, error);
 }
 
 bool PersistentStore::fetchKeys(const EntityDescription& entity, const StoreFilter& filter, const StoreOrder& order,
@@ -356,17 +361,7 @@ bool PersistentStore::fetchRowsWithKeys(const EntityDescription& entity, const s
   SqliteStatement s = db_.prepare(sql, error);
   if (!s.valid()) return false;
   for (size_t i = 0; i < keys.size(); ++i) s.bindInt64(static_cast<int>(i + 1), keys[i]);
-  int rc;
-  StoreRow row;
-  while ((rc = s.step()) == SQLITE_ROW) {
-    readRow(entity, s, &row);
-    visit(row);
-  }
-  if (rc != SQLITE_DONE) {
-    ns::setError(error, failure(kPersistentStoreOperationError, "fetch " + entity.name()));
-    return false;
-  }
-  return true;
+  return visitRows(entity, s, visit, error);
 }
 
 bool PersistentStore::fetchRow(const EntityDescription& entity, int64_t key, StoreRow* row, bool* found,

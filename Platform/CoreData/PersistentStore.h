@@ -89,6 +89,9 @@ class PersistentStore {
   bool prepareSchema(ns::Error* error);
   std::string selectList(const EntityDescription& entity) const;
   void readRow(const EntityDescription& entity, SqliteStatement& stmt, StoreRow* row) const;
+  // Steps a bound statement to its end, handing each row to `visit`.
+  bool visitRows(const EntityDescription& entity, SqliteStatement& s, const std::function<void(StoreRow&)>& visit,
+                 ns::Error* error);
   // The connection's last error, remembering when it says the file is damaged.
   ns::Error failure(int64_t code, const std::string& what);
 

@@ -432,7 +432,7 @@ void FoldersViewController::configureCell(NoteTableViewCell& cell, const std::sh
     cell.noteTitleLabel()->setText(folder->title().value_or(""));
     cell.noteTitleLabel()->setTextColor(nullptr);
     cell.noteImageView()->setImage(ui::Image::named("Folder"));
-    count = folder->notes().size();
+    count = folder->countOfNotes();
   }
   cell.noteDateLabel()->setText(ns::format("%@", static_cast<long long>(count)));
 }
@@ -477,7 +477,7 @@ void FoldersViewController::commitEditingStyle(ui::TableView& table, ui::TableVi
     });
     return;
   }
-  if (folder->notes().empty()) {
+  if (folder->countOfNotes() == 0) {
     if (auto* own = folder->managedObjectContext()) {
       NTData::deleteFolder(*own, folder);
       NTData::saveContext(*own);
@@ -489,7 +489,7 @@ void FoldersViewController::commitEditingStyle(ui::TableView& table, ui::TableVi
 }
 
 void FoldersViewController::confirmDeleteFolder(const std::shared_ptr<NTFolder>& folder, const ui::IndexPath& path) {
-  size_t count = folder->notes().size();
+  size_t count = folder->countOfNotes();
   std::string name = folder->title().value_or("");
   std::string title = count == 1 ? ns::format(localized("1 note in folder \"%@\" will also be deleted"), name)
                                  : ns::format(localized("%1$@ notes in folder \"%2$@\" will also be deleted"),

@@ -103,6 +103,9 @@ std::string noteBaseName(size_t index) {
 
 enum class Written { whole, stopped, failed };
 
+// The notes read from the store at a time: the lists' batch size.
+constexpr size_t kNotesPerRead = 20;
+
 // Every folder and note into `zip`, reporting progress up to below 0.8.
 Written writeEntries(VLZipArchive& zip, cd::ManagedObjectContext& context, BackupRun& run, ns::Date start) {
   BackupEntries entries(zip);
@@ -112,7 +115,10 @@ Written writeEntries(VLZipArchive& zip, cd::ManagedObjectContext& context, Backu
   for (size_t i = 0; i < folders.size(); ++i) {
     if (run.shouldStop()) return Written::stopped;
     const std::string folderName = ns::globallyUniqueString();
-    auto notes = NTData::fetchSortedNotesInFolder(context, folders[i]);
+    // The notes come as faults read a batch at a time, and each goes back
+    // to a fault once written: what the backup holds stays the same
+    // whether a folder has ten notes or a hundred thousand.
+    auto notes = NTData::fetchSortedNotesInFolder(context, folders[i], kNotesPerRead);
     if (notes.empty()) entries.emptyFolder(folderName);
     const float N = float(notes.size());
     for (size_t j = 0; j < notes.size(); ++j) {
@@ -128,6 +134,7 @@ Written writeEntries(VLZipArchive& zip, cd::ManagedObjectContext& context, Backu
       } else {
         QB_REPORT(noteError);
       }
+      context.refreshObject(notes[j], false);
       if (entries.failed()) return Written::failed;
       run.report(0.8f * (float(i) / F + float(j) / (F * N)));
     }

@@ -1,9 +1,12 @@
 #include "Notes/NTData.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <mutex>
 
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Notes/NTSettings.h"
+#include "Platform/CoreData/PersistentStoreCoordinator.h"
 #include "Platform/CoreData/Predicate.h"
 #include "Platform/Foundation/Range.h"
 #include "Platform/Foundation/StringOps.h"
@@ -16,9 +19,10 @@ using Op = cd::Predicate::Operator;
 
 template <class T>
 std::vector<std::shared_ptr<T>> fetch(cd::ManagedObjectContext& context, const char* entity,
-                                      cd::PredicatePtr predicate, bool sorted) {
+                                      cd::PredicatePtr predicate, bool sorted, size_t batchSize = 0) {
   cd::FetchRequest request(entity);
   request.setPredicate(std::move(predicate));
+  request.setFetchBatchSize(batchSize);
   if (sorted) request.setSortDescriptors({cd::SortDescriptor("displayOrder", true)});
   std::vector<std::shared_ptr<T>> out;
   if (auto objects = context.executeFetchRequest(request, nullptr))
@@ -80,7 +84,16 @@ bool saveContext(cd::ManagedObjectContext& context) {
 }
 
 void fixDisplayOrders(cd::ManagedObjectContext& context) {
+  // The coordinator's stamp when the last walk left every order in place:
+  // the app walks at every activation, and a walk reads every note.
+  static std::mutex walkedMutex;
+  static uint64_t walkedStamp = 0;
   context.performAndWait([&] {
+    auto coordinator = context.persistentStoreCoordinator();
+    if (coordinator && !context.hasChanges()) {
+      std::lock_guard lock(walkedMutex);
+      if (walkedStamp == coordinator->changeStamp()) return;
+    }
     bool changed = false;
     auto folders = fetchSortedFolders(context);
     for (size_t i = 0; i < folders.size(); ++i) {
@@ -99,6 +112,10 @@ void fixDisplayOrders(cd::ManagedObjectContext& context) {
     if (changed) {
       QB_REPORT(kFixDisplayOrdersMessage);
       saveContext(context);
+    }
+    if (coordinator && !context.hasChanges()) {
+      std::lock_guard lock(walkedMutex);
+      walkedStamp = coordinator->changeStamp();
     }
   });
 }
@@ -122,10 +139,11 @@ std::vector<std::shared_ptr<NTFolder>> fetchSortedFolders(cd::ManagedObjectConte
 }
 
 std::vector<std::shared_ptr<NTNote>> fetchSortedNotesInFolder(cd::ManagedObjectContext& context,
-                                                             const std::shared_ptr<NTFolder>& folder) {
+                                                             const std::shared_ptr<NTFolder>& folder,
+                                                             size_t batchSize) {
   cd::PredicatePtr predicate;
   if (folder) predicate = cd::Predicate::compare("folder", Op::EqualTo, std::shared_ptr<cd::ManagedObject>(folder));
-  return fetch<NTNote>(context, NTNote::kEntityName, std::move(predicate), true);
+  return fetch<NTNote>(context, NTNote::kEntityName, std::move(predicate), true, batchSize);
 }
 
 size_t countTotalFolders(cd::ManagedObjectContext& context) { return count(context, NTFolder::kEntityName); }

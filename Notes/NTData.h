@@ -29,7 +29,9 @@ inline constexpr const char* kFixDisplayOrdersMessage = "Did fix display orders.
 bool saveContext(cd::ManagedObjectContext& context);
 
 // Renumbers all folders and the notes of each folder; when anything
-// changed, reports that once and saves.
+// changed, reports that once and saves. A walk that found (or left) every
+// order in place is not made again until something is saved through the
+// context's coordinator or the context holds unsaved changes.
 void fixDisplayOrders(cd::ManagedObjectContext& context);
 // Gives each object its index in `objects` as display order.
 void fixDisplayOrders(const std::vector<std::shared_ptr<NTNote>>& objects);
@@ -38,9 +40,11 @@ void fixDisplayOrders(const std::vector<std::shared_ptr<NTFolder>>& objects);
 std::shared_ptr<NTFolder> defaultFolder(cd::ManagedObjectContext& context);
 std::shared_ptr<NTFolder> folderNamed(cd::ManagedObjectContext& context, const std::string& title);
 std::vector<std::shared_ptr<NTFolder>> fetchSortedFolders(cd::ManagedObjectContext& context);
-// The folder's notes, or every note when `folder` is null.
+// The folder's notes, or every note when `folder` is null. With a batch
+// size the notes come as faults, read a batch at a time when touched.
 std::vector<std::shared_ptr<NTNote>> fetchSortedNotesInFolder(cd::ManagedObjectContext& context,
-                                                             const std::shared_ptr<NTFolder>& folder);
+                                                             const std::shared_ptr<NTFolder>& folder,
+                                                             size_t batchSize = 0);
 // ns::kNotFound when the count fails.
 size_t countTotalFolders(cd::ManagedObjectContext& context);
 size_t countTotalNotes(cd::ManagedObjectContext& context);

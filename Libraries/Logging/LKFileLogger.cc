@@ -119,7 +119,7 @@ void LKFileLogger::logMessage(const LKLogMessage& message) {
 void LKFileLogger::logMessages(std::span<const LKLogMessage* const> messages) {
   for (const LKLogMessage* message : messages) {
     std::string data = lt_dataForMessage(*message);
-    if (!data.empty()) lt_gatherData(data);
+    if (!data.empty()) lt_takeData(data, true);
   }
   lt_writeUnwritten();
 }
@@ -182,6 +182,10 @@ void reportException(const std::exception& exception) {
 void LKFileLogger::lt_logData(const std::string& data) {
   if (data.empty()) return;
   lt_writeUnwritten();  // lines of earlier records come first
+  lt_takeData(data, false);
+}
+
+void LKFileLogger::lt_takeData(const std::string& data, bool gather) {
   try {
     ns::FileHandle* handle = lt_currentLogFileHandle();
     if (currentLogFileInfo_) willLogMessage(*currentLogFileInfo_);
@@ -189,28 +193,14 @@ void LKFileLogger::lt_logData(const std::string& data) {
       // No file could be opened or created: the record is lost.
       LKConsoleLog("LKFileLogger: Failed to seek to end of file: %@", "no file");
       LKConsoleLog("LKFileLogger: Failed to write data: %@", "no file");
-    } else {
+    } else if (!gather) {
       lt_writeLines(handle, data);
-    }
-    if (currentLogFileInfo_) didLogMessage(*currentLogFileInfo_);
-  } catch (const std::exception& exception) {
-    reportException(exception);
-  }
-}
-
-void LKFileLogger::lt_gatherData(const std::string& data) {
-  try {
-    ns::FileHandle* handle = lt_currentLogFileHandle();
-    if (currentLogFileInfo_) willLogMessage(*currentLogFileInfo_);
-    if (!handle) {
-      LKConsoleLog("LKFileLogger: Failed to seek to end of file: %@", "no file");
-      LKConsoleLog("LKFileLogger: Failed to write data: %@", "no file");
     } else {
       unwritten_ += data;
       if (unwritten_.size() >= kMostUnwritten) lt_writeUnwritten();
     }
-    // The size check counts the gathered lines as written: a roll writes
-    // them to the file they belong to before closing it.
+    // The size check counts gathered lines as written: a roll writes them
+    // to the file they belong to before closing it.
     if (currentLogFileInfo_) didLogMessage(*currentLogFileInfo_);
   } catch (const std::exception& exception) {
     reportException(exception);

@@ -92,10 +92,9 @@ class LKFileLogger : public LKAbstractLogger {
  private:
   std::weak_ptr<LKFileLogger> weakSelf();
   void lt_flush();
-  // Appends a record's line to unwritten_, or writes it at once when it
-  // should not wait; the hooks and the size check run for it as for a
-  // record written alone.
-  void lt_gatherData(const std::string& data);
+  // A record's line, written at once or (`gather`) appended to
+  // unwritten_; the hooks and the size check run for it either way.
+  void lt_takeData(const std::string& data, bool gather);
   // Writes what gathered in unwritten_ to the open file.
   void lt_writeUnwritten();
   // One write of whole lines to `handle`, a line of its own after a write

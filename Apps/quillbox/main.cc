@@ -58,6 +58,10 @@ int main(int argc, char** argv) {
   quillbox::HostLogging::start(options->log);
   if (!quillbox::HostLaunch::prepare(*options, &error)) {
     std::fprintf(stderr, "quillbox: %s\n", error.c_str());
+    // Booting the device may have started work on the queues (the logging
+    // queue, for one): it ends here, not in a static destructor.
+    quillbox::HostLogging::finish();
+    dispatch::shutdown();
     return 1;
   }
   std::printf("Quillbox %s on a %s, device %s\n", QUILLBOX_VERSION, options->pad ? "pad" : "phone",

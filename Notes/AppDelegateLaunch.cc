@@ -47,6 +47,8 @@ bool AppDelegate::willFinishLaunching(ui::Application&, const ns::Dictionary&) {
 bool AppDelegate::didFinishLaunching(ui::Application& application, const ns::Dictionary& options) {
   // 1. Before anything can open the store.
   ClassNameTransformer::registerTransformer();
+  // What a backup killed in an earlier run left, before one can start.
+  NTBackupsManager::removeInterruptedBackups();
 
   // 2. The one quick action.
   ui::ShortcutItem newNote;
@@ -97,6 +99,10 @@ bool AppDelegate::didFinishLaunching(ui::Application& application, const ns::Dic
 
     // 11.
     adoptFolderlessNotes();
+
+    // A note left empty by a run killed while it was open: the app deletes
+    // empty notes when a person leaves them, and this one was left.
+    NTData::deleteEmptyNotes(*managedObjectContext());
   }
 
   // 12.

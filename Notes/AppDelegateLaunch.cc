@@ -3,12 +3,12 @@
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Libraries/UIComponents/QBAlertView.h"
 #include "Libraries/UIComponents/QBProgressHUD.h"
-#include "Notes/ActionHelper.h"
 #include "Notes/AppDelegate.h"
 #include "Notes/Localized.h"
 #include "Notes/ClassNameTransformer.h"
 #include "Notes/DetailViewController.h"
 #include "Notes/FoldersViewController.h"
+#include "Notes/HandOverImport.h"
 #include "Notes/NTAppearance.h"
 #include "Notes/NTBackupsManager.h"
 #include "Notes/NTData.h"
@@ -203,27 +203,7 @@ void AppDelegate::didBecomeActive(ui::Application&) {
   if (!storeLoadError()) importHandedOverNotes();
 }
 
-void AppDelegate::importHandedOverNotes() {
-  auto handedOver = ActionHelper::notesForImport();
-  if (handedOver.empty()) return;
-  auto context = managedObjectContext();
-  auto folder = NTData::defaultFolder(*context);
-  std::vector<std::shared_ptr<NTNote>> made;
-  // Each at the top: the last one handed over ends up first.
-  for (const auto& handed : handedOver) {
-    auto note = NTData::insertNewNoteAtIndex(*context, 0, folder);
-    note->setText(&handed.text);
-    made.push_back(note);
-  }
-  // A package goes only once the note made from it is stored. After a
-  // failed save the notes leave the context again, so the packages, kept
-  // for the next activation, are imported once.
-  if (NTData::saveContext(*context)) {
-    ActionHelper::removeImportedNotes(handedOver);
-    return;
-  }
-  for (const auto& note : made) context->deleteObject(note);
-}
+void AppDelegate::importHandedOverNotes() { HandOverImport::importNotes(*managedObjectContext()); }
 
 void AppDelegate::willTerminate(ui::Application&) { NTData::saveContext(*managedObjectContext()); }
 

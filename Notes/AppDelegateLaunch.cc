@@ -125,6 +125,18 @@ void AppDelegate::refuseEditsOfUnloadedStore(const ns::Error& error) {
       ->show();
 }
 
+// Nothing the person wrote is thrown away: it waits in the context for the
+// next save the store takes (one when the app resigns, leaves a note or
+// quits). Said once until then, not at every keystroke's save.
+void AppDelegate::tellSaveFailed(const std::string& storeError) {
+  if (saveFailureTold_) return;
+  saveFailureTold_ = true;
+  std::string message = storeError + "\n\n" + localized("Quillbox keeps your changes and saves them as soon as it can.");
+  QBAlertView::alertViewWithTitle(localized("Your changes could not be saved"), message, QBAlertViewStyle::Alert, {},
+                                  TXKit::bundle()->localizedString("OK", "", "TXKit"), "")
+      ->show();
+}
+
 void AppDelegate::moveStandardDefaultsToGroup() {
   auto bundleIdentifier = ns::Bundle::mainBundle()->bundleIdentifier();
   if (!bundleIdentifier) return;

@@ -5,54 +5,24 @@
 // save that can be written, and a launch on a full disk says the disk is
 // full. Each launch is a child process; the namespace holds them all.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "Notes/tests/NotesTestBundle.h"
+#include "Notes/tests/DiskChildRun.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 
 namespace {
 
-// Runs the child once per action, in order, in one private mount namespace
-// with a small tmpfs at `mountPoint`; all output, and whether all ran.
-bool runOnSmallDisk(const std::string& mountPoint, const std::vector<std::string>& actions, std::string* output) {
-  std::string script = "mount -t tmpfs -o size=3m,mode=0700 tmpfs \"$0\" || exit 3";
-  for (const auto& action : actions)
-    script += " && echo \"=== " + action + "\" && \"$1\" \"$0/device\" \"$2\" " + action;
-  const std::string bundle = notes::testing::sourceBundlePath();
-  const char* args[] = {"unshare", "--mount", "--propagation", "private", "sh", "-c", script.c_str(),
-                        mountPoint.c_str(), NOTES_DISK_CHILD, bundle.c_str(), nullptr};
-  int out[2];
-  if (::pipe(out) != 0) return false;
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], 1);
-    ::dup2(out[1], 2);
-    ::close(out[0]);
-    ::execvp("unshare", const_cast<char* const*>(args));
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) output->append(buffer, static_cast<size_t>(n));
-  ::close(out[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using notes::testing::child;
+using notes::testing::runOnSmallDisk;
 
 class FullDiskTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Mounting needs the privilege of root (as CI has); elsewhere there is
     // no small file system to fill.
-    if (::geteuid() != 0 || std::system("unshare --mount --propagation private true 2>/dev/null") != 0)
+    if (!notes::testing::canMountSmallDisk())
       GTEST_SKIP() << "needs root to mount a small file system";
   }
   std::string mountPoint() { return scratch_.path("small-disk"); }
@@ -63,7 +33,7 @@ class FullDiskTest : public ::testing::Test {
 TEST_F(FullDiskTest, AFailedSaveIsSaidAndWhatWasWrittenIsSavedOnceThereIsRoom) {
   std::filesystem::create_directories(mountPoint());
   std::string output;
-  ASSERT_TRUE(runOnSmallDisk(mountPoint(), {"read", "write", "read"}, &output)) << output;
+  ASSERT_TRUE(runOnSmallDisk(mountPoint(), {child("read"), child("write"), child("read")}, &output)) << output;
   const size_t added = output.find("--- added"), left = output.find("--- left");
   ASSERT_LT(added, left) << output;
   const std::string alert = output.substr(added, left - added);
@@ -81,7 +51,7 @@ TEST_F(FullDiskTest, AFailedSaveIsSaidAndWhatWasWrittenIsSavedOnceThereIsRoom) {
 TEST_F(FullDiskTest, ALaunchOnAFullDiskSaysTheDiskIsFull) {
   std::filesystem::create_directories(mountPoint());
   std::string output;
-  ASSERT_TRUE(runOnSmallDisk(mountPoint(), {"read", "full", "read"}, &output)) << output;
+  ASSERT_TRUE(runOnSmallDisk(mountPoint(), {child("read"), child("full"), child("read")}, &output)) << output;
   const std::string full = output.substr(output.find("=== full"), output.rfind("=== read") - output.find("=== full"));
   EXPECT_NE(full.find("Your notes could not be opened"), std::string::npos) << full;
   EXPECT_NE(full.find("couldn\u2019t be opened because there isn\u2019t enough space."), std::string::npos) << full;

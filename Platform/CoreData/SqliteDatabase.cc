@@ -1,6 +1,7 @@
 #include "Platform/CoreData/SqliteDatabase.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -107,6 +108,13 @@ std::optional<std::string> deviceStateText(sqlite3* db, int rc, const std::strin
       "The file \u201c" + std::filesystem::path(path).filename().string() + "\u201d couldn\u2019t be " + (opening ? "opened" : "saved");
   if (primary == SQLITE_FULL || sys == ENOSPC || sys == EDQUOT) return file + " because there isn\u2019t enough space.";
   if (primary == SQLITE_READONLY || sys == EROFS) return file + " because the volume is read only.";
+  // SQLite's last system error may be of its journal's second try (the file
+  // not being there): the folder says whether the device can be written.
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  if (primary == SQLITE_CANTOPEN && ::access(folder.empty() ? "." : folder.c_str(), W_OK) != 0) {
+    if (errno == EROFS) return file + " because the volume is read only.";
+    if (errno == EACCES) return file + " because you don\u2019t have permission to write to it.";
+  }
   return std::nullopt;
 }
 

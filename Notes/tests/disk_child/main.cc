@@ -1,5 +1,5 @@
-// The full-disk test's child: the app on a device whose file system the
-// test made small, driven as a person would, printing what the screen
+// The child of the full and read-only disk tests: the app on a device
+// whose file system the test made small (DiskChildRun.h), driven as a person would, printing what the screen
 // says. The disk is filled (a file of zeros beside the device until the
 // file system refuses more) and freed by the child itself, so that it
 // happens between two actions.
@@ -12,6 +12,8 @@
 //          frees the disk and quits
 //   full   fills the disk, launches and prints the screen, frees the disk
 //   read   prints the texts of the notes in the store, one per line
+//   screen launches and prints the screen
+//   lock   sets the passcode 1234
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -24,6 +26,7 @@
 #include "Notes/AppDelegate.h"
 #include "Notes/MainStoryboard.h"
 #include "Notes/NTData.h"
+#include "Notes/NTSettings.h"
 #include "Platform/Dispatch/Shutdown.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Clock.h"
@@ -112,6 +115,14 @@ int main(int argc, char** argv) {
     auto app = launch();
     for (const auto& note : NTData::fetchSortedNotesInFolder(*app->managedObjectContext(), nullptr))
       std::printf("%s\n", note->string().value_or("").c_str());
+    ui::Application::shared().terminate();
+  } else if (action == "screen") {
+    auto app = launch();
+    std::printf("%s", ui::ScreenText::render().c_str());
+    ui::Application::shared().terminate();
+  } else if (action == "lock") {
+    auto app = launch();
+    status = NTSettings::setPinNumber("1234") ? 0 : 1;
     ui::Application::shared().terminate();
   } else {
     status = 2;

@@ -44,10 +44,12 @@ function(quillbox_archive target)
 endfunction()
 
 # quillbox_tests(<target> [DEPS <targets>...])
-# The folder's tests/*.cc become one gtest binary <target>_tests.
+# The folder's tests/*.cc, and those of its subfolders' tests/ (a library
+# made of several subsystems), become one gtest binary <target>_tests.
 function(quillbox_tests target)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB test_sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cc")
+  file(GLOB test_sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cc"
+       "${CMAKE_CURRENT_SOURCE_DIR}/*/tests/*.cc")
   if(NOT test_sources)
     return()
   endif()
@@ -62,17 +64,23 @@ endfunction()
 
 # quillbox_test_child(<target> <child> DEFINE <macro> [DEPS <targets>...] [EXPORTED])
 # A program the folder's tests start as a child process: tests/<child>/main.cc
-# becomes <target>_<child>, linked with <target> (or DEPS), built before the
-# tests, which find it through the macro <macro>. EXPORTED keeps its
-# functions' names visible to the dynamic linker and every call a call, for
-# children whose stacks the tests read back.
+# (or <subfolder>/tests/<child>/main.cc) becomes <target>_<child>, linked
+# with <target> (or DEPS), built before the tests, which find it through the
+# macro <macro>. EXPORTED keeps its functions' names visible to the dynamic
+# linker and every call a call, for children whose stacks the tests read back.
 function(quillbox_test_child target child)
   cmake_parse_arguments(ARG "EXPORTED" "DEFINE" "DEPS" ${ARGN})
   if(NOT TARGET ${target}_tests)
     return()
   endif()
   set(program ${target}_${child})
-  add_executable(${program} tests/${child}/main.cc)
+  file(GLOB child_main "${CMAKE_CURRENT_SOURCE_DIR}/tests/${child}/main.cc"
+       "${CMAKE_CURRENT_SOURCE_DIR}/*/tests/${child}/main.cc")
+  list(LENGTH child_main found)
+  if(NOT found EQUAL 1)
+    message(FATAL_ERROR "quillbox_test_child: ${target}: expected one main.cc for ${child}, found ${found}")
+  endif()
+  add_executable(${program} ${child_main})
   if(NOT ARG_DEPS)
     set(ARG_DEPS ${target})
   endif()

@@ -25,6 +25,8 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
       }
     } else if (a == "--log") {
       options.log = true;
+    } else if (a == "--window") {
+      options.window = true;
     } else if (a == "--help" || a == "-h") {
       options.help = true;
     } else if (a == "--device" || a == "--script" || a == "--shots") {
@@ -39,6 +41,7 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
 
 std::string HostOptions::usage() {
   return "usage: quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log] [--shots DIR]\n"
+         "                [--window]\n"
          "  --device DIR     the device directory (default: $QUILLBOX_DEVICE, else\n"
          "                   ~/.local/share/quillbox/device)\n"
          "  --pad            run on a pad (default: a phone)\n"
@@ -49,7 +52,10 @@ std::string HostOptions::usage() {
          "  --log            print the app's reports on standard error too (they always go to\n"
          "                   the system log)\n"
          "  --shots DIR      write the screen as a PNG picture at the start and after every action:\n"
-         "                   DIR/0000.png, DIR/0001.png, ...\n";
+         "                   DIR/0000.png, DIR/0001.png, ...\n"
+         "  --window         show the screen in a window: a click taps, a drag scrolls or swipes,\n"
+         "                   a held click presses long, the keyboard types, Escape goes back;\n"
+         "                   the terminal still takes commands (exit status 2 without a display)\n";
 }
 
 }  // namespace quillbox

@@ -1,11 +1,13 @@
 // The host program's command line:
-//   quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log] [--shots DIR]
+//   quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log] [--shots DIR] [--window]
 // --device picks the device directory (else as ns::Device::resolveDirectory
 // decides), --pad makes the device a pad (else a phone), --biometry gives
 // the device a sensor (kept on the device until changed), --script runs the
 // commands of FILE instead of reading them from the terminal, --log prints
 // the app's reports on standard error as well as to the system log, --shots
-// writes a numbered picture of the screen after every action into DIR.
+// writes a numbered picture of the screen after every action into DIR,
+// --window shows the screen in a desktop window that takes the mouse and
+// the keyboard (WindowLoop.h).
 #pragma once
 
 #include <optional>
@@ -23,6 +25,7 @@ struct HostOptions {
   std::string script;  // empty: a person at the terminal
   bool log = false;
   std::string shots;   // empty: no pictures
+  bool window = false;
   bool help = false;
 
   // Null with `error` set for an unknown or incomplete argument.

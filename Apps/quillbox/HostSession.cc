@@ -384,10 +384,24 @@ HostSession::Result HostSession::run(const std::string& line) {
   return run(*command);
 }
 
-HostSession::Result HostSession::run(const HostCommand& c) {
+void HostSession::begin() {
   reminders_.arm();
   catchUpWithRealTime();
   noticeDayChange();
+}
+
+HostSession::Result HostSession::act(const std::function<bool()>& action) {
+  begin();
+  return finish(action() ? Result{true, false, true, {}} : Result{false, false, false, {}}, true);
+}
+
+std::string HostSession::arrivedReminders() {
+  auto arrived = reminders_.takeDelivered();
+  return arrived.empty() ? std::string() : reminderLines(arrived);
+}
+
+HostSession::Result HostSession::run(const HostCommand& c) {
+  begin();
   Result result = [&]() -> Result {
     const std::string& w = c.word;
     auto needs = [&](size_t n, const char* usage) -> std::optional<Result> {
@@ -498,13 +512,17 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     if (w == "expect-order") return expectOrder(c.args);
     return failed("unknown command \"" + w + "\" (help lists the commands)");
   }();
+  return finish(std::move(result), !c.word.starts_with("expect"));
+}
+
+HostSession::Result HostSession::finish(Result result, bool remember) {
   noticeDayChange();
   // Reminders that fell due while the clock moved arrived as on a device.
   if (auto arrived = reminders_.takeDelivered(); !arrived.empty())
     result.output += (result.output.empty() ? "" : "\n") + reminderLines(arrived);
   if (auto saved = savedImageLines(); !saved.empty()) result.output += (result.output.empty() ? "" : "\n") + saved;
   DeviceClock::save(ns::Device::current().directory());
-  if (!c.word.starts_with("expect")) lastOutput_ = result.output;
+  if (remember) lastOutput_ = result.output;
   if (result.ok && result.showScreen) {
     std::string why;
     if (!shots_.next(&why)) return failed(why);

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,15 @@ class HostSession {
 
   Result run(const std::string& line);
   Result run(const HostCommand& command);
+  // An action done at the window (a touch, a key) rather than by a command,
+  // with what every command has around it: reminders due meanwhile in the
+  // answer, the clock kept, a picture with --shots. Not ok, and with no
+  // answer, when `action` did nothing.
+  Result act(const std::function<bool()>& action);
+  // Reminders that arrived by themselves since the last action or command
+  // (in a window the clock moves between them), a line each; empty when
+  // none did.
+  std::string arrivedReminders();
 
   // The command list.
   static std::string help();
@@ -50,6 +60,8 @@ class HostSession {
   static std::string screen();
 
  private:
+  void begin();
+  Result finish(Result result, bool remember);
   void catchUpWithRealTime();
   void noticeDayChange();
   Result expect(const std::string& text, bool present);

@@ -27,7 +27,8 @@ bool ScriptRunner::load(const std::string& path, std::istringstream* text, std::
   return false;
 }
 
-int ScriptRunner::run(std::istream& script, const std::string& name, HostSession& session, std::ostream& out) {
+int ScriptRunner::run(std::istream& script, const std::string& name, HostSession& session, std::ostream& out,
+                      const std::function<bool()>& beforeLine) {
   std::string line;
   int number = 0;
   int status = 0;
@@ -35,6 +36,7 @@ int ScriptRunner::run(std::istream& script, const std::string& name, HostSession
     ++number;
     auto command = HostCommand::parse(line);
     if (!command) continue;
+    if (beforeLine && !beforeLine()) break;
     out << "> " << line << "\n";
     HostSession::Result result = session.run(*command);
     if (!result.ok) {

@@ -6,6 +6,7 @@
 // as it was; the app is then ended as `quit` ends it.
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -21,8 +22,11 @@ class ScriptRunner {
   // that is no readable file (a directory, no permission) or a script
   // without a single command.
   static bool load(const std::string& path, std::istringstream* text, std::string* why);
-  // 0 when every line passed, 1 otherwise.
-  static int run(std::istream& script, const std::string& name, HostSession& session, std::ostream& out);
+  // 0 when every line passed, 1 otherwise. `beforeLine`, when given, is
+  // asked before each command whether to go on (a window closed stops the
+  // script there, as `quit` would).
+  static int run(std::istream& script, const std::string& name, HostSession& session, std::ostream& out,
+                 const std::function<bool()>& beforeLine = nullptr);
 };
 
 }  // namespace quillbox

@@ -14,6 +14,9 @@ class TerminalLoop {
  public:
   // `prompt`: print "> " before reading each command (a terminal).
   static void run(std::istream& in, std::ostream& out, HostSession& session, bool prompt);
+  // One line: runs it and prints its answer and the screen (or why it
+  // failed). Whether it was `quit`.
+  static bool answer(const std::string& line, std::ostream& out, HostSession& session);
 };
 
 }  // namespace quillbox

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <iostream>
 #include <string>
@@ -16,13 +17,17 @@
 #include "Apps/quillbox/HostSession.h"
 #include "Apps/quillbox/ScriptRunner.h"
 #include "Apps/quillbox/TerminalLoop.h"
+#include "Apps/quillbox/WindowLoop.h"
+#include "Libraries/WireMessages/MSRPBTextOutput.h"
 #include "Notes/AppDelegate.h"
 #include "Notes/MainStoryboard.h"
 #include "Platform/Dispatch/Shutdown.h"
+#include "Platform/Display/Window.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/ProcessInfo.h"
 #include "Platform/UIKit/ApplicationMain.h"
 #include "Platform/UIKit/Input.h"
+#include "Platform/UIKit/Screen.h"
 
 namespace {
 
@@ -55,7 +60,13 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  if (options->window && !display::Window::connect(&error)) {
+    std::fprintf(stderr, "quillbox: --window: %s\n", error.c_str());
+    return 2;
+  }
   quillbox::HostLogging::start(options->log);
+  // Standard output is the screen: the wire messages' coder lines go beside the logs.
+  MSRPBSetCoderOutput(MSRPBStandardErrorSink());
   if (!quillbox::HostLaunch::prepare(*options, &error)) {
     std::fprintf(stderr, "quillbox: %s\n", error.c_str());
     // Booting the device may have started work on the queues (the logging
@@ -67,6 +78,14 @@ int main(int argc, char** argv) {
   std::printf("Quillbox %s on a %s, device %s\n", QUILLBOX_VERSION, options->pad ? "pad" : "phone",
               ns::Device::current().directory().c_str());
   std::fflush(stdout);
+  std::unique_ptr<display::Window> window;
+  if (options->window) {
+    window = display::Window::open("Quillbox", ui::Screen::main().bounds().size, ui::Screen::main().scale(), &error);
+    if (!window) {
+      std::fprintf(stderr, "quillbox: --window: %s\n", error.c_str());
+      return 2;
+    }
+  }
   launchApp();
 
   int status = 0;
@@ -79,15 +98,26 @@ int main(int argc, char** argv) {
   };
   if (!options->script.empty()) {
     quillbox::HostSession session(std::filesystem::path(options->script).parent_path().string());
-    if (startShots(session)) status = quillbox::ScriptRunner::run(script, options->script, session, std::cout);
+    if (startShots(session)) {
+      status = window ? quillbox::WindowLoop(*window, session, std::cout).runScript(script, options->script)
+                      : quillbox::ScriptRunner::run(script, options->script, session, std::cout);
+    }
   } else {
     quillbox::HostSession session;
-    session.setFollowsRealTime(true);
-    if (startShots(session)) quillbox::TerminalLoop::run(std::cin, std::cout, session, ::isatty(0));
+    // In a window the clock follows real time frame by frame instead.
+    session.setFollowsRealTime(!window);
+    if (startShots(session)) {
+      if (window) {
+        quillbox::WindowLoop(*window, session, std::cout).runForPerson(0, ::isatty(0));
+      } else {
+        quillbox::TerminalLoop::run(std::cin, std::cout, session, ::isatty(0));
+      }
+    }
   }
   // The app has ended; what its queues still run ends before anything
   // static is destroyed, its last report lines written first.
   quillbox::HostLogging::finish();
   dispatch::shutdown();
+  window.reset();
   return status;
 }

@@ -270,8 +270,13 @@ bool TXConfig::shouldTriggerGroup(const std::string& group, const std::string& k
 uint64_t TXConfig::groupSlot() {
   std::lock_guard lock(slotMutex_);
   auto defaults = ns::UserDefaults::standardUserDefaults();
-  if (std::optional<ns::Value> stored = defaults->objectForKey(kGroupSlotKey))
-    return stored->isNumber() ? stored->unsignedValue() : 0;
+  if (std::optional<ns::Value> stored = defaults->objectForKey(kGroupSlotKey)) {
+    if (!stored->isNumber()) return 0;
+    // Only a slot of 0 to 99 selects the published ranges as meant; one
+    // outside it (a negative one would read as a huge number) is drawn again.
+    int64_t slot = stored->integerValue();
+    if (slot >= 0 && slot <= 99) return static_cast<uint64_t>(slot);
+  }
   std::random_device random;
   uint64_t slot = static_cast<uint32_t>(random()) % 100;
   defaults->setInteger(static_cast<int64_t>(slot), kGroupSlotKey);

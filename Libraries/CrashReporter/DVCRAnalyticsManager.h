@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "Libraries/MeasurementCore/VOZIzizuzoveInterop.h"
+#include "Libraries/Measurement/Core/VOZIzizuzoveInterop.h"
 
 inline constexpr const char* kDVCRAnalyticsOrigin = "crx";
 

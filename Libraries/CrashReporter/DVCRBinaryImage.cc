@@ -17,9 +17,6 @@
 namespace {
 
 
-std::atomic_ref<uint64_t> atomicBase(DVCRBinaryImageSlot& node) { return std::atomic_ref(node.baseAddress); }
-std::atomic_ref<uint64_t> atomicSize(DVCRBinaryImageSlot& node) { return std::atomic_ref(node.size); }
-
 // The images the callbacks have added and not yet removed, with their
 // details: a removal told after the unmap can no longer read the image.
 // Touched only in the loader's callbacks, which run one at a time.
@@ -42,41 +39,26 @@ void queueRecord(bool added, const DVCRBinaryImageDetails& details, const char* 
   });
 }
 
+// The first free or retired slot (DVCRBinaryImageSlot.h).
 bool takeSlot(DVCRBinaryImageSlot* table, const DVCRBinaryImageDetails& details) {
-  uint64_t base = details.node.baseAddress;
   for (size_t i = 0; i < kDVCRBinaryImageSlotCount; ++i) {
-    DVCRBinaryImageSlot& node = table[i];
-    uint64_t expected = 0;
-    if (atomicBase(node).load(std::memory_order_acquire) != 0 ||
-        !atomicBase(node).compare_exchange_strong(expected, base, std::memory_order_acq_rel))
-      continue;
-    node.ehFrame = details.node.ehFrame;
-    node.unwindInfo = details.node.unwindInfo;
-    node.crashInfo = details.node.crashInfo;
-    atomicSize(node).store(details.node.size, std::memory_order_release);  // live from here
+    const uint64_t base = __atomic_load_n(&table[i].baseAddress, __ATOMIC_ACQUIRE);
+    if (base != 0 && base != kDVCRBinaryImageRetiredBase) continue;
+    DVCRBinaryImageSlotPublish(&table[i], details.node);
     return true;
   }
   return false;
 }
 
+// The live slot of this base only (base and non-zero size).
 bool clearSlot(DVCRBinaryImageSlot* table, const DVCRBinaryImageDetails& details) {
-  uint64_t base = details.node.baseAddress;
+  const uint64_t base = details.node.baseAddress;
   for (size_t i = 0; i < kDVCRBinaryImageSlotCount; ++i) {
     DVCRBinaryImageSlot& node = table[i];
-    // The live slot of this base only: an earlier unload at the same base
-    // left a slot with size 0, which must not be taken for this one.
-    if (atomicBase(node).load(std::memory_order_acquire) != base ||
-        atomicSize(node).load(std::memory_order_acquire) == 0)
-      continue;
-    uint64_t expected = base;
-    if (!atomicBase(node).compare_exchange_strong(expected, base, std::memory_order_acq_rel)) {
-      DVCRSDKLogWarn("Error: Failed to swap during image unload\n");
-      return false;
-    }
-    atomicSize(node).store(0, std::memory_order_release);  // matches no address from here
-    node.ehFrame = 0;
-    node.unwindInfo = 0;
-    node.crashInfo = 0;
+    const uint64_t nodeBase = __atomic_load_n(&node.baseAddress, __ATOMIC_ACQUIRE);
+    if (nodeBase == 0) break;
+    if (nodeBase != base || __atomic_load_n(&node.size, __ATOMIC_ACQUIRE) == 0) continue;
+    DVCRBinaryImageSlotRetire(&node);
     return true;
   }
   return false;
@@ -153,6 +135,10 @@ bool DVCRBinaryImageFillInImageDetails(const loader::Image& image, DVCRBinaryIma
   details->node.baseAddress = reinterpret_cast<uintptr_t>(image.header);
   if (auto text = DVCRElfImageGetTextExtent(elf)) details->node.size = text->size;
   if (auto ehFrame = DVCRElfImageGetEHFrameAddress(elf)) details->node.ehFrame = *ehFrame;
+  if (auto section = DVCRElfImageGetEHFrameSection(elf)) {
+    details->node.ehFrameSection = section->start;
+    details->node.ehFrameSectionSize = section->size;
+  }
   details->slice.startAddress = image.header;
   details->slice.cputype = kDVCRMachOCPUTypeX86_64;
   details->vmaddrSlide = image.slide;

@@ -10,18 +10,17 @@
 // not under "/System" also names, when its bundle (the path's directory)
 // has them, "bundle_id", "build_version" and "display_version" after it.
 //
-// Slots: a slot's base is published with a compare-and-swap from 0 and its
-// size is set last, so a lock-free reader sees a free slot (base 0), a live
-// slot, or a slot that matches no address (size 0). An unloaded image's
-// slot keeps its base with size 0 and is never taken again; a removal
-// clears only the live slot of that base (base and non-zero size), so an
-// image reloaded at the same base keeps its own slot until its own unload.
+// Slots (DVCRBinaryImageSlot.h): an image takes the first free or retired
+// slot; a removal retires only the live slot of that base (base and
+// non-zero size), so an image reloaded at the same base keeps its own slot
+// until its own unload.
 // The slot is cleared in the callback itself, before the image is unmapped
 // where the loader can tell that early.
 //
 // On ELF: base = the ELF header's address, size = the text extent (header
 // to the end of the last executable segment), `ehFrame` = the address of
-// `.eh_frame_hdr` (PT_GNU_EH_FRAME), `unwindInfo` 0; `crashInfo` 0 (no
+// `.eh_frame_hdr` (PT_GNU_EH_FRAME), `ehFrameSection` and its size = the
+// `.eh_frame` the header names, to the end of its segment, `unwindInfo` 0; `crashInfo` 0 (no
 // image here carries a crash-info section; the recorder reads any slot
 // that has one).
 #pragma once

@@ -39,7 +39,7 @@ uint32_t entryEncodingIndex(uint32_t entry) { return entry >> 24; }
 
 }  // namespace
 
-bool DVCRCompactUnwindInit(DVCRCompactUnwindContext* context, uintptr_t unwindInfo, uintptr_t ehFrame,
+bool DVCRCompactUnwindInit(DVCRCompactUnwindContext* context, uintptr_t unwindInfo, const DVCRDwarfSection& ehFrame,
                            uintptr_t loadAddress) {
   if (reinterpret_cast<uintptr_t>(context) < kDVCRMinimumValidAddress) {
     DVCRSDKLogWarn("Error: invalid context passed to compact unwind init\n");
@@ -186,7 +186,7 @@ bool DVCRCompactUnwindLookup(DVCRCompactUnwindContext* context, uint64_t pc, DVC
 bool DVCRCompactUnwindDwarfFrame(DVCRCompactUnwindContext* context, uint32_t fdeOffset, DVCRThreadState* registers) {
   DVCRSDKLogInfo("Trying to read dwarf data with offset %lx\n", fdeOffset);
   DVCRDwarfCFIRecord record;
-  if (context->ehFrame < kDVCRMinimumValidAddress ||
+  if (context->ehFrame.start < kDVCRMinimumValidAddress ||
       !DVCRDwarfParseFDEAtOffset(&record, context->ehFrame, fdeOffset)) {
     DVCRSDKLogError("Unable to init FDE\n");
     return false;

@@ -17,6 +17,8 @@
 
 #include <cstdint>
 
+#include "Libraries/CrashReporter/DVCRDwarfRecords.h"
+
 #include "Libraries/CrashReporter/DVCRThreadState.h"
 
 inline constexpr uint32_t kDVCRCompactUnwindModeMask = 0x0F000000;
@@ -45,7 +47,7 @@ struct DVCRCompactUnwindFirstLevel {
 
 struct DVCRCompactUnwindContext {
   uintptr_t unwindInfo;
-  uintptr_t ehFrame;
+  DVCRDwarfSection ehFrame;  // where the FDEs that entries name may lie
   uintptr_t loadAddress;
   DVCRCompactUnwindHeader header;
   DVCRCompactUnwindFirstLevel firstLevel;
@@ -59,7 +61,7 @@ struct DVCRCompactUnwindEntry {
   uint64_t lsda;         // not used: always 0
 };
 
-bool DVCRCompactUnwindInit(DVCRCompactUnwindContext* context, uintptr_t unwindInfo, uintptr_t ehFrame,
+bool DVCRCompactUnwindInit(DVCRCompactUnwindContext* context, uintptr_t unwindInfo, const DVCRDwarfSection& ehFrame,
                            uintptr_t loadAddress);
 // The entry of the function holding `pc`; false, with a log line, when the
 // table has none (or none with unwind information).

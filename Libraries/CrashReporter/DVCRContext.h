@@ -96,6 +96,10 @@ struct DVCRReadOnlyContext {
 struct DVCRInternalLoggingWritableContext {
   std::atomic<int32_t> logFd{-1};
   std::atomic<uint32_t> logLevel{1};
+  // Lines offered since the crash gate was passed, debug ones on their own:
+  // a crash writes a bounded number (DVCRInternalLog.h).
+  std::atomic<uint32_t> linesAfterCrash{0};
+  std::atomic<uint32_t> debugLinesAfterCrash{0};
 };
 
 struct DVCRUserLoggingWritableContext {

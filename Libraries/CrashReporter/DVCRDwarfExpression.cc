@@ -61,11 +61,19 @@ bool DVCRDwarfExpressionMachineInit(DVCRDwarfExpressionMachine* machine, uintptr
 }
 
 bool DVCRDwarfExpressionMachinePrepareForExecution(DVCRDwarfExpressionMachine* machine) {
-  const uint64_t length = DVCRParseULEB128AndAdvance(&machine->position);
+  // The length prefix, read safely; the expression's own bytes were found
+  // inside its record when its rule was made.
+  DVCRDwarfCursor cursor{machine->position, UINTPTR_MAX, false};
+  const uint64_t length = DVCRParseULEB128AndAdvance(&cursor);
+  if (cursor.failed || length > UINTPTR_MAX - cursor.position) {
+    DVCRSDKLogWarn("Error: DWARF expression length unreadable\n");
+    return false;
+  }
   if (length == 0) {
     DVCRSDKLogWarn("Error: DWARF expression length is zero\n");
     return false;
   }
+  machine->position = cursor.position;
   machine->end = machine->position + length;
   return true;
 }
@@ -78,46 +86,67 @@ bool DVCRDwarfExpressionMachineIsFinished(const DVCRDwarfExpressionMachine* mach
   return machine->position >= machine->end;
 }
 
+namespace {
+
+// One opcode and its operands, none read past the expression's end.
+bool executeOpcode(DVCRDwarfExpressionMachine* machine, DVCRDwarfCursor* cursor);
+
+}  // namespace
+
 bool DVCRDwarfExpressionMachineExecuteNextOpcode(DVCRDwarfExpressionMachine* machine) {
-  const uint8_t opcode = DVCRParseUint8AndAdvance(&machine->position);
+  DVCRDwarfCursor cursor{machine->position, machine->end, false};
+  const bool executed = executeOpcode(machine, &cursor);
+  machine->position = cursor.position;
+  if (cursor.failed) {
+    DVCRSDKLogWarn("Error: DWARF expression operand runs past its end\n");
+    return false;
+  }
+  return executed;
+}
+
+namespace {
+
+bool executeOpcode(DVCRDwarfExpressionMachine* machine, DVCRDwarfCursor* cursor) {
+  const uint8_t opcode = DVCRParseUint8AndAdvance(cursor);
+  if (cursor->failed) return false;
   uint64_t a, b;
   if (opcode >= 0x30 && opcode <= 0x4F) {
-    DVCRSDKLogWarn("DW_OP_lit %u\n", static_cast<unsigned>(opcode - 0x30));
+    DVCRSDKLogDebug("DW_OP_lit %u\n", static_cast<unsigned>(opcode - 0x30));
     return push(machine, opcode - 0x30);
   }
   if (opcode >= 0x70 && opcode <= 0x8F) {
-    const int64_t offset = DVCRParseLEB128AndAdvance(&machine->position);
+    const int64_t offset = DVCRParseLEB128AndAdvance(cursor);
     const uint64_t value = DVCRDwarfUnwindGetRegisterValue(machine->registers, opcode - 0x70);
-    DVCRSDKLogWarn("DW_OP_breg %d value %d\n", opcode - 0x70, static_cast<int>(offset));
+    DVCRSDKLogDebug("DW_OP_breg %d value %d\n", opcode - 0x70, static_cast<int>(offset));
     return push(machine, value + static_cast<uint64_t>(offset));
   }
   switch (opcode) {
     case 0x06:
-      DVCRSDKLogWarn("DW_OP_deref\n");
+      DVCRSDKLogDebug("DW_OP_deref\n");
       return derefSized(machine, 8);
     case 0x12:
-      DVCRSDKLogWarn("DW_OP_dup\n");
+      DVCRSDKLogDebug("DW_OP_dup\n");
       return pop(machine, &a) && push(machine, a) && push(machine, a);
     case 0x16:
-      DVCRSDKLogWarn("DW_OP_swap\n");
+      DVCRSDKLogDebug("DW_OP_swap\n");
       return popTwo(machine, &a, &b) && push(machine, a) && push(machine, b);
     case 0x1A:
-      DVCRSDKLogWarn("DW_OP_plus_and\n");
+      DVCRSDKLogDebug("DW_OP_plus_and\n");
       return popTwo(machine, &a, &b) && push(machine, a & b);
     case 0x22:
-      DVCRSDKLogWarn("DW_OP_plus\n");
+      DVCRSDKLogDebug("DW_OP_plus\n");
       return popTwo(machine, &a, &b) && push(machine, a + b);
     case 0x23: {
-      const uint64_t operand = DVCRParseULEB128AndAdvance(&machine->position);
-      DVCRSDKLogWarn("DW_OP_plus_uconst %u\n", static_cast<unsigned>(operand));
+      const uint64_t operand = DVCRParseULEB128AndAdvance(cursor);
+      DVCRSDKLogDebug("DW_OP_plus_uconst %u\n", static_cast<unsigned>(operand));
       return pop(machine, &a) && push(machine, a + operand);
     }
     case 0x2E:
-      DVCRSDKLogWarn("DW_OP_ne\n");
+      DVCRSDKLogDebug("DW_OP_ne\n");
       return popTwo(machine, &a, &b) && push(machine, a != b ? 1 : 0);
     case 0x94: {
-      const uint8_t size = DVCRParseUint8AndAdvance(&machine->position);
-      DVCRSDKLogWarn("DW_OP_deref_size %u\n", static_cast<unsigned>(size));
+      const uint8_t size = DVCRParseUint8AndAdvance(cursor);
+      DVCRSDKLogDebug("DW_OP_deref_size %u\n", static_cast<unsigned>(size));
       return derefSized(machine, size);
     }
     default:
@@ -125,6 +154,8 @@ bool DVCRDwarfExpressionMachineExecuteNextOpcode(DVCRDwarfExpressionMachine* mac
       return false;
   }
 }
+
+}  // namespace
 
 bool DVCRDwarfExpressionMachineGetResult(const DVCRDwarfExpressionMachine* machine, uint64_t* result) {
   if (machine->position != machine->end) {
@@ -141,7 +172,7 @@ bool DVCRDwarfExpressionMachineGetResult(const DVCRDwarfExpressionMachine* machi
 
 bool DVCRDwarfEvalulateExpression(uintptr_t expression, const DVCRThreadState* registers, uint64_t initialValue,
                                   uint64_t* result) {
-  DVCRSDKLogWarn("starting at %p with initial value %lx\n", reinterpret_cast<void*>(expression),
+  DVCRSDKLogDebug("starting at %p with initial value %lx\n", reinterpret_cast<void*>(expression),
                   initialValue);
   if (expression < kDVCRMinimumValidAddress || result == nullptr) {
     DVCRSDKLogWarn("Error: inputs invalid\n");
@@ -163,6 +194,6 @@ bool DVCRDwarfEvalulateExpression(uintptr_t expression, const DVCRThreadState* r
     }
   }
   if (!DVCRDwarfExpressionMachineGetResult(&machine, result)) return false;
-  DVCRSDKLogWarn("successfully computed expression result\n");
+  DVCRSDKLogDebug("successfully computed expression result\n");
   return true;
 }

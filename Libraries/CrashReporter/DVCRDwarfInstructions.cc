@@ -12,14 +12,12 @@ namespace {
 struct Run {
   Run(const DVCRDwarfInstructions& instructions, const DVCRDwarfCIERecord& cie, uint64_t pcStart,
       const DVCRDwarfState* initial, DVCRDwarfState* state)
-      : cursor(instructions.start),
-        end(instructions.start + instructions.length),
+      : cursor(DVCRDwarfCursorMake(instructions.start, instructions.length)),
         cie(cie),
         pcStart(pcStart),
         initial(initial),
         state(state) {}
-  uintptr_t cursor;
-  uintptr_t end;
+  DVCRDwarfCursor cursor;  // confined to the run's instructions
   const DVCRDwarfCIERecord& cie;
   uint64_t pcStart;
   const DVCRDwarfState* initial;
@@ -42,11 +40,24 @@ void setRule(Run& run, uint64_t number, DVCRDwarfRegisterLocation location, int6
 }
 
 // An expression operand: its position is kept, the expression skipped.
-uintptr_t skipExpression(Run& run) {
-  const uintptr_t expression = run.cursor;
+// False when it does not end inside the run's instructions, which are all
+// an evaluation of it will read.
+bool skipExpression(Run& run, uintptr_t* expression) {
+  *expression = run.cursor.position;
   const uint64_t length = DVCRParseULEB128AndAdvance(&run.cursor);
-  run.cursor += length;
-  return expression;
+  if (run.cursor.failed || length > run.cursor.end - run.cursor.position) {
+    DVCRSDKLogWarn("Error: DWARF expression runs past its instructions\n");
+    return false;
+  }
+  run.cursor.position += length;
+  return true;
+}
+
+// A factored offset times the data alignment, refused when the product
+// does not fit a signed 64-bit offset.
+bool scaleByDataAlignment(const Run& run, uint64_t factored, int64_t* offset) {
+  if (factored > static_cast<uint64_t>(INT64_MAX)) return false;
+  return !__builtin_mul_overflow(static_cast<int64_t>(factored), run.cie.dataAlignFactor, offset);
 }
 
 bool DVCRDwarfParseAndExecute_set_loc(Run& run) {
@@ -54,13 +65,18 @@ bool DVCRDwarfParseAndExecute_set_loc(Run& run) {
   if (DVCRIsInvalidAddress(address) || address < run.pcStart) return false;
   // The operand is an address; locations count from the function's start.
   run.location = address - run.pcStart;
-  DVCRSDKLogWarn("DW_CFA_set_loc %p\n", reinterpret_cast<void*>(address));
+  DVCRSDKLogDebug("DW_CFA_set_loc %p\n", reinterpret_cast<void*>(address));
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_advance_loc(Run& run, uint64_t delta) {
-  run.location += delta * run.cie.codeAlignFactor;
-  DVCRSDKLogWarn("DW_CFA_advance_loc %u\n", static_cast<unsigned>(delta));
+  uint64_t advance;
+  if (__builtin_mul_overflow(delta, run.cie.codeAlignFactor, &advance) ||
+      __builtin_add_overflow(run.location, advance, &run.location)) {
+    DVCRSDKLogWarn("Error: DW_CFA_advance_loc beyond any address\n");
+    return false;
+  }
+  DVCRSDKLogDebug("DW_CFA_advance_loc %u\n", static_cast<unsigned>(delta));
   return true;
 }
 
@@ -79,9 +95,14 @@ bool DVCRDwarfParseAndExecute_offset(Run& run, uint64_t number) {
     DVCRSDKLogWarn("Error: Found an invalid DW_CFA_offset register number\n");
     return false;
   }
-  const int64_t offset = static_cast<int64_t>(DVCRParseULEB128AndAdvance(&run.cursor)) * run.cie.dataAlignFactor;
+  const uint64_t factored = DVCRParseULEB128AndAdvance(&run.cursor);
+  int64_t offset;
+  if (!scaleByDataAlignment(run, factored, &offset)) {
+    DVCRSDKLogWarn("Error: DW_CFA_offset %u offset out of range\n", static_cast<unsigned>(number));
+    return false;
+  }
   setRule(run, number, kDVCRDwarfRegisterAtCFAPlusOffset, offset);
-  DVCRSDKLogWarn("DW_CFA_offset %u, %lld\n", static_cast<unsigned>(number), offset);
+  DVCRSDKLogDebug("DW_CFA_offset %u, %lld\n", static_cast<unsigned>(number), offset);
   return true;
 }
 
@@ -91,9 +112,13 @@ bool DVCRDwarfParseAndExecute_offset_extended_sf(Run& run) {
     DVCRSDKLogWarn("Error: Found an invalid DW_CFA_offset_extended_sf register number\n");
     return false;
   }
-  const int64_t offset = DVCRParseLEB128AndAdvance(&run.cursor) * run.cie.dataAlignFactor;
+  int64_t offset;
+  if (__builtin_mul_overflow(DVCRParseLEB128AndAdvance(&run.cursor), run.cie.dataAlignFactor, &offset)) {
+    DVCRSDKLogWarn("Error: DW_CFA_offset_extended_sf %u offset out of range\n", static_cast<unsigned>(number));
+    return false;
+  }
   setRule(run, number, kDVCRDwarfRegisterAtCFAPlusOffset, offset);
-  DVCRSDKLogWarn("DW_CFA_offset_extended_sf %u, %lld\n", static_cast<unsigned>(number), offset);
+  DVCRSDKLogDebug("DW_CFA_offset_extended_sf %u, %lld\n", static_cast<unsigned>(number), offset);
   return true;
 }
 
@@ -103,7 +128,7 @@ bool DVCRDwarfParseAndExecute_restore(Run& run, uint64_t number) {
     return false;
   }
   run.state->registers[number] = run.initial->registers[number];
-  DVCRSDKLogWarn("DW_CFA_restore %u\n", static_cast<unsigned>(number));
+  DVCRSDKLogDebug("DW_CFA_restore %u\n", static_cast<unsigned>(number));
   return true;
 }
 
@@ -114,7 +139,7 @@ bool DVCRDwarfParseAndExecute_undefined(Run& run) {
     return false;
   }
   setRule(run, number, kDVCRDwarfRegisterUndefined, 0);
-  DVCRSDKLogWarn("DW_CFA_undefined %u\n", static_cast<unsigned>(number));
+  DVCRSDKLogDebug("DW_CFA_undefined %u\n", static_cast<unsigned>(number));
   return true;
 }
 
@@ -125,7 +150,7 @@ bool DVCRDwarfParseAndExecute_same_value(Run& run) {
     return false;
   }
   setRule(run, number, kDVCRDwarfRegisterUnused, 0);
-  DVCRSDKLogWarn("DW_CFA_same_value %u\n", static_cast<unsigned>(number));
+  DVCRSDKLogDebug("DW_CFA_same_value %u\n", static_cast<unsigned>(number));
   return true;
 }
 
@@ -140,7 +165,7 @@ bool DVCRDwarfParseAndExecute_register(Run& run) {
     return false;
   }
   setRule(run, number, kDVCRDwarfRegisterInRegister, static_cast<int64_t>(source));
-  DVCRSDKLogWarn("DW_CFA_register %u, %u\n", static_cast<unsigned>(number),
+  DVCRSDKLogDebug("DW_CFA_register %u, %u\n", static_cast<unsigned>(number),
                   static_cast<unsigned>(source));
   return true;
 }
@@ -154,7 +179,7 @@ bool DVCRDwarfParseAndExecute_def_cfa(Run& run) {
   run.state->cfaRegister = number;
   run.state->cfaRegisterOffset = static_cast<int64_t>(DVCRParseULEB128AndAdvance(&run.cursor));
   run.state->cfaExpression = 0;
-  DVCRSDKLogWarn("DW_CFA_def_cfa %u, %lld\n", static_cast<unsigned>(number),
+  DVCRSDKLogDebug("DW_CFA_def_cfa %u, %lld\n", static_cast<unsigned>(number),
                   run.state->cfaRegisterOffset);
   return true;
 }
@@ -167,20 +192,22 @@ bool DVCRDwarfParseAndExecute_def_cfa_register(Run& run) {
   }
   run.state->cfaRegister = number;
   run.state->cfaExpression = 0;
-  DVCRSDKLogWarn("DW_CFA_def_cfa_register %u\n", static_cast<unsigned>(number));
+  DVCRSDKLogDebug("DW_CFA_def_cfa_register %u\n", static_cast<unsigned>(number));
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_def_cfa_offset(Run& run) {
   run.state->cfaRegisterOffset = static_cast<int64_t>(DVCRParseULEB128AndAdvance(&run.cursor));
-  DVCRSDKLogWarn("DW_CFA_def_cfa_offset %lld\n", run.state->cfaRegisterOffset);
+  DVCRSDKLogDebug("DW_CFA_def_cfa_offset %lld\n", run.state->cfaRegisterOffset);
   return true;
 }
 
 bool DVCRDwarfParseAndExecute_def_cfa_expression(Run& run) {
-  run.state->cfaExpression = skipExpression(run);
+  uintptr_t expression;
+  if (!skipExpression(run, &expression)) return false;
+  run.state->cfaExpression = expression;
   run.state->cfaRegister = kDVCRDwarfRegisterRuleCount;
-  DVCRSDKLogWarn("DW_CFA_def_cfa_expression %p\n", reinterpret_cast<void*>(run.state->cfaExpression));
+  DVCRSDKLogDebug("DW_CFA_def_cfa_expression %p\n", reinterpret_cast<void*>(run.state->cfaExpression));
   return true;
 }
 
@@ -190,8 +217,10 @@ bool DVCRDwarfParseAndExecute_expression(Run& run) {
     DVCRSDKLogWarn("Error: Found an invalid DW_CFA_expression register number\n");
     return false;
   }
-  setRule(run, number, kDVCRDwarfRegisterAtExpression, static_cast<int64_t>(skipExpression(run)));
-  DVCRSDKLogWarn("DW_CFA_expression %u\n", static_cast<unsigned>(number));
+  uintptr_t expression;
+  if (!skipExpression(run, &expression)) return false;
+  setRule(run, number, kDVCRDwarfRegisterAtExpression, static_cast<int64_t>(expression));
+  DVCRSDKLogDebug("DW_CFA_expression %u\n", static_cast<unsigned>(number));
   return true;
 }
 
@@ -201,8 +230,10 @@ bool DVCRDwarfParseAndExecute_val_expression(Run& run) {
     DVCRSDKLogWarn("Error: Found an invalid DW_CFA_val_expression register number\n");
     return false;
   }
-  setRule(run, number, kDVCRDwarfRegisterIsExpression, static_cast<int64_t>(skipExpression(run)));
-  DVCRSDKLogWarn("DW_CFA_val_expression %u\n", static_cast<unsigned>(number));
+  uintptr_t expression;
+  if (!skipExpression(run, &expression)) return false;
+  setRule(run, number, kDVCRDwarfRegisterIsExpression, static_cast<int64_t>(expression));
+  DVCRSDKLogDebug("DW_CFA_val_expression %u\n", static_cast<unsigned>(number));
   return true;
 }
 
@@ -211,7 +242,7 @@ bool DVCRDwarfParseAndExecute_val_expression(Run& run) {
 // optimised C++ code is full of it.
 bool DVCRDwarfParseAndExecute_GNU_args_size(Run& run) {
   const uint64_t size = DVCRParseULEB128AndAdvance(&run.cursor);
-  DVCRSDKLogWarn("DW_CFA_GNU_args_size %u\n", static_cast<unsigned>(size));
+  DVCRSDKLogDebug("DW_CFA_GNU_args_size %u\n", static_cast<unsigned>(size));
   return true;
 }
 
@@ -221,7 +252,7 @@ bool DVCRDwarfParseAndExecute_remember_state(Run& run) {
     return false;
   }
   run.remembered[run.rememberedCount++] = *run.state;
-  DVCRSDKLogWarn("DW_CFA_remember_state\n");
+  DVCRSDKLogDebug("DW_CFA_remember_state\n");
   return true;
 }
 
@@ -231,7 +262,7 @@ bool DVCRDwarfParseAndExecute_restore_state(Run& run) {
     return false;
   }
   *run.state = run.remembered[--run.rememberedCount];
-  DVCRSDKLogWarn("DW_CFA_restore_state\n");
+  DVCRSDKLogDebug("DW_CFA_restore_state\n");
   return true;
 }
 
@@ -289,17 +320,20 @@ bool DVCRDwarfInstructionsEnumerate(const DVCRDwarfInstructions& instructions, c
                                     uint64_t pcStart, const DVCRDwarfState* initial, DVCRDwarfState* state,
                                     uint64_t pcOffset) {
   Run run(instructions, cie, pcStart, initial, state);
-  DVCRSDKLogWarn("Running instructions from %p to %p\n", reinterpret_cast<void*>(run.cursor),
-                  reinterpret_cast<void*>(run.end));
-  while (run.cursor < run.end && run.location <= pcOffset) {
+  DVCRSDKLogDebug("Running instructions from %p to %p\n", reinterpret_cast<void*>(run.cursor.position),
+                  reinterpret_cast<void*>(run.cursor.end));
+  while (!run.cursor.failed && run.cursor.position < run.cursor.end && run.location <= pcOffset) {
     const uint8_t opcode = DVCRParseUint8AndAdvance(&run.cursor);
-    if (!execute(run, opcode)) {
+    if (run.cursor.failed) break;
+    if (!execute(run, opcode) || run.cursor.failed) {
       DVCRSDKLogWarn("Error: Failed to execute dwarf instruction 0x%x\n", static_cast<unsigned>(opcode));
       return false;
     }
   }
-  // An operand that ran past the end read bytes that are not this record's.
-  return run.cursor <= run.end;
+  // An operand that would have run past the end was not read; the run
+  // fails instead.
+  if (run.cursor.failed) DVCRSDKLogWarn("Error: DWARF instructions run past their end\n");
+  return !run.cursor.failed;
 }
 
 bool DVCRDwarfRulesForPC(const DVCRDwarfCFIRecord& record, uint64_t pc, DVCRDwarfState* state) {

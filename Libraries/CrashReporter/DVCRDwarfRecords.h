@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "Libraries/CrashReporter/DVCRDwarfReaders.h"
+
 // A run of call-frame instructions: [start, start + length).
 struct DVCRDwarfInstructions {
   uintptr_t start = 0;
@@ -40,12 +42,21 @@ struct DVCRDwarfCFIRecord {
   DVCRDwarfFDERecord fde;
 };
 
+// An image's .eh_frame as far as records may lie: [start, start + size)
+// (the slot's `ehFrameSection`). No record, and no field of one, is read
+// outside it, nor a field outside its own record's length.
+struct DVCRDwarfSection {
+  uintptr_t start = 0;
+  uint64_t size = 0;
+};
+
 // Versions 1 and 3; augmentation "" or "z" followed by L, P, R and S.
-// False, with a log line, for anything else or an augmentation that runs
-// past its declared length.
-bool DVCRDwarfParseCIERecord(DVCRDwarfCIERecord* cie, uintptr_t address);
-bool DVCRDwarfParseAndProcessAugmentation(DVCRDwarfCIERecord* cie, uintptr_t* cursor);
+// False, with a log line, for anything else, an augmentation that runs
+// past its declared length, or a record that does not lie in `section`.
+bool DVCRDwarfParseCIERecord(DVCRDwarfCIERecord* cie, uintptr_t address, const DVCRDwarfSection& section);
+bool DVCRDwarfParseAndProcessAugmentation(DVCRDwarfCIERecord* cie, DVCRDwarfCursor* cursor);
 // The FDE at `address`; with `parseCIE`, also the CIE it points back to.
-bool DVCRDwarfParseFDERecord(DVCRDwarfFDERecord* fde, bool parseCIE, DVCRDwarfCIERecord* cie, uintptr_t address);
-// The FDE at ehFrame + offset, with its CIE.
-bool DVCRDwarfParseFDEAtOffset(DVCRDwarfCFIRecord* record, uintptr_t ehFrame, uint64_t offset);
+bool DVCRDwarfParseFDERecord(DVCRDwarfFDERecord* fde, bool parseCIE, DVCRDwarfCIERecord* cie, uintptr_t address,
+                             const DVCRDwarfSection& section);
+// The FDE at section.start + offset, with its CIE.
+bool DVCRDwarfParseFDEAtOffset(DVCRDwarfCFIRecord* record, const DVCRDwarfSection& section, uint64_t offset);

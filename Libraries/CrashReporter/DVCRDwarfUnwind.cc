@@ -19,7 +19,7 @@ bool DVCRDwarfGetCFA(const DVCRDwarfState& state, const DVCRThreadState* registe
 
 uint64_t DVCRDwarfGetSavedRegister(const DVCRThreadState* registers, uint64_t cfa,
                                    const DVCRDwarfRegisterRule& rule, bool* ok) {
-  DVCRSDKLogWarn("Getting register %x\n", static_cast<unsigned>(rule.location));
+  DVCRSDKLogDebug("Getting register %x\n", static_cast<unsigned>(rule.location));
   *ok = true;
   uint64_t value = 0;
   switch (rule.location) {
@@ -73,14 +73,18 @@ struct SavedArea {
       lowest = rule.value < lowest ? rule.value : lowest;
       highest = rule.value > highest ? rule.value : highest;
     }
-    if (highest == INT64_MIN || highest - lowest >= kWords * 8) return;
-    read = DVCRUnwindReadMemory(cfa + static_cast<uint64_t>(lowest), words, static_cast<size_t>(highest - lowest) + 8);
+    // Differences in unsigned arithmetic: offsets come from the tables and
+    // may lie anywhere in the 64-bit range.
+    if (highest == INT64_MIN || span(highest) >= kWords * 8) return;
+    read = DVCRUnwindReadMemory(cfa + static_cast<uint64_t>(lowest), words, static_cast<size_t>(span(highest)) + 8);
   }
+
+  uint64_t span(int64_t offset) const { return static_cast<uint64_t>(offset) - static_cast<uint64_t>(lowest); }
 
   // The word saved at CFA + offset, when it was read here.
   bool find(int64_t offset, uint64_t* value) const {
-    if (!read || (offset - lowest) % 8 != 0) return false;
-    *value = words[(offset - lowest) / 8];
+    if (!read || offset < lowest || span(offset) >= kWords * 8 || span(offset) % 8 != 0) return false;
+    *value = words[span(offset) / 8];
     return true;
   }
 };

@@ -26,10 +26,10 @@ struct TableEntry {
   int32_t fde;
 };
 
-TableEntry entryAt(const DVCREHFrameHeader& header, uint32_t index) {
-  TableEntry entry;
-  memcpy(&entry, reinterpret_cast<const void*>(header.table + uint64_t{index} * sizeof entry), sizeof entry);
-  return entry;
+// Read safely each time: the image may have been unmapped since the
+// header was checked.
+bool entryAt(const DVCREHFrameHeader& header, uint32_t index, TableEntry* entry) {
+  return DVCRUnwindReadMemory(header.table + uint64_t{index} * sizeof *entry, entry, sizeof *entry);
 }
 
 }  // namespace
@@ -63,16 +63,19 @@ bool DVCREHFrameHeaderInit(DVCREHFrameHeader* header, uintptr_t address) {
 
 bool DVCREHFrameHeaderFindFDE(const DVCREHFrameHeader& header, uint64_t pc, uintptr_t* fde) {
   const int64_t target = static_cast<int64_t>(pc - header.address);
-  if (header.fdeCount == 0 || target < entryAt(header, 0).start) return false;
+  TableEntry entry;
+  if (header.fdeCount == 0 || !entryAt(header, 0, &entry) || target < entry.start) return false;
   // The last entry whose start is at or below the target.
   uint32_t low = 0, high = header.fdeCount;
   while (high - low > 1) {
     const uint32_t middle = low + (high - low) / 2;
-    if (entryAt(header, middle).start <= target)
+    if (!entryAt(header, middle, &entry)) return false;
+    if (entry.start <= target)
       low = middle;
     else
       high = middle;
   }
-  *fde = header.address + static_cast<int64_t>(entryAt(header, low).fde);
+  if (!entryAt(header, low, &entry)) return false;
+  *fde = header.address + static_cast<int64_t>(entry.fde);
   return true;
 }

@@ -5,8 +5,8 @@
 // The header is read with the safe read and must have the layout linkers
 // write: version 1, the section pointer PC-relative signed 32-bit (0x1B),
 // the count unsigned 32-bit (0x03), the table relative to the header and
-// signed 32-bit (0x3B). Once the table's last entry has been read safely
-// the table is read directly. Nothing is allocated.
+// signed 32-bit (0x3B). Table entries are read safely too, each time: the
+// image may be gone by then. Nothing is allocated.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "Libraries/CrashReporter/DVCRSafeRead.h"
+
 namespace {
 
 constexpr uint32_t kNoteHeaderSize = 12;  // namesz, descsz, type
@@ -198,6 +200,28 @@ std::optional<DVCRElfTextExtent> DVCRElfImageGetTextExtent(const DVCRElfImage& i
   if (!headerAddress || end <= *headerAddress) return std::nullopt;
   uint64_t bias = image.loaded ? image.loadBias : 0;
   return DVCRElfTextExtent{*headerAddress + bias, end - *headerAddress};
+}
+
+std::optional<DVCRElfTextExtent> DVCRElfImageGetEHFrameSection(const DVCRElfImage& image) {
+  std::optional<uint64_t> header = DVCRElfImageGetEHFrameAddress(image);
+  if (!image.loaded || !header) return std::nullopt;
+  // Version, three encodings, then the section's address, PC-relative
+  // signed 32-bit in the only layout linkers write.
+  uint8_t fixed[8];
+  if (!DVCRReadMemory(reinterpret_cast<const void*>(*header), fixed, sizeof fixed) || fixed[0] != 1 ||
+      fixed[1] != 0x1B)
+    return std::nullopt;
+  int32_t relative;
+  memcpy(&relative, fixed + 4, sizeof relative);
+  const uint64_t start = *header + 4 + static_cast<uint64_t>(static_cast<int64_t>(relative));
+  for (uint16_t i = 0; i < image.programHeaderCount; ++i) {
+    Elf64_Phdr segment = programHeader(image, i);
+    if (segment.p_type != PT_LOAD) continue;
+    const uint64_t begin = image.loadBias + segment.p_vaddr;
+    const uint64_t end = begin + segment.p_memsz;
+    if (start >= begin && start < end) return DVCRElfTextExtent{start, end - start};
+  }
+  return std::nullopt;
 }
 
 std::optional<uint64_t> DVCRElfImageGetEHFrameAddress(const DVCRElfImage& image) {

@@ -56,6 +56,11 @@ struct DVCRElfTextExtent {
 };
 std::optional<DVCRElfTextExtent> DVCRElfImageGetTextExtent(const DVCRElfImage& image);
 std::optional<uint64_t> DVCRElfImageGetEHFrameAddress(const DVCRElfImage& image);
+// A loaded image's .eh_frame as far as call-frame reads may go: from the
+// start its .eh_frame_hdr names to the end of the loaded segment holding
+// it. None for an image not loaded, without a header, or whose header
+// names a place outside its segments.
+std::optional<DVCRElfTextExtent> DVCRElfImageGetEHFrameSection(const DVCRElfImage& image);
 inline DVCRMachOVersion DVCRElfImageGetMinimumOSVersion(const DVCRElfImage&) { return {}; }
 inline DVCRMachOVersion DVCRElfImageGetSDKVersion(const DVCRElfImage&) { return {}; }
 inline bool DVCRElfImageGetEncrypted(const DVCRElfImage&) { return false; }

@@ -66,7 +66,7 @@ void recordCaughtException(const char* name, const char* reason) {
 
 void DVCRExceptionInitialize(DVCRExceptionReadOnlyContext* exceptionPart, std::atomic<uint32_t>* customExceptionCount) {
   if (!DVCRUnlinkIfExists(exceptionPart->path)) {
-    DVCRSDKLogWarn("Unable to reset the exception file %s\n", strerror(errno));
+    DVCRSDKLogWarn("Unable to reset the exception file (errno %d)\n", errno);
   }
   exceptionPart->originalTerminateHandler = std::set_terminate(DVCRTerminateHandler);
   if (customExceptionCount != nullptr) *customExceptionCount = 0;
@@ -119,7 +119,13 @@ void DVCRCatchAndRecordActiveException(const std::type_info* exceptionType) {
   } catch (const std::exception& exception) {
     recordCaughtException(DVCRDemangledTypeName(typeid(exception).name()).c_str(), exception.what());
   } catch (const std::exception* exception) {
-    recordCaughtException(DVCRDemangledTypeName(typeid(*exception).name()).c_str(), exception->what());
+    // A thrown null pointer has no object to name or ask: its static type
+    // and the empty reason.
+    if (exception == nullptr) {
+      recordCaughtException(DVCRDemangledTypeName(mangled).c_str(), "");
+    } else {
+      recordCaughtException(DVCRDemangledTypeName(typeid(*exception).name()).c_str(), exception->what());
+    }
   } catch (...) {
     recordCaughtException(DVCRDemangledTypeName(mangled).c_str(), "");
   }
@@ -254,8 +260,8 @@ void DVCRExceptionCheckHandlers() {
   std::terminate_handler current = std::get_terminate();
   if (current == DVCRTerminateHandler) return;
   DVCRDladdrInfo(reinterpret_cast<const void*>(current), [](const char* symbol, const char* image) {
-    DVCRLogWarningMessage("Warning: std::get_terminate is '%s' in '%s'", symbol != nullptr ? symbol : "(null)",
-                          image != nullptr ? image : "(null)");
+    DVCRLogWarningMessage("Warning: std::get_terminate is '%s' in '%s'", symbol != nullptr ? symbol : "unknown",
+                          image != nullptr ? image : "unknown");
   });
 }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "Libraries/CrashReporter/DVCRBytes.h"
+#include "Libraries/CrashReporter/DVCRInternalLog.h"
 #include "Libraries/CrashReporter/DVCRLogger.h"
 #include "Libraries/CrashReporter/DVCRUtilities.h"
 #include "Platform/Foundation/FileManager.h"
@@ -200,19 +201,19 @@ bool DVCRFileLoopWithWriteBlock(const void* bytes, size_t length, DVCRFileWriteF
 
 bool DVCRFileInitWithPathMode(DVCRFile* file, const char* path, bool append, bool bufferWrites) {
   if (file == nullptr) {
-    DVCRLogWarningMessage("WARN  [%s:%d] Error: file is null\n", __func__, __LINE__);
+    DVCRSDKLogWarn("Error: file is null\n");
     return false;
   }
   *file = DVCRFile{};
   if (path == nullptr) {
-    DVCRLogWarningMessage("WARN  [%s:%d] Error: file descriptor invalid\n", __func__, __LINE__);
+    DVCRSDKLogWarn("Error: file descriptor invalid\n");
     return false;
   }
   int flags = append ? (O_WRONLY | O_APPEND | O_CREAT) : (O_WRONLY | O_CREAT | O_TRUNC);
   // No data-protection class here: every file is writable while a crash is handled.
   file->fd = ::open(path, flags | O_CLOEXEC, 0644);
   if (file->fd < 0) {
-    DVCRLogWarningMessage("WARN  [%s:%d] Error: Unable to open file %s\n", __func__, __LINE__, strerror(errno));
+    DVCRSDKLogWarn("Error: Unable to open file %s (errno %d)\n", path, errno);
     file->fd = -1;
     return false;
   }
@@ -255,7 +256,7 @@ bool DVCRFileCloseWithOffset(DVCRFile* file, uint64_t* finalLength) {
   }
   if (finalLength != nullptr) *finalLength = file->writtenLength;
   bool closed = ::close(file->fd) == 0;
-  if (!closed) DVCRLogWarningMessage("WARN  [%s:%d] Error: Unable to close file %s\n", __func__, __LINE__, strerror(errno));
+  if (!closed) DVCRSDKLogWarn("Error: Unable to close file (errno %d)\n", errno);
   *file = DVCRFile{};
   return closed;
 }

@@ -9,13 +9,21 @@
 // level is at least the context's `logLevel` (1 after set-up). Before the
 // context exists nothing is written.
 //
-// Formats understand only:
-//   %p  "0x" and the pointer in hex       %s  a C string, "(null)" for none
-//   %u  unsigned 32-bit, decimal          %x  unsigned 32-bit, hex
-//   %d  signed 32-bit, decimal
-// Any other character after "%" is written with the "%" and consumes no
-// argument: "%zu" comes out as "%zu". Use the macros below, which put the
-// level's prefix and " [function:line] " in front of the text.
+// Formats understand printf's conversions as far as crash-time messages use
+// them:
+//   %d %i  signed, decimal                %u  unsigned, decimal
+//   %x     unsigned, lower-case hex       %c  one character
+//   %p     "0x" and the pointer in hex    %s  a C string, "(null)" for none
+//   %%     a "%"
+// with an optional "0" flag, a width (at most 64) and the length modifiers
+// hh, h, l, ll, z, j and t, which say the argument's type as for printf.
+// Any other conversion is written as it stands and consumes no argument
+// ("%q" comes out as "%q"). Use the macros below, which put the level's
+// prefix and " [function:line] " in front of the text.
+//
+// Once the crash gate has been passed (DVCRContextMarkCrashed), a crash
+// writes at most kDVCRInternalLogCrashLineLimit lines, of which at most
+// kDVCRInternalLogCrashDebugLineLimit debug lines; the rest are dropped.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +32,9 @@ inline constexpr uint32_t kDVCRInternalLogLevelDebug = 1;
 inline constexpr uint32_t kDVCRInternalLogLevelInfo = 2;
 inline constexpr uint32_t kDVCRInternalLogLevelWarn = 3;
 inline constexpr uint32_t kDVCRInternalLogLevelError = 4;
+
+inline constexpr uint32_t kDVCRInternalLogCrashLineLimit = 1000;
+inline constexpr uint32_t kDVCRInternalLogCrashDebugLineLimit = 250;
 
 void DVCRInternalLogWrite(uint32_t level, const char* format, ...);
 

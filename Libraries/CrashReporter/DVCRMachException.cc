@@ -7,12 +7,15 @@
 
 #include <cstring>
 #include <ctime>
+#include <system_error>
+#include <thread>
 
 #include "Libraries/CrashReporter/DVCRFile.h"
 #include "Libraries/CrashReporter/DVCRInternalLog.h"
 #include "Libraries/CrashReporter/DVCRProcess.h"
 #include "Libraries/CrashReporter/DVCRSignal.h"
 #include "Libraries/CrashReporter/DVCRUtilities.h"
+#include "Platform/Dispatch/Thread.h"
 
 namespace {
 
@@ -89,26 +92,17 @@ bool DVCRMachExceptionRegister(DVCRMachExceptionReadOnlyContext* machPart) {
 }
 
 bool DVCRMachExceptionThreadStart(DVCRMachExceptionReadOnlyContext* machPart) {
-  const DVCRReadOnlyContext* readonly = DVCRContextReadOnly();
-  pthread_attr_t attributes;
-  int error = ::pthread_attr_init(&attributes);
-  if (error != 0) {
-    DVCRSDKLogWarn("pthread_attr_init %s\n", errorText(error));
+  // Started as every thread of ours is, with an alternate signal stack, so
+  // that an overflow of the server's own stack is still recorded.
+  try {
+    std::thread server = dispatch::startThread([machPart] { DVCRMachExceptionServer(machPart); });
+    machPart->thread = server.native_handle();
+    server.detach();
+  } catch (const std::system_error& error) {
+    DVCRSDKLogWarn("pthread_create %d\n", error.code().value());
     return false;
   }
-  bool started = false;
-  if ((error = ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED)) != 0) {
-    DVCRSDKLogWarn("pthread_attr_setdetachstate %s\n", errorText(error));
-  } else if ((error = ::pthread_attr_setstack(&attributes, readonly != nullptr ? readonly->machStack : nullptr,
-                                              kDVCRCrashStackSize)) != 0) {
-    DVCRSDKLogWarn("pthread_attr_setstack %s\n", errorText(error));
-  } else if ((error = ::pthread_create(&machPart->thread, &attributes, DVCRMachExceptionServer, machPart)) != 0) {
-    DVCRSDKLogWarn("pthread_create %s\n", errorText(error));
-  } else {
-    started = true;
-  }
-  ::pthread_attr_destroy(&attributes);
-  return started;
+  return true;
 }
 
 bool DVCRMachExceptionUnregister(const DVCRMachExceptionOriginalPorts* originalPorts, uint32_t mask) {
@@ -140,10 +134,10 @@ void* DVCRMachExceptionServer(void* argument) {
       break;
     }
     DVCRSDKLogWarn("Accepted mach exception message\n");
-    DVCRSDKLogWarn("Mach exception: 0x%x, count: %d, code: 0x%p 0x%p\n", static_cast<uint32_t>(request.exception),
+    DVCRSDKLogWarn("Mach exception: 0x%x, count: %d, code: 0x%llx 0x%llx\n", static_cast<uint32_t>(request.exception),
                    request.codeCount,
-                   reinterpret_cast<void*>(request.codeCount > 0 ? request.code[0] : -1),
-                   reinterpret_cast<void*>(request.codeCount > 1 ? request.code[1] : -1));
+                   static_cast<unsigned long long>(request.codeCount > 0 ? request.code[0] : -1),
+                   static_cast<unsigned long long>(request.codeCount > 1 ? request.code[1] : -1));
     mach::KernReturn returnCode = DVCRMachExceptionDispatchMessage(machPart, &request);
     DVCRSDKLogWarn("Sending exception reply\n");
     result = DVCRMachExceptionReply(&request, returnCode);

@@ -5,6 +5,10 @@
 #include "Platform/Foundation/StringCase.h"
 #include "Platform/Network/URLError.h"
 
+namespace {
+constexpr double kLongestRetryAfterSeconds = 86400;
+}  // namespace
+
 std::optional<std::string> DVCRNetworkResponseHandler::headerForResponse(
     const std::optional<net::HTTPURLResponse>& response, std::string_view key) {
   if (!response) return std::nullopt;
@@ -15,7 +19,11 @@ double DVCRNetworkResponseHandler::retryValueForResponse(const std::optional<net
   std::optional<std::string> header = headerForResponse(response, "Retry-After");
   if (!header) return 2.0;
   double value = std::strtod(header->c_str(), nullptr);
-  return value < 0 ? 2.0 : value;
+  // A wait the scheduler can keep: "nan" would fire at once and "inf" or
+  // "1e400" never. Outside 0 to a day the header counts as absent, as the
+  // event transport's uploader treats it.
+  if (!(value >= 0 && value <= kLongestRetryAfterSeconds)) return 2.0;
+  return value;
 }
 
 std::optional<std::string> DVCRNetworkResponseHandler::requestIdForResponse(

@@ -35,7 +35,8 @@ class DVCRNetworkResponseHandler {
 
   static std::optional<std::string> headerForResponse(const std::optional<net::HTTPURLResponse>& response,
                                                       std::string_view key);
-  // "Retry-After" in seconds; 2 when absent or negative (unreadable is 0).
+  // "Retry-After" in seconds; 2 when absent, negative, not finite or over a
+  // day (unreadable is 0).
   static double retryValueForResponse(const std::optional<net::HTTPURLResponse>& response);
   static std::optional<std::string> requestIdForResponse(const std::optional<net::HTTPURLResponse>& response);
   static bool contentTypeForResponse(const std::optional<net::HTTPURLResponse>& response,

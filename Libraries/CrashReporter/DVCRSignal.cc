@@ -27,9 +27,6 @@ const char* errorText(int error) {
 
 bool isSavedAction(const struct sigaction& action) { return action.sa_handler != SIG_DFL; }
 
-// Sent by a process rather than raised by a fault (unknown: sent).
-bool wasSent(const siginfo_t* info) { return info == nullptr || info->si_code <= 0; }
-
 bool currentActionIsDefault(int signal) {
   struct sigaction current{};
   return ::sigaction(signal, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
@@ -138,11 +135,12 @@ void DVCRSignalHandler(int signal, siginfo_t* info, void* userContext) {
     recordSignal(readonly, signal, info, userContext, savedErrno);
     DVCRSignalSafeInstallPreexistingHandlers(&readonly->signal, signal, info, userContext);
   }
-  // A fault comes again once the handler returns; a signal another process
-  // (or kill, raise) sent does not, and the process would live on without
-  // its handlers. Sent again under the default action, it ends the process
-  // the ordinary way.
-  if (wasSent(info) && currentActionIsDefault(signal)) ::raise(signal);
+  // Nothing may run on once a crash was recorded. A signal another process
+  // (or kill, raise) sent does not come again when the handler returns, nor
+  // does a trap (int3 leaves the PC past itself), and a fault whose cause
+  // went away would not either. Raised again under the default action, it
+  // ends the process the ordinary way, whatever its code says.
+  if (currentActionIsDefault(signal)) ::raise(signal);
   errno = savedErrno;
 }
 

@@ -15,10 +15,17 @@ bool isValidContext(const DVCRUnwindContext* context) {
   return reinterpret_cast<uintptr_t>(context) >= kDVCRMinimumValidAddress;
 }
 
+DVCRDwarfSection ehFrameSection(const DVCRBinaryImageSlot& image) {
+  return DVCRDwarfSection{static_cast<uintptr_t>(image.ehFrameSection), image.ehFrameSectionSize};
+}
+
 // The DWARF FDE of the PC's function, found through the image's
-// .eh_frame_hdr, unwinds the frame.
+// .eh_frame_hdr, unwinds the frame. The slot may be stale (its image
+// unmapped, or closed behind the loader's back): the header and records
+// are read safely, and the FDE must lie in the slot's .eh_frame.
 bool unwindWithEHFrame(const DVCRBinaryImageSlot& image, DVCREHFrameHeader* header, DVCRThreadState* registers) {
   const uint64_t pc = DVCRThreadContextGetPC(registers);
+  const DVCRDwarfSection section = ehFrameSection(image);
   uintptr_t fde;
   const bool checked = header->address == image.ehFrame || DVCREHFrameHeaderInit(header, image.ehFrame);
   if (!checked || !DVCREHFrameHeaderFindFDE(*header, pc, &fde)) {
@@ -26,7 +33,7 @@ bool unwindWithEHFrame(const DVCRBinaryImageSlot& image, DVCREHFrameHeader* head
     return false;
   }
   DVCRDwarfCFIRecord record;
-  if (!DVCRDwarfParseFDERecord(&record.fde, true, &record.cie, fde)) {
+  if (!DVCRDwarfParseFDERecord(&record.fde, true, &record.cie, fde, section)) {
     DVCRSDKLogError("Unable to init FDE\n");
     return false;
   }
@@ -52,16 +59,15 @@ bool unwindWithTables(DVCRUnwindContext* context) {
   DVCRSDKLogDebug("Binary image for %p at %p\n", reinterpret_cast<void*>(pc),
                   reinterpret_cast<void*>(image.baseAddress));
   if (DVCRBinaryImageSafeHasUnwindInfo(image)) {
-    DVCREHFrameHeader header;
-    const uintptr_t ehFrame = DVCREHFrameHeaderInit(&header, image.ehFrame) ? header.ehFrame : 0;
-    if (!DVCRCompactUnwindInit(&context->compactUnwindContext, image.unwindInfo, ehFrame, image.baseAddress)) {
+    if (!DVCRCompactUnwindInit(&context->compactUnwindContext, image.unwindInfo, ehFrameSection(image),
+                               image.baseAddress)) {
       DVCRSDKLogError("Unable to read unwind info\n");
       return false;
     }
     return DVCRCompactUnwindLookupAndCompute(&context->compactUnwindContext, &context->registers);
   }
   DVCRSDKLogInfo("Binary image at %p has no unwind info\n", reinterpret_cast<void*>(image.baseAddress));
-  if (image.ehFrame < kDVCRMinimumValidAddress) return false;
+  if (image.ehFrame < kDVCRMinimumValidAddress || image.ehFrameSectionSize == 0) return false;
   return unwindWithEHFrame(image, &context->ehFrameHeader, &context->registers);
 }
 

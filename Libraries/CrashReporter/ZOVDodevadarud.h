@@ -21,7 +21,7 @@
 
 #include "Libraries/CrashReporter/ZOVExceptionModel.h"
 #include "Libraries/EventTransport/Sessions/ZOVSessionsProvider.h"
-#include "Libraries/MeasurementCore/VOZIzizuzoveInterop.h"
+#include "Libraries/Measurement/Core/VOZIzizuzoveInterop.h"
 #include "Libraries/TelemetryCore/ZOVComponent.h"
 #include "Libraries/TelemetryFoundation/PRMPromise.h"
 #include "Platform/Foundation/Error.h"

@@ -6,7 +6,7 @@
 #include "Libraries/CrashReporter/ZOVDodevadarudCallObserver.h"
 #include "Libraries/CrashReporter/ZOVExceptionModel.h"
 #include "Libraries/Logging/LKLog.h"
-#include "Libraries/MeasurementCore/VOZIzizuzove.h"
+#include "Libraries/Measurement/Core/VOZIzizuzove.h"
 
 namespace ErrorReport {
 namespace {

@@ -8,7 +8,9 @@ namespace zovcore {
 
 std::string FileStorage::pathForID(const std::string& id) {
   std::string name = id;
-  std::replace(name.begin(), name.end(), ':', '_');
+  for (char& c : name) {
+    if (c == ':' || c == '/' || c == '\0') c = '_';
+  }
   return ns::FileManager::defaultManager().applicationSupportDirectory().path() +
          "/zorori-heartbeat-storage/heartbeats-" + name;
 }

@@ -4,7 +4,9 @@
 //
 // The file of an app ID is "<Application Support>/zorori-heartbeat-storage/
 // heartbeats-<ID with every ':' as '_'>": 1:123:ios:abc is stored in
-// "heartbeats-1_123_ios_abc".
+// "heartbeats-1_123_ios_abc". The ID comes from the options file, so it
+// never leaves that directory: a "/" (or a NUL) becomes "_" too, and with
+// the prefix the name is never "." or "..".
 #pragma once
 
 #include <memory>

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "Libraries/TelemetryCore/VIDUveClassState.h"
 #include "Libraries/TelemetryCore/ZOVBundleUtil.h"
 #include "Libraries/TelemetryCore/ZOVCoreVersion.h"
 #include "Libraries/TelemetryCore/ZOVLogger.h"
@@ -196,8 +197,11 @@ bool REVUvevivo::isAnalyticsCollectionDeactivated() const {
 bool REVUvevivo::isMeasurementEnabled() const {
   if (isAnalyticsCollectionDeactivated()) return false;
   if (auto enabled = boolValue(analyticsOptionsDictionary(), kREVUvevivoIsMeasurementEnabled)) return *enabled;
-  // The default app's data-collection switch decides next; there is no
-  // default app yet.
+  // Without a switch of its own, the default app's data-collection switch
+  // decides (read without the "not configured" line: no app is no error here).
+  if (std::shared_ptr<VIDUve> app = VIDUveClassState::shared().defaultApp.load()) {
+    return app->isDataCollectionDefaultEnabled();
+  }
   return false;
 }
 

@@ -28,7 +28,7 @@ constexpr OptionalLibrary kOptionalComponentLibraries[] = {
 };
 constexpr OptionalLibrary kOptionalUserAgentLibraries[] = {
     {"ZOVCombineAuthLibrary", "comb-auth"},
-    {"ZOVCombineFirestoreLibrary", "comb-docstore"},
+    {"ZOVCombineDocstoreLibrary", "comb-docstore"},
     {"ZOVCombineFunctionsLibrary", "comb-functions"},
     {"ZOVCombineStorageLibrary", "comb-storage"},
 };

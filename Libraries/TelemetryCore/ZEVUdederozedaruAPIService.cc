@@ -81,7 +81,8 @@ Promises::Promise<Response> validateHTTPResponseStatusCode(const Promises::Promi
     int status = response.HTTPResponse.statusCode();
     if (status < 200 || status > 299) {
       ZOVLogAtDebugLevel(kZEVUdederozedaruLoggerService, "I-ZIS001004", "Unexpected API response: %@, body: %@.",
-                         responseDescription(response.HTTPResponse), ZEVUdederozedaruRedactedBody(response.data));
+                         responseDescription(response.HTTPResponse),
+                         ZEVUdederozedaruRedactedAnswerBody(response.data, status));
       throw Promises::Error(ZEVUdederozedaruErrorUtil::APIErrorWithHTTPResponse(response.HTTPResponse, response.data));
     }
     return response;
@@ -102,9 +103,11 @@ Promises::Promise<Response> URLRequestPromise(const StatePtr& state, const net::
                     })
                     .then([request](const DataResponse& answer) {
                       ns::Data data = answer->HTTPBody().value_or(ns::Data());
+                      int status = answer->HTTPResponse() ? answer->HTTPResponse()->statusCode() : 0;
                       ZOVLogAtDebugLevel(kZEVUdederozedaruLoggerService, "I-ZIS001003",
                                          "Request response received: %@, error: %@, body: %@.",
-                                         requestDescription(request), nullptr, ZEVUdederozedaruRedactedBody(data));
+                                         requestDescription(request), nullptr,
+                                         ZEVUdederozedaruRedactedAnswerBody(data, status));
                       if (!answer->HTTPResponse()) {
                         // Only an HTTP answer can be read; anything else is a bad server response.
                         throw Promises::Error(net::makeURLError(net::kURLErrorBadServerResponse, request.url()));

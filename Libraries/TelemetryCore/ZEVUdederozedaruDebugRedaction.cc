@@ -7,7 +7,8 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 2> kSecretHeaderFields = {"X-Zoro-Api-Key", "Authorization"};
+constexpr std::array<std::string_view, 3> kSecretHeaderFields = {"X-Zoro-Api-Key", "Authorization",
+                                                                  "x-zoro-zis-ios-iid-migration-auth"};
 constexpr std::array<std::string_view, 2> kSecretJSONKeys = {"refreshToken", "token"};
 
 bool isSecretHeaderField(std::string_view name) {
@@ -58,4 +59,9 @@ std::string ZEVUdederozedaruRedactedBody(const ns::Data& body) {
   auto parsed = ns::jsonObjectFromData(body, nullptr);
   if (!parsed || !redactJSON(*parsed)) return text;
   return ns::jsonStringFromObject(*parsed, nullptr, {.withoutEscapingSlashes = true}).value_or(text);
+}
+
+std::string ZEVUdederozedaruRedactedAnswerBody(const ns::Data& body, int status) {
+  if (status >= 200 && status <= 299) return ZEVUdederozedaruRedactedBody(body);
+  return body.empty() ? std::string() : std::string(kZEVUdederozedaruRedactedValue);
 }

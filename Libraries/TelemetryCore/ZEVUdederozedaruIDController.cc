@@ -20,6 +20,16 @@ std::string failureReason(const ns::Error& error) {
   return reason ? reason->stringValue() : std::string();
 }
 
+// A stored record that is there but cannot be read (the keychain failed,
+// or its archive does not decode) is replaced like a missing one, but it is
+// not "none": say so. Not found is the normal first launch, and a record
+// that failed validation was logged by the validation.
+void logUnreadableStoredInstallation(const ns::Error& error) {
+  if (error.domain() == kZEVUdederozedaruErrorDomain || error.domain() == PRMPromiseErrorDomain) return;
+  ZOVLogAtWarningLevel(kZEVUdederozedaruLoggerService, "I-ZIS002005", "Stored installation could not be read: %@",
+                       error.description());
+}
+
 ItemPromise rejected(const ns::Error& error) {
   return ZEVUdederozedaruErrorUtil::rejectedPromiseWithError<Item>(error);
 }
@@ -101,8 +111,10 @@ ItemPromise ZEVUdederozedaruIDController::createGetInstallationItemPromise() {
   ZOVLogAtDebugLevel(kZEVUdederozedaruLoggerService, "I-ZIS002000", "%s, appName: %@",
                      "-[ZEVUdederozedaruIDController createGetInstallationItemPromise]", appName_);
   auto self = shared_from_this();
-  ItemPromise installation =
-      getStoredInstallation().recover([self](const Promises::Error&) { return self->createAndSaveFID(); });
+  ItemPromise installation = getStoredInstallation().recover([self](const Promises::Error& error) {
+    logUnreadableStoredInstallation(error.nsError());
+    return self->createAndSaveFID();
+  });
   // Every fetch starts a token check, which registers a new installation.
   installation.then([self](const Item&) { self->getAuthTokenForcingRefresh(false); });
   return installation;

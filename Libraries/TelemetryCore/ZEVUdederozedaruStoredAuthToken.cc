@@ -14,6 +14,10 @@ constexpr const char* kStatusKey = "status";
 constexpr const char* kTokenKey = "token";
 constexpr const char* kExpirationDateKey = "expirationDate";
 constexpr const char* kStorageVersionKey = "storageVersion";
+
+// At load, before anything can read a stored record: a new process decodes
+// the keychain item before it makes any object of these classes.
+[[maybe_unused]] const bool registeredAtLoad = (ZEVUdederozedaruRegisterArchivedClasses(), true);
 }  // namespace
 
 void ZEVUdederozedaruRegisterArchivedClasses() {
@@ -26,8 +30,6 @@ void ZEVUdederozedaruRegisterArchivedClasses() {
         {.name = ZEVUdederozedaruStoredItem::kClassName, .decode = ZEVUdederozedaruStoredItem::initWithCoder});
   });
 }
-
-ZEVUdederozedaruStoredAuthToken::ZEVUdederozedaruStoredAuthToken() { ZEVUdederozedaruRegisterArchivedClasses(); }
 
 void ZEVUdederozedaruStoredAuthToken::encodeWithCoder(ns::KeyedArchiver& coder) const {
   coder.encodeInteger(status, kStatusKey);

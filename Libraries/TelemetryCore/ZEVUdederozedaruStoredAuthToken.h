@@ -21,15 +21,14 @@ class KeyedUnarchiver;
 }
 
 // Registers the installations' archived classes (the stored item and the
-// stored auth token) with the keyed archives, once per process. Making an
-// object of either class does it too.
+// stored auth token) with the keyed archives, once per process. Their files
+// do it as they are loaded, before main(), so a new process can read the
+// record an earlier one stored before it makes any object of its own.
 void ZEVUdederozedaruRegisterArchivedClasses();
 
 class ZEVUdederozedaruStoredAuthToken : public ns::Coding {
  public:
   static inline constexpr const char* kClassName = "ZEVUdederozedaruStoredAuthToken";
-
-  ZEVUdederozedaruStoredAuthToken();
 
   int64_t status = 0;
   std::optional<std::string> token;

@@ -12,9 +12,10 @@ constexpr const char* kAuthTokenKey = "authToken";
 constexpr const char* kRegistrationStatusKey = "registrationStatus";
 constexpr const char* kIIDDefaultTokenKey = "IIDDefaultToken";
 constexpr const char* kStorageVersionKey = "storageVersion";
-}  // namespace
 
-ZEVUdederozedaruStoredItem::ZEVUdederozedaruStoredItem() { ZEVUdederozedaruRegisterArchivedClasses(); }
+// At load: see ZEVUdederozedaruStoredAuthToken.cc.
+[[maybe_unused]] const bool registeredAtLoad = (ZEVUdederozedaruRegisterArchivedClasses(), true);
+}  // namespace
 
 void ZEVUdederozedaruStoredItem::encodeWithCoder(ns::KeyedArchiver& coder) const {
   if (dozaveveInstallationID) coder.encodeString(*dozaveveInstallationID, kInstallationIDKey);

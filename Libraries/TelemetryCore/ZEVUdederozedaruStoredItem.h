@@ -21,8 +21,6 @@ class ZEVUdederozedaruStoredItem : public ns::Coding {
  public:
   static inline constexpr const char* kClassName = "ZEVUdederozedaruStoredItem";
 
-  ZEVUdederozedaruStoredItem();
-
   std::optional<std::string> dozaveveInstallationID;
   std::optional<std::string> refreshToken;
   std::optional<ZEVUdederozedaruStoredAuthToken> authToken;

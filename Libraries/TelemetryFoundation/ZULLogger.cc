@@ -26,11 +26,11 @@ struct Client {
   std::atomic<bool> echoStandardError{false};  // the client's own option
   std::atomic<bool> standardErrorAdded{false};
 
-  // `pastFilter`: the caller let the line through whatever the level (a
-  // forced line, forced debug), so the mask must not drop it either.
-  void write(long level, const std::string& line, bool pastFilter) const {
+  // The mask is the client's own filter: a line the caller let through
+  // (forced, or with forced debug) still passes it only at a level it holds.
+  void write(long level, const std::string& line) const {
     bool inMask = level >= 0 && level < 32 && (filterMask.load() & (1u << level)) != 0;
-    if (!pastFilter && !inMask) return;
+    if (!inMask) return;
     systemlog::LegacyLogStore::shared().send({{"Facility", kZULLoggerFacility},
                                               {"Level", std::to_string(level)},
                                               {"Message", line}});
@@ -130,7 +130,7 @@ void ZULLoggerLogWithLevel(long level, std::string_view service, bool force, std
   }
   // The line is an argument of the format, never a format itself.
   std::string line = ns::format("%@ - %@[%@] %@", version, service, messageCode, message);
-  s.queue->async([&s, level, line = std::move(line), pastFilter] { s.client.write(level, line, pastFilter); });
+  s.queue->async([&s, level, line = std::move(line)] { s.client.write(level, line); });
 }
 
 void ZULLoggerWaitForWritesForTesting() {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/Dispatch/detail/Shutdown.h"
 #include "Platform/Foundation/Error.h"
 
@@ -113,7 +114,7 @@ class Inotify {
       return;
     }
     stop_ = eventfd(0, EFD_CLOEXEC);
-    thread_ = std::thread([this] { loop(); });
+    thread_ = startThread([this] { loop(); }, "quillbox-files");
   }
 
   void loop() {

@@ -20,6 +20,7 @@ struct RunLoop::State {
   std::condition_variable ready;
   std::deque<std::function<void()>> blocks;
   bool stopRequested = false;
+  uint64_t blocksRun = 0;
 };
 
 namespace {
@@ -61,6 +62,11 @@ void RunLoop::perform(std::function<void()> block) {
 bool RunLoop::hasPendingWork() const {
   std::lock_guard lock(state_->mutex);
   return !state_->blocks.empty();
+}
+
+uint64_t RunLoop::blocksRun() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->blocksRun;
 }
 
 void RunLoop::stop() {
@@ -123,6 +129,7 @@ static size_t runReady(RunLoop::State& state, double timeoutSeconds) {
     block = nullptr;
     ++ran;
     lock.lock();
+    ++state.blocksRun;
   }
   return ran;
 }

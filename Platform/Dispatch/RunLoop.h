@@ -7,6 +7,7 @@
 // a virtual clock that forgot to move it fails instead of hanging.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -53,6 +54,11 @@ class RunLoop {
 
   // Whether a block, timer or perform is waiting to run now.
   bool hasPendingWork() const;
+
+  // How many blocks the loop has run so far, timers and performs
+  // included: whatever changes the interface runs as one of them or in
+  // the code that drives the loop, so a display redraws when this moved.
+  uint64_t blocksRun() const;
 
   struct State;  // internal
  private:

@@ -169,6 +169,15 @@ class FileManager {
   bool setExcludedFromBackup(const std::string& path, bool excluded, Error* error = nullptr);
   bool isExcludedFromBackup(const std::string& path) const;
 
+  // The item's immutable flag (Linux's FS_IMMUTABLE_FL): nothing may write,
+  // rename or remove an immutable file. A file system without flags reads
+  // as not immutable; absent when the item cannot be opened.
+  std::optional<bool> isImmutableItem(const std::string& path, Error* error = nullptr) const;
+  // Changing the flag needs the CAP_LINUX_IMMUTABLE capability; without it
+  // the change fails with the system's EPERM. Clearing it where the file
+  // system has no flags succeeds.
+  bool setImmutable(bool immutable, const std::string& path, Error* error = nullptr);
+
   std::string currentDirectoryPath() const;
 
  private:

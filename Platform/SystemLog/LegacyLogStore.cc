@@ -8,6 +8,12 @@ namespace systemlog {
 
 namespace {
 
+size_t sizeOf(const LegacyMessage& message) {
+  size_t bytes = 0;
+  for (const auto& [key, value] : message) bytes += key.size() + value.size();
+  return bytes;
+}
+
 bool numeric(const std::string& text, long double& out) {
   if (text.empty()) return false;
   char* end = nullptr;
@@ -53,7 +59,12 @@ uint64_t LegacyLogStore::send(LegacyMessage message) {
       message["Time"] = std::to_string(seconds);
       message["TimeNanoSec"] = std::to_string(static_cast<long long>((now - static_cast<double>(seconds)) * 1e9));
     }
+    bytes_ += sizeOf(message);
     messages_.push_back(std::move(message));
+    while (messages_.size() > 1 && (messages_.size() > kMessageBudget || bytes_ > kByteBudget)) {
+      bytes_ -= sizeOf(messages_.front());
+      messages_.pop_front();
+    }
     for (auto& [observerId, observer] : observers_) toTell.push_back(observer);
   }
   for (auto& [queue, handler] : toTell) queue->async(handler);
@@ -74,6 +85,7 @@ std::vector<LegacyMessage> LegacyLogStore::search(const std::vector<LegacyCondit
 void LegacyLogStore::clear() {
   std::lock_guard lock(mutex_);
   messages_.clear();
+  bytes_ = 0;
 }
 
 LegacyLogStore::ObserverId LegacyLogStore::addObserver(std::shared_ptr<dispatch::Queue> queue,

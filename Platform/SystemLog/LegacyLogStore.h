@@ -3,10 +3,15 @@
 // increasing "ASLMessageID" (and "Time"/"TimeNanoSec" when missing) and
 // tells every observer, on its queue, that a message was added. Queries
 // select messages by key conditions, in the order they were sent.
+// Like the service, it keeps only the newest messages: at most
+// kMessageBudget of them holding at most kByteBudget bytes of keys and
+// values; older ones go first (a single larger message is kept alone).
 // Safe to use from any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -31,6 +36,9 @@ struct LegacyCondition {
 
 class LegacyLogStore {
  public:
+  static constexpr size_t kMessageBudget = 20000;
+  static constexpr size_t kByteBudget = 8 * 1024 * 1024;
+
   static LegacyLogStore& shared();
 
   // Returns the message's identifier.
@@ -45,7 +53,8 @@ class LegacyLogStore {
  private:
   LegacyLogStore() = default;
   mutable std::mutex mutex_;
-  std::vector<LegacyMessage> messages_;
+  std::deque<LegacyMessage> messages_;
+  size_t bytes_ = 0;
   uint64_t nextID_ = 1;
   ObserverId nextObserver_ = 1;
   std::map<ObserverId, std::pair<std::shared_ptr<dispatch::Queue>, std::function<void()>>> observers_;

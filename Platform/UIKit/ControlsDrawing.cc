@@ -97,10 +97,21 @@ void Switch::drawRect(const Rect&) {
   if (!isEnabled()) drawing::fill(context, *Color::withWhite(1, 0.5), shape);
 }
 
+namespace {
+constexpr double kSliderThumb = 28;
+}  // namespace
+
+float Slider::valueAt(double x) const {
+  Rect b = bounds();
+  double left = b.minX() + kSliderThumb / 2, right = b.maxX() - kSliderThumb / 2;
+  double fraction = right > left ? std::clamp((x - left) / (right - left), 0.0, 1.0) : 0;
+  return float(minimumValue() + fraction * (maximumValue() - minimumValue()));
+}
+
 void Slider::drawRect(const Rect&) {
   cg::ImageContext& context = drawing::current();
   Rect b = bounds();
-  const double side = 28;
+  const double side = kSliderThumb;
   double range = maximumValue() - minimumValue();
   double fraction = range > 0 ? (value() - minimumValue()) / range : 0;
   double left = b.minX() + side / 2, right = b.maxX() - side / 2;
@@ -114,21 +125,20 @@ void Slider::drawRect(const Rect&) {
 void DatePicker::drawRect(const Rect&) {
   cg::ImageContext& context = drawing::current();
   Rect b = bounds();
-  const double row = 34;
+  const double row = kWheelRowHeight;
   Rect band(b.minX() + 8, b.midY() - row / 2, std::max(0.0, b.width() - 16), row);
   drawing::fill(context, *Color::withRGBA(118 / 255.0, 118 / 255.0, 128 / 255.0, 0.12), cg::Path::roundedRect(band, 8));
 
   ns::DateFormatter formatter;
   if (!locale_.empty()) formatter.setLocale(ns::Locale(locale_));
   if (auto zone = timeZone_.empty() ? std::nullopt : ns::TimeZone::named(timeZone_)) formatter.setTimeZone(*zone);
-  double step = 60.0 * std::max(1, minuteInterval_);
+  double step = wheelStep();
   switch (mode_) {
     case DatePickerMode::Time:
       formatter.setTimeStyle(ns::DateFormatterStyle::Short);
       break;
     case DatePickerMode::Date:
       formatter.setDateStyle(ns::DateFormatterStyle::Medium);
-      step = 86400;
       break;
     case DatePickerMode::DateAndTime:
     case DatePickerMode::CountDownTimer:

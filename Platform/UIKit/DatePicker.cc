@@ -1,5 +1,6 @@
 #include "Platform/UIKit/DatePicker.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "Platform/Foundation/Clock.h"
@@ -34,6 +35,10 @@ std::string DatePicker::screenText() const {
   char buf[64];
   std::snprintf(buf, sizeof buf, "DatePicker[%.0f]", date_.timeIntervalSinceReferenceDate());
   return buf;
+}
+
+double DatePicker::wheelStep() const {
+  return mode_ == DatePickerMode::Date ? 86400 : 60.0 * std::max(1, minuteInterval_);
 }
 
 }  // namespace ui

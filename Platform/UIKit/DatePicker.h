@@ -33,6 +33,11 @@ class DatePicker : public Control {
   void setTimeZoneName(std::string z) { timeZone_ = std::move(z); }
   // A person picks `date`.
   void pick(ns::Date date);
+  // The wheel as drawn: rows of kWheelRowHeight points, the picked date in
+  // the middle one and each row `wheelStep()` seconds from the next (the
+  // minute interval; a day when only dates are picked).
+  static constexpr double kWheelRowHeight = 34;
+  double wheelStep() const;
   std::string screenText() const override;
   void drawRect(const Rect& rect) override;
 

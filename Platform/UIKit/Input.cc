@@ -36,6 +36,11 @@ double& settleSeconds() {
   return seconds;
 }
 
+std::function<void(double)>& settlePace() {
+  static std::function<void(double)> pace;
+  return pace;
+}
+
 std::string& failure() {
   static std::string text;
   return text;
@@ -212,6 +217,7 @@ std::string tappableSummary() {
 
 double Input::settleTime() { return settleSeconds(); }
 void Input::setSettleTime(double seconds) { settleSeconds() = seconds; }
+void Input::setSettlePace(std::function<void(double)> pace) { settlePace() = std::move(pace); }
 const std::string& Input::lastFailure() { return failure(); }
 
 namespace {
@@ -235,7 +241,11 @@ void Input::settle() {
   awaitOtherQueues();
   if (settleSeconds() <= 0) return;
   if (ns::Clock::isVirtual()) {
-    loop.advanceClock(settleSeconds());
+    if (settlePace()) {
+      settlePace()(settleSeconds());
+    } else {
+      loop.advanceClock(settleSeconds());
+    }
   } else {
     loop.runUntil([] { return false; }, settleSeconds());
   }
@@ -254,9 +264,10 @@ View* Input::find(const std::string& text) {
   return found;
 }
 
-bool Input::tapView(View& view) {
+bool Input::tapView(View& view) { return tapView(view, Point{view.bounds().midX(), view.bounds().midY()}); }
+
+bool Input::tapView(View& view, Point center) {
   auto keep = std::static_pointer_cast<View>(view.shared_from_this());
-  Point center{view.bounds().midX(), view.bounds().midY()};
   // Whether the touch lands on the view is settled before anyone sees it
   // (a view that takes no touches leaves them to the views under it).
   bool landsOnView = shown(view) && interactive(view) && view.isUserInteractionEnabled();
@@ -697,6 +708,43 @@ std::optional<ns::Date> Input::pickDate(ns::Date date) {
   picker->pick(date);
   settle();
   return date;
+}
+
+// MARK: - Points
+
+void Input::touchDown(View& view) { ui::touchDown(view); }
+
+View* Input::viewAt(Point p) {
+  // The accessory bar lies on the keyboard, outside every window.
+  if (Keyboard::shared().isVisible()) {
+    Rect keyboard = Keyboard::shared().frame();
+    if (keyboard.contains(p)) {
+      Responder* responder = currentFirstResponder();
+      auto accessory = responder ? responder->inputAccessoryView() : nullptr;
+      if (!accessory) return nullptr;
+      accessory->layoutIfNeeded();
+      // Its bounds are drawn from the keyboard's top left corner.
+      Rect bounds = accessory->bounds();
+      return accessory->hitTest(Point{p.x - keyboard.minX() + bounds.minX(), p.y - keyboard.minY() + bounds.minY()});
+    }
+  }
+  // The deepest view under the point that takes touches, front to back,
+  // within the bounds of each of its superviews (as hit-testing goes down
+  // the tree), and only what a tap by text could reach.
+  View* found = nullptr;
+  visitScreen([&](View& v) {
+    if (!v.isUserInteractionEnabled() || !interactive(v)) return false;
+    const View* root = &v;
+    while (root->superview()) root = root->superview();
+    if (!dynamic_cast<const Window*>(root)) return false;  // the accessory bar, done above
+    Point inWindow{p.x - root->frame().minX(), p.y - root->frame().minY()};
+    for (const View* a = &v; a; a = a->superview()) {
+      if (!a->pointInside(a->convertPointFrom(inWindow, nullptr))) return false;
+    }
+    found = &v;
+    return true;
+  });
+  return found;
 }
 
 }  // namespace ui

@@ -39,12 +39,14 @@
 // returns false when it found nothing to act on; lastFailure() says why.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "Platform/Foundation/Date.h"
+#include "Platform/UIKit/Geometry.h"
 
 namespace ui {
 
@@ -57,6 +59,8 @@ class Input {
  public:
   static bool tap(const std::string& text);
   static bool tapView(View& view);
+  // A tap at `location` (the view's coordinates) instead of its centre.
+  static bool tapView(View& view, Point location);
   static bool pressBarButton(const std::string& title);
   static bool goBack();
   static bool type(const std::string& text);
@@ -105,10 +109,22 @@ class Input {
 
   static double settleTime();
   static void setSettleTime(double seconds);
+  // How settling moves a virtual clock: at once (null, the default), or
+  // through `pace`, which must move it by the seconds it is given (a
+  // display showing the way there frame by frame).
+  static void setSettlePace(std::function<void(double seconds)> pace);
   static const std::string& lastFailure();
 
   // The frontmost visible view matching `text`, or null.
   static View* find(const std::string& text);
+
+  // Points of the screen (TouchInput.h turns a pointer into touches):
+  // the view a touch at `p` lands on, as a tap reaches it (the keyboard's
+  // accessory bar first, nothing below a presented controller), or null.
+  static View* viewAt(Point p);
+  // A finger goes down on `view` for a gesture other than a tap: the
+  // recognizers of the views above it hear of the touch.
+  static void touchDown(View& view);
 };
 
 }  // namespace ui

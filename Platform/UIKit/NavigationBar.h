@@ -35,6 +35,9 @@ class NavigationBar : public View {
   // The back button, or null when none shows.
   std::shared_ptr<BarButtonItem> backItem() const;
   std::string title() const;
+  // The item a touch at `p` (the bar's coordinates) lands on, where the
+  // bar draws it, or null.
+  std::shared_ptr<BarButtonItem> itemAt(Point p) const;
 
   ColorPtr barTintColor() const { return barTint_; }
   void setBarTintColor(ColorPtr c) { barTint_ = std::move(c); }

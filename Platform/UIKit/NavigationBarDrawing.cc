@@ -4,6 +4,7 @@
 // centred between them.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "Platform/UIKit/BarButtonItem.h"
 #include "Platform/UIKit/DrawingKit.h"
@@ -85,7 +86,60 @@ void drawItem(cg::ImageContext& context, const BarItem& shown, double x, const R
   }
 }
 
+// Where each shown item stands: the left items from the left margin (the
+// back item first), the right items from the right margin inwards.
+struct PlacedItem {
+  std::shared_ptr<BarButtonItem> item;
+  BarItem shown;
+  double x;
+};
+
+struct Placement {
+  std::vector<PlacedItem> items;
+  double left;   // where the room for the title begins
+  double right;  // and ends
+};
+
+Placement place(const NavigationBar& bar) {
+  Placement out;
+  Rect b = bar.bounds();
+  out.left = b.minX() + kMargin;
+  auto back = bar.backItem();
+  for (const auto& item : bar.leftItems()) {
+    BarItem shown = measure(*item, item == back);
+    out.items.push_back({item, shown, out.left});
+    out.left += shown.width + kItemSpacing;
+  }
+  out.right = b.maxX() - kMargin;
+  for (const auto& item : bar.rightItems()) {
+    BarItem shown = measure(*item, false);
+    out.right -= shown.width;
+    out.items.push_back({item, shown, out.right});
+    out.right -= kItemSpacing;
+  }
+  return out;
+}
+
 }  // namespace
+
+std::shared_ptr<BarButtonItem> NavigationBar::itemAt(Point p) const {
+  Rect b = bounds();
+  if (p.y < b.minY() || p.y > b.maxY()) return nullptr;
+  // A finger may miss an item by half the spacing on either side, and a
+  // narrow item is as wide as a fingertip; where two such rooms overlap,
+  // the nearer item takes the touch.
+  constexpr double kFingertip = 44;
+  std::shared_ptr<BarButtonItem> found;
+  double nearest = 0;
+  for (const auto& placed : place(*this).items) {
+    double distance = std::abs(p.x - (placed.x + placed.shown.width / 2));
+    double half = std::max(placed.shown.width / 2 + kItemSpacing / 2, kFingertip / 2);
+    if (distance > half || (found && distance >= nearest)) continue;
+    found = placed.item;
+    nearest = distance;
+  }
+  return found;
+}
 
 void NavigationBar::drawRect(const Rect&) {
   cg::ImageContext& context = drawing::current();
@@ -108,20 +162,9 @@ void NavigationBar::drawRect(const Rect&) {
   }
 
   ColorPtr tint = tintColor();
-  double left = b.minX() + kMargin;
-  auto back = backItem();
-  for (const auto& item : leftItems()) {
-    BarItem shown = measure(*item, item == back);
-    drawItem(context, shown, left, b, *tint);
-    left += shown.width + kItemSpacing;
-  }
-  double right = b.maxX() - kMargin;
-  for (const auto& item : rightItems()) {
-    BarItem shown = measure(*item, false);
-    right -= shown.width;
-    drawItem(context, shown, right, b, *tint);
-    right -= kItemSpacing;
-  }
+  Placement placement = place(*this);
+  for (const auto& placed : placement.items) drawItem(context, placed.shown, placed.x, b, *tint);
+  double left = placement.left, right = placement.right;
 
   // The title: centred on the bar when the items leave room, else between them.
   NavigationItem* item = topItem();

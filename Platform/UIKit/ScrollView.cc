@@ -37,13 +37,28 @@ void ScrollView::scrollRectToVisible(const Rect& rect, bool animated) {
 
 void ScrollView::drag(double dy) {
   if (!scrollEnabled_) return;
+  beginDragging();
+  dragBy(dy);
+  endDragging();
+}
+
+void ScrollView::beginDragging() {
+  if (!scrollEnabled_ || dragging_) return;
   dragging_ = true;
   if (auto d = scrollDelegate()) d->scrollViewWillBeginDragging(*this);
   if (dismissMode_ != ScrollViewKeyboardDismissMode::None) endEditing(true);
+}
+
+void ScrollView::dragBy(double dy) {
+  if (!dragging_) return;
   Point o = contentOffset();
   Point max = maximumContentOffset();
   o.y = std::clamp(o.y + dy, -contentInset_.top, max.y);
   setContentOffset(o);
+}
+
+void ScrollView::endDragging() {
+  if (!dragging_) return;
   dragging_ = false;
   if (auto d = scrollDelegate()) d->scrollViewDidEndDragging(*this, false);
 }

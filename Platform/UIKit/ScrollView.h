@@ -72,6 +72,11 @@ class ScrollView : public View {
   // A person drags the content by `dy` points (the input layer): begin
   // dragging, scroll (clamped to the content), end dragging.
   void drag(double dy);
+  // The same drag in its steps, as a pointer held down moves it: the
+  // delegate hears of the beginning and the end once each.
+  void beginDragging();
+  void dragBy(double dy);
+  void endDragging();
 
  protected:
   virtual void didScroll() {}

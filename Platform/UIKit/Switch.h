@@ -45,6 +45,9 @@ class Slider : public Control {
   void setContinuous(bool c) { continuous_ = c; }
   // A person drags the thumb to `value`: value-changed is sent.
   void slide(float value);
+  // The value whose thumb stands at `x` (the slider's coordinates, as
+  // drawn), clamped to the range.
+  float valueAt(double x) const;
   std::string screenText() const override;
   void drawRect(const Rect& rect) override;
 

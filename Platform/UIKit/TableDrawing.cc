@@ -17,7 +17,6 @@ void TableViewCell::drawRect(const Rect&) {
   cg::ImageContext& context = drawing::current();
   Rect b = bounds();
   TableView* table = tableView();
-  auto path = table ? table->indexPathForCell(this) : std::nullopt;
 
   if ((selected_ || highlighted_) && selectionStyle_ != TableViewCellSelectionStyle::None) {
     if (selectedBackground_) {
@@ -29,13 +28,8 @@ void TableViewCell::drawRect(const Rect&) {
     drawViewHierarchy(context, *background_, b.origin);
   }
 
-  if (editing_ && table && path) {
-    TableViewCellEditingStyle style = TableViewCellEditingStyle::Delete;
-    if (auto d = table->delegate()) style = d->editingStyleForRow(*table, *path);
-    auto ds = table->dataSource();
-    if (style != TableViewCellEditingStyle::None && ds && ds->canEditRow(*table, *path))
-      drawing::editingControl(context, Point{b.minX() + 19, b.midY()}, style == TableViewCellEditingStyle::Insert);
-  }
+  if (bool insert = false; showsEditingControlNow(&insert))
+    drawing::editingControl(context, Point{b.minX() + 19, b.midY()}, insert);
   if (showsReorderControlNow()) drawing::reorderControl(context, Point{b.maxX() - 21, b.midY()});
 
   TableViewCellAccessoryType accessory = editing_ ? editingAccessoryType_ : accessoryType_;

@@ -85,6 +85,36 @@ bool TableViewCell::showsReorderControlNow() const {
   return path && ds && ds->canMoveRow(*table, *path);
 }
 
+bool TableViewCell::showsEditingControlNow(bool* insert) const {
+  TableView* table = tableView();
+  auto path = table ? table->indexPathForCell(this) : std::nullopt;
+  if (!editing_ || !path) return false;
+  TableViewCellEditingStyle style = TableViewCellEditingStyle::Delete;
+  if (auto d = table->delegate()) style = d->editingStyleForRow(*table, *path);
+  auto ds = table->dataSource();
+  if (insert) *insert = style == TableViewCellEditingStyle::Insert;
+  return style != TableViewCellEditingStyle::None && ds && ds->canEditRow(*table, *path);
+}
+
+TableViewCell::DrawnControl TableViewCell::drawnControlAt(Point p, std::string* action) const {
+  Rect b = bounds();
+  if (!b.contains(p)) return DrawnControl::None;
+  // The action buttons fill the right end of a row swiped open.
+  auto actions = revealedActions();
+  double x = b.maxX();
+  for (const auto& a : actions) x -= a.width;
+  for (const auto& a : actions) {
+    if (p.x >= x && p.x < x + a.width) {
+      if (action) *action = a.title;
+      return DrawnControl::RowAction;
+    }
+    x += a.width;
+  }
+  if (p.x < b.minX() + 38 && showsEditingControlNow()) return DrawnControl::EditingControl;
+  if (p.x >= b.maxX() - 40 && showsReorderControlNow()) return DrawnControl::ReorderControl;
+  return DrawnControl::None;
+}
+
 std::vector<TableViewCell::ActionButton> TableViewCell::revealedActions() const {
   std::vector<ActionButton> out;
   TableView* table = tableView();

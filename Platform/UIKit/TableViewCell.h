@@ -75,6 +75,13 @@ class TableViewCell : public View {
   // The table the cell is shown in, or null.
   TableView* tableView() const;
 
+  // What the cell draws itself that a touch at `p` (the cell's
+  // coordinates) may land on: a revealed row action (its title in
+  // *action), the editing control on the left, the reorder control on the
+  // right; None elsewhere.
+  enum class DrawnControl { None, RowAction, EditingControl, ReorderControl };
+  DrawnControl drawnControlAt(Point p, std::string* action = nullptr) const;
+
   void layoutSubviews() override;
   bool performTap(Point location) override;
   // The texts the row shows, then the accessory: "\"Title\" \"Detail\" >".
@@ -85,6 +92,9 @@ class TableViewCell : public View {
  private:
   // Whether the row shows its reorder control now (editing, movable row).
   bool showsReorderControlNow() const;
+  // Whether the row shows its delete or insert control now (editing, an
+  // editable row whose style is not None); `insert` says which.
+  bool showsEditingControlNow(bool* insert = nullptr) const;
   // The revealed row actions' buttons with their widths, left to right
   // (none unless the table shows this row swiped open).
   struct ActionButton {

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,8 @@
 #include "Notes/NTData.h"
 #include "Notes/NTDataModel.h"
 #include "Platform/CoreData/PersistentStoreCoordinator.h"
+#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Network/testing/LoopbackHTTPServer.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/SystemLog/SystemLog.h"
 
@@ -87,6 +91,33 @@ TEST(HostLoggingTest, ProgramPrintsReportsOnStandardErrorWithLog) {
     EXPECT_TRUE(run.exitedCleanly()) << run.errors;
     EXPECT_EQ(run.errors.find("** ERROR **") != std::string::npos, withLog) << run.errors;
     EXPECT_EQ(run.errors.find("is damaged") != std::string::npos, withLog) << run.errors;
+  }
+}
+
+// The telemetry's own lines go through the utilities logger: a refused
+// registration of the installation (the endpoint on 127.0.0.1 answers 403)
+// reaches standard error with --log, and only then.
+TEST(HostLoggingTest, ProgramPrintsTheTelemetrysLinesOnStandardErrorWithLog) {
+  net::testing::LoopbackHTTPServer server;
+  server.setFallback([](const net::testing::RecordedRequest&) {
+    return net::testing::Answer{.status = 403, .body = R"({"error":{"code":403}})"};
+  });
+  for (bool withLog : {false, true}) {
+    SCOPED_TRACE(withLog ? "--log" : "without --log");
+    testing::DeviceDirectory device;
+    std::filesystem::create_directories(device.path("App/Library/Preferences"));
+    ASSERT_TRUE(ns::writePropertyListFile(
+        ns::Dictionary{{"ZEVUdederozedaruAPIBaseURL", server.url("").absoluteString()}},
+        device.path("App/Library/Preferences/tavrix.Pennalo.plist"), ns::PropertyListFormat::XML, nullptr));
+    size_t before = server.requestCount();
+    auto run = testing::runProgram(device.path(), "wait\nquit\n",
+                                   withLog ? std::vector<std::string>{"--log"} : std::vector<std::string>{});
+    EXPECT_TRUE(run.exitedCleanly()) << run.errors;
+    ASSERT_GT(server.requestCount(), before) << "the launch asked to register";
+    EXPECT_EQ(run.errors.find("[DozaveveInstallations][I-ZIS002003] Dozaveve Installation registration failed") !=
+                  std::string::npos,
+              withLog)
+        << run.errors;
   }
 }
 

@@ -15,7 +15,7 @@
 #include "Libraries/AppSupportKit/TXConfig.h"
 #include "Libraries/AppSupportKit/TXKit.h"
 #include "Libraries/AppSupportKit/TXUIManager.h"
-#include "Libraries/MeasurementCore/VOZIzizuzove.h"
+#include "Libraries/Measurement/Core/VOZIzizuzove.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/PropertyList.h"

@@ -7,7 +7,7 @@
 #include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Libraries/Logging/LKLog.h"
-#include "Libraries/MeasurementCore/VOZIzizuzove.h"
+#include "Libraries/Measurement/Core/VOZIzizuzove.h"
 #include "Platform/Foundation/TimeZone.h"
 
 namespace {

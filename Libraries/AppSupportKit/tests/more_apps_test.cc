@@ -12,7 +12,10 @@
 #include "Libraries/AppSupportKit/TXMoreAppsViewController.h"
 #include "Libraries/AppSupportKit/TXAppStore.h"
 #include "Libraries/AppSupportKit/tests/kit_popup_fixture.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Clock.h"
+#include "Platform/Foundation/Device.h"
+#include "Platform/Foundation/tests/PropertyListTestSupport.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Network/OfflineDevice.h"
 #include "Platform/Network/testing/LoopbackHTTPServer.h"
@@ -60,6 +63,15 @@ TEST(MoreAppsListTest, RecordsNamesAndAddresses) {
   for (const auto& c : names)
     EXPECT_EQ(TXMoreAppsList::cleanedName(ns::Dictionary{{"trackName", c.trackName}}), c.name)
         << c.trackName.description();
+  // Each character that cuts a name, and only those.
+  for (char cut : std::string("-()[]{}|:,;")) {
+    std::string name = std::string("Draw ") + cut + " Sketch";
+    EXPECT_EQ(TXMoreAppsList::cleanedName(ns::Dictionary{{"trackName", ns::Value(name)}}), "Draw") << name;
+  }
+  for (char kept : std::string("/.!&+_'")) {
+    std::string name = std::string("Draw") + kept + "Sketch";
+    EXPECT_EQ(TXMoreAppsList::cleanedName(ns::Dictionary{{"trackName", ns::Value(name)}}), name) << name;
+  }
 
   EXPECT_EQ(TXMoreAppsList::storeID({{"trackId", ns::Value(int64_t{42})}}), "42");
   EXPECT_EQ(TXMoreAppsList::storeID({{"trackId", ns::Value("43")}}), "43");
@@ -262,6 +274,13 @@ TEST_F(MoreAppsTest, ATappedBadgeStaysAwayAndIsCountedOnceUntilTheBadgeReset) {
   auto defaults = ns::UserDefaults::standardUserDefaults();
   EXPECT_EQ(defaults->stringArrayForKey(TXMoreAppsTableViewCell::kClickedAppIDsKey),
             std::vector<std::string>{"2"});
+  // The key as it is spelt in the preferences file, read by another reader.
+  std::string file = ns::Device::current().preferencesDirectory() + "/" +
+                     ns::Bundle::mainBundle()->bundleIdentifier().value_or("") + ".plist";
+  int status = 0;
+  std::string xml = ns::testing::runCommand("plistutil -i '" + file + "' -f xml 2>&1", &status);
+  EXPECT_NE(xml.find("<key>MoreAppsClickedAppIDs</key>\n\t<array>\n\t\t<string>2</string>"), std::string::npos)
+      << status << xml;
   EXPECT_TRUE(TXMoreAppsTableViewCell::hasBadge()) << "app 3 is still new";
   cell->setMoreApps(apps(3));
   EXPECT_FALSE(cell->badges()[1]->image()) << "after a rebuild too";

@@ -99,7 +99,7 @@ TEST_F(QBRateStoreCheckTest, WithoutAnIdTheLookupGoesByBundleAndKeepsTheTrackId)
   ASSERT_TRUE(dispatch::RunLoop::main().runUntil([] { return !QBRate::sharedInstance().isCheckingForAppStoreID(); }, 20));
   EXPECT_EQ(server_.requests().back().target, "/US/lookup?bundleId=com.example.quill");
   EXPECT_EQ(rate().appStoreID(), 1189u);
-  EXPECT_EQ(ns::UserDefaults::standardUserDefaults()->integerForKey(QBRate::kAppStoreIDKey), 1189);
+  EXPECT_EQ(ns::UserDefaults::standardUserDefaults()->integerForKey("QBRateAppStoreID"), 1189) << "the key as stored";
   EXPECT_EQ(rate().settings().appStoreGenreID, 6014u);
   EXPECT_EQ(events_.back(), "QBRateDidOpenAppStore");
 

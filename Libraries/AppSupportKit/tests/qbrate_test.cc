@@ -77,6 +77,12 @@ TEST_F(QBRateTest, EligibilityRuleInOrder) {
       {"declined another version",
        [&](QBRate& r) { eligible(r); ns::UserDefaults::standardUserDefaults()->setObject(ns::Value("1.0"), QBRate::kDeclinedVersionKey); },
        false},
+      {"rated another version, asking again not allowed",
+       [&](QBRate& r) {
+         eligible(r);
+         ns::UserDefaults::standardUserDefaults()->setObject(ns::Value("1.0"), QBRate::kRatedVersionKey);
+       },
+       false},
       {"rated another version, asking again allowed",
        [&](QBRate& r) {
          eligible(r);

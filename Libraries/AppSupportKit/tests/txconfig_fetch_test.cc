@@ -222,6 +222,19 @@ TEST_F(ConfigFetchTest, TheSlotIsDrawnOnceAndKept) {
   EXPECT_EQ(config().groupSlot(), slot);
   ns::UserDefaults::standardUserDefaults()->setObject(ns::Value("12"), TXConfig::kGroupSlotKey);
   EXPECT_EQ(config().groupSlot(), 0u);
+
+  // A stored slot outside 0 to 99 is drawn again, and the new one kept.
+  for (const ns::Value& stored : {ns::Value(-1), ns::Value(100), ns::Value(int64_t{1} << 40), ns::Value(-0.5e10)}) {
+    SCOPED_TRACE(stored.description());
+    defaults->setObject(stored, TXConfig::kGroupSlotKey);
+    uint64_t drawn = config().groupSlot();
+    EXPECT_LT(drawn, 100u);
+    EXPECT_EQ(defaults->objectForKey(TXConfig::kGroupSlotKey), ns::Value(static_cast<int64_t>(drawn)));
+  }
+  for (int64_t kept : {0, 99}) {
+    defaults->setObject(ns::Value(kept), TXConfig::kGroupSlotKey);
+    EXPECT_EQ(config().groupSlot(), static_cast<uint64_t>(kept));
+  }
 }
 
 // Typed reads take only their type; anything else is absent and the code

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Libraries/MeasurementCore/VOZIzizuzoveInterop.h"
+#include "Libraries/Measurement/Core/VOZIzizuzoveInterop.h"
 
 namespace dvcr_testing {
 

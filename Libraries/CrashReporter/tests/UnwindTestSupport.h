@@ -117,6 +117,7 @@ class CraftedCFI {
       w.put32(table + 8 * i + 4, static_cast<uint32_t>(fde));
     }
     w.u32(0);  // the terminator
+    size_ = w.size();
     bytes_ = placeFakeTable(w.bytes);
     for (size_t i = 0; i < functions_.size(); ++i) {
       const uint64_t field = reinterpret_cast<uint64_t>(bytes_ + pcFields_[i]);
@@ -127,6 +128,12 @@ class CraftedCFI {
 
   uintptr_t header() const { return reinterpret_cast<uintptr_t>(bytes_); }
   uintptr_t ehFrame() const { return header() + ehFrame_; }
+  // The .eh_frame, from its first record to its terminator.
+  DVCRDwarfSection section() const { return {ehFrame(), size_ - ehFrame_}; }
+  // An image slot over fakeText with these tables.
+  DVCRBinaryImageSlot slot() const {
+    return {fakeTextAddress(0), sizeof fakeText, header(), 0, 0, ehFrame(), size_ - ehFrame_, 0};
+  }
   uint64_t fdeOffset(size_t index) const { return fdeOffsets_[index]; }
   uintptr_t fde(size_t index) const { return ehFrame() + fdeOffsets_[index]; }
 
@@ -136,6 +143,7 @@ class CraftedCFI {
   std::vector<Function> functions_;
   uint8_t* bytes_ = nullptr;
   size_t ehFrame_ = 0;
+  size_t size_ = 0;
   std::vector<uint64_t> fdeOffsets_;
   std::vector<size_t> pcFields_;
 };
@@ -159,8 +167,10 @@ class ScopedImageSlots {
             if (!DVCRElfImageFromLoadedAddress(inside, &image)) return 0;
             auto text = DVCRElfImageGetTextExtent(image);
             if (!text) return 0;
-            static_cast<ScopedImageSlots*>(self)->add(
-                {text->start, text->size, DVCRElfImageGetEHFrameAddress(image).value_or(0), 0, 0});
+            auto section = DVCRElfImageGetEHFrameSection(image).value_or(DVCRElfTextExtent{});
+            static_cast<ScopedImageSlots*>(self)->add({text->start, text->size,
+                                                       DVCRElfImageGetEHFrameAddress(image).value_or(0), 0, 0,
+                                                       section.start, section.size, 0});
             return 0;
           }
           return 0;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Libraries/CrashReporter/DVCRFileManager.h"
+#include "Libraries/CrashReporter/tests/AppChild.h"
 #include "Libraries/CrashReporter/tests/CrashReporterTest.h"
 #include "Libraries/CrashReporter/tests/ReportFolders.h"
 #include "Platform/Foundation/Bundle.h"
@@ -25,63 +26,6 @@
 
 namespace dvcr_testing {
 namespace {
-
-constexpr const char* kAppID = "1:123456789012:ios:0123456789abcdef";
-constexpr const char* kAPIKey = "AQbxKyA-valid_key0123456789abcdefghijkl";
-
-// A running child: its output read line by line.
-class Child {
- public:
-  Child(const std::vector<std::string>& arguments) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    std::vector<std::string> all{DVCR_APP_CHILD};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], STDOUT_FILENO);
-      ::close(out[0]);
-      std::vector<char*> argv;
-      for (auto& argument : all) argv.push_back(argument.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    output_ = ::fdopen(out[0], "r");
-  }
-  ~Child() {
-    if (pid_ > 0 && status_ < 0) {
-      ::kill(pid_, SIGKILL);
-      wait();
-    }
-    if (output_) ::fclose(output_);
-  }
-
-  // The next line, or "" at the end.
-  std::string readLine() {
-    char buffer[4096];
-    if (!output_ || !std::fgets(buffer, sizeof buffer, output_)) return "";
-    std::string line(buffer);
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    return line;
-  }
-  std::vector<std::string> remainingLines() {
-    std::vector<std::string> lines;
-    for (std::string line = readLine(); !line.empty(); line = readLine()) lines.push_back(line);
-    return lines;
-  }
-  void signal(int number) { ::kill(pid_, number); }
-  int wait() {
-    if (status_ < 0) ::waitpid(pid_, &status_, 0);
-    return status_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int status_ = -1;
-  FILE* output_ = nullptr;
-};
 
 class AppLifecycleTest : public CrashReporterTest {
  protected:
@@ -96,22 +40,7 @@ class AppLifecycleTest : public CrashReporterTest {
   // The main bundle: Info.plist with the upload address of target 1002 on
   // the loopback server, and the options file.
   void writeBundle(bool collectionEnabled, bool legacyKey = false) {
-    std::filesystem::create_directories(bundle());
-    ns::Dictionary info{{"CFBundleIdentifier", "com.tavrix.Quillbox"},
-                        {"CFBundleVersion", "42"},
-                        {"CFBundleShortVersionString", "3.1"},
-                        {"DozaveveDodevadarudCollectionEnabled", collectionEnabled},
-                        {"ZTCORUploadEndpoints", ns::Dictionary{{"1002", server_.url("/upload/csh").absoluteString()}, {"APIKey", kAPIKey}}}};
-    if (legacyKey) info.set("dozaveve_dodevadarud_collection_enabled", true);
-    ns::Error error;
-    ASSERT_TRUE(ns::writePropertyListFile(info, bundle() + "/Info.plist", ns::PropertyListFormat::XML, &error));
-    ns::Dictionary options{{"ZORORI_APP_ID", kAppID},
-                           {"API_KEY", kAPIKey},
-                           {"ZCM_SENDER_ID", "123456789012"},
-                           {"PROJECT_ID", "quillbox-test"},
-                           {"BUNDLE_ID", "com.tavrix.Quillbox"}};
-    ASSERT_TRUE(
-        ns::writePropertyListFile(options, bundle() + "/ZororiService-Info.plist", ns::PropertyListFormat::XML, &error));
+    writeAppBundle(bundle(), server_.url("/upload/csh").absoluteString(), collectionEnabled, legacyKey);
   }
   std::string bundle() const { return path("bundle"); }
   std::vector<std::string> arguments(std::vector<std::string> commands) const {
@@ -119,7 +48,7 @@ class AppLifecycleTest : public CrashReporterTest {
     return commands;
   }
   std::vector<std::string> runToEnd(const std::vector<std::string>& commands) {
-    Child child(arguments(commands));
+    AppChild child(arguments(commands));
     std::vector<std::string> lines = child.remainingLines();
     EXPECT_EQ(child.wait(), 0);
     return lines;
@@ -127,7 +56,7 @@ class AppLifecycleTest : public CrashReporterTest {
   // A run that records, turns the main queue once and is killed by SIGSEGV;
   // the line that reported the error.
   int crashingRun() {
-    Child child(arguments({"record", "turn", "wait"}));
+    AppChild child(arguments({"record", "turn", "wait"}));
     std::string recorded = child.readLine();
     EXPECT_EQ(recorded.rfind("recorded ", 0), 0u) << recorded;
     EXPECT_EQ(child.readLine(), "ready");
@@ -159,7 +88,7 @@ TEST_F(AppLifecycleTest, ACrashedRunIsReportedAndUploadedByTheNext) {
   EXPECT_TRUE(std::regex_search(readAll(crashed + "/metadata.dvrecord"),
                                 std::regex("\"app_vitals_session_id\":\"[0-9a-f]{32}\"")));
 
-  Child next(arguments({"crashed", "started", "handled", "pause", "pause", "pause", "pause"}));
+  AppChild next(arguments({"crashed", "started", "handled", "pause", "pause", "pause", "pause"}));
   EXPECT_EQ(next.readLine(), "crashed true");
   EXPECT_EQ(next.readLine(), "started true");
   EXPECT_EQ(next.readLine(), "handled");
@@ -238,7 +167,7 @@ TEST_F(AppLifecycleTest, TurningCollectionOnSendsTheWaitingReport) {
   std::vector<std::string> reports = activeReports();
   ASSERT_EQ(reports.size(), 1u);
 
-  Child next(arguments({"enable", "started", "handled", "pause", "pause", "pause", "pause"}));
+  AppChild next(arguments({"enable", "started", "handled", "pause", "pause", "pause", "pause"}));
   EXPECT_EQ(next.readLine(), "started true");
   EXPECT_EQ(next.readLine(), "handled");
   EXPECT_TRUE(server_.waitForRequests(1));

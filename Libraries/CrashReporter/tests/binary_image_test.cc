@@ -68,6 +68,11 @@ class BinaryImageTest : public CrashContextTest {
       if (DVCRBinaryImageSlots()[i].baseAddress == base) sizes.push_back(DVCRBinaryImageSlots()[i].size);
     return sizes;
   }
+  size_t slotsInUse() {
+    size_t used = 0;
+    while (used < kDVCRBinaryImageSlotCount && DVCRBinaryImageSlots()[used].baseAddress != 0) ++used;
+    return used;
+  }
   std::string imagesPath_;
 };
 
@@ -122,20 +127,45 @@ TEST_F(BinaryImageTest, AnUnloadClearsOnlyItsOwnSlotAcrossAReloadAtTheSameBase) 
   ASSERT_TRUE(load && unload);
   EXPECT_EQ(load->find("path")->stringValue(), LOADER_TEST_IMAGE);
   EXPECT_EQ(*unload, *load);  // the same path, uuid, base and size
-  EXPECT_EQ(slotSizesAt(base), std::vector<uint64_t>{0});
+  EXPECT_EQ(slotSizesAt(base), std::vector<uint64_t>{}) << "retired";
   EXPECT_FALSE(DVCRBinaryImageSafeFindImageForAddress(answer, &slot));
 
-  // Mapped again at the same place: a new slot, found, then cleared by its
-  // own unload, not by the stale slot's base.
+  // Mapped again at the same place: the retired slot is taken again, found,
+  // then retired by its own unload.
+  const size_t used = slotsInUse();
   handle = loader::open(LOADER_TEST_IMAGE, RTLD_NOW);
   ASSERT_NE(handle, nullptr);
   ASSERT_EQ(reinterpret_cast<uint64_t>(dlsym(handle, "loader_test_image_answer")), answer);
   ASSERT_TRUE(DVCRBinaryImageSafeFindImageForAddress(answer, &slot));
-  EXPECT_EQ(slotSizesAt(base), (std::vector<uint64_t>{0, slot.size}));
+  EXPECT_EQ(slotSizesAt(base), (std::vector<uint64_t>{slot.size}));
+  EXPECT_EQ(slotsInUse(), used);
   ASSERT_EQ(loader::close(handle), 0);
   EXPECT_FALSE(DVCRBinaryImageSafeFindImageForAddress(answer, &slot));
-  EXPECT_EQ(slotSizesAt(base), (std::vector<uint64_t>{0, 0}));
+  EXPECT_EQ(slotSizesAt(base), (std::vector<uint64_t>{}));
   EXPECT_EQ(records().size(), before + 4);
+}
+
+TEST_F(BinaryImageTest, MoreImagesThanSlotsComeAndGoOverALaunch) {
+  // Before, each closed image kept its slot for good: after 1,024 of them
+  // no image could be found and table unwinding ended.
+  const size_t used = slotsInUse();
+  uint64_t answer = 0;
+  for (size_t i = 0; i < kDVCRBinaryImageSlotCount + 100; ++i) {
+    void* handle = loader::open(LOADER_TEST_IMAGE, RTLD_NOW);
+    ASSERT_NE(handle, nullptr);
+    answer = reinterpret_cast<uint64_t>(dlsym(handle, "loader_test_image_answer"));
+    ASSERT_EQ(loader::close(handle), 0);
+  }
+  EXPECT_LE(slotsInUse(), used + 1);
+  void* handle = loader::open(LOADER_TEST_IMAGE, RTLD_NOW);
+  ASSERT_NE(handle, nullptr);
+  answer = reinterpret_cast<uint64_t>(dlsym(handle, "loader_test_image_answer"));
+  DVCRBinaryImageSlot slot;
+  ASSERT_TRUE(DVCRBinaryImageSafeFindImageForAddress(answer, &slot));
+  EXPECT_NE(slot.ehFrameSectionSize, 0u) << "the slot knows the image's .eh_frame";
+  EXPECT_GE(slot.ehFrameSection, slot.baseAddress);
+  EXPECT_LE(slot.ehFrameSection + slot.ehFrameSectionSize, slot.baseAddress + 0x100000000);
+  ASSERT_EQ(loader::close(handle), 0);
 }
 
 TEST_F(BinaryImageTest, AFrameworkNamesItsBundleAndSystemLibrariesDoNot) {

@@ -41,7 +41,7 @@ class CompactUnwindTest : public ::testing::Test {
   }
 
   bool init(DVCRCompactUnwindContext* context) {
-    return DVCRCompactUnwindInit(context, reinterpret_cast<uintptr_t>(info_.data()), cfi_.ehFrame(), load_);
+    return DVCRCompactUnwindInit(context, reinterpret_cast<uintptr_t>(info_.data()), cfi_.section(), load_);
   }
 
   const uint64_t load_ = fakeTextAddress(0);
@@ -127,11 +127,11 @@ TEST_F(CompactUnwindTest, ARegularPageFallsBackToTheFramePointer) {
 TEST_F(CompactUnwindTest, InitRefusesBadInputs) {
   DVCRCompactUnwindContext context;
   const auto info = reinterpret_cast<uintptr_t>(info_.data());
-  EXPECT_FALSE(DVCRCompactUnwindInit(&context, 0x10, 0, load_));
-  EXPECT_FALSE(DVCRCompactUnwindInit(&context, info, 0, 0x10));
-  EXPECT_FALSE(DVCRCompactUnwindInit(nullptr, info, 0, load_));
+  EXPECT_FALSE(DVCRCompactUnwindInit(&context, 0x10, {}, load_));
+  EXPECT_FALSE(DVCRCompactUnwindInit(&context, info, {}, 0x10));
+  EXPECT_FALSE(DVCRCompactUnwindInit(nullptr, info, {}, load_));
   info_[0] = 2;
-  EXPECT_FALSE(DVCRCompactUnwindInit(&context, info, 0, load_)) << "version 2";
+  EXPECT_FALSE(DVCRCompactUnwindInit(&context, info, {}, load_)) << "version 2";
   DVCRCompactUnwindEntry entry;
   info_[0] = 1;
   info_[24] = 1;  // an index of one entry has no function

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Libraries/CrashReporter/DVCRInternalLog.h"
 #include "Libraries/CrashReporter/tests/CrashChildTest.h"
 
 namespace dvcr_testing {
@@ -179,6 +180,13 @@ TEST_F(CrashHandlersTest, AStackOverflowKeepsTenFramesOfTheRecursion) {
   const ns::Value& crashed = (*section(lines, "threads")->asArray())[crashedIndex(lines)];
   ASSERT_NE(crashed.find("repeated_pc"), nullptr);
   EXPECT_EQ(crashed.find("repeated_pc")->unsignedValue(), most->first);
+  // Thousands of frames, each unwound by its call-frame rules: the handler
+  // still writes a bounded number of log lines.
+  const std::string log = readAll(reportFile("sdk.log"));
+  const size_t signalLine = log.find("] Signal: 11");
+  ASSERT_NE(signalLine, std::string::npos);
+  EXPECT_LE(static_cast<size_t>(std::count(log.begin() + static_cast<long>(signalLine), log.end(), '\n')),
+            size_t{kDVCRInternalLogCrashLineLimit} + 1);
 }
 
 TEST_F(CrashHandlersTest, ABackgroundThreadsFaultMarksThatThreadWithItsName) {
@@ -234,6 +242,51 @@ TEST_F(CrashHandlersTest, PreviousActionsGetTheSignalAsWhatTheyWere) {
     }
     EXPECT_NE(section(sections("signal.dvrecord"), "signal"), nullptr);
   }
+}
+
+TEST_F(CrashHandlersTest, ABreakpointTrapIsRecordedAndEndsTheProcess) {
+  // The handler returns past the int3, which does not come again: the
+  // process must end by the trap all the same.
+  int status = runChild({"int3"});
+  ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status << " (10: it ran on)";
+  EXPECT_EQ(WTERMSIG(status), SIGTRAP);
+  auto lines = sections("signal.dvrecord");
+  const ns::Value* signal = section(lines, "signal");
+  ASSERT_NE(signal, nullptr);
+  EXPECT_EQ(signal->find("name")->stringValue(), "SIGTRAP");
+  EXPECT_GT(signal->find("code")->integerValue(), 0) << "raised by the CPU, not sent";
+}
+
+TEST_F(CrashHandlersTest, ARecordFileThatCannotBeOpenedIsLoggedWithoutAllocating) {
+  struct Case {
+    const char* mode;
+    int signal;
+    const char* error;  // the errno the log line names
+  } cases[] = {
+      {"signal-file-blocked", SIGSEGV, "(errno 21)"},   // EISDIR
+      {"no-descriptors", SIGSEGV, "(errno 24)"},        // EMFILE
+      {"exception-file-blocked", SIGABRT, "(errno 21)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    int status = runChild({c.mode});
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status << " (90 to 94: a trip wire)";
+    EXPECT_EQ(WTERMSIG(status), c.signal);
+    const std::string log = readAll(reportFile("sdk.log"));
+    EXPECT_NE(log.find(std::string("Error: Unable to open file ")), std::string::npos) << log.substr(0, 400);
+    EXPECT_NE(log.find(c.error), std::string::npos);
+  }
+}
+
+TEST_F(CrashHandlersTest, AThrownNullExceptionPointerIsRecordedWithAnEmptyReason) {
+  int status = runChild({"null-exception-pointer"});
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGABRT);
+  auto lines = sections("exception.dvrecord");
+  const ns::Value* exception = section(lines, "exception");
+  ASSERT_NE(exception, nullptr) << "the exception record was written";
+  EXPECT_EQ(hexDecoded(exception->find("name")->stringValue()), "std::exception const*");
+  EXPECT_EQ(exception->find("reason")->stringValue(), "");
 }
 
 TEST_F(CrashHandlersTest, ASecondCrashEndsWithStatusOneAndRecordsNothing) {

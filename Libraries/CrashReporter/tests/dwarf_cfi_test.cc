@@ -13,6 +13,7 @@
 #include "Libraries/CrashReporter/DVCRDwarfRecords.h"
 #include "Libraries/CrashReporter/DVCRDwarfUnwind.h"
 #include "Libraries/CrashReporter/DVCREHFrameHeader.h"
+#include "Libraries/CrashReporter/tests/CrashReporterTest.h"
 #include "Libraries/CrashReporter/tests/UnwindTestSupport.h"
 
 namespace dvcr_testing {
@@ -21,6 +22,8 @@ namespace {
 const uint64_t kFunction = fakeTextAddress(0x1000);
 
 uintptr_t at(const std::vector<uint8_t>& bytes) { return reinterpret_cast<uintptr_t>(bytes.data()); }
+DVCRDwarfCursor over(const std::vector<uint8_t>& bytes) { return DVCRDwarfCursorMake(at(bytes), bytes.size()); }
+DVCRDwarfSection sectionOf(const std::vector<uint8_t>& bytes) { return {at(bytes), bytes.size()}; }
 
 TEST(DwarfReadersTest, LEB128ValuesAndCursors) {
   struct Case {
@@ -36,42 +39,79 @@ TEST(DwarfReadersTest, LEB128ValuesAndCursors) {
       {{0xC0, 0xBB, 0x78}, 1973696, -123456},
   };
   for (const Case& c : cases) {
-    uintptr_t cursor = at(c.bytes);
+    DVCRDwarfCursor cursor = over(c.bytes);
     EXPECT_EQ(DVCRParseULEB128AndAdvance(&cursor), c.unsignedValue);
-    EXPECT_EQ(cursor, at(c.bytes) + c.bytes.size());
-    cursor = at(c.bytes);
+    EXPECT_EQ(cursor.position, at(c.bytes) + c.bytes.size());
+    cursor = over(c.bytes);
     EXPECT_EQ(DVCRParseLEB128AndAdvance(&cursor), c.signedValue);
-    EXPECT_EQ(cursor, at(c.bytes) + c.bytes.size());
+    EXPECT_EQ(cursor.position, at(c.bytes) + c.bytes.size());
+    EXPECT_FALSE(cursor.failed);
   }
   // Beyond eight bytes the value keeps its 56 bits and the cursor still
   // moves past the whole number.
   std::vector<uint8_t> long_ = {0x81, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01};
-  uintptr_t cursor = at(long_);
+  DVCRDwarfCursor cursor = over(long_);
   EXPECT_EQ(DVCRParseULEB128AndAdvance(&cursor), 1u);
-  EXPECT_EQ(cursor, at(long_) + long_.size());
+  EXPECT_EQ(cursor.position, at(long_) + long_.size());
+}
+
+TEST(DwarfReadersTest, NoReadPassesTheCursorsEnd) {
+  // Each read needs one byte more than its cursor allows: it fails, gives
+  // 0, and every read after it fails too.
+  std::vector<uint8_t> bytes = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'};
+  struct Case {
+    const char* name;
+    size_t allowed;
+    void (*read)(DVCRDwarfCursor*);
+  } cases[] = {
+      {"u16", 1, [](DVCRDwarfCursor* c) { EXPECT_EQ(DVCRParseUint16AndAdvance(c), 0u); }},
+      {"u32", 3, [](DVCRDwarfCursor* c) { EXPECT_EQ(DVCRParseUint32AndAdvance(c), 0u); }},
+      {"u64", 7, [](DVCRDwarfCursor* c) { EXPECT_EQ(DVCRParseUint64AndAdvance(c), 0u); }},
+      {"uleb without its last byte", 8, [](DVCRDwarfCursor* c) { EXPECT_EQ(DVCRParseULEB128AndAdvance(c), 0u); }},
+      {"string without its NUL", 10, [](DVCRDwarfCursor* c) { EXPECT_EQ(DVCRParseStringAndAdvance(c), nullptr); }},
+      {"64-bit record length", 8, [](DVCRDwarfCursor* c) { DVCRParseRecordLengthAndAdvance(c); }},
+      {"encoded pointer", 5,
+       [](DVCRDwarfCursor* c) { EXPECT_EQ(DVCRParseAddressWithEncodingAndAdvance(c, 0x04), kDVCRInvalidAddress); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DVCRDwarfCursor cursor = DVCRDwarfCursorMake(at(bytes), c.allowed);
+    c.read(&cursor);
+    EXPECT_TRUE(cursor.failed);
+    EXPECT_EQ(cursor.position, cursor.end);
+    EXPECT_EQ(DVCRParseUint8AndAdvance(&cursor), 0u) << "a failed cursor stays failed";
+  }
+  // An unmapped page gives a failed read, not a fault.
+  void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(page, MAP_FAILED);
+  DVCRDwarfCursor unmapped = DVCRDwarfCursorMake(reinterpret_cast<uintptr_t>(page), 4096);
+  EXPECT_EQ(DVCRParseStringAndAdvance(&unmapped), nullptr);
+  EXPECT_TRUE(unmapped.failed);
+  munmap(page, 4096);
+  EXPECT_TRUE(DVCRDwarfCursorMake(UINTPTR_MAX - 4, 16).failed) << "a range past the top of memory";
 }
 
 TEST(DwarfReadersTest, PointerEncodings) {
   ByteWriter w;
   w.u32(0x1000).u16(0xFFFE).u64(0x123456789).sleb(-3).u32(0xFFFFFFF0);
-  uintptr_t cursor = at(w.bytes);
+  DVCRDwarfCursor cursor = over(w.bytes);
   EXPECT_EQ(DVCRParseAddressWithEncodingAndAdvance(&cursor, 0xFF), 0u) << "omitted";
-  EXPECT_EQ(cursor, at(w.bytes));
+  EXPECT_EQ(cursor.position, at(w.bytes));
   EXPECT_EQ(DVCRParseAddressWithEncodingAndAdvance(&cursor, 0x13), at(w.bytes) + 0x1000) << "pc-relative udata4";
   EXPECT_EQ(DVCRParseAddressWithEncodingAndAdvance(&cursor, 0x0A), uint64_t(-2)) << "sdata2";
   EXPECT_EQ(DVCRParseAddressWithEncodingAndAdvance(&cursor, 0x04), 0x123456789u);
   EXPECT_EQ(DVCRParseAddressWithEncodingAndAdvance(&cursor, 0x09), uint64_t(-3));
-  const uintptr_t field = cursor;
+  const uintptr_t field = cursor.position;
   EXPECT_EQ(DVCRParseAddressWithEncodingAndAdvance(&cursor, 0x1B), field - 16) << "pc-relative sdata4";
-  cursor = at(w.bytes);
+  cursor = over(w.bytes);
   EXPECT_EQ(DVCRParseAddressWithEncodingAndAdvance(&cursor, 0x05), kDVCRInvalidAddress) << "unknown format";
-  cursor = at(w.bytes);
+  cursor = over(w.bytes);
   EXPECT_EQ(DVCRParseAddressWithEncodingAndAdvance(&cursor, 0x33), kDVCRInvalidAddress) << "data-relative";
   // Indirect: the pointer is read through the value, safely.
   uint64_t target = 0xABCDEF;
   ByteWriter indirect;
   indirect.u64(reinterpret_cast<uint64_t>(&target)).u64(0);
-  cursor = at(indirect.bytes);
+  cursor = over(indirect.bytes);
   EXPECT_EQ(DVCRParseAddressWithEncodingAndAdvance(&cursor, 0x80), 0xABCDEFu);
   EXPECT_EQ(DVCRParseAddressWithEncodingAndAdvance(&cursor, 0x80), kDVCRInvalidAddress) << "through null";
 }
@@ -79,7 +119,7 @@ TEST(DwarfReadersTest, PointerEncodings) {
 TEST(DwarfRecordsTest, ZRCIEGivesPCRelativeFunctionStarts) {
   CraftedCFI cfi(CraftedCFI::standardCIE(), {{kFunction, 0x40, {}}, {kFunction + 0x40, 0x20, {}}});
   DVCRDwarfCFIRecord record;
-  ASSERT_TRUE(DVCRDwarfParseFDEAtOffset(&record, cfi.ehFrame(), cfi.fdeOffset(1)));
+  ASSERT_TRUE(DVCRDwarfParseFDEAtOffset(&record, cfi.section(), cfi.fdeOffset(1)));
   EXPECT_STREQ(record.cie.augmentation, "zR");
   EXPECT_EQ(record.cie.pointerEncoding, 0x1B);
   EXPECT_EQ(record.cie.codeAlignFactor, 1u);
@@ -115,24 +155,111 @@ TEST(DwarfRecordsTest, MalformedRecordsAreRefused) {
     ByteWriter w;
     w.u32(static_cast<uint32_t>(c.cie.size())).append(c.cie);
     DVCRDwarfCIERecord cie;
-    EXPECT_FALSE(DVCRDwarfParseCIERecord(&cie, at(w.bytes))) << c.name;
+    EXPECT_FALSE(DVCRDwarfParseCIERecord(&cie, at(w.bytes), sectionOf(w.bytes))) << c.name;
   }
   ByteWriter empty;
   empty.u32(0).u32(0);
   DVCRDwarfCIERecord cie;
-  EXPECT_FALSE(DVCRDwarfParseCIERecord(&cie, at(empty.bytes)));
+  EXPECT_FALSE(DVCRDwarfParseCIERecord(&cie, at(empty.bytes), sectionOf(empty.bytes)));
   DVCRDwarfFDERecord fde;
-  EXPECT_FALSE(DVCRDwarfParseFDERecord(&fde, true, &cie, at(empty.bytes))) << "zero length";
+  EXPECT_FALSE(DVCRDwarfParseFDERecord(&fde, true, &cie, at(empty.bytes), sectionOf(empty.bytes))) << "zero length";
   ByteWriter noCIE;
   noCIE.u32(8).u32(0).u32(0);
-  EXPECT_FALSE(DVCRDwarfParseFDERecord(&fde, true, &cie, at(noCIE.bytes))) << "CIE offset 0";
+  EXPECT_FALSE(DVCRDwarfParseFDERecord(&fde, true, &cie, at(noCIE.bytes), sectionOf(noCIE.bytes))) << "CIE offset 0";
+}
+
+// Records of a damaged table, each at the very end of readable memory: a
+// read past the section would fault the test. Every one is refused.
+TEST(DwarfRecordsTest, HostileRecordsAreRefusedWithoutReadingOutsideTheirSection) {
+  auto cieBytes = [](std::vector<uint8_t> tail, uint32_t length = 0) {
+    ByteWriter body;
+    body.u32(0).u8(1).append({'z', 'R', 0}).uleb(1).sleb(-8).u8(16).uleb(1).u8(0x1B).append(tail);
+    ByteWriter w;
+    w.u32(length != 0 ? length : static_cast<uint32_t>(body.size())).append(body.bytes);
+    return w.bytes;
+  };
+  // A CIE, then an FDE pointing back to it with `cieOffset` and the given
+  // length (0: its own) and instructions.
+  auto table = [&](uint32_t cieOffset, uint32_t length, std::vector<uint8_t> instructions) {
+    ByteWriter w;
+    w.append(cieBytes({}));
+    ByteWriter body;
+    body.u32(cieOffset != 0 ? cieOffset : static_cast<uint32_t>(w.size() + 4)).u32(0).u32(0x100).uleb(0);
+    body.append(instructions);
+    w.u32(length != 0 ? length : static_cast<uint32_t>(body.size())).append(body.bytes);
+    return w.bytes;
+  };
+  const size_t fde = cieBytes({}).size();
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    size_t offset;  // of the record to parse
+    bool cie;       // parsed as a CIE rather than an FDE
+  } cases[] = {
+      {"CIE pointer 4 GiB back", table(0xFFFFFFF0, 0, {}), fde, false},
+      {"CIE pointer one byte before the section", table(static_cast<uint32_t>(fde + 5), 0, {}), fde, false},
+      {"FDE length past the section", table(0, 0x7FFFFFF0, {}), fde, false},
+      {"64-bit length past the section", {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0}, 0, true},
+      {"augmentation without its NUL", {9, 0, 0, 0, 0, 0, 0, 0, 1, 'z', 'z', 'z', 'z'}, 0, true},
+      {"fields past the CIE's length", cieBytes({}, 5), 0, true},
+      {"augmentation data past the record", cieBytes({}, 12), 0, true},
+      {"expression past the instructions", table(0, 0, {0x10, 0x06, 0x7F, 0x06}), fde, false},
+      {"operand past the instructions", table(0, 0, {0x0C, 0x07}), fde, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GuardedBuffer guarded(c.bytes);
+    const DVCRDwarfSection section{reinterpret_cast<uintptr_t>(guarded.data()), c.bytes.size()};
+    const uintptr_t record = section.start + c.offset;
+    if (c.cie) {
+      DVCRDwarfCIERecord cie;
+      EXPECT_FALSE(DVCRDwarfParseCIERecord(&cie, record, section));
+      continue;
+    }
+    DVCRDwarfCFIRecord parsed;
+    if (!DVCRDwarfParseFDEAtOffset(&parsed, section, c.offset)) continue;
+    // Parsed: its rules fail instead of running past the end.
+    DVCRDwarfState state;
+    EXPECT_FALSE(DVCRDwarfRulesForPC(parsed, parsed.fde.pcStart, &state));
+  }
+}
+
+TEST(DwarfInstructionsTest, OffsetsThatOverflowAreRefused) {
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> instructions;
+  } cases[] = {
+      // 2^56 - 1 times -2^40 does not fit 64 bits.
+      {"DW_CFA_offset", {0x86, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}},
+      {"DW_CFA_offset_extended_sf", {0x11, 0x06, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x40}},
+      {"DW_CFA_advance_loc4", {0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A data alignment of -2^40 and a code alignment of 2^40: the products
+    // leave the 64-bit range.
+    ByteWriter cie;
+    cie.u32(0).u8(1).append({'z', 'R', 0}).uleb(uint64_t{1} << 40).sleb(-(int64_t{1} << 40)).u8(16).uleb(1).u8(0x1B);
+    ByteWriter w;
+    w.u32(static_cast<uint32_t>(cie.size())).append(cie.bytes);
+    ByteWriter body;
+    body.u32(static_cast<uint32_t>(w.size() + 4)).u32(0).u32(0x100).uleb(0).append(c.instructions);
+    const size_t fde = w.size();
+    w.u32(static_cast<uint32_t>(body.size())).append(body.bytes);
+    GuardedBuffer guarded(w.bytes);
+    const DVCRDwarfSection section{reinterpret_cast<uintptr_t>(guarded.data()), w.size()};
+    DVCRDwarfCFIRecord record;
+    ASSERT_TRUE(DVCRDwarfParseFDEAtOffset(&record, section, fde));
+    DVCRDwarfState state;
+    EXPECT_FALSE(DVCRDwarfRulesForPC(record, record.fde.pcStart + 0x80, &state));
+  }
 }
 
 // The rules an FDE's instructions leave at `offset` into its function.
 DVCRDwarfState rulesAt(std::vector<uint8_t> instructions, uint64_t offset, bool* ok = nullptr) {
   CraftedCFI cfi(CraftedCFI::standardCIE(), {{kFunction, 0x1000, std::move(instructions)}});
   DVCRDwarfCFIRecord record;
-  EXPECT_TRUE(DVCRDwarfParseFDEAtOffset(&record, cfi.ehFrame(), cfi.fdeOffset(0)));
+  EXPECT_TRUE(DVCRDwarfParseFDEAtOffset(&record, cfi.section(), cfi.fdeOffset(0)));
   DVCRDwarfState state;
   bool result = DVCRDwarfRulesForPC(record, kFunction + offset, &state);
   if (ok != nullptr)
@@ -337,7 +464,7 @@ TEST(DwarfUnwindTest, RestoresTheCallersRegisters) {
   // push rbp at +1, then a 16-byte frame at +5.
   CraftedCFI cfi(CraftedCFI::standardCIE(), {{kFunction, 0x100, {0x41, 0x0E, 0x10, 0x86, 0x02, 0x44, 0x0E, 0x20}}});
   DVCRDwarfCFIRecord record;
-  ASSERT_TRUE(DVCRDwarfParseFDEAtOffset(&record, cfi.ehFrame(), cfi.fdeOffset(0)));
+  ASSERT_TRUE(DVCRDwarfParseFDEAtOffset(&record, cfi.section(), cfi.fdeOffset(0)));
 
   CraftedFrame frame({0, 0, 0x5151, 0x7f0000009999, 0x42}, kFunction + 0x20);
   frame.registers.gregs[REG_RBP] = 3;
@@ -366,7 +493,7 @@ TEST(DwarfUnwindTest, AStepThatCannotMoveFails) {
   for (const Case& c : cases) {
     CraftedCFI cfi(CraftedCFI::standardCIE(), {{kFunction, 0x100, c.instructions}});
     DVCRDwarfCFIRecord record;
-    ASSERT_TRUE(DVCRDwarfParseFDEAtOffset(&record, cfi.ehFrame(), cfi.fdeOffset(0)));
+    ASSERT_TRUE(DVCRDwarfParseFDEAtOffset(&record, cfi.section(), cfi.fdeOffset(0)));
     // A stack pointer low in memory, with the return address at it equal to the PC.
     std::vector<uint64_t> words = {kFunction + 4, 0};
     CraftedFrame frame(words, kFunction + 4);
@@ -378,7 +505,7 @@ TEST(DwarfUnwindTest, AStepThatCannotMoveFails) {
   // An undefined return address is the end of the stack: the PC becomes 0.
   CraftedCFI cfi(CraftedCFI::standardCIE(), {{kFunction, 0x100, {0x07, 0x10}}});
   DVCRDwarfCFIRecord record;
-  ASSERT_TRUE(DVCRDwarfParseFDEAtOffset(&record, cfi.ehFrame(), cfi.fdeOffset(0)));
+  ASSERT_TRUE(DVCRDwarfParseFDEAtOffset(&record, cfi.section(), cfi.fdeOffset(0)));
   CraftedFrame last({0x1234, 0}, kFunction + 4);
   ASSERT_TRUE(DVCRDwarfUnwindComputeRegisters(record, &last.registers));
   EXPECT_EQ(DVCRThreadContextGetPC(&last.registers), 0u);

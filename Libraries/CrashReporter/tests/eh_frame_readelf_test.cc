@@ -138,6 +138,10 @@ void compareWithReadelf(const std::string& file, const DVCRElfImage& image, Comp
   Comparison& result = *counts;
   DVCREHFrameHeader header;
   EXPECT_TRUE(DVCREHFrameHeaderInit(&header, *DVCRElfImageGetEHFrameAddress(image)));
+  const auto extent = DVCRElfImageGetEHFrameSection(image);
+  ASSERT_TRUE(extent);
+  EXPECT_EQ(extent->start, header.ehFrame);
+  const DVCRDwarfSection section{static_cast<uintptr_t>(extent->start), extent->size};
   const auto plt = pltRanges(file);
   uint64_t stack[64] = {};
   DVCRThreadState registers{};
@@ -155,7 +159,7 @@ void compareWithReadelf(const std::string& file, const DVCRElfImage& image, Comp
         DVCRDwarfCFIRecord record;
         DVCRDwarfState state;
         ASSERT_TRUE(DVCREHFrameHeaderFindFDE(header, pc, &fde)) << std::hex << at;
-        ASSERT_TRUE(DVCRDwarfParseFDERecord(&record.fde, true, &record.cie, fde)) << std::hex << at;
+        ASSERT_TRUE(DVCRDwarfParseFDERecord(&record.fde, true, &record.cie, fde, section)) << std::hex << at;
         ASSERT_EQ(record.fde.pcStart, printed.start + image.loadBias) << std::hex << at;
         ASSERT_EQ(record.fde.rangeSize, printed.end - printed.start) << std::hex << at;
         ++result.pcs;

@@ -181,6 +181,14 @@ TEST_F(HandlerDiagnosticsTest, SomeoneElsesTerminateAndSignalHandlersAreNamed) {
   }
   EXPECT_TRUE(named);
 
+  // A handler in no image at all: both names are "unknown".
+  saved = std::set_terminate(reinterpret_cast<std::terminate_handler>(uintptr_t{0x7f0000100000}));
+  DVCRExceptionCheckHandlers();
+  std::set_terminate(saved);
+  EXPECT_EQ(loggerMessages().back().find("(null)"), std::string::npos) << loggerMessages().back();
+  EXPECT_NE(loggerMessages().back().find("Warning: std::get_terminate is 'unknown' in 'unknown'"), std::string::npos)
+      << loggerMessages().back();
+
   struct sigaction foreign{}, previous{};
   foreign.sa_handler = foreignSignalHandler;
   sigaction(SIGBUS, &foreign, &previous);

@@ -155,6 +155,30 @@ TEST_F(NetworkClientTest, AThrottledRequestIsRepeatedAfterRetryAfterUntilTheLimi
   EXPECT_EQ(server_.requestCount(), 2u);
 }
 
+TEST_F(NetworkClientTest, ARetryAfterThatIsNoUsableWaitCountsAsAbsent) {
+  // "nan" would repeat at once and "inf" or "1e400" never, so the request
+  // would never complete; each waits the usual 2 seconds instead.
+  const char* values[] = {"nan", "inf", "1e400", "86401", "-inf"};
+  for (const char* value : values) {
+    SCOPED_TRACE(value);
+    std::string path = std::string("/throttled-") + std::to_string(&value - values);
+    server_.route(path, std::vector<Answer>{{.status = 429, .headers = {{"Retry-After", value}}},
+                                            {.headers = {{"Content-Type", "application/json"}}, .body = "{}"}});
+    const size_t before = server_.requestCount();
+    std::future<Outcome> outcome = load(jsonRequest(path), 1);
+    ASSERT_TRUE(server_.waitForRequests(before + 1));
+    settle();
+    EXPECT_EQ(server_.requestCount(), before + 1) << "not at once";
+    ns::Clock::advance(2.3);
+    ASSERT_TRUE(arrives(outcome)) << "by 2.3 s";
+    EXPECT_FALSE(outcome.get().error);
+    EXPECT_EQ(server_.requestCount(), before + 2);
+  }
+  EXPECT_EQ(DVCRNetworkResponseHandler::retryValueForResponse(
+                net::HTTPURLResponse(server_.url("/"), 429, net::HTTPHeaderFields{{"Retry-After", "86400"}})),
+            86400.0);
+}
+
 TEST_F(NetworkClientTest, AServerErrorIsRepeatedAndARejectionIsNot) {
   server_.route("/flaky", std::vector<Answer>{{.status = 503},
                                               {.headers = {{"Content-Type", "application/json"}}, .body = "{}"}});

@@ -106,7 +106,7 @@ TEST_F(UnwindTest, ReturnAddressesAreLookedUpInsideTheirCall) {
   // G: the usual rules. F: from offset 12 on, CFA = rsp + 32.
   const uint64_t f = fakeTextAddress(0x1000), g = fakeTextAddress(0x2000);
   CraftedCFI cfi(CraftedCFI::standardCIE(), {{f, 0x100, {0x4C, 0x0E, 0x20}}, {g, 0x100, {}}});
-  slots_.add({fakeTextAddress(0), sizeof fakeText, cfi.header(), 0, 0});
+  slots_.add(cfi.slot());
 
   // G was interrupted and F called it: F's frame is looked up at offset 11,
   // before the row at 12 applies, so its return address is right above.
@@ -122,7 +122,7 @@ TEST_F(UnwindTest, AFaultAtAFunctionsFirstByteUnwindsToItsTrueCaller) {
   // F's first is E's, whose rules would find the wrong return address.
   const uint64_t e = fakeTextAddress(0x1000), f = fakeTextAddress(0x1100);
   CraftedCFI cfi(CraftedCFI::standardCIE(), {{e, 0x100, {0x41, 0x0E, 0x20}}, {f, 0x100, {0x41, 0x0E, 0x10}}});
-  slots_.add({fakeTextAddress(0), sizeof fakeText, cfi.header(), 0, 0});
+  slots_.add(cfi.slot());
   uint64_t crafted[5] = {kNowhere + 1, 0, 0, kNowhere + 3, 0};
   EXPECT_EQ(unwind(registersAt(f, crafted)), (std::vector<uint64_t>{f, kNowhere + 1}));
 }

@@ -83,6 +83,20 @@ TEST_F(AppLibrariesTest, TheUserAgentNamesTheLibrariesAndRefusesNamesWithBlanks)
                                                 "and period characters are allowed.")});
     }
   }
+
+  // The libraries named only in the user agent, once their classes exist
+  // (last in this test: the classes stay registered for the process).
+  for (const char* name : {"ZOVCombineAuthLibrary", "ZOVCombineDocstoreLibrary", "ZOVCombineFunctionsLibrary",
+                           "ZOVCombineStorageLibrary"}) {
+    rt::registerClass(std::make_shared<rt::Class>(name));
+  }
+  VIDUveResetForTesting();
+  VIDUve::configureWithOptions(optionsWithAppID("1:123:ios:abc"));
+  agent = VIDUve::dozaveveUserAgent();
+  for (const char* component : {"comb-auth/10.16.0", "comb-docstore/10.16.0", "comb-functions/10.16.0",
+                                "comb-storage/10.16.0"}) {
+    EXPECT_NE(agent.find(component), std::string::npos) << component << " in " << agent;
+  }
 }
 
 TEST_F(AppLibrariesTest, ALibraryWhoseFileNothingNamesStillRegisters) {

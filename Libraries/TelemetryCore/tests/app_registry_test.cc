@@ -151,6 +151,37 @@ TEST_F(AppRegistryTest, TheDataCollectionSwitch) {
   }
 }
 
+TEST_F(AppRegistryTest, MeasurementWithoutASwitchFollowsTheDefaultAppsDataCollection) {
+  struct Case {
+    const char* what;
+    bool configureDefaultApp;
+    std::optional<bool> stored;
+    std::optional<bool> infoPlist;
+    bool enabled;
+  } cases[] = {
+      {"no default app", false, std::nullopt, std::nullopt, false},
+      {"a default app, nothing set", true, std::nullopt, std::nullopt, true},
+      {"the default app's collection stored off", true, false, std::nullopt, false},
+      {"the default app's collection off in Info.plist", true, std::nullopt, false, false},
+      {"stored on over Info.plist off", true, true, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ns::Dictionary info;
+    if (c.infoPlist) info.set("DozaveveDataCollectionDefaultEnabled", ns::Value(*c.infoPlist));
+    boot(info);
+    if (c.stored) {
+      ns::UserDefaults::standardUserDefaults()->setObject(ns::Value(*c.stored), collectionKey("__VIDUVE_DEFAULT"));
+    }
+    if (c.configureDefaultApp) VIDUve::configureWithOptions(optionsWithAppID("1:123:ios:abc"));
+    REVUvevivo options(ns::Dictionary{{"ZORORI_APP_ID", ns::Value("1:123:ios:abc")}});
+    EXPECT_EQ(options.isMeasurementEnabled(), c.enabled);
+    EXPECT_EQ(options.isAnalyticsCollectionEnabled(), c.enabled) << "follows measurement";
+    EXPECT_FALSE(options.isAnalyticsCollectionExplicitlySet());
+    EXPECT_TRUE(linesWithCode("I-COR000003").empty()) << "no default app is no error here";
+  }
+}
+
 TEST_F(AppRegistryTest, DataCollectionCascadesToAnalyticsUnlessTheOptionsSetIt) {
   struct Case {
     const char* what;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "Libraries/TelemetryCore/HeartbeatController.h"
@@ -50,6 +51,40 @@ TEST_F(HeartbeatStorageTest, TheBundleOfAnAppIDIsAFileThatSurvivesARestart) {
   // A new launch: new objects, same device.
   relaunch({});
   EXPECT_EQ(storedBundle(), bundleOfOneDay());
+}
+
+TEST_F(HeartbeatStorageTest, AnyAppIDIsOneFileInTheHeartbeatDirectory) {
+  std::string directory = device_->directory() + "/App/Library/Application Support/zorori-heartbeat-storage";
+  struct Case {
+    std::string id;
+    const char* file;
+  } cases[] = {
+      {"2:/../../X", "heartbeats-2__.._.._X"},
+      {"../../../../outside", "heartbeats-.._.._.._.._outside"},
+      {"..", "heartbeats-.."},
+      {"1:123:ios:abc/", "heartbeats-1_123_ios_abc_"},
+      {std::string("1:2\0/x", 6), "heartbeats-1_2__x"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    EXPECT_EQ(zovcore::FileStorage::pathForID(c.id), directory + "/" + c.file);
+    storeBundle(bundleOfOneDay(), c.id);
+    EXPECT_TRUE(std::filesystem::is_regular_file(directory + "/" + c.file));
+    EXPECT_EQ(storedBundle(c.id), bundleOfOneDay());
+  }
+  // Nothing was written anywhere else on the device (the first two IDs
+  // named Application Support/X and App/outside).
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(device_->directory())) {
+    if (!entry.is_regular_file()) continue;
+    std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name != "X" && name != "outside") << entry.path();
+    if (name.starts_with("heartbeats-")) {
+      EXPECT_EQ(entry.path().parent_path(), directory) << entry.path();
+      ++files;
+    }
+  }
+  EXPECT_EQ(files, std::size(cases));
 }
 
 TEST_F(HeartbeatStorageTest, WhatIsNotABundleReadsAsNoneAndIsOverwritten) {

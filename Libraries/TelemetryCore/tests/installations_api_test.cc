@@ -303,7 +303,9 @@ TEST_F(InstallationsAPITest, DebugLinesHoldNoSecret) {
   ASSERT_TRUE(settle(registered));
   auto refreshed = service->refreshAuthTokenForInstallation(registeredItem());
   ASSERT_TRUE(settle(refreshed));
-  server_.route(kDeletePath, Answer{.status = 403, .body = std::string(R"({"refreshToken":")") + kRefreshToken + "\"}"});
+  // An error answer that echoes what it was sent, as text.
+  server_.route(kDeletePath, Answer{.status = 403, .body = std::string("forbidden: ") + kAPIKey + " " +
+                                                             kRefreshToken + " " + kLegacyToken});
   auto deleted = service->deleteInstallation(registeredItem());
   ASSERT_TRUE(settle(deleted));
 
@@ -314,13 +316,16 @@ TEST_F(InstallationsAPITest, DebugLinesHoldNoSecret) {
     lines.insert(lines.end(), some.begin(), some.end());
   }
   for (const auto& line : lines) {
-    for (const char* secret : {kAPIKey, kRefreshToken, kNewRefreshToken, kAuthToken}) {
+    for (const char* secret : {kAPIKey, kRefreshToken, kNewRefreshToken, kAuthToken, kLegacyToken, "forbidden"}) {
       EXPECT_EQ(line.find(secret), std::string::npos) << secret << " in " << line;
     }
   }
   auto sent = linesWithCode("I-ZIS001001");
   EXPECT_NE(sent[0].find("X-Zoro-Api-Key = <redacted>;"), std::string::npos) << sent[0];
   EXPECT_NE(sent[0].find("Content-Type = application/json;"), std::string::npos) << "the rest as it was";
+  EXPECT_NE(sent[0].find("x-zoro-zis-ios-iid-migration-auth = <redacted>"), std::string::npos) << sent[0];
+  EXPECT_NE(linesWithCode("I-ZIS001004").back().find("body: <redacted>."), std::string::npos)
+      << linesWithCode("I-ZIS001004").back();
   auto received = linesWithCode("I-ZIS001003");
   EXPECT_NE(received[0].find(std::string(R"("fid":")") + kFID + R"(","refreshToken":"<redacted>")"),
             std::string::npos)

@@ -78,19 +78,26 @@ TEST_F(LoggerTest, WhichLinesPass) {
   EXPECT_TRUE(ZULLoggerIsLoggable(5));
   EXPECT_FALSE(ZULLoggerIsLoggable(6));
   EXPECT_FALSE(debugLinePasses(false));
-  EXPECT_TRUE(debugLinePasses(true)) << "force lets one line through";
+  // `force` passes the level test only: the client's own mask (levels 0 to
+  // 5 by default) still drops a debug line.
+  EXPECT_FALSE(debugLinePasses(true)) << "force does not pass the client's mask";
 
   ZULLoggerSetLevel(4);
   systemlog::LegacyLogStore::shared().clear();
   ZULLoggerLogNotice("[Test]", false, "I-TST000003", "notice");
+  ZULLoggerLogNotice("[Test]", true, "I-TST000005", "forced notice");
   ZULLoggerLogWarning("[Test]", false, "I-TST000004", "warning");
-  EXPECT_EQ(loggerMessages(), std::vector<std::string>{" - [Test][I-TST000004] warning"});
+  EXPECT_EQ(loggerMessages(), std::vector<std::string>{" - [Test][I-TST000004] warning"})
+      << "the mask follows the level";
 
   ZULLoggerForceDebugOutsideAppStore();
   EXPECT_TRUE(ZULLoggerIsLoggable(7));
-  EXPECT_TRUE(debugLinePasses(false)) << "forced debug";
+  EXPECT_TRUE(debugLinePasses(false)) << "forced debug raises the level and the mask to debug";
+  EXPECT_TRUE(debugLinePasses(true));
   ZULLoggerSetLevel(3);
-  EXPECT_TRUE(debugLinePasses(false)) << "forced debug lets every level through";
+  EXPECT_TRUE(ZULLoggerIsLoggable(7)) << "forced debug passes every level test";
+  EXPECT_FALSE(debugLinePasses(false)) << "but not the mask of a level set later";
+  EXPECT_FALSE(debugLinePasses(true));
 
   useStoreInstall();
   ZULLoggerForceDebugOutsideAppStore();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <thread>
 
 #include "Platform/Foundation/Value.h"
@@ -47,11 +49,23 @@ TEST(MutableDictionary, ReadAfterWriteFromAnotherThread) {
 }
 
 TEST(MutableDictionary, QueuedWritesOutliveTheDictionary) {
+  // Every value holds the witness: once each queued write has run on the
+  // contents it kept alive, and those contents are freed, nothing holds it.
+  auto witness = std::make_shared<int>(0);
+  std::weak_ptr<int> watched = witness;
   for (int i = 0; i < 100; ++i) {
-    auto dictionary = std::make_unique<ZULMutableDictionary<int, std::vector<int>>>();
-    for (int k = 0; k < 50; ++k) dictionary->setObject(std::vector<int>(100, k), k);
+    auto dictionary = std::make_unique<ZULMutableDictionary<int, std::shared_ptr<int>>>();
+    for (int k = 0; k < 50; ++k) dictionary->setObject(witness, k);
+    dictionary->removeObjectForKey(0);
     dictionary.reset();
   }
+  witness.reset();
+  // Waits for the queues' work, not for a time: the bound only ends a hang.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!watched.expired() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(watched.expired()) << watched.use_count() << " values still held";
 }
 
 }  // namespace

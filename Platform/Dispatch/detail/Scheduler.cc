@@ -4,6 +4,7 @@
 #include <chrono>
 #include <vector>
 
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/Dispatch/detail/Shutdown.h"
 
 namespace dispatch::detail {
@@ -22,7 +23,7 @@ Scheduler::Scheduler() {
     changed_.notify_all();
     if (ns::Clock::isVirtual()) fireDue();
   });
-  thread_ = std::thread([this] { loop(); });
+  thread_ = startThread([this] { loop(); }, "quillbox-timers");
 }
 
 void Scheduler::shutdown() {

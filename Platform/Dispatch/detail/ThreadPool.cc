@@ -5,8 +5,8 @@
 
 #include "Platform/Dispatch/MainThread.h"
 #include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/Dispatch/detail/Shutdown.h"
-#include "Platform/Dispatch/detail/WorkerSignalStack.h"
 
 namespace dispatch::detail {
 
@@ -60,7 +60,7 @@ void ThreadPool::submit(std::function<void()> task) {
     return;
   }
   ++shared_->live;
-  shared_->threads.emplace_back([s = shared_] { work(s); });
+  shared_->threads.push_back(startThread([s = shared_] { work(s); }));
 }
 
 bool ThreadPool::busy() const {
@@ -69,7 +69,6 @@ bool ThreadPool::busy() const {
 }
 
 void ThreadPool::work(Shared* s) {
-  WorkerSignalStack signalStack;
   std::unique_lock lock(s->mutex);
   for (;;) {
     while (s->tasks.empty() && !s->stopping) {

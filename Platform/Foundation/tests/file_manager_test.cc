@@ -270,5 +270,22 @@ TEST(FileManagerICloud, MovesOnlyWhenSignedIn) {
   EXPECT_EQ(temporaryDirectoryPath(), device.path("App/tmp/"));
 }
 
+TEST_F(FileManagerTest, ImmutableFlag) {
+  Error error;
+  EXPECT_EQ(fm_.isImmutableItem(path("missing"), &error), std::nullopt);
+  EXPECT_EQ(error.code(), kFileNoSuchFileError);
+  write("f", "kept");
+  EXPECT_EQ(fm_.isImmutableItem(path("f")), std::optional<bool>(false));
+  EXPECT_TRUE(fm_.setImmutable(false, path("f"))) << "clearing a flag that is not set";
+  if (!fm_.setImmutable(true, path("f"))) GTEST_SKIP() << "no privilege or no flags here to make a file immutable";
+  EXPECT_EQ(fm_.isImmutableItem(path("f")), std::optional<bool>(true));
+  EXPECT_FALSE(fm_.writeData(bytes("changed"), path("f"), {}));
+  EXPECT_FALSE(fm_.removeItem(path("f")));
+  ASSERT_TRUE(fm_.setImmutable(false, path("f")));
+  EXPECT_EQ(fm_.isImmutableItem(path("f")), std::optional<bool>(false));
+  EXPECT_EQ(fm_.contentsAtPath(path("f")), bytes("kept"));
+  EXPECT_TRUE(fm_.removeItem(path("f")));
+}
+
 }  // namespace
 }  // namespace ns

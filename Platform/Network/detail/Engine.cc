@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/Dispatch/detail/Shutdown.h"
 #include "Platform/Network/URLError.h"
 #include "Platform/Network/detail/Exchange.h"
@@ -50,7 +51,7 @@ Engine::Engine() : state_(new State) {
   curl_global_init(CURL_GLOBAL_ALL);
   state_->multi = curl_multi_init();
   State* state = state_;
-  state_->thread = std::thread([state] { state->run(); });
+  state_->thread = dispatch::startThread([state] { state->run(); });
   dispatch::detail::addShutdownStep(dispatch::detail::ShutdownStage::Network, [state] { state->stop(); });
 }
 

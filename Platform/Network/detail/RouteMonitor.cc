@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/Dispatch/detail/Shutdown.h"
 
 namespace net {
@@ -131,7 +132,7 @@ RouteMonitor::RouteMonitor() : state_(new State) {
   state_->socket = fd;
   state_->wake = wake;
   State* state = state_;
-  state_->thread = std::thread([state] { state->run(); });
+  state_->thread = dispatch::startThread([state] { state->run(); }, "quillbox-routes");
   dispatch::detail::addShutdownStep(dispatch::detail::ShutdownStage::Network, [state] { state->stop(); });
 }
 

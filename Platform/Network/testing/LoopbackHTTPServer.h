@@ -108,8 +108,10 @@ class LoopbackHTTPServer {
 
   std::vector<RecordedRequest> requests() const;
   size_t requestCount() const;
-  // Waits (real time) until `count` requests have been recorded.
-  bool waitForRequests(size_t count, double timeoutSeconds = 10) const;
+  // Waits (real time) until `count` requests have been recorded. The bound
+  // only ends a test that already failed: a busy machine may need far longer
+  // than an idle one to make a request.
+  bool waitForRequests(size_t count, double timeoutSeconds = 60) const;
   int connectionCount() const;
 
   void stop();

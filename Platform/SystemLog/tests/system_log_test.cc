@@ -71,4 +71,37 @@ TEST(LegacyLogStoreTest, IdentifiersQueriesAndNotifications) {
   store.clear();
 }
 
+TEST(LegacyLogStoreTest, OnlyTheNewestMessagesWithinTheBudgetAreKept) {
+  auto& store = systemlog::LegacyLogStore::shared();
+  using Store = systemlog::LegacyLogStore;
+  using Op = systemlog::LegacyCondition::Op;
+  struct Case {
+    const char* what;
+    size_t count;
+    size_t textSize;
+    size_t kept;
+  } cases[] = {
+      {"small messages past the count", Store::kMessageBudget + 1500, 10, Store::kMessageBudget},
+      {"large messages past the bytes", 300, 64 * 1024, Store::kByteBudget / (64 * 1024 + 100)},
+      {"one message larger than the budget", 1, Store::kByteBudget + 1, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    store.clear();
+    std::string text(c.textSize, 'x');
+    uint64_t last = 0;
+    for (size_t i = 0; i < c.count; ++i) last = store.send({{"Message", text}, {"N", std::to_string(i)}});
+    auto kept = store.search({});
+    // The bytes budget counts keys and the stamps too: allow for them.
+    EXPECT_LE(kept.size(), std::max<size_t>(c.kept + 1, 1));
+    EXPECT_GE(kept.size(), c.kept);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(kept.back().at("N"), std::to_string(c.count - 1)) << "the newest stays";
+    EXPECT_EQ(std::stoull(kept.back().at("ASLMessageID")), last);
+    EXPECT_EQ(kept.front().at("N"), std::to_string(c.count - kept.size())) << "the oldest went first, in order";
+    EXPECT_EQ(store.search({{"N", Op::Equal, std::to_string(c.count - 1)}}).size(), 1u);
+  }
+  store.clear();
+}
+
 }  // namespace

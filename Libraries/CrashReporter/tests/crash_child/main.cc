@@ -10,12 +10,15 @@
 // "crash-worker"), raise <n>, gate (the crashed-once gate already passed),
 // previous-siginfo, previous-ignore, previous-plain (a SIGSEGV action set
 // before set-up), previous-ignore-raised (SIGTRAP ignored before set-up,
-// then raised), traced, delayed, session.
+// then raised), traced, delayed, session, int3 (a breakpoint trap),
+// null-exception-pointer (a null std::exception pointer thrown),
+// signal-file-blocked and exception-file-blocked (a directory where the
+// record file goes, then a null write or an uncaught exception),
+// no-descriptors (none left, then a null write).
 //
-// This program replaces malloc, calloc, realloc, free and
-// pthread_mutex_lock: armed on the crashing thread just before the fault,
-// a call ends the child at once with status 90 to 94, so a crash handler
-// that allocates or locks cannot go unnoticed. Core dumps are off.
+// Trip wires (TripWires.h) armed on the crashing thread just before the
+// fault end the child with status 90 to 94 when a crash handler allocates
+// or locks. Core dumps are off.
 #include <dlfcn.h>
 #include <execinfo.h>
 #include <fcntl.h>
@@ -44,59 +47,17 @@
 #include "Libraries/CrashReporter/DVCRSettings.h"
 #include "Libraries/CrashReporter/DVCRSignal.h"
 #include "Libraries/CrashReporter/DVCRUserLogging.h"
+#include "Libraries/CrashReporter/tests/TripWires.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/Device.h"
-
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* pointer, size_t size);
-void __libc_free(void* pointer);
-}
 
 // The recursion mode recurses without end on purpose.
 #pragma GCC diagnostic ignored "-Winfinite-recursion"
 
 namespace {
-thread_local bool armed = false;
 std::string sideDirectory;
-
-using MutexLock = int (*)(pthread_mutex_t*);
-std::atomic<MutexLock> realMutexLock{nullptr};
-
-// libc's own: its exported name is this program's, so it is looked up.
-MutexLock libcMutexLock() {
-  MutexLock lock = realMutexLock.load();
-  if (lock == nullptr) {
-    lock = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-    realMutexLock = lock;
-  }
-  return lock;
-}
+using dvcr_testing::libcMutexLock;
 }  // namespace
-
-extern "C" {
-void* malloc(size_t size) {
-  if (armed) _exit(90);
-  return __libc_malloc(size);
-}
-void* calloc(size_t count, size_t size) {
-  if (armed) _exit(91);
-  return __libc_calloc(count, size);
-}
-void* realloc(void* pointer, size_t size) {
-  if (armed) _exit(92);
-  return __libc_realloc(pointer, size);
-}
-void free(void* pointer) {
-  if (armed) _exit(93);
-  __libc_free(pointer);
-}
-int pthread_mutex_lock(pthread_mutex_t* mutex) {
-  if (armed) _exit(94);
-  return libcMutexLock()(mutex);
-}
-}
 
 namespace {
 
@@ -113,7 +74,7 @@ __attribute__((always_inline)) inline void writeSideFiles() {
 
 // The previous actions some modes install before set-up.
 void previousSiginfoAction(int signal, siginfo_t* info, void* userContext) {
-  armed = false;  // the app's own handler may allocate
+  dvcr_testing::tripWiresArmed = false;  // the app's own handler may allocate
   struct stat record;
   bool recorded = ::stat((sideDirectory + "/signal-record-path").c_str(), &record) == 0;
   std::ifstream pathFile(sideDirectory + "/signal-record-path");
@@ -124,7 +85,7 @@ void previousSiginfoAction(int signal, siginfo_t* info, void* userContext) {
   _exit(recorded && arguments ? 42 : 41);
 }
 void previousPlainAction(int signal) {
-  armed = false;
+  dvcr_testing::tripWiresArmed = false;
   _exit(signal == SIGSEGV ? 43 : 44);
 }
 
@@ -132,12 +93,12 @@ void previousPlainAction(int signal) {
 
 extern "C" __attribute__((noinline, visibility("default"))) void dvcrChildWriteNull() {
   writeSideFiles();
-  armed = true;
+  dvcr_testing::tripWiresArmed = true;
   *static_cast<volatile int*>(nullptr) = 1;
 }
 
 extern "C" __attribute__((noinline, visibility("default"))) void dvcrChildAbort() {
-  armed = true;
+  dvcr_testing::tripWiresArmed = true;
   std::abort();
 }
 
@@ -148,7 +109,7 @@ extern "C" __attribute__((noinline, visibility("default"))) void dvcrChildThrow(
 extern "C" __attribute__((noinline, visibility("default"))) int dvcrChildRecurse(int depth) {
   volatile char pad[64];
   pad[depth % 64] = static_cast<char>(depth);
-  armed = true;
+  dvcr_testing::tripWiresArmed = true;
   return dvcrChildRecurse(depth + 1) + pad[depth % 64];
 }
 
@@ -243,6 +204,31 @@ int main(int argc, char** argv) {
     raise(SIGTRAP);
     raise(SIGTRAP);
     return 0;
+  }
+  if (mode == "int3") {
+    dvcr_testing::tripWiresArmed = true;
+    asm volatile("int3");
+    dvcr_testing::tripWiresArmed = false;
+    return 10;  // ran on past the trap
+  }
+  if (mode == "null-exception-pointer") throw static_cast<const std::exception*>(nullptr);
+  if (mode == "signal-file-blocked" || mode == "exception-file-blocked") {
+    // A directory where the record file goes: its open fails.
+    std::ifstream pathFile(sideDirectory + "/signal-record-path");
+    std::string path;
+    std::getline(pathFile, path);
+    if (mode == "exception-file-blocked") path = path.substr(0, path.rfind('/')) + "/exception.dvrecord";
+    if (::mkdir(path.c_str(), 0755) != 0) return 11;
+    if (mode == "exception-file-blocked") dvcrChildThrow();
+    dvcrChildWriteNull();
+  }
+  if (mode == "no-descriptors") {
+    // Every descriptor taken: the record file cannot be opened.
+    struct rlimit few = {64, 64};
+    setrlimit(RLIMIT_NOFILE, &few);
+    while (::dup(STDIN_FILENO) >= 0) {
+    }
+    dvcrChildWriteNull();
   }
   if (mode == "null" || mode.rfind("previous-", 0) == 0) dvcrChildWriteNull();
   if (mode == "abort") dvcrChildAbort();

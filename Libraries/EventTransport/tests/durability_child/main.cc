@@ -6,7 +6,10 @@
 //
 //   EventTransport_durability_child <device directory> <log file> <seed>
 //
-// One byte on standard output says it is ready to store.
+// One byte on standard output says it is ready to store, and one more each
+// time an event is stored and logged, so the test can kill it after a
+// chosen number of stored events. A store that fails ends the child with
+// status 5: the test then sees it end on its own.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -46,15 +49,16 @@ int main(int argc, char** argv) {
     auto event = ZTCOREvent::initWithMappingID(i % 2 ? "1974" : "map/with-dash", target);
     event->setQosTier(static_cast<ZTCOREventQoSTier>(random() % 6));
     event->setDataObject(std::make_shared<Payload>(ns::Data(50 + random() % 250, static_cast<uint8_t>(i))));
-    std::promise<void> stored;
+    std::promise<bool> stored;
     storage->storeEvent(event, [&](bool written, std::optional<ns::Error>) {
       if (written) {
         std::string line = std::to_string(target) + " " + event->eventID() + "\n";
         if (::write(log, line.data(), line.size()) != static_cast<ssize_t>(line.size())) std::abort();
       }
-      stored.set_value();
+      stored.set_value(written);
     });
-    stored.get_future().get();
+    if (!stored.get_future().get()) std::_Exit(5);
+    if (::write(STDOUT_FILENO, "s", 1) != 1) std::_Exit(4);
 
     if (random() % 5 == 0) {
       std::promise<std::optional<int64_t>> made;

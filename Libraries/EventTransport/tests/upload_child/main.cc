@@ -4,7 +4,8 @@
 //
 //   EventTransport_upload_child <device directory> <upload URL>
 //
-// One byte on standard output says it is ready to upload.
+// One byte on standard output says it is ready to upload, and one more
+// after each upload round has finished.
 #include <unistd.h>
 
 #include "Libraries/EventTransport/ZTCCTUploader.h"
@@ -23,5 +24,6 @@ int main(int argc, char** argv) {
   for (;;) {
     uploader->uploadTarget(1001, ZTCORUploadConditionWifiData | ZTCORUploadConditionHighPriority);
     uploader->uploadOperationQueue()->waitUntilAllOperationsAreFinished();
+    if (::write(STDOUT_FILENO, "u", 1) != 1) return 5;
   }
 }

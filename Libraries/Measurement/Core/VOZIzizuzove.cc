@@ -1,4 +1,4 @@
-#include "Libraries/MeasurementCore/VOZIzizuzove.h"
+#include "Libraries/Measurement/Core/VOZIzizuzove.h"
 
 #include <mutex>
 

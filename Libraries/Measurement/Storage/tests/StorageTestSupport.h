@@ -1,0 +1,181 @@
+// For the storage tests: a fresh device per case, the measurement monitor's
+// messages recorded, and the sqlite3 and plistutil programs as second
+// readers of what the store wrote.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Libraries/Measurement/Core/MSRError.h"
+#include "Libraries/Measurement/Core/testing/MSRMonitorTesting.h"
+#include "Libraries/Measurement/Storage/MSRFileLocations.h"
+#include "Libraries/Measurement/Storage/MSRSqliteStore.h"
+#include "Libraries/TelemetryFoundation/ZULLogger.h"
+#include "Libraries/TelemetryFoundation/testing/ZULLoggerTesting.h"
+#include "Platform/Foundation/FileManager.h"
+#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/testing/TemporaryDevice.h"
+#include "Platform/SystemLog/LegacyLogStore.h"
+
+namespace msr_testing {
+
+inline std::string shellQuoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// Runs `command` through the shell; its exit status, and its standard
+// output in *output.
+inline int run(const std::string& command, std::string* output = nullptr) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  std::string out;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  int status = ::pclose(pipe);
+  if (output) *output = out;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// sqlite3's answer to `sql` on the file: rows on lines, columns joined by
+// "|", the last newline removed. Errors are part of the answer.
+inline std::string sqlite(const std::string& path, const std::string& sql) {
+  std::string out;
+  run("sqlite3 -batch " + shellQuoted(path) + " " + shellQuoted(sql) + " 2>&1", &out);
+  if (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+// The property list's XML as plistutil prints it.
+inline std::string plistutil(const std::string& path) {
+  std::string out;
+  EXPECT_EQ(run("plistutil -i " + shellQuoted(path) + " -f xml 2>&1", &out), 0) << out;
+  return out;
+}
+
+// What plistutil read from the file, parsed back; none when it could not.
+inline std::optional<ns::Dictionary> plistutilDictionary(const std::string& path) {
+  std::string out;
+  if (run("plistutil -i " + shellQuoted(path) + " -f xml 2>/dev/null", &out) != 0) return std::nullopt;
+  auto value = ns::propertyListFromData(ns::Data(out.begin(), out.end()), nullptr);
+  if (!value || !value->isDictionary()) return std::nullopt;
+  return *value->asDictionary();
+}
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream contents;
+  contents << in.rdbuf();
+  return contents.str();
+}
+
+inline void writeFile(const std::string& path, const std::string& contents) {
+  ns::FileManager::defaultManager().createDirectory(
+      ns::URL::fileURLWithPath(path).deletingLastPathComponent().path(), true);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
+}
+
+// The measurement monitor's messages while it lives.
+class MonitorRecorder {
+ public:
+  MonitorRecorder() {
+    MSRMonitorSetObserverForTesting([this](const MSRMonitorMessage& message) {
+      std::lock_guard lock(mutex_);
+      messages_.push_back(message);
+    });
+  }
+  ~MonitorRecorder() { MSRMonitorSetObserverForTesting({}); }
+  MonitorRecorder(const MonitorRecorder&) = delete;
+  MonitorRecorder& operator=(const MonitorRecorder&) = delete;
+
+  std::vector<MSRMonitorMessage> messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+  }
+  std::vector<int64_t> codes() const {
+    std::vector<int64_t> out;
+    for (const auto& message : messages()) out.push_back(message.code);
+    return out;
+  }
+  bool contains(int64_t code) const {
+    auto all = codes();
+    return std::find(all.begin(), all.end(), code) != all.end();
+  }
+  void clear() {
+    std::lock_guard lock(mutex_);
+    messages_.clear();
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<MSRMonitorMessage> messages_;
+};
+
+// The utilities logger's lines so far ("Level" and "Message" of each).
+inline std::vector<systemlog::LegacyMessage> loggerLines() {
+  ZULLoggerWaitForWritesForTesting();
+  return systemlog::LegacyLogStore::shared().search(
+      {{"Facility", systemlog::LegacyCondition::Op::Equal, kZULLoggerFacility}});
+}
+
+inline std::string contextOf(const ns::Error& error) {
+  const ns::Value* context = error.userInfo().find(kMSRMonitorContextKey);
+  return context ? context->stringValue() : std::string();
+}
+
+// An error with the measurement domain's shape, for EXPECT_EQ on failures.
+inline std::string describe(const ns::Error& error) {
+  return error.domain() + " " + std::to_string(error.code()) + " \"" + error.localizedDescription() + "\"";
+}
+inline std::string measurementError(int64_t code, const std::string& description) {
+  return describe(msr_errorWithCode(code, description));
+}
+
+class StorageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ZULLoggerResetForTesting();
+    systemlog::LegacyLogStore::shared().clear();
+  }
+  void TearDown() override { ZULLoggerResetForTesting(); }
+
+  // The database file the store of `name` keeps.
+  static std::string databasePath(const std::string& name = "test.sql") { return MSRApplicationSupportFilePath(name); }
+
+  std::shared_ptr<MSRSqliteStore> openStore(const std::string& name = "test.sql") {
+    ns::Error error;
+    auto store = MSRSqliteStore::initWithDatabasePath(databasePath(name), &error);
+    EXPECT_NE(store, nullptr) << error.description();
+    return store;
+  }
+
+  // Opens the store of "test.sql" as store_, its file at path_, with a
+  // first table made from `columns` (none when empty).
+  void openTestStore(const std::string& table = {}, const MSRColumnInfo& columns = {}) {
+    store_ = openStore();
+    ASSERT_NE(store_, nullptr);
+    path_ = store_->databasePath();
+    if (table.empty()) return;
+    ns::Error error;
+    ASSERT_TRUE(store_->ensureTableWithName(table, columns, {}, &error)) << error.description();
+  }
+
+  ns::testing::TemporaryDevice device_;
+  MonitorRecorder monitor_;
+  std::shared_ptr<MSRSqliteStore> store_;
+  std::string path_;
+};
+
+}  // namespace msr_testing

@@ -1,5 +1,6 @@
 // NTBackupsManager::startBackup: writes every folder and note of a store
 // into one archive in the backups directory.
+#include <algorithm>
 #include <mutex>
 
 #include "Libraries/Archive/VLZipArchive.h"
@@ -208,6 +209,31 @@ void writeBackup(bool automatic, cd::ManagedObjectContext& context, const std::s
 }
 
 }  // namespace
+
+void NTBackupsManager::removeInterruptedBackups() {
+  auto& fm = ns::FileManager::defaultManager();
+  const std::string temporary = fm.temporaryDirectory().path();
+  auto parents = fm.contentsOfDirectory(temporary);
+  if (!parents) return;
+  for (const auto& name : *parents) {
+    // Only the writer's own parents: a folder named by a unique string
+    // holding archives and nothing else (or nothing yet).
+    const std::string parent = temporary + "/" + name;
+    bool isDirectory = false;
+    if (name.size() < 36 || !ns::Uuid::fromString(name.substr(0, 36)) || !fm.fileExists(parent, &isDirectory) ||
+        !isDirectory)
+      continue;
+    auto entries = fm.contentsOfDirectory(parent);
+    if (!entries) continue;
+    bool onlyArchives = std::all_of(entries->begin(), entries->end(), [&](const std::string& entry) {
+      bool entryIsDirectory = true;
+      return NTBackupFileNames::isBackupFileName(entry) && fm.fileExists(parent + "/" + entry, &entryIsDirectory) &&
+             !entryIsDirectory;
+    });
+    ns::Error error;
+    if (onlyArchives && !fm.removeItem(parent, &error)) QB_REPORT(error);
+  }
+}
 
 void NTBackupsManager::setApplicationContainer(std::shared_ptr<cd::PersistentContainer> container) {
   std::lock_guard lock(containerMutex);

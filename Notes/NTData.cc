@@ -8,6 +8,7 @@
 #include "Notes/NTSettings.h"
 #include "Platform/CoreData/PersistentStoreCoordinator.h"
 #include "Platform/CoreData/Predicate.h"
+#include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/Range.h"
 #include "Platform/Foundation/StringOps.h"
 #include "Platform/Foundation/UserDefaults.h"
@@ -66,7 +67,7 @@ bool isBlank(const std::optional<std::string>& text) {
 
 }  // namespace
 
-bool saveContext(cd::ManagedObjectContext& context) {
+bool saveContext(cd::ManagedObjectContext& context, OnFailure onFailure) {
   bool saved = false;
   context.performAndWait([&] {
     if (!context.hasChanges()) return;
@@ -78,6 +79,12 @@ bool saveContext(cd::ManagedObjectContext& context) {
       defaults->synchronize();
     } else {
       QB_REPORT(error);
+      if (onFailure == OnFailure::KeepChanges)
+        ns::NotificationCenter::defaultCenter().post(
+          kSaveDidFailNotification, ns::unownedObject(&context),
+          ns::Dictionary{{"domain", ns::Value(error.domain())},
+                         {"code", ns::Value(error.code())},
+                         {ns::kLocalizedDescriptionKey, ns::Value(error.localizedDescription())}});
     }
   });
   return saved;

@@ -82,6 +82,10 @@ int main(int argc, char** argv) {
   MSRPBSetCoderOutput(MSRPBStandardErrorSink());
   if (!quillbox::HostLaunch::prepare(*options, &error)) {
     std::fprintf(stderr, "quillbox: %s\n", error.c_str());
+    // Booting the device may have started work on the queues (the logging
+    // queue, for one): it ends here, not in a static destructor.
+    quillbox::HostLogging::finish();
+    dispatch::shutdown();
     return 1;
   }
   std::printf("Quillbox %s on a %s, device %s\n", version->c_str(), options->pad ? "pad" : "phone",

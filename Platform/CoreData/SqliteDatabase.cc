@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -101,6 +103,44 @@ ns::Value SqliteStatement::columnBlob(int column) const {
 
 namespace {
 
+constexpr const char* kDebugDescriptionKey = "NSDebugDescription";
+
+// A device with no room left, or one that cannot be written at all, is
+// what a person must be told in words, not as "disk I/O error": the text
+// for such a failure of `rc` on the file at `path`, or nothing for others.
+std::optional<std::string> deviceStateText(sqlite3* db, int rc, const std::string& path, bool opening) {
+  const int primary = rc & 0xff;
+  if (primary != SQLITE_FULL && primary != SQLITE_IOERR && primary != SQLITE_CANTOPEN && primary != SQLITE_READONLY)
+    return std::nullopt;
+  const int sys = db ? sqlite3_system_errno(db) : 0;
+  const std::string file =
+      "The file \u201c" + std::filesystem::path(path).filename().string() + "\u201d couldn\u2019t be " + (opening ? "opened" : "saved");
+  if (primary == SQLITE_FULL || sys == ENOSPC || sys == EDQUOT) return file + " because there isn\u2019t enough space.";
+  if (primary == SQLITE_READONLY || sys == EROFS) return file + " because the volume is read only.";
+  // SQLite's last system error may be of its journal's second try (the file
+  // not being there): the folder says whether the device can be written.
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  if (primary == SQLITE_CANTOPEN && ::access(folder.empty() ? "." : folder.c_str(), W_OK) != 0) {
+    if (errno == EROFS) return file + " because the volume is read only.";
+    if (errno == EACCES) return file + " because you don\u2019t have permission to write to it.";
+  }
+  return std::nullopt;
+}
+
+// The error of a failed call: `text` as its description unless the device
+// is full or read-only, which is said instead (SQLite's text kept aside).
+ns::Error sqliteError(sqlite3* db, int64_t code, int rc, const std::string& text, const std::string& path,
+                      bool opening) {
+  ns::Dictionary info{{ns::kLocalizedDescriptionKey, ns::Value(text)},
+                      {"NSSQLiteErrorDomain", ns::Value(static_cast<int64_t>(rc))}};
+  if (auto said = deviceStateText(db, rc, path, opening)) {
+    info.set(ns::kLocalizedDescriptionKey, ns::Value(*said));
+    info.set(kDebugDescriptionKey, ns::Value(text));
+    info.set(ns::kFilePathErrorKey, ns::Value(path));
+  }
+  return ns::Error(ns::kCocoaErrorDomain, code, std::move(info));
+}
+
 void containsFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
   if (sqlite3_value_type(arguments[0]) != SQLITE_TEXT || sqlite3_value_type(arguments[1]) != SQLITE_TEXT) {
     sqlite3_result_int(context, 0);
@@ -194,6 +234,12 @@ bool SqliteDatabase::open(const std::string& path, ns::Error* error) {
   // that the last writer ended without closing (killed, crashed) or is
   // still at work, and only then is every page worth reading.
   const bool uncleanEnd = fileSize(path + "-wal") > 0;
+  path_ = path;
+  opening_ = true;
+  struct Opened {
+    bool& flag;
+    ~Opened() { flag = false; }
+  } opened{opening_};
   int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
   if (rc != SQLITE_OK) {
@@ -303,9 +349,7 @@ bool SqliteDatabase::exec(const std::string& sql, ns::Error* error) {
   if (rc != SQLITE_OK) {
     std::string text = message ? message : sqlite3_errstr(rc);
     sqlite3_free(message);
-    ns::Dictionary info{{ns::kLocalizedDescriptionKey, ns::Value(text)},
-                        {"NSSQLiteErrorDomain", ns::Value(static_cast<int64_t>(rc))}};
-    ns::setError(error, ns::Error(ns::kCocoaErrorDomain, kPersistentStoreOperationError, std::move(info)));
+    ns::setError(error, sqliteError(db_, kPersistentStoreOperationError, sqlite3_extended_errcode(db_), text, path_, opening_));
     return false;
   }
   return true;
@@ -339,9 +383,7 @@ int64_t SqliteDatabase::changes() const { return sqlite3_changes64(db_); }
 ns::Error SqliteDatabase::lastError(int64_t code, const std::string& what) const {
   std::string text = what + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
   int sqliteCode = db_ ? sqlite3_extended_errcode(db_) : SQLITE_NOMEM;
-  ns::Dictionary info{{ns::kLocalizedDescriptionKey, ns::Value(text)},
-                      {"NSSQLiteErrorDomain", ns::Value(static_cast<int64_t>(sqliteCode))}};
-  return ns::Error(ns::kCocoaErrorDomain, code, std::move(info));
+  return sqliteError(db_, code, sqliteCode, text, path_, opening_);
 }
 
 }  // namespace cd

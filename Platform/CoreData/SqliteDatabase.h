@@ -81,7 +81,10 @@ class SqliteDatabase {
   SqliteStatement prepareOnce(const std::string& sql, ns::Error* error);
 
   int64_t changes() const;
-  // The connection's last error as an ns::Error with the given code.
+  // The connection's last error as an ns::Error with the given code. A
+  // device that is full or read-only is said so in its description (the
+  // platform's file-error words); SQLite's own text is then kept under
+  // "NSDebugDescription".
   ns::Error lastError(int64_t code, const std::string& what) const;
   sqlite3* handle() const { return db_; }
 
@@ -89,6 +92,8 @@ class SqliteDatabase {
   bool checkIntegrity(const std::string& path, bool thorough, ns::Error* error);
 
   sqlite3* db_ = nullptr;
+  std::string path_;
+  bool opening_ = false;  // inside open(): failures are said as the file not opening
   std::unordered_map<std::string, sqlite3_stmt*> cache_;
 };
 

@@ -19,6 +19,7 @@
 #include "Platform/UIKit/NavigationItem.h"
 #include "Platform/UIKit/Previewing.h"
 #include "Platform/UIKit/Responder.h"
+#include "Platform/UIKit/Screen.h"
 #include "Platform/UIKit/Switch.h"
 #include "Platform/UIKit/TableView.h"
 #include "Platform/UIKit/TextField.h"
@@ -90,11 +91,16 @@ bool visitScreen(const std::function<bool(View&)>& visitor) {
     }
   }
   auto windows = Application::shared().windows();
+  const Rect screen = Screen::main().bounds();
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
     // What a person touches is what the screen shows once laid out (rows
     // of a table reloaded since the last layout, for instance).
     (*it)->layoutIfNeeded();
     if (visit(**it, visitor)) return true;
+    // A window over the whole screen that takes touches is where every
+    // touch lands (an alert in a window of its own): nothing in the
+    // windows below it, their bars included, can be reached.
+    if (shown(**it) && (*it)->isUserInteractionEnabled() && (*it)->frame().contains(screen)) return false;
   }
   return false;
 }
@@ -153,6 +159,8 @@ std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backTo
   visitScreen([&](View& v) {
     auto* bar = dynamic_cast<NavigationBar*>(&v);
     if (!bar) return false;
+    // A bar in a window or view that takes no touch is seen, not pressed.
+    if (!interactive(*bar) || !bar->isUserInteractionEnabled()) return false;
     auto back = bar->backItem();
     auto matches = [&](const std::shared_ptr<BarButtonItem>& item) {
       if (!item) return false;
@@ -189,6 +197,7 @@ std::string tappableSummary() {
     add(table->numberOfAllRows() == 1 ? "row 1" : "rows 1-" + std::to_string(table->numberOfAllRows()));
   visitScreen([&](View& v) {
     if (auto* bar = dynamic_cast<NavigationBar*>(&v)) {
+      if (!interactive(*bar) || !bar->isUserInteractionEnabled()) return false;
       if (bar->backItem()) add("Back");
       auto items = bar->leftItems();
       for (const auto& item : bar->rightItems()) items.push_back(item);
@@ -329,7 +338,7 @@ bool Input::goBack() {
   std::shared_ptr<View> barView;
   visitScreen([&](View& v) {
     auto* bar = dynamic_cast<NavigationBar*>(&v);
-    if (bar) back = bar->backItem();
+    if (bar && interactive(*bar) && bar->isUserInteractionEnabled()) back = bar->backItem();
     if (back) barView = std::static_pointer_cast<View>(bar->shared_from_this());
     return back != nullptr;
   });

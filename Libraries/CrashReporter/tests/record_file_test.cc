@@ -247,7 +247,9 @@ TEST_F(RecordFileTest, AppendingCountsTheBytesAlreadyThere) {
   EXPECT_EQ(sizeOf(file), 0u);
   struct stat info;
   ASSERT_EQ(::stat(file.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u & ~static_cast<unsigned>(::umask(::umask(0))));
+  const mode_t mask = ::umask(0);  // read by setting it, then set back
+  ::umask(mask);
+  EXPECT_EQ(info.st_mode & 0777, 0644u & ~static_cast<unsigned>(mask));
 }
 
 TEST_F(RecordFileTest, OpeningRefusesWhatItCannotUse) {

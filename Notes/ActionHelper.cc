@@ -4,12 +4,15 @@
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/FileWrapper.h"
 #include "Platform/Foundation/StringCase.h"
+#include "Platform/Foundation/StringOps.h"
 #include "Platform/Foundation/Uuid.h"
 #include "Platform/UIKit/AttributedStringDocument.h"
 
 namespace {
 constexpr const char* kNotesToImportDirectory = "NotesToImport";
 constexpr const char* kPackageExtension = "rtfd";
+// A package being deleted after its import.
+constexpr const char* kRemovingSuffix = ".imported";
 }  // namespace
 
 std::optional<ns::URL> ActionHelper::URLForNotesToImport() {
@@ -58,5 +61,23 @@ std::vector<ActionHelper::NoteForImport> ActionHelper::notesForImport() {
 
 void ActionHelper::removeImportedNotes(const std::vector<NoteForImport>& notes) {
   ns::FileManager& files = ns::FileManager::defaultManager();
-  for (const NoteForImport& note : notes) files.removeItem(note.package, nullptr);
+  for (const NoteForImport& note : notes) {
+    std::string directory = note.package.deletingLastPathComponent().path();
+    std::string removing = directory + "/." + note.package.lastPathComponent() + kRemovingSuffix;
+    // One rename takes the package out of every listing at once.
+    if (files.moveItem(note.package.path(), removing, nullptr)) files.removeItem(removing, nullptr);
+  }
+}
+
+void ActionHelper::removeInterruptedRemovals() {
+  auto directory = URLForNotesToImport();
+  if (!directory) return;
+  ns::FileManager& files = ns::FileManager::defaultManager();
+  auto entries = files.contentsOfDirectory(directory->path());
+  if (!entries) return;
+  for (const auto& name : *entries) {
+    // Only ours: Jotshare's own hidden names (a package being written) end otherwise.
+    if (name.size() > 1 && name[0] == '.' && ns::hasSuffix(name, kRemovingSuffix))
+      files.removeItem(directory->path() + "/" + name, nullptr);
+  }
 }

@@ -37,7 +37,11 @@ class ActionHelper {
   // skipped) in the listing's order; a package that cannot be read is left
   // out. Empty when there are none.
   static std::vector<NoteForImport> notesForImport();
-  // Deletes the packages of notes that were imported. Errors are ignored:
-  // such a package is read again next time.
+  // Deletes the packages of notes that were imported. Each is first renamed
+  // to a hidden name (".<name>.imported"), so a process that ends halfway
+  // through deleting one leaves no half package to be read, only a hidden
+  // leftover. Errors are ignored: such a package is read again next time.
   static void removeImportedNotes(const std::vector<NoteForImport>& notes);
+  // Deletes those hidden leftovers of deletions that did not finish.
+  static void removeInterruptedRemovals();
 };

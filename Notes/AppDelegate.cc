@@ -40,7 +40,10 @@ std::vector<std::shared_ptr<NTNote>> fetchNotes(cd::ManagedObjectContext& contex
 
 }  // namespace
 
-AppDelegate::~AppDelegate() { ns::NotificationCenter::defaultCenter().removeObserver(saveObserver_); }
+AppDelegate::~AppDelegate() {
+  ns::NotificationCenter::defaultCenter().removeObserver(saveObserver_);
+  ns::NotificationCenter::defaultCenter().removeObserver(saveFailureObserver_);
+}
 
 ns::URL AppDelegate::applicationDocumentsDirectory() const {
   return ns::URL::fileURLWithPath(ns::Device::current().documentsDirectory(), true);
@@ -78,7 +81,15 @@ std::shared_ptr<cd::PersistentContainer> AppDelegate::persistentContainer() {
   saveObserver_ = ns::NotificationCenter::defaultCenter().addObserver(
       cd::kManagedObjectContextDidSaveNotification, view.get(), dispatch::Queue::main(),
       [weak](const ns::Notification&) {
-        if (auto self = weak.lock()) self->clearPastNotificationsAndScheduleLocalNotifications();
+        auto self = weak.lock();
+        if (!self) return;
+        self->saveFailureTold_ = false;  // a later failure is told again
+        self->clearPastNotificationsAndScheduleLocalNotifications();
+      });
+  saveFailureObserver_ = ns::NotificationCenter::defaultCenter().addObserver(
+      NTData::kSaveDidFailNotification, view.get(), dispatch::Queue::main(), [weak](const ns::Notification& failed) {
+        const ns::Value* text = failed.userInfo().find(ns::kLocalizedDescriptionKey);
+        if (auto self = weak.lock()) self->tellSaveFailed(text && text->isString() ? *text->asString() : "");
       });
   return container_;
 }

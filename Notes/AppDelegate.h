@@ -131,10 +131,15 @@ class AppDelegate : public ui::ApplicationDelegate,
   void migrateFromPreviousVersion();
   void importHandedOverNotes();
   void refuseEditsOfUnloadedStore(const ns::Error& error);
+  // A save of the main context failed: the person is told, once until a
+  // save succeeds again; the changes stay in the context.
+  void tellSaveFailed(const std::string& storeError);
 
   std::shared_ptr<ui::Window> window_;
   std::recursive_mutex mutex_;
   std::shared_ptr<cd::PersistentContainer> container_;
   std::optional<ns::Error> storeLoadError_;
   ns::NotificationCenter::TokenPtr saveObserver_;
+  ns::NotificationCenter::TokenPtr saveFailureObserver_;
+  bool saveFailureTold_ = false;  // main thread
 };

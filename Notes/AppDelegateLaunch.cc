@@ -3,12 +3,12 @@
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Libraries/UIComponents/QBAlertView.h"
 #include "Libraries/UIComponents/QBProgressHUD.h"
-#include "Notes/ActionHelper.h"
 #include "Notes/AppDelegate.h"
 #include "Notes/Localized.h"
 #include "Notes/ClassNameTransformer.h"
 #include "Notes/DetailViewController.h"
 #include "Notes/FoldersViewController.h"
+#include "Notes/HandOverImport.h"
 #include "Notes/NTAppearance.h"
 #include "Notes/NTBackupsManager.h"
 #include "Notes/NTData.h"
@@ -47,6 +47,8 @@ bool AppDelegate::willFinishLaunching(ui::Application&, const ns::Dictionary&) {
 bool AppDelegate::didFinishLaunching(ui::Application& application, const ns::Dictionary& options) {
   // 1. Before anything can open the store.
   ClassNameTransformer::registerTransformer();
+  // What a backup killed in an earlier run left, before one can start.
+  NTBackupsManager::removeInterruptedBackups();
 
   // 2. The one quick action.
   ui::ShortcutItem newNote;
@@ -97,6 +99,10 @@ bool AppDelegate::didFinishLaunching(ui::Application& application, const ns::Dic
 
     // 11.
     adoptFolderlessNotes();
+
+    // A note left empty by a run killed while it was open: the app deletes
+    // empty notes when a person leaves them, and this one was left.
+    NTData::deleteEmptyNotes(*managedObjectContext());
   }
 
   // 12.
@@ -115,6 +121,18 @@ void AppDelegate::refuseEditsOfUnloadedStore(const ns::Error& error) {
   std::string message = error.localizedDescription() + "\n\n" +
                         localized("Quillbox keeps the file as it is and changes nothing until it can be opened.");
   QBAlertView::alertViewWithTitle(localized("Your notes could not be opened"), message, QBAlertViewStyle::Alert, {},
+                                  TXKit::bundle()->localizedString("OK", "", "TXKit"), "")
+      ->show();
+}
+
+// Nothing the person wrote is thrown away: it waits in the context for the
+// next save the store takes (one when the app resigns, leaves a note or
+// quits). Said once until then, not at every keystroke's save.
+void AppDelegate::tellSaveFailed(const std::string& storeError) {
+  if (saveFailureTold_) return;
+  saveFailureTold_ = true;
+  std::string message = storeError + "\n\n" + localized("Quillbox keeps your changes and saves them as soon as it can.");
+  QBAlertView::alertViewWithTitle(localized("Your changes could not be saved"), message, QBAlertViewStyle::Alert, {},
                                   TXKit::bundle()->localizedString("OK", "", "TXKit"), "")
       ->show();
 }
@@ -197,27 +215,7 @@ void AppDelegate::didBecomeActive(ui::Application&) {
   if (!storeLoadError()) importHandedOverNotes();
 }
 
-void AppDelegate::importHandedOverNotes() {
-  auto handedOver = ActionHelper::notesForImport();
-  if (handedOver.empty()) return;
-  auto context = managedObjectContext();
-  auto folder = NTData::defaultFolder(*context);
-  std::vector<std::shared_ptr<NTNote>> made;
-  // Each at the top: the last one handed over ends up first.
-  for (const auto& handed : handedOver) {
-    auto note = NTData::insertNewNoteAtIndex(*context, 0, folder);
-    note->setText(&handed.text);
-    made.push_back(note);
-  }
-  // A package goes only once the note made from it is stored. After a
-  // failed save the notes leave the context again, so the packages, kept
-  // for the next activation, are imported once.
-  if (NTData::saveContext(*context)) {
-    ActionHelper::removeImportedNotes(handedOver);
-    return;
-  }
-  for (const auto& note : made) context->deleteObject(note);
-}
+void AppDelegate::importHandedOverNotes() { HandOverImport::importNotes(*managedObjectContext()); }
 
 void AppDelegate::willTerminate(ui::Application&) { NTData::saveContext(*managedObjectContext()); }
 

@@ -25,6 +25,8 @@ BackupNoteTableViewCell::BackupNoteTableViewCell(const std::string& reuseIdentif
 void BackupNoteTableViewCell::setCheckmarkSelected(bool selected) {
   if (selected == checkmarkSelected_) return;
   checkmarkSelected_ = selected;
+  // The toggle tells its state as the image shows it.
+  checkmarkButton_->setSelected(selected);
   noteImageView_->setImage(ui::Image::named(selected ? "Checked" : "Unchecked"));
   auto tint = tintColor();
   setBackgroundColor(selected && tint ? tint->withAlphaComponent(0.05) : ui::Color::clear());

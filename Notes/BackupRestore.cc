@@ -50,7 +50,7 @@ std::optional<size_t> restoreNotes(cd::ManagedObjectContext& context, const NTBa
     made.push_back(note);
     ++restored;
   }
-  if (NTData::saveContext(context)) return restored;
+  if (NTData::saveContext(context, NTData::OnFailure::CallerTakesBack)) return restored;
   // Notes before folders: a folder's delete rule would take its notes along.
   for (auto it = made.rbegin(); it != made.rend(); ++it) context.deleteObject(*it);
   before.restore();

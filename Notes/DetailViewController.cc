@@ -230,6 +230,34 @@ void DetailViewController::textViewDidChange(ui::TextView&) {
   // A save now and then, so that a crash loses little; never a deletion:
   // an empty text here is one the person is about to retype.
   if (++changeCounter_ % 30 == 0) saveNoteDeleteIfEmpty(false);
+  else showTypingInList();
+}
+
+void DetailViewController::showTypingInList() {
+  if (!TXKit::iPad()) return;
+  auto note = liveNote();
+  if (!note) return;
+  // The change is the editor's own: its watch of the note leaves it alone.
+  followingTyping_ = true;
+  if (writeShownText(*note)) note->managedObjectContext()->processPendingChanges();
+  followingTyping_ = false;
+}
+
+bool DetailViewController::writeShownText(NTNote& note) {
+  const ns::AttributedString& shown = textView_->attributedText();
+  if (shown.length() == 0) return false;
+  // Detected links are the view's, not the note's.
+  uint32_t detectors = textView_->dataDetectorTypes();
+  textView_->setDataDetectorTypes(ui::kDataDetectorNone);
+  ns::AttributedString stored = shown;
+  auto attributes = NTSettings::noteTextAttributes();
+  stored.addAttribute(ns::kForegroundColorAttributeName, attributes.at(ns::kForegroundColorAttributeName),
+                      ns::Range{0, stored.length()});
+  // Unchanged text keeps its time stamp.
+  bool changed = note.text() != stored;
+  if (changed) note.setText(&stored);
+  textView_->setDataDetectorTypes(detectors);
+  return changed;
 }
 
 void DetailViewController::textViewDidChangeSelection(ui::TextView&) { updateAssistantButtons(); }
@@ -245,16 +273,7 @@ void DetailViewController::saveNoteDeleteIfEmpty(bool deleteIfEmpty) {
     return;
   }
   if (shown.length() > 0) {
-    // Detected links are the view's, not the note's.
-    uint32_t detectors = textView_->dataDetectorTypes();
-    textView_->setDataDetectorTypes(ui::kDataDetectorNone);
-    ns::AttributedString stored = shown;
-    auto attributes = NTSettings::noteTextAttributes();
-    stored.addAttribute(ns::kForegroundColorAttributeName, attributes.at(ns::kForegroundColorAttributeName),
-                        ns::Range{0, stored.length()});
-    // Unchanged text keeps its time stamp.
-    if (note->text() != stored) note->setText(&stored);
-    textView_->setDataDetectorTypes(detectors);
+    writeShownText(*note);
     NTData::saveContext(*note->managedObjectContext());
   }
   // Empty text is never stored: the old text stays until the person leaves.
@@ -279,6 +298,7 @@ void DetailViewController::controllerDidChangeObject(cd::FetchedResultsControlle
       setNote(nullptr, false);
       break;
     case cd::FetchedResultsChangeType::Update:
+      if (followingTyping_) break;
       if (isEditing()) {
         // What is being typed wins over the incoming change. The person is
         // still in the note, so an empty text is not a reason to delete it

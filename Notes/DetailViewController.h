@@ -117,6 +117,13 @@ class DetailViewController : public ui::ViewController,
   void handleTextViewEditable();
   void startEditNote();
   void deleteNote();
+  // Writes the text shown into the note when it differs (the note's fixed
+  // colour, detected links left out); false for empty text, never stored.
+  bool writeShownText(NTNote& note);
+  // On a pad the notes list lies beside the editor: the note in the context
+  // follows the text as it is typed, so its row and search show what is
+  // written; the store is still written on the 30th change and on leaving.
+  void showTypingInList();
   // Pops the editor off the collapsed split view after its note went.
   void popToList();
   void showActivityViewController(std::shared_ptr<ui::BarButtonItem> sender);
@@ -150,6 +157,7 @@ class DetailViewController : public ui::ViewController,
   bool dontDeleteNoteInViewWillDisappear_ = false;
   bool firstTimeWillAppear_ = true;
   uint64_t changeCounter_ = 0;
+  bool followingTyping_ = false;  // the editor itself is writing the note
   // The format chosen by the last toggle made with the caret at the end.
   std::optional<ns::TextAttributes> typingAttributesAtEnd_;
   bool bold_ = false, italic_ = false, underline_ = false;

@@ -432,7 +432,7 @@ void FoldersViewController::configureCell(NoteTableViewCell& cell, const std::sh
     cell.noteTitleLabel()->setText(folder->title().value_or(""));
     cell.noteTitleLabel()->setTextColor(nullptr);
     cell.noteImageView()->setImage(ui::Image::named("Folder"));
-    count = folder->notes().size();
+    count = folder->countOfNotes();
   }
   cell.noteDateLabel()->setText(ns::format("%@", static_cast<long long>(count)));
 }
@@ -477,7 +477,7 @@ void FoldersViewController::commitEditingStyle(ui::TableView& table, ui::TableVi
     });
     return;
   }
-  if (folder->notes().empty()) {
+  if (folder->countOfNotes() == 0) {
     if (auto* own = folder->managedObjectContext()) {
       NTData::deleteFolder(*own, folder);
       NTData::saveContext(*own);
@@ -489,7 +489,7 @@ void FoldersViewController::commitEditingStyle(ui::TableView& table, ui::TableVi
 }
 
 void FoldersViewController::confirmDeleteFolder(const std::shared_ptr<NTFolder>& folder, const ui::IndexPath& path) {
-  size_t count = folder->notes().size();
+  size_t count = folder->countOfNotes();
   std::string name = folder->title().value_or("");
   std::string title = count == 1 ? ns::format(localized("1 note in folder \"%@\" will also be deleted"), name)
                                  : ns::format(localized("%1$@ notes in folder \"%2$@\" will also be deleted"),
@@ -519,6 +519,7 @@ void FoldersViewController::didSelectRow(ui::TableView& table, const ui::IndexPa
   if (!folder) return;  // All Notes keeps its name
   std::weak_ptr<NTFolder> weakFolder = folder;
   presentNameAlert(localized("Rename Folder"), localized("Enter a new name for this folder."), folder->title().value_or(""),
+                   localized("The folder keeps its name: a folder needs a name that is more than spaces."),
                    [weakFolder](const std::string& name) {
                      auto renamed = weakFolder.lock();
                      if (!renamed) return;
@@ -529,7 +530,9 @@ void FoldersViewController::didSelectRow(ui::TableView& table, const ui::IndexPa
 
 void FoldersViewController::addFolderClicked() {
   auto weak = std::weak_ptr<FoldersViewController>(self());
-  presentNameAlert(localized("New Folder"), localized("Enter a name for this folder."), "", [weak](const std::string& name) {
+  presentNameAlert(localized("New Folder"), localized("Enter a name for this folder."), "",
+                   localized("No folder was made: a folder needs a name that is more than spaces."),
+                   [weak](const std::string& name) {
     auto me = weak.lock();
     auto* ctx = me ? me->context() : nullptr;
     if (!ctx) return;
@@ -549,17 +552,20 @@ void FoldersViewController::addFolderClicked() {
 }
 
 void FoldersViewController::presentNameAlert(const std::string& title, const std::string& message, const std::string& text,
-                                             std::function<void(const std::string&)> save) {
+                                             const std::string& whenEmpty, std::function<void(const std::string&)> save) {
   auto alert = ui::AlertController::make(title, message, ui::AlertControllerStyle::Alert);
   std::weak_ptr<ui::AlertController> weakAlert = alert;
   alert->addAction(ui::AlertAction::make(kitLocalized("Cancel"), ui::AlertActionStyle::Cancel));
   alert->addAction(ui::AlertAction::make(localized("Save"), ui::AlertActionStyle::Default,
-                                         [weakAlert, save](ui::AlertAction&) {
+                                         [weakAlert, save, whenEmpty](ui::AlertAction&) {
                                            auto shown = weakAlert.lock();
                                            if (!shown || shown->textFields().empty()) return;
                                            std::string name = shown->textFields()[0]->text();
                                            // A name of white space alone would make a blank row.
-                                           if (!ns::trimmingWhitespaceAndNewlines(name).empty()) save(name);
+                                           if (!ns::trimmingWhitespaceAndNewlines(name).empty())
+                                             save(name);
+                                           else
+                                             TXKit::presentTitle(localized("Empty Name"), whenEmpty);
                                          }));
   alert->addTextField([text](ui::TextField& field) {
     field.setPlaceholder(localized("Name"));

@@ -124,8 +124,11 @@ class FoldersViewController : public ui::TableViewController,
   std::shared_ptr<NTFolder> folderOfEditor(const std::shared_ptr<ui::ViewController>& controller) const;
   // Before leaving for the settings: the pad's editor keeps its note.
   void saveEditorNote();
+  // Asks for a folder name; `save` gets one that is not empty or blank,
+  // and an empty or blank one is answered with `whenEmpty`, so that a
+  // person learns why nothing changed.
   void presentNameAlert(const std::string& title, const std::string& message, const std::string& text,
-                        std::function<void(const std::string&)> save);
+                        const std::string& whenEmpty, std::function<void(const std::string&)> save);
   void confirmDeleteFolder(const std::shared_ptr<NTFolder>& folder, const ui::IndexPath& path);
   void saveSelection();
   // The notes list's selected row counted across its sections, and back.

@@ -65,7 +65,7 @@ void MoveNoteViewController::configureCell(NoteTableViewCell* cell, const NTFold
   if (!cell) return;
   cell->noteTitleLabel()->setText(folder.title().value_or(""));
   cell->noteImageView()->setImage(ui::Image::named("Folder"));
-  cell->noteDateLabel()->setText(ns::format("%@", static_cast<long long>(folder.notes().size())));
+  cell->noteDateLabel()->setText(ns::format("%@", static_cast<long long>(folder.countOfNotes())));
   cell->setNeedsLayout();
 }
 

@@ -10,6 +10,7 @@
 #include "Libraries/Archive/VLZipMemoryReader.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Platform/Foundation/AvailableMemory.h"
+#include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/FileWrapper.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/StringCase.h"
@@ -20,9 +21,18 @@ namespace {
 // Two entries per folder and, per note, its property list, its text and
 // its attachments: a quarter of a million is a store of some 80,000 notes.
 constexpr uint64_t kMaxEntries = 250000;
-// One file of a note: its text or one attachment, such as a large photo.
-constexpr uint64_t kMaxEntryBytes = 256ull << 20;
+// One file of a note: its text or one attachment. The largest the app
+// writes is a photo, a PNG as wide as the text at the screen's scale (some
+// 2,700 pixels on the largest pad) and as tall as the photo is long: a few
+// tens of MB at most.
+constexpr uint64_t kMaxEntryBytes = 64ull << 20;
 constexpr uint64_t kMaxTotalBytes = 4ull << 30;
+// Notes deflate by a few times (text, property lists) or not at all
+// (photos): what a backup declares may be at most this many times its own
+// size, as zip tools judge a bomb, except for a small backup, which may
+// hold a short, very repetitive note.
+constexpr uint64_t kMaxInflationRatio = 100;
+constexpr uint64_t kSmallBackupBytes = 16ull << 20;
 // RTFD packages are flat; anything deeper in one is no part of a note.
 constexpr size_t kMaxPackageDepth = 8;
 
@@ -161,7 +171,10 @@ std::optional<NTBackupsManager::Folders> NTBackupArchiveReader::read(const std::
   auto report = [&](float p) {
     if (progress) progress(p);
   };
-  auto reader = VLZipMemoryReader::open(path, limits, error);
+  VLZipExtractionLimits capped = limits;
+  if (auto attributes = ns::FileManager::defaultManager().attributesOfItem(path))
+    capped.maxTotalBytes = std::min(capped.maxTotalBytes, std::max(kSmallBackupBytes, kMaxInflationRatio * attributes->size));
+  auto reader = VLZipMemoryReader::open(path, capped, error);
   if (!reader) return std::nullopt;
   const auto& entries = reader->entries();
   // Refused at once: a backup holds plain files and folders of its own tree

@@ -3,8 +3,10 @@
 //
 // A backup may come from anywhere, so it is read as a whole or not at all:
 // an archive that holds a link or an encrypted entry, declares more than
-// notes can be (or than memory holds), or has any entry whose size or CRC
-// differs from its header is refused, and nothing of it is restored.
+// notes can be (or than memory holds, or far more than its own size holds:
+// a bomb), has entries that share their data, or has any entry whose size
+// or CRC differs from its header is refused, and nothing of it is
+// restored. Every such refusal comes before a byte is inflated.
 // Entry names are sanitized as an extraction would write them, so nothing
 // names a place outside the archive's own folders.
 #pragma once
@@ -24,7 +26,9 @@ class NTBackupArchiveReader {
   // from it are both held at once).
   static VLZipExtractionLimits limits();
 
-  // The archive's folders. `progress` (may be empty) receives values from 0
+  // The archive's folders, read under `limits` and, in total, at most 100
+  // times the archive's size (16 MiB for a small one). `progress` (may be
+  // empty) receives values from 0
   // rising to at most 0.8 while entries are read and checked, then to below
   // 1 while notes are made. A package whose text cannot be read is reported
   // and left out. nullopt, with the archive's error, when it is refused.

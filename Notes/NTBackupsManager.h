@@ -43,6 +43,10 @@ class NTBackupsManager {
   // leaves no file; temporary files are removed on every path.
   static void startBackup(bool automatic, std::shared_ptr<cd::PersistentContainer> container,
                           ProgressBlock progressBlock);
+  // Removes what backups of an earlier run left in the temporary directory
+  // when it was killed while writing (a folder holding nothing but a
+  // partial archive). Called at launch, before any backup can start.
+  static void removeInterruptedBackups();
   // The application's store, set by the application delegate once its
   // container is loaded.
   static void setApplicationContainer(std::shared_ptr<cd::PersistentContainer> container);

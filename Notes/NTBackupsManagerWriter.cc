@@ -1,5 +1,6 @@
 // NTBackupsManager::startBackup: writes every folder and note of a store
 // into one archive in the backups directory.
+#include <algorithm>
 #include <mutex>
 
 #include "Libraries/Archive/VLZipArchive.h"
@@ -103,6 +104,9 @@ std::string noteBaseName(size_t index) {
 
 enum class Written { whole, stopped, failed };
 
+// The notes read from the store at a time: the lists' batch size.
+constexpr size_t kNotesPerRead = 20;
+
 // Every folder and note into `zip`, reporting progress up to below 0.8.
 Written writeEntries(VLZipArchive& zip, cd::ManagedObjectContext& context, BackupRun& run, ns::Date start) {
   BackupEntries entries(zip);
@@ -112,7 +116,10 @@ Written writeEntries(VLZipArchive& zip, cd::ManagedObjectContext& context, Backu
   for (size_t i = 0; i < folders.size(); ++i) {
     if (run.shouldStop()) return Written::stopped;
     const std::string folderName = ns::globallyUniqueString();
-    auto notes = NTData::fetchSortedNotesInFolder(context, folders[i]);
+    // The notes come as faults read a batch at a time, and each goes back
+    // to a fault once written: what the backup holds stays the same
+    // whether a folder has ten notes or a hundred thousand.
+    auto notes = NTData::fetchSortedNotesInFolder(context, folders[i], kNotesPerRead);
     if (notes.empty()) entries.emptyFolder(folderName);
     const float N = float(notes.size());
     for (size_t j = 0; j < notes.size(); ++j) {
@@ -128,6 +135,7 @@ Written writeEntries(VLZipArchive& zip, cd::ManagedObjectContext& context, Backu
       } else {
         QB_REPORT(noteError);
       }
+      context.refreshObject(notes[j], false);
       if (entries.failed()) return Written::failed;
       run.report(0.8f * (float(i) / F + float(j) / (F * N)));
     }
@@ -201,6 +209,31 @@ void writeBackup(bool automatic, cd::ManagedObjectContext& context, const std::s
 }
 
 }  // namespace
+
+void NTBackupsManager::removeInterruptedBackups() {
+  auto& fm = ns::FileManager::defaultManager();
+  const std::string temporary = fm.temporaryDirectory().path();
+  auto parents = fm.contentsOfDirectory(temporary);
+  if (!parents) return;
+  for (const auto& name : *parents) {
+    // Only the writer's own parents: a folder named by a unique string
+    // holding archives and nothing else (or nothing yet).
+    const std::string parent = temporary + "/" + name;
+    bool isDirectory = false;
+    if (name.size() < 36 || !ns::Uuid::fromString(name.substr(0, 36)) || !fm.fileExists(parent, &isDirectory) ||
+        !isDirectory)
+      continue;
+    auto entries = fm.contentsOfDirectory(parent);
+    if (!entries) continue;
+    bool onlyArchives = std::all_of(entries->begin(), entries->end(), [&](const std::string& entry) {
+      bool entryIsDirectory = true;
+      return NTBackupFileNames::isBackupFileName(entry) && fm.fileExists(parent + "/" + entry, &entryIsDirectory) &&
+             !entryIsDirectory;
+    });
+    ns::Error error;
+    if (onlyArchives && !fm.removeItem(parent, &error)) QB_REPORT(error);
+  }
+}
 
 void NTBackupsManager::setApplicationContainer(std::shared_ptr<cd::PersistentContainer> container) {
   std::lock_guard lock(containerMutex);

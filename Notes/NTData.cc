@@ -1,10 +1,14 @@
 #include "Notes/NTData.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <mutex>
 
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Notes/NTSettings.h"
+#include "Platform/CoreData/PersistentStoreCoordinator.h"
 #include "Platform/CoreData/Predicate.h"
+#include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/Range.h"
 #include "Platform/Foundation/StringOps.h"
 #include "Platform/Foundation/UserDefaults.h"
@@ -16,9 +20,10 @@ using Op = cd::Predicate::Operator;
 
 template <class T>
 std::vector<std::shared_ptr<T>> fetch(cd::ManagedObjectContext& context, const char* entity,
-                                      cd::PredicatePtr predicate, bool sorted) {
+                                      cd::PredicatePtr predicate, bool sorted, size_t batchSize = 0) {
   cd::FetchRequest request(entity);
   request.setPredicate(std::move(predicate));
+  request.setFetchBatchSize(batchSize);
   if (sorted) request.setSortDescriptors({cd::SortDescriptor("displayOrder", true)});
   std::vector<std::shared_ptr<T>> out;
   if (auto objects = context.executeFetchRequest(request, nullptr))
@@ -62,7 +67,7 @@ bool isBlank(const std::optional<std::string>& text) {
 
 }  // namespace
 
-bool saveContext(cd::ManagedObjectContext& context) {
+bool saveContext(cd::ManagedObjectContext& context, OnFailure onFailure) {
   bool saved = false;
   context.performAndWait([&] {
     if (!context.hasChanges()) return;
@@ -74,13 +79,28 @@ bool saveContext(cd::ManagedObjectContext& context) {
       defaults->synchronize();
     } else {
       QB_REPORT(error);
+      if (onFailure == OnFailure::KeepChanges)
+        ns::NotificationCenter::defaultCenter().post(
+          kSaveDidFailNotification, ns::unownedObject(&context),
+          ns::Dictionary{{"domain", ns::Value(error.domain())},
+                         {"code", ns::Value(error.code())},
+                         {ns::kLocalizedDescriptionKey, ns::Value(error.localizedDescription())}});
     }
   });
   return saved;
 }
 
 void fixDisplayOrders(cd::ManagedObjectContext& context) {
+  // The coordinator's stamp when the last walk left every order in place:
+  // the app walks at every activation, and a walk reads every note.
+  static std::mutex walkedMutex;
+  static uint64_t walkedStamp = 0;
   context.performAndWait([&] {
+    auto coordinator = context.persistentStoreCoordinator();
+    if (coordinator && !context.hasChanges()) {
+      std::lock_guard lock(walkedMutex);
+      if (walkedStamp == coordinator->changeStamp()) return;
+    }
     bool changed = false;
     auto folders = fetchSortedFolders(context);
     for (size_t i = 0; i < folders.size(); ++i) {
@@ -99,6 +119,10 @@ void fixDisplayOrders(cd::ManagedObjectContext& context) {
     if (changed) {
       QB_REPORT(kFixDisplayOrdersMessage);
       saveContext(context);
+    }
+    if (coordinator && !context.hasChanges()) {
+      std::lock_guard lock(walkedMutex);
+      walkedStamp = coordinator->changeStamp();
     }
   });
 }
@@ -122,10 +146,11 @@ std::vector<std::shared_ptr<NTFolder>> fetchSortedFolders(cd::ManagedObjectConte
 }
 
 std::vector<std::shared_ptr<NTNote>> fetchSortedNotesInFolder(cd::ManagedObjectContext& context,
-                                                             const std::shared_ptr<NTFolder>& folder) {
+                                                             const std::shared_ptr<NTFolder>& folder,
+                                                             size_t batchSize) {
   cd::PredicatePtr predicate;
   if (folder) predicate = cd::Predicate::compare("folder", Op::EqualTo, std::shared_ptr<cd::ManagedObject>(folder));
-  return fetch<NTNote>(context, NTNote::kEntityName, std::move(predicate), true);
+  return fetch<NTNote>(context, NTNote::kEntityName, std::move(predicate), true, batchSize);
 }
 
 size_t countTotalFolders(cd::ManagedObjectContext& context) { return count(context, NTFolder::kEntityName); }

@@ -23,13 +23,28 @@ namespace NTData {
 // The message recorded when the renumbering had to repair something.
 inline constexpr const char* kFixDisplayOrdersMessage = "Did fix display orders. Saving...";
 
+// Posted when a save of saveContext fails, on the saving thread; object:
+// the context; user info: the store's error as its domain ("domain"), code
+// ("code") and description (NSLocalizedDescription). The app tells the
+// person from it.
+inline constexpr const char* kSaveDidFailNotification = "NTDataSaveDidFailNotification";
+
+// What a failed save leaves behind: the changes, waiting in the context for
+// the next save that can be written (the failure is posted, so the app
+// tells the person), or nothing, because the caller takes its changes back
+// at once and says so itself (a restore).
+enum class OnFailure { KeepChanges, CallerTakesBack };
+
 // Saves when the context has changes; true only when the save succeeded.
 // A success stamps "LastSaveDate" in the group defaults; a failure is
-// reported and leaves the changes in the context.
-bool saveContext(cd::ManagedObjectContext& context);
+// reported, posted (kSaveDidFailNotification) unless the caller takes its
+// changes back, and leaves the changes in the context.
+bool saveContext(cd::ManagedObjectContext& context, OnFailure onFailure = OnFailure::KeepChanges);
 
 // Renumbers all folders and the notes of each folder; when anything
-// changed, reports that once and saves.
+// changed, reports that once and saves. A walk that found (or left) every
+// order in place is not made again until something is saved through the
+// context's coordinator or the context holds unsaved changes.
 void fixDisplayOrders(cd::ManagedObjectContext& context);
 // Gives each object its index in `objects` as display order.
 void fixDisplayOrders(const std::vector<std::shared_ptr<NTNote>>& objects);
@@ -38,9 +53,11 @@ void fixDisplayOrders(const std::vector<std::shared_ptr<NTFolder>>& objects);
 std::shared_ptr<NTFolder> defaultFolder(cd::ManagedObjectContext& context);
 std::shared_ptr<NTFolder> folderNamed(cd::ManagedObjectContext& context, const std::string& title);
 std::vector<std::shared_ptr<NTFolder>> fetchSortedFolders(cd::ManagedObjectContext& context);
-// The folder's notes, or every note when `folder` is null.
+// The folder's notes, or every note when `folder` is null. With a batch
+// size the notes come as faults, read a batch at a time when touched.
 std::vector<std::shared_ptr<NTNote>> fetchSortedNotesInFolder(cd::ManagedObjectContext& context,
-                                                             const std::shared_ptr<NTFolder>& folder);
+                                                             const std::shared_ptr<NTFolder>& folder,
+                                                             size_t batchSize = 0);
 // ns::kNotFound when the count fails.
 size_t countTotalFolders(cd::ManagedObjectContext& context);
 size_t countTotalNotes(cd::ManagedObjectContext& context);

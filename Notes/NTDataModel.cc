@@ -29,6 +29,8 @@ std::shared_ptr<cd::ManagedObjectModel> model() {
     note.addAttribute("title", cd::AttributeType::String);
     note.addAttribute(displayOrder());
     note.addAttribute("reminderDate", cd::AttributeType::Date);
+    // Added later: stores made before it gain the column, empty.
+    note.addAttribute("importedPackage", cd::AttributeType::String);
     note.addToOne("folder", NTFolder::kEntityName, "notes", cd::DeleteRule::Nullify);
     auto& folder = m->addEntity<NTFolder>(NTFolder::kEntityName);
     folder.addAttribute(displayOrder());

@@ -22,3 +22,5 @@ std::vector<std::shared_ptr<NTNote>> NTFolder::notes() const {
     if (auto note = std::dynamic_pointer_cast<NTNote>(object)) out.push_back(std::move(note));
   return out;
 }
+
+size_t NTFolder::countOfNotes() const { return countOfObjects("notes"); }

@@ -3,6 +3,7 @@
 // displayOrder (see NTData).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -23,4 +24,6 @@ class NTFolder : public cd::ManagedObject {
   void setTitle(const std::optional<std::string>& title);
   // In no particular order.
   std::vector<std::shared_ptr<NTNote>> notes() const;
+  // How many notes it holds, counted without loading them.
+  size_t countOfNotes() const;
 };

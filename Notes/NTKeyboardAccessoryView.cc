@@ -1,5 +1,6 @@
 #include "Notes/NTKeyboardAccessoryView.h"
 
+#include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/Screen.h"
 #include "Platform/UIKit/SystemColors.h"
 
@@ -43,6 +44,9 @@ std::shared_ptr<ui::Button> NTKeyboardAccessoryView::key(const std::string& titl
                                                          double x, double width) {
   auto button = ui::Button::withType(ui::ButtonType::System);
   button->setTitle(title);
+  // A title wider than its key shrinks to fit rather than being cut.
+  button->titleLabel().setAdjustsFontSizeToFitWidth(true);
+  button->titleLabel().setMinimumScaleFactor(0.5);
   button->setAccessibilityIdentifier(title);
   button->setFrame(ui::Rect(x, 0, width, kHeight));
   button->addTarget(this, [action](ui::Control&) {

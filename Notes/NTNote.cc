@@ -67,6 +67,12 @@ void NTNote::setReminderDate(std::optional<ns::Date> date) {
   setValue("reminderDate", date ? ns::Value(*date) : ns::Value());
 }
 
+std::optional<std::string> NTNote::importedPackage() const { return optionalString(value("importedPackage")); }
+
+void NTNote::setImportedPackage(const std::optional<std::string>& name) {
+  setValue("importedPackage", name ? ns::Value(*name) : ns::Value());
+}
+
 std::shared_ptr<NTFolder> NTNote::folder() const { return objectAs<NTFolder>("folder"); }
 
 void NTNote::setFolder(const std::shared_ptr<NTFolder>& folder) { setObject("folder", folder); }

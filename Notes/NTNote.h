@@ -40,6 +40,11 @@ class NTNote : public cd::ManagedObject {
   void setDisplayOrder(int32_t order);
   std::optional<ns::Date> reminderDate() const;
   void setReminderDate(std::optional<ns::Date> date);
+  // The hand-over package the note was made from (its file name), saved
+  // with the note so that a package is never imported twice; nil for a
+  // note written in the app or restored from a backup.
+  std::optional<std::string> importedPackage() const;
+  void setImportedPackage(const std::optional<std::string>& name);
 
   std::shared_ptr<NTFolder> folder() const;
   void setFolder(const std::shared_ptr<NTFolder>& folder);

@@ -89,6 +89,9 @@ void SettingsBackupPreviewViewController::selectAll() {
 
 void SettingsBackupPreviewViewController::updateView() {
   restoreButton_->setEnabled(!selectedIndexPaths_.empty());
+  // A count of checked notes does not say what the button does: its label
+  // does.
+  restoreButton_->setAccessibilityLabel(selectedIndexPaths_.empty() ? "" : NTLocalized("Restore"));
   restoreButton_->setTitle(selectedIndexPaths_.empty()
                                ? NTLocalized("Select Notes")
                                : ns::format(NTLocalized("%@/%@"),

@@ -1,12 +1,18 @@
-// Backups of a store of 2,000 notes of about 1 KB of rich text each,
-// against the zip tools on the same tree in the same run: writing the
-// archive against `zip -qr` of the archive's layout, reading it back
-// against `unzip -q`. Prints the ratio backup / tool per task.
+// Backups of stores of 2,000 and 20,000 notes of about 1 KB of rich text
+// each (10 folders), against the zip tools on the same tree in the same run:
+// writing the archive against `zip -qr` of the archive's layout (unpacked
+// outside the timing), reading the smaller one back against `unzip -q`.
+// Prints the ratio backup / tool per task, the exponent k of the backup's
+// time from 2,000 to 20,000 notes (time ~ notes^k), and how much the
+// backup's peak memory rose above what the process held before it.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,27 +20,16 @@
 #include <vector>
 
 #include "Notes/NTBackupsManager.h"
-#include "Notes/NTData.h"
-#include "Notes/NTDataModel.h"
-#include "Platform/CoreData/PersistentContainer.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Device.h"
-#include "Platform/Foundation/FileManager.h"
 #include "Platform/UIKit/Font.h"
-#include "bench/RatioReporter.h"
+#include "bench/NotesBenchSupport.h"
 
 namespace {
 
 constexpr int kFolders = 10;
-constexpr int kNotesPerFolder = 200;
 
-std::string scratchDirectory() {
-  static std::string dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "backupbench.XXXXXX").string();
-    return std::string(mkdtemp(pattern.data()));
-  }();
-  return dir;
-}
+std::string scratchDirectory() { return bench::scratchDirectory("backupbench"); }
 
 // About 1 KB of text with a few runs of bold and italic.
 ns::AttributedString noteText(int n) {
@@ -47,35 +42,35 @@ ns::AttributedString noteText(int n) {
   return text;
 }
 
-// The device, the store and its container, made once.
-struct Fixture {
-  std::shared_ptr<cd::PersistentContainer> container;
-  std::string tree;     // the archive's layout, unpacked by unzip
-  std::string archive;  // one archive of the writer, kept for reading
+// A line of /proc/self/status in KiB ("VmRSS", "VmHWM").
+long statusKiB(const char* key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind(std::string(key) + ":", 0) == 0) return std::atol(line.c_str() + std::strlen(key) + 1);
+  }
+  return 0;
+}
 
-  Fixture() {
-    ns::Device::boot(scratchDirectory() + "/device");
-    std::string storePath = ns::Device::current().documentsDirectory() + "/Notes.sqlite";
-    container = std::make_shared<cd::PersistentContainer>("Notes", NTDataModel::model());
-    container->setPersistentStoreDescriptions({cd::PersistentStoreDescription(storePath)});
-    container->loadPersistentStores([](const cd::PersistentStoreDescription&, const ns::Error* error) {
-      if (error) std::fprintf(stderr, "store: %s\n", error->description().c_str());
-    });
-    auto& context = *container->viewContext();
-    int n = 0;
-    for (int f = 0; f < kFolders; ++f) {
-      auto folder = NTData::insertNewFolderAtIndex(context, static_cast<size_t>(f));
-      folder->setTitle("Folder " + std::to_string(f));
-      for (int i = 0; i < kNotesPerFolder; ++i) {
-        auto note = NTData::insertNewNoteAtIndex(context, static_cast<size_t>(i), folder);
-        ns::AttributedString text = noteText(n++);
-        note->setText(&text, ns::Date(700000000.0 + n));
-      }
-    }
-    NTData::saveContext(context);
+// One store, its container, one archive of it and the archive's layout
+// unpacked as a tree, made once per size.
+struct Store {
+  std::shared_ptr<cd::PersistentContainer> container;
+  std::string archive;
+  std::string tree;
+
+  explicit Store(int notes) {
+    static bool booted = [] {
+      ns::Device::boot(scratchDirectory() + "/device");
+      return true;
+    }();
+    (void)booted;
+    std::string path = ns::Device::current().documentsDirectory() + "/Notes-" + std::to_string(notes) + ".sqlite";
+    bench::addNotes(path, kFolders, notes / kFolders, noteText);
+    container = bench::openNotesStore(path);
     archive = backUp();
-    tree = scratchDirectory() + "/tree";
-    std::system(("unzip -q -o '" + archive + "' -d '" + tree + "'").c_str());
+    tree = scratchDirectory() + "/tree-" + std::to_string(notes);
+    std::system(("unzip -q -o " + bench::shellQuoted(archive) + " -d " + bench::shellQuoted(tree)).c_str());
   }
 
   // One backup, waited for on the main loop; its archive path.
@@ -116,26 +111,37 @@ struct Fixture {
   }
 };
 
-Fixture& fixture() {
-  static Fixture f;
-  return f;
+Store& store(int notes) {
+  static std::map<int, std::unique_ptr<Store>> made;
+  auto& s = made[notes];
+  if (!s) s = std::make_unique<Store>(notes);
+  return *s;
 }
 
-void Backup(benchmark::State& state) {
-  auto& f = fixture();
+void backup(benchmark::State& state, int notes) {
+  auto& s = store(notes);
+  long growthKiB = 0;
   for (auto _ : state) {
-    std::string path = f.backUp();
     state.PauseTiming();
+    // The peak starts again from what the process holds now.
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const long before = statusKiB("VmRSS");
+    state.ResumeTiming();
+    std::string path = s.backUp();
+    state.PauseTiming();
+    growthKiB = std::max(growthKiB, statusKiB("VmHWM") - before);
     std::filesystem::remove(path);
     state.ResumeTiming();
   }
+  state.counters["peak_growth_MiB"] = double(growthKiB) / 1024.0;
 }
 
-void ZipTree(benchmark::State& state) {
-  auto& f = fixture();
+void zipTree(benchmark::State& state, int notes) {
+  auto& s = store(notes);
   std::string out = scratchDirectory() + "/tool.zip";
+  const std::string command = "cd " + bench::shellQuoted(s.tree) + " && zip -qr " + bench::shellQuoted(out) + " .";
   for (auto _ : state) {
-    int rc = std::system(("cd '" + f.tree + "' && zip -qr '" + out + "' .").c_str());
+    int rc = std::system(command.c_str());
     benchmark::DoNotOptimize(rc);
     state.PauseTiming();
     std::filesystem::remove(out);
@@ -143,19 +149,24 @@ void ZipTree(benchmark::State& state) {
   }
 }
 
+void Backup2k(benchmark::State& state) { backup(state, 2000); }
+void Backup20k(benchmark::State& state) { backup(state, 20000); }
+void ZipTree2k(benchmark::State& state) { zipTree(state, 2000); }
+void ZipTree20k(benchmark::State& state) { zipTree(state, 20000); }
+
 void ReadBack(benchmark::State& state) {
-  auto& f = fixture();
+  auto& s = store(2000);
   for (auto _ : state) {
-    size_t notes = f.read();
-    if (notes != kFolders * kNotesPerFolder) state.SkipWithError("not every note read back");
+    size_t notes = s.read();
+    if (notes != 2000) state.SkipWithError("not every note read back");
   }
 }
 
 void Unzip(benchmark::State& state) {
-  auto& f = fixture();
+  auto& s = store(2000);
   std::string out = scratchDirectory() + "/unzipped";
   for (auto _ : state) {
-    int rc = std::system(("unzip -q -o '" + f.archive + "' -d '" + out + "'").c_str());
+    int rc = std::system(("unzip -q -o " + bench::shellQuoted(s.archive) + " -d " + bench::shellQuoted(out)).c_str());
     benchmark::DoNotOptimize(rc);
     state.PauseTiming();
     std::filesystem::remove_all(out);
@@ -163,23 +174,44 @@ void Unzip(benchmark::State& state) {
   }
 }
 
-BENCHMARK(Backup)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-BENCHMARK(ZipTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(Backup2k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(ZipTree2k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(Backup20k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(ZipTree20k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(ReadBack)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(Unzip)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+class GrowthReporter : public RatioReporter {
+ public:
+  std::map<std::string, double> growthMiB;
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& run : runs) {
+      auto it = run.counters.find("peak_growth_MiB");
+      if (it != run.counters.end()) growthMiB[run.run_name.function_name] = it->second.value;
+    }
+    RatioReporter::ReportRuns(runs);
+  }
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  GrowthReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n%-10s %12s %12s %8s\n", "task", "backup (ms)", "tool (ms)", "ratio");
-  const std::pair<const char*, const char*> pairs[] = {{"Backup", "ZipTree"}, {"ReadBack", "Unzip"}};
+  const std::pair<const char*, const char*> pairs[] = {
+      {"Backup2k", "ZipTree2k"}, {"Backup20k", "ZipTree20k"}, {"ReadBack", "Unzip"}};
   for (const auto& [ours, tool] : pairs) {
     auto a = reporter.seconds.find(ours), b = reporter.seconds.find(tool);
     if (a == reporter.seconds.end() || b == reporter.seconds.end()) continue;
     std::printf("%-10s %12.1f %12.1f %8.2f\n", ours, a->second * 1e3, b->second * 1e3, a->second / b->second);
+  }
+  auto small = reporter.seconds.find("Backup2k"), large = reporter.seconds.find("Backup20k");
+  if (small != reporter.seconds.end() && large != reporter.seconds.end()) {
+    std::printf("\nbackup 2k -> 20k: k = %.3f; peak memory growth %.1f MiB at 2k, %.1f MiB at 20k\n",
+                bench::scalingExponent(small->second, large->second, 2000, 20000), reporter.growthMiB["Backup2k"],
+                reporter.growthMiB["Backup20k"]);
   }
   std::filesystem::remove_all(scratchDirectory());
   return 0;

@@ -88,6 +88,9 @@ Result ShareSession::run(const quillbox::HostCommand& c) {
   }
   if (w == "tap") {
     if (c.text.empty()) return failed("usage: tap TEXT");
+    // The Done button goes by the extension's name: tapping it is `done`.
+    auto button = controller_->doneButton();
+    if (button && (c.text == button->displayTitle() || c.text == button->accessibilityIdentifier())) return done();
     return acted(ui::Input::tap(c.text));
   }
   if (w == "expect") {

@@ -91,14 +91,20 @@ int main(int argc, char** argv) {
   quillbox::HostOptions host;
   host.device = options->device;
   host.pad = options->pad;
+  // Past this point work may run on the queues: every way out stops them
+  // before anything static is destroyed.
+  auto endWith = [](int status) {
+    dispatch::shutdown();
+    return status;
+  };
   if (!quillbox::HostLaunch::prepare(host, &error)) {
     std::fprintf(stderr, "jotshare: %s\n", error.c_str());
-    return 1;
+    return endWith(1);
   }
   auto items = jotshare::SharedInput::make(*options, standardInput, &error);
   if (!items) {
     std::fprintf(stderr, "jotshare: %s\n", error.c_str());
-    return 2;
+    return endWith(2);
   }
   std::printf("Jotshare on a %s, device %s\n", options->pad ? "pad" : "phone",
               ns::Device::current().directory().c_str());
@@ -126,6 +132,5 @@ int main(int argc, char** argv) {
   }
   quillbox::DeviceClock::save(ns::Device::current().directory());
   std::cout.flush();
-  dispatch::shutdown();
-  return handedOver && scriptPassed ? 0 : 1;
+  return endWith(handedOver && scriptPassed ? 0 : 1);
 }

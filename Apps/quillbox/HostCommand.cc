@@ -53,6 +53,14 @@ std::optional<HostCommand> HostCommand::parse(const std::string& line) {
   bool oneQuoted = false;
   command.args = splitWords(rest, &oneQuoted);
   command.text = oneQuoted ? command.args.front() : rest;
+  command.quoted = oneQuoted;
+  // The rest as typed: after the word and the one space that ends it, to
+  // the end of the line (a line end's carriage return is no text).
+  std::string unended = line;
+  if (!unended.empty() && unended.back() == '\r') unended.pop_back();
+  size_t word = unended.find(command.word);
+  size_t after = word + command.word.size();
+  if (after < unended.size()) command.raw = unended.substr(after + 1);
   return command;
 }
 

@@ -3,12 +3,33 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "Platform/Foundation/Bundle.h"
 #include "Apps/quillbox/DeviceClock.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/UIKit/AssetCatalog.h"
 
 namespace quillbox {
+
+namespace {
+std::string noBundle(const std::shared_ptr<ns::Bundle>& bundle) {
+  return "no app bundle with an Info.plist at " + (bundle ? bundle->bundlePath() : std::string("?")) +
+         " (build the program, or set QUILLBOX_BUNDLE)";
+}
+}  // namespace
+
+std::optional<std::string> HostLaunch::appVersion(std::string* error) {
+  auto bundle = ns::Bundle::mainBundle();
+  if (!bundle || !bundle->bundleIdentifier()) {
+    if (error) *error = noBundle(bundle);
+    return std::nullopt;
+  }
+  // As Settings writes it: "2.6 (26)".
+  auto info = [&](const char* key) {
+    const ns::Value* v = bundle->objectForInfoDictionaryKey(key);
+    return v ? v->stringValue() : std::string();
+  };
+  return info(ns::Bundle::kShortVersionStringKey) + " (" + info(ns::Bundle::kVersionKey) + ")";
+}
 
 bool HostLaunch::prepare(const HostOptions& options, std::string* error) {
   auto fail = [&](std::string why) {
@@ -32,8 +53,7 @@ bool HostLaunch::prepare(const HostOptions& options, std::string* error) {
 
   auto bundle = ns::Bundle::mainBundle();
   if (!bundle || !bundle->bundleIdentifier())
-    return fail("no app bundle with an Info.plist at " + (bundle ? bundle->bundlePath() : std::string("?")) +
-                " (build the program, or set QUILLBOX_BUNDLE)");
+    return fail(noBundle(bundle));
   const char* assets = std::getenv("QUILLBOX_ASSETS");
   if (!assets || !*assets) ui::AssetCatalog::shared().setDirectory(bundle->bundlePath() + "/Assets");
 

@@ -6,6 +6,7 @@
 // (DeviceClock.h: real time, or later when an earlier launch moved ahead).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "Apps/quillbox/HostOptions.h"
@@ -17,6 +18,9 @@ class HostLaunch {
   // False, with `error` saying why, when the device cannot be made or
   // there is no main bundle with an identifier.
   static bool prepare(const HostOptions& options, std::string* error);
+  // The app's own version as its bundle gives it and Settings shows it
+  // ("2.6 (26)"); null, with `error` saying why, without a main bundle.
+  static std::optional<std::string> appVersion(std::string* error);
 };
 
 }  // namespace quillbox

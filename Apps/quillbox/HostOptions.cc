@@ -29,9 +29,15 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
       options.window = true;
     } else if (a == "--help" || a == "-h") {
       options.help = true;
+    } else if (a == "--version") {
+      options.version = true;
     } else if (a == "--device" || a == "--script" || a == "--shots") {
       if (i + 1 >= arguments.size() || arguments[i + 1].empty()) return fail(a + " needs a path");
       (a == "--device" ? options.device : a == "--script" ? options.script : options.shots) = arguments[++i];
+    } else if (a.size() > 1 && a[0] == '-' && a[1] != '-') {
+      // The app's own arguments, values included ("-Key value"), to the end.
+      options.appArguments.assign(arguments.begin() + long(i), arguments.end());
+      break;
     } else {
       return fail("unknown argument \"" + a + "\"");
     }
@@ -41,7 +47,7 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
 
 std::string HostOptions::usage() {
   return "usage: quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log] [--shots DIR]\n"
-         "                [--window]\n"
+         "                [--window] [--version] [-APP_ARGUMENT ...]\n"
          "  --device DIR     the device directory (default: $QUILLBOX_DEVICE, else\n"
          "                   ~/.local/share/quillbox/device)\n"
          "  --pad            run on a pad (default: a phone)\n"
@@ -55,7 +61,10 @@ std::string HostOptions::usage() {
          "                   DIR/0000.png, DIR/0001.png, ...\n"
          "  --window         show the screen in a window: a click taps, a drag scrolls or swipes,\n"
          "                   a held click presses long, the keyboard types, Escape goes back;\n"
-         "                   the terminal still takes commands (exit status 2 without a display)\n";
+         "                   the terminal still takes commands (exit status 2 without a display)\n"
+         "  --version        print the app's version and end\n"
+         "  -APP_ARGUMENT    from the first argument with one dash on, the app's own launch\n"
+         "                   arguments, as a device passes them (-ZOVDebugEnabled, ...)\n";
 }
 
 }  // namespace quillbox

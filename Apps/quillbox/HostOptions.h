@@ -1,5 +1,6 @@
 // The host program's command line:
 //   quillbox [--device DIR] [--pad] [--biometry KIND] [--script FILE] [--log] [--shots DIR] [--window]
+//            [--version] [-APP_ARGUMENT ...]
 // --device picks the device directory (else as ns::Device::resolveDirectory
 // decides), --pad makes the device a pad (else a phone), --biometry gives
 // the device a sensor (kept on the device until changed), --script runs the
@@ -7,7 +8,10 @@
 // the app's reports on standard error as well as to the system log, --shots
 // writes a numbered picture of the screen after every action into DIR,
 // --window shows the screen in a desktop window that takes the mouse and
-// the keyboard (WindowLoop.h).
+// the keyboard (WindowLoop.h), --version prints the app's own version. The
+// first argument that begins with one dash (not "-h") and all that follow it
+// are the app's launch arguments, as a device hands them to it
+// ("-ZOVDebugEnabled").
 #pragma once
 
 #include <optional>
@@ -27,6 +31,8 @@ struct HostOptions {
   std::string shots;   // empty: no pictures
   bool window = false;
   bool help = false;
+  bool version = false;
+  std::vector<std::string> appArguments;  // the app's process arguments after its path
 
   // Null with `error` set for an unknown or incomplete argument.
   static std::optional<HostOptions> parse(const std::vector<std::string>& arguments, std::string* error);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -186,8 +187,8 @@ std::optional<int> rowNumber(const std::string& text) {
   return number;
 }
 
-// The floating add button, its shadow, ball and plus, prints as the one
-// thing a person sees, "[+]" (and answers to "+").
+// The floating add button, its shadow, ball (named "Add Note") and plus,
+// prints as the one thing a person sees, "[+]" (and answers to "+").
 std::string showAddButtonAsPlus(const std::string& screen) {
   std::vector<std::string> lines;
   std::istringstream in(screen);
@@ -195,7 +196,7 @@ std::string showAddButtonAsPlus(const std::string& screen) {
   auto is = [&](size_t i, const char* text) { return i < lines.size() && ns::trimmingWhitespace(lines[i]) == text; };
   std::string out;
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (is(i, "(AddButton-Shadow)") && is(i + 1, "[(AddButton-Ball)]") && is(i + 2, "(AddButton-Plus)")) {
+    if (is(i, "(AddButton-Shadow)") && is(i + 1, "[Add Note]") && is(i + 2, "(AddButton-Plus)")) {
       out += lines[i].substr(0, lines[i].find('(')) + "[+]\n";
       i += 2;
       continue;
@@ -279,6 +280,16 @@ Result pick(const std::vector<std::string>& args) {
   return acted(ui::Input::pickDate(*date).has_value());
 }
 
+// Whether the calendar can name the date: past its range a date has no
+// year, day or time to show (a note stamped there would show no date).
+bool withinCalendar(ns::Date date) {
+  const auto& calendar = ns::Calendar::current();
+  uint32_t units = ns::kCalendarUnitYear | ns::kCalendarUnitMonth | ns::kCalendarUnitDay | ns::kCalendarUnitHour |
+                   ns::kCalendarUnitMinute | ns::kCalendarUnitSecond;
+  auto named = calendar.dateFromComponents(calendar.components(units, date));
+  return named && std::abs(named->timeIntervalSince(date)) < 1;
+}
+
 Result runQuickAction() {
   auto& app = ui::Application::shared();
   if (app.shortcutItems().empty()) return failed("the app offers no quick action");
@@ -341,10 +352,12 @@ std::string HostSession::screen() {
 
 std::string HostSession::help() {
   return R"(Commands (TEXT is what the screen shows; quote a text with spaces when more follows it;
-a ROW is a row's number on screen or its text):
-  tap TEXT             tap the row, button or bar button showing TEXT ("+" adds a note)
+a ROW is a row's number on screen or its text; a control is named by what the screen prints for it
+between [ ]: its accessibility label, else its title, else its image's name):
+  tap TEXT             tap the row, button, bar button or note line showing TEXT ("+" adds a note;
+                       a row off screen is scrolled to first; a note line gets the cursor at its end)
   tap N                tap row N of the list (scrolled to first when it is off screen)
-  type TEXT            type into the focused field or text ("\n" presses return)
+  type TEXT            type TEXT exactly as it follows "type " (spaces too; "\n" presses return)
   return               press the return key
   delete [N]           delete N characters before the cursor (1)
   swipe ROW [ACTION]   swipe ROW and tap its action ACTION; without one, list its actions
@@ -429,7 +442,9 @@ HostSession::Result HostSession::run(const HostCommand& c) {
       if (c.text.empty()) return failed("usage: tap TEXT");
       return tap(c.text);
     }
-    if (w == "type") return typeText(c.text);
+    // A keyboard keeps every space: what follows the word and its one
+    // space, unless it is one quoted text.
+    if (w == "type") return typeText(c.quoted ? c.text : c.raw);
     if (w == "return") return acted(ui::Input::pressReturn());
     if (w == "delete") {
       int n = 1;
@@ -490,6 +505,8 @@ HostSession::Result HostSession::run(const HostCommand& c) {
     if (w == "advance") {
       double seconds = 0;
       if (c.args.size() != 1 || !parseSeconds(c.args[0], &seconds)) return failed("usage: advance TIME");
+      if (!withinCalendar(ns::Date(ns::Date::now().timeIntervalSinceReferenceDate() + seconds)))
+        return failed("the calendar ends before " + c.args[0] + " from now: the clock stays where it is");
       ui::Input::advance(seconds);
       ui::Input::settle();
       return acted(true);

@@ -42,7 +42,6 @@ void launchApp() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  ns::ProcessInfo::processInfo().setArguments(std::vector<std::string>(argv, argv + argc));
   std::string error;
   auto options = quillbox::HostOptions::parse(std::vector<std::string>(argv + 1, argv + argc), &error);
   if (!options) {
@@ -53,6 +52,20 @@ int main(int argc, char** argv) {
     std::printf("%s\n%s\n", quillbox::HostOptions::usage().c_str(), quillbox::HostSession::help().c_str());
     return 0;
   }
+  auto version = quillbox::HostLaunch::appVersion(&error);
+  if (!version) {
+    std::fprintf(stderr, "quillbox: %s\n", error.c_str());
+    return 1;
+  }
+  if (options->version) {
+    std::printf("Quillbox %s\n", version->c_str());
+    return 0;
+  }
+  // As on a device, the app sees its path and its launch arguments, not
+  // the host's options.
+  std::vector<std::string> processArguments{argv[0]};
+  processArguments.insert(processArguments.end(), options->appArguments.begin(), options->appArguments.end());
+  ns::ProcessInfo::processInfo().setArguments(std::move(processArguments));
   std::istringstream script;
   if (!options->script.empty()) {
     if (!quillbox::ScriptRunner::load(options->script, &script, &error)) {
@@ -69,9 +82,13 @@ int main(int argc, char** argv) {
   MSRPBSetCoderOutput(MSRPBStandardErrorSink());
   if (!quillbox::HostLaunch::prepare(*options, &error)) {
     std::fprintf(stderr, "quillbox: %s\n", error.c_str());
+    // Booting the device may have started work on the queues (the logging
+    // queue, for one): it ends here, not in a static destructor.
+    quillbox::HostLogging::finish();
+    dispatch::shutdown();
     return 1;
   }
-  std::printf("Quillbox %s on a %s, device %s\n", QUILLBOX_VERSION, options->pad ? "pad" : "phone",
+  std::printf("Quillbox %s on a %s, device %s\n", version->c_str(), options->pad ? "pad" : "phone",
               ns::Device::current().directory().c_str());
   std::fflush(stdout);
   std::unique_ptr<display::Window> window;

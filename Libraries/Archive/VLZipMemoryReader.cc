@@ -63,7 +63,37 @@ std::unique_ptr<VLZipMemoryReader> VLZipMemoryReader::open(const std::string& pa
     ns::setError(error, infoError());
     return nullptr;
   }
+  if (reader->entriesShareData()) {
+    ns::setError(error, VLZipArchiveError(VLZipArchiveErrorCodeLimitExceeded, "entries of the archive share their data"));
+    return nullptr;
+  }
   return reader;
+}
+
+// Each entry's compressed data is where its local header says, for as many
+// bytes as the central directory declares; no two of them may overlap. An
+// entry whose header cannot be read is left to read() to refuse.
+bool VLZipMemoryReader::entriesShareData() {
+  struct Extent {
+    uint64_t start, end;
+  };
+  std::vector<Extent> extents;
+  extents.reserve(entries_.size());
+  for (const Entry& entry : entries_) {
+    unz64_file_pos position = entry.position;
+    VLZipEntryInfo header;
+    if (unzGoToFilePos64(zip_, &position) != UNZ_OK || VLZipEntryInfo::readCurrent(zip_, &header) != UNZ_OK) continue;
+    if (header.info.compressed_size == 0) continue;
+    int method = 0, level = 0;
+    if (unzOpenCurrentFile2(zip_, &method, &level, 1) != UNZ_OK) continue;  // raw: nothing is inflated
+    const uint64_t start = unzGetCurrentFileZStreamPos64(zip_);
+    unzCloseCurrentFile(zip_);
+    extents.push_back({start, start + header.info.compressed_size});
+  }
+  std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.start < b.start; });
+  for (size_t i = 1; i < extents.size(); ++i)
+    if (extents[i].start < extents[i - 1].end) return true;
+  return false;
 }
 
 VLZipMemoryReader::~VLZipMemoryReader() {

@@ -2,9 +2,10 @@
 // extraction: names are decoded and sanitized the same way (no entry names
 // a place outside the archive's own tree), "__MACOSX/" entries are left
 // out, an archive whose central directory declares more entries or bytes
-// than the limits allow is refused before any data is read, and every
-// entry is checked against its size and CRC. Links are listed as links;
-// nothing is followed and nothing touches the disk.
+// than the limits allow, or whose entries share their compressed data (one
+// stream inflated again and again), is refused before any data is read,
+// and every entry is checked against its size and CRC. Links are listed as
+// links; nothing is followed and nothing touches the disk.
 #pragma once
 
 #include <minizip/unzip.h>
@@ -35,7 +36,7 @@ class VLZipMemoryReader {
 
   // Opens the archive and lists its entries in archive order. Errors of
   // "VLZipArchiveErrorDomain": -1 not an archive, -3 an entry's information
-  // cannot be read, -8 past the limits.
+  // cannot be read, -8 past the limits or entries that share their data.
   static std::unique_ptr<VLZipMemoryReader> open(const std::string& path, const VLZipExtractionLimits& limits,
                                                  ns::Error* error);
   ~VLZipMemoryReader();
@@ -53,6 +54,7 @@ class VLZipMemoryReader {
 
  private:
   VLZipMemoryReader(unzFile zip, VLZipBudget budget) : zip_(zip), budget_(budget) {}
+  bool entriesShareData();
   unzFile zip_;
   VLZipBudget budget_;
   std::vector<Entry> entries_;

@@ -90,6 +90,12 @@ void writeRecord(DVCRFile* file, bool added, const DVCRBinaryImageDetails& detai
   DVCRBinaryImageRecordDetails(file, details);
   DVCRFileWriteHashEnd(file);
   DVCRFileWriteSectionEnd(file);
+  // One write(2) per record: a reader (or a crash) meets only whole lines.
+  DVCRFileFlushWriteBuffer(file);
+}
+
+bool openRecordFile(DVCRWritableContext* writable, const char* path) {
+  return DVCRFileInitWithPathModeBuffer(&writable->binaryImage.file, path, true, writable->binaryImage.writeBuffer);
 }
 
 }  // namespace
@@ -111,7 +117,7 @@ void DVCRBinaryImageInit() {
   if (queue != nullptr) {
     queue->async([writable, path] {
       if (unlink(path) != 0 && errno != ENOENT) DVCRSDKLogWarn("Unable to reset the binary image log file %s\n", path);
-      if (!DVCRFileInitWithPathMode(&writable->binaryImage.file, path, true, false))
+      if (!openRecordFile(writable, path))
         DVCRSDKLogWarn("Error: Unable to open the binary image log file during init\n");
     });
   }
@@ -181,7 +187,7 @@ bool DVCRBinaryImageOpenIfNeeded(bool* didOpen) {
   DVCRReadOnlyContext* readonly = DVCRContextReadOnly();
   if (writable == nullptr || readonly == nullptr) return false;
   if (DVCRFileIsOpen(&writable->binaryImage.file)) return true;
-  if (!DVCRFileInitWithPathMode(&writable->binaryImage.file, readonly->binaryImagePath, true, false)) {
+  if (!openRecordFile(writable, readonly->binaryImagePath)) {
     DVCRSDKLogWarn("Error: unable to open binary image log file\n");
     return false;
   }

@@ -114,10 +114,12 @@ struct DVCRUserLoggingWritableContext {
   const char* activeCustomExceptionPath = nullptr;
 };
 
-// "binary_images.dvrecord" while it is open (fd -1 otherwise). The image
-// slots themselves are a static table (DVCRBinaryImageSlot.h).
+// "binary_images.dvrecord" while it is open (fd -1 otherwise), its writes
+// gathered in `writeBuffer` so that each record goes out as one whole line.
+// The image slots themselves are a static table (DVCRBinaryImageSlot.h).
 struct DVCRBinaryImageWritableContext {
   DVCRFile file;
+  char writeBuffer[kDVCRFileWriteBufferSize];
 };
 
 struct DVCRWritableContext {

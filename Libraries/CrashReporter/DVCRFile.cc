@@ -199,7 +199,9 @@ bool DVCRFileLoopWithWriteBlock(const void* bytes, size_t length, DVCRFileWriteF
   return false;
 }
 
-bool DVCRFileInitWithPathMode(DVCRFile* file, const char* path, bool append, bool bufferWrites) {
+namespace {
+
+bool openFile(DVCRFile* file, const char* path, bool append) {
   if (file == nullptr) {
     DVCRSDKLogWarn("Error: file is null\n");
     return false;
@@ -217,19 +219,37 @@ bool DVCRFileInitWithPathMode(DVCRFile* file, const char* path, bool append, boo
     file->fd = -1;
     return false;
   }
+  if (append) {
+    struct stat info;
+    if (::fstat(file->fd, &info) == 0 && info.st_size > 0) file->writtenLength = static_cast<uint64_t>(info.st_size);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DVCRFileInitWithPathMode(DVCRFile* file, const char* path, bool append, bool bufferWrites) {
+  if (!openFile(file, path, append)) return false;
   if (bufferWrites) {
     file->writeBuffer = static_cast<char*>(calloc(kDVCRFileWriteBufferSize, 1));
     if (file->writeBuffer == nullptr) {
       DVCRLogErrorMessage("Unable to malloc in DVCRFileInit");
       ::close(file->fd);
-      file->fd = -1;
+      *file = DVCRFile{};
       return false;
     }
     file->bufferWrites = true;
+    file->ownsWriteBuffer = true;
   }
-  if (append) {
-    struct stat info;
-    if (::fstat(file->fd, &info) == 0 && info.st_size > 0) file->writtenLength = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
+bool DVCRFileInitWithPathModeBuffer(DVCRFile* file, const char* path, bool append, char* buffer) {
+  if (!openFile(file, path, append)) return false;
+  if (buffer != nullptr) {
+    buffer[0] = '\0';
+    file->writeBuffer = buffer;
+    file->bufferWrites = true;
   }
   return true;
 }
@@ -252,7 +272,7 @@ bool DVCRFileCloseWithOffset(DVCRFile* file, uint64_t* finalLength) {
   if (!DVCRFileIsOpen(file)) return false;
   if (file->bufferWrites && file->writeBuffer != nullptr) {
     DVCRFileFlushWriteBuffer(file);
-    free(file->writeBuffer);
+    if (file->ownsWriteBuffer) free(file->writeBuffer);
   }
   if (finalLength != nullptr) *finalLength = file->writtenLength;
   bool closed = ::close(file->fd) == 0;

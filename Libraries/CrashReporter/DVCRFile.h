@@ -43,6 +43,7 @@ struct DVCRFile {
   bool needComma = false;
   bool bufferWrites = false;
   char* writeBuffer = nullptr;  // kDVCRFileWriteBufferSize bytes, NUL-terminated
+  bool ownsWriteBuffer = false;  // allocated at open (freed at close), or lent by the caller
   size_t writeBufferLength = 0;  // at most kDVCRFileWriteBufferSize - 1
   // In append mode the size at open, plus every run written since.
   uint64_t writtenLength = 0;
@@ -53,6 +54,9 @@ struct DVCRFile {
 // warning in the log) for a null file or path, a failed open or allocation.
 bool DVCRFileInitWithPathMode(DVCRFile* file, const char* path, bool append, bool bufferWrites);
 bool DVCRFileInitWithPath(DVCRFile* file, const char* path, bool bufferWrites);
+// The same with writes buffered in `buffer` (kDVCRFileWriteBufferSize bytes,
+// owned by the caller and kept while the file is open): nothing allocated.
+bool DVCRFileInitWithPathModeBuffer(DVCRFile* file, const char* path, bool append, char* buffer);
 // Flushes and frees the buffer, reports `writtenLength`, closes and resets
 // the structure. False when the close fails or the file was not open.
 bool DVCRFileCloseWithOffset(DVCRFile* file, uint64_t* finalLength);

@@ -8,11 +8,12 @@ DVCRHostOSVersionNumbers DVCRHostOSVersion() {
   return {version.majorVersion, version.minorVersion, version.patchVersion};
 }
 
-std::string DVCRHostOSDisplayVersion() {
-  DVCRHostOSVersionNumbers version = DVCRHostOSVersion();
-  return std::to_string(version.major) + "." + std::to_string(version.minor) + "." + std::to_string(version.patch);
-}
+// As the device writes it ("16.0"), the same in the report's metadata, the
+// settings request and the other libraries.
+std::string DVCRHostOSDisplayVersion() { return ZULAppEnvironmentUtil::systemVersion(); }
 
 std::optional<std::string> DVCRHostOSBuildVersion() { return std::nullopt; }
 
 std::optional<std::string> DVCRHostDeviceModel() { return ZULAppEnvironmentUtil::deviceSimulatorModel(); }
+
+std::optional<std::string> DVCRHostMachine() { return ZULAppEnvironmentUtil::deviceModel(); }

@@ -48,7 +48,7 @@ bool DVCRHostRecord(DVCRFile* file) {
   DVCRFileWriteSectionStart(file, "host");
   DVCRFileWriteHashStart(file);
   DVCRFileWriteHashEntryNSString(file, "model", DVCRHostDeviceModel().value_or(""));
-  DVCRFileWriteHashEntryNSString(file, "machine", "(failed)");
+  DVCRFileWriteHashEntryNSString(file, "machine", DVCRHostMachine().value_or("(failed)"));
   DVCRFileWriteHashEntryNSString(file, "os_build_version", DVCRHostOSBuildVersion().value_or(""));
   DVCRFileWriteHashEntryNSString(file, "os_display_version", DVCRHostOSDisplayVersion());
   DVCRFileWriteHashEntryNSString(file, "platform", DVCRApplicationGetPlatform());

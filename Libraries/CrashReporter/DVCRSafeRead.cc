@@ -25,10 +25,10 @@ bool isPlausibleAddress(const void* address) { return reinterpret_cast<uintptr_t
 
 enum class KernelRead { Done, Failed, Refused };
 
-KernelRead readWithKernel(const void* source, void* destination, size_t length) {
+KernelRead readWithKernel(pid_t pid, const void* source, void* destination, size_t length) {
   iovec local{destination, length};
   iovec remote{const_cast<void*>(source), length};
-  ssize_t copied = ::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0);
+  ssize_t copied = ::process_vm_readv(pid, &local, 1, &remote, 1, 0);
   if (copied == static_cast<ssize_t>(length)) return KernelRead::Done;
   if (copied < 0 && (errno == ENOSYS || errno == EPERM)) return KernelRead::Refused;
   return KernelRead::Failed;
@@ -58,11 +58,11 @@ bool DVCRReadMemoryThroughPipe(const void* source, void* destination, size_t len
   return ok;
 }
 
-bool DVCRReadMemory(const void* source, void* destination, size_t length) {
-  if (!isPlausibleAddress(source) || destination == nullptr) return false;
-  if (length == 0) return true;
+namespace {
+
+bool readMemory(pid_t pid, const void* source, void* destination, size_t length) {
   if (!kernelReadRefused.load(std::memory_order_relaxed)) {
-    switch (readWithKernel(source, destination, length)) {
+    switch (readWithKernel(pid, source, destination, length)) {
       case KernelRead::Done:
         return true;
       case KernelRead::Failed:
@@ -73,6 +73,107 @@ bool DVCRReadMemory(const void* source, void* destination, size_t length) {
     }
   }
   return DVCRReadMemoryThroughPipe(source, destination, length);
+}
+
+}  // namespace
+
+bool DVCRReadMemory(const void* source, void* destination, size_t length) {
+  if (!isPlausibleAddress(source) || destination == nullptr) return false;
+  if (length == 0) return true;
+  return readMemory(::getpid(), source, destination, length);
+}
+
+void DVCRSafeReadCacheReset(DVCRSafeReadCache* cache) {
+  cache->pid = ::getpid();
+  cache->lastHit = 0;
+  cache->blockReads = 0;
+  cache->clock = 0;
+  for (int i = 0; i < DVCRSafeReadCache::kBlocks; ++i) {
+    cache->blockAddress[i] = 0;
+    cache->lastUse[i] = 0;
+  }
+}
+
+namespace {
+
+constexpr uintptr_t kBlock = DVCRSafeReadCache::kBlockSize;
+
+int findBlock(const DVCRSafeReadCache* cache, uintptr_t block) {
+  if (cache->blockAddress[cache->lastHit] == block) return static_cast<int>(cache->lastHit);
+  for (int i = 0; i < DVCRSafeReadCache::kBlocks; ++i) {
+    if (cache->blockAddress[i] == block) return i;
+  }
+  return -1;
+}
+
+int leastRecentlyUsed(const DVCRSafeReadCache* cache) {
+  int victim = 0;
+  for (int i = 1; i < DVCRSafeReadCache::kBlocks; ++i) {
+    if (cache->lastUse[i] < cache->lastUse[victim]) victim = i;
+  }
+  return victim;
+}
+
+// Copies `block` and, in the same system call, up to kReadAhead - 1 blocks
+// after it that are not cached yet: a walk goes on upwards, up the stack and
+// towards the record a table search closes in on. The slot of `block`, or
+// -1 when it cannot be read (access is granted by the page, and a page is
+// at least a block, so then no byte in it can be).
+int loadBlock(DVCRSafeReadCache* cache, uintptr_t block) {
+  int count = 1;
+  while (count < DVCRSafeReadCache::kReadAhead && block + count * kBlock > block &&
+         findBlock(cache, block + count * kBlock) < 0)
+    ++count;
+  int slots[DVCRSafeReadCache::kReadAhead];
+  iovec local[DVCRSafeReadCache::kReadAhead];
+  for (int i = 0; i < count; ++i) {
+    slots[i] = leastRecentlyUsed(cache);
+    cache->blockAddress[slots[i]] = 0;
+    // The blocks read ahead count as older than the one asked for: unless
+    // a read comes to them, they are the first to go again.
+    cache->lastUse[slots[i]] = i == 0 ? cache->clock + 1 : cache->clock;
+    local[i] = iovec{cache->blocks[slots[i]], kBlock};
+  }
+  ++cache->blockReads;
+  size_t copied = 0;
+  if (!kernelReadRefused.load(std::memory_order_relaxed)) {
+    iovec remote{reinterpret_cast<void*>(block), count * kBlock};
+    ssize_t n = ::process_vm_readv(cache->pid, local, static_cast<unsigned long>(count), &remote, 1, 0);
+    if (n > 0) copied = static_cast<size_t>(n);
+    // The blocks after it may be what failed: then `block` alone is read.
+    if (n < 0 && (errno == ENOSYS || errno == EPERM)) kernelReadRefused.store(true, std::memory_order_relaxed);
+  }
+  if (copied < kBlock) {
+    if (!readMemory(cache->pid, reinterpret_cast<const void*>(block), cache->blocks[slots[0]], kBlock)) return -1;
+    copied = kBlock;
+  }
+  for (int i = 0; i < count && copied >= (i + 1) * kBlock; ++i) cache->blockAddress[slots[i]] = block + i * kBlock;
+  return slots[0];
+}
+
+}  // namespace
+
+bool DVCRSafeReadCacheReadBlocks(DVCRSafeReadCache* cache, const void* source, void* destination, size_t length) {
+  if (!isPlausibleAddress(source) || destination == nullptr) return false;
+  if (length == 0) return true;
+  uintptr_t at = reinterpret_cast<uintptr_t>(source);
+  // Longer reads would only push useful blocks out.
+  if (length > kBlock || at + length < at) return readMemory(cache->pid, source, destination, length);
+  unsigned char* to = static_cast<unsigned char*>(destination);
+  while (length > 0) {
+    const uintptr_t block = at & ~(kBlock - 1);
+    int slot = findBlock(cache, block);
+    if (slot < 0 && (slot = loadBlock(cache, block)) < 0) return false;
+    cache->lastHit = static_cast<uint32_t>(slot);
+    cache->lastUse[slot] = ++cache->clock;
+    const size_t offset = at - block;
+    const size_t count = length < kBlock - offset ? length : kBlock - offset;
+    memcpy(to, cache->blocks[slot] + offset, count);
+    to += count;
+    at += count;
+    length -= count;
+  }
+  return true;
 }
 
 bool DVCRReadString(const void* source, const char** string, size_t maxLength) {

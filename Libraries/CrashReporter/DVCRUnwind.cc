@@ -1,11 +1,12 @@
 #include "Libraries/CrashReporter/DVCRUnwind.h"
 
-
 #include "Libraries/CrashReporter/DVCRBinaryImageSlot.h"
 #include "Libraries/CrashReporter/DVCRDwarfRecords.h"
 #include "Libraries/CrashReporter/DVCRDwarfUnwind.h"
 #include "Libraries/CrashReporter/DVCREHFrameHeader.h"
 #include "Libraries/CrashReporter/DVCRUnwindSupport.h"
+
+thread_local DVCRSafeReadCache* dvcrUnwindReadCache __attribute__((tls_model("initial-exec"))) = nullptr;
 
 namespace {
 
@@ -95,8 +96,15 @@ bool advance(DVCRUnwindContext* context) {
 
 bool DVCRUnwindInit(DVCRUnwindContext* context, const DVCRThreadState* threadState) {
   if (context == nullptr) return false;
-  *context = DVCRUnwindContext{};
-  if (threadState != nullptr) context->registers = *threadState;
+  // Field by field: a whole new context would put its cache's blocks on the
+  // stack a second time.
+  context->registers = threadState != nullptr ? *threadState : DVCRThreadState{};
+  context->frameCount = 0;
+  context->compactUnwindContext = DVCRCompactUnwindContext{};
+  context->ehFrameHeader = DVCREHFrameHeader{};
+  context->lastFramePC = 0;
+  context->repeatCount = 0;
+  DVCRSafeReadCacheReset(&context->readCache);
   return true;
 }
 
@@ -161,6 +169,7 @@ bool DVCRUnwindNextFrame(DVCRUnwindContext* context) {
     return failToAdvance();
   }
   DVCRThreadState* registers = &context->registers;
+  const DVCRUnwindReadScope reads(&context->readCache);
   // From the third frame on the PC is a return address: look up the call
   // before it. The first two unwind from the interrupted instruction itself.
   if (context->frameCount >= 2 && !DVCRThreadContextSetPC(registers, DVCRThreadContextGetPC(registers) - 1)) {

@@ -17,6 +17,10 @@
 // interrupted PC itself, and at a return address minus 1 (the call, not
 // what follows it); the recorded frames are the return addresses.
 //
+// The stack and the tables are read through the context's read cache,
+// which copies memory a block at a time (DVCRSafeRead.h): the walk assumes
+// they hold still until it ends, as a stopped thread's do.
+//
 // The stack ends at a PC below 4,096 (a zero frame pointer, an undefined
 // return address), when every way fails, or after 100,000 frames.
 #pragma once
@@ -25,6 +29,7 @@
 
 #include "Libraries/CrashReporter/DVCRCompactUnwind.h"
 #include "Libraries/CrashReporter/DVCREHFrameHeader.h"
+#include "Libraries/CrashReporter/DVCRSafeRead.h"
 #include "Libraries/CrashReporter/DVCRThreadState.h"
 
 inline constexpr uint32_t kDVCRUnwindMaximumFrames = 100000;
@@ -38,9 +43,11 @@ struct DVCRUnwindContext {
   DVCREHFrameHeader ehFrameHeader;
   uint64_t lastFramePC;
   uint32_t repeatCount;  // how many frames just before this one had its PC
+  DVCRSafeReadCache readCache;  // for the whole unwind
 };
 
-// Zeroes the context and copies the registers; false only for no context.
+// Zeroes the context (the cache's copies are only marked empty) and copies
+// the registers; false only for no context.
 bool DVCRUnwindInit(DVCRUnwindContext* context, const DVCRThreadState* threadState);
 // Advances to the next frame; false at the end of the stack or on error.
 bool DVCRUnwindNextFrame(DVCRUnwindContext* context);

@@ -49,6 +49,9 @@ ZTCORFlatFileStorage::ZTCORFlatFileStorage()
     : storageQueue_(dispatch::Queue::serial("com.zorori.ZTCORFlatFileStorage")),
       uploadCoordinator_(ZTCORUploadCoordinator::sharedInstance()) {
   ZTCORRegisterTransportClasses();
+  // What writes of an earlier run left when it was killed goes first: every
+  // write of this storage runs on this queue after it.
+  storageQueue_->async([] { removeHiddenLeftovers(); });
 }
 
 std::string ZTCORFlatFileStorage::eventDataStoragePath() { return storagePath("vov_event_data"); }

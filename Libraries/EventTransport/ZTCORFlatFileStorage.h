@@ -10,7 +10,8 @@
 // Durability: files are written atomically (a hidden temporary, then a
 // rename) and moved by rename, so an event stored with success is, whenever
 // the process dies, in its target's directory or in one batch, whole. The
-// sweep removes hidden leftovers of interrupted writes. Batch IDs come from
+// hidden leftovers of interrupted writes are removed when a storage starts
+// (before it writes anything) and by every sweep. Batch IDs come from
 // the counter "ZTCORFlatFileStorageBatchIDCounter" (4 bytes, little-endian):
 // missing or short reads as 0, it wraps from 2,147,483,647 to 0, and an ID
 // is handed out only once the counter past it is written.
@@ -110,7 +111,7 @@ class ZTCORFlatFileStorage : public ZTCORStoragePromiseProtocol,
   void moveEventsIntoBatch(const std::set<std::string>& paths, const ZTCORStorageEventSelector& selector,
                            int64_t batchID, ns::Date batchExpiration, BatchCompletion onComplete);
   bool moveContentsOfDirectoryAtPath(const std::string& from, const std::string& to, ns::Error* error);
-  void removeHiddenLeftovers();
+  static void removeHiddenLeftovers();
 
   std::shared_ptr<dispatch::Queue> storageQueue_;
   std::optional<ZTCORDirectorySizeTracker> sizeTracker_;

@@ -64,6 +64,17 @@ void LKBufferedProxy::logMessage(const LKLogMessage& message) {
   if (buffer_.size() >= maxBufferSizeBytes_) lt_sendBufferedDataToFileLogger();
 }
 
+void LKBufferedProxy::logMessages(std::span<const LKLogMessage* const> messages) {
+  const uint64_t most = std::max(maxBufferSizeBytes_, maximumBufferSize());
+  for (const LKLogMessage* message : messages) {
+    std::string data = fileLogger_->lt_dataForMessage(*message);
+    if (data.empty()) continue;
+    buffer_ += data;
+    if (buffer_.size() >= most) lt_sendBufferedDataToFileLogger();
+  }
+  if (buffer_.size() >= maxBufferSizeBytes_) lt_sendBufferedDataToFileLogger();
+}
+
 void LKBufferedProxy::flush() {
   auto work = [this] {
     lt_sendBufferedDataToFileLogger();

@@ -30,6 +30,9 @@ class LKBufferedProxy : public LKLogger {
   void setMaxBufferSizeBytes(uint64_t bytes);
 
   void logMessage(const LKLogMessage& message) override;
+  // Records that came together are gathered first and written once a
+  // buffer's worth is there (within the most a buffer may hold).
+  void logMessages(std::span<const LKLogMessage* const> messages) override;
   void flush() override;
   void willRemoveLogger() override;
   void didAddLoggerInQueue(const std::shared_ptr<dispatch::Queue>& queue) override {

@@ -116,6 +116,14 @@ void LKFileLogger::logMessage(const LKLogMessage& message) {
   if (!data.empty()) lt_logData(data);
 }
 
+void LKFileLogger::logMessages(std::span<const LKLogMessage* const> messages) {
+  for (const LKLogMessage* message : messages) {
+    std::string data = lt_dataForMessage(*message);
+    if (!data.empty()) lt_takeData(data, true);
+  }
+  lt_writeUnwritten();
+}
+
 void LKFileLogger::logData(const std::string& data) {
   if (isOnInternalLoggerQueue()) {
     lt_logData(data);
@@ -156,42 +164,76 @@ bool endsWithLineBreak(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// A batch writes what gathered once this much has: more buys nothing.
+constexpr size_t kMostUnwritten = 256 * 1024;
+
+void reportException(const std::exception& exception) {
+  int before = exceptionCount.fetch_add(1);
+  if (before <= 9) LKConsoleLog("LKFileLogger.logMessage: %@", exception.what());
+  if (before + 1 == 10) {
+    LKConsoleWrite("LKFileLogger.logMessage: Too many exceptions -- will not log any more of them.");
+  }
+}
+
+}  // namespace
+
 void LKFileLogger::lt_logData(const std::string& data) {
   if (data.empty()) return;
+  lt_writeUnwritten();  // lines of earlier records come first
+  lt_takeData(data, false);
+}
+
+void LKFileLogger::lt_takeData(const std::string& data, bool gather) {
   try {
     ns::FileHandle* handle = lt_currentLogFileHandle();
     if (currentLogFileInfo_) willLogMessage(*currentLogFileInfo_);
-    ns::Error error;
     if (!handle) {
       // No file could be opened or created: the record is lost.
       LKConsoleLog("LKFileLogger: Failed to seek to end of file: %@", "no file");
       LKConsoleLog("LKFileLogger: Failed to write data: %@", "no file");
+    } else if (!gather) {
+      lt_writeLines(handle, data);
     } else {
-      // A write that failed (a full disk) may have left part of its record
-      // without a line end: the next record starts on a line of its own.
-      std::string_view bytes(data);
-      std::string separated;
-      if (lastWriteFailed_ && !endsWithLineBreak(handle->path())) {
-        separated = "\n" + data;
-        bytes = separated;
-      }
-      // Opened for appending: every write lands at the end without a seek.
-      if (!handle->write(bytes, &error)) {
-        LKConsoleLog("LKFileLogger: Failed to write data: %@", error);
-        lastWriteFailed_ = true;
-        currentOffset_ = handle->seekToEnd(nullptr).value_or(currentOffset_);
-      } else {
-        lastWriteFailed_ = false;
-        currentOffset_ += bytes.size();
-      }
+      unwritten_ += data;
+      if (unwritten_.size() >= kMostUnwritten) lt_writeUnwritten();
     }
+    // The size check counts gathered lines as written: a roll writes them
+    // to the file they belong to before closing it.
     if (currentLogFileInfo_) didLogMessage(*currentLogFileInfo_);
   } catch (const std::exception& exception) {
-    int before = exceptionCount.fetch_add(1);
-    if (before <= 9) LKConsoleLog("LKFileLogger.logMessage: %@", exception.what());
-    if (before + 1 == 10) {
-      LKConsoleWrite("LKFileLogger.logMessage: Too many exceptions -- will not log any more of them.");
-    }
+    reportException(exception);
+  }
+}
+
+void LKFileLogger::lt_writeUnwritten() {
+  if (unwritten_.empty()) return;
+  // Lines are gathered only while a file is open, and closing it writes
+  // them first.
+  if (currentLogFileHandle_) lt_writeLines(currentLogFileHandle_.get(), unwritten_);
+  unwritten_.clear();
+}
+
+void LKFileLogger::lt_writeLines(ns::FileHandle* handle, std::string_view bytes) {
+  ns::Error error;
+  // A write that failed (a full disk) may have left part of its record
+  // without a line end: the next record starts on a line of its own.
+  std::string separated;
+  if (lastWriteFailed_ && !endsWithLineBreak(handle->path())) {
+    separated.reserve(bytes.size() + 1);
+    separated.push_back('\n');
+    separated.append(bytes);
+    bytes = separated;
+  }
+  // Opened for appending: every write lands at the end without a seek.
+  if (!handle->write(bytes, &error)) {
+    LKConsoleLog("LKFileLogger: Failed to write data: %@", error);
+    lastWriteFailed_ = true;
+    currentOffset_ = handle->seekToEnd(nullptr).value_or(currentOffset_);
+  } else {
+    lastWriteFailed_ = false;
+    currentOffset_ += bytes.size();
   }
 }
 
@@ -209,6 +251,7 @@ void LKFileLogger::flush() {
 }
 
 void LKFileLogger::lt_flush() {
+  lt_writeUnwritten();
   ns::Error error;
   if (currentLogFileHandle_ && !currentLogFileHandle_->synchronize(&error)) {
     LKConsoleLog("LKFileLogger: Failed to synchronize file: %@", error);
@@ -286,7 +329,7 @@ void LKFileLogger::lt_maybeRollLogFileDueToSize() {
   if (!currentLogFileHandle_ || maximumFileSize_ == 0) return;
   // The offset is counted as this logger writes, saving a system call for
   // every record.
-  if (currentOffset_ >= maximumFileSize_) lt_rollLogFileNow();
+  if (currentOffset_ + unwritten_.size() >= maximumFileSize_) lt_rollLogFileNow();
 }
 
 void LKFileLogger::lt_maybeRollLogFileDueToAge() {
@@ -341,6 +384,7 @@ void LKFileLogger::lt_monitorCurrentLogFileForExternalChanges() {
 
 void LKFileLogger::lt_closeFile() {
   if (!currentLogFileHandle_) return;
+  lt_writeUnwritten();
   ns::Error error;
   if (!currentLogFileHandle_->synchronize(&error)) LKConsoleLog("LKFileLogger: Failed to synchronize file: %@", error);
   if (!currentLogFileHandle_->close(&error)) LKConsoleLog("LKFileLogger: Failed to close file: %@", error);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "Libraries/Logging/LKAbstractLogger.h"
@@ -60,6 +61,9 @@ class LKFileLogger : public LKAbstractLogger {
   void rollLogFileWithCompletionBlock(std::function<void()> completion);
 
   void logMessage(const LKLogMessage& message) override;
+  // The lines of records that came together go to the file in one write
+  // (or one per file when the batch rolls it), not one each.
+  void logMessages(std::span<const LKLogMessage* const> messages) override;
   // Writes raw bytes; waits unless already on the logger's queue.
   void logData(const std::string& data);
   void flush() override;
@@ -88,6 +92,14 @@ class LKFileLogger : public LKAbstractLogger {
  private:
   std::weak_ptr<LKFileLogger> weakSelf();
   void lt_flush();
+  // A record's line, written at once or (`gather`) appended to
+  // unwritten_; the hooks and the size check run for it either way.
+  void lt_takeData(const std::string& data, bool gather);
+  // Writes what gathered in unwritten_ to the open file.
+  void lt_writeUnwritten();
+  // One write of whole lines to `handle`, a line of its own after a write
+  // that failed.
+  void lt_writeLines(ns::FileHandle* handle, std::string_view bytes);
   std::shared_ptr<LKLogFileInfo> lt_currentLogFileInfo();
   bool lt_shouldUseLogFile(LKLogFileInfo& info, bool isResuming);
   bool lt_shouldLogFileBeArchived(LKLogFileInfo& info);
@@ -104,6 +116,9 @@ class LKFileLogger : public LKAbstractLogger {
   std::shared_ptr<LKLogFileInfo> currentLogFileInfo_;
   std::unique_ptr<ns::FileHandle> currentLogFileHandle_;
   uint64_t currentOffset_ = 0;  // the end of the open file
+  // Lines for the open file not written yet, while a batch is handled;
+  // written before the file is closed or the batch ends.
+  std::string unwritten_;
   bool lastWriteFailed_ = false;  // the file may end in a record cut short
   std::shared_ptr<dispatch::FileWatcher> currentLogFileVnode_;
   double rollingFrequency_ = kDefaultRollingFrequency;

@@ -127,11 +127,12 @@ bool LKLog::lingerForRecords(uint64_t epoch) {
 
 void LKLog::lt_drain(uint64_t epoch) {
   // Keeps taking what gathers while it works, so that a steady stream of
-  // records needs no further block (nor a wake-up per record).
-  std::vector<LKLogMessage> batch;
+  // records needs no further block (nor a wake-up per record). The batch is
+  // swapped with the callers' vector and both keep their storage, so that
+  // neither grows from nothing at every batch.
+  std::vector<LKLogMessage>& batch = lt_batch_;
   bool lingered = false;
   for (;;) {
-    batch.clear();
     {
       std::lock_guard lock(pendingMutex_);
       if (!pendingEpochs_.empty() && pendingEpochs_.back() <= epoch) {
@@ -162,6 +163,9 @@ void LKLog::lt_drain(uint64_t epoch) {
       continue;
     }
     lt_logBatch(batch);
+    // Let go of the records now (not when the next batch comes), keeping
+    // the storage.
+    batch.clear();
   }
 }
 
@@ -182,7 +186,7 @@ void LKLog::lt_logBatch(std::span<const LKLogMessage> batch) {
   }
   auto deliver = [](const Work& w) {
     return [&w] {
-      for (const LKLogMessage* message : w.records) w.node->logger()->logMessage(*message);
+      w.node->logger()->logMessages(w.records);
     };
   };
   // One processor, or one interested logger: run them one after another,

@@ -125,4 +125,7 @@ class LKLog {
   std::vector<uint64_t> pendingEpochs_;  // of each waiting record
   uint64_t epoch_ = 0;
   bool drainScheduled_ = false;  // for the current epoch
+  // The batch being handed to the loggers, on the logging queue; always
+  // empty between batches, its storage swapped back to the callers.
+  std::vector<LKLogMessage> lt_batch_;
 };

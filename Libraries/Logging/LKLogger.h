@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "Libraries/Logging/LKLogFormatter.h"
@@ -18,6 +19,12 @@ class LKLogger {
 
   // One record. Must not throw.
   virtual void logMessage(const LKLogMessage& message) = 0;
+  // Records that came together, in order; by default one logMessage each.
+  // A logger that writes somewhere costly overrides it to write them in one
+  // go. Must not throw.
+  virtual void logMessages(std::span<const LKLogMessage* const> messages) {
+    for (const LKLogMessage* message : messages) logMessage(*message);
+  }
   virtual std::shared_ptr<LKLogFormatter> logFormatter() = 0;
   virtual void setLogFormatter(std::shared_ptr<LKLogFormatter> formatter) = 0;
 

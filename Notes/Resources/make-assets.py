@@ -182,12 +182,18 @@ def manual_backup(scale):
 
 
 def checked(scale):
-    # A filled circle with a tick cut out of it.
+    # A filled circle with a tick cut out of it: a short stroke down to the
+    # tick's foot, then a long one up to the right.
+    def stroke(px, py, ax, ay, bx, by, half_width):
+        dx, dy = bx - ax, by - ay
+        t = max(0.0, min(1.0, ((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy)))
+        return math.hypot(px - ax - t * dx, py - ay - t * dy) - half_width
+
     def at(x, y):
         px, py = x / scale - 12, y / scale - 12
         disc = math.hypot(px, py) - 10
-        short = max(abs((px + py) / math.sqrt(2) - 1.4) - 1.2, abs((px - py) / math.sqrt(2) + 2.5) - 3)
-        long = max(abs((px - py) / math.sqrt(2) + 0.8) - 1.2, abs((px + py) / math.sqrt(2) - 3.4) - 5)
+        short = stroke(px, py, -5.2, 0.2, -1.8, 3.8, 1.3)
+        long = stroke(px, py, -1.8, 3.8, 5.2, -3.8, 1.3)
         return TINT + (coverage(max(disc, -min(short, long)), scale),)
     return at
 

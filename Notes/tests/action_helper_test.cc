@@ -142,6 +142,30 @@ TEST_F(ActionHelperTest, OnlyPackagesThatWereReadAreDeleted) {
   EXPECT_TRUE(consume().empty());
 }
 
+// A process that ends while deleting an imported package leaves it under a
+// hidden name, never as a half package in the listing; those leftovers go
+// at the next import, and nothing else hidden (a package Jotshare is still
+// writing) goes with them.
+TEST_F(ActionHelperTest, DeletionsThatDidNotFinishLeaveOnlyHiddenLeftovers) {
+  ActionHelper::saveNoteForImport(note("imported"));
+  auto read = ActionHelper::notesForImport();
+  ASSERT_EQ(read.size(), 1u);
+  // Halfway: renamed, its text already gone.
+  std::string hidden = "." + read[0].package.lastPathComponent() + ".imported";
+  fs::rename(read[0].package.path(), directory() / hidden);
+  fs::remove(directory() / hidden / ui::kRTFDTextFileName);
+  writePackage(".being-written.rtfd", note("still being written"));
+  EXPECT_TRUE(ActionHelper::notesForImport().empty());
+
+  ActionHelper::removeInterruptedRemovals();
+  EXPECT_EQ(entries(), (std::vector<std::string>{".being-written.rtfd"}));
+
+  ActionHelper::saveNoteForImport(note("next"));
+  auto next = ActionHelper::notesForImport();
+  ActionHelper::removeImportedNotes(next);
+  EXPECT_EQ(entries(), (std::vector<std::string>{".being-written.rtfd"})) << "deleted whole";
+}
+
 TEST_F(ActionHelperTest, APackageAppearingAfterAnImportWaitsForTheNext) {
   ActionHelper::saveNoteForImport(note("one"));
   EXPECT_EQ(consume().size(), 1u);

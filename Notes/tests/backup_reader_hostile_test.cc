@@ -52,9 +52,32 @@ def overlap(out):
                                len(raw), len(name), 0, 0, 0, 0, 0o100644 << 16, 0) + name
     end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, 130, 130, len(central), len(local), 0)
     open(out, 'wb').write(local + central + end)
+def shared(out, count, size):
+    # `count` entries of one deflated run of `size` zeros, each declaring it.
+    raw = bytes(size)
+    c = zlib.compressobj(9, zlib.DEFLATED, -15); comp = c.compress(raw) + c.flush()
+    crc = zlib.crc32(raw)
+    local = struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, 0, 8, 0, 0x21, crc, len(comp), len(raw), 14, 0)
+    local += b'G9/0000.rtfd/x' + comp
+    central = b''
+    for i in range(count):
+        name = ('G9/%04d.rtfd/x' % i).encode()
+        central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 0x031e, 20, 0, 8, 0, 0x21, crc, len(comp),
+                               len(raw), len(name), 0, 0, 0, 0, 0o100644 << 16, 0) + name
+    end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, count, count, len(central), len(local), 0)
+    open(out, 'wb').write(local + central + end)
+def zeros(z, name, size):
+    z.writestr(name, bytes(size))
 def make(out, kind):
     if kind == 'overlap':
         return overlap(out)
+    if kind == 'shared-255MiB':
+        # The 254 KB backup opened from outside: 16 entries of one run of
+        # zeros declared 255 MiB each, under 4 GiB in all.
+        return shared(out, 16, 255 << 20)
+    if kind == 'shared-small':
+        # Two entries of one small stream: under every size cap.
+        return shared(out, 2, 4096)
     with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as z:
         z.writestr('G1.plist', plistlib.dumps({'title': 'Work'}))
         for n, text in enumerate(['alpha', 'beta']):
@@ -74,6 +97,13 @@ def make(out, kind):
                     link(z, 'G1/0002.rtfd/l%d/%s' % (level, name), '../l%d' % (level - 1))
         elif kind == 'link':
             link(z, 'G2', 'G1')
+        elif kind == 'entry-past-a-note':
+            # One attachment larger than any note's file, deflated on its own.
+            zeros(z, 'G1/0000.rtfd/photo.png', 65 << 20)
+        elif kind == 'far-past-its-size':
+            # Each entry fits, but together they inflate some 1,000 times the file.
+            for n in range(4):
+                zeros(z, 'G1/0000.rtfd/part%d.png' % n, 5 << 20)
 for kind in sys.argv[2:]:
     make(os.path.join(sys.argv[1], kind + '.quillbox'), kind)
 )PY";
@@ -136,10 +166,34 @@ TEST_F(BackupReaderHostileTest, HostileArchivesAreRefusedWholeAndExtrasIgnored) 
   }
 }
 
+// Bombs are refused from what the archive declares: not one entry is
+// inflated (no progress is reported), and the person reads that the file
+// is no backup.
+TEST_F(BackupReaderHostileTest, BombsAreRefusedBeforeAnythingIsInflated) {
+  const std::vector<std::string> archives =
+      makeBackups({"shared-255MiB", "shared-small", "entry-past-a-note", "far-past-its-size"});
+  for (const auto& archive : archives) {
+    SCOPED_TRACE(archive);
+    int progressCalls = 0;
+    ns::Error error;
+    EXPECT_FALSE(NTBackupArchiveReader::read(archive, NTBackupArchiveReader::limits(),
+                                             [&](float) { ++progressCalls; }, &error));
+    EXPECT_EQ(error.code(), -8) << error.description();
+    EXPECT_EQ(progressCalls, 0);
+    ReaderCalls calls;
+    readBackup(NTBackup(ns::URL::fileURLWithPath(archive)), calls);
+    ASSERT_TRUE(calls.error);
+    EXPECT_EQ(calls.error->localizedDescription(), "File doesn't seem to be a backup file.");
+    EXPECT_FALSE(calls.folders);
+  }
+  auto size = ns::FileManager::defaultManager().attributesOfItem(archives[0])->size;
+  EXPECT_LT(size, 300u << 10) << "the bomb is the small file it was";
+}
+
 TEST_F(BackupReaderHostileTest, CapsFitNotesAndMemory) {
   const VLZipExtractionLimits limits = NTBackupArchiveReader::limits();
   EXPECT_LE(limits.maxTotalBytes, 4ull << 30);
-  EXPECT_LE(limits.maxEntryBytes, 256ull << 20);
+  EXPECT_LE(limits.maxEntryBytes, 64ull << 20);
   EXPECT_LE(limits.maxEntries, 250000u);
   // A backup past a cap is refused before any entry is read.
   const std::string archive = makeBackups({"plain"}).at(0);

@@ -22,6 +22,7 @@
 #include "Notes/tests/launch_fixture.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Calendar.h"
+#include "Platform/Graphics/testing/Pictures.h"
 #include "Platform/UIKit/AlertController.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/ScreenText.h"
@@ -244,6 +245,32 @@ TEST_F(BackupScreensTest, PreviewStartsAllCheckedAndSelectAllToggles) {
   cell->checkmarkClicked();
   EXPECT_EQ(preview->restoreButton().title(), "2/3");
   EXPECT_EQ(preview->selectedIndexPaths().count(ui::IndexPath::forRow(1, 1)), 0u);
+  // The counter's label says what the button does; the toggle says its state.
+  EXPECT_EQ(preview->restoreButton().screenName(), "Restore 2/3");
+  EXPECT_FALSE(cell->checkmarkButton().isSelected());
+}
+
+// The "Checked" image is a disc with a tick cut out of it: the tick's short
+// stroke goes down to a foot left of the middle, its long one up to the
+// right; around it the disc is whole.
+TEST_F(BackupScreensTest, TheCheckedImageShowsATick) {
+  launch();
+  auto checked = ui::Image::named("Checked");
+  ASSERT_TRUE(checked && checked->bitmap());
+  const cg::Image& bitmap = *checked->bitmap();
+  auto alpha = [&](double x, double y) { return cg::testing::pixelAt(bitmap, x, y).a; };
+  struct Point {
+    double x, y;
+    bool cut;
+  };
+  const Point points[] = {
+      {8.5, 14, true},    // the short stroke
+      {10.2, 15.6, true}, // the foot
+      {15.5, 10, true},   // the long stroke
+      {12, 6, false},     {6, 9, false}, {17, 15, false}, {12, 19.5, false},
+  };
+  for (const auto& p : points)
+    EXPECT_EQ(alpha(p.x, p.y) < 60, p.cut) << p.x << "," << p.y << ": alpha " << int(alpha(p.x, p.y));
 }
 
 TEST_F(BackupScreensTest, RestoreAddsToFoldersOfTheSameTitleOrNewOnesKeepingDates) {

@@ -144,6 +144,11 @@ TEST_F(FormattingTest, TheCollapsedBarIsTheSameInEveryNote) {
   ui::Input::settle();
   EXPECT_TRUE(NTSettings::userDefaults()->boolForKey(NTSettings::kKeyboardAccessoryCollapsedKey));
   EXPECT_EQ(editor->keyboardAccessory()->toolbarView().transform().ty, NTKeyboardAccessoryView::kHeight);
+  // The row that slid away is neither on screen nor touched.
+  std::string screen = ui::ScreenText::renderForPerson();
+  EXPECT_NE(screen.find("[Collapse]"), std::string::npos) << screen;
+  EXPECT_EQ(screen.find("[Bold]"), std::string::npos) << screen;
+  EXPECT_FALSE(ui::Input::tap("Bold"));
   ui::Input::goBack();
   auto next = openEditor(nullptr);
   EXPECT_EQ(next->keyboardAccessory()->toolbarView().transform().ty, NTKeyboardAccessoryView::kHeight);

@@ -12,6 +12,7 @@
 namespace {
 
 using notes::testing::FoldersScreenTest;
+using notes::testing::StoreStack;
 using ui::Input;
 using Strings = std::vector<std::string>;
 
@@ -49,6 +50,27 @@ TEST_F(FoldersScreenTest, ListsAllNotesThenFoldersInOrderWithCounts) {
   EXPECT_EQ(rows(*folders_), (Strings{"All Notes 4", "Work 2", "Home 1", "Empty 1"}));
 }
 
+// A folder's count comes from the store: showing the list makes no note.
+TEST_F(FoldersScreenTest, CountsComeFromTheStoreWithoutMakingNotes) {
+  addFolder("Small", 2);
+  save();
+  {
+    StoreStack writer(device().device().documentsDirectory() + "/Notes.sqlite");
+    auto big = NTData::insertNewFolderAtIndex(*writer.context, 1);
+    big->setTitle("Big");
+    for (int i = 0; i < 300; ++i) {
+      auto note = writer.context->insertNewObject<NTNote>(NTNote::kEntityName);
+      note->setFolder(big);
+      note->setDisplayOrder(i);
+    }
+    ASSERT_TRUE(NTData::saveContext(*writer.context));
+  }
+  const size_t before = ctx().registeredObjectCount();
+  open();
+  EXPECT_EQ(rows(*folders_), (Strings{"All Notes 302", "Small 2", "Big 300"}));
+  EXPECT_LE(ctx().registeredObjectCount(), before + 1) << "only the new folder is made";
+}
+
 TEST_F(FoldersScreenTest, NewFolderNamedAsTypedGoesFirstAndEmptyNameCreatesNothing) {
   addFolder("Work");
   save();
@@ -63,6 +85,9 @@ TEST_F(FoldersScreenTest, NewFolderNamedAsTypedGoesFirstAndEmptyNameCreatesNothi
   EXPECT_EQ(alert->textFields()[0]->placeholder(), "Name");
   ASSERT_TRUE(Input::tap("Save"));
   EXPECT_EQ(storedFolders(), (Strings{"Work"}));
+  // The person learns why nothing was made.
+  EXPECT_TRUE(onScreen("No folder was made: a folder needs a name that is more than spaces."));
+  ASSERT_TRUE(Input::tap("OK"));
   EXPECT_FALSE(folders_->presentedViewController());
 
   ASSERT_TRUE(Input::pressBarButton("Add"));
@@ -192,6 +217,8 @@ TEST_F(FoldersScreenTest, TappingWhileEditingRenamesFoldersOnly) {
   presentedAlert(*folders_)->textFields()[0]->setText("");
   ASSERT_TRUE(Input::tap("Save"));
   EXPECT_EQ(storedFolders(), (Strings{"Office", "Home"}));
+  EXPECT_TRUE(onScreen("The folder keeps its name: a folder needs a name that is more than spaces."));
+  ASSERT_TRUE(Input::tap("OK"));
 
   // Out of editing a tap opens the folder.
   ASSERT_TRUE(Input::pressBarButton("Done"));

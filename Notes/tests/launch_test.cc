@@ -203,6 +203,8 @@ TEST_F(LaunchTest, HandedOverNotesStayUntilASaveHoldsThem) {
               "CREATE TRIGGER refuse BEFORE INSERT ON \"Note\" BEGIN SELECT RAISE(ABORT, 'disk is full'); END;");
   ui::Input::background();
   ui::Input::foreground();
+  // The person is told; the shared text waits for a save that holds it.
+  EXPECT_TRUE(ui::Input::tap("OK")) << ui::ScreenText::render();
   EXPECT_EQ(notesOf(NTData::defaultFolder(context())), (std::vector<std::string>{kFirstNote}));
   EXPECT_TRUE(context().insertedObjects().empty());  // no twin waits in the context
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // kept
@@ -213,6 +215,46 @@ TEST_F(LaunchTest, HandedOverNotesStayUntilASaveHoldsThem) {
   ui::Input::foreground();
   EXPECT_EQ(notesOf(NTData::defaultFolder(context())), (std::vector<std::string>{"shared once", kFirstNote}));
   EXPECT_TRUE(fs::is_empty(dir));
+}
+
+// A save the store refuses (a full disk) is said to the person with the
+// store's error, once until a save succeeds; what was changed waits in the
+// context and the next save that can be written stores all of it.
+TEST_F(LaunchTest, AFailedSaveIsSaidOnceAndItsChangesWaitForTheNextSave) {
+  launch();
+  auto alerts = [] {
+    std::string screen = ui::ScreenText::render();
+    size_t n = 0;
+    for (size_t at = 0; (at = screen.find("Your changes could not be saved", at)) != std::string::npos; ++at) ++n;
+    return n;
+  };
+  auto addNote = [&](const std::string& text) {
+    ns::AttributedString body(text);
+    NTData::insertNewNoteAtIndex(context(), 0, nullptr)->setText(&body);
+    return NTData::saveContext(context());
+  };
+  execOnStore(storePath(), "CREATE TRIGGER refuse BEFORE INSERT ON \"Note\" BEGIN SELECT RAISE(ABORT, 'disk is full'); END;");
+  EXPECT_FALSE(addNote("first"));
+  ui::Input::settle();
+  EXPECT_EQ(alerts(), 1u) << ui::ScreenText::render();
+  for (const char* said : {"insert into Note: disk is full", "Quillbox keeps your changes and saves them as soon as it can."})
+    EXPECT_NE(ui::ScreenText::render().find(said), std::string::npos) << said << "\n" << ui::ScreenText::render();
+  ASSERT_TRUE(ui::Input::tap("OK"));
+  EXPECT_FALSE(addNote("second"));
+  ui::Input::settle();
+  EXPECT_EQ(alerts(), 0u) << "said once";
+
+  execOnStore(storePath(), "DROP TRIGGER refuse;");
+  ui::Input::background();  // nothing of its own to save: the next save comes with a change
+  EXPECT_TRUE(addNote("third"));
+  StoreStack reader(storePath());
+  EXPECT_EQ(NTData::countTotalNotes(*reader.context), 4u) << "the first note, and all three written";
+
+  execOnStore(storePath(), "CREATE TRIGGER refuse BEFORE INSERT ON \"Note\" BEGIN SELECT RAISE(ABORT, 'disk is full'); END;");
+  ui::Input::foreground();
+  EXPECT_FALSE(addNote("fourth"));
+  ui::Input::settle();
+  EXPECT_EQ(alerts(), 1u) << "a new failure after a save that worked is said again";
 }
 
 TEST_F(LaunchTest, BecomingActiveClearsDueRemindersAndRenumbersOneSecondLater) {

@@ -190,6 +190,57 @@ TEST_F(FixDisplayOrdersTest, ReportsOnceAndSavesOnlyWhenSomethingChanged) {
   }
 }
 
+// The app walks at every activation: a walk is made again only once
+// something was saved through the store's coordinator (or the context has
+// unsaved changes); until then no note is read.
+TEST_F(FixDisplayOrdersTest, WalksAgainOnlyAfterSomethingWasSaved) {
+  auto folder = ctx().insertNewObject<NTFolder>(NTFolder::kEntityName);
+  std::vector<std::shared_ptr<NTNote>> notes;
+  for (int order : {0, 2, 5}) {
+    notes.push_back(ctx().insertNewObject<NTNote>(NTNote::kEntityName));
+    notes.back()->setFolder(folder);
+    notes.back()->setDisplayOrder(order);
+  }
+  ASSERT_TRUE(ctx().save(nullptr));
+  // Each activation's walk on a context of its own, so that what it reads shows.
+  auto walk = [&] {
+    auto context = std::make_shared<cd::ManagedObjectContext>(cd::ManagedObjectContext::ConcurrencyType::MainQueue);
+    context->setPersistentStoreCoordinator(ctx().persistentStoreCoordinator());
+    dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
+    NTData::fixDisplayOrders(*context);
+    return std::make_pair(context->registeredObjectCount(), recordedMessages().size());
+  };
+  struct Step {
+    const char* name;
+    std::function<void()> before;
+    bool reads;
+    size_t repairs;
+  };
+  const Step steps[] = {
+      {"first walk", [] {}, true, 1},
+      {"nothing saved since", [] {}, false, 0},
+      {"a note renumbered and saved", [&] {
+         notes[1]->setDisplayOrder(7);
+         ASSERT_TRUE(ctx().save(nullptr));
+       }, true, 1},
+      {"in order after the repair", [] {}, false, 0},
+      {"a reminder saved", [&] {
+         notes[0]->setReminderDate(ns::Date(900000000));
+         ASSERT_TRUE(ctx().save(nullptr));
+       }, true, 0},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    step.before();
+    auto [read, repairs] = walk();
+    EXPECT_EQ(read > 0, step.reads);
+    EXPECT_EQ(repairs, step.repairs);
+  }
+  auto fresh = reopen();
+  auto freshFolders = NTData::fetchSortedFolders(*fresh->context);
+  EXPECT_EQ(ordersOf(NTData::fetchSortedNotesInFolder(*fresh->context, freshFolders[0])), (std::vector<int>{0, 1, 2}));
+}
+
 class SaveContextTest : public NotesStoreTest {};
 
 TEST_F(SaveContextTest, AnswersWhetherTheChangesWereSaved) {

@@ -148,6 +148,27 @@ TEST_F(ScreenPicturesTest, SearchingKeepsTheBarAndTheSearchFieldAboveTheResults)
   EXPECT_GT(darkPixels(*picture, ui::Rect(16, kPhoneRows + 10, 150, 24)), 200) << "the result under it";
 }
 
+// An emoji is drawn in its own colours by the emoji font, not as a box;
+// the keyboard's keys stand in the order the screen prints them, none cut
+// short. (The pad's first launch shows the editor's bar: Trash, then Share
+// at the edge, as the text reads.)
+TEST_F(ScreenPicturesTest, TheEditorDrawsAnEmojiInColourAndItsKeysAsTheyRead) {
+  launch();
+  ASSERT_TRUE(ui::Input::tap("AddButton"));
+  ASSERT_TRUE(ui::Input::type("Flan \xF0\x9F\x8D\xAE tonight"));
+  auto picture = ui::ScreenPicture::capture();
+  // The flan's caramel and custard: yellow and brown, which neither the
+  // text nor the tint is.
+  int golden = 0;
+  for (double y = 110; y < 160; y += 1 / 3.0)
+    for (double x = 10; x < 200; x += 1 / 3.0) {
+      Pixel p = pixelAt(*picture, x, y);
+      if (p.r > 180 && p.g > 110 && p.b < 90) ++golden;
+    }
+  EXPECT_GT(golden, 100) << "the emoji in colour";
+  EXPECT_TRUE(cg::testing::matchesReference(*picture, kPictures, "phone-editor-emoji", kTolerance));
+}
+
 TEST_F(PadScreenPicturesTest, FirstLaunchOnAPadShowsBothPanesWithTheNoteSelected) {
   launch();
   auto picture = ui::ScreenPicture::capture();

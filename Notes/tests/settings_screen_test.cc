@@ -17,9 +17,13 @@
 #include "Notes/SettingsViewController.h"
 #include "Notes/tests/launch_fixture.h"
 #include "Platform/LocalAuthentication/BiometricPrompt.h"
+#include "Platform/Graphics/testing/Pictures.h"
+#include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/MailComposeViewController.h"
 #include "Platform/UIKit/NavigationController.h"
+#include "Platform/UIKit/ScreenPicture.h"
 #include "Platform/UIKit/ScreenText.h"
+#include "Platform/UIKit/TableViewHeaderFooterView.h"
 #include "Platform/UIKit/Window.h"
 
 namespace {
@@ -384,4 +388,28 @@ TEST_F(SettingsScreenTest, SupportMailGoesToTheStoredAddressWithTheDeviceData) {
   EXPECT_TRUE(shows("\"Send Feedback & Support\"")) << screen();
 }
 
+}  // namespace
+
+namespace {
+// A footer longer than a line is drawn whole over its lines, not cut to the
+// first: its second line has ink where a single line, centred, has none.
+TEST_F(SettingsScreenTest, ALongFooterIsDrawnOverItsLines) {
+  openSettings();
+  ui::TableView& table = settings()->tableView();
+  table.layoutIfNeeded();
+  std::shared_ptr<ui::TableViewHeaderFooterView> footer;
+  for (const auto& v : table.subviews()) {
+    auto hf = std::dynamic_pointer_cast<ui::TableViewHeaderFooterView>(v);
+    if (hf && hf->textLabel().text().starts_with("Use iCloud both")) footer = hf;
+  }
+  ASSERT_TRUE(footer) << screen();
+  footer->layoutIfNeeded();
+  const ui::Label& label = footer->textLabel();
+  ui::Rect shown = label.convertRectTo(label.bounds(), nullptr);
+  ASSERT_GT(shown.height(), 40) << "room for two lines";
+  auto picture = ui::ScreenPicture::capture();
+  double middle = shown.midY();
+  EXPECT_GT(cg::testing::darkPixels(*picture, ui::Rect(shown.minX(), middle + 10, shown.width(), 5), 200), 40)
+      << "the second line";
+}
 }  // namespace

@@ -80,10 +80,14 @@ TEST_F(StoreDamageTest, DamagedFileIsReportedKeptAndNeverEdited) {
     EXPECT_NE(screen.find(delegate_->storeLoadError()->localizedDescription()), std::string::npos) << screen;
     EXPECT_EQ(NTData::countTotalFolders(context()), 0u) << "nothing is added that could not be saved";
 
-    // No way to edit: the interface takes no touch, the quick action and
-    // the handed-over note wait.
+    // No way to edit: nothing under the alert takes a tap, nor does the
+    // interface after it; the quick action and the handed-over note wait.
+    EXPECT_FALSE(ui::Input::tap("Add"));
+    EXPECT_FALSE(ui::Input::tap("Edit"));
     EXPECT_TRUE(ui::Input::tap("OK"));
     EXPECT_FALSE(ui::Input::tap("AddButton-Ball"));
+    EXPECT_FALSE(ui::Input::tap("Add"));
+    EXPECT_EQ(ui::ScreenText::render().find("New Folder"), std::string::npos) << ui::ScreenText::render();
     auto& application = ui::Application::shared();
     application.performShortcut(application.shortcutItems().at(0));
     ui::Input::settle();

@@ -1,6 +1,7 @@
 #include "Platform/CoreData/FetchedResultsController.h"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -112,6 +113,88 @@ std::optional<ns::IndexPath> FetchedResultsController::indexPathForObject(const 
   return std::nullopt;
 }
 
+std::vector<ManagedObject*> FetchedResultsController::resorted(
+    const EntityDescription& entity, const std::unordered_set<const ManagedObject*>& deleted,
+    const std::unordered_set<const ManagedObject*>& updated, const std::vector<std::shared_ptr<ManagedObject>>& added,
+    const std::function<bool(const ManagedObject&)>& matches) const {
+  const auto& descriptors = request_.sortDescriptors();
+  bool plainKeys = !descriptors.empty();
+  for (const auto& d : descriptors) plainKeys = plainKeys && entity.attributeIndex(d.key()).has_value();
+  if (!plainKeys) {
+    std::vector<ManagedObject*> list;
+    for (const auto& o : objects_) {
+      if (deleted.count(o.get())) continue;
+      if (updated.count(o.get()) && !matches(*o)) continue;
+      list.push_back(o.get());
+    }
+    for (const auto& o : added) list.push_back(o.get());
+    cd::sortObjects(list, entity, descriptors);
+    return list;
+  }
+  // The order is that of a stable sort of [survivors in their old order,
+  // then arrivals]: by the keys, then by that rank. Objects that did not
+  // change keep their keys (which are their own attributes), so they stay
+  // in order among themselves; only the changed ones and the arrivals are
+  // placed, each by a binary search. The rest are never read, so a long
+  // list's faults stay faults.
+  std::vector<KeyPath> paths;
+  for (const auto& d : descriptors) paths.emplace_back(entity, d.key());
+  struct Entry {
+    ManagedObject* object;
+    size_t rank;
+    std::vector<KeyPathValue> keys;  // read only for entries that are compared
+  };
+  auto keysOf = [&](ManagedObject* o) {
+    std::vector<KeyPathValue> keys;
+    for (const auto& p : paths) keys.push_back(p.evaluate(*o));
+    return keys;
+  };
+  auto before = [&](const std::vector<KeyPathValue>& a, size_t rankA, const std::vector<KeyPathValue>& b,
+                    size_t rankB) {
+    for (size_t k = 0; k < descriptors.size(); ++k) {
+      int c = descriptors[k].compare(a[k], b[k]);
+      if (c != 0) return c < 0;
+    }
+    return rankA < rankB;
+  };
+  std::vector<ManagedObject*> kept;
+  std::vector<size_t> keptRank;
+  std::vector<Entry> placed;
+  for (size_t i = 0; i < objects_.size(); ++i) {
+    ManagedObject* o = objects_[i].get();
+    if (deleted.count(o)) continue;
+    if (updated.count(o)) {
+      if (matches(*o)) placed.push_back({o, i, keysOf(o)});
+      continue;
+    }
+    kept.push_back(o);
+    keptRank.push_back(i);
+  }
+  for (size_t i = 0; i < added.size(); ++i) placed.push_back({added[i].get(), objects_.size() + i, keysOf(added[i].get())});
+  std::sort(placed.begin(), placed.end(),
+            [&](const Entry& a, const Entry& b) { return before(a.keys, a.rank, b.keys, b.rank); });
+  std::vector<ManagedObject*> list;
+  list.reserve(kept.size() + placed.size());
+  size_t from = 0;
+  for (const Entry& p : placed) {
+    // The first kept object that sorts after p, at or beyond `from`.
+    size_t lo = from, hi = kept.size();
+    while (lo < hi) {
+      size_t mid = lo + (hi - lo) / 2;
+      if (before(keysOf(kept[mid]), keptRank[mid], p.keys, p.rank)) {
+        lo = mid + 1;
+      } else {
+        hi = mid;
+      }
+    }
+    list.insert(list.end(), kept.begin() + static_cast<std::ptrdiff_t>(from), kept.begin() + static_cast<std::ptrdiff_t>(lo));
+    list.push_back(p.object);
+    from = lo;
+  }
+  list.insert(list.end(), kept.begin() + static_cast<std::ptrdiff_t>(from), kept.end());
+  return list;
+}
+
 void FetchedResultsController::contextObjectsDidChange(const ObjectChanges& changes) {
   if (!fetched_) return;
   const EntityDescription* entity =
@@ -158,14 +241,7 @@ void FetchedResultsController::contextObjectsDidChange(const ObjectChanges& chan
   }
 
   // New contents: survivors, then arrivals, sorted.
-  std::vector<ManagedObject*> list;
-  for (const auto& o : objects_) {
-    if (deleted.count(o.get())) continue;
-    if (updated.count(o.get()) && !matches(*o)) continue;
-    list.push_back(o.get());
-  }
-  for (const auto& o : added) list.push_back(o.get());
-  cd::sortObjects(list, *entity, request_.sortDescriptors());
+  std::vector<ManagedObject*> list = resorted(*entity, deleted, updated, added, matches);
   std::vector<std::shared_ptr<ManagedObject>> next;
   next.reserve(list.size());
   for (ManagedObject* o : list) next.push_back(o->shared_from_this());

@@ -10,9 +10,11 @@
 // The cache name is accepted and ignored. Used on the context's queue only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "Platform/CoreData/FetchRequest.h"
@@ -89,6 +91,13 @@ class FetchedResultsController : public ContextChangeObserver {
  private:
   std::string sectionName(const ManagedObject& object) const;
   void rebuildSections(std::vector<std::shared_ptr<ManagedObject>> objects);
+  // The fetched objects after a change, in the request's order: survivors
+  // less the deleted and those that match no more, with the arrivals.
+  std::vector<ManagedObject*> resorted(const EntityDescription& entity,
+                                       const std::unordered_set<const ManagedObject*>& deleted,
+                                       const std::unordered_set<const ManagedObject*>& updated,
+                                       const std::vector<std::shared_ptr<ManagedObject>>& added,
+                                       const std::function<bool(const ManagedObject&)>& matches) const;
 
   FetchRequest request_;
   std::shared_ptr<ManagedObjectContext> context_;

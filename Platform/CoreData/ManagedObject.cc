@@ -6,6 +6,7 @@
 #include "Platform/CoreData/ManagedObjectContext.h"
 #include "Platform/CoreData/ValueTransformer.h"
 #include "Platform/Foundation/Error.h"
+#include "Platform/Foundation/Range.h"
 
 namespace cd {
 
@@ -193,16 +194,12 @@ void ManagedObject::setToOne(size_t r, ManagedObject* target, bool track) {
 
 void ManagedObject::linkToMany(size_t r, ManagedObject* member, bool track) {
   ToMany& set = toMany_[r];
-  if (set.loaded && std::find(set.objects.begin(), set.objects.end(), member) == set.objects.end()) {
-    set.objects.push_back(member);
-  }
+  if (set.loaded) set.add(member);
   if (track) markChanged(entity_->attributes().size() + r);
 }
 
 void ManagedObject::unlinkToMany(size_t r, ManagedObject* member, bool track) {
-  ToMany& set = toMany_[r];
-  auto it = std::find(set.objects.begin(), set.objects.end(), member);
-  if (it != set.objects.end()) set.objects.erase(it);
+  toMany_[r].remove(member);
   if (track) markChanged(entity_->attributes().size() + r);
 }
 
@@ -215,12 +212,21 @@ const ManagedObject::ToMany& ManagedObject::loadedToMany(size_t r) const {
 std::vector<std::shared_ptr<ManagedObject>> ManagedObject::objects(std::string_view key) const {
   size_t r = relationshipIndexOrThrow(key, true);
   std::vector<std::shared_ptr<ManagedObject>> result;
-  for (ManagedObject* o : loadedToMany(r).objects) result.push_back(o->shared_from_this());
+  const auto& members = loadedToMany(r).members();
+  result.reserve(members.size());
+  for (ManagedObject* o : members) result.push_back(o->shared_from_this());
   return result;
 }
 
 size_t ManagedObject::countOfObjects(std::string_view key) const {
-  return loadedToMany(relationshipIndexOrThrow(key, true)).objects.size();
+  size_t r = relationshipIndexOrThrow(key, true);
+  fireFault();
+  // Counting needs no member made into an object: the store counts.
+  if (!toMany_[r].loaded && context_) {
+    size_t n = context_->countToMany(this, r);
+    if (n != ns::kNotFound) return n;
+  }
+  return loadedToMany(r).size();
 }
 
 void ManagedObject::addObject(std::string_view key, const std::shared_ptr<ManagedObject>& value) {

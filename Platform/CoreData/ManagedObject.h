@@ -20,6 +20,7 @@
 
 #include "Platform/CoreData/EntityDescription.h"
 #include "Platform/CoreData/ManagedObjectID.h"
+#include "Platform/CoreData/ToManySet.h"
 #include "Platform/Foundation/Value.h"
 
 namespace cd {
@@ -71,6 +72,7 @@ class ManagedObject : public std::enable_shared_from_this<ManagedObject> {
 
   // To-many relationships (unordered; the order is the order of arrival).
   std::vector<std::shared_ptr<ManagedObject>> objects(std::string_view key) const;
+  // The number of members, counted by the store unless they are loaded.
   size_t countOfObjects(std::string_view key) const;
   void addObject(std::string_view key, const std::shared_ptr<ManagedObject>& value);
   void removeObject(std::string_view key, const std::shared_ptr<ManagedObject>& value);
@@ -112,10 +114,7 @@ class ManagedObject : public std::enable_shared_from_this<ManagedObject> {
     uint64_t bits_ = 0;
     std::vector<bool> more_;
   };
-  struct ToMany {
-    std::vector<ManagedObject*> objects;
-    bool loaded = false;
-  };
+  using ToMany = ToManySet;
 
   void setUp(const EntityDescription* entity, ManagedObjectContext* context, ManagedObjectID id, bool fault);
   void fireFault() const;
@@ -140,6 +139,9 @@ class ManagedObject : public std::enable_shared_from_this<ManagedObject> {
   bool pendingInserted_ = false;  // reported to observers at the next processPendingChanges
   bool pendingUpdated_ = false;
   bool missing_ = false;          // a fault whose row is gone
+  // The objects of a fetch's batch that are loaded together when the first
+  // of them is touched; shared by the batch's faults, dropped once loaded.
+  std::shared_ptr<std::vector<std::weak_ptr<ManagedObject>>> faultBatch_;
   int64_t newKey_ = 0;            // the row key reserved while a save runs
   std::vector<Attribute> attributes_;
   std::vector<ManagedObject*> toOne_;  // per relationship; unused for to-many

@@ -7,6 +7,7 @@
 #include "Platform/CoreData/KeyPath.h"
 #include "Platform/CoreData/ObjectSorting.h"
 #include "Platform/CoreData/PersistentStoreCoordinator.h"
+#include "Platform/CoreData/Predicate.h"
 #include "Platform/CoreData/StoreRow.h"
 #include "Platform/CoreData/ValueTransformer.h"
 #include "Platform/Dispatch/MainThread.h"
@@ -47,7 +48,7 @@ ManagedObjectContext::~ManagedObjectContext() {
   for (auto& [id, object] : registry_) {
     object->context_ = nullptr;
     std::fill(object->toOne_.begin(), object->toOne_.end(), nullptr);
-    for (auto& set : object->toMany_) set = ManagedObject::ToMany{};
+    for (auto& set : object->toMany_) set.clear();
   }
   for (auto& object : deleted_) object->context_ = nullptr;
   for (auto& object : inserted_) object->context_ = nullptr;
@@ -164,7 +165,7 @@ void ManagedObjectContext::deleteWithRules(ManagedObject* object) {
     const RelationshipDescription& rel = entity.relationships()[r];
     std::vector<ManagedObject*> targets;
     if (rel.toMany) {
-      targets = object->loadedToMany(r).objects;
+      targets = object->loadedToMany(r).members();
     } else if (object->toOne_[r]) {
       targets.push_back(object->toOne_[r]);
     }
@@ -199,12 +200,11 @@ void ManagedObjectContext::detachFromRelated(ManagedObject* object) {
     const RelationshipDescription& rel = entity.relationships()[r];
     const RelationshipDescription& inverse = rel.destination->relationships()[rel.inverseIndex];
     std::vector<ManagedObject*> targets =
-        rel.toMany ? object->toMany_[r].objects
+        rel.toMany ? object->toMany_[r].members()
                    : (object->toOne_[r] ? std::vector<ManagedObject*>{object->toOne_[r]} : std::vector<ManagedObject*>{});
     for (ManagedObject* target : targets) {
       if (inverse.toMany) {
-        auto& list = target->toMany_[rel.inverseIndex].objects;
-        list.erase(std::remove(list.begin(), list.end(), object), list.end());
+        target->toMany_[rel.inverseIndex].remove(object);
       } else if (target->toOne_[rel.inverseIndex] == object) {
         target->toOne_[rel.inverseIndex] = nullptr;
       }
@@ -220,7 +220,7 @@ void ManagedObjectContext::forgetObject(ManagedObject* object) {
   object->pendingInserted_ = false;
   object->pendingUpdated_ = false;
   std::fill(object->toOne_.begin(), object->toOne_.end(), nullptr);
-  for (auto& set : object->toMany_) set = ManagedObject::ToMany{};
+  for (auto& set : object->toMany_) set.clear();
 }
 
 bool ManagedObjectContext::hasChanges() const {
@@ -344,6 +344,7 @@ ManagedObject* ManagedObjectContext::materialize(const EntityDescription& entity
 
 bool ManagedObjectContext::fulfillFault(ManagedObject* object) {
   if (!object->fault_) return !object->missing_;
+  if (object->faultBatch_) return fulfillFaultBatch(object);
   object->fault_ = false;
   bool found = false;
   StoreRow row;
@@ -361,10 +362,47 @@ bool ManagedObjectContext::fulfillFault(ManagedObject* object) {
   return true;
 }
 
+bool ManagedObjectContext::fulfillFaultBatch(ManagedObject* object) {
+  const auto batch = std::move(object->faultBatch_);
+  // The batch's objects still waiting for it (another fetch may have taken
+  // one into a batch of its own since), read in one go.
+  std::vector<std::shared_ptr<ManagedObject>> members;
+  std::vector<int64_t> keys;
+  std::unordered_map<int64_t, ManagedObject*> byKey;
+  members.reserve(batch->size());
+  keys.reserve(batch->size());
+  for (const auto& weak : *batch) {
+    auto member = weak.lock();
+    if (!member) continue;
+    if (member.get() != object && (member->faultBatch_ != batch || !member->fault_ || member->context_ != this)) continue;
+    member->faultBatch_.reset();
+    member->fault_ = false;
+    keys.push_back(member->id_.primaryKey());
+    byKey.emplace(member->id_.primaryKey(), member.get());
+    members.push_back(std::move(member));
+  }
+  std::vector<StoreRow> rows;
+  if (coordinator_) {
+    std::lock_guard<std::recursive_mutex> lock(coordinator_->storeMutex());
+    auto store = coordinator_->storeWithIdentifier(object->id_.storeIdentifier());
+    if (store) {
+      store->fetchRowsWithKeys(*object->entity_, keys, [&](StoreRow& row) { rows.push_back(std::move(row)); },
+                               nullptr);
+    }
+  }
+  for (const auto& member : members) member->missing_ = true;
+  for (StoreRow& row : rows) {
+    auto it = byKey.find(row.key);
+    if (it == byKey.end()) continue;
+    applyRow(it->second, row, false);
+  }
+  return !object->missing_;
+}
+
 void ManagedObjectContext::loadToMany(ManagedObject* object, size_t relationship) {
   ManagedObject::ToMany& set = object->toMany_[relationship];
+  set.clear();
   set.loaded = true;
-  set.objects.clear();
   const RelationshipDescription& rel = object->entity_->relationships()[relationship];
   const EntityDescription& destination = *rel.destination;
   const size_t inverse = rel.inverseIndex;
@@ -396,7 +434,7 @@ void ManagedObjectContext::loadToMany(ManagedObject* object, size_t relationship
     if (at != bt) return !at;
     return a->id_.primaryKey() < b->id_.primaryKey();
   });
-  set.objects = std::move(members);
+  set.assign(std::move(members));
 }
 
 // --- Fetching ---
@@ -411,6 +449,14 @@ std::optional<std::vector<std::shared_ptr<ManagedObject>>> ManagedObjectContext:
   const Predicate* predicate = request.predicate().get();
   StoreFilter filter = predicate ? predicate->storeFilter(*entity) : StoreFilter{};
   if (filter.where == "1") filter.where.clear();
+  // The store alone answers when nothing here differs from it and it can
+  // sort as memory does: no object is made that the caller does not touch.
+  if (filter.exact && !hasPendingChanges(entity) && coordinator_->persistentStores().size() == 1) {
+    if (auto order = storeOrderFor(*entity, request.sortDescriptors())) {
+      order->limit = request.fetchLimit();
+      return fetchFromStore(request, *entity, std::move(filter), std::move(*order), error);
+    }
+  }
 
   std::vector<ManagedObject*> found;
   {
@@ -465,28 +511,121 @@ size_t ManagedObjectContext::countForFetchRequest(const FetchRequest& request, n
   }
   const EntityDescription* entity = coordinator_->managedObjectModel()->entity(request.entityName());
   if (!entity) throw ns::Exception(ns::kInvalidArgumentException, "a fetch request must name an entity of the model");
-  StoreFilter filter = request.predicate() ? request.predicate()->storeFilter(*entity) : StoreFilter{};
-  bool localChanges = false;
-  if (request.includesPendingChanges()) {
-    for (const auto* list : {&inserted_, &updated_, &deleted_}) {
-      for (const auto& o : *list) {
-        if (&o->entity() == entity) localChanges = true;
+  const Predicate* predicate = request.predicate().get();
+  StoreFilter filter = predicate ? predicate->storeFilter(*entity) : StoreFilter{};
+  if (filter.exact && request.fetchLimit() == 0) {
+    if (filter.where == "1") filter.where.clear();
+    // The store counts its rows; a changed or deleted object's row counts
+    // no more, and what each unsaved object now is counts instead.
+    std::vector<ManagedObject*> unsaved;
+    std::vector<const ManagedObject*> changedRows;
+    if (request.includesPendingChanges()) {
+      for (const auto& o : inserted_) {
+        if (&o->entity() == entity) unsaved.push_back(o.get());
+      }
+      for (const auto& o : updated_) {
+        if (&o->entity() != entity) continue;
+        unsaved.push_back(o.get());
+        changedRows.push_back(o.get());
+      }
+      for (const auto& o : deleted_) {
+        if (&o->entity() == entity) changedRows.push_back(o.get());
       }
     }
-  }
-  if (filter.exact && !localChanges && request.fetchLimit() == 0) {
-    if (filter.where == "1") filter.where.clear();
     int64_t total = 0;
-    std::lock_guard<std::recursive_mutex> lock(coordinator_->storeMutex());
-    for (const auto& store : coordinator_->persistentStores()) {
-      int64_t n = 0;
-      if (filter.where != "0" && !store->count(*entity, filter, &n, error)) return ns::kNotFound;
-      total += n;
+    {
+      std::lock_guard<std::recursive_mutex> lock(coordinator_->storeMutex());
+      for (const auto& store : coordinator_->persistentStores()) {
+        if (filter.where == "0") break;
+        int64_t n = 0;
+        if (!store->count(*entity, filter, &n, error)) return ns::kNotFound;
+        std::vector<int64_t> keys;
+        for (const ManagedObject* o : changedRows) {
+          if (o->id_.internedStoreIdentifier() == store->internedIdentifier()) keys.push_back(o->id_.primaryKey());
+        }
+        int64_t counted = 0;
+        if (!store->countAmong(*entity, filter, keys, &counted, error)) return ns::kNotFound;
+        total += n - counted;
+      }
+    }
+    for (const ManagedObject* o : unsaved) {
+      if (!predicate || predicate->evaluate(*o)) ++total;
     }
     return static_cast<size_t>(total);
   }
   auto objects = executeFetchRequest(request, error);
   return objects ? objects->size() : ns::kNotFound;
+}
+
+bool ManagedObjectContext::hasPendingChanges(const EntityDescription* entity) const {
+  for (const auto* list : {&inserted_, &updated_, &deleted_}) {
+    for (const auto& o : *list) {
+      if (&o->entity() == entity) return true;
+    }
+  }
+  return false;
+}
+
+std::optional<std::vector<std::shared_ptr<ManagedObject>>> ManagedObjectContext::fetchFromStore(
+    const FetchRequest& request, const EntityDescription& entity, StoreFilter filter, StoreOrder order,
+    ns::Error* error) {
+  std::vector<std::shared_ptr<ManagedObject>> result;
+  if (filter.where == "0") return result;
+  std::lock_guard<std::recursive_mutex> lock(coordinator_->storeMutex());
+  const auto store = coordinator_->persistentStores().front();
+  const std::string* storeIdentifier = store->internedIdentifier();
+  const size_t batchSize = request.fetchBatchSize();
+  if (batchSize == 0) {
+    if (filter.where.empty() && order.limit == 0) growRegistryFor(store->rowCountBound(entity));
+    bool ok = store->fetchRows(
+        entity, filter,
+        [&](StoreRow& row) { result.push_back(materialize(entity, storeIdentifier, row)->shared_from_this()); },
+        error, order);
+    if (!ok) return std::nullopt;
+    return result;
+  }
+  std::vector<int64_t> keys;
+  if (!store->fetchKeys(entity, filter, order, &keys, error)) return std::nullopt;
+  growRegistryFor(keys.size());
+  result.reserve(keys.size());
+  std::shared_ptr<std::vector<std::weak_ptr<ManagedObject>>> batch;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (i % batchSize == 0) {
+      batch = std::make_shared<std::vector<std::weak_ptr<ManagedObject>>>();
+      batch->reserve(std::min(batchSize, keys.size() - i));
+    }
+    ManagedObject* object = registeredOrFault(entity, storeIdentifier, keys[i]);
+    if (object->fault_) {
+      batch->push_back(object->weak_from_this());
+      object->faultBatch_ = batch;
+    }
+    result.push_back(object->shared_from_this());
+  }
+  return result;
+}
+
+void ManagedObjectContext::refreshObject(const std::shared_ptr<ManagedObject>& object, bool mergeChanges) {
+  if (!object || object->context_ != this || object->fault_ || object->missing_) return;
+  if (mergeChanges || object->hasChanges() || object->id_.isTemporaryID()) return;
+  // Relationships stay: the row read at the next access sets them again.
+  for (auto& a : object->attributes_) {
+    a.value = ns::Value();
+    a.object.reset();
+    a.decoded = false;
+  }
+  object->faultBatch_.reset();
+  object->fault_ = true;
+}
+
+size_t ManagedObjectContext::countToMany(const ManagedObject* object, size_t relationship) {
+  if (!coordinator_ || object->id_.isTemporaryID()) return ns::kNotFound;
+  const RelationshipDescription& rel = object->entity_->relationships()[relationship];
+  const RelationshipDescription& inverse = rel.destination->relationships()[rel.inverseIndex];
+  if (inverse.toMany) return ns::kNotFound;
+  FetchRequest request(rel.destination->name());
+  request.setPredicate(Predicate::compare(inverse.name, Predicate::Operator::EqualTo,
+                                          const_cast<ManagedObject*>(object)->shared_from_this()));
+  return countForFetchRequest(request, nullptr);
 }
 
 std::shared_ptr<ManagedObject> ManagedObjectContext::existingObjectWithID(const ManagedObjectID& objectID,

@@ -102,11 +102,20 @@ class ManagedObjectContext : public std::enable_shared_from_this<ManagedObjectCo
   void processPendingChanges();
   bool save(ns::Error* error);
 
-  // nullopt (and *error) when the fetch fails.
+  // nullopt (and *error) when the fetch fails. When the store can filter
+  // and sort the request alone (no unsaved change of the entity here), it
+  // does, and with a batch size only the keys are read: the objects come
+  // as faults, and touching one loads its whole batch in one read.
   std::optional<std::vector<std::shared_ptr<ManagedObject>>> executeFetchRequest(const FetchRequest& request,
                                                                                  ns::Error* error);
-  // ns::kNotFound (and *error) when the count fails.
+  // ns::kNotFound (and *error) when the count fails. The store counts;
+  // unsaved changes of the entity are accounted for object by object.
   size_t countForFetchRequest(const FetchRequest& request, ns::Error* error);
+
+  // Turns an object without unsaved changes back into a fault, dropping
+  // its values (and any decoded transformable); the next access reads it
+  // again. With `mergeChanges` (or changes) it stays as it is.
+  void refreshObject(const std::shared_ptr<ManagedObject>& object, bool mergeChanges);
 
   // The object with that ID, loaded; null with an error when it does not
   // exist (any more) or belongs to no store of the coordinator.
@@ -130,7 +139,16 @@ class ManagedObjectContext : public std::enable_shared_from_this<ManagedObjectCo
   // Called by objects.
   void objectDidChange(ManagedObject* object);
   bool fulfillFault(ManagedObject* object);
+  bool fulfillFaultBatch(ManagedObject* object);
   void loadToMany(ManagedObject* object, size_t relationship);
+  // The members of a to-many relationship counted by the store (kNotFound
+  // when it cannot).
+  size_t countToMany(const ManagedObject* object, size_t relationship);
+  bool hasPendingChanges(const EntityDescription* entity) const;
+  std::optional<std::vector<std::shared_ptr<ManagedObject>>> fetchFromStore(const FetchRequest& request,
+                                                                            const EntityDescription& entity,
+                                                                            StoreFilter filter, StoreOrder order,
+                                                                            ns::Error* error);
   // Makes room in the registry for `more` objects, growing it only.
   void growRegistryFor(size_t more);
   ManagedObject* registeredOrFault(const EntityDescription& entity, const std::string* store, int64_t key);

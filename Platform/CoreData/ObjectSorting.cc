@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Platform/CoreData/KeyPath.h"
+#include "Platform/CoreData/TextMatching.h"
 
 namespace cd {
 
@@ -120,6 +121,37 @@ void sortObjects(std::vector<ManagedObject*>& objects, const EntityDescription& 
   sorted.reserve(objects.size());
   for (size_t i : order) sorted.push_back(objects[i]);
   objects.swap(sorted);
+}
+
+std::optional<StoreOrder> storeOrderFor(const EntityDescription& entity,
+                                        const std::vector<SortDescriptor>& descriptors) {
+  StoreOrder order;
+  for (const SortDescriptor& d : descriptors) {
+    auto index = entity.attributeIndex(d.key());
+    if (!index) return std::nullopt;
+    const AttributeDescription& attribute = entity.attributes()[*index];
+    std::string column = "\"";
+    for (char c : attribute.name) {
+      if (c == '"') column += '"';
+      column += c;
+    }
+    column += "\"";
+    switch (attribute.type) {
+      case AttributeType::Integer32:
+      case AttributeType::Date: break;
+      case AttributeType::String:
+        // Memory compares UTF-8 bytes, or the device's collation ignoring case.
+        column += d.comparison() == SortDescriptor::Comparison::LocalizedCaseInsensitive
+                      ? std::string(" COLLATE ") + kLocalizedCollation
+                      : std::string(" COLLATE BINARY");
+        break;
+      case AttributeType::Binary:
+      case AttributeType::Transformable: return std::nullopt;
+    }
+    if (!order.orderBy.empty()) order.orderBy += ", ";
+    order.orderBy += column + (d.ascending() ? " ASC" : " DESC");
+  }
+  return order;
 }
 
 }  // namespace cd

@@ -12,6 +12,7 @@
 #include "Platform/CoreData/CoreDataErrors.h"
 #include "Platform/CoreData/ManagedObjectID.h"
 #include "Platform/CoreData/StoreOptions.h"
+#include "Platform/Foundation/FileManager.h"
 
 namespace cd {
 
@@ -278,14 +279,40 @@ bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilt
   return fetchRows(entity, filter, [rows](StoreRow& row) { rows->push_back(std::move(row)); }, error);
 }
 
-bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,
-                                const std::function<void(StoreRow&)>& visit, ns::Error* error) {
-  std::string sql = "SELECT " + selectLists_[entity.index()] + " FROM " + quoted(entity.name());
+ns::Error PersistentStore::failure(int64_t code, const std::string& what) {
+  const int primary = sqlite3_extended_errcode(db_.handle()) & 0xff;
+  if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
+    damaged_ = true;
+    db_.keepLogOnClose();
+  }
+  return db_.lastError(code, what);
+}
+
+namespace {
+
+std::string orderedQuery(const std::string& columns, const std::string& table, const StoreFilter& filter,
+                         const StoreOrder& order) {
+  std::string sql = "SELECT " + columns + " FROM " + table;
   if (!filter.where.empty()) sql += " WHERE " + filter.where;
-  sql += " ORDER BY _pk";
-  SqliteStatement s = db_.prepare(sql, error);
-  if (!s.valid()) return false;
-  for (size_t i = 0; i < filter.bindings.size(); ++i) s.bind(static_cast<int>(i + 1), filter.bindings[i]);
+  sql += " ORDER BY " + (order.orderBy.empty() ? std::string("_pk") : order.orderBy + ", _pk");
+  if (order.limit > 0) sql += " LIMIT " + std::to_string(order.limit);
+  return sql;
+}
+
+// "_pk IN (1, 2, 3)": keys are integers, so they go into the text as they are.
+std::string keyList(const std::vector<int64_t>& keys) {
+  std::string sql = "_pk IN (";
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (i) sql += ",";
+    sql += std::to_string(keys[i]);
+  }
+  return sql + ")";
+}
+
+}  // namespace
+
+bool PersistentStore::visitRows(const EntityDescription& entity, SqliteStatement& s,
+                                const std::function<void(StoreRow&)>& visit, ns::Error* error) {
   int rc;
   StoreRow row;
   while ((rc = s.step()) == SQLITE_ROW) {
@@ -293,10 +320,48 @@ bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilt
     visit(row);
   }
   if (rc != SQLITE_DONE) {
-    ns::setError(error, db_.lastError(kPersistentStoreOperationError, "fetch " + entity.name()));
+    ns::setError(error, failure(kPersistentStoreOperationError, "fetch " + entity.name()));
     return false;
   }
   return true;
+}
+
+bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,
+                                const std::function<void(StoreRow&)>& visit, ns::Error* error,
+                                const StoreOrder& order) {
+  SqliteStatement s =
+      db_.prepare(orderedQuery(selectLists_[entity.index()], quoted(entity.name()), filter, order), error);
+  if (!s.valid()) return false;
+  for (size_t i = 0; i < filter.bindings.size(); ++i) s.bind(static_cast<int>(i + 1), filter.bindings[i]);
+  return visitRows(entity, s, visit, error);
+}
+
+bool PersistentStore::fetchKeys(const EntityDescription& entity, const StoreFilter& filter, const StoreOrder& order,
+                                std::vector<int64_t>* keys, ns::Error* error) {
+  SqliteStatement s = db_.prepare(orderedQuery("_pk", quoted(entity.name()), filter, order), error);
+  if (!s.valid()) return false;
+  for (size_t i = 0; i < filter.bindings.size(); ++i) s.bind(static_cast<int>(i + 1), filter.bindings[i]);
+  int rc;
+  while ((rc = s.step()) == SQLITE_ROW) keys->push_back(s.columnInt64(0));
+  if (rc != SQLITE_DONE) {
+    ns::setError(error, failure(kPersistentStoreOperationError, "fetch " + entity.name()));
+    return false;
+  }
+  return true;
+}
+
+bool PersistentStore::fetchRowsWithKeys(const EntityDescription& entity, const std::vector<int64_t>& keys,
+                                        const std::function<void(StoreRow&)>& visit, ns::Error* error) {
+  if (keys.empty()) return true;
+  // The same number of keys (a batch) comes again and again: one cached
+  // statement per count.
+  std::string sql = "SELECT " + selectLists_[entity.index()] + " FROM " + quoted(entity.name()) + " WHERE _pk IN (?";
+  for (size_t i = 1; i < keys.size(); ++i) sql += ",?";
+  sql += ") ORDER BY _pk";
+  SqliteStatement s = db_.prepare(sql, error);
+  if (!s.valid()) return false;
+  for (size_t i = 0; i < keys.size(); ++i) s.bindInt64(static_cast<int>(i + 1), keys[i]);
+  return visitRows(entity, s, visit, error);
 }
 
 bool PersistentStore::fetchRow(const EntityDescription& entity, int64_t key, StoreRow* row, bool* found,
@@ -315,7 +380,7 @@ bool PersistentStore::fetchRow(const EntityDescription& entity, int64_t key, Sto
     *found = false;
     return true;
   }
-  ns::setError(error, db_.lastError(kPersistentStoreOperationError, "fetch " + entity.name()));
+  ns::setError(error, failure(kPersistentStoreOperationError, "fetch " + entity.name()));
   return false;
 }
 
@@ -327,7 +392,24 @@ bool PersistentStore::count(const EntityDescription& entity, const StoreFilter& 
   if (!s.valid()) return false;
   for (size_t i = 0; i < filter.bindings.size(); ++i) s.bind(static_cast<int>(i + 1), filter.bindings[i]);
   if (s.step() != SQLITE_ROW) {
-    ns::setError(error, db_.lastError(kPersistentStoreOperationError, "count " + entity.name()));
+    ns::setError(error, failure(kPersistentStoreOperationError, "count " + entity.name()));
+    return false;
+  }
+  *count = s.columnInt64(0);
+  return true;
+}
+
+bool PersistentStore::countAmong(const EntityDescription& entity, const StoreFilter& filter,
+                                 const std::vector<int64_t>& keys, int64_t* count, ns::Error* error) {
+  *count = 0;
+  if (keys.empty()) return true;
+  std::string sql = "SELECT COUNT(*) FROM " + quoted(entity.name()) + " WHERE " + keyList(keys);
+  if (!filter.where.empty()) sql += " AND (" + filter.where + ")";
+  SqliteStatement s = db_.prepareOnce(sql, error);
+  if (!s.valid()) return false;
+  for (size_t i = 0; i < filter.bindings.size(); ++i) s.bind(static_cast<int>(i + 1), filter.bindings[i]);
+  if (s.step() != SQLITE_ROW) {
+    ns::setError(error, failure(kPersistentStoreOperationError, "count " + entity.name()));
     return false;
   }
   *count = s.columnInt64(0);
@@ -341,8 +423,15 @@ size_t PersistentStore::rowCountBound(const EntityDescription& entity) {
 }
 
 bool PersistentStore::beginSave(ns::Error* error) {
+  if (damaged_) {
+    ns::setError(error, storeError(ns::kFileReadCorruptFileError, "The file \"" + path_ + "\" is damaged.", path_));
+    return false;
+  }
   // IMMEDIATE takes the write lock now, so keys reserved below stay free.
-  if (!db_.exec("BEGIN IMMEDIATE", error)) return false;
+  if (!db_.exec("BEGIN IMMEDIATE", error)) {
+    failure(kPersistentStoreSaveError, "begin save");
+    return false;
+  }
   inSave_ = true;
   std::fill(nextKey_.begin(), nextKey_.end(), 0);
   return true;
@@ -378,7 +467,7 @@ bool PersistentStore::insertRow(const EntityDescription& entity, const StoreRow&
     s.bind(column++, row.values[i]);
   }
   if (s.step() != SQLITE_DONE) {
-    ns::setError(error, db_.lastError(kPersistentStoreSaveError, "insert into " + entity.name()));
+    ns::setError(error, failure(kPersistentStoreSaveError, "insert into " + entity.name()));
     return false;
   }
   return true;
@@ -405,7 +494,7 @@ bool PersistentStore::updateRow(const EntityDescription& entity, int64_t key, co
   for (size_t i = 0; i < values.size(); ++i) s.bind(static_cast<int>(i + 1), values[i]);
   s.bindInt64(static_cast<int>(values.size() + 1), key);
   if (s.step() != SQLITE_DONE) {
-    ns::setError(error, db_.lastError(kPersistentStoreSaveError, "update " + entity.name()));
+    ns::setError(error, failure(kPersistentStoreSaveError, "update " + entity.name()));
     return false;
   }
   *changed = db_.changes() > 0;
@@ -417,7 +506,7 @@ bool PersistentStore::deleteRow(const EntityDescription& entity, int64_t key, ns
   if (!s.valid()) return false;
   s.bindInt64(1, key);
   if (s.step() != SQLITE_DONE) {
-    ns::setError(error, db_.lastError(kPersistentStoreSaveError, "delete from " + entity.name()));
+    ns::setError(error, failure(kPersistentStoreSaveError, "delete from " + entity.name()));
     return false;
   }
   return true;
@@ -426,6 +515,7 @@ bool PersistentStore::deleteRow(const EntityDescription& entity, int64_t key, ns
 bool PersistentStore::commit(ns::Error* error) {
   inSave_ = false;
   if (db_.exec("COMMIT", error)) return true;
+  failure(kPersistentStoreSaveError, "commit");
   db_.exec("ROLLBACK", nullptr);
   return false;
 }

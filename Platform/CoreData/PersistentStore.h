@@ -43,20 +43,32 @@ class PersistentStore {
   const ns::Dictionary& options() const { return options_; }
   const ManagedObjectModel& model() const { return *model_; }
 
-  // Reading. Rows come in key order.
+  // Reading. Rows come in key order, or in `order` where one is given.
   bool fetchRows(const EntityDescription& entity, const StoreFilter& filter, std::vector<StoreRow>* rows,
                  ns::Error* error);
   // The same, handing each row to `visit` (which may move its values out).
   bool fetchRows(const EntityDescription& entity, const StoreFilter& filter,
-                 const std::function<void(StoreRow&)>& visit, ns::Error* error);
+                 const std::function<void(StoreRow&)>& visit, ns::Error* error,
+                 const StoreOrder& order = StoreOrder{});
+  // Only the keys of the rows, in `order`.
+  bool fetchKeys(const EntityDescription& entity, const StoreFilter& filter, const StoreOrder& order,
+                 std::vector<int64_t>* keys, ns::Error* error);
+  // The rows with these keys (those that exist), in key order.
+  bool fetchRowsWithKeys(const EntityDescription& entity, const std::vector<int64_t>& keys,
+                         const std::function<void(StoreRow&)>& visit, ns::Error* error);
   // *found is false when no row has that key.
   bool fetchRow(const EntityDescription& entity, int64_t key, StoreRow* row, bool* found, ns::Error* error);
   bool count(const EntityDescription& entity, const StoreFilter& filter, int64_t* count, ns::Error* error);
+  // How many of the rows with these keys match.
+  bool countAmong(const EntityDescription& entity, const StoreFilter& filter, const std::vector<int64_t>& keys,
+                  int64_t* count, ns::Error* error);
   // At least the number of the entity's rows, read from the highest key
   // without a scan (0 when unknown): room to make before objects arrive.
   size_t rowCountBound(const EntityDescription& entity);
 
   // Writing: everything between beginSave and commit is one transaction.
+  // Once SQLite has found the file damaged in any read or write, no save
+  // begins any more (the Cocoa error 259), so nothing is written over it.
   bool beginSave(ns::Error* error);
   // The first of `count` fresh keys of the entity (inside a save).
   int64_t reserveKeys(const EntityDescription& entity, int64_t count);
@@ -77,6 +89,11 @@ class PersistentStore {
   bool prepareSchema(ns::Error* error);
   std::string selectList(const EntityDescription& entity) const;
   void readRow(const EntityDescription& entity, SqliteStatement& stmt, StoreRow* row) const;
+  // Steps a bound statement to its end, handing each row to `visit`.
+  bool visitRows(const EntityDescription& entity, SqliteStatement& s, const std::function<void(StoreRow&)>& visit,
+                 ns::Error* error);
+  // The connection's last error, remembering when it says the file is damaged.
+  ns::Error failure(int64_t code, const std::string& what);
 
   std::shared_ptr<const ManagedObjectModel> model_;
   std::string path_;
@@ -92,6 +109,7 @@ class PersistentStore {
   std::vector<size_t> updateColumns_;
   std::string updateStatement_;
   bool inSave_ = false;
+  bool damaged_ = false;
 };
 
 }  // namespace cd

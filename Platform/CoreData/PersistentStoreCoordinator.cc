@@ -14,10 +14,15 @@ ns::Error coordinatorError(int64_t code, const std::string& text) {
   return ns::Error::withDescription(ns::kCocoaErrorDomain, code, text);
 }
 
+uint64_t freshStamp() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
+}
+
 }  // namespace
 
 PersistentStoreCoordinator::PersistentStoreCoordinator(std::shared_ptr<ManagedObjectModel> model)
-    : model_(std::move(model)) {
+    : model_(std::move(model)), changeStamp_(freshStamp()) {
   if (!model_) throw ns::Exception(ns::kInvalidArgumentException, "a coordinator needs a model");
   model_->validate();
 }
@@ -39,6 +44,7 @@ std::shared_ptr<PersistentStore> PersistentStoreCoordinator::addPersistentStore(
   }
   auto store = PersistentStore::open(model_, url, options, error);
   if (store) stores_.push_back(store);
+  changeStamp_ = freshStamp();
   return store;
 }
 
@@ -52,6 +58,7 @@ bool PersistentStoreCoordinator::removePersistentStore(const std::shared_ptr<Per
   }
   (*it)->close();
   stores_.erase(it);
+  changeStamp_ = freshStamp();
   return true;
 }
 
@@ -73,6 +80,7 @@ std::shared_ptr<PersistentStore> PersistentStoreCoordinator::migratePersistentSt
   if (!copy) return nullptr;
   store->close();
   *it = copy;
+  changeStamp_ = freshStamp();
   return copy;
 }
 
@@ -129,6 +137,7 @@ void PersistentStoreCoordinator::registerContext(const std::weak_ptr<ManagedObje
 }
 
 void PersistentStoreCoordinator::contextDidSave(const ManagedObjectContext* source, const SavedObjectIDs& saved) {
+  changeStamp_ = freshStamp();
   std::vector<std::shared_ptr<ManagedObjectContext>> targets;
   {
     std::lock_guard<std::mutex> lock(contextsMutex_);

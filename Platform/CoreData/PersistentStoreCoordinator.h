@@ -5,6 +5,8 @@
 // IDs to the other contexts that merge changes automatically.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -47,6 +49,12 @@ class PersistentStoreCoordinator : public std::enable_shared_from_this<Persisten
   // coordinator does not have. The object itself may no longer exist.
   std::optional<ManagedObjectID> managedObjectIDForURIRepresentation(const std::string& uri) const;
 
+  // A stamp that no other coordinator of the process ever has, renewed by
+  // every save through this one and every store added or removed: equal
+  // stamps mean the stores hold what they held (as far as this process
+  // wrote them).
+  uint64_t changeStamp() const { return changeStamp_.load(); }
+
   // For contexts: the lock around every store use, and the stores.
   std::recursive_mutex& storeMutex() const { return storeMutex_; }
   std::shared_ptr<PersistentStore> storeWithIdentifier(const std::string& identifier) const;
@@ -59,6 +67,7 @@ class PersistentStoreCoordinator : public std::enable_shared_from_this<Persisten
   std::vector<std::shared_ptr<PersistentStore>> stores_;
   mutable std::mutex contextsMutex_;
   std::vector<std::weak_ptr<ManagedObjectContext>> contexts_;
+  std::atomic<uint64_t> changeStamp_;
 };
 
 }  // namespace cd

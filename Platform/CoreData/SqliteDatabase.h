@@ -19,10 +19,11 @@ struct sqlite3_stmt;
 
 namespace cd {
 
-// One prepared statement in use; resets itself when the use ends.
+// One prepared statement in use; resets itself when the use ends (or is
+// finalized then, when it was prepared for one use only).
 class SqliteStatement {
  public:
-  explicit SqliteStatement(sqlite3_stmt* stmt) : stmt_(stmt) {}
+  explicit SqliteStatement(sqlite3_stmt* stmt, bool owned = false) : stmt_(stmt), owned_(owned) {}
   SqliteStatement(const SqliteStatement&) = delete;
   SqliteStatement& operator=(const SqliteStatement&) = delete;
   ~SqliteStatement();
@@ -48,6 +49,7 @@ class SqliteStatement {
 
  private:
   sqlite3_stmt* stmt_;
+  bool owned_;
 };
 
 class SqliteDatabase {
@@ -58,26 +60,40 @@ class SqliteDatabase {
   ~SqliteDatabase();
 
   // Opens (creating when absent) the file and sets the store's pragmas. A
-  // file that is no database or fails SQLite's quick check is left as it
-  // is and answers the Cocoa error "corrupt file" (259).
+  // damaged file is left as it is and answers the Cocoa error "corrupt
+  // file" (259): one that is no database, whose header promises more pages
+  // than it holds, or, after an unclean end (a write-ahead log left
+  // behind), one that fails SQLite's quick check of every page. A clean
+  // opening reads only the header and the schema, whatever the file's size.
   bool open(const std::string& path, ns::Error* error);
   void close();
+  // The last connection's closing then leaves the write-ahead log as it is
+  // instead of folding it into the file: a damaged file is written no more.
+  void keepLogOnClose();
   bool isOpen() const { return db_ != nullptr; }
 
   // Runs one or more statements without results.
   bool exec(const std::string& sql, ns::Error* error);
   // A cached prepared statement; invalid (with *error set) when SQL fails to prepare.
   SqliteStatement prepare(const std::string& sql, ns::Error* error);
+  // A statement for one use (SQL made for one call, such as a list of
+  // keys), finalized when that use ends instead of kept.
+  SqliteStatement prepareOnce(const std::string& sql, ns::Error* error);
 
   int64_t changes() const;
-  // The connection's last error as an ns::Error with the given code.
+  // The connection's last error as an ns::Error with the given code. A
+  // device that is full or read-only is said so in its description (the
+  // platform's file-error words); SQLite's own text is then kept under
+  // "NSDebugDescription".
   ns::Error lastError(int64_t code, const std::string& what) const;
   sqlite3* handle() const { return db_; }
 
  private:
-  bool checkIntegrity(const std::string& path, ns::Error* error);
+  bool checkIntegrity(const std::string& path, bool thorough, ns::Error* error);
 
   sqlite3* db_ = nullptr;
+  std::string path_;
+  bool opening_ = false;  // inside open(): failures are said as the file not opening
   std::unordered_map<std::string, sqlite3_stmt*> cache_;
 };
 

@@ -4,7 +4,9 @@
 // to-many, which has no column).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "Platform/Foundation/Value.h"
@@ -23,6 +25,13 @@ struct StoreFilter {
   std::string where;
   std::vector<ns::Value> bindings;
   bool exact = true;
+};
+
+// The order and the number of rows a fetch wants from the store: an SQL
+// ORDER BY list (empty: key order) and a limit (0: none).
+struct StoreOrder {
+  std::string orderBy;
+  size_t limit = 0;
 };
 
 }  // namespace cd

@@ -27,4 +27,8 @@ inline constexpr const char* kContainsFunction = "quillbox_contains";
 // <0, 0, >0: the order of the device locale's collation, ignoring case.
 int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b);
 
+// The SQL collation every store connection has for that order, so that a
+// fetch sorted by a title can be sorted by the store.
+inline constexpr const char* kLocalizedCollation = "quillbox_localized";
+
 }  // namespace cd

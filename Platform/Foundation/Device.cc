@@ -1,5 +1,6 @@
 #include "Platform/Foundation/Device.h"
 
+#include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PropertyList.h"
 
 #include <cstdlib>
@@ -18,6 +19,9 @@ std::unique_ptr<Device>& currentDevice() {
   static std::unique_ptr<Device> d;
   return d;
 }
+
+// Only the owner reads or writes what the app makes.
+constexpr uint32_t kPrivateUmask = 077;
 
 // device.plist keys.
 constexpr const char* kIdiomKey = "idiom";
@@ -119,6 +123,14 @@ Device& Device::boot(const std::string& directory) {
   std::lock_guard lock(deviceMutex());
   currentDevice().reset(new Device(resolveDirectory(directory)));
   Device& d = *currentDevice();
+  // Before anything is made: from here on nothing the process writes is
+  // readable by other users of the machine, lock or not.
+  setProcessUmask(kPrivateUmask);
+  {
+    std::error_code ec;
+    std::filesystem::create_directories(d.directory_, ec);
+    std::filesystem::permissions(d.directory_, std::filesystem::perms::owner_all, ec);
+  }
   for (const auto& dir : {d.documentsDirectory(), d.preferencesDirectory(), d.cachesDirectory(),
                           d.applicationSupportDirectory(), d.temporaryDirectory()}) {
     std::error_code ec;

@@ -67,6 +67,9 @@ class Device {
   // Makes the device at `directory` current: creates its folders and reads
   // its facts from device.plist (defaults for a missing file or key, or a
   // value of the wrong type). Replaces any earlier current device.
+  // The device is the phone's sandbox, private to its owner: the directory
+  // is made (or tightened to) 0700 and the process's umask becomes 077, so
+  // every file and folder the app makes is its owner's alone (0600, 0700).
   static Device& boot(const std::string& directory);
   // The current device; boots the default directory on first use.
   static Device& current();

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -248,8 +249,9 @@ void collectSubpaths(const std::string& root, const std::string& relative, std::
 
 }  // namespace
 
-uint32_t processUmask() {
-  static const uint32_t mask = [] {
+namespace {
+std::atomic<uint32_t>& knownUmask() {
+  static std::atomic<uint32_t> mask = [] {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
@@ -257,6 +259,14 @@ uint32_t processUmask() {
     return uint32_t{022};
   }();
   return mask;
+}
+}  // namespace
+
+uint32_t processUmask() { return knownUmask().load(); }
+
+void setProcessUmask(uint32_t mask) {
+  ::umask(static_cast<mode_t>(mask & 0777));
+  knownUmask().store(mask & 0777);
 }
 
 Error fileError(int err, const std::string& path, bool forWriting, bool missingIsNoSuchFile) {

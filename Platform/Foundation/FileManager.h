@@ -187,9 +187,13 @@ class FileManager {
 // The device's tmp directory as a path ending in "/".
 std::string temporaryDirectoryPath();
 
-// The process's umask, read once without changing it (changing it to read
-// it would race with other threads creating files).
+// The process's umask: read once without changing it (changing it to read
+// it would race with other threads creating files), then as last set
+// through setProcessUmask.
 uint32_t processUmask();
+// Sets the process's umask (every file and directory made afterwards, by
+// any code of the process, is masked by it).
+void setProcessUmask(uint32_t mask);
 
 // Turns errno `err` of an operation on `path` into the Cocoa file error the
 // platform reports: `forWriting` picks the write codes (512...) over the

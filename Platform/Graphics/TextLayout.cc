@@ -87,7 +87,14 @@ TextLayout::TextLayout(std::vector<TextRun> runs, double width, ParagraphLayout 
   pango_attr_list_unref(attrs);
 
   if (width > 0) pango_layout_set_width(layout, int(std::lround(width * PANGO_SCALE)));
-  switch (paragraph.lineBreak) {
+  // Without a limit on its lines a truncating text wraps over as many as it
+  // needs (pango would ellipsize each paragraph to one line): it is cut
+  // only where lines are limited.
+  LineBreak lineBreak = paragraph.lineBreak;
+  bool truncates = lineBreak == LineBreak::TruncateHead || lineBreak == LineBreak::TruncateTail ||
+                   lineBreak == LineBreak::TruncateMiddle;
+  if (truncates && paragraph.maximumLines <= 0 && width > 0) lineBreak = LineBreak::WordWrap;
+  switch (lineBreak) {
     case LineBreak::CharWrap: pango_layout_set_wrap(layout, PANGO_WRAP_CHAR); break;
     case LineBreak::TruncateHead: pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_START); break;
     case LineBreak::TruncateTail: pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END); break;
@@ -145,6 +152,20 @@ std::vector<std::string> TextLayout::lines() const {
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
     out.push_back(s);
   }
+  return out;
+}
+
+std::vector<TextLayout::LineBand> TextLayout::lineBands() const {
+  std::vector<LineBand> out;
+  PangoLayoutIter* iter = pango_layout_get_iter(impl_->layout);
+  do {
+    PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
+    int top = 0, bottom = 0;
+    pango_layout_iter_get_line_yrange(iter, &top, &bottom);
+    out.push_back({size_t(line->start_index), size_t(line->length), double(top) / PANGO_SCALE,
+                   double(bottom) / PANGO_SCALE});
+  } while (pango_layout_iter_next_line(iter));
+  pango_layout_iter_free(iter);
   return out;
 }
 

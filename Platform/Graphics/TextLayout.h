@@ -65,6 +65,15 @@ class TextLayout {
   int lineCount() const;
   // The plain text of each laid-out line.
   std::vector<std::string> lines() const;
+  // Where each laid-out line lies: its bytes of the runs' text and its band
+  // from the layout's top, in order.
+  struct LineBand {
+    size_t startByte = 0;
+    size_t byteLength = 0;
+    double top = 0;
+    double bottom = 0;
+  };
+  std::vector<LineBand> lineBands() const;
   // Where each inline box of the runs stands, in order, from the layout's
   // top-left corner.
   std::vector<Rect> inlineBoxes() const;

@@ -3,6 +3,7 @@
 #include "Platform/Security/ItemKeys.h"
 
 #include <fcntl.h>
+#include <cerrno>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -140,11 +141,40 @@ std::string keyWhereClause(const KeyFilter& filter, std::vector<Binding>* bindin
   return sql;
 }
 
+// A device that cannot be written (a read-only volume, a folder without
+// write permission) still has a keychain to read: the file as it is, or,
+// when there is none, an empty one in memory. Either refuses every write.
+Status openReadOnly(const std::string& path, sqlite3** out) {
+  sqlite3* db = nullptr;
+  struct stat st {};
+  const bool exists = ::lstat(path.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) return kNotAvailable;
+  const std::string target = exists ? path : ":memory:";
+  const int flags = (exists ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY) | SQLITE_OPEN_FULLMUTEX;
+  bool ok = sqlite3_open_v2(target.c_str(), &db, flags, nullptr) == SQLITE_OK;
+  if (ok) sqlite3_busy_timeout(db, 5000);
+  if (ok && !exists) ok = exec(db, kSchema) && exec(db, kKeySchema) && exec(db, "PRAGMA query_only=ON");
+  // A file that is not a keychain stays unusable, as it is when writable.
+  ok = ok && exec(db, "SELECT 1 FROM genp LIMIT 0; SELECT 1 FROM keys LIMIT 0");
+  if (!ok) {
+    sqlite3_close(db);
+    return kNotAvailable;
+  }
+  *out = db;
+  return kSuccess;
+}
+
 }  // namespace
 
 Status KeychainStore::open(const std::string& path, std::unique_ptr<KeychainStore>* out) {
   // Create the file ourselves so that it never exists with a wider mode.
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0 && (errno == EROFS || errno == EACCES)) {
+    sqlite3* db = nullptr;
+    if (Status s = openReadOnly(path, &db); s != kSuccess) return s;
+    out->reset(new KeychainStore(db));
+    return kSuccess;
+  }
   if (fd < 0) return kNotAvailable;
   struct stat st {};
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ((st.st_mode & 07777) == 0600 || fchmod(fd, 0600) == 0);

@@ -1,5 +1,7 @@
 #include "Platform/UIKit/BarButtonItem.h"
 
+#include "Platform/UIKit/Control.h"
+
 namespace ui {
 
 std::shared_ptr<BarButtonItem> BarButtonItem::withTitle(std::string title, BarButtonItemStyle style,
@@ -49,6 +51,16 @@ std::string BarButtonItem::displayTitle() const {
   if (!accessibilityIdentifier_.empty()) return accessibilityIdentifier_;
   if (image_) return "image";
   return {};
+}
+
+std::string BarButtonItem::screenName() const {
+  return controlName(accessibilityLabel_, displayTitle(), {}, accessibilityIdentifier_);
+}
+
+bool BarButtonItem::matchesText(const std::string& text) const {
+  if (text.empty()) return false;
+  return text == displayTitle() || text == accessibilityIdentifier_ || text == accessibilityLabel_ ||
+         text == screenName();
 }
 
 bool BarButtonItem::press() {

@@ -53,12 +53,19 @@ class BarButtonItem : public std::enable_shared_from_this<BarButtonItem> {
   void setWidth(double w) { width_ = w; }
   const std::string& accessibilityIdentifier() const { return accessibilityIdentifier_; }
   void setAccessibilityIdentifier(std::string id) { accessibilityIdentifier_ = std::move(id); }
+  // What the item does, when its title does not say it (a counter).
+  const std::string& accessibilityLabel() const { return accessibilityLabel_; }
+  void setAccessibilityLabel(std::string label) { accessibilityLabel_ = std::move(label); }
   void setAction(Action action) { action_ = std::move(action); }
   bool hasAction() const { return bool(action_); }
 
   // The text a person sees: the title, else the system item's name, else
   // "image" for an image-only item.
   std::string displayTitle() const;
+  // What the screen prints for it and a tap accepts (ui::controlName): the
+  // label with the title, else the title.
+  std::string screenName() const;
+  bool matchesText(const std::string& text) const;
   // Presses the item: runs the action when enabled; false otherwise.
   bool press();
 
@@ -73,6 +80,7 @@ class BarButtonItem : public std::enable_shared_from_this<BarButtonItem> {
   int64_t tag_ = 0;
   double width_ = 0;
   std::string accessibilityIdentifier_;
+  std::string accessibilityLabel_;
   Action action_;
 };
 

@@ -137,16 +137,20 @@ void Button::layoutSubviews() {
   titleLabel_->setFrame(Rect(x + image.width, content.midY() - title.height / 2, title.width, title.height));
 }
 
-std::string Button::screenText() const {
+namespace {
+std::string imageNameOf(const ImagePtr& image) { return image ? image->name() : std::string(); }
+}  // namespace
+
+std::string Button::screenName() const {
   std::string title = currentTitle();
   if (title.empty()) {
     if (auto attributed = attributedTitleForState(state())) title = attributed->string();
   }
-  if (title.empty()) {
-    if (ImagePtr image = currentImage(); image && !image->name().empty()) title = "(" + image->name() + ")";
-  }
-  if (title.empty()) title = !accessibilityLabel().empty() ? accessibilityLabel() : accessibilityIdentifier();
-  std::string out = "[" + title + "]";
+  return controlName(accessibilityLabel(), title, imageNameOf(currentImage()), accessibilityIdentifier());
+}
+
+std::string Button::screenText() const {
+  std::string out = "[" + screenName() + "]";
   if (!isEnabled()) out += "(disabled)";
   if (isSelected()) out += "(selected)";
   return out;
@@ -162,7 +166,7 @@ bool Button::matchesText(const std::string& text) const {
   if (currentTitle() == text) return true;
   if (auto attributed = attributedTitleForState(state()); attributed && attributed->string() == text) return true;
   ImagePtr image = currentImage();
-  return image && image->name() == text;
+  return (image && image->name() == text) || screenName() == text;
 }
 
 }  // namespace ui

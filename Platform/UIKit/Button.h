@@ -69,8 +69,10 @@ class Button : public Control {
   // The image and title side by side, with the content insets.
   Size sizeThatFits(Size size) const override;
   void layoutSubviews() override;
+  // What the screen prints for it between brackets (ui::controlName).
+  std::string screenName() const;
   std::string screenText() const override;
-  // The title, the image's name, the identifier or label.
+  // The title, the image's name, the identifier or label, or the name.
   bool matchesText(const std::string& text) const override;
   bool rendersSubviews() const override { return false; }
   void drawRect(const Rect& rect) override;

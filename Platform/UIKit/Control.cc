@@ -48,4 +48,12 @@ bool Control::tap() {
   return true;
 }
 
+std::string controlName(const std::string& label, const std::string& title, const std::string& imageName,
+                        const std::string& identifier) {
+  if (!label.empty()) return title.empty() || title == label ? label : label + " " + title;
+  if (!title.empty()) return title;
+  if (!imageName.empty()) return "(" + imageName + ")";
+  return identifier;
+}
+
 }  // namespace ui

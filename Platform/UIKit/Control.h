@@ -88,4 +88,12 @@ class Control : public View {
   ControlContentVerticalAlignment vAlign_ = ControlContentVerticalAlignment::Center;
 };
 
+// The name the screen prints for a control, which a tap accepts: its
+// accessibility label, else its title, else its image's name in
+// parentheses, else its accessibility identifier. A label over a different
+// title keeps the title after it, so what the control shows stays on the
+// screen ("Restore 3/3").
+std::string controlName(const std::string& label, const std::string& title, const std::string& imageName,
+                        const std::string& identifier);
+
 }  // namespace ui

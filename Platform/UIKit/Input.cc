@@ -19,10 +19,12 @@
 #include "Platform/UIKit/NavigationItem.h"
 #include "Platform/UIKit/Previewing.h"
 #include "Platform/UIKit/Responder.h"
+#include "Platform/UIKit/Screen.h"
 #include "Platform/UIKit/Switch.h"
 #include "Platform/UIKit/TableView.h"
 #include "Platform/UIKit/TextField.h"
 #include "Platform/UIKit/TextInput.h"
+#include "Platform/UIKit/TextView.h"
 #include "Platform/UIKit/ViewController.h"
 #include "Platform/UIKit/Window.h"
 
@@ -59,6 +61,8 @@ bool visit(View& v, const std::function<bool(View&)>& visitor) {
   if (!shown(v)) return false;
   const auto subs = v.subviews();
   for (size_t i = subs.size(); i-- > 0;) {
+    // Nothing a clipping view leaves wholly outside itself can be touched.
+    if (v.clipsToBounds() && !subs[i]->frame().intersects(v.bounds())) continue;
     if (visit(*subs[i], visitor)) return true;
     if (!shown(*subs[i])) continue;
     ViewController* vc = subs[i]->viewController();
@@ -87,11 +91,16 @@ bool visitScreen(const std::function<bool(View&)>& visitor) {
     }
   }
   auto windows = Application::shared().windows();
+  const Rect screen = Screen::main().bounds();
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
     // What a person touches is what the screen shows once laid out (rows
     // of a table reloaded since the last layout, for instance).
     (*it)->layoutIfNeeded();
     if (visit(**it, visitor)) return true;
+    // A window over the whole screen that takes touches is where every
+    // touch lands (an alert in a window of its own): nothing in the
+    // windows below it, their bars included, can be reached.
+    if (shown(**it) && (*it)->isUserInteractionEnabled() && (*it)->frame().contains(screen)) return false;
   }
   return false;
 }
@@ -150,12 +159,14 @@ std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backTo
   visitScreen([&](View& v) {
     auto* bar = dynamic_cast<NavigationBar*>(&v);
     if (!bar) return false;
+    // A bar in a window or view that takes no touch is seen, not pressed.
+    if (!interactive(*bar) || !bar->isUserInteractionEnabled()) return false;
     auto back = bar->backItem();
     auto matches = [&](const std::shared_ptr<BarButtonItem>& item) {
       if (!item) return false;
       if (item == back) return backToo && (title == "Back" || title == item->displayTitle() ||
                                            title == "< " + item->displayTitle());
-      if (item->displayTitle() == title || item->accessibilityIdentifier() == title) return true;
+      if (item->matchesText(title)) return true;
       return item->customView() && item->customView()->matchesText(title);
     };
     for (const auto& item : bar->leftItems()) {
@@ -170,6 +181,11 @@ std::shared_ptr<BarButtonItem> findBarItem(const std::string& title, bool backTo
   return found;
 }
 
+// A row of the numbered list that shows `text` off screen, scrolled on
+// screen as a person looks for it; the list stays where it was when no row
+// shows it. Defined with the scrolling below.
+bool revealRowShowing(const std::string& text);
+
 // What a person could tap instead, for the answer to a tap that found
 // nothing: the numbered rows, the bar buttons and the buttons on screen.
 std::string tappableSummary() {
@@ -181,20 +197,19 @@ std::string tappableSummary() {
     add(table->numberOfAllRows() == 1 ? "row 1" : "rows 1-" + std::to_string(table->numberOfAllRows()));
   visitScreen([&](View& v) {
     if (auto* bar = dynamic_cast<NavigationBar*>(&v)) {
+      if (!interactive(*bar) || !bar->isUserInteractionEnabled()) return false;
       if (bar->backItem()) add("Back");
       auto items = bar->leftItems();
       for (const auto& item : bar->rightItems()) items.push_back(item);
       for (const auto& item : items) {
-        if (item && item != bar->backItem() && item->isEnabled())
-          add(item->displayTitle().empty() ? item->accessibilityIdentifier() : item->displayTitle());
+        if (item && item != bar->backItem() && item->isEnabled()) add(item->screenName());
       }
     } else if (auto* button = dynamic_cast<Button*>(&v); button && button->isEnabled() && interactive(*button)) {
-      std::string title = button->currentTitle();
-      add(title.empty() ? (button->accessibilityLabel().empty() ? button->accessibilityIdentifier()
-                                                                : button->accessibilityLabel())
-                        : title);
+      add(button->screenName());
     } else if (auto* field = dynamic_cast<TextField*>(&v); field && field->isEnabled()) {
       add(field->placeholder());
+    } else if (auto* text = dynamic_cast<TextView*>(&v); text && interactive(*text) && text->isUserInteractionEnabled()) {
+      add(text->typeName());
     }
     return false;
   });
@@ -290,16 +305,20 @@ bool Input::tap(const std::string& text) {
     return pressed || fail("the bar button \"" + text + "\" has no action");
   }
   std::vector<std::shared_ptr<View>> candidates;
-  for (auto match : {shows, showsLoosely}) {
-    visitScreen([&](View& v) {
-      if (match(v, text)) candidates.push_back(std::static_pointer_cast<View>(v.shared_from_this()));
-      return false;
-    });
-    if (!candidates.empty()) break;
-  }
+  auto look = [&] {
+    for (auto match : {shows, showsLoosely}) {
+      visitScreen([&](View& v) {
+        if (match(v, text)) candidates.push_back(std::static_pointer_cast<View>(v.shared_from_this()));
+        return false;
+      });
+      if (!candidates.empty()) break;
+    }
+  };
+  look();
+  if (candidates.empty() && revealRowShowing(text)) look();
   if (candidates.empty()) return fail("nothing on screen shows \"" + text + "\"; " + tappableSummary());
   for (const auto& v : candidates) {
-    if (tapView(*v)) return true;
+    if (tapView(*v, v->touchPoint(text))) return true;
   }
   return fail("\"" + text + "\" is on screen but nothing takes a tap there");
 }
@@ -319,7 +338,7 @@ bool Input::goBack() {
   std::shared_ptr<View> barView;
   visitScreen([&](View& v) {
     auto* bar = dynamic_cast<NavigationBar*>(&v);
-    if (bar) back = bar->backItem();
+    if (bar && interactive(*bar) && bar->isUserInteractionEnabled()) back = bar->backItem();
     if (back) barView = std::static_pointer_cast<View>(bar->shared_from_this());
     return back != nullptr;
   });
@@ -382,6 +401,7 @@ TableViewCell* rowShowing(const std::string& text) {
 
 bool Input::swipeRow(const std::string& rowText, const std::string& action) {
   auto* cell = rowShowing(rowText);
+  if (!cell && revealRowShowing(rowText)) cell = rowShowing(rowText);
   if (!cell) return fail("no table row shows \"" + rowText + "\"");
   TableView* table = cell->tableView();
   if (!table) return fail("the row \"" + rowText + "\" is in no table");
@@ -588,6 +608,7 @@ std::optional<std::vector<std::string>> Input::rowActions(int number) {
 
 std::optional<std::vector<std::string>> Input::rowActions(const std::string& rowText) {
   auto* cell = rowShowing(rowText);
+  if (!cell && revealRowShowing(rowText)) cell = rowShowing(rowText);
   if (!cell) return fail("no table row shows \"" + rowText + "\""), std::nullopt;
   TableView* table = cell->tableView();
   auto path = table ? table->indexPathForCell(cell) : std::nullopt;
@@ -638,6 +659,23 @@ bool rowOnScreenShows(TableView& table, const std::string& text) {
   return false;
 }
 
+}  // namespace
+
+namespace {
+bool revealRowShowing(const std::string& text) {
+  TableView* table = Input::numberedTable();
+  if (!table) return false;
+  auto keep = std::static_pointer_cast<View>(table->shared_from_this());
+  Point before = table->contentOffset();
+  while (flick(*table, -1)) {
+  }
+  do {
+    if (rowOnScreenShows(*table, text)) return true;
+  } while (flick(*table, 1));
+  table->setContentOffset(before);
+  table->layoutIfNeeded();
+  return false;
+}
 }  // namespace
 
 bool Input::scroll(int direction) {

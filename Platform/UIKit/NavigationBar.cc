@@ -76,7 +76,7 @@ std::string NavigationBar::title() const {
 
 namespace {
 std::string bracket(const BarButtonItem& item, bool back) {
-  std::string text = item.displayTitle();
+  std::string text = back ? item.displayTitle() : item.screenName();
   if (text.empty() && item.customView()) text = item.customView()->screenText();
   std::string out = "[" + std::string(back ? "< " : "") + text + "]";
   if (!item.isEnabled()) out += "(disabled)";
@@ -89,7 +89,7 @@ std::string NavigationBar::screenText() const {
   auto back = backItem();
   for (const auto& i : leftItems()) out += " " + bracket(*i, i == back);
   NavigationItem* top = topItem();
-  if (top && !top->prompt().empty()) out += " (" + top->prompt() + ")";
+  if (top && !top->promptLine().empty()) out += " (" + top->promptLine() + ")";
   if (top && title().empty() && top->titleView() && !top->titleView()->screenText().empty())
     out += " " + top->titleView()->screenText();
   else

@@ -110,8 +110,13 @@ Placement place(const NavigationBar& bar) {
     out.items.push_back({item, shown, out.left});
     out.left += shown.width + kItemSpacing;
   }
+  // The right items in the order they read (rightItems), placed from the
+  // edge in: the last of them, the navigation item's first, stands at the
+  // edge.
   out.right = b.maxX() - kMargin;
-  for (const auto& item : bar.rightItems()) {
+  auto rightToLeft = bar.rightItems();
+  std::reverse(rightToLeft.begin(), rightToLeft.end());
+  for (const auto& item : rightToLeft) {
     BarItem shown = measure(*item, false);
     out.right -= shown.width;
     out.items.push_back({item, shown, out.right});
@@ -171,8 +176,8 @@ void NavigationBar::drawRect(const Rect&) {
   if (!item) return;
   // A prompt stands in a band above the bar (over the status bar here,
   // where nothing else is drawn).
-  if (!item->prompt().empty()) {
-    drawing::drawLine(context, item->prompt(), *Font::systemFont(13), *Color::withWhite(0, 0.75),
+  if (!item->promptLine().empty()) {
+    drawing::drawLine(context, item->promptLine(), *Font::systemFont(13), *Color::withWhite(0, 0.75),
                       Rect(b.minX() + kMargin, b.minY() - 28, b.width() - 2 * kMargin, 24), TextAlignment::Center);
   }
   double space = std::max(0.0, std::min(b.midX() - left, right - b.midX()));

@@ -22,6 +22,9 @@ class NavigationItem {
   void setTitle(std::string t) { title_ = std::move(t); }
   const std::string& prompt() const { return prompt_; }
   void setPrompt(std::string p) { prompt_ = std::move(p); }
+  // The prompt as the bar shows it, on one line: its first line (a note's
+  // title keeps its line break).
+  std::string promptLine() const { return prompt_.substr(0, prompt_.find_first_of("\r\n")); }
   std::shared_ptr<View> titleView() const { return titleView_; }
   void setTitleView(std::shared_ptr<View> v) { titleView_ = std::move(v); }
 

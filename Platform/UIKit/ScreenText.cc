@@ -1,6 +1,7 @@
 #include "Platform/UIKit/ScreenText.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <vector>
 
@@ -70,10 +71,16 @@ void walkChildren(std::ostringstream& out, const View& v, int indent, const Styl
       break;
     }
   }
-  // Reading order: top to bottom (drawing order among equals), presented
+  // Reading order: top to bottom (drawing order among equals, to half a
+  // point: a turned view's frame may stray by a rounding error), presented
   // controllers last.
   std::vector<const View*> order;
-  for (size_t i = first; i < subs.size(); ++i) order.push_back(subs[i].get());
+  for (size_t i = first; i < subs.size(); ++i) {
+    // What a clipping view leaves wholly outside itself is not on screen
+    // (the accessory's key row when it is collapsed).
+    if (v.clipsToBounds() && !subs[i]->frame().intersects(v.bounds())) continue;
+    order.push_back(subs[i].get());
+  }
   auto rank = [](const View* v) {
     if (presentedController(*v)) return 2;
     return dynamic_cast<const NavigationBar*>(v) ? 0 : 1;
@@ -81,7 +88,7 @@ void walkChildren(std::ostringstream& out, const View& v, int indent, const Styl
   std::stable_sort(order.begin(), order.end(), [&](const View* a, const View* b) {
     if (rank(a) != rank(b)) return rank(a) < rank(b);
     if (rank(a) == 2) return false;
-    return a->frame().minY() < b->frame().minY();
+    return std::round(a->frame().minY() * 2) < std::round(b->frame().minY() * 2);
   });
   for (const View* s : order) walk(out, *s, indent, style);
 }

@@ -26,12 +26,14 @@ Point ScrollView::maximumContentOffset() const {
 }
 
 void ScrollView::scrollRectToVisible(const Rect& rect, bool animated) {
+  // What the bottom inset covers (the keyboard) is out of sight.
   Rect b = bounds();
   Point o = b.origin;
+  double shown = std::max(0.0, b.height() - contentInset_.bottom);
   if (rect.minY() < b.minY()) o.y = rect.minY();
-  else if (rect.maxY() > b.maxY()) o.y = rect.maxY() - b.height();
+  else if (rect.maxY() > b.minY() + shown) o.y = rect.maxY() - shown;
   Point max = maximumContentOffset();
-  o.y = std::clamp(o.y, -contentInset_.top, max.y);
+  o.y = std::clamp(o.y, -contentInset_.top, std::max(-contentInset_.top, max.y));
   setContentOffset(o, animated);
 }
 

@@ -1,11 +1,14 @@
 #include "Platform/UIKit/TableView.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 
 #include "Platform/Foundation/Error.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/ScreenText.h"
+#include "Platform/UIKit/TableViewHeaderFooterView.h"
+#include "Platform/UIKit/TextDrawing.h"
 #include "Platform/UIKit/ViewController.h"
 #include "Platform/UIKit/detail/Transition.h"
 
@@ -162,16 +165,21 @@ double TableView::headerHeight(int section) {
   return hasHeader ? 38 : 18;
 }
 
+double TableView::footerTextWidth() const { return std::max(1.0, bounds().width() - 32); }
+
 double TableView::footerHeight(int section) {
   if (auto d = delegate()) {
     double h = d->heightForFooter(*this, section);
     if (h >= 0) return h;
   }
   if (sectionFooterHeight_ >= 0) return sectionFooterHeight_;
-  bool hasFooter = false;
-  if (auto ds = dataSource(); ds && !ds->titleForFooter(*this, section).empty()) hasFooter = true;
-  if (style_ == TableViewStyle::Plain) return hasFooter ? 28 : 0;
-  return hasFooter ? 38 : 18;
+  std::string title;
+  if (auto ds = dataSource()) title = ds->titleForFooter(*this, section);
+  if (title.empty()) return style_ == TableViewStyle::Plain ? 0 : 18;
+  // A footer's title wraps over as many lines as it needs.
+  double lines = std::ceil(sizeOfText(title, *Font::systemFont(kHeaderFooterFontSize), footerTextWidth()).height);
+  if (style_ == TableViewStyle::Plain) return std::max(28.0, lines + 10);
+  return std::max(38.0, lines + 20);
 }
 
 Rect TableView::rectForRow(const IndexPath& path) {
@@ -240,6 +248,7 @@ void TableView::relayout() {
         if (!title.empty()) {
           auto hf = dequeueReusableHeaderFooter({});
           hf->textLabel().setText(title);
+          hf->textLabel().setNumberOfLines(header ? 1 : 0);
           view = hf;
         }
       }
@@ -752,7 +761,9 @@ bool TableView::performRowAction(const IndexPath& path, const std::string& title
   hideRowActions();
   auto d = delegate();
   auto ds = dataSource();
-  if (!ds || !ds->canEditRow(*this, path)) return fail("the row " + path.description() + " cannot be edited");
+  // A person names the row by what it shows: the answer names what a
+  // swipe on it offers.
+  if (!ds || !ds->canEditRow(*this, path)) return fail("the row has no swipe actions");
   if (d) d->willBeginEditingRow(*this, path);
   bool done = false;
   bool decided = false;
@@ -786,7 +797,10 @@ bool TableView::performRowAction(const IndexPath& path, const std::string& title
     }
   }
   if (d) d->didEndEditingRow(*this, path);
-  return done || fail("the row " + path.description() + " offers no action \"" + title + "\"");
+  if (done) return true;
+  std::string offered;
+  for (const auto& t : rowActionTitles(path)) offered += (offered.empty() ? "" : ", ") + t;
+  return fail("the row offers no action \"" + title + "\"; swipe actions: " + offered);
 }
 
 bool TableView::userMoveRow(const IndexPath& from, const IndexPath& proposed) {

@@ -195,6 +195,8 @@ class TableView : public ScrollView {
   double heightOfRow(const IndexPath& path);
   double headerHeight(int section);
   double footerHeight(int section);
+  // The width a footer's title wraps in.
+  double footerTextWidth() const;
   void relayout();
   std::shared_ptr<TableViewCell> makeCell(const IndexPath& path);
   ViewController* owningController() const;

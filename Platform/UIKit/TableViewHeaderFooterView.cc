@@ -14,7 +14,7 @@ TableViewHeaderFooterView::TableViewHeaderFooterView(std::string reuseIdentifier
 Label& TableViewHeaderFooterView::textLabel() {
   if (!textLabel_) {
     textLabel_ = std::make_shared<Label>();
-    textLabel_->setFont(Font::systemFont(13));
+    textLabel_->setFont(Font::systemFont(kHeaderFooterFontSize));
     contentView_->addSubview(textLabel_);
   }
   return *textLabel_;

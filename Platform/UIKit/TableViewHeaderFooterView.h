@@ -9,6 +9,9 @@
 
 namespace ui {
 
+// The size of a header's or footer's title; a footer's wraps.
+inline constexpr double kHeaderFooterFontSize = 13;
+
 class Label;
 
 class TableViewHeaderFooterView : public View {

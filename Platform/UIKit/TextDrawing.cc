@@ -123,19 +123,32 @@ TextBlock::TextBlock(const ns::AttributedString& text, double width, const TextD
     : width_(width) {
   const std::u16string& units = text.utf16();
   // Stretches of whole paragraphs with one paragraph style; a style with
-  // space around its paragraphs lays each paragraph out on its own.
+  // space around its paragraphs lays each paragraph out on its own. A long
+  // text is laid out a few thousand characters at a time, at paragraph
+  // ends (pango's time grows with the square of one layout's length); such
+  // a stretch goes on where the one before it ended, a line's spacing below.
+  constexpr size_t kLayoutChunk = 4096;
   std::vector<ns::Range> stretches;
+  std::vector<bool> continues;  // the stretch before it has the same style
   size_t start = 0;
+  bool split = false;
   while (start < units.size() || stretches.empty()) {
     auto style = paragraphStyleAt(text, start);
     bool alone = style && (style->paragraphSpacing() > 0 || style->paragraphSpacingBefore() > 0);
     size_t end = start;
+    bool full = false;
     while (end < units.size()) {
       size_t newline = units.find(u'\n', end);
       end = newline == std::u16string::npos ? units.size() : newline + 1;
       if (alone || end >= units.size() || !sameStyle(paragraphStyleAt(text, end), style)) break;
+      if (end - start >= kLayoutChunk) {
+        full = true;
+        break;
+      }
     }
     stretches.push_back(ns::Range{start, end - start});
+    continues.push_back(split);
+    split = full;
     if (end == start) break;
     start = end;
   }
@@ -169,7 +182,9 @@ TextBlock::TextBlock(const ns::AttributedString& text, double width, const TextD
     auto runs = runsOf(text, shown, lineWidth, options, &part->images);
     for (const auto& run : runs) part->utf8 += run.text;
     part->layout = std::make_unique<cg::TextLayout>(std::move(runs), lineWidth, paragraph);
-    if (i > 0) {
+    if (i > 0 && continues[i]) {
+      y += paragraph.lineSpacing;
+    } else if (i > 0) {
       if (previous) y += previous->paragraphSpacing();
       if (style) y += style->paragraphSpacingBefore();
     }
@@ -231,6 +246,33 @@ Rect TextBlock::caretRect(size_t index) const {
   size_t byte = ns::utf8OffsetForUtf16Index(part->utf8, local);
   Rect caret = part->layout->caretRect(int(std::min(byte, part->utf8.size())));
   return caret.offsetBy(part->x, part->y);
+}
+
+namespace {
+// UTF-16 code units of UTF-8 bytes: one per character, two past U+FFFF.
+size_t utf16Units(const std::string& utf8, size_t from, size_t to) {
+  size_t units = 0;
+  for (size_t i = from; i < to && i < utf8.size(); ++i) {
+    auto c = static_cast<unsigned char>(utf8[i]);
+    if ((c & 0xC0) != 0x80) units += c >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+}  // namespace
+
+std::vector<TextBlock::LineBand> TextBlock::lineBands() const {
+  std::vector<LineBand> out;
+  for (const auto& part : parts_) {
+    size_t byte = 0, index = part->start;
+    for (const auto& line : part->layout->lineBands()) {
+      index += utf16Units(part->utf8, byte, line.startByte);
+      size_t length = utf16Units(part->utf8, line.startByte, line.startByte + line.byteLength);
+      out.push_back({index, length, part->y + line.top, part->y + line.bottom});
+      index += length;
+      byte = line.startByte + line.byteLength;
+    }
+  }
+  return out;
 }
 
 std::unique_ptr<cg::TextLayout> layoutText(const ns::AttributedString& text, double width,

@@ -49,6 +49,15 @@ class TextBlock {
   // Where a caret before the character at UTF-16 `index` stands, from the
   // block's top-left corner: a zero-width rectangle one line high.
   Rect caretRect(size_t index) const;
+  // The laid-out lines in order: their UTF-16 range of the text and their
+  // band from the block's top.
+  struct LineBand {
+    size_t start = 0;
+    size_t length = 0;
+    double top = 0;
+    double bottom = 0;
+  };
+  std::vector<LineBand> lineBands() const;
 
  private:
   struct Paragraphs;

@@ -5,6 +5,10 @@
 // each change. Typing replaces the selection with text in the typing
 // attributes and registers its undo; each change tells the delegate and
 // posts "UITextViewTextDidChangeNotification".
+//
+// The content size follows the laid-out text, and while the view is
+// edited it scrolls at its next layout so that the caret shows above the
+// bottom inset (the keyboard), as on a phone.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +25,7 @@
 
 namespace ui {
 
+class TextBlock;
 class TextView;
 
 inline constexpr const char* kTextViewTextDidBeginEditingNotification = "UITextViewTextDidBeginEditingNotification";
@@ -60,6 +65,7 @@ class TextView : public ScrollView, public TextInput, public TextInputTraits {
  public:
   TextView();
   explicit TextView(const Rect& frame);
+  ~TextView() override;
   std::string typeName() const override { return "TextView"; }
 
   const ns::AttributedString& attributedText() const { return text_; }
@@ -73,7 +79,10 @@ class TextView : public ScrollView, public TextInput, public TextInputTraits {
   ColorPtr textColor() const { return textColor_; }
   void setTextColor(ColorPtr c);
   TextAlignment textAlignment() const { return alignment_; }
-  void setTextAlignment(TextAlignment a) { alignment_ = a; }
+  void setTextAlignment(TextAlignment a) {
+    alignment_ = a;
+    textChanged();
+  }
   const ns::TextAttributes& typingAttributes() const { return typing_; }
   void setTypingAttributes(ns::TextAttributes a) { typing_ = std::move(a); }
 
@@ -87,7 +96,10 @@ class TextView : public ScrollView, public TextInput, public TextInputTraits {
   uint32_t dataDetectorTypes() const { return detectors_; }
   void setDataDetectorTypes(uint32_t t) { detectors_ = t; }
   EdgeInsets textContainerInset() const { return containerInset_; }
-  void setTextContainerInset(EdgeInsets e) { containerInset_ = e; }
+  void setTextContainerInset(EdgeInsets e) {
+    containerInset_ = e;
+    textChanged();
+  }
   bool allowsEditingTextAttributes() const { return allowsAttributes_; }
   void setAllowsEditingTextAttributes(bool a) { allowsAttributes_ = a; }
   std::shared_ptr<View> inputAccessoryView() const override { return accessory_; }
@@ -119,11 +131,20 @@ class TextView : public ScrollView, public TextInput, public TextInputTraits {
   bool resignFirstResponder() override;
   bool wantsKeyboard() const override { return editable_; }
   bool isEditing() const { return isFirstResponder() && editable_; }
+  // Editing begins; an editable view's caret goes to the end of the laid-
+  // out line under the finger (the end of the text below the last line).
   bool performTap(Point location) override;
+  // Its text, one of its lines, or the word "TextView" the screen prints
+  // before them; a line is touched at its end.
+  bool matchesText(const std::string& text) const override;
+  Point touchPoint(const std::string& text) const override;
 
   Size sizeThatFits(Size size) const override;
-  // TextView "first line..." with the text's lines; "(editing)" while
-  // typing goes to it, "(read-only)" when it is not editable.
+  void layoutSubviews() override;
+  // TextView with the text's lines that lie on screen (all of them while
+  // the view has no height), each quoted on a line of its own, and how
+  // many lie above and below; "(editing)" while typing goes to it,
+  // "(read-only)" when it is not editable.
   std::string screenText() const override;
   bool rendersSubviews() const override { return false; }
   void drawRect(const Rect& rect) override;
@@ -132,6 +153,15 @@ class TextView : public ScrollView, public TextInput, public TextInputTraits {
   void changed();
   // Replaces and registers the inverse change with the undo manager.
   void applyChange(ns::Range range, const ns::AttributedString& replacement);
+  // The laid-out text is stale; the content size follows at the next layout.
+  void textChanged();
+  // While editing, the caret is scrolled into sight at the next layout.
+  void showCaretLater();
+  // The text laid out in the container's width (kept until the text, its
+  // look or the width changes), and where it starts in the content.
+  const TextBlock& laidOutText() const;
+  Point textOrigin() const;
+  void updateContentSize();
 
   ns::AttributedString text_;
   std::shared_ptr<const Font> font_;
@@ -147,6 +177,11 @@ class TextView : public ScrollView, public TextInput, public TextInputTraits {
   std::shared_ptr<View> accessory_;
   UndoManager undo_;
   std::weak_ptr<TextViewDelegate> delegate_;
+  uint64_t textVersion_ = 0;
+  bool caretToShow_ = false;
+  mutable std::unique_ptr<TextBlock> block_;
+  mutable uint64_t blockVersion_ = 0;
+  mutable double blockWidth_ = -1;
 };
 
 }  // namespace ui

@@ -157,15 +157,12 @@ void TextField::drawRect(const Rect&) {
 void TextView::drawRect(const Rect&) {
   cg::ImageContext& context = drawing::current();
   // The text container: inside the insets, with the line fragments'
-  // padding of 5 points on each side; in content coordinates, so that the
-  // bounds' origin (the content offset) scrolls it.
-  const double padding = 5;
-  Rect b = bounds();
-  double width = std::max(0.0, b.width() - containerInset_.left - containerInset_.right - 2 * padding);
-  Point origin{containerInset_.left + padding, containerInset_.top};
-  TextDrawingOptions options{font_, textColor_, alignment_};
-  TextBlock block(text_, width, options);
-  block.draw(context, origin);
+  // padding on each side; in content coordinates, so that the bounds'
+  // origin (the content offset) scrolls it. Only what lies in the bounds is
+  // drawn.
+  Point origin = textOrigin();
+  const TextBlock& block = laidOutText();
+  block.draw(context, origin, bounds());
   if (isEditing() && selection_.length == 0) {
     Rect at = block.caretRect(selection_.location);
     double height = at.height() > 0 ? at.height() : std::ceil(drawing::lineSize("X", *font_).height);

@@ -361,6 +361,8 @@ bool View::performTap(Point location) {
   return handled;
 }
 
+Point View::touchPoint(const std::string&) const { return {bounds_.midX(), bounds_.midY()}; }
+
 bool View::matchesText(const std::string& text) const {
   return !text.empty() && (accessibilityIdentifier_ == text || accessibilityLabel_ == text);
 }

@@ -205,6 +205,9 @@ class View : public Responder {
   // Whether the input layer may find this view by `text`: its
   // accessibility identifier or label, or what it shows (titles, texts).
   virtual bool matchesText(const std::string& text) const;
+  // Where a finger lands (bounds coordinates) to touch what shows `text`:
+  // the centre, unless a kind shows several things (a text view's lines).
+  virtual Point touchPoint(const std::string& text) const;
 
   // What the renderer prints for this view (empty: nothing, only subviews);
   // several lines are printed with the view's indentation.

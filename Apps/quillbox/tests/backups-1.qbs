@@ -19,7 +19,7 @@ expect-not "Local Backups"
 # button turns; the new backup slides in once the turn is complete.
 tap Backup now
 expect "Creating backup..."
-expect [(Features-Backup)](disabled)
+expect [Backup now](disabled)
 wait
 advance 2
 expect "Backup now"
@@ -48,12 +48,15 @@ tap Send
 sent-mail
 expect Subject: Quillbox - Backup
 tap Preview
-expect "3/3"
+# The counter says what it does; each toggle, that it is checked.
+expect [Restore 3/3]
+expect [Checkmark Apple](selected)
 tap Select All
 expect [Select Notes](disabled)
 tap Checkmark Apple
-expect "1/3"
-tap 1/3
+expect [Restore 1/3]
+expect-not [Checkmark banana](selected)
+tap Restore
 expect Restoring backup...
 advance 1
 expect "Successfully restored 1 notes"

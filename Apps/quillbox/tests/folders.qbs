@@ -10,8 +10,11 @@ type Work
 tap Save
 expect-order "All Notes" "Work" "Notes"
 
+# An empty name makes no folder, and the app says why.
 tap Add
 tap Save
+expect "No folder was made: a folder needs a name that is more than spaces."
+tap OK
 expect-order "All Notes" "Work" "Notes"
 expect-not (Folder) ""
 # A name of white space alone is no name either.
@@ -19,6 +22,8 @@ tap Add
 tap Name
 type "   "
 tap Save
+expect Alert "Empty Name"
+tap OK
 expect-not (Folder) "   "
 
 edit
@@ -29,6 +34,13 @@ expect-order "All Notes" "Work" "Notes"
 
 tap Work
 expect Alert "Rename Folder"
+tap Name
+delete 4
+tap Save
+expect "The folder keeps its name: a folder needs a name that is more than spaces."
+tap OK
+expect-order "All Notes" "Work" "Notes"
+tap Work
 tap Name
 delete 4
 type Projects

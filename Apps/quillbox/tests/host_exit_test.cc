@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <vector>
 
@@ -44,6 +45,26 @@ TEST(HostExitTest, QuittingRightAfterASaveEndsCleanlyWithAWholeBackupOrNone) {
   }
   for (auto& lane : lanes)
     for (const auto& result : lane.get()) EXPECT_TRUE(result);
+}
+
+// A device that cannot be made is said so and ends the program with status
+// 1, every time: nothing it started on its queues outlives main.
+TEST(HostExitTest, ADeviceThatCannotBeMadeEndsWithStatusOneEveryTime) {
+  testing::DeviceDirectory scratch;
+  const std::string file = scratch.path("a file"), errors = scratch.path("errors");
+  std::ofstream(file) << "not a directory";
+  const std::string cases[] = {file, file + "/below a file", "/proc/quillbox-device"};
+  for (const auto& device : cases) {
+    for (int run = 0; run < 20; ++run) {
+      std::string command = shellQuoted(QUILLBOX_BINARY_DIR "/Apps/quillbox/quillbox") + " --device " +
+                            shellQuoted(device) + " </dev/null >/dev/null 2>" + shellQuoted(errors);
+      int status = std::system(command.c_str());
+      std::string said = testing::readWholeFile(errors);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1)
+          << device << ", run " << run << ": status " << status << "\n" << said;
+      ASSERT_NE(said.find("cannot make the device in"), std::string::npos) << said;
+    }
+  }
 }
 
 }  // namespace

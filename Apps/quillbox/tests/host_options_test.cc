@@ -31,6 +31,7 @@ TEST(HostOptionsTest, ReadsTheCommandLine) {
       {{"--log", "--script", "s"}, true, "", "s", false, "", std::nullopt, true},
       {{"--shots", "pictures", "--pad"}, true, "", "", true, "", std::nullopt, false, "pictures"},
       {{"--shots"}, false, "", "", false, "--shots needs a path"},
+      {{"-"}, false, "", "", false, "unknown argument \"-\""},
   };
   for (const auto& c : cases) {
     std::string error;
@@ -44,6 +45,30 @@ TEST(HostOptionsTest, ReadsTheCommandLine) {
     EXPECT_EQ(options->biometry, c.biometry);
     EXPECT_EQ(options->log, c.log);
     EXPECT_EQ(options->shots, c.shots);
+  }
+}
+
+TEST(HostOptionsTest, OneDashArgumentsAfterTheOptionsAreTheAppsOwn) {
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> app;
+    bool pad = false;
+    bool version = false;
+  };
+  const Case cases[] = {
+      {{"--pad", "-ZOVDebugEnabled"}, {"-ZOVDebugEnabled"}, true},
+      // From the first one on, values and double dashes included.
+      {{"-Key", "value", "--pad", "-ZOVLoggerForceSTDERR"}, {"-Key", "value", "--pad", "-ZOVLoggerForceSTDERR"}},
+      {{"--version"}, {}, false, true},
+      {{"-h"}, {}},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    auto options = HostOptions::parse(c.args, &error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->appArguments, c.app);
+    EXPECT_EQ(options->pad, c.pad);
+    EXPECT_EQ(options->version, c.version);
   }
 }
 

@@ -149,6 +149,29 @@ TEST(HostCommandTest, SplitsWordsTextsAndQuotes) {
   EXPECT_EQ(unescapeTyped("a\\nb\\\\n\\x"), "a\nb\\n\\x");
 }
 
+// What a keyboard types: the rest of the line after the word and its one
+// space, spaces kept; a rest that is one quoted text is that text.
+TEST(HostCommandTest, TheRestOfTheLineIsKeptExactly) {
+  struct Case {
+    std::string line, raw;
+    bool quoted;
+  };
+  const Case cases[] = {
+      {"type Hello ", "Hello ", false},
+      {"type  world", " world", false},
+      {"  type a  b  \r", "a  b  ", false},
+      {"type \"  \"", "\"  \"", true},
+      {"type", "", false},
+      {"type ", "", false},
+  };
+  for (const auto& c : cases) {
+    auto parsed = HostCommand::parse(c.line);
+    ASSERT_TRUE(parsed) << c.line;
+    EXPECT_EQ(parsed->raw, c.raw) << c.line;
+    EXPECT_EQ(parsed->quoted, c.quoted) << c.line;
+  }
+}
+
 TEST_F(HostSessionTest, ScriptRunsActionsAndPrintsEachScreen) {
   std::string out;
   int status = runScript(
@@ -184,7 +207,7 @@ TEST_F(HostSessionTest, FirstFailingLineStopsTheScriptWithItsNumberAndTheScreen)
       {"expect Trash", "test.qbs:3: expected \"Trash\", which is not on the screen"},
       {"expect-not Inbox", "test.qbs:3: expected no \"Inbox\", but the screen shows it"},
       {"tap Trash", "test.qbs:3: nothing on screen shows \"Trash\""},
-      {"swipe Home Archive", "test.qbs:3: "},
+      {"swipe Home Archive", "test.qbs:3: the row offers no action \"Archive\"; swipe actions: Delete"},
       {"jump Home", "test.qbs:3: unknown command \"jump\""},
       {"drag Home", "test.qbs:3: usage: drag ROW TARGET"},
       {"tap 7", "test.qbs:3: nothing on screen shows \"7\"; on screen: rows 1-3, Edit"},
@@ -272,6 +295,8 @@ TEST_F(HostSessionTest, ClockMovesByTheGivenTime) {
   const Case cases[] = {
       {"90", true, 90}, {"2m", true, 120}, {"1.5h", true, 5400}, {"1d", true, 86400}, {"30s", true, 30},
       {"", false, 0},   {"x", false, 0},   {"-5", false, 0},     {"2w", false, 0},
+      // Past the calendar's range a date has no day to show.
+      {"99999999999d", false, 0},
   };
   for (const auto& c : cases) {
     ns::Date before = ns::Date::now();

@@ -20,3 +20,8 @@ expect rows above
 scroll up
 expect rows above
 expect rows below
+# A row off screen is scrolled to when it is named by its text, too.
+expect-not "Note 199"
+tap Note 199
+expect-order TextView "Note 199"
+back

@@ -14,6 +14,10 @@ expect "Move Note"
 tap Work
 expect-not Bread
 expect "This is your first note. "
+# The picker's prompt is the note's title on one line, its line break left out.
+swipe 1 Move
+expect NavigationBar: (This is your first note.) "Move Note"
+tap Notes
 back
 expect-order "All Notes" "2" "Work" "1" "Notes" "1"
 tap Work

@@ -12,7 +12,7 @@ tap +
 type Plan
 tap +
 type Budget
-expect "New Note" (selected)
+expect "Budget" (selected)
 tap Plan
 expect "Plan" (selected)
 expect-not "Budget" (selected)

@@ -12,6 +12,8 @@ foreground
 wait
 expect "Hi, what do you think about Quillbox?"
 expect-not Alert "Rate Quillbox"
+# The faces are named as a tap names them.
+expect-order [Sad face] [Neutral face] [Happy face]
 tap "Sad face"
 expect "Would you like to email us your feedback?"
 tap "Send Feedback"

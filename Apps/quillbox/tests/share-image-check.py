@@ -1,7 +1,8 @@
 """Looks at the card share-image.qbs saved: a PNG at the phone's scale of 3,
 a one-line note's card (its text wide plus 20 points, at most 375; its
 line high plus 34), a black frame, white within, dark text in the text
-area, the footer's tinted icon at the bottom right."""
+area with the note's emoji in its own colours, the footer's tinted icon at
+the bottom right."""
 import sys
 
 from device_checks import read_png
@@ -32,6 +33,10 @@ def main():
     text = [pixel(x, y) for y in range(10 * SCALE, height - 14 * SCALE) for x in range(10 * SCALE, width - 10 * SCALE)]
     inked = sum(1 for p in text if dark(p))
     assert inked > 50, "only %d dark pixels of text" % inked
+    # The flan's custard and caramel, drawn by the emoji font (no font drew
+    # it, it would be a grey box with its code).
+    golden = sum(1 for p in text if p[0] > 180 and p[1] > 110 and p[2] < 90)
+    assert golden > 100, "only %d golden pixels of the emoji" % golden
     # The footer's icon: tinted pixels at the bottom right.
     footer = [pixel(x, y) for y in range(height - 14 * SCALE, height - 3 * SCALE) for x in range(width // 2, width - 3)]
     assert any(p[0] > 200 and p[2] < 120 for p in footer), "no tinted icon in the footer"

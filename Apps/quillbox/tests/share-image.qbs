@@ -2,7 +2,7 @@
 # "Share as Image"; its own sheet saves the card as a PNG and says where
 # (share-image-check.py looks at the picture).
 tap AddButton-Ball
-type Shopping list
+type Shopping list 🍮
 tap Done
 tap Share
 expect-order "[Copy]" "[Print]" "[Share as Image]" "[Cancel]"

@@ -68,6 +68,20 @@ TEST_F(VLZipMemoryReaderTest, FailuresCarryTheirCodes) {
                    "    for k in range(20): z.writestr('f%d' % k, b'x' * 100)\n",
                    {path("twenty.zip")}),
             0);
+  // Three entries whose central records all point at one local entry: one
+  // stream that would be inflated three times.
+  ASSERT_EQ(python(R"(
+import struct, sys, zlib
+raw = b'x' * 100
+c = zlib.compressobj(9, zlib.DEFLATED, -15); comp = c.compress(raw) + c.flush()
+local = struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, 0, 8, 0, 0x21, zlib.crc32(raw), len(comp), len(raw), 1, 0) + b'a' + comp
+central = b''.join(struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 0x031e, 20, 0, 8, 0, 0x21, zlib.crc32(raw), len(comp),
+                               len(raw), 1, 0, 0, 0, 0, 0o100644 << 16, 0) + n for n in (b'a', b'b', b'c'))
+end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, 3, 3, len(central), len(local), 0)
+open(sys.argv[1], 'wb').write(local + central + end)
+)",
+                   {path("shared.zip")}),
+            0);
   ziptest::writeLockedArchive(path("locked.zip"), "secret");
   struct Case {
     const char* what;
@@ -82,6 +96,7 @@ TEST_F(VLZipMemoryReaderTest, FailuresCarryTheirCodes) {
       {"too many bytes", path("twenty.zip"), {1999, 100}, false, VLZipArchiveErrorCodeLimitExceeded},
       {"one entry too large", path("twenty.zip"), {1u << 20, 100, 99}, false, VLZipArchiveErrorCodeLimitExceeded},
       {"just fits", path("twenty.zip"), {2000, 20, 100}, true, 0},
+      {"entries that share data", path("shared.zip"), {}, false, VLZipArchiveErrorCodeLimitExceeded},
       {"encrypted", path("locked.zip"), {}, true, VLZipArchiveErrorCodeFailedOpenFileInZip},
   };
   for (const auto& c : cases) {

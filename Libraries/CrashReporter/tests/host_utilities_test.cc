@@ -47,7 +47,9 @@ TEST_F(HostUtilitiesTest, HostAndStorageSectionsAreValidRecords) {
   DVCRHostWriteDiskUsage(&out);
   ASSERT_TRUE(DVCRFileClose(&out));
   std::string json = sectionsAsJson(file);
-  EXPECT_NE(json.find("\"machine\": \"(failed)\""), std::string::npos) << json;
+  // The device's facts, as the other libraries read them.
+  EXPECT_NE(json.find("\"machine\": \"iPhone14,2\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"os_display_version\": \"16.0\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"platform\": \"ios\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"locale\": \""), std::string::npos) << json;
   EXPECT_NE(json.find("{\"storage\": {\"free\": "), std::string::npos) << json;

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "Libraries/CrashReporter/DVCRSafeRead.h"
 #include "Libraries/CrashReporter/tests/CrashReporterTest.h"
@@ -48,8 +49,64 @@ TEST_P(SafeReadTest, ReadsMappedMemoryAndRefusesTheRest) {
   EXPECT_TRUE(read(big.data(), out, 0));
 }
 
-INSTANTIATE_TEST_SUITE_P(Routes, SafeReadTest, ::testing::Values(&DVCRReadMemory, &DVCRReadMemoryThroughPipe),
-                         [](const auto& info) { return info.param == &DVCRReadMemory ? "Kernel" : "Pipe"; });
+// The cache route, emptied before each read.
+bool readThroughFreshCache(const void* source, void* destination, size_t length) {
+  static DVCRSafeReadCache cache;
+  DVCRSafeReadCacheReset(&cache);
+  return DVCRSafeReadCacheRead(&cache, source, destination, length);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, SafeReadTest,
+                         ::testing::Values(&DVCRReadMemory, &DVCRReadMemoryThroughPipe, &readThroughFreshCache),
+                         [](const auto& info) {
+                           return info.param == &DVCRReadMemory              ? "Kernel"
+                                  : info.param == &DVCRReadMemoryThroughPipe ? "Pipe"
+                                                                             : "Cache";
+                         });
+
+class SafeReadCacheTest : public SafeReadTest {};
+
+// Later reads in a block already copied cost no system call; copying ahead
+// stops short of a page without access instead of failing the read; and
+// memory changed after it was copied still reads as copied (the cache is
+// for one walk over memory that holds still).
+TEST_F(SafeReadCacheTest, CopiesABlockOnceAndAnswersFromTheCopy) {
+  DVCRSafeReadCache cache;
+  DVCRSafeReadCacheReset(&cache);
+  EXPECT_EQ(cache.pid, ::getpid());
+  memset(base_, 'r', page_);
+  memcpy(base_ + page_ - 8, "lastword", 8);
+  char out[16] = {};
+  ASSERT_TRUE(DVCRSafeReadCacheRead(&cache, base_ + page_ - 8, out, 8));
+  EXPECT_EQ(std::string(out, 8), "lastword");
+  EXPECT_EQ(cache.blockReads, 1u);
+  base_[0] = 'w';
+  ASSERT_TRUE(DVCRSafeReadCacheRead(&cache, base_, out, 4));
+  EXPECT_EQ(std::string(out, 4), "rrrr") << "answered from the copy";
+  EXPECT_EQ(cache.blockReads, 1u);
+
+  EXPECT_FALSE(DVCRSafeReadCacheRead(&cache, base_ + page_ - 4, out, 8)) << "runs into the page without access";
+  EXPECT_FALSE(DVCRSafeReadCacheRead(&cache, base_ + page_, out, 1));
+  DVCRSafeReadCacheReset(&cache);
+  ASSERT_TRUE(DVCRSafeReadCacheRead(&cache, base_, out, 4));
+  EXPECT_EQ(std::string(out, 4), "wrrr") << "a reset cache copies again";
+}
+
+// Many blocks in turn: more than the cache holds, read twice over, each
+// byte as it is in memory.
+TEST_F(SafeReadCacheTest, ReadsMoreBlocksThanItHolds) {
+  std::vector<unsigned char> memory((DVCRSafeReadCache::kBlocks * 3 + 1) * DVCRSafeReadCache::kBlockSize);
+  for (size_t i = 0; i < memory.size(); ++i) memory[i] = static_cast<unsigned char>(i * 7 + i / 4096);
+  DVCRSafeReadCache cache;
+  DVCRSafeReadCacheReset(&cache);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t at = 5; at + 24 <= memory.size(); at += 1000) {
+      unsigned char out[24];
+      ASSERT_TRUE(DVCRSafeReadCacheRead(&cache, memory.data() + at, out, sizeof out)) << at;
+      ASSERT_EQ(memcmp(out, memory.data() + at, sizeof out), 0) << at;
+    }
+  }
+}
 
 class SafeReadStringTest : public SafeReadTest {};
 

@@ -103,7 +103,7 @@ TEST_F(SettingsTest, TheRequestCarriesEveryHeaderAndTheAnswerIsCachedByteForByte
       {"Accept", "application/json"},
       {"X-Dodevadarud-Installation-ID", installs->installID()},
       {"X-Dodevadarud-Device-Model", "iPhone14,2"},
-      {"X-Dodevadarud-OS-Display-Version", "16.0.0"},
+      {"X-Dodevadarud-OS-Display-Version", "16.0"},
       {"X-Dodevadarud-API-Client-Version", "10.16.0"},
   };
   for (const auto& [name, value] : headers) EXPECT_EQ(request.header(name).value_or("(absent)"), value) << name;

@@ -146,6 +146,7 @@ struct ChainResult {
   uint64_t frames[UnwindChainProbe::kCapacity];
   int count = 0;
   int mallocs = -1;
+  uint32_t blockReads = 0;  // system calls the read cache made
 };
 
 void unwindAtBottom(UnwindChainProbe* probe) {
@@ -158,6 +159,7 @@ void unwindAtBottom(UnwindChainProbe* probe) {
     result->frames[result->count++] = DVCRUnwindGetPC(&context);
   countingMallocs = false;
   result->mallocs = mallocCalls.load();
+  result->blockReads = context.readCache.blockReads;
 }
 
 // Runs the 40-deep chain with every loaded image in the slots.
@@ -179,6 +181,9 @@ TEST_F(UnwindTest, AnOptimisedChainUnwindsAsBacktraceDoes) {
   for (int i = 1; i < probe.backtraceCount; ++i) theirs.push_back(reinterpret_cast<uint64_t>(probe.backtrace[i]));
   EXPECT_EQ(ours, theirs);
   EXPECT_EQ(result.frames[0], static_cast<uint64_t>(probe.context.uc_mcontext.gregs[REG_RIP]));
+  // The stack and the tables are copied a few blocks at a time, not a field
+  // at a time (each copy is a system call).
+  EXPECT_LT(result.blockReads, static_cast<uint32_t>(result.count) / 2) << result.blockReads << " block reads";
 }
 
 TEST_F(UnwindTest, UnwindingAllocatesNothing) {

@@ -403,6 +403,23 @@ TEST_F(FlatFileStorageTest, HiddenLeftoversAreNeitherCountedNorKept) {
   EXPECT_FALSE(files().fileExists(leftover));
 }
 
+// A run killed while writing leaves hidden temporaries (the metrics
+// record's, an event's): the next run's storage removes them before it
+// writes anything, without waiting for a return to the foreground.
+TEST_F(FlatFileStorageTest, HiddenLeftoversOfAnEarlierRunGoWhenTheStorageStarts) {
+  stored("1974", 1001);
+  const std::string leftovers[] = {ZTCORFlatFileStorage::libraryDataStoragePath() + "/.metrics_metadata.k3Pq9Z",
+                                   targetDir(1001) + "/.interrupted.Xy7Wv2"};
+  for (const auto& leftover : leftovers) ASSERT_TRUE(files().writeData(ns::Data(300, 1), leftover, {}));
+  storage_->storageQueue()->sync([] {});
+  storage_.reset();
+  ZTCORFlatFileStorage::resetSharedInstanceForTesting();  // the next launch's storage
+  storage_ = ZTCORFlatFileStorage::sharedInstance();
+  storage_->storageQueue()->sync([] {});
+  for (const auto& leftover : leftovers) EXPECT_FALSE(files().fileExists(leftover)) << leftover;
+  EXPECT_EQ(list(targetDir(1001)).size(), 1u) << "the stored event stays";
+}
+
 TEST_F(FlatFileStorageTest, LibraryData) {
   std::optional<ns::Error> refused;
   storage_->storeLibraryData({}, "key", [&](std::optional<ns::Error> error) { refused = error; });

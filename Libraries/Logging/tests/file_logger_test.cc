@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <sstream>
@@ -135,6 +136,48 @@ TEST_F(FileLoggerTest, RollsBySizeAfterTheWriteThatReachedIt) {
   EXPECT_FALSE(LKLogFileInfo(paths[0]).isArchived());
   EXPECT_TRUE(eventually([&] { return manager_->archived().size() == 1; }));
   EXPECT_EQ(manager_->archived()[0], std::make_pair(paths[1], true));
+}
+
+// Records that come together are written together, but still roll by size
+// after the record that reached it, each line in the file it belongs to;
+// and a long asynchronous stream arrives whole and in order.
+TEST_F(FileLoggerTest, BatchesRollAtTheRecordThatReachedTheSize) {
+  auto logger = makeLogger();
+  logger->setMaximumFileSize(60);
+  LKLog::addLogger(logger);
+  LKLog::flushLog();
+  std::vector<LKLogMessage> records;
+  for (const char* text : {"a", "b", "c", "d", "e", "f", "g"}) {
+    records.push_back(LKLogMessage::withMessage(text, 7, LKLogFlagInfo, 0, "/src/NTData.m", "save", 1, nullptr, 0,
+                                                std::nullopt));
+  }
+  std::vector<const LKLogMessage*> batch;
+  for (const auto& record : records) batch.push_back(&record);
+  logger->loggerQueue()->sync([&] { logger->logMessages(batch); });
+  // The files share their creation time on the stopped clock: compared
+  // without their order.
+  std::vector<std::string> bodies;
+  for (const auto& path : files()) bodies.push_back(body(path));
+  std::sort(bodies.begin(), bodies.end());
+  EXPECT_EQ(bodies, (std::vector<std::string>{"a\nb\nc\n", "d\ne\nf\n", "g\n"}));
+  EXPECT_EQ(body(logger->currentLogFileInfo()->filePath()), "g\n");
+
+  removeAllAndDrain(logger);
+  auto streamed = LKFileLogger::create(manager_);
+  streamed->setMaximumFileSize(0);
+  LKLog::addLogger(streamed);
+  constexpr int kRecords = 5000;
+  for (int i = 0; i < kRecords; ++i) {
+    LKLog::log(true, 7, LKLogFlagInfo, 0, "/src/NTData.m", "save", 1, nullptr, "record %d", i);
+  }
+  LKLog::flushLog();
+  std::istringstream text(readFile(streamed->currentLogFileInfo()->filePath()));
+  int expected = 0;
+  for (std::string line; std::getline(text, line); ++expected) {
+    ASSERT_EQ(line.substr(25), "record " + std::to_string(expected));
+  }
+  EXPECT_EQ(expected, kRecords);
+  removeAllAndDrain(streamed);
 }
 
 TEST_F(FileLoggerTest, RollsByAgeOnTheVirtualClock) {

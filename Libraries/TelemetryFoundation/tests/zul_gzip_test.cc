@@ -79,6 +79,21 @@ TEST_F(GzipTest, InflatesWhatOtherWritersMade) {
   }
 }
 
+// Output a thousand times the input's length grows over several chunks,
+// each as long as all that came before it.
+TEST_F(GzipTest, InflatesOutputFarLongerThanItsInput) {
+  ns::Data input(size_t{6} << 20, 'a');
+  input[12345] = 'b';
+  input.back() = 'c';
+  write(file("input"), input);
+  ASSERT_EQ(run("gzip -c '" + file("input") + "' > '" + file("tool.gz") + "'"), 0);
+  ns::Data compressed = read(file("tool.gz"));
+  ASSERT_LT(compressed.size() * 500, input.size());
+  ns::Error error;
+  EXPECT_EQ(zul_dataByInflatingGzippedData(compressed, &error), input);
+  EXPECT_EQ(error.domain(), "");
+}
+
 TEST_F(GzipTest, FailuresAndEmptyInput) {
   ns::Data gzipped = *zul_dataByGzippingData(sample(5000), nullptr);
   ns::Data trailing = gzipped;

@@ -72,6 +72,44 @@ TEST_F(ControlsTest, TextViewTypingUndoAndTypingAttributes) {
   EXPECT_EQ(textView->text(), "Hello!Hello!");
 }
 
+// A text longer than its view: while it is typed into, the view scrolls so
+// that the caret stands above the bottom inset (the keyboard), and the
+// screen prints the lines in sight with how many lie above and below; a
+// tap on a line's text puts the caret at its end.
+TEST_F(ControlsTest, ATextViewShowsTheLinesAroundTheCaret) {
+  auto root = std::make_shared<ViewController>();
+  show(root);
+  auto textView = std::make_shared<TextView>(Rect(0, 100, 390, 300));
+  textView->setFont(Font::systemFont(17));
+  root->view()->addSubview(textView);
+  std::string text;
+  for (int i = 1; i <= 60; ++i) text += (i > 1 ? "\n" : "") + std::string("Item ") + std::to_string(i) + ".";
+  textView->setText(text);
+  root->view()->layoutIfNeeded();
+  std::string shown = ScreenText::render(*textView);
+  EXPECT_EQ(shown.rfind("TextView\n  \"Item 1.\"\n", 0), 0u) << shown;
+  EXPECT_NE(shown.find(" lines below"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("Item 60."), std::string::npos) << shown;
+
+  ASSERT_TRUE(Input::tap("Item 3."));
+  EXPECT_EQ(textView->selectedRange(), (ns::Range{std::string("Item 1.\nItem 2.\nItem 3.").size(), 0}));
+  textView->setBottomInsets(150);  // a keyboard over the bottom half
+  textView->setSelectedRange(ns::Range{text.size(), 0});
+  Input::type("!");
+  root->view()->layoutIfNeeded();
+  EXPECT_GT(textView->contentOffset().y, 0);
+  shown = ScreenText::render(*textView);
+  EXPECT_NE(shown.find("\"Item 60.!\""), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" lines above"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("lines below"), std::string::npos) << shown;
+  // The last line shows above the inset, the first lines not at all.
+  EXPECT_EQ(shown.find("\"Item 1.\""), std::string::npos) << shown;
+  int printed = 0;
+  for (size_t at = 0; (at = shown.find("\n  \"Item", at)) != std::string::npos; ++at) ++printed;
+  EXPECT_GE(printed, 4);
+  EXPECT_LE(printed, 8) << "only what lies above the keyboard: " << shown;
+}
+
 class SettingsFixture : public TableViewController {
  public:
   std::shared_ptr<Switch> lock = std::make_shared<Switch>();

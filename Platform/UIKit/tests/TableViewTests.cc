@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "Platform/UIKit/TableViewHeaderFooterView.h"
+
 #include "Platform/Foundation/Error.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/ScreenText.h"
@@ -199,6 +201,33 @@ TEST_F(TableViewTest, StaticTableAndRowActions) {
   std::string screen = ScreenText::render();
   EXPECT_NE(screen.find("\"Passcode\" \"Off\" >"), std::string::npos) << screen;
   EXPECT_NE(screen.find("Footer \"Version 1.0\""), std::string::npos) << screen;
+}
+
+// A footer's title wraps over as many lines as it needs: its view grows
+// with it, and the rows after it move down.
+TEST_F(TableViewTest, ALongFooterWrapsAndPushesTheNextSectionDown) {
+  auto settings = std::make_shared<TableViewController>(TableViewStyle::Grouped);
+  auto first = std::make_shared<TableViewCell>();
+  first->textLabel().setText("Use iCloud");
+  auto next = std::make_shared<TableViewCell>();
+  next->textLabel().setText("Passcode Lock");
+  std::string longFooter = "Use iCloud both to store backups and to sync notes between your devices";
+  settings->setStaticSections({{"Sync", longFooter, {first}}, {"Privacy", "Short", {next}}});
+  show(settings);
+  TableView& table = settings->tableView();
+  table.layoutIfNeeded();
+  Rect rows[] = {table.rectForRow({0, 0}), table.rectForRow({1, 0})};
+  // Two lines of 13-point text, with room around them, against the usual 38.
+  double between = rows[1].minY() - rows[0].maxY();
+  EXPECT_GT(between, 38 + 38 + 10);
+  std::shared_ptr<TableViewHeaderFooterView> footer;
+  for (const auto& v : table.subviews()) {
+    auto hf = std::dynamic_pointer_cast<TableViewHeaderFooterView>(v);
+    if (hf && hf->textLabel().text() == longFooter) footer = hf;
+  }
+  ASSERT_TRUE(footer);
+  EXPECT_EQ(footer->textLabel().numberOfLines(), 0);
+  EXPECT_GT(footer->frame().height(), 38);
 }
 
 class ActionsDelegateController : public NamesController {

@@ -4,6 +4,8 @@
 
 #include "Platform/UIKit/AlertController.h"
 #include "Platform/UIKit/BarButtonItem.h"
+#include "Platform/UIKit/Button.h"
+#include "Platform/UIKit/Window.h"
 #include "Platform/UIKit/NavigationController.h"
 #include "Platform/UIKit/Label.h"
 #include "Platform/UIKit/NavigationItem.h"
@@ -68,6 +70,58 @@ TEST_P(InputHostModalAlertTest, NothingBehindAnOpenAlertTakesATap) {
   EXPECT_TRUE(cancelled);
   EXPECT_TRUE(Input::tap("Plain")) << Input::lastFailure();
   EXPECT_EQ(list->selections, 2);
+}
+
+// An alert the app shows in a window of its own over the whole screen: its
+// "Done" is the one a tap reaches, not the list's bar button of that name,
+// and nothing in the window below it takes a tap until it goes. A window
+// that takes no touch (an app that refuses edits) lets no bar button be
+// pressed either.
+using InputHostAlertWindowTest = testing::InterfaceTest;
+
+TEST_F(InputHostAlertWindowTest, NothingInTheWindowsBelowAnAlertsWindowTakesATap) {
+  auto list = std::make_shared<ListController>();
+  int listDone = 0, edits = 0, alertDone = 0;
+  auto appWindow = show(std::make_shared<NavigationController>(list));
+  list->navigationItem().setLeftBarButtonItem(
+      BarButtonItem::withTitle("Edit", BarButtonItemStyle::Plain, [&](BarButtonItem&) { ++edits; }));
+  list->navigationItem().setRightBarButtonItem(
+      BarButtonItem::withTitle("Done", BarButtonItemStyle::Done, [&](BarButtonItem&) { ++listDone; }));
+
+  auto alertContent = std::make_shared<ViewController>();
+  auto done = Button::withType(ButtonType::System);
+  done->setTitle("Done");
+  done->setFrame(Rect(100, 300, 120, 44));
+  done->addTarget(nullptr, [&](Control&) { ++alertDone; }, kControlEventTouchUpInside);
+  alertContent->view()->addSubview(done);
+  auto alertWindow = std::make_shared<Window>();
+  alertWindow->setWindowLevel(kWindowLevelStatusBar + 1);
+  alertWindow->setRootViewController(alertContent);
+  alertWindow->setHidden(false);
+  Input::settle();
+
+  ASSERT_TRUE(Input::tap("Done")) << Input::lastFailure();
+  EXPECT_EQ(alertDone, 1);
+  EXPECT_EQ(listDone, 0);
+  EXPECT_FALSE(Input::tap("Edit"));
+  EXPECT_FALSE(Input::pressBarButton("Edit"));
+  EXPECT_FALSE(Input::tap("Plain"));
+  EXPECT_EQ(edits, 0);
+  EXPECT_EQ(list->selections, 0);
+
+  alertWindow->setHidden(true);
+  Input::settle();
+  ASSERT_TRUE(Input::tap("Done")) << Input::lastFailure();
+  ASSERT_TRUE(Input::tap("Edit")) << Input::lastFailure();
+  EXPECT_EQ(listDone, 1);
+  EXPECT_EQ(edits, 1);
+
+  appWindow->setUserInteractionEnabled(false);
+  EXPECT_FALSE(Input::tap("Edit"));
+  EXPECT_FALSE(Input::pressBarButton("Done"));
+  EXPECT_EQ(edits, 1);
+  EXPECT_EQ(listDone, 1);
+  alertWindow.reset();
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -142,8 +142,14 @@ MSRPValueRef block(const MSRPValueList& a, const Scope& scope, ns::Error& error)
   return MSRPEvaluator::executeStatements(a, scope->createChildScope(), error);
 }
 
+// Each round first evaluates its condition, the literal true, as a real
+// loop does: so even an empty body counts.
 MSRPValueRef forever(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
-  while (!MSRPHasError(error)) MSRPEvaluator::executeStatements(a, scope, error);
+  const MSRPValueRef condition = boolean(true);
+  while (!MSRPHasError(error)) {
+    MSRPEvaluator::evaluateStatement(condition, scope, error);
+    if (!MSRPHasError(error)) MSRPEvaluator::executeStatements(a, scope, error);
+  }
   return undefined();
 }
 

@@ -22,7 +22,8 @@
 //   test.function name "a,b" body..   a function of the current scope
 //   test.list s..             the statements as a list in this scope
 //   test.block s..            the same in a new child scope
-//   test.forever s..          the list again and again, until an error
+//   test.forever s..          the literal true, then the list, again and
+//                             again until an error
 #pragma once
 
 #include <cstdint>

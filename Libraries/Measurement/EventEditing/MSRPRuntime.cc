@@ -1,7 +1,10 @@
 #include "Libraries/Measurement/EventEditing/MSRPRuntime.h"
 
+#include "Libraries/Measurement/EventEditing/MSRPError.h"
+#include "Libraries/Measurement/EventEditing/MSRPEvaluator.h"
 #include "Libraries/Measurement/EventEditing/MSRPRequire.h"
 #include "Libraries/Measurement/EventEditing/MSRPRuntimePlatform.h"
+#include "Libraries/Measurement/EventEditing/MSRPUndefinedValue.h"
 
 MSRPRuntime::MSRPRuntime()
     : initScope_(std::make_shared<MSRPScope>(nullptr)),
@@ -22,6 +25,16 @@ MSRPRuntime::~MSRPRuntime() {
 
 void MSRPRuntime::setModuleCreator(MSRPModuleCreator creator, const std::u16string& name) {
   apiProvider_->setModuleCreator(std::move(creator), name);
+}
+
+MSRPValueRef MSRPRuntime::executeStatementValues(const MSRPValueList& statements, ns::Error& error) {
+  MSRPHeapActivation activation = activateHeap();
+  MSRPValueRef result = MSRPUndefinedValue::sharedInstance();
+  for (const MSRPValueRef& statement : statements) {
+    if (MSRPHasError(error)) return MSRPUndefinedValue::sharedInstance();
+    result = MSRPEvaluator::evaluateStatement(statement, globalScope_, error);
+  }
+  return MSRPHasError(error) ? MSRPUndefinedValue::sharedInstance() : result;
 }
 
 std::shared_ptr<MSRPScope> MSRPRuntime::getRunScope() { return globalScope_->createChildScope(); }

@@ -32,6 +32,12 @@ class MSRPRuntime {
 
   void setModuleCreator(MSRPModuleCreator creator, const std::u16string& name);
 
+  // Runs a program's top-level statements, already converted from their
+  // entities, in the global scope and gives the last one's value. A control
+  // value at top level does not stop the list; an error does, including
+  // one already set when the call begins (the result is then undefined).
+  MSRPValueRef executeStatementValues(const MSRPValueList& statements, ns::Error& error);
+
   // A new child of the global scope: names declared in one event's run
   // vanish with it, while assignments to global names stay.
   std::shared_ptr<MSRPScope> getRunScope();

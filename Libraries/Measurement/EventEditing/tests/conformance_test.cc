@@ -1,0 +1,73 @@
+// The evaluator's conformance cases: every *.json file of conformance/
+// holds an array of cases, each a program run in a fresh runtime and the
+// value it gives or the error code it ends with:
+//
+//   {"case": "what it shows", "program": [statement, ...], "value": "2"}
+//   {"case": "...", "program": [...], "error": 18}
+//
+// A JSON array is a statement, its first element the command name and the
+// rest its arguments; strings, numbers and booleans are literals. Values
+// are written as the tests print them (EvaluatorTestSupport.h).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <vector>
+
+#include "Libraries/Measurement/EventEditing/MSRPRuntime.h"
+#include "Libraries/Measurement/EventEditing/tests/EvaluatorTestSupport.h"
+#include "Platform/Foundation/StringUtf16.h"
+
+namespace {
+
+using namespace msrptest;
+using nlohmann::json;
+
+MSRPValueRef valueFromNotation(const json& node) {
+  if (node.is_string()) return string(ns::toUtf16(node.get<std::string>()));
+  if (node.is_boolean()) return boolean(node.get<bool>());
+  if (node.is_number()) return number(node.get<double>());
+  if (node.is_array() && !node.empty() && node[0].is_string()) {
+    MSRPValueList arguments;
+    for (size_t i = 1; i < node.size(); ++i) arguments.push_back(valueFromNotation(node[i]));
+    return statement(ns::toUtf16(node[0].get<std::string>()), std::move(arguments));
+  }
+  throw std::invalid_argument("not a literal or a statement: " + node.dump());
+}
+
+std::vector<std::filesystem::path> caseFiles() {
+  std::vector<std::filesystem::path> files;
+  std::filesystem::path folder =
+      std::filesystem::path(QUILLBOX_SOURCE_DIR) / "Libraries/Measurement/EventEditing/tests/conformance";
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() == ".json") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TEST(MSRPEvaluatorConformanceTest, EveryCaseGivesItsValueOrError) {
+  registerTestCommands();
+  std::vector<std::filesystem::path> files = caseFiles();
+  ASSERT_FALSE(files.empty());
+  for (const std::filesystem::path& file : files) {
+    std::ifstream in(file);
+    json cases = json::parse(in);
+    ASSERT_TRUE(cases.is_array()) << file;
+    for (const json& c : cases) {
+      SCOPED_TRACE(file.filename().string() + ": " + c.at("case").get<std::string>());
+      MSRPValueList program;
+      for (const json& node : c.at("program")) program.push_back(valueFromNotation(node));
+      MSRPRuntime runtime;
+      ns::Error error;
+      MSRPValueRef result = runtime.executeStatementValues(program, error);
+      EXPECT_EQ(errorCode(error), c.value("error", 0));
+      EXPECT_EQ(describe(result), c.value("value", std::string("undefined")));
+    }
+  }
+}
+
+}  // namespace

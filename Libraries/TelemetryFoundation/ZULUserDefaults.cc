@@ -3,6 +3,7 @@
 #include "Libraries/TelemetryFoundation/ZULLogger.h"
 #include "Platform/Dispatch/DelayedPerform.h"
 #include "Platform/Foundation/Preferences.h"
+#include "Platform/Foundation/PropertyList.h"
 
 namespace {
 
@@ -11,30 +12,6 @@ constexpr std::string_view kSynchronizeSelector = "synchronize";
 constexpr double kSynchronizeDelaySeconds = 1.0;
 
 std::string code(long n) { return ns::format("I-ZUL%06ld", n); }
-
-// The preference functions refuse null at any depth.
-bool isAcceptedValue(const ns::Value& value) {
-  switch (value.type()) {
-    case ns::Value::Type::String:
-    case ns::Value::Type::Bool:
-    case ns::Value::Type::Integer:
-    case ns::Value::Type::Real:
-    case ns::Value::Type::Date:
-    case ns::Value::Type::Data:
-      return true;
-    case ns::Value::Type::Array:
-      for (const ns::Value& element : *value.asArray())
-        if (!isAcceptedValue(element)) return false;
-      return true;
-    case ns::Value::Type::Dictionary:
-      for (const auto& [key, element] : *value.asDictionary())
-        if (!isAcceptedValue(element)) return false;
-      return true;
-    case ns::Value::Type::Null:
-      break;
-  }
-  return false;
-}
 
 void synchronizeApp(const std::string& appName) {
   if (!ns::Preferences::appSynchronize(appName)) {
@@ -71,7 +48,8 @@ void ZULUserDefaults::setObject(const std::optional<ns::Value>& value, std::stri
     ZULLoggerLogWarning(kService, false, code(2), "Cannot set object for invalid user default key.");
     return;
   }
-  if (value && !isAcceptedValue(*value)) {
+  // The preference functions throw for what has no property-list form.
+  if (value && !ns::hasPropertyListForm(*value)) {
     ZULLoggerLogWarning(kService, false, code(3),
                         "Cannot set invalid object to user defaults. Must be a string, number, array, "
                         "dictionary, date, or data. Value: %@",

@@ -4,8 +4,9 @@
 // values at once. Safe from any thread: the object keeps nothing but the
 // suite's name.
 //
-// Accepted values: string, number, array, dictionary, date, data. A null
-// value (anywhere inside an array or dictionary too) is refused with the
+// Accepted values: string, number, array, dictionary, date, data. A value
+// without property-list form (null, a NUL character or a date outside
+// 1933-2069, anywhere inside an array or dictionary too) is refused with the
 // warning "I-ZUL000003"; an empty key with "I-ZUL000001" (read) or
 // "I-ZUL000002" (write). Writing nothing removes the key.
 //

@@ -1,6 +1,7 @@
-// The coder's steps between the message records and nanopb's structs, and
-// the stream callbacks nanopb calls for callback fields. Internal to the
-// runtime: the rest of the code uses MSRPBMessageTable.h.
+// The coder's steps: decoding between the message records and nanopb's
+// structs with the stream callbacks nanopb calls for callback fields, and
+// encoding the records with nanopb's writers. Internal to the runtime: the
+// rest of the code uses MSRPBMessageTable.h.
 //
 // Every stream the coder reads is a memory buffer (nanopb's substreams of
 // one are too), so a copy of a stream reads the same bytes again: that is
@@ -18,24 +19,22 @@
 #include "Libraries/WireMessages/MSRPBFieldLayout.h"
 #include "Libraries/WireMessages/MSRPBMessageTable.h"
 
-// The encoded sizes of the repeated-message elements of one encode, in
-// the order the writing pass meets them (fields in tag order, each element
-// before what it holds), so nanopb writes every message once instead of
-// sizing it again at each level above it.
+// The encoded sizes of the nested messages of one encode, in the order
+// the writing walk meets them (fields in tag order, each message before
+// what it holds), so every message is sized once, not again at each level
+// above it.
 struct MSRPBEncodeSizes {
   std::vector<uint32_t> sizes;
   size_t next = 0;
 };
 
-// What a callback field's argument points to: field `index` of `info`, a
-// record of `table` lying `depth` levels below the outermost message;
-// when encoding, the sizes its elements take.
+// What a decode callback's argument points to: field `index` of `info`, a
+// record of `table` lying `depth` levels below the outermost message.
 struct MSRPBFieldArg {
   const MSRPBMessageTable* table;
   MSRPBMessageInfo* info;
   int32_t index;
   int32_t depth;
-  MSRPBEncodeSizes* sizes;
 };
 
 // A zeroed nanopb struct of one message and the arguments of its callback
@@ -66,21 +65,16 @@ void MSRPBFreeValue(int32_t kind, const MSRPBMessageTable* element, void* value)
 // printed.
 int MSRPBDecodeRecord(const MSRPBMessageTable& table, pb_istream_t* stream, MSRPBMessageInfo* info, int32_t depth);
 
-// The bytes the record encodes to; the sizes of its repeated-message
-// elements (at any depth) are appended to `sizes` in writing order. Absent
-// when a repeated record is missing (printed) or a message outgrows 4 GiB.
+// The bytes the record encodes to; the sizes of its nested messages (at
+// any depth) are appended to `sizes` in writing order. Absent when a
+// repeated record is missing (printed) or a message outgrows 4 GiB.
 std::optional<size_t> MSRPBEncodedSize(const MSRPBMessageTable& table, const MSRPBMessageInfo* info,
                                        MSRPBEncodeSizes& sizes);
 
-// Fills the frame's struct from the record: presence and values of set
-// singular fields, encode callbacks of set strings and non-empty repeated
-// fields. 0 when a repeated record is missing (printed).
-int MSRPBPrepareEncode(const MSRPBMessageTable& table, const MSRPBMessageInfo* info, unsigned char* codec,
-                       MSRPBCodecFrame& frame, int32_t depth, MSRPBEncodeSizes* sizes);
-
-// Writes the prepared struct, `size` bytes, into *out. The byte count, or
-// -1 with *out emptied.
-int64_t MSRPBEncodeToBuffer(const pb_msgdesc_t* fields, const void* codec, size_t size, ns::Data* out);
+// Writes the record, sized by MSRPBEncodedSize as `size` bytes with
+// `sizes`, into *out. The byte count, or -1 with *out emptied.
+int64_t MSRPBWriteRecord(const MSRPBMessageTable& table, const MSRPBMessageInfo* info, MSRPBEncodeSizes& sizes,
+                         size_t size, ns::Data* out);
 
 // Decode callbacks.
 bool MSRPBDecodeString(pb_istream_t* stream, const pb_field_t* field, void** arg);
@@ -90,10 +84,3 @@ bool MSRPBDecodeFloatElement(pb_istream_t* stream, const pb_field_t* field, void
 bool MSRPBDecodeDoubleElement(pb_istream_t* stream, const pb_field_t* field, void** arg);
 bool MSRPBDecodeMessageElement(pb_istream_t* stream, const pb_field_t* field, void** arg);
 
-// Encode callbacks.
-bool MSRPBEncodeString(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);
-bool MSRPBEncodeStringElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);
-bool MSRPBEncodeVarintElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);
-bool MSRPBEncodeFloatElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);
-bool MSRPBEncodeDoubleElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);
-bool MSRPBEncodeMessageElements(pb_ostream_t* stream, const pb_field_t* field, void* const* arg);

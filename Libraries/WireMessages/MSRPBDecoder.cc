@@ -73,7 +73,7 @@ bool setDecodeCallbacks(const MSRPBMessageTable& table, MSRPBMessageInfo* info, 
     if (field.callback) {
       MSRPBFieldArg* arg = frame.nextArg();
       if (!arg) return false;
-      *arg = {&table, info, index, depth, nullptr};
+      *arg = {&table, info, index, depth};
       auto* callback = reinterpret_cast<pb_callback_t*>(codec + field.dataOffset);
       callback->funcs.decode = decoderFor(entry.kind);
       callback->arg = arg;

@@ -152,10 +152,8 @@ void build(const MSRPBMessageTable& table, MSRPBLayoutCache* cache) {
 
 }  // namespace
 
-const MSRPBLayoutCache& MSRPBLayoutOf(const MSRPBMessageTable& table) {
-  if (!table.layout->built.load(std::memory_order_acquire)) {
-    std::call_once(table.layout->once, build, std::cref(table), table.layout);
-  }
+const MSRPBLayoutCache& MSRPBBuildLayout(const MSRPBMessageTable& table) {
+  std::call_once(table.layout->once, build, std::cref(table), table.layout);
   return *table.layout;
 }
 

@@ -29,6 +29,14 @@ struct MSRPBLayoutCache {
   uint32_t callbackCount = 0;
 };
 
-// The table's layout; throws ns::Exception when the table does not match
-// nanopb's description of its message (MSRPBCheckMessageTable's text).
-const MSRPBLayoutCache& MSRPBLayoutOf(const MSRPBMessageTable& table);
+// Works out the table's layout once; throws ns::Exception when the table
+// does not match nanopb's description of its message
+// (MSRPBCheckMessageTable's text).
+const MSRPBLayoutCache& MSRPBBuildLayout(const MSRPBMessageTable& table);
+
+// The table's layout, as MSRPBBuildLayout. Inline: the coder asks for it
+// once per record it reads or writes.
+inline const MSRPBLayoutCache& MSRPBLayoutOf(const MSRPBMessageTable& table) {
+  if (table.layout->built.load(std::memory_order_acquire)) return *table.layout;
+  return MSRPBBuildLayout(table);
+}

@@ -7,6 +7,7 @@
 #include "Libraries/WireMessages/MSRPBFieldRoutines.h"
 #include "Libraries/WireMessages/MSRPBMessageTable.h"
 #include "Libraries/WireMessages/MSRPBTextOutput.h"
+#include "Libraries/WireMessages/MSRPBValueClassName.h"
 #include "Platform/Foundation/Format.h"
 #include "Platform/Foundation/StringUtf16.h"
 
@@ -67,18 +68,7 @@ std::string classNameOf(const MSRPBArrayElement& element) {
   if (const auto* message = std::get_if<std::shared_ptr<NANOMessageBase>>(&element)) {
     return *message ? std::string("MSRPB") + (*message)->messageID() : "(null)";
   }
-  switch (std::get<ns::Value>(element).type()) {
-    case ns::Value::Type::Null: return "NSNull";
-    case ns::Value::Type::Bool:
-    case ns::Value::Type::Integer:
-    case ns::Value::Type::Real: return "NSNumber";
-    case ns::Value::Type::String: return "NSString";
-    case ns::Value::Type::Data: return "NSData";
-    case ns::Value::Type::Date: return "NSDate";
-    case ns::Value::Type::Array: return "NSArray";
-    case ns::Value::Type::Dictionary: return "NSDictionary";
-  }
-  return "NSObject";
+  return MSRPBValueClassName(std::get<ns::Value>(element));
 }
 
 // One element of a repeated field as its value or message; absent (and

@@ -182,9 +182,7 @@ int64_t MSRPBTableEncode(const MSRPBMessageTable& table, const MSRPBMessageInfo*
   MSRPBEncodeSizes sizes;
   std::optional<size_t> size = MSRPBEncodedSize(table, info, sizes);
   if (!size) return -1;
-  MSRPBCodecFrame frame(table, MSRPBLayoutOf(table));
-  if (!frame.valid() || !MSRPBPrepareEncode(table, info, frame.codec(), frame, 0, &sizes)) return -1;
-  return MSRPBEncodeToBuffer(table.descriptor, frame.codec(), *size, out);
+  return MSRPBWriteRecord(table, info, sizes, *size, out);
 }
 
 MSRPBMessageInfo* MSRPBTableCopyOfRecord(const MSRPBMessageTable& table, const MSRPBMessageInfo* source) {

@@ -8,7 +8,8 @@
 //   };
 //   MSRPB_DEFINE_MESSAGE(Event, msrpb_Event, kEventFields)
 //
-// The header of the messages declares each with MSRPB_DECLARE_MESSAGE.
+// The header of the messages declares each with MSRPB_DECLARE_MESSAGE. The
+// short type names of MSRPBTableTypes keep the tables readable.
 #pragma once
 
 #include <pb.h>
@@ -19,6 +20,20 @@
 
 #include "Libraries/WireMessages/MSRPBFieldLayout.h"
 #include "Libraries/WireMessages/MSRPBMessage.h"
+
+namespace MSRPBTableTypes {
+constexpr int32_t kBool = MSRPBKindBool;
+constexpr int32_t kEnum = MSRPBKindEnum;
+constexpr int32_t kInt32 = MSRPBKindInt32;
+constexpr int32_t kUInt32 = MSRPBKindUInt32;
+constexpr int32_t kInt64 = MSRPBKindInt64;
+constexpr int32_t kUInt64 = MSRPBKindUInt64;
+constexpr int32_t kFloat = MSRPBKindFloat;
+constexpr int32_t kDouble = MSRPBKindDouble;
+constexpr int32_t kString = MSRPBKindString;
+constexpr int32_t kMessage = MSRPBKindMessage;
+constexpr int32_t kBytes = MSRPBKindBytes;
+}  // namespace MSRPBTableTypes
 
 constexpr MSRPBFieldEntry MSRPBSingularEntry(uint32_t tag, int32_t type, const MSRPBMessageTable* element = nullptr) {
   return {MSRPBKindSingular | type, tag, element, nullptr};

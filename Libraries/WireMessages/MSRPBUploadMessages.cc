@@ -7,16 +7,7 @@
 
 namespace {
 
-constexpr int32_t kBool = MSRPBKindBool;
-constexpr int32_t kEnum = MSRPBKindEnum;
-constexpr int32_t kInt32 = MSRPBKindInt32;
-constexpr int32_t kUInt32 = MSRPBKindUInt32;
-constexpr int32_t kInt64 = MSRPBKindInt64;
-constexpr int32_t kUInt64 = MSRPBKindUInt64;
-constexpr int32_t kFloat = MSRPBKindFloat;
-constexpr int32_t kDouble = MSRPBKindDouble;
-constexpr int32_t kString = MSRPBKindString;
-constexpr int32_t kMessage = MSRPBKindMessage;
+using namespace MSRPBTableTypes;
 
 constexpr MSRPBFieldEntry kMeasurementBatchFields[] = {
     MSRPBRepeatedEntry(1, kMessage, "bundles", &MSRPBMeasurementBundleTable),

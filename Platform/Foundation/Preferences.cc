@@ -4,22 +4,12 @@
 
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/Error.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Foundation/UserDefaultsStore.h"
 
 namespace ns {
 namespace {
-
-bool holdsNull(const Value& value) {
-  if (value.isNull()) return true;
-  if (const Array* a = value.asArray())
-    for (const Value& v : *a)
-      if (holdsNull(v)) return true;
-  if (const Dictionary* d = value.asDictionary())
-    for (const auto& [key, v] : *d)
-      if (holdsNull(v)) return true;
-  return false;
-}
 
 std::shared_ptr<UserDefaultsStore> storeFor(const std::string& applicationID) {
   std::string domain = applicationID == Preferences::kCurrentApplication || applicationID.empty()
@@ -38,7 +28,7 @@ std::optional<Value> Preferences::copyAppValue(std::string_view key, const std::
 
 void Preferences::setAppValue(std::string_view key, const std::optional<Value>& value,
                               const std::string& applicationID) {
-  if (value && holdsNull(*value))
+  if (value && !hasPropertyListForm(*value))
     throw Exception(kInvalidArgumentException, "Attempt to set a non-property list value for key " + std::string(key));
   if (auto store = storeFor(applicationID)) store->set(std::string(key), value);
 }

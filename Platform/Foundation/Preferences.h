@@ -20,7 +20,7 @@ class Preferences {
 
   static std::optional<Value> copyAppValue(std::string_view key, const std::string& applicationID);
   // No value removes the key. Throws kInvalidArgumentException for a value
-  // holding null. Unsafe application names (with "/") are ignored.
+  // without property-list form. Unsafe application names (with "/") are ignored.
   static void setAppValue(std::string_view key, const std::optional<Value>& value, const std::string& applicationID);
   // Sets and removes several keys.
   static void setMultiple(const Dictionary& keysToSet, const std::vector<std::string>& keysToRemove,

@@ -429,6 +429,8 @@ std::optional<Data> dataFromPropertyList(const Value& value, PropertyListFormat 
   return Data(begin, begin + length);
 }
 
+bool hasPropertyListForm(const Value& value) { return Writer({}, nullptr).build(value, 0) != nullptr; }
+
 std::optional<Value> readPropertyListFile(const std::string& path, Error* error, PropertyListFormat* formatOut) {
   auto data = FileManager::defaultManager().contentsAtPath(path, error);
   if (!data) return std::nullopt;

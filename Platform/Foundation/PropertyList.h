@@ -50,6 +50,10 @@ std::optional<Value> propertyListFromData(const Data& data, Error* error,
 std::optional<Data> dataFromPropertyList(const Value& value, PropertyListFormat format, Error* error,
                                          PropertyListWriteOptions options = {});
 
+// Whether dataFromPropertyList would write `value`: false for what it
+// refuses (null, a NUL character, a date outside 1933-2069) at any depth.
+bool hasPropertyListForm(const Value& value);
+
 // Reads and parses a whole file.
 std::optional<Value> readPropertyListFile(const std::string& path, Error* error,
                                           PropertyListFormat* formatOut = nullptr);

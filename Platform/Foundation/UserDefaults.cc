@@ -7,6 +7,7 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/Error.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UserDefaultsStore.h"
 
 namespace ns {
@@ -34,23 +35,6 @@ std::mutex& registrationMutex() {
 Dictionary& registration() {
   static Dictionary d;
   return d;
-}
-
-bool isPropertyList(const Value& value) {
-  switch (value.type()) {
-    case Value::Type::Null:
-      return false;
-    case Value::Type::Array:
-      for (const Value& v : *value.asArray())
-        if (!isPropertyList(v)) return false;
-      return true;
-    case Value::Type::Dictionary:
-      for (const auto& [key, v] : *value.asDictionary())
-        if (!isPropertyList(v)) return false;
-      return true;
-    default:
-      return true;
-  }
 }
 
 bool isSafeDomainName(const std::string& name) {
@@ -188,7 +172,9 @@ void UserDefaults::setObject(const Value& value, std::string_view key) {
     removeObjectForKey(key);
     return;
   }
-  if (!isPropertyList(value))
+  // A value the file cannot hold would stay pending and fail every later
+  // write of the domain: refused here, as the platform refuses null.
+  if (!hasPropertyListForm(value))
     throw Exception(kInvalidArgumentException, "Attempt to insert non-property list object " + value.description() +
                                                    " for key " + std::string(key));
   store_->set(std::string(key), value);
@@ -230,7 +216,7 @@ std::optional<Dictionary> UserDefaults::persistentDomainForName(const std::strin
 
 void UserDefaults::setPersistentDomain(const Dictionary& domain, const std::string& domainName) {
   if (!isSafeDomainName(domainName)) return;
-  if (!isPropertyList(Value(domain)))
+  if (!hasPropertyListForm(Value(domain)))
     throw Exception(kInvalidArgumentException, "Attempt to set a non-property list domain " + domainName);
   UserDefaultsStore::forPath(storePath(preferencesDirectory_, domainName))->replace(domain);
 }

@@ -58,7 +58,8 @@ class UserDefaults {
   bool boolForKey(std::string_view key) const;
 
   // Stores a property-list value; null removes the key. Throws
-  // kInvalidArgumentException for a value holding null (no plist form).
+  // kInvalidArgumentException for a value without property-list form
+  // (hasPropertyListForm: null inside, a NUL character, a far date).
   void setObject(const Value& value, std::string_view key);
   void setInteger(int64_t value, std::string_view key) { setObject(Value(static_cast<long long>(value)), key); }
   void setDouble(double value, std::string_view key) { setObject(Value(value), key); }

@@ -40,6 +40,12 @@ Status readData(const ns::Value& value, std::optional<ns::Data>* out) {
   return kSuccess;
 }
 
+Status readStringOrData(const ns::Value& value, std::optional<ns::Value>* out) {
+  if (!value.isString() && !value.isData()) return kParam;
+  *out = value;
+  return kSuccess;
+}
+
 Status readBool(const ns::Value& value, bool* out) {
   if (!value.isBool() && !value.isInteger()) return kParam;
   *out = value.boolValue();
@@ -74,7 +80,7 @@ Status parse(const ns::Dictionary& dict, unsigned allowed, ItemFields* fields, S
       if (status == kSuccess && !isAccessibility(*fields->accessible)) return kParam;
     } else if (key == kAttrGeneric) {
       if (!(allowed & kAttributeKeys)) return kParam;
-      status = readData(value, &fields->generic);
+      status = readStringOrData(value, &fields->generic);
     } else if (key == kAttrSynchronizable) {
       if (!(allowed & kAttributeKeys)) return kParam;
       if (value.isString()) {
@@ -118,7 +124,11 @@ ItemFilter filterFrom(const ItemFields& fields, bool syncAny) {
   filter.accessGroup = fields.accessGroup;
   filter.label = fields.label;
   filter.accessible = fields.accessible;
-  filter.generic = fields.generic;
+  if (fields.generic) {
+    const ns::Value& generic = *fields.generic;
+    filter.generic = generic.isString() ? ns::Data(generic.asString()->begin(), generic.asString()->end())
+                                        : *generic.asData();
+  }
   // Without the key a search sees local items only.
   if (syncAny) {
     filter.synchronizable.reset();

@@ -18,6 +18,7 @@ struct ItemFilter {
   std::optional<std::string> accessGroup;
   std::optional<std::string> label;
   std::optional<std::string> accessible;
+  // The generic attribute's bytes: a string matches data of the same bytes.
   std::optional<ns::Data> generic;
   std::optional<bool> synchronizable;
 };
@@ -37,7 +38,7 @@ struct ItemFields {
   std::optional<std::string> accessGroup;
   std::optional<std::string> label;
   std::optional<std::string> accessible;
-  std::optional<ns::Data> generic;
+  std::optional<ns::Value> generic;  // a string or data, given back as stored
   std::optional<bool> synchronizable;
   std::optional<ns::Data> data;
 };

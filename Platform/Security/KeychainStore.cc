@@ -89,6 +89,18 @@ std::optional<ns::Data> blobColumn(sqlite3_stmt* s, int i) {
   return ns::Data(b, b + sqlite3_column_bytes(s, i));
 }
 
+// The generic attribute as it was stored: TEXT a string, BLOB data.
+std::optional<ns::Value> genericColumn(sqlite3_stmt* s, int i) {
+  if (sqlite3_column_type(s, i) == SQLITE_TEXT) return ns::Value(*textColumn(s, i));
+  if (auto data = blobColumn(s, i)) return ns::Value(std::move(*data));
+  return std::nullopt;
+}
+
+Binding genericBinding(const ns::Value& generic) {
+  if (const std::string* text = generic.asString()) return *text;
+  return *generic.asData();
+}
+
 // " WHERE ..." for `filter`, with its values appended to `bindings`.
 std::string whereClause(const ItemFilter& filter, std::vector<Binding>* bindings) {
   std::string sql = " WHERE 1";
@@ -103,7 +115,8 @@ std::string whereClause(const ItemFilter& filter, std::vector<Binding>* bindings
   text("label", filter.label);
   text("accessible", filter.accessible);
   if (filter.generic) {
-    sql += " AND generic = ?";
+    // By bytes, whether the attribute was stored as a string or as data.
+    sql += " AND CAST(generic AS BLOB) = ?";
     bindings->push_back(*filter.generic);
   }
   if (filter.synchronizable) {
@@ -174,7 +187,7 @@ Status KeychainStore::find(const ItemFilter& filter, bool all, std::vector<Store
     item.fields.accessGroup = textColumn(s, 3);
     item.fields.synchronizable = sqlite3_column_int64(s, 4) != 0;
     item.fields.label = textColumn(s, 5);
-    item.fields.generic = blobColumn(s, 6);
+    item.fields.generic = genericColumn(s, 6);
     item.fields.accessible = textColumn(s, 7);
     item.fields.data = blobColumn(s, 8);
     item.created = ns::Date(sqlite3_column_double(s, 9));
@@ -196,9 +209,14 @@ Status KeychainStore::insert(const ItemFields& item) {
   sqlite3_stmt* s = stmt.get();
   if (item.label) sqlite3_bind_text(s, 5, item.label->data(), static_cast<int>(item.label->size()), SQLITE_TRANSIENT);
   static const uint8_t empty = 0;
-  if (item.generic)
-    sqlite3_bind_blob(s, 6, item.generic->empty() ? &empty : item.generic->data(),
-                      static_cast<int>(item.generic->size()), SQLITE_TRANSIENT);
+  if (item.generic) {
+    if (const std::string* text = item.generic->asString()) {
+      sqlite3_bind_text(s, 6, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT);
+    } else {
+      const ns::Data& data = *item.generic->asData();
+      sqlite3_bind_blob(s, 6, data.empty() ? &empty : data.data(), static_cast<int>(data.size()), SQLITE_TRANSIENT);
+    }
+  }
   const std::string accessible = item.accessible.value_or(kAccessibleWhenUnlocked);
   sqlite3_bind_text(s, 7, accessible.data(), static_cast<int>(accessible.size()), SQLITE_TRANSIENT);
   if (item.data)
@@ -254,7 +272,7 @@ Status KeychainStore::updateRows(const ItemFilter& filter, const ItemFields& cha
   text("accessible", changes.accessible);
   if (changes.generic) {
     set += ", generic = ?";
-    values.push_back(*changes.generic);
+    values.push_back(genericBinding(*changes.generic));
   }
   if (changes.synchronizable) {
     set += ", synchronizable = ?";

@@ -86,6 +86,9 @@ TEST_F(UserDefaultsTest, RefusedKeysAndValues) {
       {"a null inside an array", [&] { defaults.setObject(ns::Value(ns::Array{"a", nullptr}), "key"); },
        " - [ZororiUtilities/UserDefaults][I-ZUL000003] Cannot set invalid object to user defaults. Must be a "
        "string, number, array, dictionary, date, or data. Value: (a, <null>)"},
+      {"a date the file cannot hold", [&] { defaults.setObject(ns::Value(ns::Array{ns::Date(-3.0e9)}), "key"); },
+       " - [ZororiUtilities/UserDefaults][I-ZUL000003] Cannot set invalid object to user defaults. Must be a "
+       "string, number, array, dictionary, date, or data. Value: (" + ns::Date(-3.0e9).description() + ")"},
   };
   for (const auto& c : cases) {
     systemlog::LegacyLogStore::shared().clear();

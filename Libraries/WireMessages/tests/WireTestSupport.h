@@ -1,5 +1,5 @@
 // What the wire message tests share: running protoc over bytes, catching
-// the runtime's texts, making any upload message by its table, and
+// the runtime's texts, making any measurement message by its table, and
 // filling every field of a message with values of its own.
 #pragma once
 
@@ -18,8 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "Libraries/WireMessages/MSRPBConfigurationMessages.h"
+#include "Libraries/WireMessages/MSRPBExperimentMessages.h"
 #include "Libraries/WireMessages/MSRPBFieldRoutines.h"
 #include "Libraries/WireMessages/MSRPBMessageAccessors.h"
+#include "Libraries/WireMessages/MSRPBProgramMessages.h"
 #include "Libraries/WireMessages/MSRPBTextOutput.h"
 #include "Libraries/WireMessages/MSRPBUploadMessages.h"
 #include "Platform/SystemLog/SystemLog.h"
@@ -70,20 +73,6 @@ inline ns::Data asData(const std::string& text) { return ns::Data(text.begin(), 
 
 // protoc's raw reading of the bytes.
 inline ProtocRun decodeRaw(const ns::Data& bytes) { return runProtoc("--decode_raw", asText(bytes)); }
-// protoc's reading of the bytes as msrpb.<message> of the repository's schema.
-inline ProtocRun decodeText(const std::string& message, const ns::Data& bytes) {
-  return runProtoc("-I'" + schemaFolder() + "' --decode=msrpb." + message + " UploadMessages.proto", asText(bytes));
-}
-// protoc's encoding of text format for msrpb.<message>, of the repository's
-// schema or of a test schema beside the tests.
-inline ProtocRun encodeText(const std::string& message, const std::string& text,
-                            const std::string& testSchema = "") {
-  if (!testSchema.empty()) {
-    return runProtoc("-I'" + testSchemaFolder() + "' --encode=" + message + " " + testSchema, text);
-  }
-  return runProtoc("-I'" + schemaFolder() + "' --encode=msrpb." + message + " UploadMessages.proto", text);
-}
-
 // Collects what the runtime prints (coder output) and logs (system log)
 // while it lives.
 class CapturedTexts {
@@ -122,39 +111,77 @@ class CapturedTexts {
   std::vector<std::string> logged_;
 };
 
-// The upload messages by table: a new empty one, one decoded from bytes,
-// one made from a record.
+// The measurement messages by table: a new empty one, one decoded from
+// bytes, one made from a record; and the repository's schema file that
+// has it.
 struct MessageClass {
   const MSRPBMessageTable* table;
+  std::string schema;
   std::function<std::shared_ptr<NANOMessageBase>()> make;
   std::function<std::shared_ptr<NANOMessageBase>(const ns::Data&)> decode;
   MSRPBMessageMaker fromInfo;
 };
 
 template <class T>
-MessageClass classOf() {
-  return {&T::table(), [] { return std::shared_ptr<NANOMessageBase>(T::initWithBuffer(std::nullopt)); },
+MessageClass classOf(const std::string& schema) {
+  return {&T::table(), schema, [] { return std::shared_ptr<NANOMessageBase>(T::initWithBuffer(std::nullopt)); },
           [](const ns::Data& bytes) { return std::shared_ptr<NANOMessageBase>(T::initWithBuffer(bytes)); },
           [](const MSRPBMessageInfo* info) { return std::shared_ptr<NANOMessageBase>(T::initWithMessageInfo(info)); }};
 }
 
-inline const std::vector<MessageClass>& uploadClasses() {
+// Every measurement message: the upload, configuration, program,
+// experiment and SKAdNetwork messages.
+inline const std::vector<MessageClass>& allClasses() {
+  static const std::string upload = "UploadMessages.proto";
+  static const std::string configuration = "ConfigurationMessages.proto";
+  static const std::string program = "ProgramMessages.proto";
+  static const std::string experiment = "ExperimentMessages.proto";
   static const std::vector<MessageClass> classes = {
-      classOf<MSRPBMeasurementBatch>(),
-      classOf<MSRPBMeasurementBundle>(),
-      classOf<MSRPBEvent>(),
-      classOf<MSRPBEventParam>(),
-      classOf<MSRPBUserAttribute>(),
-      classOf<MSRPBAudienceLeafFilterResult>(),
-      classOf<MSRPBResultData>(),
-      classOf<MSRPBDynamicFilterResultTimestamp>(),
-      classOf<MSRPBSequenceFilterResultTimestamp>(),
+      classOf<MSRPBMeasurementBatch>(upload),
+      classOf<MSRPBMeasurementBundle>(upload),
+      classOf<MSRPBEvent>(upload),
+      classOf<MSRPBEventParam>(upload),
+      classOf<MSRPBUserAttribute>(upload),
+      classOf<MSRPBAudienceLeafFilterResult>(upload),
+      classOf<MSRPBResultData>(upload),
+      classOf<MSRPBDynamicFilterResultTimestamp>(upload),
+      classOf<MSRPBSequenceFilterResultTimestamp>(upload),
+      classOf<MSRPBMeasurementConfig>(configuration),
+      classOf<MSRPBSetting>(configuration),
+      classOf<MSRPBEventConfig>(configuration),
+      classOf<MSRPBDataControl>(configuration),
+      classOf<MSRPBRegion>(configuration),
+      classOf<MSRPBConsentConfig>(configuration),
+      classOf<MSRPBConsentDefaultEntry>(configuration),
+      classOf<MSRPBConsentDelegationEntry>(configuration),
+      classOf<MSRPBCorePlatformServiceEntry>(configuration),
+      classOf<MSRPBAudience>(configuration),
+      classOf<MSRPBEventFilter>(configuration),
+      classOf<MSRPBPropertyFilter>(configuration),
+      classOf<MSRPBFilter>(configuration),
+      classOf<MSRPBNumberFilter>(configuration),
+      classOf<MSRPBStringFilter>(configuration),
+      classOf<MSRPBProgram>(program),
+      classOf<MSRPBRuntimeEntity>(program),
+      classOf<MSRPBOgtActivities>(program),
+      classOf<MSRPBOgtActivity>(program),
+      classOf<MSRPBExperimentRequest>(experiment),
+      classOf<MSRPBAppProperty>(experiment),
+      classOf<MSRPBClientProperty>(experiment),
+      classOf<MSRPBCustomProperty>(experiment),
+      classOf<MSRPBExperimentResponse>(experiment),
+      classOf<MSRPBSnapshot>(experiment),
+      classOf<MSRPBExperiment>(experiment),
+      classOf<MSRPBFlag>(experiment),
+      classOf<MSRPBSdkResponse>(experiment),
+      classOf<MSRPBSkAdNetworkConversionValueRequest>(experiment),
+      classOf<MSRPBSkAdNetworkConversionValueResponse>(experiment),
   };
   return classes;
 }
 
 inline const MessageClass& classFor(const MSRPBMessageTable& table) {
-  for (const auto& messageClass : uploadClasses()) {
+  for (const auto& messageClass : allClasses()) {
     if (messageClass.table == &table) return messageClass;
   }
   throw std::logic_error("no class for the table");
@@ -162,12 +189,34 @@ inline const MessageClass& classFor(const MSRPBMessageTable& table) {
 
 inline std::shared_ptr<NANOMessageBase> newMessage(const MSRPBMessageTable& table) { return classFor(table).make(); }
 
-// Makes an element of whichever upload message the record is.
+// Makes an element of whichever measurement message the record is.
 inline std::shared_ptr<NANOMessageBase> anyMessage(const MSRPBMessageInfo* info) {
-  for (const auto& messageClass : uploadClasses()) {
+  for (const auto& messageClass : allClasses()) {
     if (std::string(messageClass.table->name) == info->name) return messageClass.fromInfo(info);
   }
   return nullptr;
+}
+
+// The repository's schema file of msrpb.<message>.
+inline std::string schemaOf(const std::string& message) {
+  for (const auto& messageClass : allClasses()) {
+    if (message == messageClass.table->name) return messageClass.schema;
+  }
+  throw std::logic_error("no schema for " + message);
+}
+
+// protoc's reading of the bytes as msrpb.<message> of the repository's schema.
+inline ProtocRun decodeText(const std::string& message, const ns::Data& bytes) {
+  return runProtoc("-I'" + schemaFolder() + "' --decode=msrpb." + message + " " + schemaOf(message), asText(bytes));
+}
+// protoc's encoding of text format for msrpb.<message>, of the repository's
+// schema or of a test schema beside the tests.
+inline ProtocRun encodeText(const std::string& message, const std::string& text,
+                            const std::string& testSchema = "") {
+  if (!testSchema.empty()) {
+    return runProtoc("-I'" + testSchemaFolder() + "' --encode=" + message + " " + testSchema, text);
+  }
+  return runProtoc("-I'" + schemaFolder() + "' --encode=msrpb." + message + " " + schemaOf(message), text);
 }
 
 // Values of their own for field `index` of a message: numbers grow with the
@@ -225,6 +274,38 @@ inline void fillMessage(NANOMessageBase* message, int levels) {
         break;
     }
   }
+}
+
+// The varint of `value` appended to `out`.
+inline void appendVarint(ns::Data& out, uint64_t value) {
+  while (value >= 0x80) {
+    out.push_back(static_cast<uint8_t>(value | 0x80));
+    value >>= 7;
+  }
+  out.push_back(static_cast<uint8_t>(value));
+}
+
+// `inner` as the length-delimited field of `tag`.
+inline ns::Data delimitedField(uint32_t tag, const ns::Data& inner) {
+  ns::Data outer;
+  appendVarint(outer, (uint64_t{tag} << 3) | 2);
+  appendVarint(outer, inner.size());
+  outer.insert(outer.end(), inner.begin(), inner.end());
+  return outer;
+}
+
+// `innermost` nested `levels` times in the length-delimited field of `tag`
+// of a message of its own type. Built back to front, so a chain of a
+// hundred thousand levels costs no more than its length.
+inline ns::Data selfNestedChain(uint32_t tag, const ns::Data& innermost, int levels) {
+  ns::Data reversed(innermost.rbegin(), innermost.rend());
+  for (int level = 0; level < levels; ++level) {
+    ns::Data header;
+    appendVarint(header, (uint64_t{tag} << 3) | 2);
+    appendVarint(header, reversed.size());
+    reversed.insert(reversed.end(), header.rbegin(), header.rend());
+  }
+  return ns::Data(reversed.rbegin(), reversed.rend());
 }
 
 // The tags of the top level of protoc's raw text, in order.

@@ -16,19 +16,7 @@ ns::Data bytesOf(std::initializer_list<int> values) {
 }
 
 // A length-delimited field: tag, varint length, the bytes.
-ns::Data delimited(uint32_t tag, const std::string& bytes) {
-  ns::Data data;
-  uint64_t key = (uint64_t{tag} << 3) | 2;
-  for (uint64_t value : {key, static_cast<uint64_t>(bytes.size())}) {
-    while (value >= 0x80) {
-      data.push_back(static_cast<uint8_t>(value | 0x80));
-      value >>= 7;
-    }
-    data.push_back(static_cast<uint8_t>(value));
-  }
-  data.insert(data.end(), bytes.begin(), bytes.end());
-  return data;
-}
+ns::Data delimited(uint32_t tag, const std::string& bytes) { return delimitedField(tag, asData(bytes)); }
 
 TEST(WireEdgeCasesTest, WhatIsWrittenForEmptyZeroAndClearedValues) {
   struct Case {

@@ -138,36 +138,9 @@ TEST(WirePeerInputTest, CutAndDamagedBatchesGiveAMessageOrNothing) {
   EXPECT_NE(capture.printed(), "");  // the failures said why
 }
 
-// `inner` as the length-delimited field of `tag` (one byte of key).
-ns::Data delimitedIn(uint8_t key, const ns::Data& inner) {
-  ns::Data outer = {key};
-  size_t length = inner.size();
-  while (length >= 0x80) {
-    outer.push_back(static_cast<uint8_t>(length | 0x80));
-    length >>= 7;
-  }
-  outer.push_back(static_cast<uint8_t>(length));
-  outer.insert(outer.end(), inner.begin(), inner.end());
-  return outer;
-}
-
 // A chain of EventParams `levels` deep below the first, each in the
-// `param_value` (key 0x32) of the one above; the innermost is named "x".
-// Written back to front, so a long chain costs no more than its length.
-ns::Data paramChain(int levels) {
-  ns::Data reversed = {'x', 0x01, 0x0a};
-  for (int level = 0; level < levels; ++level) {
-    size_t length = reversed.size();
-    ns::Data header = {0x32};
-    while (length >= 0x80) {
-      header.push_back(static_cast<uint8_t>(length | 0x80));
-      length >>= 7;
-    }
-    header.push_back(static_cast<uint8_t>(length));
-    reversed.insert(reversed.end(), header.rbegin(), header.rend());
-  }
-  return ns::Data(reversed.rbegin(), reversed.rend());
-}
+// `param_value` (tag 6) of the one above; the innermost is named "x".
+ns::Data paramChain(int levels) { return selfNestedChain(6, {0x0a, 0x01, 'x'}, levels); }
 
 TEST(WirePeerInputTest, NestingIsReadToTheLimitAndRefusedPastIt) {
   CapturedTexts capture;
@@ -194,7 +167,9 @@ TEST(WirePeerInputTest, NestingIsReadToTheLimitAndRefusedPastIt) {
   // three of them.
   capture.clear();
   // params (tag 1) of an event, events (tag 2) of a bundle, bundles (tag 1).
-  auto inBatch = [](const ns::Data& params) { return delimitedIn(0x0a, delimitedIn(0x12, delimitedIn(0x0a, params))); };
+  auto inBatch = [](const ns::Data& params) {
+    return delimitedField(1, delimitedField(2, delimitedField(1, params)));
+  };
   EXPECT_TRUE(MSRPBMeasurementBatch::initWithBuffer(inBatch(paramChain(MSRPBMaxNestingDepth - 3))));
   EXPECT_FALSE(MSRPBMeasurementBatch::initWithBuffer(inBatch(paramChain(MSRPBMaxNestingDepth - 2))));
 }

@@ -10,6 +10,7 @@
 
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/FileManager.h"
+#include "Platform/Foundation/Preferences.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 
@@ -102,6 +103,28 @@ TEST_F(UserDefaultsTest, TypedValuesRoundTripThroughTheFile) {
   EXPECT_FALSE(readDictionaryFile(preferencesFile("com.tavrix.Quillbox"))->contains("double"));
   EXPECT_THROW(defaults->setObject(Value(Array{Value("x"), Value()}), "bad"), Exception);
   EXPECT_FALSE(defaults->objectForKey("bad"));
+}
+
+// A value the file cannot hold is refused at once, as null is; kept, it
+// would fail every later write of the domain.
+TEST_F(UserDefaultsTest, ValuesWithoutPropertyListFormAreRefusedAndTheDomainKeepsWriting) {
+  auto defaults = UserDefaults::withSuiteName(kGroup);
+  ASSERT_TRUE(defaults);
+  defaults->setObject(Value("before"), "kept");
+  const Value cases[] = {
+      Value(Dictionary{{"inner", Value()}}),
+      Value(Array{Value(std::string("a\0b", 3))}),
+      Value(std::string("nul\0inside", 11)),
+      Value(Dictionary{{"when", Value(Date(-3.0e9))}}),
+  };
+  for (const Value& value : cases) {
+    SCOPED_TRACE(value.description());
+    EXPECT_THROW(defaults->setObject(value, "kept"), Exception);
+    EXPECT_THROW(Preferences::setAppValue("kept", value, kGroup), Exception);
+    EXPECT_EQ(defaults->stringForKey("kept"), "before");
+  }
+  defaults->setObject(Value("after"), "later");
+  EXPECT_EQ(readDictionaryFile(preferencesFile(kGroup)), (Dictionary{{"kept", "before"}, {"later", "after"}}));
 }
 
 TEST_F(UserDefaultsTest, RegisteredDefaultsAreNeverWritten) {

@@ -129,6 +129,7 @@ TEST_F(KeychainTest, MalformedQueriesAreParameterErrors) {
       {"other class", [&] { return addItem({{kClass, "certificate"}, {kAttrService, "s"}}); }},
       {"service not a string", [&] { return addItem(with(item("s", "a"), {{kAttrService, 42}})); }},
       {"data not data", [&] { return addItem(with(item("s", "a"), {{kValueData, "text"}})); }},
+      {"generic a number", [&] { return addItem(with(item("s", "a"), {{kAttrGeneric, 7}})); }},
       {"unknown key", [&] { return deleteItems(with(item("s", "a"), {{"color", "red"}})); }},
       {"unknown accessibility", [&] { return addItem(with(item("s", "a"), {{kAttrAccessible, "sometimes"}})); }},
       {"bad match limit", [&] { return copyMatching(with(item("s", "a"), {{kMatchLimit, "three"}}), &result); }},
@@ -211,6 +212,38 @@ TEST_F(KeychainTest, AttributesComeBackWithDataWhenAsked) {
   ns::Value untouched = "keep";
   ASSERT_EQ(copyMatching(item("svc", "a2"), &untouched), kSuccess);
   EXPECT_EQ(untouched.stringValue(), "keep");
+}
+
+// Older items hold the generic attribute as data, newer ones as a string:
+// each comes back as it was stored, and a query finds either by its bytes.
+TEST_F(KeychainTest, GenericAttributeIsKeptAsStringOrDataAndMatchedByBytes) {
+  ASSERT_EQ(addItem(with(item("svc", "as-data"), {{kAttrGeneric, bytes("id")}, {kValueData, bytes("1")}})), kSuccess);
+  ASSERT_EQ(addItem(with(item("svc", "as-string"), {{kAttrGeneric, "id"}, {kValueData, bytes("2")}})), kSuccess);
+  auto generic = [&](const std::string& account) {
+    ns::Value result;
+    EXPECT_EQ(copyMatching(with(item("svc", account), {{kReturnAttributes, true}}), &result), kSuccess);
+    return *result.find(kAttrGeneric);
+  };
+  EXPECT_EQ(generic("as-data"), ns::Value(bytes("id")));
+  EXPECT_EQ(generic("as-string"), ns::Value("id"));
+
+  for (const ns::Value& key : {ns::Value("id"), ns::Value(bytes("id"))}) {
+    SCOPED_TRACE(key.description());
+    ns::Value found;
+    ASSERT_EQ(copyMatching({{kClass, kClassGenericPassword},
+                            {kAttrGeneric, key},
+                            {kReturnData, true},
+                            {kMatchLimit, kMatchLimitAll}},
+                           &found),
+              kSuccess);
+    EXPECT_EQ(found, ns::Value(ns::Array{bytes("1"), bytes("2")}));
+  }
+  ns::Value none;
+  EXPECT_EQ(copyMatching({{kClass, kClassGenericPassword}, {kAttrGeneric, "i"}}, &none), kItemNotFound);
+
+  // Rewritten as a string, the data item answers with one from then on.
+  ASSERT_EQ(updateItems(with(item("svc", "as-data"), {{kAttrGeneric, "id"}}), {{kAttrGeneric, "id"}}), kSuccess);
+  EXPECT_EQ(generic("as-data"), ns::Value("id"));
 }
 
 TEST_F(KeychainTest, UpdateIntoAnExistingIdentityChangesNothing) {

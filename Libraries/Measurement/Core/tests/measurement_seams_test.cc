@@ -1,5 +1,6 @@
-// What storage relies on of the core today: the monitor's printed lines,
-// the measurement error and the worker-thread check.
+// What storage and the wire messages rely on of the core today: the
+// monitor's printed lines, the measurement error, the worker-thread check,
+// and the monitor taking the wire messages' log once made.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -10,6 +11,7 @@
 #include "Libraries/Measurement/Core/testing/MSRMonitorTesting.h"
 #include "Libraries/TelemetryFoundation/ZULLogger.h"
 #include "Libraries/TelemetryFoundation/testing/ZULLoggerTesting.h"
+#include "Libraries/WireMessages/MSRPBFlagRoutines.h"
 #include "Platform/SystemLog/LegacyLogStore.h"
 
 namespace {
@@ -109,6 +111,32 @@ TEST_F(MeasurementSeamsTest, TheWorkerThreadCheck) {
   EXPECT_EQ(messages[0].code, 30001);
   EXPECT_EQ(messages[0].message, "Method fetchOnWorkerQueue should execute on background thread");
   EXPECT_EQ(messages[1].message, "Method <empty method name> should execute on background thread");
+}
+
+TEST_F(MeasurementSeamsTest, TheMonitorTakesTheFlagRoutinesMessagesOnceMade) {
+  std::vector<MSRMonitorMessage> messages;
+  MSRMonitorSetObserverForTesting([&](const MSRMonitorMessage& message) { messages.push_back(message); });
+  MSRMeasurement::monitor();
+  EXPECT_FALSE(MSRPBFlagWithNameAndValue(std::nullopt, ns::Value(7)));
+  EXPECT_FALSE(MSRPBFlagWithNameAndValue(ns::Value(7), ns::Value(7)));
+  EXPECT_FALSE(MSRPBFlagWithNameAndValue(ns::Value("f"), std::nullopt));
+  EXPECT_TRUE(MSRPBFlagWithNameAndValue(ns::Value("f"), ns::Value(7)));
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0].level, 1);
+  EXPECT_EQ(messages[0].code, 850000);
+  EXPECT_EQ(messages[0].message, "Flag name must not be nil");
+  EXPECT_TRUE(messages[0].contexts.empty());
+  EXPECT_EQ(messages[1].code, 850001);
+  ASSERT_EQ(messages[1].contexts.size(), 1u);
+  EXPECT_EQ(messages[1].contexts[0].text(), "NSNumber");
+  EXPECT_EQ(messages[2].code, 850002);
+  ASSERT_EQ(messages[2].contexts.size(), 1u);
+  EXPECT_EQ(messages[2].contexts[0].text(), "(nil)");
+  EXPECT_EQ(lines(), (std::vector<std::string>{
+                         "3 - <DudUziroruvoza>[I-ACS850000] Flag name must not be nil",
+                         "3 - <DudUziroruvoza>[I-ACS850001] Flag name must be a string: NSNumber",
+                         "3 - <DudUziroruvoza>[I-ACS850002] Flag value is invalid: (nil)",
+                     }));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "Libraries/TelemetryFoundation/ZULLogger.h"
 #include "Libraries/TelemetryFoundation/testing/ZULLoggerTesting.h"
 #include "Platform/Foundation/FileManager.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/SystemLog/LegacyLogStore.h"
 
@@ -54,6 +56,22 @@ inline std::string sqlite(const std::string& path, const std::string& sql) {
   run("sqlite3 -batch " + shellQuoted(path) + " " + shellQuoted(sql) + " 2>&1", &out);
   if (!out.empty() && out.back() == '\n') out.pop_back();
   return out;
+}
+
+// The property list's XML as plistutil prints it.
+inline std::string plistutil(const std::string& path) {
+  std::string out;
+  EXPECT_EQ(run("plistutil -i " + shellQuoted(path) + " -f xml 2>&1", &out), 0) << out;
+  return out;
+}
+
+// What plistutil read from the file, parsed back; none when it could not.
+inline std::optional<ns::Dictionary> plistutilDictionary(const std::string& path) {
+  std::string out;
+  if (run("plistutil -i " + shellQuoted(path) + " -f xml 2>/dev/null", &out) != 0) return std::nullopt;
+  auto value = ns::propertyListFromData(ns::Data(out.begin(), out.end()), nullptr);
+  if (!value || !value->isDictionary()) return std::nullopt;
+  return *value->asDictionary();
 }
 
 inline std::string readFile(const std::string& path) {

@@ -17,13 +17,6 @@ class FileLocationsTest : public StorageTest {
   }
   std::string preferences(const std::string& relative) { return device_.path("App/Library/Preferences/" + relative); }
   static bool exists(const std::string& path) { return ns::FileManager::defaultManager().fileExists(path); }
-
-  // The property list's XML as plistutil prints it.
-  static std::string plistutil(const std::string& path) {
-    std::string out;
-    EXPECT_EQ(run("plistutil -i " + shellQuoted(path) + " -f xml", &out), 0) << out;
-    return out;
-  }
 };
 
 TEST_F(FileLocationsTest, Paths) {

@@ -1,0 +1,12 @@
+#include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
+
+#include "Libraries/Measurement/Storage/testing/MSRRemoteConfigTesting.h"
+
+std::shared_ptr<MSRRemoteConfig> MSRRemoteConfig::defaultInstance() {
+  static const std::shared_ptr<MSRRemoteConfig> instance(new MSRRemoteConfig(true, false));
+  return instance;
+}
+
+std::shared_ptr<MSRRemoteConfig> MSRRemoteConfigWithPersistentConfigFlagForTesting(bool enabled) {
+  return std::shared_ptr<MSRRemoteConfig>(new MSRRemoteConfig(false, enabled));
+}

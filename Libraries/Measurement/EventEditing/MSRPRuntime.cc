@@ -3,6 +3,7 @@
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
 #include "Libraries/Measurement/EventEditing/MSRPEvaluator.h"
 #include "Libraries/Measurement/EventEditing/MSRPRequire.h"
+#include "Libraries/Measurement/EventEditing/MSRPRuntimeEntityConverter.h"
 #include "Libraries/Measurement/EventEditing/MSRPRuntimePlatform.h"
 #include "Libraries/Measurement/EventEditing/MSRPUndefinedValue.h"
 
@@ -27,10 +28,17 @@ void MSRPRuntime::setModuleCreator(MSRPModuleCreator creator, const std::u16stri
   apiProvider_->setModuleCreator(std::move(creator), name);
 }
 
-MSRPValueRef MSRPRuntime::executeStatementValues(const MSRPValueList& statements, ns::Error& error) {
+MSRPValueRef MSRPRuntime::executeStatements(const MSRPBArray& statements, ns::Error& error) {
   MSRPHeapActivation activation = activateHeap();
   MSRPValueRef result = MSRPUndefinedValue::sharedInstance();
-  for (const MSRPValueRef& statement : statements) {
+  for (const MSRPBArrayElement& element : statements) {
+    if (MSRPHasError(error)) return MSRPUndefinedValue::sharedInstance();
+    std::shared_ptr<MSRPBRuntimeEntity> entity = MSRPBArrayElementMessage<MSRPBRuntimeEntity>(element);
+    if (!entity) {
+      MSRPSetError(error, MSRPErrorEntityKind);
+      return MSRPUndefinedValue::sharedInstance();
+    }
+    MSRPValueRef statement = MSRPRuntimeEntityConverter::runtimeValueFromRuntimeEntity(*entity, error);
     if (MSRPHasError(error)) return MSRPUndefinedValue::sharedInstance();
     result = MSRPEvaluator::evaluateStatement(statement, globalScope_, error);
   }

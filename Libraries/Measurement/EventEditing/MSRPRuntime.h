@@ -17,6 +17,7 @@
 
 #include "Libraries/Measurement/EventEditing/MSRPDynamicProvider.h"
 #include "Libraries/Measurement/EventEditing/MSRPScope.h"
+#include "Libraries/WireMessages/MSRPBMessageAccessors.h"
 
 class MSRPRuntime {
  public:
@@ -32,11 +33,12 @@ class MSRPRuntime {
 
   void setModuleCreator(MSRPModuleCreator creator, const std::u16string& name);
 
-  // Runs a program's top-level statements, already converted from their
-  // entities, in the global scope and gives the last one's value. A control
-  // value at top level does not stop the list; an error does, including
-  // one already set when the call begins (the result is then undefined).
-  MSRPValueRef executeStatementValues(const MSRPValueList& statements, ns::Error& error);
+  // Runs a program's top-level statements (RuntimeEntity messages), each
+  // converted just before it runs in the global scope, and gives the last
+  // one's value. A control value at top level does not stop the list; an
+  // error does, including one already set when the call begins (the result
+  // is then undefined). An element that is no RuntimeEntity fails with 12.
+  MSRPValueRef executeStatements(const MSRPBArray& statements, ns::Error& error);
 
   // A new child of the global scope: names declared in one event's run
   // vanish with it, while assignments to global names stay.

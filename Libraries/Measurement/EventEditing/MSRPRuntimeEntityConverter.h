@@ -1,6 +1,17 @@
-// Conversions into and out of runtime values: native objects (ns::Value)
-// both ways, which the editing functions use to hand event names and
-// parameters to programs and take edited values back.
+// Conversions into and out of runtime values: a program's entity trees
+// into values and statements just before they run, and native objects
+// (ns::Value) both ways, which the editing functions use to hand event
+// names and parameters to programs and take edited values back.
+//
+// Entity to value, by its kind (field 1):
+//   1 a string of field 4 ("" when absent)
+//   2 a number of field 6 (NaN when absent)
+//   3 the shared boolean of field 5 (false when absent)
+//   4 a statement named by field 3 (error 14 when absent), its arguments
+//     the entities of field 2 converted in order; they stay unevaluated
+//   any other kind: error 12 and undefined
+// A failing argument fails the whole statement (undefined); each level of
+// the tree is one nesting level.
 //
 // Native object to value (first match):
 //   absent (nullptr) or null      the null value
@@ -35,10 +46,35 @@
 
 #include "Libraries/Measurement/EventEditing/MSRPMapValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPRuntimeValue.h"
+#include "Libraries/WireMessages/MSRPBProgramMessages.h"
 #include "Platform/Foundation/Value.h"
+
+// A RuntimeEntity's fields by index.
+enum MSRPRuntimeEntityField : int32_t {
+  MSRPRuntimeEntityKind = 0,
+  MSRPRuntimeEntityArguments = 1,
+  MSRPRuntimeEntityCommandName = 2,
+  MSRPRuntimeEntityString = 3,
+  MSRPRuntimeEntityBoolean = 4,
+  MSRPRuntimeEntityNumber = 5,
+};
+
+// The entity kinds.
+enum MSRPRuntimeEntityKindValue : int32_t {
+  MSRPRuntimeEntityKindString = 1,
+  MSRPRuntimeEntityKindNumber = 2,
+  MSRPRuntimeEntityKindBoolean = 3,
+  MSRPRuntimeEntityKindStatement = 4,
+};
 
 class MSRPRuntimeEntityConverter {
  public:
+  static MSRPValueRef runtimeValueFromRuntimeEntity(const MSRPBRuntimeEntity& entity, ns::Error& error);
+  static MSRPValueRef stringValueFromRuntimeEntity(const MSRPBRuntimeEntity& entity);
+  static MSRPValueRef numberValueFromRuntimeEntity(const MSRPBRuntimeEntity& entity);
+  static MSRPValueRef booleanValueFromRuntimeEntity(const MSRPBRuntimeEntity& entity);
+  static MSRPValueRef statementValueFromRuntimeEntity(const MSRPBRuntimeEntity& entity, ns::Error& error);
+
   static MSRPValueRef runtimeValueFromNSObject(const ns::Value* object, ns::Error& error);
   static std::optional<ns::Value> objectFromRuntimeValue(const MSRPRuntimeValue& value, ns::Error& error);
   static ns::Dictionary dictionaryFromMapValue(const MSRPMapValue& map, ns::Error& error);

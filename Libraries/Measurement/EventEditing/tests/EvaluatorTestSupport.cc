@@ -15,6 +15,7 @@
 #include "Libraries/Measurement/EventEditing/MSRPNestingGuard.h"
 #include "Libraries/Measurement/EventEditing/MSRPNullValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPNumberValue.h"
+#include "Libraries/Measurement/EventEditing/MSRPRuntimeEntityConverter.h"
 #include "Libraries/Measurement/EventEditing/MSRPScope.h"
 #include "Libraries/Measurement/EventEditing/MSRPStatementValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPStringValue.h"
@@ -267,5 +268,32 @@ int64_t errorCode(const ns::Error& error) {
 long evaluationCount() { return gEvaluations; }
 void resetEvaluationCount() { gEvaluations = 0; }
 Probe lastProbe() { return gProbe; }
+
+std::shared_ptr<MSRPBRuntimeEntity> entityOf(const MSRPValueRef& value) {
+  auto entity = MSRPBRuntimeEntity::initWithBuffer(std::nullopt);
+  MSRPBRuntimeEntity* e = entity.get();
+  ns::Error error;
+  if (auto text = MSRPValueAs<MSRPStringValue>(value)) {
+    MSRPBMessageSetInt32(e, MSRPRuntimeEntityKind, MSRPRuntimeEntityKindString);
+    MSRPBMessageSetString(e, MSRPRuntimeEntityString, ns::toUtf8(text->value()));
+  } else if (MSRPValueIs<MSRPNumberValue>(*value)) {
+    MSRPBMessageSetInt32(e, MSRPRuntimeEntityKind, MSRPRuntimeEntityKindNumber);
+    MSRPBMessageSetDouble(e, MSRPRuntimeEntityNumber, value->doubleValueOrError(error));
+  } else if (MSRPValueIs<MSRPBooleanValue>(*value)) {
+    MSRPBMessageSetInt32(e, MSRPRuntimeEntityKind, MSRPRuntimeEntityKindBoolean);
+    MSRPBMessageSetBool(e, MSRPRuntimeEntityBoolean, value->booleanValueOrError(error));
+  } else if (auto call = MSRPValueAs<MSRPStatementValue>(value)) {
+    MSRPBMessageSetInt32(e, MSRPRuntimeEntityKind, MSRPRuntimeEntityKindStatement);
+    MSRPBMessageSetString(e, MSRPRuntimeEntityCommandName, ns::toUtf8(call->functionName()));
+    MSRPBMessageSetArray(e, MSRPRuntimeEntityArguments, entitiesOf(call->arguments()));
+  }
+  return entity;
+}
+
+MSRPBArray entitiesOf(const MSRPValueList& values) {
+  MSRPBArray entities;
+  for (const MSRPValueRef& value : values) entities.emplace_back(entityOf(value));
+  return entities;
+}
 
 }  // namespace msrptest

@@ -31,6 +31,8 @@
 #include <vector>
 
 #include "Libraries/Measurement/EventEditing/MSRPRuntimeValue.h"
+#include "Libraries/WireMessages/MSRPBMessageAccessors.h"
+#include "Libraries/WireMessages/MSRPBProgramMessages.h"
 
 namespace msrptest {
 
@@ -40,6 +42,11 @@ MSRPValueRef number(double value);
 MSRPValueRef string(const std::u16string& value);
 MSRPValueRef boolean(bool value);
 MSRPValueRef statement(const std::u16string& name, MSRPValueList arguments = {});
+
+// The RuntimeEntity tree of a string, number, boolean or statement (whose
+// arguments are such values too), as a program arrives; and a list of them.
+std::shared_ptr<MSRPBRuntimeEntity> entityOf(const MSRPValueRef& value);
+MSRPBArray entitiesOf(const MSRPValueList& values);
 
 // The printed form the conformance files use: undefined, null, true,
 // 2.5, 'text', [1,'a'], {'k':1}, function f, statement 0(1,2), break,

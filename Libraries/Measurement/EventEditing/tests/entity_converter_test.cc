@@ -27,6 +27,51 @@ ns::Value dictionary(std::initializer_list<std::pair<const char*, ns::Value>> en
   return ns::Value(std::move(result));
 }
 
+// An entity with only the fields given (kind first; -1 leaves it unset).
+std::shared_ptr<MSRPBRuntimeEntity> entity(int32_t kind, std::optional<std::string> name = std::nullopt,
+                                           MSRPBArray arguments = {}) {
+  auto e = MSRPBRuntimeEntity::initWithBuffer(std::nullopt);
+  if (kind >= 0) MSRPBMessageSetInt32(e.get(), MSRPRuntimeEntityKind, kind);
+  if (name) MSRPBMessageSetString(e.get(), MSRPRuntimeEntityCommandName, *name);
+  if (!arguments.empty()) MSRPBMessageSetArray(e.get(), MSRPRuntimeEntityArguments, arguments);
+  return e;
+}
+
+TEST(MSRPRuntimeEntityConverterTest, EntitiesBecomeValuesByTheirKind) {
+  auto bad = entity(7);
+  struct Case {
+    const char* what;
+    std::shared_ptr<MSRPBRuntimeEntity> entity;
+    std::string value;
+    int64_t error = 0;
+  } cases[] = {
+      {"a string", entityOf(string(u"héllo")), "'héllo'"},
+      {"a number", entityOf(number(-2.5)), "-2.5"},
+      {"a boolean", entityOf(boolean(true)), "true"},
+      {"a statement keeps its arguments unevaluated",
+       entityOf(statement(u"22", {number(1), statement(u"test.fail", {number(4)})})), "statement 22(1,statement test.fail(4))"},
+      {"a string without its field is empty", entity(1), "''"},
+      {"a number without its field is NaN", entity(2), "NaN"},
+      {"a boolean without its field is false", entity(3), "false"},
+      {"a statement without a name, even with arguments", entity(4, std::nullopt, {entityOf(number(1))}), "undefined",
+       MSRPErrorStatementWithoutName},
+      {"a statement with an empty name", entity(4, ""), "statement ()"},
+      {"no kind", entity(-1), "undefined", MSRPErrorEntityKind},
+      {"kind 0", entity(0), "undefined", MSRPErrorEntityKind},
+      {"kind 5", entity(5), "undefined", MSRPErrorEntityKind},
+      {"a bad argument fails the statement", entity(4, "0", {entityOf(number(1)), bad}), "undefined",
+       MSRPErrorEntityKind},
+      {"a nameless statement deep inside", entity(4, "0", {entity(4, "1", {entity(4)})}), "undefined",
+       MSRPErrorStatementWithoutName},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ns::Error error;
+    EXPECT_EQ(describe(MSRPRuntimeEntityConverter::runtimeValueFromRuntimeEntity(*c.entity, error)), c.value);
+    EXPECT_EQ(errorCode(error), c.error);
+  }
+}
+
 TEST(MSRPRuntimeEntityConverterTest, NativeObjectsBecomeValues) {
   ns::Array list;
   list.push_back(ns::Value(1));

@@ -62,6 +62,34 @@ TEST_F(MSRPNestingGuardTest, ATreeAtTheCapRunsAndOneLevelDeeperFails) {
   EXPECT_EQ(MSRPNestingGuard::currentDepth(), 0);
 }
 
+TEST_F(MSRPNestingGuardTest, TheDeepestDecodedProgramRunsAndADeeperTreeFailsToConvert) {
+  // The deepest chain of statements a Program still decodes with.
+  std::shared_ptr<MSRPBProgram> deepest;
+  int levels = MSRPBMaxNestingDepth + 1;
+  for (; levels > 0 && !deepest; --levels) {
+    auto program = MSRPBProgram::initWithBuffer(std::nullopt);
+    MSRPBMessageSetArray(program.get(), 0, {entityOf(tree(levels))});
+    if (std::optional<ns::Data> bytes = program->protoBuffer()) deepest = MSRPBProgram::initWithBuffer(*bytes);
+  }
+  ASSERT_TRUE(deepest);
+  EXPECT_GE(levels + 1, MSRPBMaxNestingDepth - 1);
+  std::optional<MSRPBArray> statements = MSRPBMessageGetArray<MSRPBRuntimeEntity>(deepest.get(), 0);
+  ASSERT_TRUE(statements);
+  ns::Error error;
+  runtime.executeStatements(*statements, error);
+  EXPECT_EQ(errorCode(error), 0);
+  EXPECT_EQ(lastProbe().depth, levels + 2);
+
+  ns::Error tooDeep;
+  EXPECT_EQ(describe(MSRPRuntimeEntityConverter::runtimeValueFromRuntimeEntity(*entityOf(tree(MSRPMaxNestingDepth)),
+                                                                               tooDeep)),
+            "undefined");
+  EXPECT_EQ(errorCode(tooDeep), MSRPErrorNestingTooDeep);
+  ns::Error atTheCap;
+  MSRPRuntimeEntityConverter::runtimeValueFromRuntimeEntity(*entityOf(tree(MSRPMaxNestingDepth - 1)), atTheCap);
+  EXPECT_EQ(errorCode(atTheCap), 0);
+}
+
 TEST_F(MSRPNestingGuardTest, EndlessRecursionFailsBeforeTheInstructionLimit) {
   // function f() { f() }, and a function that calls itself through an
   // argument: f(f(...)).

@@ -84,19 +84,20 @@ TEST_F(MSRPRuntimeTest, ProgramsThatWriteOrShadowTheCounterNameStillEndAtTheLimi
 TEST_F(MSRPRuntimeTest, TopLevelStatementsStopAtAnErrorButNotAtAControlValue) {
   resetEvaluationCount();
   ns::Error error;
-  EXPECT_EQ(describe(runtime.executeStatementValues(
-                {statement(u"test.count"), statement(u"test.fail", {number(5)}), statement(u"test.count")}, error)),
+  EXPECT_EQ(describe(runtime.executeStatements(
+                entitiesOf({statement(u"test.count"), statement(u"test.fail", {number(5)}), statement(u"test.count")}),
+                error)),
             "undefined");
   EXPECT_EQ(errorCode(error), 5);
   EXPECT_EQ(evaluationCount(), 1);
   // An error left over stops the next list before its first statement.
-  runtime.executeStatementValues({statement(u"test.count")}, error);
+  runtime.executeStatements(entitiesOf({statement(u"test.count")}), error);
   EXPECT_EQ(evaluationCount(), 1);
 
   ns::Error none;
-  EXPECT_EQ(describe(runtime.executeStatementValues(
-                {statement(u"test.declare", {string(u"g"), number(1)}), statement(u"test.return", {number(2)}),
-                 statement(u"test.read", {string(u"g")})},
+  EXPECT_EQ(describe(runtime.executeStatements(
+                entitiesOf({statement(u"test.declare", {string(u"g"), number(1)}),
+                            statement(u"test.return", {number(2)}), statement(u"test.read", {string(u"g")})}),
                 none)),
             "1");
   EXPECT_EQ(errorCode(none), 0);

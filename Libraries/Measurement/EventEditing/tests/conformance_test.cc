@@ -1,0 +1,118 @@
+// The evaluator's conformance cases: every *.json file of conformance/
+// holds an array of cases, each a program run in a fresh runtime and the
+// value it gives or the error code it ends with:
+//
+//   {"case": "what it shows", "program": [statement, ...], "value": "2"}
+//   {"case": "...", "program": [...], "error": 18}
+//
+// A JSON array is a statement, its first element the command name and the
+// rest its arguments; strings, numbers and booleans are literals. Values
+// are written as the tests print them (EvaluatorTestSupport.h).
+//
+// Each program is built as RuntimeEntity trees, encoded as a Program and
+// decoded again before it runs, as a delivered one would be; a case with
+// "protoc": true also has protoc read those bytes as a Program.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <vector>
+
+#include <unistd.h>
+
+#include "Libraries/Measurement/EventEditing/MSRPRuntime.h"
+#include "Libraries/WireMessages/MSRPBProgramMessages.h"
+#include "Libraries/Measurement/EventEditing/tests/EvaluatorTestSupport.h"
+#include "Platform/Foundation/StringUtf16.h"
+
+namespace {
+
+using namespace msrptest;
+using nlohmann::json;
+
+MSRPValueRef valueFromNotation(const json& node) {
+  if (node.is_string()) return string(ns::toUtf16(node.get<std::string>()));
+  if (node.is_boolean()) return boolean(node.get<bool>());
+  if (node.is_number()) return number(node.get<double>());
+  if (node.is_array() && !node.empty() && node[0].is_string()) {
+    MSRPValueList arguments;
+    for (size_t i = 1; i < node.size(); ++i) arguments.push_back(valueFromNotation(node[i]));
+    return statement(ns::toUtf16(node[0].get<std::string>()), std::move(arguments));
+  }
+  throw std::invalid_argument("not a literal or a statement: " + node.dump());
+}
+
+// protoc's text of a Program's bytes, or "" when it cannot read them.
+std::string protocText(const ns::Data& bytes, const std::filesystem::path& folder) {
+  std::filesystem::path input = folder / "program.bin";
+  {
+    std::ofstream out(input, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  std::string schema = std::string(QUILLBOX_SOURCE_DIR) + "/Libraries/WireMessages";
+  std::string command = std::string(MSRP_PROTOC) + " -I'" + schema +
+                        "' --decode=msrpb.Program ProgramMessages.proto < '" + input.string() + "' 2>&1";
+  std::string text;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+    if (pclose(pipe) != 0) text.clear();
+  }
+  return text;
+}
+
+std::vector<std::filesystem::path> caseFiles() {
+  std::vector<std::filesystem::path> files;
+  std::filesystem::path folder =
+      std::filesystem::path(QUILLBOX_SOURCE_DIR) / "Libraries/Measurement/EventEditing/tests/conformance";
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() == ".json") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TEST(MSRPEvaluatorConformanceTest, EveryCaseGivesItsValueOrError) {
+  registerTestCommands();
+  std::vector<std::filesystem::path> files = caseFiles();
+  ASSERT_FALSE(files.empty());
+  std::filesystem::path scratch = std::filesystem::path(::testing::TempDir()) /
+                                  ("msrp-conformance-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(scratch);
+  for (const std::filesystem::path& file : files) {
+    std::ifstream in(file);
+    json cases = json::parse(in);
+    ASSERT_TRUE(cases.is_array()) << file;
+    for (const json& c : cases) {
+      SCOPED_TRACE(file.filename().string() + ": " + c.at("case").get<std::string>());
+      MSRPValueList program;
+      for (const json& node : c.at("program")) program.push_back(valueFromNotation(node));
+      auto message = MSRPBProgram::initWithBuffer(std::nullopt);
+      MSRPBMessageSetArray(message.get(), 0, entitiesOf(program));
+      std::optional<ns::Data> bytes = message->protoBuffer();
+      ASSERT_TRUE(bytes);
+      if (c.value("protoc", false)) {
+        std::string text = protocText(*bytes, scratch);
+        EXPECT_NE(text.find("instructions {"), std::string::npos) << text;
+        EXPECT_NE(text.find("statement: \"" + c.at("program").back()[0].get<std::string>() + "\""), std::string::npos)
+            << text;
+      }
+      auto delivered = MSRPBProgram::initWithBuffer(*bytes);
+      ASSERT_TRUE(delivered);
+      std::optional<MSRPBArray> statements = MSRPBMessageGetArray<MSRPBRuntimeEntity>(delivered.get(), 0);
+      ASSERT_TRUE(statements);
+      MSRPRuntime runtime;
+      ns::Error error;
+      MSRPValueRef result = runtime.executeStatements(*statements, error);
+      EXPECT_EQ(errorCode(error), c.value("error", 0));
+      EXPECT_EQ(describe(result), c.value("value", std::string("undefined")));
+    }
+  }
+  std::filesystem::remove_all(scratch);
+}
+
+}  // namespace

@@ -132,6 +132,24 @@ pid_t threadNamed(const std::string& name) {
   return found;
 }
 
+// Whether the thread waits in the kernel, in one of the calls a thread
+// idles in.
+bool parkedInSystemCall(pid_t thread) {
+  char text[256] = {};
+  std::string path = "/proc/self/task/" + std::to_string(thread) + "/syscall";
+  int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  ssize_t length = ::read(fd, text, sizeof text - 1);
+  ::close(fd);
+  // "running" while it runs: not parked.
+  if (length <= 0 || text[0] < '0' || text[0] > '9') return false;
+  const long number = std::strtol(text, nullptr, 10);
+  for (long wait : {SYS_poll, SYS_ppoll, SYS_epoll_wait, SYS_epoll_pwait, SYS_futex, SYS_select, SYS_pselect6,
+                    SYS_nanosleep, SYS_clock_nanosleep, SYS_read})
+    if (number == wait) return true;
+  return false;
+}
+
 // Starts what runs the place's thread, so that it exists.
 void startPlace(const std::string& place, const std::string& device) {
   if (place == "quillbox-timers") dispatch::Queue::global()->afterSeconds(3600, [] {});
@@ -173,6 +191,12 @@ int crash(const std::string& kind, const std::string& place, const std::string& 
     action.sa_handler = crashOnSignal;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGUSR2, &action, nullptr);
+    // A throw allocates: interrupting the thread inside malloc would make
+    // the handler wait for the lock its own thread holds. Parked in a
+    // system call it holds none.
+    if (kind == "exception") {
+      for (int i = 0; i < 5000 && !parkedInSystemCall(thread); ++i) ::usleep(1000);
+    }
     ::syscall(SYS_tgkill, ::getpid(), thread, SIGUSR2);
   }
   for (;;) ::pause();

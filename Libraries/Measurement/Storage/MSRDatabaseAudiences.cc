@@ -132,30 +132,28 @@ std::shared_ptr<MSRFilterResult> filterResultFromRow(const ns::Dictionary& row, 
                                              dataOf("previous_results"));
 }
 
+template <class Filter, class Message>
+std::optional<std::vector<std::shared_ptr<Filter>>> filtersForName(MSRDatabase& database, const FilterKind& kind,
+                                                                   const std::string& name, ns::Error* error) {
+  if (name.empty()) {
+    MSRDatabaseFail(error, 1, kind.emptyNameToRead);
+    return std::nullopt;
+  }
+  return database.dataTypesFromTableWithName<Filter>(
+      kind.table, kind.nameColumn, ns::Value(name), error,
+      [&kind](const ns::Dictionary& row, ns::Error*) { return filterFromRow<Filter, Message>(kind, row); });
+}
+
 }  // namespace
 
 std::optional<std::vector<std::shared_ptr<MSREventFilter>>> MSRDatabase::eventFiltersForEventName(
     const std::string& eventName, ns::Error* error) {
-  if (eventName.empty()) {
-    MSRDatabaseFail(error, 1, kEventFilterKind.emptyNameToRead);
-    return std::nullopt;
-  }
-  return dataTypesFromTableWithName<MSREventFilter>(
-      kEventFilters, kEventFilterKind.nameColumn, ns::Value(eventName), error,
-      [](const ns::Dictionary& row, ns::Error*) { return filterFromRow<MSREventFilter, MSRPBEventFilter>(kEventFilterKind, row); });
+  return filtersForName<MSREventFilter, MSRPBEventFilter>(*this, kEventFilterKind, eventName, error);
 }
 
 std::optional<std::vector<std::shared_ptr<MSRPropertyFilter>>> MSRDatabase::propertyFiltersForPropertyName(
     const std::string& propertyName, ns::Error* error) {
-  if (propertyName.empty()) {
-    MSRDatabaseFail(error, 1, kPropertyFilterKind.emptyNameToRead);
-    return std::nullopt;
-  }
-  return dataTypesFromTableWithName<MSRPropertyFilter>(
-      kPropertyFilters, kPropertyFilterKind.nameColumn, ns::Value(propertyName), error,
-      [](const ns::Dictionary& row, ns::Error*) {
-        return filterFromRow<MSRPropertyFilter, MSRPBPropertyFilter>(kPropertyFilterKind, row);
-      });
+  return filtersForName<MSRPropertyFilter, MSRPBPropertyFilter>(*this, kPropertyFilterKind, propertyName, error);
 }
 
 bool MSRDatabase::updateEventFilters(const std::vector<std::shared_ptr<MSREventFilter>>& filters, ns::Error* error) {

@@ -62,8 +62,46 @@ class DatabaseTest : public StorageTest {
     path_ = databasePath(kDatabaseName);
   }
 
+  // One refused call: what it is, the call (answering whether it
+  // succeeded) and the error it must leave.
+  struct RefusedCall {
+    const char* name;
+    std::function<bool(MSRDatabase&, ns::Error*)> call;
+    int64_t code;
+    const char* description;
+  };
+  // Makes each call on the worker queue: it must fail with its error, and
+  // fail the same without an out-parameter.
+  void expectRefused(const std::vector<RefusedCall>& calls) {
+    worker([&] {
+      for (const auto& c : calls) {
+        SCOPED_TRACE(c.name);
+        ns::Error error;
+        EXPECT_FALSE(c.call(*database_, &error));
+        EXPECT_EQ(describe(error), measurementError(c.code, c.description));
+        EXPECT_FALSE(c.call(*database_, nullptr));
+      }
+    });
+  }
+
   std::shared_ptr<dispatch::Queue> queue_ = dispatch::Queue::serial("com.zorori.zova.worker");
   std::shared_ptr<MSRDatabase> database_;
+};
+
+// An open database on a virtual clock standing at kNow (seconds since 1970).
+class ClockedDatabaseTest : public DatabaseTest {
+ protected:
+  static constexpr double kNow = 1700000000.0;
+
+  void SetUp() override {
+    DatabaseTest::SetUp();
+    ns::Clock::useVirtual(ns::Date::fromUnixTime(kNow));
+    openDatabase();
+  }
+  void TearDown() override {
+    DatabaseTest::TearDown();
+    ns::Clock::useReal();
+  }
 };
 
 }  // namespace msr_testing

@@ -168,12 +168,7 @@ TEST_F(DatabaseAudiencesTest, AComplexEventRoundTrip) {
 TEST_F(DatabaseAudiencesTest, RefusedArguments) {
   auto noName = MSREventFilter::initWithAudienceID(1, 1, "", ns::Data{1}, false, false, false);
   auto noData = MSRPropertyFilter::initWithAudienceID(1, 1, "p", ns::Data{}, false, false, false);
-  struct Case {
-    const char* name;
-    std::function<bool(MSRDatabase&, ns::Error*)> call;
-    int64_t code;
-    const char* description;
-  } cases[] = {
+  expectRefused({
       {"event filters of no name",
        [](MSRDatabase& d, ns::Error* e) { return d.eventFiltersForEventName("", e).has_value(); }, 1,
        "Received empty event name for getting event filters"},
@@ -207,14 +202,6 @@ TEST_F(DatabaseAudiencesTest, RefusedArguments) {
       {"no main event",
        [](MSRDatabase& d, ns::Error* e) { return d.updateComplexEventForAudienceEvaluationWithEventID(1, 1, nullptr, e); },
        1, "Received nil main event"},
-  };
-  worker([&] {
-    for (const auto& c : cases) {
-      SCOPED_TRACE(c.name);
-      ns::Error error;
-      EXPECT_FALSE(c.call(*database_, &error));
-      EXPECT_EQ(describe(error), measurementError(c.code, c.description));
-    }
   });
   EXPECT_EQ(sqlite(path_, "SELECT (SELECT count(*) FROM event_filters) + (SELECT count(*) FROM property_filters) + "
                           "(SELECT count(*) FROM audience_filter_values) + (SELECT count(*) FROM main_event_params)"),

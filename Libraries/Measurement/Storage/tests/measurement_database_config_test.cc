@@ -7,19 +7,8 @@ namespace msr_testing {
 namespace {
 
 constexpr const char* kConfigProto = "ConfigurationMessages.proto";
-constexpr double kNow = 1700000000.0;
-
-class DatabaseConfigTest : public DatabaseTest {
+class DatabaseConfigTest : public ClockedDatabaseTest {
  protected:
-  void SetUp() override {
-    DatabaseTest::SetUp();
-    ns::Clock::useVirtual(ns::Date::fromUnixTime(kNow));
-    openDatabase();
-  }
-  void TearDown() override {
-    DatabaseTest::TearDown();
-    ns::Clock::useReal();
-  }
 
   // A MeasurementConfig encoded by protoc from its text form.
   static std::shared_ptr<MSRPBMeasurementConfig> configFromText(const std::string& text) {

@@ -116,6 +116,56 @@ TEST_F(DatabaseFileTest, AnUnknownRequiredColumnDeletesTheFileAndTheNextCreation
   EXPECT_EQ(sqlite(path_, "SELECT count(*) FROM subscriptions"), "0");
 }
 
+// A file the set-up cannot use: the creation fails with the monitor
+// messages that say why.
+TEST_F(DatabaseFileTest, SetUpFailuresAreReported) {
+  struct Case {
+    const char* name;
+    const char* sql;
+    std::vector<std::pair<int64_t, std::string>> messages;  // code, text, in order
+    bool fileKept;
+  } cases[] = {
+      {"an unknown required column",
+       "CREATE TABLE purchase_transactions (fingerprint TEXT NOT NULL PRIMARY KEY, shop TEXT NOT NULL);",
+       {{12047, "Failed to ensure table. Table, error"},
+        {12002, "Failed to create or validate required database tables (Init)"}},
+       false},
+      {"a negative bundle index",
+       "CREATE TABLE app_metadata (last_bundle_index INTEGER NOT NULL, last_bundle_end_timestamp REAL NOT NULL);"
+       "INSERT INTO app_metadata VALUES (-1, 0);",
+       {{4000, "Failed to create app metadata object. Received negative last bundle index."},
+        {12005, "Failed to query app metadata"},
+        {12056, "Transaction failed. Transaction failed"},
+        {12004, "Failed to initialize App Metadata table (Init)"}},
+       true},
+      {"a metadata row that is not row 1",
+       "CREATE TABLE app_metadata (last_bundle_index INTEGER NOT NULL, last_bundle_end_timestamp REAL NOT NULL);"
+       "INSERT INTO app_metadata (rowid, last_bundle_index, last_bundle_end_timestamp) VALUES (2, 0, 0);",
+       {{12006, "Unable to update the app metadata. Error"},
+        {12056, "Transaction failed. Transaction failed"},
+        {12004, "Failed to initialize App Metadata table (Init)"}},
+       true},
+  };
+  std::string path = databasePath(kDatabaseName);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ns::FileManager::defaultManager().removeItem(path);
+    writeFile(path, "");
+    ASSERT_EQ(sqlite(path, c.sql), "");
+    monitor_.clear();
+    worker([&] {
+      ns::Error error;
+      EXPECT_EQ(MSRDatabase::initWithDatabaseName(kDatabaseName, nullptr, &error), nullptr);
+    });
+    std::vector<std::pair<int64_t, std::string>> messages;
+    for (const auto& m : monitor_.messages()) {
+      if (m.level <= 2) messages.emplace_back(m.code, m.message.value_or(""));
+    }
+    EXPECT_EQ(messages, c.messages);
+    EXPECT_EQ(ns::FileManager::defaultManager().fileExists(path), c.fileKept);
+  }
+}
+
 TEST_F(DatabaseFileTest, AGarbageFileIsReplaced) {
   std::string path = databasePath(kDatabaseName);
   writeFile(path, std::string(8192, 'x'));

@@ -5,19 +5,8 @@
 namespace msr_testing {
 namespace {
 
-constexpr double kNow = 1700000000.0;
-
-class DatabasePropertiesTest : public DatabaseTest {
+class DatabasePropertiesTest : public ClockedDatabaseTest {
  protected:
-  void SetUp() override {
-    DatabaseTest::SetUp();
-    ns::Clock::useVirtual(ns::Date::fromUnixTime(kNow));
-    openDatabase();
-  }
-  void TearDown() override {
-    DatabaseTest::TearDown();
-    ns::Clock::useReal();
-  }
 
   void setProperty(const std::string& name, const MSRValue& value, double at = kNow, const std::string& origin = "app") {
     worker([&] {
@@ -257,12 +246,7 @@ TEST_F(DatabasePropertiesTest, RefusedArguments) {
   auto noOrigin = waiting("n", 0, 5, "");
   auto noValue = waiting("n", 0, 5);
   noValue->setValue(std::nullopt);
-  struct Case {
-    const char* name;
-    std::function<bool(MSRDatabase&, ns::Error*)> call;
-    int64_t code;
-    const char* description;
-  } cases[] = {
+  expectRefused({
       {"count of no origin", [](MSRDatabase& d, ns::Error* e) { return d.userAttributeCountForOrigin("", e).has_value(); },
        1, "Received empty user property origin for count query"},
       {"exists of no name", [](MSRDatabase& d, ns::Error* e) { return d.containsUserAttributeWithName("", e).has_value(); },
@@ -291,14 +275,6 @@ TEST_F(DatabasePropertiesTest, RefusedArguments) {
       {"no condition",
        [](MSRDatabase& d, ns::Error* e) { return d.conditionalUserPropertiesWithCondition("", {}, e).has_value(); }, 1,
        "Received empty condition for querying a conditional user property"},
-  };
-  worker([&] {
-    for (const auto& c : cases) {
-      SCOPED_TRACE(c.name);
-      ns::Error error;
-      EXPECT_FALSE(c.call(*database_, &error));
-      EXPECT_EQ(describe(error), measurementError(c.code, c.description));
-    }
   });
   EXPECT_EQ(sqlite(path_, "SELECT (SELECT count(*) FROM user_attributes) + (SELECT count(*) FROM conditional_properties)"),
             "0");

@@ -84,9 +84,11 @@ bool MSRDatabase::initializeAppMetadata() {
 
 bool MSRDatabase::reset(ns::Error* error) {
   MSRScheduler::checkOnBackgroundThreadWithMethodName("reset:");
-  if (!sqliteStore_) return false;
+  // Without a store (its rebuild failed) there is no file to delete here.
+  if (!sqliteStore_ || !sqliteStore_->closeAndDeleteDatabase()) {
+    return MSRDatabaseFail(error, 2, "Failed to delete database data");
+  }
   std::string path = sqliteStore_->databasePath();
-  if (!sqliteStore_->closeAndDeleteDatabase()) return MSRDatabaseFail(error, 2, "Failed to delete database data");
   return initializeDatabaseResourcesWithContext("Reset", path, error);
 }
 

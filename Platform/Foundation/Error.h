@@ -64,8 +64,13 @@ class Exception : public std::exception {
   const std::string& name() const { return name_; }
   const std::string& reason() const { return reason_; }
   const Dictionary& userInfo() const { return userInfo_; }
-  // Return addresses, innermost first, and their symbolized lines.
+  // Return addresses from the thrower outwards, innermost first.
   const std::vector<uintptr_t>& callStackReturnAddresses() const { return addresses_; }
+  // The platform's lines, "index image address symbol + offset": first the
+  // two frames of raising the exception, then one per return address. A
+  // symbol is demangled without its parameter list; where the dynamic
+  // linker knows no name (a function the program does not export) the line
+  // names the image and the offset into it instead.
   std::vector<std::string> callStackSymbols() const;
 
   const char* what() const noexcept override { return what_.c_str(); }
@@ -77,6 +82,7 @@ class Exception : public std::exception {
   std::string reason_;
   Dictionary userInfo_;
   std::vector<uintptr_t> addresses_;
+  uintptr_t raising_[2] = {};
   std::string what_;
 };
 

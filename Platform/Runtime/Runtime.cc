@@ -81,6 +81,12 @@ void registerClass(std::shared_ptr<Class> cls) {
   table.classes[name] = std::move(cls);
 }
 
+void unregisterClass(std::string_view name) {
+  ClassTable& table = classTable();
+  std::lock_guard lock(table.mutex);
+  if (auto found = table.classes.find(name); found != table.classes.end()) table.classes.erase(found);
+}
+
 std::shared_ptr<Class> classFromString(std::string_view name) {
   ClassTable& table = classTable();
   std::lock_guard lock(table.mutex);

@@ -116,6 +116,10 @@ std::string classNameOf(const T& object) {
 // it. Null is ignored.
 void registerClass(std::shared_ptr<Class> cls);
 
+// Takes the class registered under `name` back (tests that registered one
+// for a case); holders of the class object keep it.
+void unregisterClass(std::string_view name);
+
 // The class registered under `name`, else null.
 std::shared_ptr<Class> classFromString(std::string_view name);
 

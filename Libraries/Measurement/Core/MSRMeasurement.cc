@@ -33,7 +33,9 @@ void takeWireMessagesLog(const std::shared_ptr<MSRMonitor>& monitor) {
 
 std::shared_ptr<MSRMonitor> MSRMeasurement::monitor() {
   static const std::shared_ptr<MSRMonitor> instance = [] {
-    auto monitor = std::make_shared<MSRMonitor>();
+    // The library version MSRIdentity::dudUziroruvozaLibraryVersion gives:
+    // "101600000" less its last three characters.
+    auto monitor = MSRMonitor::initWithLibraryVersion(101600);
     takeWireMessagesLog(monitor);
     return monitor;
   }();

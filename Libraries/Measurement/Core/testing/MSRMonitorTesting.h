@@ -1,5 +1,6 @@
-// For tests: every message handed to the measurement monitor, printed or
-// not (levels 2 and 5 never print), as it arrived.
+// For tests: every message handed to a measurement monitor, printed or
+// not (levels 2 and 5 never print), as it arrived, and a wait for the
+// monitors' queued work.
 #pragma once
 
 #include <cstdint>
@@ -18,5 +19,9 @@ struct MSRMonitorMessage {
 };
 
 // Called on the logging thread with each message; an empty function stops
-// the calls.
+// the calls, after waiting as MSRMonitorWaitForTesting does.
 void MSRMonitorSetObserverForTesting(std::function<void(const MSRMonitorMessage&)> observer);
+
+// Waits until every monitor has printed and sampled what it was handed so
+// far, and the utilities logger has written it.
+void MSRMonitorWaitForTesting();

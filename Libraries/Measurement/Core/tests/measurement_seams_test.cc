@@ -12,6 +12,7 @@
 #include "Libraries/TelemetryFoundation/ZULLogger.h"
 #include "Libraries/TelemetryFoundation/testing/ZULLoggerTesting.h"
 #include "Libraries/WireMessages/MSRPBFlagRoutines.h"
+#include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/SystemLog/LegacyLogStore.h"
 
 namespace {
@@ -28,7 +29,7 @@ class MeasurementSeamsTest : public ::testing::Test {
   }
   // "<Level><Message>" of each line the utilities logger wrote.
   static std::vector<std::string> lines() {
-    ZULLoggerWaitForWritesForTesting();
+    MSRMonitorWaitForTesting();
     std::vector<std::string> out;
     for (auto& line : systemlog::LegacyLogStore::shared().search(
              {{"Facility", systemlog::LegacyCondition::Op::Equal, kZULLoggerFacility}})) {
@@ -36,6 +37,7 @@ class MeasurementSeamsTest : public ::testing::Test {
     }
     return out;
   }
+  ns::testing::TemporaryDevice device_;
 };
 
 TEST_F(MeasurementSeamsTest, TheMonitorPrintsThroughTheUtilitiesLogger) {

@@ -48,7 +48,7 @@ class ConfigTest : public StorageTest {
 
   // Forgets the utilities logger's lines so far.
   static void clearLog() {
-    ZULLoggerWaitForWritesForTesting();
+    MSRMonitorWaitForTesting();
     systemlog::LegacyLogStore::shared().clear();
   }
   // The "I-ACS" codes of the utilities logger's lines so far, in order.

@@ -125,7 +125,7 @@ class MonitorRecorder {
 
 // The utilities logger's lines so far ("Level" and "Message" of each).
 inline std::vector<systemlog::LegacyMessage> loggerLines() {
-  ZULLoggerWaitForWritesForTesting();
+  MSRMonitorWaitForTesting();
   return systemlog::LegacyLogStore::shared().search(
       {{"Facility", systemlog::LegacyCondition::Op::Equal, kZULLoggerFacility}});
 }

@@ -99,6 +99,13 @@ TEST_F(AppLibrariesTest, TheUserAgentNamesTheLibrariesAndRefusesNamesWithBlanks)
   }
 }
 
+TEST_F(AppLibrariesTest, TheCoresSettingsAreKnownByName) {
+  // Other libraries only look the class up (the measurement monitor leaves
+  // the logger's level to the core when it is there).
+  ASSERT_TRUE(rt::classFromString("VEDEvevuduzazado"));
+  EXPECT_EQ(rt::classFromString("VEDEvevuduzazado")->name(), "VEDEvevuduzazado");
+}
+
 TEST_F(AppLibrariesTest, ALibraryWhoseFileNothingNamesStillRegisters) {
   // tests/doubles/LinkedOnlyLibrary.cc has no header and no caller: only
   // whole-archive linking brings its static initialiser into the program.

@@ -45,6 +45,12 @@ TEST(RuntimeTest, ClassesAreFoundByNameAndAnswerForTheirProtocolsAndOperations) 
   // A later class of the same name replaces the first.
   rt::registerClass(std::make_shared<RTTestGreeter>("again"));
   EXPECT_EQ(rt::classAs<Greeter>(rt::classFromString("RTTestGreeter"))->greeting(), "again");
+
+  // Taken back, it is no longer found; its holders keep it.
+  rt::unregisterClass("RTTestGreeter");
+  rt::unregisterClass("RTTestGreeter");
+  EXPECT_EQ(rt::classFromString("RTTestGreeter"), nullptr);
+  EXPECT_EQ(found->name(), "RTTestGreeter");
 }
 
 using Speak = std::string(const rt::Class& receiver);

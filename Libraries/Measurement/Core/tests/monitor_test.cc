@@ -242,6 +242,28 @@ TEST_F(MSRMonitorTest, TheSampleSurvivesARelaunchAndClearingForgetsIt) {
   EXPECT_EQ(second->monitoringDataForDispatchWithSamplePeriod(1, 0), std::nullopt);
 }
 
+TEST_F(MSRMonitorTest, SwitchesAndTheSampleLastAcrossLaunches) {
+  struct Launch {
+    std::vector<std::string> arguments;
+    std::string printed;
+  } launches[] = {
+      {{}, "debug=0 verbose=0 population=1"},
+      {{"-VOZIzizuzoveDebugEnabled", "-MSRAnalyticsVerboseLoggingEnabled"}, "debug=1 verbose=1 population=2"},
+      {{}, "debug=1 verbose=1 population=3"},
+      {{"-noVOZIzizuzoveDebugEnabled"}, "debug=0 verbose=1 population=4"},
+      {{"-VOZIzizuzoveVerboseLoggingDisabled"}, "debug=0 verbose=0 population=5"},
+      {{}, "debug=0 verbose=0 population=6"},
+  };
+  for (const auto& launch : launches) {
+    std::string command = msr_testing::shellQuoted(MSR_MONITOR_CHILD) + " " +
+                          msr_testing::shellQuoted(device_.directory());
+    for (const auto& argument : launch.arguments) command += " " + msr_testing::shellQuoted(argument);
+    std::string out;
+    ASSERT_EQ(msr_testing::run(command, &out), 0) << command;
+    EXPECT_EQ(out, launch.printed + "\n") << command;
+  }
+}
+
 TEST_F(MSRMonitorTest, AMalformedStoredSampleIsDropped) {
   const ns::Value malformed[] = {
       ns::Value(ns::Array{ns::Value("-"), ns::Value(4), ns::Value("key")}),

@@ -12,6 +12,7 @@
 #include "Libraries/TelemetryFoundation/ZULLogger.h"
 #include "Libraries/TelemetryFoundation/testing/ZULLoggerTesting.h"
 #include "Platform/Dispatch/Queue.h"
+#include "Platform/Foundation/DecimalNumber.h"
 #include "Platform/Foundation/ProcessInfo.h"
 #include "Platform/Foundation/StringCase.h"
 #include "Platform/Runtime/Runtime.h"
@@ -49,15 +50,8 @@ Registry& registry() {
 
 using u128 = unsigned __int128;
 
-std::string decimal(u128 value) {
-  if (value == 0) return "0";
-  std::string out;
-  while (value > 0) {
-    out.insert(out.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
-    value /= 10;
-  }
-  return out;
-}
+// Whole numbers below 10^38 print as their digits.
+std::string decimal(u128 value) { return ns::DecimalNumber(value, 0, false).stringValue(); }
 
 // A number's integer value as the platform's long long conversion gives it,
 // but without its undefined corners: NaN is 0, and infinities and doubles

@@ -20,14 +20,16 @@ namespace {
 __attribute__((noinline)) void captureCallStack(uintptr_t (&raising)[2], std::vector<uintptr_t>& thrower) {
   void* frames[66];
   int n = backtrace(frames, 66);
-  for (int i = 0; i < n; ++i) {
-    uintptr_t address = reinterpret_cast<uintptr_t>(frames[i]);
-    if (i < 2) {
-      raising[i] = address;
-    } else {
-      thrower.push_back(address);
-    }
+  int i = 0;
+  for (; i < n && i < 2; ++i) raising[i] = reinterpret_cast<uintptr_t>(frames[i]);
+  // A compiler that does not alias the complete-object constructor to the
+  // base-object one shows one more constructor frame; it raises too.
+  for (; i < n; ++i) {
+    Dl_info info{};
+    if (dladdr(frames[i], &info) == 0 || !info.dli_sname || std::strncmp(info.dli_sname, "_ZN2ns9ExceptionC", 17) != 0)
+      break;
   }
+  for (; i < n; ++i) thrower.push_back(reinterpret_cast<uintptr_t>(frames[i]));
 }
 
 // "ns::Exception::Exception(std::string, ...)" less its parameter list (and

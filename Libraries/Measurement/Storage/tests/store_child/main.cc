@@ -17,6 +17,7 @@
 
 #include "Libraries/Measurement/Storage/MSRFileLocations.h"
 #include "Libraries/Measurement/Storage/MSRSqliteStore.h"
+#include "Platform/Dispatch/Shutdown.h"
 #include "Platform/Foundation/Device.h"
 
 namespace {
@@ -75,6 +76,11 @@ int main(int argc, char** argv) {
   ns::Device::boot(argv[2]);
   std::string path = MSRApplicationSupportFilePath(argv[3]);
   if (mode == "kill") return killInTransaction(path);
-  if (mode == "open-without-immutable-capability") return openWithoutCapability(path);
+  if (mode == "open-without-immutable-capability") {
+    int status = openWithoutCapability(path);
+    // The failure was logged: the monitor's queue ends before statics do.
+    dispatch::shutdown();
+    return status;
+  }
   return 2;
 }

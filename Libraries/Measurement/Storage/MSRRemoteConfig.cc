@@ -77,6 +77,13 @@ Int truncated(double value) {
   return static_cast<Int>(value);
 }
 
+// A checked number as the cache keeps it: whole numbers as integers, so
+// that their text (what programs read of the cache) is "90", not "9e+01".
+ns::Value cachedNumber(double number) {
+  if (std::trunc(number) == number && std::fabs(number) < 9.0e15) return ns::Value(static_cast<int64_t>(number));
+  return ns::Value(number);
+}
+
 bool isPublicEventName(const std::string& name) { return !name.empty() && name[0] != '_'; }
 
 // A host label the server may put in front of the upload host: letters,
@@ -543,14 +550,14 @@ std::optional<double> MSRRemoteConfig::numberFromCacheWithKey(const std::string&
   }
   std::optional<ns::Value> cached = cachedValueByRemoteConfigKeys_.objectForKey(key);
   if (!cached) {
-    cachedValueByRemoteConfigKeys_.setObject(ns::Value(defaultValue), key);
+    cachedValueByRemoteConfigKeys_.setObject(cachedNumber(defaultValue), key);
     return defaultValue;
   }
   if (cached->isNumber()) return cached->doubleValue();
   std::optional<double> number = numberFromString(*cached);
   if (number && block) number = block(*number);
   if (!number || (minValue && *number < *minValue) || (maxValue && *number > *maxValue)) number = defaultValue;
-  cachedValueByRemoteConfigKeys_.setObject(ns::Value(*number), key);
+  cachedValueByRemoteConfigKeys_.setObject(cachedNumber(*number), key);
   return number;
 }
 

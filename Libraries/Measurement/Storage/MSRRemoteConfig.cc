@@ -1,5 +1,6 @@
 #include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -68,13 +69,12 @@ bool isDebugModeEnabled() {
   return monitor()->isDebugModeEnabled();
 }
 
-// A double as an integer of the type, saturating (NaN gives 0).
-template <class Int>
-Int truncated(double value) {
-  if (std::isnan(value)) return 0;
-  if (value <= static_cast<double>(std::numeric_limits<Int>::min())) return std::numeric_limits<Int>::min();
-  if (value >= static_cast<double>(std::numeric_limits<Int>::max())) return std::numeric_limits<Int>::max();
-  return static_cast<Int>(value);
+// A number's integer part as the platform's numbers give it: saturating at
+// the type's limits, NaN as 0.
+int64_t int64Of(double value) { return ns::Value(value).integerValue(); }
+int32_t int32Of(double value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(int64Of(value), std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
 }
 
 // A checked number as the cache keeps it: whole numbers as integers, so
@@ -565,25 +565,25 @@ double MSRRemoteConfig::timeIntervalInSecondsFromCacheWithKey(const std::string&
                                                               double maxValue, double minValue) const {
   return numberFromCacheWithKey(key, defaultValue, maxValue, minValue,
                                 [](double milliseconds) {
-                                  return static_cast<double>(truncated<int64_t>(milliseconds)) / 1000.0;
+                                  return static_cast<double>(int64Of(milliseconds)) / 1000.0;
                                 })
       .value_or(0.0);
 }
 
 int32_t MSRRemoteConfig::intValueFromCacheWithKey(const std::string& key, int32_t defaultValue, int32_t maxValue,
                                                   int32_t minValue) const {
-  return truncated<int32_t>(numberFromCacheWithKey(key, defaultValue, maxValue, minValue).value_or(0.0));
+  return int32Of(numberFromCacheWithKey(key, defaultValue, maxValue, minValue).value_or(0.0));
 }
 
 int64_t MSRRemoteConfig::int64ValueFromCacheWithKey(const std::string& key, int64_t defaultValue, int64_t maxValue,
                                                     int64_t minValue) const {
-  return truncated<int64_t>(numberFromCacheWithKey(key, static_cast<double>(defaultValue),
+  return int64Of(numberFromCacheWithKey(key, static_cast<double>(defaultValue),
                                                    static_cast<double>(maxValue), static_cast<double>(minValue))
                                 .value_or(0.0));
 }
 
 int64_t MSRRemoteConfig::int64ValueFromCacheWithKey(const std::string& key, int64_t defaultValue) const {
-  return truncated<int64_t>(
+  return int64Of(
       numberFromCacheWithKey(key, static_cast<double>(defaultValue), std::nullopt, std::nullopt).value_or(0.0));
 }
 
@@ -696,7 +696,7 @@ double MSRRemoteConfig::uploadingRetryInterval() const {
   return timeIntervalInSecondsFromCacheWithKey("measurement.upload.retry_time", 1800, 86400, 60);
 }
 int64_t MSRRemoteConfig::maxBundlesCreatedPerIteration() const {
-  return truncated<int64_t>(
+  return int64Of(
       timeIntervalInSecondsFromCacheWithKey("measurement.upload.max_bundles_created_per_iteration", 100, 10000, 1));
 }
 int32_t MSRRemoteConfig::maxRealtimeEventCountPerDay() const {

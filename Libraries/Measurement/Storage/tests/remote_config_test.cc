@@ -245,6 +245,28 @@ TEST_F(RemoteConfigTest, TheFetchURLCarriesFourPairs) {
   }
 }
 
+TEST_F(RemoteConfigTest, TheEndpointsComeFromTheInfoPlist) {
+  struct Case {
+    const char* name;
+    std::optional<ns::Dictionary> endpoints;
+    std::vector<std::string> printed;
+  } cases[] = {
+      {"Unset", std::nullopt, {"https://config.measurement.invalid", "https://upload.measurement.invalid"}},
+      {"Configured",
+       ns::Dictionary{{"ConfigURL", "http://127.0.0.1:8080/measurement"}, {"UploadURL", "http://127.0.0.1:8081"}},
+       {"http://127.0.0.1:8080/measurement", "http://127.0.0.1:8081"}},
+      {"Unusable", ns::Dictionary{{"ConfigURL", ""}, {"UploadURL", 7}},
+       {"https://config.measurement.invalid", "https://upload.measurement.invalid"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ns::Dictionary info{{"CFBundleIdentifier", "com.tavrix.Quillbox"}};
+    if (c.endpoints) info.set("MSRMeasurementEndpoints", *c.endpoints);
+    installMainBundle(device_, info, c.name);
+    EXPECT_EQ(configChild(device_, {"endpoints", ns::Bundle::mainBundle()->bundlePath()}), c.printed);
+  }
+}
+
 TEST_F(RemoteConfigTest, TheUploadHostTakesOnlyAPlainPrefix) {
   makeRemoteConfig();
   EXPECT_EQ(remoteConfig_->uploadURL().absoluteString(), "https://upload.measurement.invalid/a");

@@ -17,6 +17,9 @@
 //     opens the measurement database and its stored remote configuration
 //     off the main thread, and prints its version, uploadingRetryInterval
 //     ("%g"), its data controls joined by ",", and whether "_s" is blocked.
+//   Measurement_config_child endpoints <device> <bundle>
+//     with the bundle as the main bundle, prints the measurement
+//     configuration and upload endpoints.
 //   Measurement_config_child burst <device> <file name>
 //     on a virtual clock, writes rounds 1, 2, ... of three keys ("a", "b",
 //     "c" = the round) into the property-list store; after each round it
@@ -35,11 +38,13 @@
 
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
 #include "Libraries/Measurement/Storage/MSRDatabase.h"
+#include "Libraries/Measurement/Storage/MSREndpoints.h"
 #include "Libraries/Measurement/Storage/MSRKeychainWrapper.h"
 #include "Libraries/Measurement/Storage/MSRPersistedConfig.h"
 #include "Libraries/Measurement/Storage/MSRPersistentDictionary.h"
 #include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
 #include "Platform/Dispatch/Shutdown.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/PropertyList.h"
@@ -122,6 +127,13 @@ int remoteConfig(const std::string& appID) {
   return status;
 }
 
+int endpoints(const std::string& bundle) {
+  ns::Bundle::setMainBundlePath(bundle);
+  std::printf("%s\n%s\n", MSREndpoints::configURL().absoluteString().c_str(),
+              MSREndpoints::uploadURL().absoluteString().c_str());
+  return 0;
+}
+
 void report(char byte) {
   while (::write(STDOUT_FILENO, &byte, 1) != 1) {
   }
@@ -153,6 +165,7 @@ int run(const std::string& mode, int argc, char** argv) {
   if (mode == "consent-queue") return consentQueue(std::stoi(argv[3]));
   if (mode == "burst") return burst(argv[3]);
   if (mode == "remote-config") return remoteConfig(argv[3]);
+  if (mode == "endpoints") return endpoints(argv[3]);
   return 2;
 }
 

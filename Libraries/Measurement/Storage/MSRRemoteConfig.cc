@@ -391,10 +391,9 @@ double MSRRemoteConfig::lastRemoteConfigUpdateTimestamp() const {
   return 0;
 }
 
-std::optional<ns::URL> MSRRemoteConfig::remoteConfigURLWithAppInstanceID(const std::optional<std::string>& appInstanceID,
-                                                                        const std::optional<std::string>& platform,
-                                                                        int64_t SDKVersion,
-                                                                        int64_t runtimeVersion) const {
+std::optional<ns::URL> MSRRemoteConfig::remoteConfigURLWithAppInstanceID(
+    const std::optional<std::string>& appInstanceID, const std::optional<std::string>& platform, int64_t SDKVersion,
+    int64_t runtimeVersion) const {
   std::string instance = appInstanceID.value_or("");
   if (MSRConsentSettingsUtil::isAnalyticsStorageDenied()) {
     instance.clear();
@@ -720,14 +719,18 @@ bool MSRRemoteConfig::isEventSamplingEnabled() const {
 int32_t MSRRemoteConfig::analyticsAccountTimeZoneOffsetMinutes() const {
   return intValueFromCacheWithKey("measurement.account.time_zone_offset_minutes", 0, 900, -900);
 }
-bool MSRRemoteConfig::checksumEnabled() const { return boolValueFromCacheWithKey("measurement.quality.checksum", false); }
+bool MSRRemoteConfig::checksumEnabled() const {
+  return boolValueFromCacheWithKey("measurement.quality.checksum", false);
+}
 bool MSRRemoteConfig::appBackgroundedEventEnabled() const {
   return boolValueFromCacheWithKey("measurement.lifecycle.app_backgrounded_tracking", false);
 }
 bool MSRRemoteConfig::appInBackgroundParameterEnabled() const {
   return boolValueFromCacheWithKey("measurement.lifecycle.app_in_background_parameter", true);
 }
-bool MSRRemoteConfig::eesFeatureEnabled() const { return boolValueFromCacheWithKey("measurement.ees_feature_enabled", true); }
+bool MSRRemoteConfig::eesFeatureEnabled() const {
+  return boolValueFromCacheWithKey("measurement.ees_feature_enabled", true);
+}
 bool MSRRemoteConfig::itemScopedCustomParameterEnabled() const {
   return boolValueFromCacheWithKey("measurement.item_scoped_custom_parameter_enabled", true);
 }
@@ -745,7 +748,9 @@ int32_t MSRRemoteConfig::maxPSMRetryCount() const {
 double MSRRemoteConfig::PSMRetryInterval() const {
   return timeIntervalInSecondsFromCacheWithKey("measurement.psm_retry_interval", 300, 1800, 30);
 }
-bool MSRRemoteConfig::isDeferredDeepLinkEnabled() const { return boolValueFromCacheWithKey("measurement.ddl.enabled", true); }
+bool MSRRemoteConfig::isDeferredDeepLinkEnabled() const {
+  return boolValueFromCacheWithKey("measurement.ddl.enabled", true);
+}
 int32_t MSRRemoteConfig::maxDeferredDeepLinkRetryCount() const {
   return intValueFromCacheWithKey("measurement.ddl.retry_count", 5, 10, 0);
 }
@@ -755,7 +760,9 @@ double MSRRemoteConfig::attributionCacheTTLInterval() const {
 double MSRRemoteConfig::remoteConfigCacheTimeInterval() const {
   return timeIntervalInSecondsFromCacheWithKey("measurement.config.cache_time", 3600, 86400, 60);
 }
-bool MSRRemoteConfig::isSessionIDEnabled() const { return boolValueFromCacheWithKey("measurement.api.session_id", true); }
+bool MSRRemoteConfig::isSessionIDEnabled() const {
+  return boolValueFromCacheWithKey("measurement.api.session_id", true);
+}
 bool MSRRemoteConfig::persistentConfigInApplicationSupportEnabled() const {
   if (auto flag = experimentFlag(kPersistentConfig)) return *flag;
   return boolValueFromCacheWithKey("measurement.persistent_config_in_application_support_enabled", false);

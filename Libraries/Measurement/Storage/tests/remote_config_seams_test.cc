@@ -147,8 +147,9 @@ TEST_F(RemoteConfigEventEditingTest, TheModulesAnswerFromTheFlagCacheAndTheApp) 
   installMainBundle(device_, ns::Dictionary{{"CFBundleIdentifier", "com.tavrix.Quillbox"}}, "Unversioned");
   MSRMeasurementSetSharedInstanceForTesting(MSRMeasurementForTesting(
       true, MSRIdentity::initWithPersistedConfig(MSRPersistedConfig::initWithSuiteName("identity"))));
-  EXPECT_EQ(provider->block()(), ns::Value(ns::Dictionary{
-                                     {"platform", "ios"}, {"package_name", "com.tavrix.Quillbox"}, {"zmp_version", 101600}}));
+  EXPECT_EQ(
+      provider->block()(),
+      ns::Value(ns::Dictionary{{"platform", "ios"}, {"package_name", "com.tavrix.Quillbox"}, {"zmp_version", 101600}}));
 
   creator = MSRPEventEditingModuleCreatorForTesting(*engine, u"internal.logger");
   ASSERT_TRUE(creator);
@@ -166,8 +167,9 @@ TEST_F(RemoteConfigEventEditingTest, AFailedLoadDropsTheEngineAndReadsTheDataCon
 
   refuseLoads(ns::Error("com.zorori.zmp.measurement.evaluator.ErrorDomain", 12));
   monitor_.clear();
-  ASSERT_TRUE(apply(appConfig(setting("measurement.upload.interval", "90000") + kBrokenProgram +
-                              "data_controls { field_1: \"device_model\" } data_controls { field_1: \"os_version\" }")));
+  ASSERT_TRUE(
+      apply(appConfig(setting("measurement.upload.interval", "90000") + kBrokenProgram +
+                      "data_controls { field_1: \"device_model\" } data_controls { field_1: \"os_version\" }")));
   EXPECT_TRUE(monitor_.contains(29026));
   EXPECT_FALSE(monitor_.contains(29027));
   EXPECT_EQ(remoteConfig_->eventEditing(), nullptr);

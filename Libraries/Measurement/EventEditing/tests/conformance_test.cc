@@ -77,7 +77,6 @@ std::vector<std::filesystem::path> caseFiles() {
 }
 
 TEST(MSRPEvaluatorConformanceTest, EveryCaseGivesItsValueOrError) {
-  registerTestCommands();
   std::vector<std::filesystem::path> files = caseFiles();
   ASSERT_FALSE(files.empty());
   std::filesystem::path scratch = std::filesystem::path(::testing::TempDir()) /

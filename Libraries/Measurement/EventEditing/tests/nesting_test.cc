@@ -24,11 +24,11 @@ namespace {
 
 using namespace msrptest;
 
-// `levels` statements, each the only argument of the one above, around
-// test.probe: the probe runs at nesting depth levels + 1.
+// `levels` sequences ("13"), each the only argument of the one above,
+// around a call of probe(): the probe runs at nesting depth levels + 1.
 MSRPValueRef tree(int levels) {
-  MSRPValueRef value = statement(u"test.probe");
-  for (int i = 0; i < levels; ++i) value = statement(u"test.list", {value});
+  MSRPValueRef value = statement(u"probe");
+  for (int i = 0; i < levels; ++i) value = statement(u"13", {value});
   return value;
 }
 
@@ -44,7 +44,7 @@ size_t stackSizeOfThisThread() {
 
 class MSRPNestingGuardTest : public ::testing::Test {
  protected:
-  void SetUp() override { registerTestCommands(); }
+  void SetUp() override { installTestFunctions(runtime.globalScope()); }
   MSRPRuntime runtime;
 };
 
@@ -103,12 +103,9 @@ TEST_F(MSRPNestingGuardTest, EndlessRecursionFailsBeforeTheInstructionLimit) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     runtime.resetInstructionCount();
-    MSRPValueList arguments = {string(u"f"), string(u"")};
-    arguments.insert(arguments.end(), c.body.begin(), c.body.end());
     ns::Error error;
-    MSRPEvaluator::executeStatements(
-        {statement(u"test.declare", {string(u"f"), statement(u"test.function", arguments)}), statement(u"f")},
-        runtime.getRunScope(), error);
+    MSRPEvaluator::executeStatements({declare(u"f", function(u"f", {}, c.body)), statement(u"f")},
+                                     runtime.getRunScope(), error);
     EXPECT_EQ(errorCode(error), MSRPErrorNestingTooDeep);
     EXPECT_EQ(MSRPNestingGuard::currentDepth(), 0);
     ns::Error count;

@@ -85,7 +85,7 @@ std::u16string MSRPArrayValue::stringValueWithSeparator(const std::u16string& se
     if (MSRPHasError(error)) return {};
     // Checked before the text grows: an array holding another twice at
     // each of 40 levels would otherwise join into terabytes.
-    if (piece.size() + separator.size() > MSRPMaxStringLength - text.size()) {
+    if (piece.size() > MSRPMaxStringLength - text.size()) {
       MSRPSetError(error, MSRPErrorSizeLimit);
       return {};
     }

@@ -1,6 +1,7 @@
 #include "Libraries/Measurement/EventEditing/tests/EvaluatorTestSupport.h"
 
 #include <cmath>
+#include <functional>
 #include <mutex>
 #include <sstream>
 #include <stdexcept>
@@ -34,20 +35,21 @@ Probe gProbe;
 
 const MSRPValueRef& undefined() { return MSRPUndefinedValue::sharedInstance(); }
 
-// A native function that runs `body` with its argument statements
-// unevaluated, as the event engine's natives do.
 class NativeFunction final : public MSRPFunctionValue {
  public:
-  NativeFunction(std::u16string name, MSRPValueRef (*body)()) : MSRPFunctionValue(std::move(name)), body_(body) {}
-  MSRPValueRef invokeWithArguments(const MSRPValueList&, const Scope&, ns::Error&) override { return body_(); }
+  NativeFunction(std::u16string name, std::function<MSRPValueRef(const MSRPValueList&)> body)
+      : MSRPFunctionValue(std::move(name)), body_(std::move(body)) {}
+  MSRPValueRef invokeWithArguments(const MSRPValueList& arguments, const Scope&, ns::Error&) override {
+    return body_(arguments);
+  }
 
  private:
-  MSRPValueRef (*body_)();
+  std::function<MSRPValueRef(const MSRPValueList&)> body_;
 };
 
-MSRPValueRef count() { return number(double(++gEvaluations)); }
+MSRPValueRef count(const MSRPValueList&) { return number(double(++gEvaluations)); }
 
-MSRPValueRef probe() {
+MSRPValueRef probe(const MSRPValueList&) {
   gProbe = Probe{reinterpret_cast<uintptr_t>(__builtin_frame_address(0)), MSRPNestingGuard::currentDepth()};
   return undefined();
 }
@@ -106,8 +108,13 @@ void describeInto(std::ostringstream& out, const MSRPRuntimeValue& value, int de
 }  // namespace
 
 void installTestFunctions(const std::shared_ptr<MSRPScope>& scope) {
-  scope->addValue(std::make_shared<NativeFunction>(u"count", count), u"count");
-  scope->addValue(std::make_shared<NativeFunction>(u"probe", probe), u"probe");
+  scope->addValue(nativeFunction(u"count", count), u"count");
+  scope->addValue(nativeFunction(u"probe", probe), u"probe");
+}
+
+std::shared_ptr<MSRPFunctionValue> nativeFunction(std::u16string name,
+                                                  std::function<MSRPValueRef(const MSRPValueList& arguments)> body) {
+  return std::make_shared<NativeFunction>(std::move(name), std::move(body));
 }
 
 MSRPValueRef number(double value) { return std::make_shared<MSRPNumberValue>(value); }

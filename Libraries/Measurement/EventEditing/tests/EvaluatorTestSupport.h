@@ -7,9 +7,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "Libraries/Measurement/EventEditing/MSRPFunctionValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPRuntimeValue.h"
 #include "Libraries/WireMessages/MSRPBMessageAccessors.h"
 #include "Libraries/WireMessages/MSRPBProgramMessages.h"
@@ -18,6 +20,10 @@ namespace msrptest {
 
 // Binds "count" and "probe" in the scope.
 void installTestFunctions(const std::shared_ptr<MSRPScope>& scope);
+// A native function running `body` with its arguments as passed
+// (statements unevaluated).
+std::shared_ptr<MSRPFunctionValue> nativeFunction(std::u16string name,
+                                                  std::function<MSRPValueRef(const MSRPValueList& arguments)> body);
 
 MSRPValueRef number(double value);
 MSRPValueRef string(const std::u16string& value);

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
-#include "Libraries/Measurement/EventEditing/MSRPOperatorSupport.h"
+#include "Libraries/Measurement/EventEditing/MSRPCommandSupport.h"
 #include "Libraries/Measurement/EventEditing/MSRPValueRoutines.h"
 
 namespace {

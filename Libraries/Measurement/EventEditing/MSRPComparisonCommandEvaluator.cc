@@ -1,7 +1,7 @@
 #include "Libraries/Measurement/EventEditing/MSRPComparisonCommandEvaluator.h"
 
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
-#include "Libraries/Measurement/EventEditing/MSRPOperatorSupport.h"
+#include "Libraries/Measurement/EventEditing/MSRPCommandSupport.h"
 #include "Libraries/Measurement/EventEditing/MSRPValueRoutines.h"
 
 namespace {

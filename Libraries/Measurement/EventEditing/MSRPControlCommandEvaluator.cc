@@ -5,7 +5,7 @@
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
 #include "Libraries/Measurement/EventEditing/MSRPEvaluator.h"
 #include "Libraries/Measurement/EventEditing/MSRPFunctionValue.h"
-#include "Libraries/Measurement/EventEditing/MSRPOperatorSupport.h"
+#include "Libraries/Measurement/EventEditing/MSRPCommandSupport.h"
 #include "Libraries/Measurement/EventEditing/MSRPScope.h"
 #include "Libraries/Measurement/EventEditing/MSRPStringValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPValueRoutines.h"
@@ -13,20 +13,9 @@
 namespace {
 
 using Scope = std::shared_ptr<MSRPScope>;
+using msrp::evaluate;
+using msrp::evaluateArray;
 using msrp::undefined;
-
-MSRPValueRef evaluate(const MSRPValueRef& statement, const Scope& scope, ns::Error& error) {
-  return MSRPEvaluator::evaluateStatement(statement, scope, error);
-}
-
-// The argument evaluated as an array value; error 10 and null otherwise.
-std::shared_ptr<MSRPArrayValue> evaluateArray(const MSRPValueRef& statement, const Scope& scope, ns::Error& error) {
-  MSRPValueRef value = evaluate(statement, scope, error);
-  if (MSRPHasError(error)) return nullptr;
-  auto array = MSRPValueAs<MSRPArrayValue>(value);
-  if (!array) MSRPSetError(error, MSRPErrorArgumentKind);
-  return array;
-}
 
 // An array's elements as a statement list; a copy, since the statements
 // may change the array they run from.
@@ -67,9 +56,7 @@ MSRPValueRef statementArray(const MSRPValueList& a, const Scope& scope, ns::Erro
 
 MSRPValueRef conditional(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
   if (!MSRPCheckMinimumArgumentCount(a, 1, error) || !MSRPCheckMaximumArgumentCount(a, 3, error)) return undefined();
-  MSRPValueRef condition = evaluate(a[0], scope, error);
-  if (MSRPHasError(error)) return undefined();
-  bool truth = condition->booleanValueOrError(error);
+  bool truth = msrp::evaluateCondition(a[0], scope, error);
   if (MSRPHasError(error)) return undefined();
   size_t chosen = truth ? 1 : 2;
   if (chosen >= a.size()) return undefined();
@@ -81,9 +68,7 @@ MSRPValueRef conditional(const MSRPValueList& a, const Scope& scope, ns::Error& 
 
 MSRPValueRef choice(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
   if (!MSRPCheckArgumentCount(a, 3, error)) return undefined();
-  MSRPValueRef condition = evaluate(a[0], scope, error);
-  if (MSRPHasError(error)) return undefined();
-  bool truth = condition->booleanValueOrError(error);
+  bool truth = msrp::evaluateCondition(a[0], scope, error);
   if (MSRPHasError(error)) return undefined();
   MSRPValueRef chosen = evaluate(a[truth ? 1 : 2], scope, error);
   return MSRPHasError(error) ? undefined() : chosen;

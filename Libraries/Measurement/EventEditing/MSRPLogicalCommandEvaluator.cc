@@ -2,7 +2,7 @@
 
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
 #include "Libraries/Measurement/EventEditing/MSRPEvaluator.h"
-#include "Libraries/Measurement/EventEditing/MSRPOperatorSupport.h"
+#include "Libraries/Measurement/EventEditing/MSRPCommandSupport.h"
 #include "Libraries/Measurement/EventEditing/MSRPValueRoutines.h"
 
 namespace {
@@ -31,9 +31,7 @@ MSRPValueRef logicalOr(const MSRPValueList& a, const Scope& scope, ns::Error& er
 }
 MSRPValueRef logicalNot(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
   if (!MSRPCheckArgumentCount(a, 1, error)) return undefined();
-  MSRPValueRef value = MSRPEvaluator::evaluateStatement(a[0], scope, error);
-  if (MSRPHasError(error)) return undefined();
-  bool truth = value->booleanValueOrError(error);
+  bool truth = msrp::evaluateCondition(a[0], scope, error);
   return MSRPHasError(error) ? undefined() : boolean(!truth);
 }
 

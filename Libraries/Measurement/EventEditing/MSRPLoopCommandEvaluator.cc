@@ -10,7 +10,7 @@
 #include "Libraries/Measurement/EventEditing/MSRPEvaluator.h"
 #include "Libraries/Measurement/EventEditing/MSRPFunctionValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPMapValue.h"
-#include "Libraries/Measurement/EventEditing/MSRPOperatorSupport.h"
+#include "Libraries/Measurement/EventEditing/MSRPCommandSupport.h"
 #include "Libraries/Measurement/EventEditing/MSRPScope.h"
 #include "Libraries/Measurement/EventEditing/MSRPStringValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPValueRoutines.h"
@@ -19,27 +19,10 @@
 namespace {
 
 using Scope = std::shared_ptr<MSRPScope>;
+using msrp::evaluate;
+using msrp::evaluateArray;
+using msrp::evaluateCondition;
 using msrp::undefined;
-
-MSRPValueRef evaluate(const MSRPValueRef& statement, const Scope& scope, ns::Error& error) {
-  return MSRPEvaluator::evaluateStatement(statement, scope, error);
-}
-
-std::shared_ptr<MSRPArrayValue> evaluateArray(const MSRPValueRef& statement, const Scope& scope, ns::Error& error) {
-  MSRPValueRef value = evaluate(statement, scope, error);
-  if (MSRPHasError(error)) return nullptr;
-  auto array = MSRPValueAs<MSRPArrayValue>(value);
-  if (!array) MSRPSetError(error, MSRPErrorArgumentKind);
-  return array;
-}
-
-// The condition's truth; NO after an error.
-bool holds(const MSRPValueRef& condition, const Scope& scope, ns::Error& error) {
-  MSRPValueRef value = evaluate(condition, scope, error);
-  if (MSRPHasError(error)) return false;
-  bool truth = value->booleanValueOrError(error);
-  return truth && !MSRPHasError(error);
-}
 
 // One run of a loop's body (a copy of its elements, which the body may
 // change): null to go on, else what the loop gives (undefined after an
@@ -65,7 +48,7 @@ MSRPValueRef generalLoop(const MSRPValueList& a, const Scope& scope, ns::Error& 
   if (first) {
     if (MSRPValueRef ending = runBody(*body, scope, error)) return ending;
   }
-  while (holds(condition, scope, error)) {
+  while (evaluateCondition(condition, scope, error)) {
     if (MSRPValueRef ending = runBody(*body, scope, error)) return ending;
     evaluate(step, scope, error);
     if (MSRPHasError(error)) break;
@@ -86,7 +69,7 @@ MSRPValueRef copyingLoop(const MSRPValueList& a, const Scope& scope, ns::Error& 
   if (!body) return undefined();
   Scope iteration = scope->createChildScope();
   for (const std::u16string& name : names) iteration->addValue(scope->valueForName(name), name);
-  while (holds(a[1], iteration, error)) {
+  while (evaluateCondition(a[1], iteration, error)) {
     if (MSRPValueRef ending = runBody(*body, iteration, error)) return ending;
     // Each iteration has its own variables, so a function made in the
     // body keeps the values of its iteration.

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
-#include "Libraries/Measurement/EventEditing/MSRPOperatorSupport.h"
+#include "Libraries/Measurement/EventEditing/MSRPCommandSupport.h"
 #include "Libraries/Measurement/EventEditing/MSRPStringValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPValueRoutines.h"
 

@@ -7,7 +7,7 @@
 #include "Libraries/Measurement/EventEditing/MSRPFunctionValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPMapValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPNullValue.h"
-#include "Libraries/Measurement/EventEditing/MSRPOperatorSupport.h"
+#include "Libraries/Measurement/EventEditing/MSRPCommandSupport.h"
 #include "Libraries/Measurement/EventEditing/MSRPScope.h"
 #include "Libraries/Measurement/EventEditing/MSRPStringValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPValueRoutines.h"

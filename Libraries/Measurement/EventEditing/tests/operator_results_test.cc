@@ -5,8 +5,6 @@
 // addition, loose and strict equality and ordering).
 #include <gtest/gtest.h>
 
-#include <duktape.h>
-
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -25,6 +23,7 @@
 #include "Libraries/Measurement/EventEditing/MSRPStringValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPUndefinedValue.h"
 #include "Libraries/Measurement/EventEditing/tests/EvaluatorTestSupport.h"
+#include "Libraries/Measurement/EventEditing/tests/ScriptEngine.h"
 #include "Platform/Foundation/StringUtf16.h"
 
 namespace {
@@ -73,50 +72,32 @@ std::string canonicalNumber(double value) {
   return buffer;
 }
 
-class Engine {
- public:
-  Engine() : context_(duk_create_heap_default()) {}
-  ~Engine() { duk_destroy_heap(context_); }
-  Engine(const Engine&) = delete;
-  Engine& operator=(const Engine&) = delete;
-
-  // The result of (a OP b), with `op` a script operator.
-  std::string compute(const std::string& op, const Operand& a, const Operand& b) {
-    // Compiled once per operator, kept as a global named by it.
-    std::string name = "op" + op;
-    if (!duk_get_global_string(context_, name.c_str())) {
-      duk_pop(context_);
-      std::string source = "(function(a, b) { return a " + op + " b; })";
-      duk_eval_string(context_, source.c_str());
-      duk_dup_top(context_);
-      duk_put_global_string(context_, name.c_str());
-    }
-    push(a);
-    push(b);
-    duk_call(context_, 2);
-    std::string result;
-    switch (duk_get_type(context_, -1)) {
-      case DUK_TYPE_NUMBER: result = canonicalNumber(duk_get_number(context_, -1)); break;
-      case DUK_TYPE_BOOLEAN: result = duk_get_boolean(context_, -1) ? "boolean true" : "boolean false"; break;
-      case DUK_TYPE_STRING: result = std::string("string ") + duk_get_string(context_, -1); break;
-      default: result = "other"; break;
-    }
-    duk_pop(context_);
-    return result;
-  }
-
- private:
-  void push(const Operand& operand) {
+// (a OP b) as the engine computes it.
+std::string engineResult(ScriptEngine& engine, const std::string& op, const Operand& a, const Operand& b) {
+  auto push = [](duk_context* context, const Operand& operand) {
     switch (operand.kind) {
-      case Operand::Number: duk_push_number(context_, operand.number); break;
-      case Operand::Boolean: duk_push_boolean(context_, operand.truth); break;
-      case Operand::Null: duk_push_null(context_); break;
-      case Operand::Undefined: duk_push_undefined(context_); break;
-      case Operand::Text: duk_push_lstring(context_, operand.text.data(), operand.text.size()); break;
+      case Operand::Number: duk_push_number(context, operand.number); break;
+      case Operand::Boolean: duk_push_boolean(context, operand.truth); break;
+      case Operand::Null: duk_push_null(context); break;
+      case Operand::Undefined: duk_push_undefined(context); break;
+      case Operand::Text: duk_push_lstring(context, operand.text.data(), operand.text.size()); break;
     }
-  }
-  duk_context* context_;
-};
+  };
+  return engine.binary(
+      op,
+      [&](duk_context* context) {
+        push(context, a);
+        push(context, b);
+      },
+      [](duk_context* context) -> std::string {
+        switch (duk_get_type(context, -1)) {
+          case DUK_TYPE_NUMBER: return canonicalNumber(duk_get_number(context, -1));
+          case DUK_TYPE_BOOLEAN: return duk_get_boolean(context, -1) ? "boolean true" : "boolean false";
+          case DUK_TYPE_STRING: return std::string("string ") + duk_get_string(context, -1);
+          default: return "other";
+        }
+      });
+}
 
 class Operands {
  public:
@@ -192,14 +173,14 @@ template <class Sample>
 void expectEngineResults(const std::vector<Operator>& operators, uint64_t seed, Sample sample) {
   MSRPRuntime runtime;
   auto scope = runtime.getRunScope();
-  Engine engine;
+  ScriptEngine engine;
   Operands operands(seed);
   for (const Operator& op : operators) {
     int differences = 0;
     for (int i = 0; i < kPairs && differences < 5; ++i) {
       Operand a = sample(operands);
       Operand b = sample(operands);
-      std::string expected = engine.compute(op.script, a, b);
+      std::string expected = engineResult(engine, op.script, a, b);
       std::string actual = evaluatorResult(runtime, scope, op.code, a, b);
       if (actual != expected) {
         ++differences;
@@ -219,7 +200,7 @@ TEST(MSRPBitwiseCommandEvaluatorTest, NotGivesTheEnginesResults) {
   // ~a as (a ^ -1): the one-operand command against the engine's xor.
   MSRPRuntime runtime;
   auto scope = runtime.getRunScope();
-  Engine engine;
+  ScriptEngine engine;
   Operands operands(7);
   Operand minusOne{Operand::Number, -1};
   for (int i = 0; i < kPairs; ++i) {
@@ -227,7 +208,7 @@ TEST(MSRPBitwiseCommandEvaluatorTest, NotGivesTheEnginesResults) {
     runtime.resetInstructionCount();
     ns::Error error;
     MSRPValueRef result = MSRPEvaluator::evaluateStatement(statement(u"58", {a.value()}), scope, error);
-    ASSERT_EQ(canonicalNumber(result->doubleValueOrError(error)), engine.compute("^", a, minusOne)) << a.printed();
+    ASSERT_EQ(canonicalNumber(result->doubleValueOrError(error)), engineResult(engine, "^", a, minusOne)) << a.printed();
   }
 }
 

@@ -6,6 +6,7 @@
 // instances made from a fetched configuration, behind the same signatures.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 class MSRRemoteConfig {
@@ -20,12 +21,27 @@ class MSRRemoteConfig {
   // Application Support. NO by default.
   bool persistentConfigInApplicationSupportEnabled() const { return persistentConfigInApplicationSupportEnabled_; }
 
+  // Limits of the measurement database, today at their defaults:
+  // "measurement.store.max_stored_events_per_app", the raw events kept at
+  // most (100,000); "measurement.upload.max_queue_time", the largest age of
+  // a raw event or queued bundle in seconds (2,419,200, 28 days);
+  // "measurement.upload.stale_data_deletion_interval", the least time
+  // between two deletions of stale data in seconds (86,400).
+  int32_t maxEventsStored() const { return maxEventsStored_; }
+  double maxQueueTime() const { return maxQueueTime_; }
+  double databaseDeleteStaleBundlesInterval() const { return databaseDeleteStaleBundlesInterval_; }
+
  private:
   MSRRemoteConfig(bool isDefaultInstance, bool persistentConfigInApplicationSupportEnabled)
       : isDefaultInstance_(isDefaultInstance),
         persistentConfigInApplicationSupportEnabled_(persistentConfigInApplicationSupportEnabled) {}
   friend std::shared_ptr<MSRRemoteConfig> MSRRemoteConfigWithPersistentConfigFlagForTesting(bool enabled);
+  friend std::shared_ptr<MSRRemoteConfig> MSRRemoteConfigWithDatabaseLimitsForTesting(
+      int32_t maxEventsStored, double maxQueueTime, double databaseDeleteStaleBundlesInterval);
 
   bool isDefaultInstance_;
   bool persistentConfigInApplicationSupportEnabled_;
+  int32_t maxEventsStored_ = 100000;
+  double maxQueueTime_ = 2419200;
+  double databaseDeleteStaleBundlesInterval_ = 86400;
 };

@@ -51,11 +51,12 @@ class DatabaseTest : public StorageTest {
     done.get_future().wait();
   }
 
-  // The database of kDatabaseName as database_, its file at path_.
-  void openDatabase() {
+  // The database of kDatabaseName as database_, its file at path_, with
+  // the persisted configuration given (none by default).
+  void openDatabase(std::shared_ptr<MSRPersistedConfig> persistedConfig = nullptr) {
     worker([&] {
       ns::Error error;
-      database_ = MSRDatabase::initWithDatabaseName(kDatabaseName, nullptr, &error);
+      database_ = MSRDatabase::initWithDatabaseName(kDatabaseName, persistedConfig, &error);
       EXPECT_NE(database_, nullptr) << error.description();
     });
     ASSERT_NE(database_, nullptr);

@@ -156,9 +156,10 @@ std::optional<bool> MSRDatabase::containsRealtimeRawEventsWithError(ns::Error* e
 std::optional<std::vector<std::shared_ptr<MSRRawEventData>>> MSRDatabase::rawEventsWithMetadataFingerprint(
     int64_t fingerprint, ns::Error* error, const MSRRecordFilter& eventFilter) {
   if (!sqliteStore_) return std::nullopt;
-  auto rows = sqliteStore_->recordsForQuery(
-      "SELECT rowid, * FROM raw_events WHERE metadata_fingerprint = ? ORDER BY rowid ASC LIMIT ?",
-      {fingerprint, kRawEventsPerRead}, error, eventFilter);
+  const char* query = "SELECT rowid, * FROM raw_events WHERE metadata_fingerprint = ? ORDER BY rowid ASC LIMIT ?";
+  ns::Array values{fingerprint, kRawEventsPerRead};
+  auto rows = eventFilter ? sqliteStore_->recordsForQuery(query, values, error, eventFilter)
+                          : sqliteStore_->recordsForQuery(query, values, error);
   if (!rows) return std::nullopt;
   std::vector<std::shared_ptr<MSRRawEventData>> events;
   for (const auto& row : *rows) {

@@ -4,9 +4,10 @@
 //
 // Storing an event: its aggregates counted, the metadata stored under its
 // fingerprint, room made under the stored-events limit, the raw row.
-// Bundling: the oldest fingerprint's raw events (at most 1,000) read,
-// gathered with their metadata in one bundle that is queued, their rows
-// deleted (and the metadata once unused), the bundle sequence advanced.
+// Bundling: the oldest fingerprint's run of consecutive raw events (at
+// most 1,000) read, gathered with their metadata in one bundle that is
+// queued, their rows deleted (and the metadata once unused), the bundle
+// sequence advanced.
 #pragma once
 
 #include <cmath>
@@ -56,7 +57,16 @@ inline std::optional<size_t> bundleOldestEventsAsTheCore(MSRDatabase& database, 
   bool committed = database.performTransaction([&] {
     std::optional<int64_t> fingerprint = database.nextMetadataFingerprintToProcess(error);
     if (!fingerprint) return error->domain().empty();
-    auto events = database.rawEventsWithMetadataFingerprint(*fingerprint, error);
+    // A run of consecutive row ids from the oldest raw event, so that every
+    // row up to the run's end belongs to it.
+    std::optional<int64_t> first;
+    auto consecutive = [&first](size_t index, const ns::Dictionary& row) {
+      const ns::Value* id = row.find("rowid");
+      if (!id) return false;
+      if (!first) first = id->integerValue();
+      return id->integerValue() == *first + static_cast<int64_t>(index);
+    };
+    auto events = database.rawEventsWithMetadataFingerprint(*fingerprint, error, consecutive);
     if (!events || events->empty()) return false;
     auto bundle = database.queryRawEventsMetadataWithFingerprint(*fingerprint, error);
     auto sequence = database.queryAppMetadata(error);

@@ -30,21 +30,26 @@ inline int64_t metadataFingerprint(const MSRPBMeasurementBundle& metadata) {
   return msr_64LSBMD5(metadata.protoBuffer().value_or(ns::Data{}));
 }
 
+// The steps of storing one event, inside the caller's transaction.
+inline bool writeEventAsTheCore(MSRDatabase& database, const std::shared_ptr<MSREvent>& event,
+                                const std::shared_ptr<MSRPBMeasurementBundle>& metadata, bool isRealtime,
+                                ns::Error* error) {
+  auto aggregates = database.eventAggregatesWithName(event->name(), error);
+  if (!aggregates) aggregates = MSREventAggregates::initWithName(event->name(), 0, 0, 0, event->timestamp());
+  aggregates->incrementCurrentBundleCount();
+  aggregates->incrementCurrentSessionCount();
+  aggregates->setLastFireTimestamp(event->timestamp());
+  if (!database.updateEventAggregates(aggregates, error)) return false;
+  if (!database.insertIfNotExistsRawEventMetadata(metadata, error)) return false;
+  if (!database.deleteRawEventsOverAbsoluteLimit(error)) return false;
+  return database.insertRawEvent(event, metadataFingerprint(*metadata), isRealtime, error);
+}
+
 // One transaction; false when it was rolled back.
 inline bool storeEventAsTheCore(MSRDatabase& database, const std::shared_ptr<MSREvent>& event,
                                 const std::shared_ptr<MSRPBMeasurementBundle>& metadata, bool isRealtime,
                                 ns::Error* error) {
-  return database.performTransaction([&] {
-    auto aggregates = database.eventAggregatesWithName(event->name(), error);
-    if (!aggregates) aggregates = MSREventAggregates::initWithName(event->name(), 0, 0, 0, event->timestamp());
-    aggregates->incrementCurrentBundleCount();
-    aggregates->incrementCurrentSessionCount();
-    aggregates->setLastFireTimestamp(event->timestamp());
-    if (!database.updateEventAggregates(aggregates, error)) return false;
-    if (!database.insertIfNotExistsRawEventMetadata(metadata, error)) return false;
-    if (!database.deleteRawEventsOverAbsoluteLimit(error)) return false;
-    return database.insertRawEvent(event, metadataFingerprint(*metadata), isRealtime, error);
-  });
+  return database.performTransaction([&] { return writeEventAsTheCore(database, event, metadata, isRealtime, error); });
 }
 
 // One transaction; the number of events bundled (0 when there were none),

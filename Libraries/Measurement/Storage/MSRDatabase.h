@@ -350,6 +350,8 @@ class MSRDatabase {
 
 // Sets the code and description on the out-parameter (when given); false.
 bool MSRDatabaseFail(ns::Error* error, int64_t code, const char* description);
+// The truth of a numeric query's answer; none when the query failed.
+std::optional<bool> MSRDatabaseBoolean(const std::optional<ns::Value>& number);
 
 template <class T>
 std::optional<std::vector<std::shared_ptr<T>>> MSRDatabase::allDataTypesFromTableWithName(

@@ -164,9 +164,7 @@ bool MSRDatabase::incrementRetryCounterForBundlesWithIDs(const std::vector<int64
 
 std::optional<bool> MSRDatabase::isQueuedBundleTableEmpty(ns::Error* error) {
   if (!sqliteStore_) return std::nullopt;
-  auto empty = sqliteStore_->numberForQuery("SELECT NOT EXISTS (SELECT 1 FROM queue LIMIT 1)", {}, error);
-  if (!empty) return std::nullopt;
-  return empty->boolValue();
+  return MSRDatabaseBoolean(sqliteStore_->numberForQuery("SELECT NOT EXISTS (SELECT 1 FROM queue LIMIT 1)", {}, error));
 }
 
 std::optional<double> MSRDatabase::queryLatestBundleTime(ns::Error* error) {
@@ -178,10 +176,8 @@ std::optional<double> MSRDatabase::queryLatestBundleTime(ns::Error* error) {
 
 std::optional<bool> MSRDatabase::containsRealtimeBundlesWithError(ns::Error* error) {
   if (!sqliteStore_) return std::nullopt;
-  auto contains =
-      sqliteStore_->numberForQuery("SELECT EXISTS (SELECT 1 FROM queue WHERE is_realtime = 1 LIMIT 1)", {}, error);
-  if (!contains) return std::nullopt;
-  return contains->boolValue();
+  return MSRDatabaseBoolean(
+      sqliteStore_->numberForQuery("SELECT EXISTS (SELECT 1 FROM queue WHERE is_realtime = 1 LIMIT 1)", {}, error));
 }
 
 std::optional<bool> MSRDatabase::maybeDeleteStaleData(ns::Error* error) {

@@ -18,11 +18,6 @@ constexpr const char* kOriginParameter = "_o";
 constexpr int32_t kEventParams = 0, kEventName = 1, kEventPreviousTimestamp = 3;
 constexpr int32_t kParamName = 0, kParamString = 1, kParamInt = 2, kParamDouble = 4, kParamValues = 5;
 
-std::optional<bool> boolFrom(const std::optional<ns::Value>& number) {
-  if (!number) return std::nullopt;
-  return number->boolValue();
-}
-
 std::vector<std::shared_ptr<MSRPBEventParam>> nestedParams(const MSRPBEventParam& param) {
   std::vector<std::shared_ptr<MSRPBEventParam>> out;
   for (const auto& element : MSRPBMessageGetArray<MSRPBEventParam>(&param, kParamValues).value_or(MSRPBArray{})) {
@@ -137,7 +132,7 @@ bool MSRDatabase::insertRawEvent(const std::shared_ptr<MSREvent>& event, int64_t
 
 std::optional<bool> MSRDatabase::isRawEventsTableEmpty(ns::Error* error) {
   if (!sqliteStore_) return std::nullopt;
-  return boolFrom(sqliteStore_->numberForQuery("SELECT NOT EXISTS (SELECT 1 FROM raw_events LIMIT 1)", {}, error));
+  return MSRDatabaseBoolean(sqliteStore_->numberForQuery("SELECT NOT EXISTS (SELECT 1 FROM raw_events LIMIT 1)", {}, error));
 }
 
 std::optional<double> MSRDatabase::queryLatestRawEventTime(ns::Error* error) {
@@ -149,7 +144,7 @@ std::optional<double> MSRDatabase::queryLatestRawEventTime(ns::Error* error) {
 
 std::optional<bool> MSRDatabase::containsRealtimeRawEventsWithError(ns::Error* error) {
   if (!sqliteStore_) return std::nullopt;
-  return boolFrom(
+  return MSRDatabaseBoolean(
       sqliteStore_->numberForQuery("SELECT EXISTS (SELECT 1 FROM raw_events WHERE is_realtime = 1 LIMIT 1)", {}, error));
 }
 
@@ -171,7 +166,7 @@ std::optional<std::vector<std::shared_ptr<MSRRawEventData>>> MSRDatabase::rawEve
 
 std::optional<bool> MSRDatabase::containsRawEventWithMetadataFingerprint(int64_t fingerprint, ns::Error* error) {
   if (!sqliteStore_) return std::nullopt;
-  return boolFrom(sqliteStore_->numberForQuery(
+  return MSRDatabaseBoolean(sqliteStore_->numberForQuery(
       "SELECT EXISTS (SELECT 1 FROM raw_events WHERE metadata_fingerprint = ? LIMIT 1)", {fingerprint}, error));
 }
 

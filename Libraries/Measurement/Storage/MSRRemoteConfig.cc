@@ -811,3 +811,16 @@ void MSRRemoteConfigSetDebugModeForTesting(std::optional<bool> enabled) {
   std::lock_guard lock(debugModeOverride().mutex);
   debugModeOverride().enabled = enabled;
 }
+
+std::shared_ptr<MSRRemoteConfig> MSRRemoteConfigWithDatabaseLimitsForTesting(int32_t maxEventsStored,
+                                                                             double maxQueueTime,
+                                                                             double databaseDeleteStaleBundlesInterval) {
+  std::shared_ptr<MSRRemoteConfig> config(new MSRRemoteConfig("1:testing", nullptr, nullptr));
+  // As a fetched configuration sends them: counts plain, intervals in milliseconds.
+  auto milliseconds = [](double seconds) { return std::to_string(static_cast<int64_t>(seconds * 1000)); };
+  config->cacheValue(ns::Value(std::to_string(maxEventsStored)), "measurement.store.max_stored_events_per_app");
+  config->cacheValue(ns::Value(milliseconds(maxQueueTime)), "measurement.upload.max_queue_time");
+  config->cacheValue(ns::Value(milliseconds(databaseDeleteStaleBundlesInterval)),
+                     "measurement.upload.stale_data_deletion_interval");
+  return config;
+}

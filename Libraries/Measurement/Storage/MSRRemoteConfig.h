@@ -261,6 +261,8 @@ class MSRRemoteConfig final : public MSREExperimentObserverDelegate,
   std::shared_ptr<MSRPBMeasurementConfig> currentConfig() const;
   void loadEventEditing(const std::shared_ptr<MSRPBMeasurementConfig>& measurementConfig, size_t programCount);
   friend std::shared_ptr<MSRRemoteConfig> MSRRemoteConfigWithPersistentConfigFlagForTesting(bool enabled);
+  friend std::shared_ptr<MSRRemoteConfig> MSRRemoteConfigWithDatabaseLimitsForTesting(
+      int32_t maxEventsStored, double maxQueueTime, double databaseDeleteStaleBundlesInterval);
 
   const std::string appID_;
   const std::weak_ptr<MSRDatabase> database_;

@@ -10,6 +10,7 @@ namespace {
 struct RunningConfig {
   std::mutex mutex;
   std::shared_ptr<MSRRemoteConfig> remoteConfig;
+  std::shared_ptr<MSRMeasurement> sharedInstance;
 };
 
 RunningConfig& running() {
@@ -53,4 +54,23 @@ std::shared_ptr<MSRRemoteConfig> MSRMeasurement::remoteConfig() {
 void MSRMeasurementSetRemoteConfigForTesting(std::shared_ptr<MSRRemoteConfig> remoteConfig) {
   std::lock_guard lock(running().mutex);
   running().remoteConfig = std::move(remoteConfig);
+}
+
+bool MSRMeasurement::hasSharedInstance() { return sharedInstance() != nullptr; }
+
+std::shared_ptr<MSRMeasurement> MSRMeasurement::sharedInstance() {
+  std::lock_guard lock(running().mutex);
+  return running().sharedInstance;
+}
+
+std::shared_ptr<MSRMeasurement> MSRMeasurementForTesting(bool enabled, std::shared_ptr<MSRIdentity> identity) {
+  auto measurement = std::make_shared<MSRMeasurement>();
+  measurement->enabled_ = enabled;
+  measurement->identity_ = std::move(identity);
+  return measurement;
+}
+
+void MSRMeasurementSetSharedInstanceForTesting(std::shared_ptr<MSRMeasurement> measurement) {
+  std::lock_guard lock(running().mutex);
+  running().sharedInstance = std::move(measurement);
 }

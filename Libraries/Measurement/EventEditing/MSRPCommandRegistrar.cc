@@ -1,6 +1,13 @@
 #include "Libraries/Measurement/EventEditing/MSRPCommandRegistrar.h"
 
+#include "Libraries/Measurement/EventEditing/MSRPBitwiseCommandEvaluator.h"
+#include "Libraries/Measurement/EventEditing/MSRPComparisonCommandEvaluator.h"
+#include "Libraries/Measurement/EventEditing/MSRPControlCommandEvaluator.h"
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
+#include "Libraries/Measurement/EventEditing/MSRPLogicalCommandEvaluator.h"
+#include "Libraries/Measurement/EventEditing/MSRPLoopCommandEvaluator.h"
+#include "Libraries/Measurement/EventEditing/MSRPMathCommandEvaluator.h"
+#include "Libraries/Measurement/EventEditing/MSRPVariableCommandEvaluator.h"
 #include "Libraries/Measurement/EventEditing/MSRPNestingGuard.h"
 #include "Libraries/Measurement/EventEditing/MSRPScope.h"
 #include "Libraries/Measurement/EventEditing/MSRPStatementValue.h"
@@ -11,9 +18,15 @@ MSRPCommandRegistrar& MSRPCommandRegistrar::sharedInstance() {
   return registrar;
 }
 
-// The operator, variable, control and loop evaluators register here as
-// they are built.
-MSRPCommandRegistrar::MSRPCommandRegistrar() : functionEvaluator_(std::make_shared<MSRPFunctionEvaluator>()) {}
+MSRPCommandRegistrar::MSRPCommandRegistrar() : functionEvaluator_(std::make_shared<MSRPFunctionEvaluator>()) {
+  registerEvaluator(std::make_shared<MSRPBitwiseCommandEvaluator>());
+  registerEvaluator(std::make_shared<MSRPComparisonCommandEvaluator>());
+  registerEvaluator(std::make_shared<MSRPControlCommandEvaluator>());
+  registerEvaluator(std::make_shared<MSRPLogicalCommandEvaluator>());
+  registerEvaluator(std::make_shared<MSRPLoopCommandEvaluator>());
+  registerEvaluator(std::make_shared<MSRPMathCommandEvaluator>());
+  registerEvaluator(std::make_shared<MSRPVariableCommandEvaluator>());
+}
 
 void MSRPCommandRegistrar::registerEvaluator(const std::shared_ptr<MSRPCommandEvaluator>& evaluator) {
   for (const std::u16string& command : evaluator->allSupportedCommands()) commandEvaluators_[command] = evaluator;

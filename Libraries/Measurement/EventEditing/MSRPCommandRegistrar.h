@@ -1,8 +1,8 @@
 // The one table from command code to command evaluator, and the central
-// step of evaluation. Made once per process; the command evaluators
-// register in its constructor, and nothing changes it after that but
-// registerEvaluator, which is called before evaluations start (tests add
-// evaluators of their own under names that are no command codes).
+// step of evaluation. Made once per process; the seven command evaluators
+// register in its constructor (bitwise, comparison, control, logical,
+// loop, math, variable), and nothing changes it after that but
+// registerEvaluator, which is called before evaluations start.
 #pragma once
 
 #include <memory>

@@ -6,13 +6,16 @@
 #include "Libraries/Measurement/EventEditing/MSRPNestingGuard.h"
 #include "Libraries/Measurement/EventEditing/MSRPUndefinedValue.h"
 
+// The shared values live as long as the process and are never destroyed:
+// a destructor run at exit would hand its data to the releasing loop of a
+// thread whose storage is already gone.
 const MSRPValueRef& MSRPControlValue::breakValue() {
-  static const MSRPValueRef instance(new MSRPControlValue(Shared{}, u"break"));
+  static const MSRPValueRef& instance = *new MSRPValueRef(new MSRPControlValue(Shared{}, u"break"));
   return instance;
 }
 
 const MSRPValueRef& MSRPControlValue::continueValue() {
-  static const MSRPValueRef instance(new MSRPControlValue(Shared{}, u"continue"));
+  static const MSRPValueRef& instance = *new MSRPValueRef(new MSRPControlValue(Shared{}, u"continue"));
   return instance;
 }
 

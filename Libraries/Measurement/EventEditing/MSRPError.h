@@ -34,6 +34,9 @@ enum MSRPErrorCode : int64_t {
   // Nesting past MSRPMaxNestingDepth (MSRPNestingGuard.h): a tree, a
   // recursion or a value holding itself too deep for the native stack.
   MSRPErrorNestingTooDeep = 19,
+  // A string, an array or a run's making past its bound (MSRPRunBudget.h),
+  // raised before anything is allocated.
+  MSRPErrorSizeLimit = 20,
 };
 
 // Stores a new error of the evaluator's domain with the code.

@@ -34,6 +34,8 @@
 #include <memory>
 #include <mutex>
 
+#include "Libraries/Measurement/EventEditing/MSRPRunBudget.h"
+
 class MSRPHeap;
 class MSRPHeapObject;
 
@@ -92,6 +94,9 @@ class MSRPHeap : public std::enable_shared_from_this<MSRPHeap> {
   void collect();
   // How many objects belong to the heap now.
   size_t objectCount() const;
+  // What a run in the heap's chain may still spend (MSRPRunBudget.h);
+  // touched only on the evaluating thread.
+  MSRPRunBudget& runBudget() { return runBudget_; }
 
  private:
   friend class MSRPHeapObject;
@@ -109,6 +114,7 @@ class MSRPHeap : public std::enable_shared_from_this<MSRPHeap> {
   size_t collectAt_ = kCollectionFloor;
   // Activations alive now; touched only on the evaluating thread.
   int activations_ = 0;
+  MSRPRunBudget runBudget_;
 };
 
 // Makes a heap current on this thread for its lifetime (the previous one

@@ -8,10 +8,70 @@
 #include "Libraries/Measurement/EventEditing/MSRPNestingGuard.h"
 #include "Libraries/Measurement/EventEditing/MSRPNullValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPNumberValue.h"
+#include "Libraries/Measurement/EventEditing/MSRPRunBudget.h"
 #include "Libraries/Measurement/EventEditing/MSRPRuntimeEntityConverter.h"
 #include "Libraries/Measurement/EventEditing/MSRPStringValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPUndefinedValue.h"
 #include "Platform/Foundation/StringUtf16.h"
+
+namespace {
+
+// Whether a conversion to native objects is under way on this thread (its
+// objects were counted at its start).
+thread_local bool tConverting = false;
+
+// Counts the objects converting `value` builds into `count`; NO once the
+// count passes `limit` or nesting fails (its error set).
+bool countObjects(const MSRPRuntimeValue& value, size_t limit, size_t& count, ns::Error& error) {
+  if (++count > limit) return false;
+  const auto* map = dynamic_cast<const MSRPMapValue*>(&value);
+  const auto* array = dynamic_cast<const MSRPArrayValue*>(&value);
+  if (map == nullptr && array == nullptr) return true;
+  MSRPNestingGuard nesting(error);
+  if (!nesting.entered()) return false;
+  if (map != nullptr) {
+    for (const std::u16string& name : map->allPropertyNames()) {
+      if (!countObjects(*map->valueForProperty(name), limit, count, error)) return false;
+    }
+    return true;
+  }
+  for (const MSRPValueRef& element : array->positions()) {
+    if (!countObjects(*element, limit, count, error)) return false;
+  }
+  return true;
+}
+
+// Held by each entry to the conversion to native objects: the outermost
+// counts what the whole conversion builds and takes it from the run's
+// allowance, or fails (allowed() NO, the error set).
+class ConversionAllowance {
+ public:
+  ConversionAllowance(const MSRPRuntimeValue& value, ns::Error& error) : outermost_(!tConverting) {
+    if (!outermost_) return;
+    MSRPRunBudget* budget = MSRPRunBudget::current();
+    size_t limit = budget != nullptr ? MSRPRunAllowance - budget->spent() : MSRPRunAllowance;
+    size_t count = 0;
+    if (!countObjects(value, limit, count, error)) {
+      if (!MSRPHasError(error)) MSRPSetError(error, MSRPErrorSizeLimit);
+      allowed_ = false;
+      return;
+    }
+    if (budget != nullptr) budget->spend(count, error);
+    tConverting = true;
+  }
+  ~ConversionAllowance() {
+    if (outermost_ && allowed_) tConverting = false;
+  }
+  ConversionAllowance(const ConversionAllowance&) = delete;
+  ConversionAllowance& operator=(const ConversionAllowance&) = delete;
+  bool allowed() const { return allowed_; }
+
+ private:
+  bool outermost_;
+  bool allowed_ = true;
+};
+
+}  // namespace
 
 MSRPValueRef MSRPRuntimeEntityConverter::runtimeValueFromNSObject(const ns::Value* object, ns::Error& error) {
   if (object == nullptr || object->isNull()) return MSRPNullValue::sharedInstance();
@@ -43,6 +103,8 @@ MSRPValueRef MSRPRuntimeEntityConverter::runtimeValueFromNSObject(const ns::Valu
 
 std::optional<ns::Value> MSRPRuntimeEntityConverter::objectFromRuntimeValue(const MSRPRuntimeValue& value,
                                                                             ns::Error& error) {
+  ConversionAllowance allowance(value, error);
+  if (!allowance.allowed()) return ns::Value("");
   if (&value == MSRPNullValue::sharedInstance().get()) return std::nullopt;
   if (&value == MSRPUndefinedValue::sharedInstance().get()) return ns::Value("");
   if (const auto* map = dynamic_cast<const MSRPMapValue*>(&value)) return ns::Value(dictionaryFromMapValue(*map, error));
@@ -64,6 +126,8 @@ std::optional<ns::Value> MSRPRuntimeEntityConverter::objectFromRuntimeValue(cons
 
 ns::Dictionary MSRPRuntimeEntityConverter::dictionaryFromMapValue(const MSRPMapValue& map, ns::Error& error) {
   ns::Dictionary dictionary;
+  ConversionAllowance allowance(map, error);
+  if (!allowance.allowed()) return dictionary;
   MSRPNestingGuard nesting(error);
   if (!nesting.entered()) return dictionary;
   for (const std::u16string& name : map.allPropertyNames()) {

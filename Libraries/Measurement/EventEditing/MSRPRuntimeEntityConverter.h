@@ -39,6 +39,10 @@
 //
 // Every level of a nested object or value is one nesting level
 // (MSRPNestingGuard.h): a map that holds itself fails with error 19.
+// The native objects a conversion to native builds are counted first,
+// against the run's allowance (MSRPRunBudget.h; a full one outside a run):
+// an array holding another twice at each of 40 levels would build 2^40
+// of them, and fails with error 20 before anything is built.
 #pragma once
 
 #include <optional>

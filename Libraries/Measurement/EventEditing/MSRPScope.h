@@ -4,8 +4,8 @@
 // that has it, or defines it here when none does. A fixed name (a
 // constant) and a frozen scope ignore writes without an error.
 //
-// The root of a chain also keeps the chain's run budget (MSRPRunBudget.h)
-// and its heap (MSRPHeap.h); every scope reaches its root directly,
+// The root of a chain also keeps the chain's heap (MSRPHeap.h) with its
+// run budget (MSRPRunBudget.h); every scope reaches its root directly,
 // without a name look-up. A scope holds its parent, so a chain lives as
 // long as its deepest scope does.
 #pragma once
@@ -15,7 +15,6 @@
 
 #include "Libraries/Measurement/EventEditing/MSRPHeap.h"
 #include "Libraries/Measurement/EventEditing/MSRPPropertyMap.h"
-#include "Libraries/Measurement/EventEditing/MSRPRunBudget.h"
 #include "Libraries/Measurement/EventEditing/MSRPRuntimeValue.h"
 
 class MSRPScope : public std::enable_shared_from_this<MSRPScope>, public MSRPHeapObject {
@@ -44,7 +43,7 @@ class MSRPScope : public std::enable_shared_from_this<MSRPScope>, public MSRPHea
 
   // The chain's root, its run budget, and its heap (made when first asked).
   MSRPScope& rootScope() { return *root_; }
-  MSRPRunBudget& runBudget() { return root_->budget_; }
+  MSRPRunBudget& runBudget() { return heap().runBudget(); }
   MSRPHeap& heap();
 
   void forEachReference(MSRPReferenceVisitor& visitor) const override;
@@ -57,6 +56,5 @@ class MSRPScope : public std::enable_shared_from_this<MSRPScope>, public MSRPHea
   std::shared_ptr<MSRPScope> parent_;
   MSRPScope* root_;  // this for a root; the parents keep it alive
   MSRPPropertyMap contents_;
-  MSRPRunBudget budget_;             // a root's only
   std::shared_ptr<MSRPHeap> heap_;   // a root's only
 };

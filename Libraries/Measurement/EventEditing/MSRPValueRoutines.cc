@@ -1,15 +1,20 @@
 #include "Libraries/Measurement/EventEditing/MSRPValueRoutines.h"
 
+#include <algorithm>
 #include <cmath>
 #include <typeinfo>
 
 #include "Libraries/Measurement/EventEditing/MSRPArrayValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPBooleanValue.h"
+#include "Libraries/Measurement/EventEditing/MSRPNullValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
 #include "Libraries/Measurement/EventEditing/MSRPFunctionValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPMapValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPNumberValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPStringValue.h"
+#include "Libraries/Measurement/EventEditing/MSRPUndefinedValue.h"
+#include "Platform/Foundation/StringCompare.h"
+#include "Platform/Foundation/StringUtf16.h"
 
 namespace {
 bool failCount(ns::Error& error) {
@@ -79,4 +84,51 @@ bool MSRPStrictEquals(const MSRPRuntimeValue& a, const MSRPRuntimeValue& b, ns::
   if (MSRPValueIs<MSRPNumberValue>(a) || MSRPValueIs<MSRPBooleanValue>(a)) return MSRPNumberValuesEqual(a, b, error);
   if (MSRPValueIs<MSRPStringValue>(a)) return MSRPStringValuesEqual(a, b, error);
   return &a == &b;
+}
+
+int MSRPEqualityRank(const MSRPRuntimeValue& value) {
+  if (MSRPValueIs<MSRPUndefinedValue>(value) || MSRPValueIs<MSRPNullValue>(value)) return 0;
+  if (MSRPValueIs<MSRPNumberValue>(value) || MSRPValueIs<MSRPBooleanValue>(value)) return 1;
+  if (MSRPValueIs<MSRPStringValue>(value)) return 2;
+  return 3;
+}
+
+bool MSRPLooseEquals(const MSRPRuntimeValue& a, const MSRPRuntimeValue& b, ns::Error& error) {
+  int rankA = MSRPEqualityRank(a);
+  int rankB = MSRPEqualityRank(b);
+  const MSRPRuntimeValue& low = rankB < rankA ? b : a;
+  const MSRPRuntimeValue& high = rankB < rankA ? a : b;
+  switch (std::min(rankA, rankB)) {
+    case 0:
+      return MSRPEqualityRank(high) == 0;
+    case 1:
+      return MSRPNumberValuesEqual(low, high, error);
+    case 2:
+      return MSRPStringValuesEqual(low, high, error);
+    default:
+      return &a == &b;
+  }
+}
+
+int MSRPCompareValues(const MSRPRuntimeValue& x, const MSRPRuntimeValue& y, ns::Error& error) {
+  if (MSRPIsStringOrObjectValue(x) && MSRPIsStringOrObjectValue(y)) {
+    std::u16string first = x.stringValueOrError(error);
+    if (MSRPHasError(error)) return 1;
+    std::u16string second = y.stringValueOrError(error);
+    if (MSRPHasError(error)) return 1;
+    return static_cast<int>(ns::compare(ns::toUtf8(first), ns::toUtf8(second)));
+  }
+  double first = x.doubleValueOrError(error);
+  if (MSRPHasError(error)) return 1;
+  double second = y.doubleValueOrError(error);
+  if (MSRPHasError(error)) return 1;
+  if (first < second) return -1;
+  return first == second ? 0 : 1;
+}
+
+int64_t MSRPClampToInt64(double value, int64_t low, int64_t high) {
+  if (std::isnan(value)) return 0 < low ? low : (0 > high ? high : 0);
+  if (value <= static_cast<double>(low)) return low;
+  if (value >= static_cast<double>(high)) return high;
+  return static_cast<int64_t>(value);
 }

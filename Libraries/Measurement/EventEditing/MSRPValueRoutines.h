@@ -32,3 +32,19 @@ bool MSRPNumberValuesEqual(const MSRPRuntimeValue& a, const MSRPRuntimeValue& b,
 // NO for values of different classes; numbers and booleans by number,
 // strings by text, everything else by identity.
 bool MSRPStrictEquals(const MSRPRuntimeValue& a, const MSRPRuntimeValue& b, ns::Error& error);
+
+// Loose equality's ranks: 0 undefined and null, 1 numbers and booleans, 2
+// strings, 3 everything else.
+int MSRPEqualityRank(const MSRPRuntimeValue& value);
+// Loose equality: the lower-ranked value (the first on a tie) decides how
+// the two compare: rank 0 equals rank 0 only, rank 1 by number, rank 2 by
+// text, rank 3 by identity.
+bool MSRPLooseEquals(const MSRPRuntimeValue& a, const MSRPRuntimeValue& b, ns::Error& error);
+// -1, 0 or 1: by text when both are strings or objects (canonically
+// equivalent texts are the same, else UTF-16 order), else by number, where
+// NaN and a failing conversion (error set) give 1.
+int MSRPCompareValues(const MSRPRuntimeValue& x, const MSRPRuntimeValue& y, ns::Error& error);
+
+// A whole double (MSRPToInteger's result, infinities included) clamped to
+// [low, high] in double first, then converted: never an out-of-range cast.
+int64_t MSRPClampToInt64(double value, int64_t low, int64_t high);

@@ -19,6 +19,11 @@ bool MSRDatabaseFail(ns::Error* error, int64_t code, const char* description) {
   return false;
 }
 
+std::optional<bool> MSRDatabaseBoolean(const std::optional<ns::Value>& number) {
+  if (!number) return std::nullopt;
+  return number->boolValue();
+}
+
 std::shared_ptr<MSRDatabase> MSRDatabase::initWithDatabaseName(const std::string& name,
                                                                std::shared_ptr<MSRPersistedConfig> persistedConfig,
                                                                ns::Error* error) {

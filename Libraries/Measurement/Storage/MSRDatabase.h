@@ -18,9 +18,15 @@
 // Rows. Rows travel as dictionaries from column name to value (strings,
 // numbers, data, null) and are read with "rowid" among their columns; each
 // table's operations turn them into the row objects (MSRAppMetadata,
-// MSRUserAttribute, MSRConditionalUserProperty, MSREventFilter,
-// MSRPropertyFilter, MSRFilterResult, MSREvent). Name prefixes are compared
-// exactly (case matters, "_" is no wildcard).
+// MSRDailyCounts, MSRRawEventData, MSREventAggregates, MSRUserAttribute,
+// MSRConditionalUserProperty, MSREventFilter, MSRPropertyFilter,
+// MSRFilterResult, MSREvent, and the measurement bundles of the raw events'
+// metadata and of the upload queue). Name prefixes are compared exactly
+// (case matters, "_" is no wildcard).
+//
+// Limits come from MSRMeasurement::remoteConfig() (the stored events, the
+// queue time, the interval between stale-data deletions), time from
+// ns::Date::now().
 //
 // Errors. Failures answer false, none or null with an error of
 // kMSRErrorDomain in the out-parameter (when given): 1 invalid argument,
@@ -45,16 +51,24 @@
 
 #include "Libraries/Measurement/Core/MSRConditionalUserProperty.h"
 #include "Libraries/Measurement/Core/MSREvent.h"
+#include "Libraries/Measurement/Core/MSREventAggregates.h"
 #include "Libraries/Measurement/Core/MSRUserAttribute.h"
 #include "Libraries/Measurement/Storage/MSRAppMetadata.h"
+#include "Libraries/Measurement/Storage/MSRDailyCounts.h"
 #include "Libraries/Measurement/Storage/MSREventFilter.h"
 #include "Libraries/Measurement/Storage/MSRFilterResult.h"
 #include "Libraries/Measurement/Storage/MSRPersistedConfig.h"
 #include "Libraries/Measurement/Storage/MSRPropertyFilter.h"
+#include "Libraries/Measurement/Storage/MSRRawEventData.h"
 #include "Libraries/Measurement/Storage/MSRSqliteStore.h"
 #include "Libraries/WireMessages/MSRPBConfigurationMessages.h"
+#include "Libraries/WireMessages/MSRPBUploadMessages.h"
 #include "Platform/Foundation/Error.h"
 #include "Platform/Foundation/Value.h"
+
+// A queued bundle as the upload reads it: the decoded bundle (its
+// upload-retry count set from the row) and its row id in the queue.
+using MSRQueuedBundle = std::pair<std::shared_ptr<MSRPBMeasurementBundle>, int64_t>;
 
 class MSRDatabase {
  public:
@@ -115,6 +129,105 @@ class MSRDatabase {
   // Null when there is no row (no error) or it could not be read.
   std::shared_ptr<MSRAppMetadata> queryAppMetadata(ns::Error* error);
   bool updateAppMetadata(const std::shared_ptr<MSRAppMetadata>& metadata, ns::Error* error);
+
+  // ---- Daily counts (in the app_metadata row)
+
+  // The counters of row 1; a NULL day reads as today's day number,
+  // floor((now - the persisted midnight offset) / 86,400), NULL counters
+  // as 0. Null when there is no row.
+  std::shared_ptr<MSRDailyCounts> dailyCounts(ns::Error* error);
+  bool updateDailyCounts(const std::shared_ptr<MSRDailyCounts>& counts, ns::Error* error);
+
+  // ---- Raw events and their shared metadata
+  //
+  // The core stores each event in one transaction (its aggregates, the
+  // metadata, deleteRawEventsOverAbsoluteLimit, insertRawEvent) and bundles
+  // in another: the oldest fingerprint's events (at most 1,000, oldest
+  // first), their bundle queued, then deleteRawEventsWithMaxRowID with the
+  // batch's last row id. That deletes every row up to the id whatever its
+  // fingerprint, which is sound only because the batch starts at the
+  // oldest raw event: the rows before its end all belong to it.
+
+  // Stores the encoded metadata under its fingerprint (msr_64LSBMD5) unless
+  // that fingerprint is stored; at most 100,000 fingerprints.
+  bool insertIfNotExistsRawEventMetadata(const std::shared_ptr<MSRPBMeasurementBundle>& metadata, ns::Error* error);
+  // Null when none is stored (no error) or the stored bytes are unusable.
+  std::shared_ptr<MSRPBMeasurementBundle> queryRawEventsMetadataWithFingerprint(int64_t fingerprint,
+                                                                               ns::Error* error);
+  bool deleteRawEventMetadataWithMetadataFingerprint(int64_t fingerprint, ns::Error* error);
+  // The metadata no raw event refers to.
+  bool deleteUnusedRawEventsMetadata(ns::Error* error);
+  // The event's message without its name (kept in the "name" column).
+  bool insertRawEvent(const std::shared_ptr<MSREvent>& event, int64_t metadataFingerprint, bool isRealtime,
+                      ns::Error* error);
+  std::optional<bool> isRawEventsTableEmpty(ns::Error* error);
+  // None, without an error, when there are no raw events.
+  std::optional<double> queryLatestRawEventTime(ns::Error* error);
+  std::optional<bool> containsRealtimeRawEventsWithError(ns::Error* error);
+  // The oldest 1,000 events of the fingerprint accepted by the filter (the
+  // store's row filter; none takes all), oldest first; unreadable rows are
+  // skipped. Empty when no row was read, none when rows were read but none
+  // could be.
+  std::optional<std::vector<std::shared_ptr<MSRRawEventData>>> rawEventsWithMetadataFingerprint(
+      int64_t fingerprint, ns::Error* error, const MSRRecordFilter& eventFilter = {});
+  std::optional<bool> containsRawEventWithMetadataFingerprint(int64_t fingerprint, ns::Error* error);
+  bool deleteRawEventsWithMaxRowID(int64_t maxRowID, ns::Error* error);
+  // Keeps the newest (stored-events limit - 1) raw events, making room for
+  // one more; the number deleted.
+  std::optional<int64_t> deleteRawEventsOverAbsoluteLimit(ns::Error* error);
+  // Deletes the raw events stamped more than `maxAge` seconds from now,
+  // before or after (code 1 for a negative age), then unused metadata.
+  bool deleteStaleRawEventsDataOlderThanMaxAge(double maxAge, ns::Error* error);
+  // The fingerprint of the oldest raw event; none without an error when
+  // there are none.
+  std::optional<int64_t> nextMetadataFingerprintToProcess(ns::Error* error);
+  // One raw_events row (null: no row) as an event; its name from the
+  // "name" column, its origin from the parameter "_o".
+  std::shared_ptr<MSRRawEventData> rawEventDataFromDictionary(const ns::Dictionary* row, ns::Error* error);
+
+  // ---- Event aggregates (the events table)
+
+  // Event names not beginning with "_".
+  std::optional<int64_t> publicEventCount(ns::Error* error);
+  // At most 1,000, in row-id order.
+  std::optional<std::vector<std::shared_ptr<MSREventAggregates>>> allEventAggregates(ns::Error* error);
+  std::shared_ptr<MSREventAggregates> eventAggregatesWithName(const std::string& name, ns::Error* error);
+  // Insert or replace by name (at most 1,000 names).
+  bool updateEventAggregates(const std::shared_ptr<MSREventAggregates>& aggregates, ns::Error* error);
+  bool clearCurrentSessionCounts(ns::Error* error);
+
+  // ---- Upload queue (gzip-compressed encoded bundles, oldest row first)
+
+  // Needs an app id and an end time of at least 1 ms (code 1); first runs
+  // maybeDeleteStaleData. A bundle ending outside the queue time is stored
+  // with warning 12016.
+  bool insertBundle(const std::shared_ptr<MSRPBMeasurementBundle>& bundle, bool isRealtime, ns::Error* error);
+  // An upload batch: at most `countLimit` bundles, oldest first; the first
+  // readable one always, each later one while the encoded sizes stay within
+  // `sizeLimit` bytes, ending at the first that would not. Unreadable rows
+  // are skipped (and stay).
+  std::optional<std::vector<MSRQueuedBundle>> queryBundlesWithCountLimit(int64_t countLimit, int64_t sizeLimit,
+                                                                         ns::Error* error);
+  // For the row-id lists: an empty one fails with code 3.
+  std::optional<std::vector<MSRQueuedBundle>> queryBundlesWithRowIDs(const std::vector<int64_t>& rowIDs,
+                                                                     ns::Error* error);
+  bool deleteBundlesWithRowIDs(const std::vector<int64_t>& rowIDs, ns::Error* error);
+  // Adds one to each row's retry count, up to 2,147,483,647 (rows there
+  // stay, with warning 12054). An empty list fails with code 1.
+  bool incrementRetryCounterForBundlesWithIDs(const std::vector<int64_t>& rowIDs, ns::Error* error);
+  std::optional<bool> isQueuedBundleTableEmpty(ns::Error* error);
+  // None, without an error, when the queue is empty.
+  std::optional<double> queryLatestBundleTime(ns::Error* error);
+  std::optional<bool> containsRealtimeBundlesWithError(ns::Error* error);
+
+  // ---- Stale data
+
+  // When the last deletion (persisted) lies more than the deletion
+  // interval away: deletes raw events and bundles older (or newer) than
+  // the queue time and records now. Whether it ran; none on failure.
+  std::optional<bool> maybeDeleteStaleData(ns::Error* error);
+  // Code 1 for a negative age; whether the delete ran.
+  bool deleteStaleBundlesOlderThanMaxAge(double maxAge, ns::Error* error);
 
   // ---- Stored remote configuration and purchases
 
@@ -237,6 +350,8 @@ class MSRDatabase {
 
 // Sets the code and description on the out-parameter (when given); false.
 bool MSRDatabaseFail(ns::Error* error, int64_t code, const char* description);
+// The truth of a numeric query's answer; none when the query failed.
+std::optional<bool> MSRDatabaseBoolean(const std::optional<ns::Value>& number);
 
 template <class T>
 std::optional<std::vector<std::shared_ptr<T>>> MSRDatabase::allDataTypesFromTableWithName(

@@ -1,10 +1,16 @@
 // For tests: the remote configuration MSRMeasurement::remoteConfig()
-// answers, as a running measurement would hold it; null puts the default
-// instance back.
+// answers, as a running measurement would hold it (null puts the default
+// instance back), and the engine's shared instance.
 #pragma once
 
 #include <memory>
 
+#include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
 
 void MSRMeasurementSetRemoteConfigForTesting(std::shared_ptr<MSRRemoteConfig> remoteConfig);
+
+// An engine, enabled or not, with that identity (may be null).
+std::shared_ptr<MSRMeasurement> MSRMeasurementForTesting(bool enabled, std::shared_ptr<MSRIdentity> identity);
+// What MSRMeasurement::sharedInstance() answers; null for none.
+void MSRMeasurementSetSharedInstanceForTesting(std::shared_ptr<MSRMeasurement> measurement);

@@ -1,8 +1,10 @@
 #include "Libraries/Measurement/EventEditing/tests/EvaluatorTestSupport.h"
 
 #include <cmath>
+#include <functional>
 #include <mutex>
 #include <sstream>
+#include <stdexcept>
 
 #include "Libraries/Measurement/EventEditing/MSRPArrayValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPBooleanValue.h"
@@ -33,156 +35,24 @@ Probe gProbe;
 
 const MSRPValueRef& undefined() { return MSRPUndefinedValue::sharedInstance(); }
 
-std::u16string text(const MSRPValueRef& value, ns::Error& error) { return value->stringValueOrError(error); }
-
-MSRPValueRef declare(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
-  if (!MSRPCheckArgumentCount(a, 2, error)) return undefined();
-  scope->addValue(a[1], text(a[0], error));
-  return a[1];
-}
-
-MSRPValueRef declareConstant(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
-  if (!MSRPCheckArgumentCount(a, 2, error)) return undefined();
-  scope->addImmutableValue(a[1], text(a[0], error));
-  return a[1];
-}
-
-MSRPValueRef assign(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
-  if (!MSRPCheckArgumentCount(a, 2, error)) return undefined();
-  scope->setValue(a[1], text(a[0], error));
-  return a[1];
-}
-
-MSRPValueRef read(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
-  if (!MSRPCheckArgumentCount(a, 1, error)) return undefined();
-  return scope->valueForName(text(a[0], error));
-}
-
-MSRPValueRef add(const MSRPValueList& a, const Scope&, ns::Error& error) {
-  if (!MSRPCheckArgumentCount(a, 2, error)) return undefined();
-  double sum = a[0]->doubleValueOrError(error);
-  sum += a[1]->doubleValueOrError(error);
-  if (MSRPHasError(error)) return undefined();
-  return number(sum);
-}
-
-MSRPValueRef fail(const MSRPValueList& a, const Scope&, ns::Error& error) {
-  MSRPSetError(error, a.empty() ? 1 : static_cast<int64_t>(a[0]->doubleValueOrError(error)));
-  return undefined();
-}
-
-MSRPValueRef makeMap(const MSRPValueList& a, const Scope&, ns::Error& error) {
-  auto map = std::make_shared<MSRPMapValue>();
-  for (size_t i = 0; i + 1 < a.size(); i += 2) map->setValue(a[i + 1], text(a[i], error));
-  return map;
-}
-
-MSRPValueRef makeArray(const MSRPValueList& a, const Scope&, ns::Error&) {
-  return std::make_shared<MSRPArrayValue>(a);
-}
-
-MSRPValueRef setProperty(const MSRPValueList& a, const Scope&, ns::Error& error) {
-  if (!MSRPCheckArgumentCount(a, 3, error)) return undefined();
-  std::u16string key = text(a[1], error);
-  if (auto map = MSRPValueAs<MSRPMapValue>(a[0])) map->setValue(a[2], key);
-  if (auto function = MSRPValueAs<MSRPFunctionValue>(a[0])) function->setValue(a[2], key);
-  return a[2];
-}
-
-MSRPValueRef apply(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
-  if (!MSRPCheckMinimumArgumentCount(a, 2, error)) return undefined();
-  MSRPValueList arguments(a.begin() + 2, a.end());
-  return a[0]->applyWithName(text(a[1], error), arguments, scope, error);
-}
-
-MSRPValueRef invoke(const MSRPValueList& a, const Scope&, ns::Error& error) {
-  if (!MSRPCheckMinimumArgumentCount(a, 1, error)) return undefined();
-  auto function = MSRPValueAs<MSRPFunctionValue>(a[0]);
-  if (!function) {
-    MSRPSetError(error, MSRPErrorArgumentKind);
-    return undefined();
+class NativeFunction final : public MSRPFunctionValue {
+ public:
+  NativeFunction(std::u16string name, std::function<MSRPValueRef(const MSRPValueList&)> body)
+      : MSRPFunctionValue(std::move(name)), body_(std::move(body)) {}
+  MSRPValueRef invokeWithArguments(const MSRPValueList& arguments, const Scope&, ns::Error&) override {
+    return body_(arguments);
   }
-  return function->invokeWithEvaluatedArguments(MSRPValueList(a.begin() + 1, a.end()), error);
-}
 
-MSRPValueRef makeReturn(const MSRPValueList& a, const Scope&, ns::Error&) {
-  return MSRPControlValue::returnValueWithData(a.empty() ? undefined() : a[0]);
-}
-MSRPValueRef makeBreak(const MSRPValueList&, const Scope&, ns::Error&) { return MSRPControlValue::breakValue(); }
-MSRPValueRef makeContinue(const MSRPValueList&, const Scope&, ns::Error&) {
-  return MSRPControlValue::continueValue();
-}
+ private:
+  std::function<MSRPValueRef(const MSRPValueList&)> body_;
+};
 
-MSRPValueRef count(const MSRPValueList&, const Scope&, ns::Error&) { return number(double(++gEvaluations)); }
+MSRPValueRef count(const MSRPValueList&) { return number(double(++gEvaluations)); }
 
-MSRPValueRef probe(const MSRPValueList&, const Scope&, ns::Error&) {
+MSRPValueRef probe(const MSRPValueList&) {
   gProbe = Probe{reinterpret_cast<uintptr_t>(__builtin_frame_address(0)), MSRPNestingGuard::currentDepth()};
   return undefined();
 }
-
-MSRPValueRef makeFunction(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
-  if (!MSRPCheckMinimumArgumentCount(a, 2, error)) return undefined();
-  std::u16string name = text(a[0], error);
-  std::u16string list = text(a[1], error);
-  if (MSRPHasError(error)) return undefined();
-  std::vector<std::u16string> parameters;
-  for (size_t start = 0; !list.empty() && start <= list.size();) {
-    size_t comma = list.find(u',', start);
-    if (comma == std::u16string::npos) comma = list.size();
-    parameters.push_back(list.substr(start, comma - start));
-    start = comma + 1;
-  }
-  return std::make_shared<MSRPFunctionValue>(name, parameters, MSRPValueList(a.begin() + 2, a.end()), scope);
-}
-
-MSRPValueRef list(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
-  return MSRPEvaluator::executeStatements(a, scope, error);
-}
-
-MSRPValueRef block(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
-  return MSRPEvaluator::executeStatements(a, scope->createChildScope(), error);
-}
-
-// Each round first evaluates its condition, the literal true, as a real
-// loop does: so even an empty body counts.
-MSRPValueRef forever(const MSRPValueList& a, const Scope& scope, ns::Error& error) {
-  const MSRPValueRef condition = boolean(true);
-  while (!MSRPHasError(error)) {
-    MSRPEvaluator::evaluateStatement(condition, scope, error);
-    if (!MSRPHasError(error)) MSRPEvaluator::executeStatements(a, scope, error);
-  }
-  return undefined();
-}
-
-class EagerCommands final : public MSRPTableCommandEvaluator {
- public:
-  EagerCommands()
-      : MSRPTableCommandEvaluator(Style::Eager, {{u"test.declare", declare},
-                                                 {u"test.const", declareConstant},
-                                                 {u"test.assign", assign},
-                                                 {u"test.read", read},
-                                                 {u"test.add", add},
-                                                 {u"test.fail", fail},
-                                                 {u"test.map", makeMap},
-                                                 {u"test.array", makeArray},
-                                                 {u"test.set", setProperty},
-                                                 {u"test.apply", apply},
-                                                 {u"test.invoke", invoke},
-                                                 {u"test.return", makeReturn},
-                                                 {u"test.break", makeBreak},
-                                                 {u"test.continue", makeContinue},
-                                                 {u"test.count", count},
-                                                 {u"test.probe", probe}}) {}
-};
-
-class LazyCommands final : public MSRPTableCommandEvaluator {
- public:
-  LazyCommands()
-      : MSRPTableCommandEvaluator(Style::Lazy, {{u"test.function", makeFunction},
-                                                {u"test.list", list},
-                                                {u"test.block", block},
-                                                {u"test.forever", forever}}) {}
-};
 
 void describeInto(std::ostringstream& out, const MSRPRuntimeValue& value, int depth) {
   ns::Error error;
@@ -237,12 +107,14 @@ void describeInto(std::ostringstream& out, const MSRPRuntimeValue& value, int de
 
 }  // namespace
 
-void registerTestCommands() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    MSRPCommandRegistrar::sharedInstance().registerEvaluator(std::make_shared<EagerCommands>());
-    MSRPCommandRegistrar::sharedInstance().registerEvaluator(std::make_shared<LazyCommands>());
-  });
+void installTestFunctions(const std::shared_ptr<MSRPScope>& scope) {
+  scope->addValue(nativeFunction(u"count", count), u"count");
+  scope->addValue(nativeFunction(u"probe", probe), u"probe");
+}
+
+std::shared_ptr<MSRPFunctionValue> nativeFunction(std::u16string name,
+                                                  std::function<MSRPValueRef(const MSRPValueList& arguments)> body) {
+  return std::make_shared<NativeFunction>(std::move(name), std::move(body));
 }
 
 MSRPValueRef number(double value) { return std::make_shared<MSRPNumberValue>(value); }
@@ -250,6 +122,46 @@ MSRPValueRef string(const std::u16string& value) { return std::make_shared<MSRPS
 MSRPValueRef boolean(bool value) { return MSRPBooleanValue::booleanValueWithBool(value); }
 MSRPValueRef statement(const std::u16string& name, MSRPValueList arguments) {
   return std::make_shared<MSRPStatementValue>(name, std::move(arguments));
+}
+
+MSRPValueRef read(const std::u16string& name) { return statement(u"15", {string(name)}); }
+
+MSRPValueRef assign(const std::u16string& name, MSRPValueRef value) {
+  return statement(u"3", {string(name), std::move(value)});
+}
+
+MSRPValueRef declare(const std::u16string& name, MSRPValueRef value) {
+  return statement(u"13", {statement(u"41", {string(name)}), assign(name, std::move(value))});
+}
+
+MSRPValueRef function(const std::u16string& name, const std::vector<std::u16string>& parameters, MSRPValueList body) {
+  MSRPValueList names;
+  for (const std::u16string& parameter : parameters) names.push_back(string(parameter));
+  MSRPValueList arguments = {string(name), statement(u"7", std::move(names))};
+  arguments.insert(arguments.end(), body.begin(), body.end());
+  return statement(u"51", std::move(arguments));
+}
+
+MSRPValueRef failing(int64_t code) {
+  MSRPValueRef breakStatement = statement(u"4");
+  switch (code) {
+    case MSRPErrorAssignmentToUndeclaredName:
+      return assign(u"declared.nowhere", number(1));
+    case MSRPErrorNoBooleanConversion:
+      return statement(u"28", {breakStatement});
+    case MSRPErrorNoNumberConversion:
+      return statement(u"27", {breakStatement});
+    case MSRPErrorNoStringConversion:
+      return statement(u"0", {string(u"a"), breakStatement});
+    case MSRPErrorArgumentCount:
+      return statement(u"27");
+    case MSRPErrorArgumentKind:
+      return statement(u"15", {number(1)});
+    case MSRPErrorNotIterable:
+      return statement(u"64", {string(u"x"), number(1), statement(u"46")});
+    default:
+      throw std::invalid_argument("no failing statement for code " + std::to_string(code));
+  }
 }
 
 std::string describe(const MSRPRuntimeValue& value) {

@@ -1,47 +1,43 @@
-// What the evaluator's tests share: building values and statements, a
-// printed form of any value, and a small command set of their own
-// (names beginning "test.", which are no command codes), registered once
-// with the shared registrar, so that scopes, calls, lists and limits can
-// be tested before and beside the real command tables.
+// What the evaluator's tests share: building values and statements of the
+// real commands, a printed form of any value, and two native functions a
+// test can bind in a scope (installTestFunctions):
 //
-//   test.declare name value   declares in the current scope, gives value
-//   test.const name value     declares a constant
-//   test.assign name value    assigns (MSRPScope::setValue), gives value
-//   test.read name            the name's value
-//   test.add a b              number sum
-//   test.fail code            raises the evaluator error `code`
-//   test.map k v ...          a new map
-//   test.array v ...          a new array
-//   test.set object key value stores a property of a map or function
-//   test.apply object name a..  object's applyWithName(name, [a..])
-//   test.invoke function a..  invokeWithEvaluatedArguments([a..])
-//   test.return [v] / test.break / test.continue   control values
-//   test.count                counts its evaluations (evaluationCount())
-//   test.probe                records the frame it runs in (lastProbe())
-// and, with their arguments unevaluated:
-//   test.function name "a,b" body..   a function of the current scope
-//   test.list s..             the statements as a list in this scope
-//   test.block s..            the same in a new child scope
-//   test.forever s..          the literal true, then the list, again and
-//                             again until an error
+//   count()   counts its calls (evaluationCount()); its arguments never run
+//   probe()   records the frame and nesting depth it runs at (lastProbe())
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "Libraries/Measurement/EventEditing/MSRPFunctionValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPRuntimeValue.h"
 #include "Libraries/WireMessages/MSRPBMessageAccessors.h"
 #include "Libraries/WireMessages/MSRPBProgramMessages.h"
 
 namespace msrptest {
 
-void registerTestCommands();
+// Binds "count" and "probe" in the scope.
+void installTestFunctions(const std::shared_ptr<MSRPScope>& scope);
+// A native function running `body` with its arguments as passed
+// (statements unevaluated).
+std::shared_ptr<MSRPFunctionValue> nativeFunction(std::u16string name,
+                                                  std::function<MSRPValueRef(const MSRPValueList& arguments)> body);
 
 MSRPValueRef number(double value);
 MSRPValueRef string(const std::u16string& value);
 MSRPValueRef boolean(bool value);
 MSRPValueRef statement(const std::u16string& name, MSRPValueList arguments = {});
+
+// Statements of the real commands: a variable read, an assignment, a
+// declaration with a value (giving the value), a function expression, and
+// one that fails with the evaluator error `code` (2, 3, 4, 5, 9, 10, 16).
+MSRPValueRef read(const std::u16string& name);
+MSRPValueRef assign(const std::u16string& name, MSRPValueRef value);
+MSRPValueRef declare(const std::u16string& name, MSRPValueRef value);
+MSRPValueRef function(const std::u16string& name, const std::vector<std::u16string>& parameters, MSRPValueList body);
+MSRPValueRef failing(int64_t code);
 
 // The RuntimeEntity tree of a string, number, boolean or statement (whose
 // arguments are such values too), as a program arrives; and a list of them.

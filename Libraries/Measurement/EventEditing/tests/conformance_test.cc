@@ -27,24 +27,13 @@
 #include "Libraries/Measurement/EventEditing/MSRPRuntime.h"
 #include "Libraries/WireMessages/MSRPBProgramMessages.h"
 #include "Libraries/Measurement/EventEditing/tests/EvaluatorTestSupport.h"
+#include "Libraries/Measurement/EventEditing/tests/ProgramNotation.h"
 #include "Platform/Foundation/StringUtf16.h"
 
 namespace {
 
 using namespace msrptest;
 using nlohmann::json;
-
-MSRPValueRef valueFromNotation(const json& node) {
-  if (node.is_string()) return string(ns::toUtf16(node.get<std::string>()));
-  if (node.is_boolean()) return boolean(node.get<bool>());
-  if (node.is_number()) return number(node.get<double>());
-  if (node.is_array() && !node.empty() && node[0].is_string()) {
-    MSRPValueList arguments;
-    for (size_t i = 1; i < node.size(); ++i) arguments.push_back(valueFromNotation(node[i]));
-    return statement(ns::toUtf16(node[0].get<std::string>()), std::move(arguments));
-  }
-  throw std::invalid_argument("not a literal or a statement: " + node.dump());
-}
 
 // protoc's text of a Program's bytes, or "" when it cannot read them.
 std::string protocText(const ns::Data& bytes, const std::filesystem::path& folder) {
@@ -77,7 +66,6 @@ std::vector<std::filesystem::path> caseFiles() {
 }
 
 TEST(MSRPEvaluatorConformanceTest, EveryCaseGivesItsValueOrError) {
-  registerTestCommands();
   std::vector<std::filesystem::path> files = caseFiles();
   ASSERT_FALSE(files.empty());
   std::filesystem::path scratch = std::filesystem::path(::testing::TempDir()) /

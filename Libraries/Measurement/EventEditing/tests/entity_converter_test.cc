@@ -49,7 +49,7 @@ TEST(MSRPRuntimeEntityConverterTest, EntitiesBecomeValuesByTheirKind) {
       {"a number", entityOf(number(-2.5)), "-2.5"},
       {"a boolean", entityOf(boolean(true)), "true"},
       {"a statement keeps its arguments unevaluated",
-       entityOf(statement(u"22", {number(1), statement(u"test.fail", {number(4)})})), "statement 22(1,statement test.fail(4))"},
+       entityOf(statement(u"22", {number(1), statement(u"nothing", {number(4)})})), "statement 22(1,statement nothing(4))"},
       {"a string without its field is empty", entity(1), "''"},
       {"a number without its field is NaN", entity(2), "NaN"},
       {"a boolean without its field is false", entity(3), "false"},

@@ -15,7 +15,7 @@ using namespace msrptest;
 class MSRPEvaluatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    registerTestCommands();
+    installTestFunctions(scope);
     resetEvaluationCount();
   }
   MSRPRuntime runtime;
@@ -24,33 +24,31 @@ class MSRPEvaluatorTest : public ::testing::Test {
 
 TEST_F(MSRPEvaluatorTest, StatementsGoToTheirEvaluatorOrToAFunctionOfTheirName) {
   scope->addValue(number(5), u"notAFunction");
-  auto x = statement(u"test.read", {string(u"x")});
+  auto x = read(u"x");
   ns::Error definition;
-  MSRPEvaluator::evaluateStatement(
-      statement(u"test.declare", {string(u"twice"), statement(u"test.function", {string(u"twice"), string(u"x"),
-                                                                                 statement(u"test.add", {x, x})})}),
-      scope, definition);
+  MSRPEvaluator::evaluateStatement(declare(u"twice", function(u"twice", {u"x"}, {statement(u"0", {x, x})})), scope,
+                                   definition);
   ASSERT_EQ(errorCode(definition), 0);
   struct Case {
     const char* what;
     MSRPValueRef statement;
     std::string result;
     int64_t error = 0;
-    long evaluations = 0;  // of test.count among the arguments
+    long evaluations = 0;  // of count() among the arguments
   } cases[] = {
       {"a literal is itself", number(3), "3"},
-      {"a registered code", statement(u"test.add", {number(1), number(2)}), "3"},
+      {"a registered code", statement(u"0", {number(1), number(2)}), "3"},
       {"a name bound to a function calls it", statement(u"twice", {number(4)}), "8"},
       {"an unbound name gives undefined and never runs its arguments",
-       statement(u"nobody", {statement(u"test.count"), statement(u"test.fail", {number(4)})}), "undefined"},
-      {"a name bound to another value likewise", statement(u"notAFunction", {statement(u"test.count")}),
+       statement(u"nobody", {statement(u"count"), failing(4)}), "undefined"},
+      {"a name bound to another value likewise", statement(u"notAFunction", {statement(u"count")}),
        "undefined"},
-      {"an unbound name that is a command code of no evaluator", statement(u"66", {statement(u"test.count")}),
+      {"an unbound name that is a command code of no evaluator", statement(u"31", {statement(u"count")}),
        "undefined"},
       {"a failing eager argument stops the others",
-       statement(u"test.add", {statement(u"test.fail", {number(4)}), statement(u"test.count")}), "undefined", 4},
+       statement(u"0", {failing(4), statement(u"count")}), "undefined", 4},
       {"arguments evaluate left to right",
-       statement(u"test.add", {statement(u"test.count"), statement(u"test.count")}), "3", 0, 2},
+       statement(u"0", {statement(u"count"), statement(u"count")}), "3", 0, 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -65,7 +63,7 @@ TEST_F(MSRPEvaluatorTest, StatementsGoToTheirEvaluatorOrToAFunctionOfTheirName) 
 TEST_F(MSRPEvaluatorTest, AnErrorAlreadySetStopsTheNextStatement) {
   ns::Error error;
   MSRPSetError(error, MSRPErrorArgumentKind);
-  EXPECT_EQ(describe(MSRPEvaluator::evaluateStatement(statement(u"test.count"), scope, error)), "undefined");
+  EXPECT_EQ(describe(MSRPEvaluator::evaluateStatement(statement(u"count"), scope, error)), "undefined");
   EXPECT_EQ(describe(MSRPEvaluator::evaluateStatement(number(1), scope, error)), "undefined");
   EXPECT_EQ(evaluationCount(), 0);
   EXPECT_EQ(errorCode(error), 10);
@@ -80,14 +78,14 @@ TEST_F(MSRPEvaluatorTest, ListsStopAtAnErrorOrAControlValue) {
     long evaluations;
   } cases[] = {
       {"an empty list", {}, "undefined", 0, 0},
-      {"the last value", {number(1), statement(u"test.count"), string(u"last")}, "'last'", 0, 1},
+      {"the last value", {number(1), statement(u"count"), string(u"last")}, "'last'", 0, 1},
       {"an error stops the list",
-       {statement(u"test.count"), statement(u"test.fail", {number(3)}), statement(u"test.count")}, "undefined", 3, 1},
-      {"break stops it and is the result", {statement(u"test.break"), statement(u"test.count")}, "break", 0, 0},
-      {"continue likewise", {statement(u"test.count"), statement(u"test.continue"), statement(u"test.count")},
+       {statement(u"count"), failing(3), statement(u"count")}, "undefined", 3, 1},
+      {"break stops it and is the result", {statement(u"4"), statement(u"count")}, "break", 0, 0},
+      {"continue likewise", {statement(u"count"), statement(u"6"), statement(u"count")},
        "continue", 0, 1},
-      {"return likewise", {statement(u"test.return", {number(7)}), statement(u"test.count")}, "return 7", 0, 0},
-      {"the shared break value as a literal", {MSRPControlValue::breakValue(), statement(u"test.count")}, "break", 0,
+      {"return likewise", {statement(u"36", {number(7)}), statement(u"count")}, "return 7", 0, 0},
+      {"the shared break value as a literal", {MSRPControlValue::breakValue(), statement(u"count")}, "break", 0,
        0},
   };
   for (const auto& c : cases) {
@@ -107,7 +105,7 @@ TEST_F(MSRPEvaluatorTest, ListsStopAtAnErrorOrAControlValue) {
 TEST_F(MSRPEvaluatorTest, ArgumentListsKeepTheFailingArgumentsUndefined) {
   ns::Error error;
   MSRPValueList values = MSRPEvaluateArguments(
-      {number(1), statement(u"test.fail", {number(4)}), statement(u"test.count")}, scope, error);
+      {number(1), failing(4), statement(u"count")}, scope, error);
   ASSERT_EQ(values.size(), 2u);
   EXPECT_EQ(describe(values[0]), "1");
   EXPECT_EQ(describe(values[1]), "undefined");

@@ -14,22 +14,9 @@ namespace {
 
 using namespace msrptest;
 
-MSRPValueRef read(const std::u16string& name) { return statement(u"test.read", {string(name)}); }
-
-// function name(parameters) { body }
-MSRPValueRef function(const std::u16string& name, const std::u16string& parameters, MSRPValueList body) {
-  MSRPValueList arguments = {string(name), string(parameters)};
-  arguments.insert(arguments.end(), body.begin(), body.end());
-  return statement(u"test.function", std::move(arguments));
-}
-
-MSRPValueRef declare(const std::u16string& name, MSRPValueRef value) {
-  return statement(u"test.declare", {string(name), std::move(value)});
-}
-
 class MSRPFunctionValueTest : public ::testing::Test {
  protected:
-  void SetUp() override { registerTestCommands(); }
+  void SetUp() override { installTestFunctions(runtime.globalScope()); }
   // Runs the statements in a fresh run scope.
   std::string run(MSRPValueList statements, int64_t expectedError = 0) {
     ns::Error error;
@@ -41,7 +28,7 @@ class MSRPFunctionValueTest : public ::testing::Test {
 };
 
 TEST_F(MSRPFunctionValueTest, ParametersTakeTheirArgumentsOrUndefined) {
-  auto pair = declare(u"pair", function(u"pair", u"a,b", {statement(u"test.array", {read(u"a"), read(u"b")})}));
+  auto pair = declare(u"pair", function(u"pair", {u"a", u"b"}, {statement(u"7", {read(u"a"), read(u"b")})}));
   struct Case {
     const char* what;
     MSRPValueList arguments;
@@ -50,7 +37,7 @@ TEST_F(MSRPFunctionValueTest, ParametersTakeTheirArgumentsOrUndefined) {
       {"two for two", {number(1), number(2)}, "[1,2]"},
       {"one for two", {number(1)}, "[1,undefined]"},
       {"none", {}, "[undefined,undefined]"},
-      {"three for two", {number(1), number(2), statement(u"test.count")}, "[1,2]"},
+      {"three for two", {number(1), number(2), statement(u"count")}, "[1,2]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -68,24 +55,24 @@ TEST_F(MSRPFunctionValueTest, WhatABodyGives) {
     std::string result;
     int64_t error = 0;
   } cases[] = {
-      {"the last statement's value without return", {number(1), statement(u"test.add", {number(1), number(1)})}, "2"},
-      {"a return's data", {statement(u"test.return", {number(5)}), number(6)}, "5"},
-      {"a return without data", {statement(u"test.return")}, "undefined"},
-      {"a break ending the body is returned as it is", {statement(u"test.break"), number(6)}, "break"},
-      {"continue likewise", {statement(u"test.continue")}, "continue"},
+      {"the last statement's value without return", {number(1), statement(u"0", {number(1), number(1)})}, "2"},
+      {"a return's data", {statement(u"36", {number(5)}), number(6)}, "5"},
+      {"a return without data", {statement(u"36")}, "undefined"},
+      {"a break ending the body is returned as it is", {statement(u"4"), number(6)}, "break"},
+      {"continue likewise", {statement(u"6")}, "continue"},
       {"an empty body", {}, "undefined"},
-      {"an error inside", {statement(u"test.fail", {number(16)}), number(1)}, "undefined", 16},
+      {"an error inside", {failing(16), number(1)}, "undefined", 16},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(run({declare(u"f", function(u"f", u"", c.body)), statement(u"f")}, c.error), c.result);
+    EXPECT_EQ(run({declare(u"f", function(u"f", {}, c.body)), statement(u"f")}, c.error), c.result);
   }
 }
 
 TEST_F(MSRPFunctionValueTest, AFailingArgumentStopsTheCallBeforeTheBody) {
   resetEvaluationCount();
-  EXPECT_EQ(run({declare(u"f", function(u"f", u"a", {statement(u"test.count")})),
-                 statement(u"f", {statement(u"test.fail", {number(4)})})},
+  EXPECT_EQ(run({declare(u"f", function(u"f", {u"a"}, {statement(u"count")})),
+                 statement(u"f", {failing(4)})},
                 4),
             "undefined");
   EXPECT_EQ(evaluationCount(), 0);
@@ -93,19 +80,19 @@ TEST_F(MSRPFunctionValueTest, AFailingArgumentStopsTheCallBeforeTheBody) {
 
 TEST_F(MSRPFunctionValueTest, ClosuresKeepReadingAndAssigningTheirScope) {
   // function counter() { var n = 0; return function next() { n = n + 1; return n } }
-  auto next = function(u"next", u"", {statement(u"test.assign", {string(u"n"), statement(u"test.add", {read(u"n"), number(1)})}),
-                                      statement(u"test.return", {read(u"n")})});
-  auto counter = function(u"counter", u"", {declare(u"n", number(0)), statement(u"test.return", {next})});
+  auto next = function(u"next", {}, {assign(u"n", statement(u"0", {read(u"n"), number(1)})),
+                                      statement(u"36", {read(u"n")})});
+  auto counter = function(u"counter", {}, {declare(u"n", number(0)), statement(u"36", {next})});
   EXPECT_EQ(run({declare(u"counter", counter), declare(u"a", statement(u"counter")), declare(u"b", statement(u"counter")),
                  statement(u"a"), statement(u"a"), statement(u"b"),
-                 statement(u"test.array", {statement(u"a"), statement(u"b"), read(u"n")})}),
+                 statement(u"7", {statement(u"a"), statement(u"b"), read(u"n")})}),
             "[3,2,undefined]");
 }
 
 TEST_F(MSRPFunctionValueTest, AssignmentInsideReachesTheGlobalNameAndDeclarationShadowsIt) {
   runtime.globalScope()->addValue(number(1), u"g");
-  run({declare(u"set", function(u"set", u"", {statement(u"test.assign", {string(u"g"), number(2)})})),
-       declare(u"shadow", function(u"shadow", u"", {declare(u"g", number(3)), statement(u"test.assign", {string(u"g"), number(4)})})),
+  run({declare(u"set", function(u"set", {}, {assign(u"g", number(2))})),
+       declare(u"shadow", function(u"shadow", {}, {declare(u"g", number(3)), assign(u"g", number(4))})),
        statement(u"set"), statement(u"shadow")});
   EXPECT_EQ(describe(runtime.globalScope()->valueForName(u"g")), "2");
 }
@@ -147,8 +134,8 @@ TEST_F(MSRPRequireTest, LoadsEachModuleOnceAndCachesIt) {
 }
 
 TEST_F(MSRPRequireTest, ArgumentsNamesAndCreators) {
-  int failing = 0;
-  runtime.setModuleCreator([&failing]() -> MSRPValueRef { return ++failing, nullptr; }, u"test.nothing");
+  int madeNothing = 0;
+  runtime.setModuleCreator([&madeNothing]() -> MSRPValueRef { return ++madeNothing, nullptr; }, u"test.nothing");
   runtime.setModuleCreator([]() -> MSRPValueRef { return number(1); }, u"test.replaced");
   runtime.setModuleCreator([]() -> MSRPValueRef { return number(2); }, u"test.replaced");
   struct Case {
@@ -158,16 +145,16 @@ TEST_F(MSRPRequireTest, ArgumentsNamesAndCreators) {
     int64_t error = 0;
   } cases[] = {
       {"no argument", {require({})}, "undefined", 9},
-      {"two arguments, none evaluated", {require({statement(u"test.fail", {number(4)}), string(u"b")})}, "undefined", 9},
-      {"a failing argument", {require({statement(u"test.fail", {number(4)})})}, "undefined", 4},
+      {"two arguments, none evaluated", {require({failing(4), string(u"b")})}, "undefined", 9},
+      {"a failing argument", {require({failing(4)})}, "undefined", 4},
       {"a name without a creator", {require({string(u"test.none")})}, "undefined"},
       {"a creator that makes nothing", {require({string(u"test.nothing")})}, "undefined", 15},
       {"the later creator of a name", {require({string(u"test.replaced")})}, "2"},
       {"the platform module", {require({string(u"internal.platform")})}, "function internal.platform"},
-      {"its version", {statement(u"test.apply", {require({string(u"internal.platform")}), string(u"getVersion")})}, "0"},
-      {"calling the platform module itself", {statement(u"test.invoke", {require({string(u"internal.platform")})})},
+      {"its version", {statement(u"2", {require({string(u"internal.platform")}), string(u"getVersion"), statement(u"7")})}, "0"},
+      {"calling the platform module itself", {declare(u"platform", require({string(u"internal.platform")})), statement(u"platform")},
        "undefined"},
-      {"a name is the argument's string", {require({statement(u"test.add", {number(1), number(1)})})}, "undefined"},
+      {"a name is the argument's string", {require({statement(u"0", {number(1), number(1)})})}, "undefined"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -175,7 +162,7 @@ TEST_F(MSRPRequireTest, ArgumentsNamesAndCreators) {
   }
   // A failed load is not cached: the creator runs again.
   run({require({string(u"test.nothing")})}, 15);
-  EXPECT_EQ(failing, 2);
+  EXPECT_EQ(madeNothing, 2);
   EXPECT_EQ(MSRPRuntime::runtimeVersion(), 0);
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <future>
 #include <string>
+#include <vector>
 
 #include "Libraries/Measurement/EventEditing/MSRPArrayValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
@@ -24,11 +25,11 @@ namespace {
 
 using namespace msrptest;
 
-// `levels` statements, each the only argument of the one above, around
-// test.probe: the probe runs at nesting depth levels + 1.
+// `levels` sequences ("13"), each the only argument of the one above,
+// around a call of probe(): the probe runs at nesting depth levels + 1.
 MSRPValueRef tree(int levels) {
-  MSRPValueRef value = statement(u"test.probe");
-  for (int i = 0; i < levels; ++i) value = statement(u"test.list", {value});
+  MSRPValueRef value = statement(u"probe");
+  for (int i = 0; i < levels; ++i) value = statement(u"13", {value});
   return value;
 }
 
@@ -44,7 +45,7 @@ size_t stackSizeOfThisThread() {
 
 class MSRPNestingGuardTest : public ::testing::Test {
  protected:
-  void SetUp() override { registerTestCommands(); }
+  void SetUp() override { installTestFunctions(runtime.globalScope()); }
   MSRPRuntime runtime;
 };
 
@@ -103,12 +104,9 @@ TEST_F(MSRPNestingGuardTest, EndlessRecursionFailsBeforeTheInstructionLimit) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     runtime.resetInstructionCount();
-    MSRPValueList arguments = {string(u"f"), string(u"")};
-    arguments.insert(arguments.end(), c.body.begin(), c.body.end());
     ns::Error error;
-    MSRPEvaluator::executeStatements(
-        {statement(u"test.declare", {string(u"f"), statement(u"test.function", arguments)}), statement(u"f")},
-        runtime.getRunScope(), error);
+    MSRPEvaluator::executeStatements({declare(u"f", function(u"f", {}, c.body)), statement(u"f")},
+                                     runtime.getRunScope(), error);
     EXPECT_EQ(errorCode(error), MSRPErrorNestingTooDeep);
     EXPECT_EQ(MSRPNestingGuard::currentDepth(), 0);
     ns::Error count;
@@ -162,35 +160,81 @@ TEST_F(MSRPNestingGuardTest, NativeObjectsNestUpToTheCap) {
   EXPECT_EQ(errorCode(tooDeep), MSRPErrorNestingTooDeep);
 }
 
-TEST_F(MSRPNestingGuardTest, TheDeepestTreeUsesUnderHalfOfAWorkersStack) {
+TEST_F(MSRPNestingGuardTest, TheDeepestProgramsUseUnderHalfOfAWorkersStack) {
+  // Each program nests until the cap by another path, calling probe() at
+  // every level; the deepest probe and one at the top give the stack used
+  // per level.
+  auto call = [](const std::u16string& name, MSRPValueList arguments = {}) { return statement(name, std::move(arguments)); };
+  auto method = [](MSRPValueRef object, const std::u16string& name, MSRPValueList arguments) {
+    return statement(u"2", {std::move(object), string(name), statement(u"7", std::move(arguments))});
+  };
+  auto recursive = [&](MSRPValueRef recursion, std::vector<std::u16string> parameters = {}) {
+    return MSRPValueList{declare(u"f", function(u"f", parameters, {call(u"probe"), std::move(recursion)})), call(u"f")};
+  };
+  struct Case {
+    const char* path;
+    MSRPValueList program;
+  } cases[] = {
+      {"nested sequences", {tree(MSRPMaxNestingDepth - 1)}},
+      {"a call", recursive(call(u"f"))},
+      {"a call in an argument", recursive(call(u"f", {call(u"f")}))},
+      {"forEach", recursive(method(statement(u"7", {number(1)}), u"forEach", {read(u"f")}))},
+      {"a sort's comparator", recursive(method(statement(u"7", {number(1), number(2)}), u"sort", {read(u"f")}), {u"a", u"b"})},
+      {"reduce", recursive(method(statement(u"7", {number(1)}), u"reduce", {read(u"f"), number(0)}))},
+      {"a method of a map",
+       {declare(u"m", statement(u"8")),
+        statement(u"43", {read(u"m"), string(u"g"),
+                          function(u"g", {}, {call(u"probe"), method(read(u"m"), u"g", {})})}),
+        method(read(u"m"), u"g", {})}},
+      {"a loop's body", recursive(statement(u"42", {boolean(false), statement(u"44"), boolean(true),
+                                                   statement(u"46", {call(u"f")})}))},
+      {"for-of", recursive(statement(u"66", {string(u"x"), statement(u"7", {number(1)}),
+                                             statement(u"46", {call(u"f")})}))},
+      {"a conditional block", recursive(statement(u"22", {boolean(true), statement(u"46", {call(u"f")})}))},
+      {"a switch", recursive(statement(u"38", {number(1), statement(u"7", {number(1)}),
+                                               statement(u"46", {call(u"f")})}))},
+  };
+  struct Figure {
+    std::string path;
+    double bytesPerLevel = 0;
+    int32_t deepest = 0;
+  };
   struct Figures {
     size_t stack = 0;
-    double bytesPerLevel = 0;
+    std::vector<Figure> paths;
   };
-  // Measured on a real worker: its stack, and the frames a probe sees at
-  // depth 1 and at the cap.
+  // Measured on a real worker.
   std::promise<Figures> measured;
   auto queue = dispatch::Queue::serial("test.evaluator.nesting");
   queue->async([&] {
     Figures figures;
     figures.stack = stackSizeOfThisThread();
-    ns::Error error;
-    MSRPEvaluator::evaluateStatement(tree(0), runtime.getRunScope(), error);
-    Probe top = lastProbe();
-    MSRPEvaluator::evaluateStatement(tree(MSRPMaxNestingDepth - 1), runtime.getRunScope(), error);
-    Probe deepest = lastProbe();
-    if (!MSRPHasError(error) && deepest.depth > top.depth) {
-      figures.bytesPerLevel = double(top.frame - deepest.frame) / double(deepest.depth - top.depth);
+    for (const auto& c : cases) {
+      runtime.resetInstructionCount();
+      ns::Error error;
+      MSRPEvaluator::evaluateStatement(tree(0), runtime.getRunScope(), error);
+      Probe top = lastProbe();
+      MSRPEvaluator::executeStatements(c.program, runtime.getRunScope(), error);
+      Probe deepest = lastProbe();
+      Figure figure{c.path, 0, deepest.depth};
+      if (deepest.depth > top.depth) {
+        figure.bytesPerLevel = double(top.frame - deepest.frame) / double(deepest.depth - top.depth);
+      }
+      figures.paths.push_back(figure);
     }
     measured.set_value(figures);
   });
   Figures figures = measured.get_future().get();
-  double deepestUse = figures.bytesPerLevel * MSRPMaxNestingDepth;
-  std::printf("nesting: %.0f bytes of stack per level, %.0f at the cap of %d, worker stack %zu\n",
-              figures.bytesPerLevel, deepestUse, MSRPMaxNestingDepth, figures.stack);
   ASSERT_GT(figures.stack, 0u);
-  ASSERT_GT(figures.bytesPerLevel, 0);
-  EXPECT_LT(deepestUse, figures.stack / 2.0);
+  for (const Figure& figure : figures.paths) {
+    SCOPED_TRACE(figure.path);
+    double deepestUse = figure.bytesPerLevel * MSRPMaxNestingDepth;
+    std::printf("nesting through %s: %.0f bytes of stack per level, %.0f at the cap of %d, worker stack %zu\n",
+                figure.path.c_str(), figure.bytesPerLevel, deepestUse, MSRPMaxNestingDepth, figures.stack);
+    EXPECT_GE(figure.deepest, MSRPMaxNestingDepth - 8);
+    EXPECT_GT(figure.bytesPerLevel, 0);
+    EXPECT_LT(deepestUse, figures.stack / 2.0);
+  }
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 // beside the evaluator here and is asked for every one of them.
 #include <gtest/gtest.h>
 
-#include <duktape.h>
-
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -14,35 +12,12 @@
 
 #include "Libraries/Measurement/EventEditing/MSRPNumberText.h"
 #include "Libraries/Measurement/EventEditing/MSRPValueRoutines.h"
+#include "Libraries/Measurement/EventEditing/tests/ScriptEngine.h"
 #include "Platform/Foundation/StringUtf16.h"
 
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-class Duktape {
- public:
-  Duktape() : context_(duk_create_heap_default()) {}
-  ~Duktape() { duk_destroy_heap(context_); }
-  Duktape(const Duktape&) = delete;
-  Duktape& operator=(const Duktape&) = delete;
-
-  std::string text(double value) {
-    duk_push_number(context_, value);
-    std::string result = duk_to_string(context_, -1);
-    duk_pop(context_);
-    return result;
-  }
-  int32_t toInt32(double value) {
-    duk_push_number(context_, value);
-    int32_t result = duk_to_int32(context_, -1);
-    duk_pop(context_);
-    return result;
-  }
-
- private:
-  duk_context* context_;
-};
 
 // Doubles of every kind: random bit patterns (every exponent, subnormals,
 // NaNs), short decimals, integers, and the edges of the plain notation.
@@ -93,7 +68,7 @@ std::vector<double> sampleDoubles(size_t count) {
 }
 
 TEST(MSRPNumberTextTest, NumbersReadAsAScriptEnginesStringOfThem) {
-  Duktape engine;
+  msrptest::ScriptEngine engine;
   size_t compared = 0;
   for (double value : sampleDoubles(100000)) {
     std::string ours = ns::toUtf8(MSRPStringFromNumber(value));
@@ -177,7 +152,7 @@ TEST(MSRPValueRoutinesTest, ToInt32AgreesWithAScriptEngine) {
       {2147483648.0, -2147483647 - 1}, {4294967295.0, -1}, {-2147483649.0, 2147483647}, {1e300, 0},
   };
   for (const auto& c : cases) EXPECT_EQ(MSRPToInt32(c.value), c.result) << c.value;
-  Duktape engine;
+  msrptest::ScriptEngine engine;
   for (double value : sampleDoubles(20000)) ASSERT_EQ(MSRPToInt32(value), engine.toInt32(value)) << std::hexfloat << value;
 }
 

@@ -15,7 +15,7 @@ using namespace msrptest;
 
 class MSRPRuntimeTest : public ::testing::Test {
  protected:
-  void SetUp() override { registerTestCommands(); }
+  void SetUp() override { installTestFunctions(runtime.globalScope()); }
   int32_t count() const {
     ns::Error error;
     int32_t instructions = runtime.getInstructionCount(error);
@@ -59,16 +59,21 @@ TEST_F(MSRPRuntimeTest, AMillionEvaluationsPassAndTheNextFails) {
 }
 
 TEST_F(MSRPRuntimeTest, ProgramsThatWriteOrShadowTheCounterNameStillEndAtTheLimit) {
-  auto forever = [](MSRPValueList body) { return statement(u"test.forever", std::move(body)); };
-  auto zero = [](const char16_t* how) { return statement(how, {string(u"runtime.counter"), number(0)}); };
+  // for (; true; undefined) { body }
+  auto forever = [](MSRPValueList body) {
+    return statement(u"42", {boolean(true), statement(u"44"), boolean(false), statement(u"46", std::move(body))});
+  };
+  MSRPValueRef assignZero = assign(u"runtime.counter", number(0));
+  MSRPValueRef declareZero = declare(u"runtime.counter", number(0));
+  MSRPValueRef constantZero = statement(u"52", {string(u"runtime.counter"), number(0)});
   struct Case {
     const char* what;
     MSRPValueList program;
   } cases[] = {
-      {"assigning 0 in the loop", {zero(u"test.assign"), forever({zero(u"test.assign")})}},
-      {"declaring it a constant first", {zero(u"test.const"), forever({zero(u"test.assign")})}},
-      {"declaring it in every round", {forever({zero(u"test.declare")})}},
-      {"declaring it in a block of every round", {forever({statement(u"test.block", {zero(u"test.const")})})}},
+      {"assigning 0 in the loop", {declareZero, forever({assignZero})}},
+      {"declaring it a constant first", {constantZero, forever({assignZero})}},
+      {"declaring it in every round", {forever({declareZero})}},
+      {"declaring it in a block of every round", {forever({statement(u"53", {constantZero})})}},
       {"an endless loop of nothing", {forever({})}},
   };
   for (const auto& c : cases) {
@@ -85,19 +90,18 @@ TEST_F(MSRPRuntimeTest, TopLevelStatementsStopAtAnErrorButNotAtAControlValue) {
   resetEvaluationCount();
   ns::Error error;
   EXPECT_EQ(describe(runtime.executeStatements(
-                entitiesOf({statement(u"test.count"), statement(u"test.fail", {number(5)}), statement(u"test.count")}),
+                entitiesOf({statement(u"count"), failing(5), statement(u"count")}),
                 error)),
             "undefined");
   EXPECT_EQ(errorCode(error), 5);
   EXPECT_EQ(evaluationCount(), 1);
   // An error left over stops the next list before its first statement.
-  runtime.executeStatements(entitiesOf({statement(u"test.count")}), error);
+  runtime.executeStatements(entitiesOf({statement(u"count")}), error);
   EXPECT_EQ(evaluationCount(), 1);
 
   ns::Error none;
   EXPECT_EQ(describe(runtime.executeStatements(
-                entitiesOf({statement(u"test.declare", {string(u"g"), number(1)}),
-                            statement(u"test.return", {number(2)}), statement(u"test.read", {string(u"g")})}),
+                entitiesOf({declare(u"g", number(1)), statement(u"36", {number(2)}), read(u"g")}),
                 none)),
             "1");
   EXPECT_EQ(errorCode(none), 0);

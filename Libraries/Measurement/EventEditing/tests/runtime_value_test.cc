@@ -148,11 +148,10 @@ TEST(MSRPRuntimeValueTest, EqualityFollowsEachClass) {
 }
 
 TEST(MSRPRuntimeValueTest, MethodsOfEveryValue) {
-  registerTestCommands();
   MSRPRuntime runtime;
   auto scope = runtime.getRunScope();
   auto callee = std::make_shared<MSRPFunctionValue>(u"f", std::vector<std::u16string>{u"a"},
-                                                    MSRPValueList{statement(u"test.read", {string(u"a")})}, scope);
+                                                    MSRPValueList{read(u"a")}, scope);
   auto withMethods = map({{u"a", number(1)}, {u"f", callee}, {u"n", number(5)}});
   struct Case {
     const char* what;
@@ -163,7 +162,7 @@ TEST(MSRPRuntimeValueTest, MethodsOfEveryValue) {
     int64_t error = 0;
   } cases[] = {
       {"toString of a number", number(2.5), u"toString", {}, "'2.5'"},
-      {"toString ignores arguments", boolean(true), u"toString", {statement(u"test.fail", {number(4)})}, "'true'"},
+      {"toString ignores arguments", boolean(true), u"toString", {failing(4)}, "'true'"},
       {"toString of a map", withMethods, u"toString", {}, "'[object Object]'"},
       {"toString of a function", callee, u"toString", {}, "'f'"},
       {"toString of an array", array({number(1), number(2)}), u"toString", {}, "'1,2'"},
@@ -180,10 +179,10 @@ TEST(MSRPRuntimeValueTest, MethodsOfEveryValue) {
        "undefined", 9},
       {"hasOwnProperty with none", withMethods, u"hasOwnProperty", {}, "undefined", 9},
       {"hasOwnProperty of a failing argument", withMethods, u"hasOwnProperty",
-       {statement(u"test.fail", {number(4)})}, "undefined", 4},
+       {failing(4)}, "undefined", 4},
       // The key is the argument as passed, not as evaluated: a statement
       // has no string.
-      {"hasOwnProperty of a statement", withMethods, u"hasOwnProperty", {statement(u"test.add", {string(u"a"), string(u"")})},
+      {"hasOwnProperty of a statement", withMethods, u"hasOwnProperty", {statement(u"0", {string(u"a"), string(u"")})},
        "undefined", 5},
       {"hasOwnProperty of a function's property", callee, u"hasOwnProperty", {string(u"a")}, "false"},
   };

@@ -17,6 +17,37 @@
 
 namespace msr_testing {
 
+// Makes "<name>.app" in the device with this Info.plist (and, when given,
+// a "ZororiService-Info.plist") the main bundle.
+inline void installMainBundle(const ns::testing::TemporaryDevice& device, const ns::Dictionary& info,
+                              const std::string& name = "Test",
+                              const std::optional<ns::Value>& serviceInfo = std::nullopt) {
+  std::string bundle = device.path(name + ".app");
+  ASSERT_TRUE(ns::FileManager::defaultManager().createDirectory(bundle, true));
+  ASSERT_TRUE(ns::writePropertyListFile(ns::Value(info), bundle + "/Info.plist", ns::PropertyListFormat::XML, nullptr));
+  if (serviceInfo) {
+    ASSERT_TRUE(ns::writePropertyListFile(*serviceInfo, bundle + "/ZororiService-Info.plist",
+                                          ns::PropertyListFormat::XML, nullptr));
+  }
+  ns::Bundle::setMainBundlePath(bundle);
+}
+
+// The configuration child's standard output on this device (a later
+// launch), a line each; the test fails when it does not end well.
+inline std::vector<std::string> configChild(const ns::testing::TemporaryDevice& device,
+                                            const std::vector<std::string>& arguments) {
+  std::string command =
+      shellQuoted(MSR_CONFIG_CHILD) + " " + shellQuoted(arguments.at(0)) + " " + shellQuoted(device.directory());
+  for (size_t i = 1; i < arguments.size(); ++i) command += " " + shellQuoted(arguments[i]);
+  std::string out;
+  EXPECT_EQ(run(command, &out), 0) << command;
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(out.substr(start, end - start));
+  return lines;
+}
+
 class ConfigTest : public StorageTest {
  protected:
   void SetUp() override {
@@ -32,18 +63,9 @@ class ConfigTest : public StorageTest {
     StorageTest::TearDown();
   }
 
-  // Makes "<name>.app" in the device with this Info.plist (and, when given,
-  // a "ZororiService-Info.plist") the main bundle.
   void installMainBundle(const ns::Dictionary& info, const std::string& name = "Test",
                          const std::optional<ns::Value>& serviceInfo = std::nullopt) {
-    std::string bundle = device_.path(name + ".app");
-    ASSERT_TRUE(ns::FileManager::defaultManager().createDirectory(bundle, true));
-    ASSERT_TRUE(ns::writePropertyListFile(ns::Value(info), bundle + "/Info.plist", ns::PropertyListFormat::XML, nullptr));
-    if (serviceInfo) {
-      ASSERT_TRUE(ns::writePropertyListFile(*serviceInfo, bundle + "/ZororiService-Info.plist",
-                                            ns::PropertyListFormat::XML, nullptr));
-    }
-    ns::Bundle::setMainBundlePath(bundle);
+    msr_testing::installMainBundle(device_, info, name, serviceInfo);
   }
 
   // Forgets the utilities logger's lines so far.
@@ -79,19 +101,8 @@ class ConfigTest : public StorageTest {
 
   static bool exists(const std::string& path) { return ns::FileManager::defaultManager().fileExists(path); }
 
-  // The configuration child's standard output on this device; the test
-  // fails when it does not end well.
   std::vector<std::string> child(const std::vector<std::string>& arguments) {
-    std::string command = shellQuoted(MSR_CONFIG_CHILD) + " " + shellQuoted(arguments.at(0)) + " " +
-                          shellQuoted(device_.directory());
-    for (size_t i = 1; i < arguments.size(); ++i) command += " " + shellQuoted(arguments[i]);
-    std::string out;
-    EXPECT_EQ(run(command, &out), 0) << command;
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
-      lines.push_back(out.substr(start, end - start));
-    return lines;
+    return configChild(device_, arguments);
   }
 };
 

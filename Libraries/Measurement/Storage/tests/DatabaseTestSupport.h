@@ -7,6 +7,7 @@
 #include <functional>
 #include <future>
 
+#include "Libraries/Measurement/Core/testing/MSRMeasurementTesting.h"
 #include "Libraries/Measurement/Storage/MSRDatabase.h"
 #include "Libraries/Measurement/Storage/tests/StorageTestSupport.h"
 #include "Platform/Dispatch/Queue.h"
@@ -32,6 +33,18 @@ inline std::string protoc(const std::string& arguments, const std::string& input
 
 inline ns::Data bytesOf(const std::string& text) { return ns::Data(text.begin(), text.end()); }
 
+// The blob the query selects (its first row and column) as sqlite3 writes it
+// out to a file with writefile(); its path in *file when asked for.
+inline std::string sqliteBlob(const std::string& databasePath, const std::string& query, std::string* file = nullptr) {
+  static int written = 0;
+  std::string path =
+      ns::FileManager::defaultManager().temporaryDirectory().path() + "/blob-" + std::to_string(++written);
+  std::string answer = sqlite(databasePath, "SELECT writefile('" + path + "', (" + query + "))");
+  EXPECT_NE(answer, "") << query;
+  if (file) *file = path;
+  return readFile(path);
+}
+
 class DatabaseTest : public StorageTest {
  protected:
   void TearDown() override {
@@ -51,11 +64,12 @@ class DatabaseTest : public StorageTest {
     done.get_future().wait();
   }
 
-  // The database of kDatabaseName as database_, its file at path_.
-  void openDatabase() {
+  // The database of kDatabaseName as database_, its file at path_, with
+  // the persisted configuration given (none by default).
+  void openDatabase(std::shared_ptr<MSRPersistedConfig> persistedConfig = nullptr) {
     worker([&] {
       ns::Error error;
-      database_ = MSRDatabase::initWithDatabaseName(kDatabaseName, nullptr, &error);
+      database_ = MSRDatabase::initWithDatabaseName(kDatabaseName, persistedConfig, &error);
       EXPECT_NE(database_, nullptr) << error.description();
     });
     ASSERT_NE(database_, nullptr);
@@ -88,7 +102,10 @@ class DatabaseTest : public StorageTest {
   std::shared_ptr<MSRDatabase> database_;
 };
 
-// An open database on a virtual clock standing at kNow (seconds since 1970).
+// An open database on a virtual clock standing at kNow (seconds since 1970),
+// with the persisted configuration persistedConfigForDatabase() makes.
+// The running measurement's remote configuration is put back to the
+// default at the end.
 class ClockedDatabaseTest : public DatabaseTest {
  protected:
   static constexpr double kNow = 1700000000.0;
@@ -96,12 +113,14 @@ class ClockedDatabaseTest : public DatabaseTest {
   void SetUp() override {
     DatabaseTest::SetUp();
     ns::Clock::useVirtual(ns::Date::fromUnixTime(kNow));
-    openDatabase();
+    openDatabase(persistedConfigForDatabase());
   }
   void TearDown() override {
     DatabaseTest::TearDown();
+    MSRMeasurementSetRemoteConfigForTesting(nullptr);
     ns::Clock::useReal();
   }
+  virtual std::shared_ptr<MSRPersistedConfig> persistedConfigForDatabase() { return nullptr; }
 };
 
 }  // namespace msr_testing

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -27,6 +29,8 @@
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/SystemLog/LegacyLogStore.h"
 
+extern char** environ;
+
 namespace msr_testing {
 
 inline std::string shellQuoted(const std::string& text) {
@@ -47,6 +51,39 @@ inline int run(const std::string& command, std::string* output = nullptr) {
   int status = ::pclose(pipe);
   if (output) *output = out;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Starts a child program (a test child of the library) and returns its
+// pid, with its standard output at *output (a pipe the caller reads and
+// closes); -1 when it could not be started.
+inline pid_t spawnChild(const std::vector<std::string>& arguments, int* output) {
+  std::vector<char*> argv;
+  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  int pipe[2];
+  if (::pipe(pipe) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipe[0]);
+  pid_t pid = -1;
+  int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipe[1]);
+  if (spawned != 0) {
+    ::close(pipe[0]);
+    return -1;
+  }
+  *output = pipe[0];
+  return pid;
+}
+
+// Reads one line (without its newline); "" at the end of the output.
+inline std::string readLine(int fd) {
+  std::string line;
+  char c;
+  while (::read(fd, &c, 1) == 1 && c != '\n') line += c;
+  return line;
 }
 
 // sqlite3's answer to `sql` on the file: rows on lines, columns joined by

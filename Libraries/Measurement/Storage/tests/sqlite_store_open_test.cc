@@ -2,7 +2,6 @@
 // left behind by a process killed inside a transaction.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,44 +9,10 @@
 
 #include "Libraries/Measurement/Storage/tests/StorageTestSupport.h"
 
-extern char** environ;
-
 namespace msr_testing {
 namespace {
 
 class StoreOpeningTest : public StorageTest {};
-
-// Starts the store child and returns its pid, with its standard output at
-// *output (a pipe the caller reads and closes).
-pid_t spawnChild(const std::vector<std::string>& arguments, int* output) {
-  std::vector<char*> argv;
-  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  int pipe[2];
-  if (::pipe(pipe) != 0) return -1;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, pipe[0]);
-  pid_t pid = -1;
-  int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(pipe[1]);
-  if (spawned != 0) {
-    ::close(pipe[0]);
-    return -1;
-  }
-  *output = pipe[0];
-  return pid;
-}
-
-// Reads one line (without its newline); "" at the end of the output.
-std::string readLine(int fd) {
-  std::string line;
-  char c;
-  while (::read(fd, &c, 1) == 1 && c != '\n') line += c;
-  return line;
-}
 
 // Clears the immutable flag it set, so the device can be removed.
 struct ImmutableFile {

@@ -13,6 +13,13 @@
 //   Measurement_config_child consent-queue <device> <threads>
 //     the threads ask for the consent queue at once, as the process's first
 //     callers; prints how many distinct queues they got and its label.
+//   Measurement_config_child remote-config <device> <app id>
+//     opens the measurement database and its stored remote configuration
+//     off the main thread, and prints its version, uploadingRetryInterval
+//     ("%g"), its data controls joined by ",", and whether "_s" is blocked.
+//   Measurement_config_child endpoints <device> <bundle>
+//     with the bundle as the main bundle, prints the measurement
+//     configuration and upload endpoints.
 //   Measurement_config_child burst <device> <file name>
 //     on a virtual clock, writes rounds 1, 2, ... of three keys ("a", "b",
 //     "c" = the round) into the property-list store; after each round it
@@ -30,10 +37,14 @@
 #include <vector>
 
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
+#include "Libraries/Measurement/Storage/MSRDatabase.h"
+#include "Libraries/Measurement/Storage/MSREndpoints.h"
 #include "Libraries/Measurement/Storage/MSRKeychainWrapper.h"
 #include "Libraries/Measurement/Storage/MSRPersistedConfig.h"
 #include "Libraries/Measurement/Storage/MSRPersistentDictionary.h"
+#include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
 #include "Platform/Dispatch/Shutdown.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/Foundation/PropertyList.h"
@@ -97,6 +108,32 @@ int consentQueue(int count) {
   return 0;
 }
 
+int remoteConfig(const std::string& appID) {
+  int status = 3;
+  // The database and the configuration are the worker queue's, never the
+  // main thread's.
+  std::thread worker([&] {
+    ns::Error error;
+    auto database = MSRDatabase::initWithDatabaseName("zorori-app-measurement.sql", nullptr, &error);
+    auto config = database ? MSRRemoteConfig::initWithAppID(appID, database, nullptr) : nullptr;
+    if (!config) return;
+    std::string controls;
+    for (const auto& name : config->dataControls()) controls += (controls.empty() ? "" : ",") + name;
+    std::printf("%lld\n%g\n%s\n%s\n", static_cast<long long>(config->version()), config->uploadingRetryInterval(),
+                controls.c_str(), config->isEventBlocklisted("_s") ? "blocked" : "open");
+    status = 0;
+  });
+  worker.join();
+  return status;
+}
+
+int endpoints(const std::string& bundle) {
+  ns::Bundle::setMainBundlePath(bundle);
+  std::printf("%s\n%s\n", MSREndpoints::configURL().absoluteString().c_str(),
+              MSREndpoints::uploadURL().absoluteString().c_str());
+  return 0;
+}
+
 void report(char byte) {
   while (::write(STDOUT_FILENO, &byte, 1) != 1) {
   }
@@ -127,6 +164,8 @@ int run(const std::string& mode, int argc, char** argv) {
   if (mode == "keychain") return keychain(argv[3], argc - 4, argv + 4);
   if (mode == "consent-queue") return consentQueue(std::stoi(argv[3]));
   if (mode == "burst") return burst(argv[3]);
+  if (mode == "remote-config") return remoteConfig(argv[3]);
+  if (mode == "endpoints") return endpoints(argv[3]);
   return 2;
 }
 

@@ -22,9 +22,7 @@
 //    "handled": true, "hasEdits": true, "error": ["evaluator", 4],
 //    "output": {...event...}, "created": [{...event...}, ...]}
 //
-// Every program starts with the prelude below: "reg" and "log" are the
-// engine's two modules, and "rule" registers its rule's "cb" with the rule
-// itself as the options ("type", "priority").
+// Every program starts with the prelude of EditingProgram.h.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,6 +39,7 @@
 #include "Libraries/Measurement/EventEditing/MSRPEventEditing.h"
 #include "Libraries/Measurement/EventEditing/MSRPRuntime.h"
 #include "Libraries/WireMessages/MSRPBProgramMessages.h"
+#include "Libraries/Measurement/EventEditing/tests/EditingProgram.h"
 #include "Libraries/Measurement/EventEditing/tests/EvaluatorTestSupport.h"
 #include "Libraries/Measurement/EventEditing/tests/ProgramNotation.h"
 #include "Platform/Foundation/StringUtf16.h"
@@ -118,13 +117,6 @@ TEST(MSRPEvaluatorConformanceTest, EveryCaseGivesItsValueOrError) {
   std::filesystem::remove_all(scratch);
 }
 
-const char* const kEditingPrelude = R"([
-  ["41", "reg", "log"],
-  ["3", "reg", ["require", "internal.registerCallback"]],
-  ["3", "log", ["require", "internal.eventLogger"]],
-  ["50", "rule", ["7", "r"], ["reg", 0, ["16", ["15", "r"], "cb"], ["15", "r"]]]
-])";
-
 ns::Value nativeOf(const json& node) {
   if (node.is_string()) return ns::Value(node.get<std::string>());
   if (node.is_number_float()) return ns::Value(node.get<double>());
@@ -158,31 +150,6 @@ json errorOf(const ns::Error& error) {
                        : error.domain() == kMSRPErrorDomain      ? "evaluator"
                                                                  : error.domain();
   return json::array({domain, error.code()});
-}
-
-std::shared_ptr<MSRPBProgram> editingProgram(const json& c) {
-  MSRPValueList instructions;
-  for (const json& node : json::parse(kEditingPrelude)) instructions.push_back(valueFromNotation(node));
-  for (const json& node : c.value("program", json::array())) instructions.push_back(valueFromNotation(node));
-  auto program = MSRPBProgram::initWithBuffer(std::nullopt);
-  MSRPBMessageSetArray(program.get(), 0, entitiesOf(instructions));
-  if (c.contains("activities")) {
-    MSRPBArray activities;
-    for (const json& a : c.at("activities")) {
-      auto activity = MSRPBOgtActivity::initWithBuffer(std::nullopt);
-      MSRPBMessageSetString(activity.get(), 0, a.at("name").get<std::string>());
-      MSRPValueList data;
-      for (const json& node : a.at("data")) data.push_back(valueFromNotation(node));
-      MSRPBMessageSetArray(activity.get(), 1, entitiesOf(data));
-      activities.push_back(std::shared_ptr<NANOMessageBase>(activity));
-    }
-    auto list = MSRPBOgtActivities::initWithBuffer(std::nullopt);
-    MSRPBMessageSetArray(list.get(), 0, activities);
-    MSRPBMessageSetMessage(program.get(), 1, *list);
-  }
-  // Delivered as bytes, as a configuration brings it.
-  std::optional<ns::Data> bytes = program->protoBuffer();
-  return bytes ? MSRPBProgram::initWithBuffer(*bytes) : nullptr;
 }
 
 TEST(MSRPEventEditingConformanceTest, EveryCaseLoadsAndEditsAsDescribed) {

@@ -331,12 +331,5 @@ MSRPStringCommandEvaluator::MSRPStringCommandEvaluator()
 MSRPValueRef MSRPStringCommandEvaluator::evaluateCommand(const std::u16string& name, const Receiver& receiver,
                                                          const MSRPValueList& arguments, const Scope& scope,
                                                          ns::Error& error) const {
-  auto found = handlers_.find(name);
-  if (found == handlers_.end()) {
-    MSRPSetError(error, MSRPErrorNoSuchMethod);
-    return undefined();
-  }
-  MSRPValueList values = MSRPEvaluateArguments(arguments, scope, error);
-  if (MSRPHasError(error)) return undefined();
-  return found->second(receiver, values, scope, error);
+  return msrp::callMethod(handlers_, name, receiver, arguments, scope, error);
 }

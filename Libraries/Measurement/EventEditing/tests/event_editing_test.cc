@@ -94,7 +94,7 @@ TEST(MSRPEventEditingTest, DestroyingTheEngineFreesEverythingItsProgramMade) {
                   {"activities",
                    {{{"name", "rule"},
                      {"data", {{"8", "type", "edit", "cb", appending("x")}, {"8", "type", "create", "cb", appending("y")}}}}}}};
-  loaded(program).reset();  // the shared values exist from here on
+  edited(*loaded(program));  // the shared values (true, null, ...) exist from here on
   long scopes = MSRPScope::liveCount();
   long values = MSRPRuntimeValue::liveCount();
   {

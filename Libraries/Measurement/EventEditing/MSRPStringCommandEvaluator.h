@@ -24,8 +24,10 @@
 #include "Platform/Foundation/RegularExpression.h"
 
 // What one "match" or "search" may do: a pattern backtracking without end
-// on a long text stops here rather than holding the worker queue. Counted
-// in engine steps (about ten million), never in time.
+// on a long text stops here rather than holding the worker queue. ICU
+// counts the limit in units of a fixed number of engine steps, never in
+// time, so a search stops at the same point on any machine; a linear
+// search of the longest string stays well inside it.
 inline constexpr ns::RegularExpression::MatchLimit MSRPRegularExpressionLimit{1000, 1 << 20};
 
 class MSRPStringCommandEvaluator {

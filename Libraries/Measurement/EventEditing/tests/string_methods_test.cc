@@ -144,7 +144,7 @@ TEST_F(MSRPStringCommandEvaluatorTest, TheLocaleFormsFollowTheDevice) {
 }
 
 TEST_F(MSRPStringCommandEvaluatorTest, RegularExpressionFailuresAreThePlatformsErrors) {
-  for (const std::u16string& method : {u"match", u"search"}) {
+  for (std::u16string method : {u"match", u"search"}) {
     SCOPED_TRACE(ns::toUtf8(method));
     ns::Error invalid;
     EXPECT_EQ(call(u"abc", method, {string(u"(")}, invalid), MSRPUndefinedValue::sharedInstance());

@@ -176,6 +176,13 @@ std::string FormatArg::text() const {
 }
 
 std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
+  std::string out;
+  out.reserve(fmt.size() + 16);
+  formatArgsInto(out, fmt, args);
+  return out;
+}
+
+void formatArgsInto(std::string& out, std::string_view fmt, std::span<const FormatArg> args) {
   static const FormatArg missing;
   size_t nextArg = 0;
   auto argAt = [&](size_t index) -> const FormatArg& { return index < args.size() ? args[index] : missing; };
@@ -198,8 +205,7 @@ std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
     return static_cast<int>(v);
   };
 
-  std::string out;
-  out.reserve(fmt.size() + 16);
+  out.clear();
   size_t i = 0;
   while (i < fmt.size()) {
     size_t percent = fmt.find('%', i);
@@ -327,7 +333,6 @@ std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
         break;
     }
   }
-  return out;
 }
 
 }  // namespace ns

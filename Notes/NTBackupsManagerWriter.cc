@@ -80,7 +80,13 @@ class BackupEntries {
   // A property list that cannot be made is reported and left out.
   void propertyList(const ns::Dictionary& dictionary, const std::string& name) {
     ns::Error error;
-    auto data = ns::dataFromPropertyList(ns::Value(dictionary), ns::PropertyListFormat::XML, &error);
+    propertyListData(propertyListBytes(dictionary, &error), error, name);
+  }
+  static std::optional<ns::Data> propertyListBytes(const ns::Dictionary& dictionary, ns::Error* error) {
+    return ns::dataFromPropertyList(ns::Value(dictionary), ns::PropertyListFormat::XML, error);
+  }
+  // One made already, or the error that kept it from being made.
+  void propertyListData(const std::optional<ns::Data>& data, const ns::Error& error, const std::string& name) {
     if (!data) {
       QB_REPORT(error);
       return;
@@ -124,6 +130,8 @@ struct NoteJob {
   ns::Date stamp;
   std::optional<ns::Data> archive;              // the stored text, not decoded yet
   std::optional<ns::AttributedString> text;     // or the text itself, when not stored as it is
+  std::optional<ns::Data> stampList;            // the stamp's property list, made by the worker
+  ns::Error stampError;
   std::optional<ns::FileWrapper> package;       // made by the worker
   ns::Error error;
   bool ready = false;
@@ -136,6 +144,7 @@ struct NoteJobs {
 };
 
 void prepareNote(NoteJob& job) {
+  job.stampList = BackupEntries::propertyListBytes({{"timeStamp", ns::Value(job.stamp)}}, &job.stampError);
   const ns::Dictionary rtfd{{ui::kDocumentTypeDocumentAttribute, ns::Value(ui::kRTFDTextDocumentType)}};
   // Decoded here for this one use and dropped with the job: nothing of it
   // stays on the note.
@@ -166,8 +175,7 @@ Written writeEntries(VLZipArchive& zip, cd::ManagedObjectContext& context, Backu
       std::unique_lock lock(jobs->mutex);
       jobs->readied.wait(lock, [&] { return job->ready; });
     }
-    // A note without a stamp gets the backup's start moment.
-    entries.propertyList({{"timeStamp", ns::Value(job->stamp)}}, job->base + ".plist");
+    entries.propertyListData(job->stampList, job->stampError, job->base + ".plist");
     if (job->package) {
       entries.package(*job->package, job->base + ".rtfd");
     } else {
@@ -189,6 +197,7 @@ Written writeEntries(VLZipArchive& zip, cd::ManagedObjectContext& context, Backu
       if (run.shouldStop()) return Written::stopped;
       auto job = std::make_shared<NoteJob>();
       job->base = folderName + "/" + noteBaseName(j);
+      // A note without a stamp gets the backup's start moment.
       job->stamp = notes[j]->timeStamp().value_or(start);
       job->archive = notes[j]->transformableData("attributedString");
       if (!job->archive) job->text = notes[j]->text();

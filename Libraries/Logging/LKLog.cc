@@ -105,6 +105,10 @@ void LKLog::performOnLoggingQueueAndWait(const std::function<void()>& block) {
 
 namespace {
 
+// Set once the thread's own record (in queueReusedRecord) is destroyed;
+// trivially destructible, so readable to the thread's very end.
+thread_local bool threadRecordGone = false;
+
 // The spent records kept on either side after a burst of more than twice
 // as many; a few MiB at most.
 constexpr size_t kMostSpareRecords = 4096;
@@ -136,8 +140,15 @@ void LKLog::queueReusedRecord(uint64_t level, uint64_t flag, int64_t context, co
                               const char* function, uint64_t line, const ns::Value* tag, std::string_view format,
                               const std::string* formatted, std::span<const ns::FormatArg> args) {
   // The thread's own record, filled outside the lock into storage that a
-  // spent record left it, then exchanged for the next spent one.
-  thread_local LKLogMessage record;
+  // spent record left it, then exchanged for the next spent one. A thread
+  // that logs while it ends, after its record went, uses one of the call's.
+  struct ThreadRecord {
+    LKLogMessage record;
+    ~ThreadRecord() { threadRecordGone = true; }
+  };
+  thread_local ThreadRecord threadRecord;
+  std::optional<LKLogMessage> callRecord;
+  LKLogMessage& record = threadRecordGone ? callRecord.emplace() : threadRecord.record;
   if (formatted) {
     record.message_.assign(*formatted);
   } else {

@@ -125,6 +125,27 @@ TEST_F(LogCoreTest, AsynchronousRecordsCarryNothingOfEarlierOnes) {
   }
 }
 
+// A thread's own record is gone before the thread's other thread-local
+// objects that were made before it: one of them that logs as it goes still
+// gets its record through.
+TEST_F(LogCoreTest, AThreadLoggingWhileItEndsKeepsItsRecords) {
+  auto logger = std::make_shared<RecordingLogger>();
+  LKLog::addLogger(logger);
+  struct LogsWhenGone {
+    ~LogsWhenGone() {
+      LKLog::log(true, 7, LKLogFlagInfo, 0, "f.cc", "g", 1, nullptr, "gone, with a line longer than a short string %d", 2);
+    }
+  };
+  std::thread([] {
+    thread_local LogsWhenGone goes;
+    (void)goes;
+    LKLog::log(true, 7, LKLogFlagInfo, 0, "f.cc", "g", 1, nullptr, "here, with a line longer than a short string %d", 1);
+  }).join();
+  LKLog::flushLog();
+  EXPECT_EQ(logger->lines(), (std::vector<std::string>{"here, with a line longer than a short string 1",
+                                                   "gone, with a line longer than a short string 2"}));
+}
+
 TEST_F(LogCoreTest, RegistrationByLevelAndRemovalOfFirstNode) {
   auto logger = std::make_shared<RecordingLogger>();
   LKLog::addLogger(logger, 7);

@@ -189,8 +189,8 @@ void LKLog::lt_drain(uint64_t epoch) {
   // two at a time, and the two would spend their time handing the lock and
   // the records' memory back and forth: a few records wait a moment for
   // more to join them.
-  constexpr size_t kGather = 64;
-  constexpr auto kGatherWait = std::chrono::microseconds(20);
+  constexpr size_t kGather = 256;
+  constexpr auto kGatherWait = std::chrono::microseconds(50);
   constexpr auto kLinger = std::chrono::microseconds(50);
   std::vector<LKLogMessage>& batch = lt_batch_;
   bool lingered = false;

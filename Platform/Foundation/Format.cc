@@ -315,9 +315,16 @@ void formatArgsInto(std::string& out, std::string_view fmt, std::span<const Form
       }
       case 's':
       case 'S':
-      case '@':
-        out += formatText(takeArg().text(), directive);
+      case '@': {
+        const FormatArg& a = takeArg();
+        // Most texts are printed as they are: nothing to measure or cut.
+        if (a.kind() == FormatArg::Kind::Text && directive.width < 0 && directive.precision < 0) {
+          out += a.text();
+        } else {
+          out += formatText(a.text(), directive);
+        }
         break;
+      }
       case 'p': {
         const FormatArg& a = takeArg();
         std::string text = hexAddress(static_cast<uintptr_t>(a.unsignedValue()));

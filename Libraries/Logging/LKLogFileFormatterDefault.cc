@@ -19,28 +19,25 @@ namespace {
 
 constexpr size_t kStandardTimeLength = 23;  // "yyyy/MM/dd HH:mm:ss:SSS"
 
-void putDigits(char* at, unsigned value, int count) {
-  for (int i = count - 1; i >= 0; --i) {
-    at[i] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  }
-}
-
 // Years 1970 to 9999 only: four digits each.
 void writeStandardTime(char* text, const LKCivilTime& t) {
-  putDigits(text, static_cast<unsigned>(t.year), 4);
-  text[4] = '/';
-  putDigits(text + 5, t.month, 2);
-  text[7] = '/';
-  putDigits(text + 8, t.day, 2);
-  text[10] = ' ';
-  putDigits(text + 11, t.hour, 2);
-  text[13] = ':';
-  putDigits(text + 14, t.minute, 2);
-  text[16] = ':';
-  putDigits(text + 17, t.second, 2);
-  text[19] = ':';
-  putDigits(text + 20, t.millisecond, 3);
+  // Each field's digits, then the character after it.
+  const struct {
+    unsigned value;
+    int digits;
+    char after;
+  } fields[] = {{static_cast<unsigned>(t.year), 4, '/'}, {t.month, 2, '/'}, {t.day, 2, ' '}, {t.hour, 2, ':'},
+                {t.minute, 2, ':'}, {t.second, 2, ':'}, {t.millisecond, 3, 0}};
+  char* at = text;
+  for (const auto& field : fields) {
+    unsigned value = field.value;
+    for (int i = field.digits - 1; i >= 0; --i) {
+      at[i] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
+    at += field.digits;
+    if (field.after) *at++ = field.after;
+  }
 }
 
 bool isStandardYear(double secondsSince1970) { return secondsSince1970 >= 0 && secondsSince1970 < 253402300800.0; }

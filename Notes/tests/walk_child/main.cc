@@ -12,22 +12,15 @@
 #include "Notes/AppDelegate.h"
 #include "Notes/MainStoryboard.h"
 #include "Notes/NTData.h"
+#include "Notes/tests/AppChildBoot.h"
 #include "Platform/Dispatch/Shutdown.h"
-#include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/Clock.h"
-#include "Platform/Foundation/Device.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/ApplicationMain.h"
-#include "Platform/UIKit/AssetCatalog.h"
 #include "Platform/UIKit/Input.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
-  ns::Device::boot(argv[1]);
-  ns::Bundle::setMainBundlePath(argv[2]);
-  ui::AssetCatalog::shared().setDirectory(std::string(argv[2]) + "/Assets");
-  // Nothing here waits for real time to pass.
-  ns::Clock::useVirtual(ns::Date::now());
+  notes::testing::bootAppChild(argv[1], argv[2]);
   int walks = 0;
   NTData::setDisplayOrderWalkObserver([&] { ++walks; });
   registerMainStoryboard();

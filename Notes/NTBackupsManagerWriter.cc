@@ -1,14 +1,19 @@
 // NTBackupsManager::startBackup: writes every folder and note of a store
 // into one archive in the backups directory.
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <mutex>
+#include <optional>
 
 #include "Libraries/Archive/VLZipArchive.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
+#include "Notes/ClassNameTransformer.h"
 #include "Notes/NTBackupFileNames.h"
 #include "Notes/NTBackupTask.h"
 #include "Notes/NTBackupsManager.h"
 #include "Notes/NTData.h"
+#include "Platform/CoreData/ValueTransformer.h"
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/Format.h"
@@ -75,7 +80,13 @@ class BackupEntries {
   // A property list that cannot be made is reported and left out.
   void propertyList(const ns::Dictionary& dictionary, const std::string& name) {
     ns::Error error;
-    auto data = ns::dataFromPropertyList(ns::Value(dictionary), ns::PropertyListFormat::XML, &error);
+    propertyListData(propertyListBytes(dictionary, &error), error, name);
+  }
+  static std::optional<ns::Data> propertyListBytes(const ns::Dictionary& dictionary, ns::Error* error) {
+    return ns::dataFromPropertyList(ns::Value(dictionary), ns::PropertyListFormat::XML, error);
+  }
+  // One made already, or the error that kept it from being made.
+  void propertyListData(const std::optional<ns::Data>& data, const ns::Error& error, const std::string& name) {
     if (!data) {
       QB_REPORT(error);
       return;
@@ -106,38 +117,106 @@ enum class Written { whole, stopped, failed };
 
 // The notes read from the store at a time: the lists' batch size.
 constexpr size_t kNotesPerRead = 20;
+// Notes whose text is being made ready at once, at most: enough to keep
+// the workers busy while the archive is written, few enough that what the
+// backup holds does not grow with the store.
+constexpr size_t kNotesInFlight = 16;
+
+// One note on its way into the archive. Its stored text is decoded and
+// written as a package by a worker; the archive is written in order, by
+// the backup's own thread, as each is ready.
+struct NoteJob {
+  std::string base;  // entry name without extension
+  ns::Date stamp;
+  std::optional<ns::Data> archive;              // the stored text, not decoded yet
+  std::optional<ns::AttributedString> text;     // or the text itself, when not stored as it is
+  std::optional<ns::Data> stampList;            // the stamp's property list, made by the worker
+  ns::Error stampError;
+  std::optional<ns::FileWrapper> package;       // made by the worker
+  ns::Error error;
+  bool ready = false;
+};
+
+// Workers hand their notes back through this.
+struct NoteJobs {
+  std::mutex mutex;
+  std::condition_variable readied;
+};
+
+void prepareNote(NoteJob& job) {
+  job.stampList = BackupEntries::propertyListBytes({{"timeStamp", ns::Value(job.stamp)}}, &job.stampError);
+  const ns::Dictionary rtfd{{ui::kDocumentTypeDocumentAttribute, ns::Value(ui::kRTFDTextDocumentType)}};
+  // Decoded here for this one use and dropped with the job: nothing of it
+  // stays on the note.
+  std::any decoded;
+  const ns::AttributedString* text = job.text ? &*job.text : nullptr;
+  if (job.archive) {
+    if (auto transformer = cd::ValueTransformer::valueTransformerForName(ClassNameTransformer::kName))
+      decoded = transformer->reverseTransformedValue(std::any(*job.archive));
+    text = std::any_cast<ns::AttributedString>(&decoded);
+    job.archive.reset();
+  }
+  const ns::AttributedString empty;
+  if (!text) text = &empty;
+  job.package = ui::fileWrapperFromRange(*text, ns::Range{0, text->length()}, rtfd, &job.error);
+  job.text.reset();
+}
 
 // Every folder and note into `zip`, reporting progress up to below 0.8.
 Written writeEntries(VLZipArchive& zip, cd::ManagedObjectContext& context, BackupRun& run, ns::Date start) {
   BackupEntries entries(zip);
-  const ns::Dictionary rtfd{{ui::kDocumentTypeDocumentAttribute, ns::Value(ui::kRTFDTextDocumentType)}};
+  auto jobs = std::make_shared<NoteJobs>();
+  std::deque<std::shared_ptr<NoteJob>> inFlight;
+  // Writes the oldest note once its worker is done with it.
+  auto writeOldest = [&] {
+    std::shared_ptr<NoteJob> job = inFlight.front();
+    inFlight.pop_front();
+    {
+      std::unique_lock lock(jobs->mutex);
+      jobs->readied.wait(lock, [&] { return job->ready; });
+    }
+    entries.propertyListData(job->stampList, job->stampError, job->base + ".plist");
+    if (job->package) {
+      entries.package(*job->package, job->base + ".rtfd");
+    } else {
+      QB_REPORT(job->error);
+    }
+  };
   auto folders = NTData::fetchSortedFolders(context);
   const float F = float(folders.size());
   for (size_t i = 0; i < folders.size(); ++i) {
     if (run.shouldStop()) return Written::stopped;
     const std::string folderName = ns::globallyUniqueString();
     // The notes come as faults read a batch at a time, and each goes back
-    // to a fault once written: what the backup holds stays the same
+    // to a fault once handed over: what the backup holds stays the same
     // whether a folder has ten notes or a hundred thousand.
     auto notes = NTData::fetchSortedNotesInFolder(context, folders[i], kNotesPerRead);
     if (notes.empty()) entries.emptyFolder(folderName);
     const float N = float(notes.size());
     for (size_t j = 0; j < notes.size(); ++j) {
       if (run.shouldStop()) return Written::stopped;
-      const std::string base = folderName + "/" + noteBaseName(j);
+      auto job = std::make_shared<NoteJob>();
+      job->base = folderName + "/" + noteBaseName(j);
       // A note without a stamp gets the backup's start moment.
-      entries.propertyList({{"timeStamp", ns::Value(notes[j]->timeStamp().value_or(start))}}, base + ".plist");
-      ns::AttributedString text = notes[j]->text().value_or(ns::AttributedString());
-      ns::Error noteError;
-      auto wrapper = ui::fileWrapperFromRange(text, ns::Range{0, text.length()}, rtfd, &noteError);
-      if (wrapper) {
-        entries.package(*wrapper, base + ".rtfd");
-      } else {
-        QB_REPORT(noteError);
-      }
+      job->stamp = notes[j]->timeStamp().value_or(start);
+      job->archive = notes[j]->transformableData("attributedString");
+      if (!job->archive) job->text = notes[j]->text();
       context.refreshObject(notes[j], false);
+      dispatch::Queue::global()->async([job, jobs] {
+        prepareNote(*job);
+        std::lock_guard lock(jobs->mutex);
+        job->ready = true;
+        jobs->readied.notify_all();
+      });
+      inFlight.push_back(std::move(job));
+      if (inFlight.size() >= kNotesInFlight) writeOldest();
       if (entries.failed()) return Written::failed;
       run.report(0.8f * (float(i) / F + float(j) / (F * N)));
+    }
+    // The folder's notes come before its property list, as they always did.
+    while (!inFlight.empty()) {
+      writeOldest();
+      if (entries.failed()) return Written::failed;
     }
     entries.propertyList({{"title", ns::Value(folders[i]->title().value_or(""))}}, folderName + ".plist");
     if (entries.failed()) return Written::failed;

@@ -90,16 +90,59 @@ bool saveContext(cd::ManagedObjectContext& context, OnFailure onFailure) {
   return saved;
 }
 
+namespace {
+
+// The store's save count when the last walk left every order in place.
+constexpr const char* kDisplayOrdersWalkedKey = "displayOrdersInPlaceAtSave";
+
+std::mutex walkObserverMutex;
+std::function<void()> walkObserver;
+
+// Each store's save count; empty when one cannot be read.
+std::vector<int64_t> saveCounts(const cd::PersistentStoreCoordinator& coordinator,
+                                const std::vector<std::shared_ptr<cd::PersistentStore>>& stores) {
+  std::lock_guard lock(coordinator.storeMutex());
+  std::vector<int64_t> counts;
+  for (const auto& store : stores) {
+    const int64_t count = store->saveCount();
+    if (count < 0) return {};
+    counts.push_back(count);
+  }
+  return counts;
+}
+
+bool walkedAt(const cd::PersistentStoreCoordinator& coordinator,
+              const std::vector<std::shared_ptr<cd::PersistentStore>>& stores, const std::vector<int64_t>& counts) {
+  if (counts.empty()) return false;
+  std::lock_guard lock(coordinator.storeMutex());
+  for (size_t i = 0; i < stores.size(); ++i)
+    if (stores[i]->metadataInteger(kDisplayOrdersWalkedKey) != counts[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+void setDisplayOrderWalkObserver(std::function<void()> observer) {
+  std::lock_guard lock(walkObserverMutex);
+  walkObserver = std::move(observer);
+}
+
 void fixDisplayOrders(cd::ManagedObjectContext& context) {
-  // The coordinator's stamp when the last walk left every order in place:
-  // the app walks at every activation, and a walk reads every note.
-  static std::mutex walkedMutex;
-  static uint64_t walkedStamp = 0;
+  // The app walks at every activation, and a walk reads every note: the
+  // store keeps the save count at which the last walk left every order in
+  // place, and while no save came since, nothing is read.
   context.performAndWait([&] {
     auto coordinator = context.persistentStoreCoordinator();
-    if (coordinator && !context.hasChanges()) {
-      std::lock_guard lock(walkedMutex);
-      if (walkedStamp == coordinator->changeStamp()) return;
+    std::vector<std::shared_ptr<cd::PersistentStore>> stores;
+    std::vector<int64_t> before;
+    if (coordinator) {
+      stores = coordinator->persistentStores();
+      before = saveCounts(*coordinator, stores);
+      if (!stores.empty() && !context.hasChanges() && walkedAt(*coordinator, stores, before)) return;
+    }
+    {
+      std::lock_guard lock(walkObserverMutex);
+      if (walkObserver) walkObserver();
     }
     bool changed = false;
     auto folders = fetchSortedFolders(context);
@@ -116,14 +159,23 @@ void fixDisplayOrders(cd::ManagedObjectContext& context) {
         changed = true;
       }
     }
+    bool saved = false;
     if (changed) {
       QB_REPORT(kFixDisplayOrdersMessage);
-      saveContext(context);
+      saved = saveContext(context);
     }
-    if (coordinator && !context.hasChanges()) {
-      std::lock_guard lock(walkedMutex);
-      walkedStamp = coordinator->changeStamp();
-    }
+    if (!coordinator || stores.empty() || before.empty() || context.hasChanges()) return;
+    // Marked only when the counts show that no save but the walk's own came
+    // between (one each at most): another might have changed an order. The
+    // lock keeps any other save out until the mark is written.
+    std::lock_guard lock(coordinator->storeMutex());
+    const std::vector<int64_t> after = saveCounts(*coordinator, stores);
+    if (after.size() != before.size()) return;
+    bool untouched = true;
+    for (size_t i = 0; i < after.size(); ++i)
+      untouched = untouched && (after[i] == before[i] || (saved && after[i] == before[i] + 1));
+    if (!untouched) return;
+    for (size_t i = 0; i < stores.size(); ++i) stores[i]->setMetadataInteger(kDisplayOrdersWalkedKey, after[i], nullptr);
   });
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,9 +44,12 @@ bool saveContext(cd::ManagedObjectContext& context, OnFailure onFailure = OnFail
 
 // Renumbers all folders and the notes of each folder; when anything
 // changed, reports that once and saves. A walk that found (or left) every
-// order in place is not made again until something is saved through the
-// context's coordinator or the context holds unsaved changes.
+// order in place is not made again until something is saved to the store
+// or the context holds unsaved changes, also across launches: the walk
+// leaves the store's save count in the store as its mark.
 void fixDisplayOrders(cd::ManagedObjectContext& context);
+// Called at each walk that reads the notes (for tests; null: none).
+void setDisplayOrderWalkObserver(std::function<void()> observer);
 // Gives each object its index in `objects` as display order.
 void fixDisplayOrders(const std::vector<std::shared_ptr<NTNote>>& objects);
 void fixDisplayOrders(const std::vector<std::shared_ptr<NTFolder>>& objects);

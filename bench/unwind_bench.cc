@@ -34,6 +34,7 @@ __attribute__((noinline, noipa)) int deepen(int depth, benchmark::State& state, 
 void oursAtBottom(benchmark::State& state) {
   uint64_t frames[kCapacity];
   int count = 0;
+  uint32_t blockReads = 0;
   for (auto _ : state) {
     ucontext_t context;
     getcontext(&context);
@@ -41,9 +42,11 @@ void oursAtBottom(benchmark::State& state) {
     DVCRUnwindInit(&unwind, &context.uc_mcontext);
     count = 0;
     while (count < kCapacity && DVCRUnwindNextFrame(&unwind)) frames[count++] = DVCRUnwindGetPC(&unwind);
+    blockReads = unwind.readCache.blockReads;
     benchmark::DoNotOptimize(frames);
   }
   state.counters["frames"] = count;
+  state.counters["reads"] = blockReads;  // system calls that copied memory, one unwind
 }
 
 void backtraceAtBottom(benchmark::State& state) {
@@ -56,9 +59,32 @@ void backtraceAtBottom(benchmark::State& state) {
   state.counters["frames"] = count;
 }
 
+// Both walks of one stack, once: every frame above the bottom function's
+// own must be the same return address.
+void compareAtBottom(benchmark::State& state) {
+  uint64_t ours[kCapacity];
+  void* theirs[kCapacity];
+  ucontext_t context;
+  getcontext(&context);
+  int theirCount = backtrace(theirs, kCapacity);
+  DVCRUnwindContext unwind;
+  DVCRUnwindInit(&unwind, &context.uc_mcontext);
+  int ourCount = 0;
+  while (ourCount < kCapacity && DVCRUnwindNextFrame(&unwind)) ours[ourCount++] = DVCRUnwindGetPC(&unwind);
+  bool equal = ourCount == theirCount;
+  for (int i = 1; equal && i < ourCount; ++i) equal = ours[i] == reinterpret_cast<uintptr_t>(theirs[i]);
+  for (auto _ : state) {
+  }
+  state.counters["frames_equal"] = equal ? 1 : 0;
+  std::printf("frames: ours %d, backtrace %d, %s\n", ourCount, theirCount, equal ? "equal" : "DIFFERENT");
+}
+
 void BM_UnwindOurs(benchmark::State& state) { deepen(kDepth, state, oursAtBottom); }
 void BM_UnwindBacktrace(benchmark::State& state) { deepen(kDepth, state, backtraceAtBottom); }
 
+void BM_FramesEqual(benchmark::State& state) { deepen(kDepth, state, compareAtBottom); }
+
+BENCHMARK(BM_FramesEqual)->Iterations(1);
 BENCHMARK(BM_UnwindOurs)->Unit(benchmark::kMicrosecond)->MinTime(1);
 BENCHMARK(BM_UnwindBacktrace)->Unit(benchmark::kMicrosecond)->MinTime(1);
 

@@ -52,6 +52,8 @@ uint64_t parseLEB128(DVCRDwarfCursor* cursor, uint8_t* lastByte, int* shift) {
 
 // Strings are checked this many bytes at a time.
 constexpr size_t kStringChunk = 64;
+// Access is granted a page at a time.
+constexpr uintptr_t kPage = 4096;
 
 }  // namespace
 
@@ -89,8 +91,12 @@ const char* DVCRParseStringAndAdvance(DVCRDwarfCursor* cursor) {
   char chunk[kStringChunk];
   while (!cursor->failed && cursor->position < cursor->end) {
     const uint64_t left = cursor->end - cursor->position;
-    const size_t count = left < sizeof chunk ? static_cast<size_t>(left) : sizeof chunk;
+    size_t count = left < sizeof chunk ? static_cast<size_t>(left) : sizeof chunk;
     const uintptr_t at = cursor->position;
+    // Not across a page boundary: the NUL may come before a page that
+    // cannot be read.
+    const size_t toPageEnd = static_cast<size_t>(kPage - at % kPage);
+    if (count > toPageEnd) count = toPageEnd;
     if (!take(cursor, chunk, count)) return nullptr;
     if (const void* nul = memchr(chunk, '\0', count)) {
       cursor->position = at + static_cast<size_t>(static_cast<const char*>(nul) - chunk) + 1;

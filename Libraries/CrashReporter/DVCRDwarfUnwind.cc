@@ -129,17 +129,21 @@ bool DVCRDwarfUnwindAssignRegisters(const DVCRDwarfState& state, const DVCRThrea
   return true;
 }
 
-bool DVCRDwarfUnwindComputeRegisters(const DVCRDwarfCFIRecord& record, DVCRThreadState* registers) {
-  DVCRDwarfState state;
-  if (!DVCRDwarfRulesForPC(record, DVCRThreadContextGetPC(registers), &state)) return false;
+bool DVCRDwarfUnwindApplyRules(const DVCRDwarfState& rules, DVCRThreadState* registers) {
   uint64_t cfa;
-  if (!DVCRDwarfGetCFA(state, registers, &cfa)) {
+  if (!DVCRDwarfGetCFA(rules, registers, &cfa)) {
     DVCRSDKLogWarn("Error: failed to get CFA\n");
     return false;
   }
-  if (!DVCRDwarfUnwindAssignRegisters(state, registers, cfa, registers)) {
+  if (!DVCRDwarfUnwindAssignRegisters(rules, registers, cfa, registers)) {
     DVCRSDKLogError("Error: Unable to assign DWARF registers\n");
     return false;
   }
   return true;
+}
+
+bool DVCRDwarfUnwindComputeRegisters(const DVCRDwarfCFIRecord& record, DVCRThreadState* registers) {
+  DVCRDwarfState state;
+  if (!DVCRDwarfRulesForPC(record, DVCRThreadContextGetPC(registers), &state)) return false;
+  return DVCRDwarfUnwindApplyRules(state, registers);
 }

@@ -13,6 +13,8 @@
 // False, leaving `registers` as they were, when a rule cannot be followed,
 // memory cannot be read, or the step would leave the PC or SP unchanged.
 bool DVCRDwarfUnwindComputeRegisters(const DVCRDwarfCFIRecord& record, DVCRThreadState* registers);
+// The same step from rules already worked out for the registers' PC.
+bool DVCRDwarfUnwindApplyRules(const DVCRDwarfState& rules, DVCRThreadState* registers);
 
 bool DVCRDwarfGetCFA(const DVCRDwarfState& state, const DVCRThreadState* registers, uint64_t* cfa);
 // The caller's value of a register saved by one rule; 0 with a log line

@@ -20,12 +20,39 @@ DVCRDwarfSection ehFrameSection(const DVCRBinaryImageSlot& image) {
   return DVCRDwarfSection{static_cast<uintptr_t>(image.ehFrameSection), image.ehFrameSectionSize};
 }
 
+// The rules kept for this PC of this image, if any.
+const DVCRDwarfState* cachedRulesFor(const DVCRUnwindContext* context, uint64_t pc, uintptr_t ehFrame) {
+  for (uint32_t i = 0; i < context->cachedRulesCount; ++i) {
+    const DVCRUnwindCachedRules& entry = context->cachedRules[i];
+    if (entry.pc == pc && entry.ehFrame == ehFrame) return &entry.rules;
+  }
+  return nullptr;
+}
+
+void keepRules(DVCRUnwindContext* context, uint64_t pc, uintptr_t ehFrame, const DVCRDwarfState& rules) {
+  DVCRUnwindCachedRules& entry = context->cachedRules[context->nextCachedRules];
+  entry.pc = pc;
+  entry.ehFrame = ehFrame;
+  entry.rules = rules;
+  context->nextCachedRules = (context->nextCachedRules + 1) % kDVCRUnwindCachedRulesCount;
+  if (context->cachedRulesCount < kDVCRUnwindCachedRulesCount) ++context->cachedRulesCount;
+}
+
 // The DWARF FDE of the PC's function, found through the image's
 // .eh_frame_hdr, unwinds the frame. The slot may be stale (its image
 // unmapped, or closed behind the loader's back): the header and records
 // are read safely, and the FDE must lie in the slot's .eh_frame.
-bool unwindWithEHFrame(const DVCRBinaryImageSlot& image, DVCREHFrameHeader* header, DVCRThreadState* registers) {
+bool unwindWithEHFrame(const DVCRBinaryImageSlot& image, DVCRUnwindContext* context) {
+  DVCRThreadState* registers = &context->registers;
+  DVCREHFrameHeader* header = &context->ehFrameHeader;
   const uint64_t pc = DVCRThreadContextGetPC(registers);
+  if (const DVCRDwarfState* rules = cachedRulesFor(context, pc, image.ehFrame)) {
+    if (!DVCRDwarfUnwindApplyRules(*rules, registers)) {
+      DVCRSDKLogError("Failed to compute DWARF registers\n");
+      return false;
+    }
+    return true;
+  }
   const DVCRDwarfSection section = ehFrameSection(image);
   uintptr_t fde;
   const bool checked = header->address == image.ehFrame || DVCREHFrameHeaderInit(header, image.ehFrame);
@@ -42,7 +69,13 @@ bool unwindWithEHFrame(const DVCRBinaryImageSlot& image, DVCREHFrameHeader* head
     DVCRSDKLogInfo("No FDE covers pc %p\n", reinterpret_cast<void*>(pc));
     return false;
   }
-  if (!DVCRDwarfUnwindComputeRegisters(record, registers)) {
+  DVCRDwarfState rules;
+  if (!DVCRDwarfRulesForPC(record, pc, &rules)) {
+    DVCRSDKLogError("Failed to compute DWARF registers\n");
+    return false;
+  }
+  keepRules(context, pc, image.ehFrame, rules);
+  if (!DVCRDwarfUnwindApplyRules(rules, registers)) {
     DVCRSDKLogError("Failed to compute DWARF registers\n");
     return false;
   }
@@ -69,7 +102,7 @@ bool unwindWithTables(DVCRUnwindContext* context) {
   }
   DVCRSDKLogInfo("Binary image at %p has no unwind info\n", reinterpret_cast<void*>(image.baseAddress));
   if (image.ehFrame < kDVCRMinimumValidAddress || image.ehFrameSectionSize == 0) return false;
-  return unwindWithEHFrame(image, &context->ehFrameHeader, &context->registers);
+  return unwindWithEHFrame(image, context);
 }
 
 bool failToAdvance() {
@@ -105,6 +138,8 @@ bool DVCRUnwindInit(DVCRUnwindContext* context, const DVCRThreadState* threadSta
   context->lastFramePC = 0;
   context->repeatCount = 0;
   DVCRSafeReadCacheReset(&context->readCache);
+  context->cachedRulesCount = 0;
+  context->nextCachedRules = 0;
   return true;
 }
 

@@ -18,8 +18,9 @@
 // what follows it); the recorded frames are the return addresses.
 //
 // The stack and the tables are read through the context's read cache,
-// which copies memory a block at a time (DVCRSafeRead.h): the walk assumes
-// they hold still until it ends, as a stopped thread's do.
+// which copies memory a block at a time (DVCRSafeRead.h), and the rules the
+// DWARF tables give for a PC are kept for frames that return to it again:
+// the walk assumes they hold still until it ends, as a stopped thread's do.
 //
 // The stack ends at a PC below 4,096 (a zero frame pointer, an undefined
 // return address), when every way fails, or after 100,000 frames.
@@ -28,11 +29,22 @@
 #include <cstdint>
 
 #include "Libraries/CrashReporter/DVCRCompactUnwind.h"
+#include "Libraries/CrashReporter/DVCRDwarfInstructions.h"
 #include "Libraries/CrashReporter/DVCREHFrameHeader.h"
 #include "Libraries/CrashReporter/DVCRSafeRead.h"
 #include "Libraries/CrashReporter/DVCRThreadState.h"
 
 inline constexpr uint32_t kDVCRUnwindMaximumFrames = 100000;
+
+// Rules worked out from an image's DWARF tables for one PC, kept for the
+// rest of the unwind: a recursion returns to the same PC frame after frame,
+// and its tables need not be searched and run again for each.
+struct DVCRUnwindCachedRules {
+  uint64_t pc;
+  uintptr_t ehFrame;  // of the image they were read from
+  DVCRDwarfState rules;
+};
+inline constexpr int kDVCRUnwindCachedRulesCount = 4;
 
 struct DVCRUnwindContext {
   DVCRThreadState registers;  // of the current frame
@@ -44,6 +56,9 @@ struct DVCRUnwindContext {
   uint64_t lastFramePC;
   uint32_t repeatCount;  // how many frames just before this one had its PC
   DVCRSafeReadCache readCache;  // for the whole unwind
+  DVCRUnwindCachedRules cachedRules[kDVCRUnwindCachedRulesCount];
+  uint32_t cachedRulesCount;  // filled entries
+  uint32_t nextCachedRules;   // the entry the next rules replace
 };
 
 // Zeroes the context (the cache's copies are only marked empty) and copies

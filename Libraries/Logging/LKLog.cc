@@ -66,6 +66,10 @@ bool LKLog::isOnLoggingQueue() {
 
 void LKLog::log(bool asynchronous, uint64_t level, uint64_t flag, int64_t context, const char* file,
                 const char* function, uint64_t line, const ns::Value* tag, const std::string& message) {
+  if (asynchronous) {
+    sharedInstance().queueReusedRecord(level, flag, context, file, function, line, tag, message, &message, {});
+    return;
+  }
   sharedInstance().queueLogMessage(LKLogMessage(message, message, level, flag, context, file, std::string(function),
                                                 line, tagFrom(tag), LKLogMessageDontCopyMessage, std::nullopt),
                                    asynchronous);
@@ -79,6 +83,7 @@ void LKLog::performOnLoggingQueue(std::function<void()> block) {
   LKLog& log = sharedInstance();
   std::lock_guard lock(log.pendingMutex_);
   ++log.epoch_;
+  log.arrivals_.fetch_add(1, std::memory_order_release);
   log.drainScheduled_ = false;
   loggingQueue()->async(std::move(block));
 }
@@ -92,80 +97,158 @@ void LKLog::performOnLoggingQueueAndWait(const std::function<void()>& block) {
   {
     std::lock_guard lock(log.pendingMutex_);
     ++log.epoch_;
+    log.arrivals_.fetch_add(1, std::memory_order_release);
     log.drainScheduled_ = false;
   }
   loggingQueue()->sync(block);
 }
 
+namespace {
+
+// Set once the thread's own record (in queueReusedRecord) is destroyed;
+// trivially destructible, so readable to the thread's very end.
+thread_local bool threadRecordGone = false;
+
+// The spent records kept on either side after a burst of more than twice
+// as many; a few MiB at most.
+constexpr size_t kMostSpareRecords = 4096;
+
+}  // namespace
+
+void LKLog::lt_enqueueLocked(LKLogMessage& record, bool swapIn) {
+  if (pendingCount_ < pendingMessages_.size()) {
+    // A spent record takes the caller's place (and storage) in exchange.
+    if (swapIn) {
+      pendingMessages_[pendingCount_].swapWith(record);
+    } else {
+      pendingMessages_[pendingCount_] = std::move(record);
+    }
+  } else {
+    pendingMessages_.push_back(std::move(record));
+  }
+  ++pendingCount_;
+  pendingEpochs_.push_back(epoch_);
+  arrivals_.fetch_add(1, std::memory_order_release);
+  if (!drainScheduled_) {
+    drainScheduled_ = true;
+    uint64_t epoch = epoch_;
+    loggingQueue()->async([this, epoch] { lt_drain(epoch); });
+  }
+}
+
+void LKLog::queueReusedRecord(uint64_t level, uint64_t flag, int64_t context, const char* file,
+                              const char* function, uint64_t line, const ns::Value* tag, std::string_view format,
+                              const std::string* formatted, std::span<const ns::FormatArg> args) {
+  // The thread's own record, filled outside the lock into storage that a
+  // spent record left it, then exchanged for the next spent one. A thread
+  // that logs while it ends, after its record went, uses one of the call's.
+  struct ThreadRecord {
+    LKLogMessage record;
+    ~ThreadRecord() { threadRecordGone = true; }
+  };
+  thread_local ThreadRecord threadRecord;
+  std::optional<LKLogMessage> callRecord;
+  LKLogMessage& record = threadRecordGone ? callRecord.emplace() : threadRecord.record;
+  if (formatted) {
+    record.message_.assign(*formatted);
+  } else {
+    ns::formatArgsInto(record.message_, format, args);
+  }
+  record.refill(format, level, flag, context, file, function, line, tagFrom(tag), LKLogMessageDontCopyMessage);
+  std::lock_guard lock(pendingMutex_);
+  lt_enqueueLocked(record, true);
+}
+
 void LKLog::queueLogMessage(LKLogMessage message, bool asynchronously) {
   if (asynchronously) {
     std::lock_guard lock(pendingMutex_);
-    pendingMessages_.push_back(std::move(message));
-    pendingEpochs_.push_back(epoch_);
-    if (!drainScheduled_) {
-      drainScheduled_ = true;
-      uint64_t epoch = epoch_;
-      loggingQueue()->async([this, epoch] { lt_drain(epoch); });
-    }
+    lt_enqueueLocked(message, false);
     return;
   }
   performOnLoggingQueueAndWait([&] { lt_log(message); });
 }
 
-bool LKLog::lingerForRecords(uint64_t epoch) {
-  constexpr auto kLinger = std::chrono::microseconds(50);
-  const auto until = std::chrono::steady_clock::now() + kLinger;
-  while (std::chrono::steady_clock::now() < until) {
-    {
-      std::lock_guard lock(pendingMutex_);
-      if (!pendingEpochs_.empty() || epoch_ != epoch) return false;
-    }
+bool LKLog::waitForArrivals(uint64_t seen, uint64_t wanted, std::chrono::microseconds most) {
+  const auto until = std::chrono::steady_clock::now() + most;
+  // Watches the counter, not the queue: taking the callers' lock over and
+  // over would make each of them wait for it.
+  for (;;) {
+    if (arrivals_.load(std::memory_order_acquire) - seen >= wanted) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
     std::this_thread::yield();
   }
-  return true;
 }
 
 void LKLog::lt_drain(uint64_t epoch) {
-  // Keeps taking what gathers while it works, so that a steady stream of
+  // Keeps taking what gathered while it works, so that a steady stream of
   // records needs no further block (nor a wake-up per record). The batch is
-  // swapped with the callers' vector and both keep their storage, so that
-  // neither grows from nothing at every batch.
+  // swapped with the callers' vector and both keep their records, so that
+  // neither they nor their strings grow from nothing at every batch.
+  //
+  // A drain as quick as its caller would otherwise take the records one or
+  // two at a time, and the two would spend their time handing the lock and
+  // the records' memory back and forth: a few records wait a moment for
+  // more to join them.
+  constexpr size_t kGather = 256;
+  constexpr auto kGatherWait = std::chrono::microseconds(50);
+  constexpr auto kLinger = std::chrono::microseconds(50);
   std::vector<LKLogMessage>& batch = lt_batch_;
   bool lingered = false;
+  bool gathered = false;
   for (;;) {
+    size_t taken = 0;
+    uint64_t seen = 0;
+    size_t few = 0;
     {
       std::lock_guard lock(pendingMutex_);
-      if (!pendingEpochs_.empty() && pendingEpochs_.back() <= epoch) {
+      seen = arrivals_.load(std::memory_order_relaxed);
+      if (!gathered && pendingCount_ > 0 && pendingCount_ < kGather && epoch_ == epoch) {
+        few = pendingCount_;
+      } else if (pendingCount_ > 0 && pendingEpochs_.back() <= epoch) {
         // All of them (the usual case): taken in one swap, so loggers never
         // hold up callers on this lock.
         batch.swap(pendingMessages_);
+        taken = pendingCount_;
+        pendingCount_ = 0;
         pendingEpochs_.clear();
       } else {
-        size_t count = 0;
-        while (count < pendingEpochs_.size() && pendingEpochs_[count] <= epoch) ++count;
-        batch.assign(std::make_move_iterator(pendingMessages_.begin()),
-                     std::make_move_iterator(pendingMessages_.begin() + static_cast<std::ptrdiff_t>(count)));
-        pendingMessages_.erase(pendingMessages_.begin(), pendingMessages_.begin() + static_cast<std::ptrdiff_t>(count));
-        pendingEpochs_.erase(pendingEpochs_.begin(), pendingEpochs_.begin() + static_cast<std::ptrdiff_t>(count));
+        while (taken < pendingCount_ && pendingEpochs_[taken] <= epoch) ++taken;
+        if (batch.size() < taken) batch.resize(taken);
+        for (size_t i = 0; i < taken; ++i) batch[i].swapWith(pendingMessages_[i]);
+        // The records still waiting move to the front, the spent ones
+        // just exchanged behind them.
+        std::rotate(pendingMessages_.begin(), pendingMessages_.begin() + static_cast<std::ptrdiff_t>(taken),
+                    pendingMessages_.begin() + static_cast<std::ptrdiff_t>(pendingCount_));
+        pendingCount_ -= taken;
+        pendingEpochs_.erase(pendingEpochs_.begin(), pendingEpochs_.begin() + static_cast<std::ptrdiff_t>(taken));
       }
-      if (batch.empty() && (lingered || epoch_ != epoch)) {
+      if (few == 0 && taken == 0 && (lingered || epoch_ != epoch)) {
         // Later records of this epoch need a block of their own (a newer
         // epoch's records already have theirs).
         if (epoch_ == epoch) drainScheduled_ = false;
         return;
       }
     }
-    if (batch.empty()) {
+    if (few > 0) {
+      gathered = true;
+      waitForArrivals(seen, kGather - few, kGatherWait);
+      continue;
+    }
+    if (taken == 0) {
       // A caller that logs in a loop is usually a few microseconds from its
       // next record: waiting that long here saves it waking a thread for
       // every record.
-      lingered = lingerForRecords(epoch);
+      lingered = !waitForArrivals(seen, 1, kLinger);
       continue;
     }
-    lt_logBatch(batch);
-    // Let go of the records now (not when the next batch comes), keeping
-    // the storage.
-    batch.clear();
+    gathered = false;
+    lt_logBatch(std::span<const LKLogMessage>(batch.data(), taken));
+    // Let go of what the records hold now (not when they are filled
+    // again), keeping their storage.
+    for (size_t i = 0; i < taken; ++i) batch[i].release();
+    // Past twice the bound only, so that bursts near it do not make and
+    // drop records at every batch.
+    if (batch.size() > 2 * kMostSpareRecords) batch.resize(kMostSpareRecords);
   }
 }
 

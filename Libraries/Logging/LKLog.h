@@ -16,6 +16,10 @@
 // not log synchronously from inside logMessage (each would wait for itself).
 #pragma once
 
+#include <pthread.h>
+
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,12 +27,30 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Libraries/Logging/LKLogMessage.h"
 #include "Libraries/Logging/LKLogger.h"
 #include "Libraries/Logging/LKLoggerNode.h"
+#include "Platform/Foundation/Format.h"
 #include "Platform/Dispatch/Queue.h"
+
+// A mutex that spins a while before it sleeps: the queue's lock is held
+// for a swap or an append only, so a caller that finds it taken is better
+// off trying again at once than paying a sleep and a wake-up.
+class LKSpinningMutex {
+ public:
+  LKSpinningMutex() = default;
+  ~LKSpinningMutex() { ::pthread_mutex_destroy(&mutex_); }
+  LKSpinningMutex(const LKSpinningMutex&) = delete;
+  LKSpinningMutex& operator=(const LKSpinningMutex&) = delete;
+  void lock() { ::pthread_mutex_lock(&mutex_); }
+  void unlock() { ::pthread_mutex_unlock(&mutex_); }
+
+ private:
+  pthread_mutex_t mutex_ = PTHREAD_ADAPTIVE_MUTEX_INITIALIZER_NP;
+};
 
 // A class that publishes a log level of its own.
 struct LKLogRegisteredClass {
@@ -59,6 +81,16 @@ class LKLog {
                   const char* function, uint64_t line, const ns::Value* tag, const char* format,
                   const Args&... args) {
     if (!format) return;
+    if (asynchronous) {
+      if constexpr (sizeof...(Args) == 0) {
+        sharedInstance().queueReusedRecord(level, flag, context, file, function, line, tag, format, nullptr, {});
+      } else {
+        const ns::FormatArg list[] = {ns::FormatArg(args)...};
+        sharedInstance().queueReusedRecord(level, flag, context, file, function, line, tag, format, nullptr,
+                                           std::span<const ns::FormatArg>(list, sizeof...(Args)));
+      }
+      return;
+    }
     sharedInstance().queueLogMessage(
         LKLogMessage::withFormat(format, level, flag, context, file, std::string(function), line, tagFrom(tag),
                                  0, std::nullopt, args...),
@@ -102,12 +134,21 @@ class LKLog {
  private:
   LKLog();
   static LKLogTag tagFrom(const ns::Value* tag) { return tag ? std::make_shared<const ns::Value>(*tag) : nullptr; }
+  // An asynchronous record, written into a spent record's storage: the
+  // text of `format` with `args`, or `formatted` when given.
+  void queueReusedRecord(uint64_t level, uint64_t flag, int64_t context, const char* file, const char* function,
+                         uint64_t line, const ns::Value* tag, std::string_view format,
+                         const std::string* formatted, std::span<const ns::FormatArg> args);
+  // Puts the caller's record in line (under pendingMutex_) and schedules a
+  // drain for its epoch when none is.
+  void lt_enqueueLocked(LKLogMessage& record, bool swapIn);
   // On the logging queue.
   void lt_log(const LKLogMessage& message);
   // Hands the waiting asynchronous records of `epoch` to the loggers.
   void lt_drain(uint64_t epoch);
-  // Waits briefly for more records of `epoch`; true when none came.
-  bool lingerForRecords(uint64_t epoch);
+  // Waits at most `most` for arrivals_ (records queued and epochs begun)
+  // to pass `seen` by `wanted`; true when they did.
+  bool waitForArrivals(uint64_t seen, uint64_t wanted, std::chrono::microseconds most);
   void lt_logBatch(std::span<const LKLogMessage> batch);
   void lt_addLogger(const std::shared_ptr<LKLogger>& logger, uint64_t level);
   void lt_removeLogger(const std::shared_ptr<LKLogger>& logger);
@@ -120,12 +161,21 @@ class LKLog {
   // per record. Every other block queued starts a new epoch, and a record
   // is taken by a block of its own epoch, so records and other blocks keep
   // the order of their calls.
-  std::mutex pendingMutex_;
+  //
+  // The first pendingCount_ records wait; those after them are spent ones
+  // a batch handed back, whose strings keep their storage for the callers
+  // to write into. The two vectors are swapped whole, so neither the
+  // records nor the vectors are made again from nothing at every batch.
+  LKSpinningMutex pendingMutex_;
   std::vector<LKLogMessage> pendingMessages_;
+  size_t pendingCount_ = 0;
   std::vector<uint64_t> pendingEpochs_;  // of each waiting record
   uint64_t epoch_ = 0;
+  // Counts records queued and epochs begun, so that a drain waiting for
+  // more can watch it without the lock.
+  std::atomic<uint64_t> arrivals_{0};
   bool drainScheduled_ = false;  // for the current epoch
-  // The batch being handed to the loggers, on the logging queue; always
-  // empty between batches, its storage swapped back to the callers.
+  // The batch being handed to the loggers, on the logging queue; between
+  // batches it holds spent records only, swapped back to the callers.
   std::vector<LKLogMessage> lt_batch_;
 };

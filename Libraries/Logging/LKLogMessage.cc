@@ -117,6 +117,10 @@ LKLogMessage::LKLogMessage(std::string format, std::string formatted, uint64_t l
       options_(options),
       timestamp_(timestamp ? *timestamp : ns::Clock::now()),
       threadID_(currentThreadID()) {
+  captureCaller();
+}
+
+void LKLogMessage::captureCaller() {
   fileName_ = cachedFileName(file_);
   // The innermost queue this code runs on (as dispatch::Queue::current()
   // finds it, without its system calls on every record).
@@ -127,13 +131,69 @@ LKLogMessage::LKLogMessage(std::string format, std::string formatted, uint64_t l
   } else if (isMainThreadCached()) {
     queue = dispatch::Queue::main().get();
   }
-  if (queue) queueLabel_ = queue->label();
+  if (queue) {
+    queueLabel_ = queue->label();
+  } else {
+    queueLabel_.clear();
+  }
   qos_ = qosOf(queue);
   // Asking the kernel for the name is most of a record's cost on its
   // thread; a labelled queue names the place instead, so it is asked only
   // where the label does not (a thread may rename itself at any time, so
   // the name is not kept from one record to the next).
-  if (labelNeedsThreadName(queueLabel_)) threadName_ = currentThreadName();
+  if (labelNeedsThreadName(queueLabel_)) {
+    threadName_ = currentThreadName();
+  } else {
+    threadName_.clear();
+  }
+}
+
+void LKLogMessage::refill(std::string_view format, uint64_t level, uint64_t flag, int64_t context,
+                          std::string_view file, std::string_view function, uint64_t line, LKLogTag tag,
+                          int64_t options) {
+  // assign() writes into the storage the strings already have.
+  messageFormat_.assign(format);
+  level_ = level;
+  flag_ = flag;
+  context_ = context;
+  file_.assign(file);
+  if (!function_) function_.emplace();
+  function_->assign(function);
+  line_ = line;
+  representedObject_ = std::move(tag);
+  options_ = options;
+  timestamp_ = ns::Clock::now();
+  threadID_.assign(currentThreadID());
+  captureCaller();
+}
+
+void LKLogMessage::swapWith(LKLogMessage& other) noexcept {
+  using std::swap;
+  swap(message_, other.message_);
+  swap(messageFormat_, other.messageFormat_);
+  swap(level_, other.level_);
+  swap(flag_, other.flag_);
+  swap(context_, other.context_);
+  swap(file_, other.file_);
+  swap(fileName_, other.fileName_);
+  swap(function_, other.function_);
+  swap(line_, other.line_);
+  swap(representedObject_, other.representedObject_);
+  swap(options_, other.options_);
+  swap(timestamp_, other.timestamp_);
+  swap(threadID_, other.threadID_);
+  swap(threadName_, other.threadName_);
+  swap(queueLabel_, other.queueLabel_);
+  swap(qos_, other.qos_);
+}
+
+void LKLogMessage::release() {
+  representedObject_.reset();
+  // A record that once carried a long text would keep its storage for good.
+  constexpr size_t kMostKept = 4096;
+  for (std::string* text : {&message_, &messageFormat_, &file_, &fileName_, &threadName_, &queueLabel_})
+    if (text->capacity() > kMostKept) std::string().swap(*text);
+  if (function_ && function_->capacity() > kMostKept) function_.reset();
 }
 
 LKLogMessage LKLogMessage::withMessage(std::string message, uint64_t level, uint64_t flag, int64_t context,

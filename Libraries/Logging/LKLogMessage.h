@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/Format.h"
@@ -113,6 +114,21 @@ class LKLogMessage {
   static std::string fileNameFromPath(const std::string& file);
 
  private:
+  friend class LKLog;
+  // The core keeps spent records and fills them again, so that a record's
+  // strings keep their storage from one use to the next and a caller that
+  // logs allocates nothing once its lines have been seen. The message
+  // text is written by the core itself.
+  void refill(std::string_view format, uint64_t level, uint64_t flag, int64_t context, std::string_view file,
+              std::string_view function, uint64_t line, LKLogTag tag, int64_t options);
+  // Lets go of what a spent record holds that is not plain storage (its
+  // tag), and of storage too large to keep.
+  void release();
+  // The building thread, its queue and the file name, taken now.
+  void captureCaller();
+  // Exchanges every field, storage and all, without a third record.
+  void swapWith(LKLogMessage& other) noexcept;
+
   std::string message_;
   std::string messageFormat_;
   uint64_t level_ = 0;

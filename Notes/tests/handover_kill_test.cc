@@ -4,10 +4,6 @@
 // save, each package deleted), then a second launch, another child, finds
 // what the first left. Steps are counted, not timed.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -15,6 +11,7 @@
 #include <vector>
 
 #include "Notes/ActionHelper.h"
+#include "Notes/tests/AppChildRun.h"
 #include "Notes/tests/NotesTestBundle.h"
 #include "Notes/tests/NotesTestStore.h"
 
@@ -22,38 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ChildEnd {
-  bool killed = false;
-  int status = -1;
-  std::string output;
-};
+using notes::testing::ChildEnd;
 
 // Runs the import child on `device`, killed after step `killAt` (0: never).
 ChildEnd runChild(const std::string& device, int killAt) {
-  int out[2];
-  if (::pipe(out) != 0) return {};
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], 1);
-    int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 2);
-    ::close(out[0]);
-    std::string bundle = notes::testing::sourceBundlePath(), kill = std::to_string(killAt);
-    const char* args[] = {NOTES_IMPORT_CHILD, device.c_str(), bundle.c_str(), kill.c_str(), nullptr};
-    ::execv(NOTES_IMPORT_CHILD, const_cast<char* const*>(args));
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  ChildEnd end;
-  char buffer[256];
-  ssize_t n;
-  while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) end.output.append(buffer, static_cast<size_t>(n));
-  ::close(out[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  end.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-  end.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return end;
+  return notes::testing::runAppChild(NOTES_IMPORT_CHILD,
+                                     {device, notes::testing::sourceBundlePath(), std::to_string(killAt)});
 }
 
 // How often each text is in the store, read by a second reader of its file.

@@ -4,6 +4,8 @@
 #include <map>
 
 #include "Notes/NTSettings.h"
+#include "Notes/tests/AppChildRun.h"
+#include "Notes/tests/NotesTestBundle.h"
 #include "Notes/tests/NotesTestStore.h"
 #include "Platform/Foundation/Clock.h"
 
@@ -188,6 +190,36 @@ TEST_F(FixDisplayOrdersTest, ReportsOnceAndSavesOnlyWhenSomethingChanged) {
     EXPECT_EQ(ordersOf(NTData::fetchSortedNotesInFolder(*fresh->context, freshFolders[0])),
               (std::vector<int>{0, 1, 2}));
   }
+}
+
+// The walk's mark lives in the store: a launch of an unchanged store reads
+// no note, one after a save (here by another process) does. Each launch is
+// a process of its own.
+TEST(DisplayOrderRelaunchTest, ALaunchWalksOnlyWhenTheStoreWasSavedSinceTheLastWalk) {
+  ns::testing::TemporaryDevice device;
+  notes::testing::NotesTestBundle bundle;
+  const std::string storePath = device.device().documentsDirectory() + "/Notes.sqlite";
+  auto launch = [&] {
+    auto end = notes::testing::runAppChild(NOTES_WALK_CHILD, {device.directory(), notes::testing::sourceBundlePath()});
+    EXPECT_EQ(end.status, 0) << end.output;
+    return end.output;
+  };
+  EXPECT_EQ(launch(), "walks 1\n") << "the first launch";
+  EXPECT_EQ(launch(), "walks 0\n") << "nothing saved since";
+  {
+    StoreStack writer(storePath);
+    auto notes = NTData::fetchSortedNotesInFolder(*writer.context, NTData::defaultFolder(*writer.context));
+    ASSERT_FALSE(notes.empty());
+    notes[0]->setDisplayOrder(7);
+    ASSERT_TRUE(writer.context->save(nullptr));
+  }
+  EXPECT_EQ(launch(), "walks 1\n") << "a save since";
+  {
+    StoreStack reader(storePath);
+    auto notes = NTData::fetchSortedNotesInFolder(*reader.context, NTData::defaultFolder(*reader.context));
+    for (size_t i = 0; i < notes.size(); ++i) EXPECT_EQ(notes[i]->displayOrder(), static_cast<int32_t>(i)) << "repaired";
+  }
+  EXPECT_EQ(launch(), "walks 0\n") << "the repair's own save is the one the mark holds";
 }
 
 // The app walks at every activation: a walk is made again only once

@@ -120,6 +120,17 @@ std::any ManagedObject::transformable(std::string_view key) const {
   return a.object;
 }
 
+std::optional<ns::Data> ManagedObject::transformableData(std::string_view key) const {
+  size_t i = attributeIndexOrThrow(key);
+  if (entity_->attributes()[i].type != AttributeType::Transformable) {
+    throw ns::Exception(ns::kInvalidArgumentException, "attribute " + std::string(key) + " is not transformable");
+  }
+  fireFault();
+  const Attribute& a = attributes_[i];
+  if (!a.value.isData()) return std::nullopt;
+  return *a.value.asData();
+}
+
 void ManagedObject::setTransformable(std::string_view key, std::any value) {
   size_t i = attributeIndexOrThrow(key);
   if (entity_->attributes()[i].type != AttributeType::Transformable) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -61,6 +62,10 @@ class ManagedObject : public std::enable_shared_from_this<ManagedObject> {
   void setValue(std::string_view key, ns::Value value);
   std::any transformable(std::string_view key) const;
   void setTransformable(std::string_view key, std::any value);
+  // A transformable's bytes as the store holds them, not decoded (and not
+  // kept decoded); nullopt when it holds none or a value set since has not
+  // been saved.
+  std::optional<ns::Data> transformableData(std::string_view key) const;
 
   // To-one relationships.
   std::shared_ptr<ManagedObject> object(std::string_view key) const;

@@ -512,8 +512,25 @@ bool PersistentStore::deleteRow(const EntityDescription& entity, int64_t key, ns
   return true;
 }
 
+namespace {
+
+// Keys of the store's own in "_metadata", which users' marks may not take.
+constexpr const char* kIdentifierKey = "identifier";
+constexpr const char* kSaveCountKey = "saves";
+
+}  // namespace
+
 bool PersistentStore::commit(ns::Error* error) {
   inSave_ = false;
+  // Counted in the save's own transaction: a count read later is exact.
+  SqliteStatement count = db_.prepare(
+      "INSERT INTO _metadata (key, value) VALUES ('saves', 1) ON CONFLICT(key) DO UPDATE SET value = value + 1",
+      error);
+  if (!count.valid() || count.step() != SQLITE_DONE) {
+    ns::setError(error, failure(kPersistentStoreSaveError, "count save"));
+    db_.exec("ROLLBACK", nullptr);
+    return false;
+  }
   if (db_.exec("COMMIT", error)) return true;
   failure(kPersistentStoreSaveError, "commit");
   db_.exec("ROLLBACK", nullptr);
@@ -523,6 +540,39 @@ bool PersistentStore::commit(ns::Error* error) {
 void PersistentStore::rollback() {
   if (inSave_) db_.exec("ROLLBACK", nullptr);
   inSave_ = false;
+}
+
+int64_t PersistentStore::saveCount() {
+  SqliteStatement s = db_.prepare("SELECT value FROM _metadata WHERE key = ?", nullptr);
+  if (!s.valid()) return -1;
+  s.bind(1, ns::Value(kSaveCountKey));
+  const int rc = s.step();
+  if (rc == SQLITE_DONE) return 0;
+  return rc == SQLITE_ROW ? s.columnInt64(0) : -1;
+}
+
+std::optional<int64_t> PersistentStore::metadataInteger(const std::string& key) {
+  SqliteStatement s = db_.prepare("SELECT value FROM _metadata WHERE key = ?", nullptr);
+  if (!s.valid()) return std::nullopt;
+  s.bind(1, ns::Value(key));
+  if (s.step() != SQLITE_ROW || s.columnIsNull(0)) return std::nullopt;
+  return s.columnInt64(0);
+}
+
+bool PersistentStore::setMetadataInteger(const std::string& key, int64_t value, ns::Error* error) {
+  if (key == kIdentifierKey || key == kSaveCountKey || inSave_ || damaged_) {
+    ns::setError(error, storeError(kPersistentStoreSaveError, "The mark \"" + key + "\" cannot be written now.", path_));
+    return false;
+  }
+  SqliteStatement s = db_.prepare("INSERT OR REPLACE INTO _metadata (key, value) VALUES (?, ?)", error);
+  if (!s.valid()) return false;
+  s.bind(1, ns::Value(key));
+  s.bindInt64(2, value);
+  if (s.step() != SQLITE_DONE) {
+    ns::setError(error, failure(kPersistentStoreSaveError, "write mark " + key));
+    return false;
+  }
+  return true;
 }
 
 bool PersistentStore::copyTo(const std::string& path, ns::Error* error) {

@@ -6,13 +6,15 @@
 // "_pk" INTEGER PRIMARY KEY, one column per attribute (TEXT, INTEGER, REAL
 // seconds since 2001-01-01 for dates, BLOB) and one INTEGER column per
 // to-one relationship holding the related row's key. "_metadata" holds the
-// store's identifier, "_schema" the properties its tables were made for.
+// store's identifier, the count of saves committed to it and its users'
+// own marks; "_schema" the properties its tables were made for.
 //
 // Not thread-safe: the coordinator serialises every call.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,17 @@ class PersistentStore {
   bool deleteRow(const EntityDescription& entity, int64_t key, ns::Error* error);
   bool commit(ns::Error* error);
   void rollback();
+
+  // How many saves were ever committed to the file through this layer, by
+  // any coordinator or process (each commit counts one in its own
+  // transaction): equal counts mean no save came between. 0 for a file
+  // none was committed to; -1 when it cannot be read.
+  int64_t saveCount();
+  // Integer marks of the store's users, kept in the file beside its
+  // identifier: written at once in a transaction of their own (not inside
+  // a save) and not counted as a save. Absent when never set or unreadable.
+  std::optional<int64_t> metadataInteger(const std::string& key);
+  bool setMetadataInteger(const std::string& key, int64_t value, ns::Error* error);
 
   // Writes a consistent copy of the store to `path` (which must not exist).
   bool copyTo(const std::string& path, ns::Error* error);

@@ -176,6 +176,13 @@ std::string FormatArg::text() const {
 }
 
 std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
+  std::string out;
+  out.reserve(fmt.size() + 16);
+  formatArgsInto(out, fmt, args);
+  return out;
+}
+
+void formatArgsInto(std::string& out, std::string_view fmt, std::span<const FormatArg> args) {
   static const FormatArg missing;
   size_t nextArg = 0;
   auto argAt = [&](size_t index) -> const FormatArg& { return index < args.size() ? args[index] : missing; };
@@ -198,8 +205,7 @@ std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
     return static_cast<int>(v);
   };
 
-  std::string out;
-  out.reserve(fmt.size() + 16);
+  out.clear();
   size_t i = 0;
   while (i < fmt.size()) {
     size_t percent = fmt.find('%', i);
@@ -309,9 +315,16 @@ std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
       }
       case 's':
       case 'S':
-      case '@':
-        out += formatText(takeArg().text(), directive);
+      case '@': {
+        const FormatArg& a = takeArg();
+        // Most texts are printed as they are: nothing to measure or cut.
+        if (a.kind() == FormatArg::Kind::Text && directive.width < 0 && directive.precision < 0) {
+          out += a.text();
+        } else {
+          out += formatText(a.text(), directive);
+        }
         break;
+      }
       case 'p': {
         const FormatArg& a = takeArg();
         std::string text = hexAddress(static_cast<uintptr_t>(a.unsignedValue()));
@@ -327,7 +340,6 @@ std::string formatArgs(std::string_view fmt, std::span<const FormatArg> args) {
         break;
     }
   }
-  return out;
 }
 
 }  // namespace ns

@@ -102,6 +102,10 @@ class FormatArg {
 };
 
 std::string formatArgs(std::string_view format, std::span<const FormatArg> args);
+// The same text written over `out`, whose storage is reused: a caller that
+// formats over and over into one string allocates only when a text is
+// longer than every one before.
+void formatArgsInto(std::string& out, std::string_view format, std::span<const FormatArg> args);
 
 template <class... Args>
 std::string format(std::string_view fmt, const Args&... args) {
@@ -110,6 +114,16 @@ std::string format(std::string_view fmt, const Args&... args) {
   } else {
     const FormatArg list[] = {FormatArg(args)...};
     return formatArgs(fmt, std::span<const FormatArg>(list, sizeof...(Args)));
+  }
+}
+
+template <class... Args>
+void formatInto(std::string& out, std::string_view fmt, const Args&... args) {
+  if constexpr (sizeof...(Args) == 0) {
+    formatArgsInto(out, fmt, {});
+  } else {
+    const FormatArg list[] = {FormatArg(args)...};
+    formatArgsInto(out, fmt, std::span<const FormatArg>(list, sizeof...(Args)));
   }
 }
 

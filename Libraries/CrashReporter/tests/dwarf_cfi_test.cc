@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -89,6 +90,29 @@ TEST(DwarfReadersTest, NoReadPassesTheCursorsEnd) {
   EXPECT_TRUE(unmapped.failed);
   munmap(page, 4096);
   EXPECT_TRUE(DVCRDwarfCursorMake(UINTPTR_MAX - 4, 16).failed) << "a range past the top of memory";
+}
+
+// The cursor copies the bytes ahead of it in bulk: bytes it may read that
+// cannot be read must not fail the ones before them.
+TEST(DwarfReadersTest, BytesBeforeAnUnreadablePageReadWhateverLiesBehindThem) {
+  const size_t page = 4096;
+  auto* base = static_cast<uint8_t*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(base, MAP_FAILED);
+  ASSERT_EQ(mprotect(base + page, page, PROT_NONE), 0);
+  // A ULEB128, a 32-bit word and a string ending at the page's last byte.
+  uint8_t* start = base + page - 10;
+  const uint8_t bytes[] = {0xE5, 0x8E, 0x26, 0x78, 0x56, 0x34, 0x12, 'a', 'b', 0};
+  std::copy(std::begin(bytes), std::end(bytes), start);
+  DVCRDwarfCursor cursor = DVCRDwarfCursorMake(reinterpret_cast<uintptr_t>(start), 64);  // 54 bytes unreadable
+  EXPECT_EQ(DVCRParseULEB128AndAdvance(&cursor), 624485u);
+  EXPECT_EQ(DVCRParseUint32AndAdvance(&cursor), 0x12345678u);
+  const char* text = DVCRParseStringAndAdvance(&cursor);
+  ASSERT_NE(text, nullptr);
+  EXPECT_STREQ(text, "ab");
+  EXPECT_FALSE(cursor.failed);
+  EXPECT_EQ(DVCRParseUint8AndAdvance(&cursor), 0u) << "the unreadable page itself";
+  EXPECT_TRUE(cursor.failed);
+  munmap(base, 2 * page);
 }
 
 TEST(DwarfReadersTest, PointerEncodings) {

@@ -117,6 +117,17 @@ TEST_F(UnwindTest, ReturnAddressesAreLookedUpInsideTheirCall) {
   EXPECT_EQ(unwind(registersAt(f + 12, own)), (std::vector<uint64_t>{f + 12, kNowhere + 3}));
 }
 
+TEST_F(UnwindTest, RulesKeptForARecursionsReturnAddressServeThatAddressOnly) {
+  // G: from offset 1 on CFA = rsp + 16, from offset 8 on rsp + 32. It calls
+  // itself twice from offset 4 (return address G+5), then from offset 8
+  // (G+9): the rules kept for G+4 must not serve G+8.
+  const uint64_t g = fakeTextAddress(0x1000);
+  CraftedCFI cfi(CraftedCFI::standardCIE(), {{g, 0x100, {0x41, 0x0E, 0x10, 0x47, 0x0E, 0x20}}});
+  slots_.add(cfi.slot());
+  uint64_t stack[10] = {g + 5, 0, g + 5, 0, g + 9, 0, kNowhere + 3, 0, kNowhere + 1, 0};
+  EXPECT_EQ(unwind(registersAt(g, stack)), (std::vector<uint64_t>{g, g + 5, g + 5, g + 9, kNowhere + 1}));
+}
+
 TEST_F(UnwindTest, AFaultAtAFunctionsFirstByteUnwindsToItsTrueCaller) {
   // E ends with a 32-byte frame; F starts right after it. The byte before
   // F's first is E's, whose rules would find the wrong return address.

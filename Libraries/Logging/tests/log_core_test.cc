@@ -71,6 +71,81 @@ TEST_F(LogCoreTest, ReadyLineIsNotAFormatAndKeepsTheSourcePosition) {
   EXPECT_EQ(*records[0].tag(), tag);
 }
 
+// Asynchronous records are written into the storage of spent ones: each
+// record still carries only what its own call gave, whatever came before it
+// (a longer text, a tag, another thread and queue, another source).
+TEST_F(LogCoreTest, AsynchronousRecordsCarryNothingOfEarlierOnes) {
+  auto logger = std::make_shared<RecordingLogger>();
+  LKLog::addLogger(logger);
+  auto queue = dispatch::Queue::serial("test.logging.labelled");
+  const std::string longText(5000, 'x');
+  ns::Value tag("tagged");
+  constexpr int kRounds = 300;  // several batches, so that records come round again
+  for (int i = 0; i < kRounds; ++i) {
+    std::thread([&] {
+      LKLog::log(true, 7, LKLogFlagError, 1, "/src/A/First.m", "-[First long]", 10, &tag, "%s %d", longText.c_str(), i);
+    }).join();
+    queue->sync([&] { LKLog::log(true, 7, LKLogFlagInfo, 2, "B.cc", "short", 20, nullptr, "%d", i); });
+    LKLog::log(true, 7, LKLogFlagWarning, 3, "/C.mm", "-[C ready]", 30, nullptr, std::string("ready"));
+  }
+  LKLog::flushLog();
+  auto records = logger->records();
+  ASSERT_EQ(records.size(), 3u * kRounds);
+  for (int i = 0; i < kRounds; ++i) {
+    const LKLogMessage& first = records[3 * i];
+    const LKLogMessage& second = records[3 * i + 1];
+    const LKLogMessage& third = records[3 * i + 2];
+    EXPECT_EQ(first.message(), longText + " " + std::to_string(i));
+    EXPECT_EQ(first.messageFormat(), "%s %d");
+    ASSERT_TRUE(first.tag());
+    EXPECT_EQ(*first.tag(), tag);
+    EXPECT_EQ(first.fileName(), "First");
+    EXPECT_TRUE(first.queueLabel().empty());
+    EXPECT_FALSE(first.threadName().empty()) << "a thread without a queue is named";
+
+    EXPECT_EQ(second.message(), std::to_string(i));
+    EXPECT_EQ(second.messageFormat(), "%d");
+    EXPECT_FALSE(second.tag()) << i;
+    EXPECT_EQ(second.file(), "B.cc");
+    EXPECT_EQ(second.fileName(), "B");
+    EXPECT_EQ(second.function(), std::optional<std::string>("short"));
+    EXPECT_EQ(second.line(), 20u);
+    EXPECT_EQ(second.flag(), LKLogFlagInfo);
+    EXPECT_EQ(second.context(), 2);
+    EXPECT_EQ(second.queueLabel(), "test.logging.labelled");
+    EXPECT_TRUE(second.threadName().empty()) << "a labelled queue names the place";
+    EXPECT_NE(second.threadID(), first.threadID());
+
+    EXPECT_EQ(third.message(), "ready");
+    EXPECT_EQ(third.messageFormat(), "ready");
+    EXPECT_EQ(third.fileName(), "C");
+    EXPECT_EQ(third.flag(), LKLogFlagWarning);
+    EXPECT_FALSE(third.tag());
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
+// A thread's own record is gone before the thread's other thread-local
+// objects that were made before it: one of them that logs as it goes still
+// gets its record through.
+TEST_F(LogCoreTest, AThreadLoggingWhileItEndsKeepsItsRecords) {
+  auto logger = std::make_shared<RecordingLogger>();
+  LKLog::addLogger(logger);
+  struct LogsWhenGone {
+    ~LogsWhenGone() {
+      LKLog::log(true, 7, LKLogFlagInfo, 0, "f.cc", "g", 1, nullptr, "gone, with a line longer than a short string %d", 2);
+    }
+  };
+  std::thread([] {
+    thread_local LogsWhenGone goes;
+    (void)goes;
+    LKLog::log(true, 7, LKLogFlagInfo, 0, "f.cc", "g", 1, nullptr, "here, with a line longer than a short string %d", 1);
+  }).join();
+  LKLog::flushLog();
+  EXPECT_EQ(logger->lines(), (std::vector<std::string>{"here, with a line longer than a short string 1",
+                                                   "gone, with a line longer than a short string 2"}));
+}
+
 TEST_F(LogCoreTest, RegistrationByLevelAndRemovalOfFirstNode) {
   auto logger = std::make_shared<RecordingLogger>();
   LKLog::addLogger(logger, 7);

@@ -17,22 +17,15 @@
 #include "Notes/AppDelegate.h"
 #include "Notes/HandOverImport.h"
 #include "Notes/MainStoryboard.h"
+#include "Notes/tests/AppChildBoot.h"
 #include "Platform/Dispatch/Shutdown.h"
-#include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/Clock.h"
-#include "Platform/Foundation/Device.h"
 #include "Platform/UIKit/Application.h"
 #include "Platform/UIKit/ApplicationMain.h"
-#include "Platform/UIKit/AssetCatalog.h"
 #include "Platform/UIKit/Input.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
-  ns::Device::boot(argv[1]);
-  ns::Bundle::setMainBundlePath(argv[2]);
-  ui::AssetCatalog::shared().setDirectory(std::string(argv[2]) + "/Assets");
-  // Nothing here waits for real time to pass.
-  ns::Clock::useVirtual(ns::Date::now());
+  notes::testing::bootAppChild(argv[1], argv[2]);
   const int killAt = argc > 3 ? std::atoi(argv[3]) : 0;
   int steps = 0;
   HandOverImport::setStepObserver([&](std::string_view) {

@@ -126,6 +126,9 @@ TEST_F(FaultingTest, RefreshDropsTheValuesOfAnUnchangedObjectOnly) {
   FetchRequest request("Note");
   request.setSortDescriptors({SortDescriptor("displayOrder", true)});
   auto notes = *s.context->executeFetchRequest(request, nullptr);
+  // The stored bytes as they are, read without decoding them.
+  EXPECT_EQ(notes[0]->transformableData("text"), (ns::Data{'T', 'r', 'i', 'c', 'h'}));
+  EXPECT_EQ(notes[1]->transformableData("text"), std::nullopt) << "none stored";
   EXPECT_EQ(std::any_cast<std::string>(notes[0]->transformable("text")), "rich");
   notes[1]->setValue("title", ns::Value("changed here"));
 
@@ -142,6 +145,8 @@ TEST_F(FaultingTest, RefreshDropsTheValuesOfAnUnchangedObjectOnly) {
   EXPECT_EQ(notes[0]->value("title").stringValue(), "saved elsewhere");
   EXPECT_EQ(std::any_cast<std::string>(notes[0]->transformable("text")), "rich");
   EXPECT_EQ(notes[1]->value("title").stringValue(), "changed here");
+  notes[0]->setTransformable("text", std::string("new"));
+  EXPECT_EQ(notes[0]->transformableData("text"), std::nullopt) << "a value set since is not saved yet";
 }
 
 }  // namespace

@@ -5,15 +5,13 @@
 // the monitor's messages, and snapshots written as protoc text.
 #pragma once
 
-#include <chrono>
-#include <thread>
-
 #include "Libraries/Measurement/Reporters/MSREManager.h"
 #include "Libraries/Measurement/Reporters/MSRETaskManager.h"
 #include "Libraries/Measurement/Storage/MSRUserDefaults.h"
 #include "Libraries/Measurement/Storage/tests/ConfigTestSupport.h"
 #include "Libraries/Measurement/Storage/tests/DatabaseTestSupport.h"
 #include "Libraries/WireMessages/MSRPBFlagRoutines.h"
+#include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Network/OfflineDevice.h"
 #include "Platform/Network/testing/LoopbackHTTPServer.h"
@@ -56,6 +54,13 @@ struct ExperimentServer {
   }
   net::testing::LoopbackHTTPServer server{{.tls = true, .names = {kExperimentHost}}};
 };
+
+// Pumps the main run loop (the network client starts its requests there)
+// until the server has `count` requests. The bound (real time) only ends a
+// test that already failed.
+inline bool waitForRequests(const net::testing::LoopbackHTTPServer& server, size_t count) {
+  return dispatch::RunLoop::main().runUntil([&] { return server.requestCount() >= count; }, 60);
+}
 
 // An ExperimentResponse from its protoc text form.
 inline std::string responseBytes(const std::string& text) {
@@ -111,15 +116,11 @@ class ExperimentTest : public StorageTest {
     }
     return out;
   }
-  // Waits (real time) until the monitor has `count` messages of this code:
-  // a network answer arrives on its own thread. The bound only ends a test
-  // that already failed.
+  // Pumps the main run loop until the monitor has `count` messages of this
+  // code: a network answer arrives through it. The bound (real time) only
+  // ends a test that already failed.
   bool waitForCode(int64_t code, size_t count = 1) const {
-    for (int i = 0; i < 6000; ++i) {
-      if (messagesWithCode(code).size() >= count) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return dispatch::RunLoop::main().runUntil([&] { return messagesWithCode(code).size() >= count; }, 60);
   }
 
   std::vector<std::shared_ptr<MSREManager>> managers_;

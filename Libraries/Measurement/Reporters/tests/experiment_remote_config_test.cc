@@ -48,7 +48,7 @@ TEST_F(MSREManagerRemoteConfigTest, AFetchedSnapshotIsAnnouncedAndReadOnceActiva
   taskManager.workerQueue()->sync([] {});
   ns::Clock::advance(10);
   taskManager.workerQueue()->sync([] {});
-  ASSERT_TRUE(service_.server.waitForRequests(1));
+  ASSERT_TRUE(waitForRequests(service_.server, 1));
   ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return remoteConfig_->hasNewSnapshot(); }, 60));
   EXPECT_EQ(sqlite(MSRApplicationSupportFilePath(kExperimentDatabase),
                    "SELECT sdk_name, manually_activated FROM pending_snapshot_table"),

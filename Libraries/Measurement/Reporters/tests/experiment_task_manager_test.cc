@@ -118,7 +118,7 @@ TEST_P(MSRETaskManagerAnswerTest, TheFirstFetchComesTenSecondsAfterStartAndItsAn
   advanceTo(taskManager, 9);
   EXPECT_EQ(service_.server.requestCount(), 0u);
   advanceTo(taskManager, 10);
-  ASSERT_TRUE(service_.server.waitForRequests(1));
+  ASSERT_TRUE(waitForRequests(service_.server, 1));
   bool good = GetParam() != Body::Garbage;
   ASSERT_TRUE(waitForCode(good ? 820003 : 820002));
   drain(taskManager);
@@ -156,7 +156,7 @@ TEST_F(MSRETaskManagerTest, TheRequestDescribesTheAppAndEachClient) {
   service_.server.route("/sdk-exp", Answer{.status = 204});
   auto manager = startManager();
   advanceTo(*manager->taskManager(), 10);
-  ASSERT_TRUE(service_.server.waitForRequests(1));
+  ASSERT_TRUE(waitForRequests(service_.server, 1));
   std::string body = service_.server.requests()[0].body;
   std::string file = device_.path("request.gz");
   writeFile(file, body);

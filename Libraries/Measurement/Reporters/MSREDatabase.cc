@@ -20,6 +20,14 @@ const MSRColumnInfo& snapshotColumns() {
 
 std::shared_ptr<MSRMonitor> monitor() { return MSREManager::monitor(); }
 
+// The snapshot a row's "snapshotProto" holds; null when it holds none.
+std::shared_ptr<MSRESnapshot> snapshotOfRow(const ns::Dictionary& row) {
+  const ns::Value* bytes = row.find("snapshotProto");
+  const ns::Data* data = bytes ? bytes->asData() : nullptr;
+  auto proto = data ? MSRPBSnapshot::initWithBuffer(*data) : nullptr;
+  return proto ? MSRESnapshot::initWithProtobuf(proto.get()) : nullptr;
+}
+
 }  // namespace
 
 std::shared_ptr<MSREDatabase> MSREDatabase::initWithPath(const std::string& path) {
@@ -155,10 +163,7 @@ bool MSREDatabase::activatePendingSnapshotsAutomatically(ns::Error* error) {
       error);
   if (!rows) return false;
   for (const auto& row : *rows) {
-    const ns::Value* bytes = row.find("snapshotProto");
-    const ns::Data* data = bytes ? bytes->asData() : nullptr;
-    auto proto = data ? MSRPBSnapshot::initWithBuffer(*data) : nullptr;
-    auto snapshot = proto ? MSRESnapshot::initWithProtobuf(proto.get()) : nullptr;
+    auto snapshot = snapshotOfRow(row);
     if (!snapshot) {
       ns::setError(error, msr_errorWithCode(2, "Received an invalid snapshot from database"));
       return false;
@@ -211,10 +216,7 @@ std::optional<std::vector<std::shared_ptr<MSRESnapshot>>> MSREDatabase::allDataT
   if (!rows) return std::nullopt;
   std::vector<std::shared_ptr<MSRESnapshot>> snapshots;
   for (const auto& row : *rows) {
-    const ns::Value* bytes = row.find("snapshotProto");
-    const ns::Data* data = bytes ? bytes->asData() : nullptr;
-    auto proto = data ? MSRPBSnapshot::initWithBuffer(*data) : nullptr;
-    auto snapshot = proto ? MSRESnapshot::initWithProtobuf(proto.get()) : nullptr;
+    auto snapshot = snapshotOfRow(row);
     if (!snapshot) return std::nullopt;
     if (const ns::Value* timestamp = row.find("timestamp")) snapshot->setTimestamp(timestamp->doubleValue());
     const ns::Value* manual = row.find("manually_activated");

@@ -287,22 +287,15 @@ void MSREManager::resetToDefaultsOfSDKName(const std::string& SDKName) {
   });
 }
 
-void MSREManager::reset() {
-  dispatchAsyncOnSerialQueue([weak = weak_from_this(), this] {
-    auto self = weak.lock();
-    if (!self) return;
-    if (taskManager_) taskManager_->reset();
-    activatedSnapshotsBySDKName_.removeAllObjects();
-    pendingSnapshotsBySDKName_.removeAllObjects();
-    launchedSnapshotsBySDKName_.removeAllObjects();
-  });
-}
+void MSREManager::reset() { dropSnapshots(false); }
 
-void MSREManager::clearAndDelete() {
-  dispatchAsyncOnSerialQueue([weak = weak_from_this(), this] {
+void MSREManager::clearAndDelete() { dropSnapshots(true); }
+
+void MSREManager::dropSnapshots(bool deleteDatabase) {
+  dispatchAsyncOnSerialQueue([weak = weak_from_this(), this, deleteDatabase] {
     auto self = weak.lock();
     if (!self) return;
-    if (taskManager_) taskManager_->clearAndDelete();
+    if (taskManager_) deleteDatabase ? taskManager_->clearAndDelete() : taskManager_->reset();
     activatedSnapshotsBySDKName_.removeAllObjects();
     pendingSnapshotsBySDKName_.removeAllObjects();
     launchedSnapshotsBySDKName_.removeAllObjects();

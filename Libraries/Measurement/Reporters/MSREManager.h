@@ -109,6 +109,8 @@ class MSREManager : public MSRETaskManagerDelegate, public std::enable_shared_fr
   using FlagsByName = std::map<std::string, std::shared_ptr<MSRPBFlag>>;
   // Makes this manager the task manager's delegate once it is owned.
   void becomeDelegate();
+  // reset (the task manager's reset) or clearAndDelete, then no snapshot.
+  void dropSnapshots(bool deleteDatabase);
 
   ZULMutableDictionary<std::string, std::shared_ptr<MSRESnapshot>> activatedSnapshotsBySDKName_;
   ZULMutableDictionary<std::string, std::shared_ptr<MSRESnapshot>> pendingSnapshotsBySDKName_;

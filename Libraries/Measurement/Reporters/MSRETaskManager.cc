@@ -145,9 +145,7 @@ void MSRETaskManager::reset() {
     auto self = weak.lock();
     if (!self) return;
     if (self->database_) self->database_->reset();
-    self->persistedStorage_->removeObjectForKey(kMSRExperimentFetchBackoffTimestamp);
-    self->persistedStorage_->removeObjectForKey(kMSRExperimentFetchFailureTimestamp);
-    self->persistedStorage_->removeObjectForKey(kMSRExperimentFetchSuccessTimestamp);
+    self->removeFetchTimestamps();
     self->scheduleFetchingExperimentsOnWorkerQueue();
   });
 }
@@ -157,10 +155,14 @@ void MSRETaskManager::clearAndDelete() {
     auto self = weak.lock();
     if (!self) return;
     if (self->database_) self->database_->closeAndDelete();
-    self->persistedStorage_->removeObjectForKey(kMSRExperimentFetchBackoffTimestamp);
-    self->persistedStorage_->removeObjectForKey(kMSRExperimentFetchFailureTimestamp);
-    self->persistedStorage_->removeObjectForKey(kMSRExperimentFetchSuccessTimestamp);
+    self->removeFetchTimestamps();
   });
+}
+
+void MSRETaskManager::removeFetchTimestamps() {
+  persistedStorage_->removeObjectForKey(kMSRExperimentFetchBackoffTimestamp);
+  persistedStorage_->removeObjectForKey(kMSRExperimentFetchFailureTimestamp);
+  persistedStorage_->removeObjectForKey(kMSRExperimentFetchSuccessTimestamp);
 }
 
 // ---- Start

@@ -111,6 +111,7 @@ class MSRETaskManager : public std::enable_shared_from_this<MSRETaskManager> {
   MSRETaskManager() = default;
   double storedTimestamp(const char* key);
   void recordFailedFetch(int status, const std::optional<ns::Error>& error);
+  void removeFetchTimestamps();
 
   std::shared_ptr<MSRAlarm> alarm_;
   std::shared_ptr<ZULNetwork> network_;

@@ -2,6 +2,8 @@
 
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/StringUtf16.h"
+#include "Platform/Foundation/Uuid.h"
 
 namespace {
 
@@ -35,4 +37,21 @@ MSRIdentity::MSRIdentity(std::shared_ptr<MSRPersistedConfig> persistedConfig)
   auto bundle = ns::Bundle::mainBundle();
   const ns::Value* version = bundle ? bundle->objectForInfoDictionaryKey(ns::Bundle::kShortVersionStringKey) : nullptr;
   if (version && version->asString()) appVersion_ = *version->asString();
+}
+
+std::string MSRIdentity::randomAppInstanceID() {
+  std::string text = ns::Uuid::random().uuidString();
+  std::erase(text, '-');
+  return text;
+}
+
+std::string MSRIdentity::diversionKey() {
+  std::lock_guard lock(diversionKeyMutex_);
+  // Counted in characters as the platform counts them: a stored key of
+  // other length (or none) is replaced.
+  std::optional<std::string> stored = persistedConfig_->diversionKey();
+  if (stored && ns::utf16Length(*stored) == 5) return *stored;
+  std::string key = randomAppInstanceID().substr(0, 5);
+  persistedConfig_->setDiversionKey(key);
+  return key;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -28,9 +29,17 @@ class MSRIdentity {
   // made; none when the bundle has none.
   const std::optional<std::string>& appVersion() const { return appVersion_; }
 
+  // A new UUID's upper-case text without its "-" (32 hexadecimal digits).
+  static std::string randomAppInstanceID();
+  // The short key the experiment service divides installations by: the
+  // persisted one when it is exactly 5 characters long, else the first 5
+  // characters of a new random app instance ID, persisted.
+  std::string diversionKey();
+
  private:
   explicit MSRIdentity(std::shared_ptr<MSRPersistedConfig> persistedConfig);
 
   std::shared_ptr<MSRPersistedConfig> persistedConfig_;
   std::optional<std::string> appVersion_;
+  std::mutex diversionKeyMutex_;
 };

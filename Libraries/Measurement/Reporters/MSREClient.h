@@ -1,11 +1,10 @@
-// One registered library's view of the experiments: the flags of the
-// active snapshot under the library's name, and the activation of newer
-// snapshots.
+// One registered library's handle on the experiments: its flags as the
+// manager answers them (activated, then launched snapshot, then the
+// library's defaults) and the activation of the newest fetched snapshot.
 //
-// Today no snapshot is ever fetched: a flag answers the default the
-// library registered (none for a flag it did not register), and activation
-// has nothing to do. The experiments' own work fetches, stores and
-// activates snapshots behind the same signatures.
+// The manager is held weakly: without it a flag answers the registered
+// default and activation has nothing to do. The delegate is held weakly
+// too.
 #pragma once
 
 #include <memory>
@@ -18,20 +17,30 @@
 #include "Platform/Foundation/Error.h"
 #include "Platform/Foundation/Value.h"
 
+class MSREManager;
+
 class MSREClient {
  public:
   MSREClient(std::shared_ptr<MSRESDKProperty> property, ns::Dictionary defaultFlags);
+  MSREClient(std::shared_ptr<MSRESDKProperty> property, ns::Dictionary defaultFlags, std::weak_ptr<MSREManager> manager);
   virtual ~MSREClient() = default;
   MSREClient(const MSREClient&) = delete;
   MSREClient& operator=(const MSREClient&) = delete;
 
   const std::shared_ptr<MSRESDKProperty>& property() const { return property_; }
+  const std::shared_ptr<MSRESDKProperty>& SDKProperty() const { return property_; }
+  std::string SDKName() const { return property_->name(); }
+  const ns::Dictionary& defaultFlags() const { return defaultFlags_; }
 
-  // Makes the newest snapshot the active one; false with an error in the
-  // out-parameter (when given) when that fails.
+  // Makes the pending snapshot the activated one; false when there is
+  // none, with an error in the out-parameter (when given) for a bad name.
   virtual bool activateLatestSnapshot(ns::Error* error);
-  // The flag's value in the active snapshot; none when absent.
+  // The flag's value; none when no level has it.
   virtual std::optional<ns::Value> objectForKeyedSubscript(const std::string& flagName) const;
+  std::optional<ns::Value> valueForFlag(const std::string& flagName) const;
+  // The activated snapshot is more than 3 days away from now.
+  bool hasStaleSnapshot() const;
+  void resetToDefaults();
 
   // Held weakly; null once gone.
   std::shared_ptr<MSREExperimentObserverDelegate> delegate() const;
@@ -40,6 +49,7 @@ class MSREClient {
  private:
   const std::shared_ptr<MSRESDKProperty> property_;
   const ns::Dictionary defaultFlags_;
+  const std::weak_ptr<MSREManager> manager_;
   mutable std::mutex mutex_;
   std::weak_ptr<MSREExperimentObserverDelegate> delegate_;
 };

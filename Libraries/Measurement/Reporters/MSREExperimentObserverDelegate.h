@@ -1,10 +1,14 @@
 // What an experiments client tells the library that registered it: a new
 // snapshot waits to be activated, a fetch failed; and what it asks: whether
-// to fetch at all. Every operation is optional; the client calls them on
-// the delegate's queue when it names one, else on its own.
+// to fetch at all. Every operation is optional: the manager calls only
+// those respondsToSelector names ("clientDidReceiveNewSnapshot:",
+// "client:didReceiveFetchError:", "shouldFetchExperimentsForClient:",
+// "queue"). A new snapshot is announced on the delegate's queue, else on
+// the main queue; a delegate that takes new snapshots activates them itself.
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "Platform/Dispatch/Queue.h"
 #include "Platform/Foundation/Error.h"
@@ -28,4 +32,9 @@ class MSREExperimentObserverDelegate {
   }
   // The queue the client calls the delegate on; null for the client's own.
   virtual std::shared_ptr<dispatch::Queue> queue() const { return nullptr; }
+  // Whether this delegate implements the call named `selector`.
+  virtual bool respondsToSelector(std::string_view selector) const {
+    (void)selector;
+    return false;
+  }
 };

@@ -9,6 +9,7 @@ namespace {
 struct Endpoints {
   ns::URL config;
   ns::URL upload;
+  ns::URL experiment;
 };
 
 ns::URL configured(const ns::Dictionary* entries, const char* key, const char* fallback) {
@@ -28,7 +29,8 @@ const Endpoints& endpoints() {
       entries = entry ? entry->asDictionary() : nullptr;
     }
     return Endpoints{configured(entries, "ConfigURL", "https://config.measurement.invalid"),
-                     configured(entries, "UploadURL", "https://upload.measurement.invalid")};
+                     configured(entries, "UploadURL", "https://upload.measurement.invalid"),
+                     configured(entries, "ExperimentURL", "https://experiments.measurement.invalid")};
   }();
   return values;
 }
@@ -38,3 +40,5 @@ const Endpoints& endpoints() {
 const ns::URL& MSREndpoints::configURL() { return endpoints().config; }
 
 const ns::URL& MSREndpoints::uploadURL() { return endpoints().upload; }
+
+const ns::URL& MSREndpoints::experimentURL() { return endpoints().experiment; }

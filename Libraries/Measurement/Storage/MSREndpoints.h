@@ -7,6 +7,9 @@
 //                 "https://config.measurement.invalid"
 //   "UploadURL"   the upload endpoint, default
 //                 "https://upload.measurement.invalid"
+//   "ExperimentURL" the experiment service, default
+//                 "https://experiments.measurement.invalid"; its host is
+//                 also the one whose reachability the experiments watch
 // A missing, empty or unreadable entry keeps its default. The defaults are
 // hosts under ".invalid", which never resolve: nothing leaves the device
 // unless configured.
@@ -18,4 +21,5 @@ class MSREndpoints {
  public:
   static const ns::URL& configURL();
   static const ns::URL& uploadURL();
+  static const ns::URL& experimentURL();
 };

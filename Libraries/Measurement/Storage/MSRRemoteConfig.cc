@@ -512,6 +512,11 @@ bool MSRRemoteConfig::shouldFetchExperimentsForClient(MSREClient&) {
   return measurement && measurement->isEnabled();
 }
 
+bool MSRRemoteConfig::respondsToSelector(std::string_view selector) const {
+  return selector == "clientDidReceiveNewSnapshot:" || selector == "client:didReceiveFetchError:" ||
+         selector == "shouldFetchExperimentsForClient:";
+}
+
 std::optional<bool> MSRRemoteConfig::experimentFlag(const std::string& name) const {
   if (!experimentClient_) return std::nullopt;
   auto value = experimentClient_->objectForKeyedSubscript(name);

@@ -150,6 +150,8 @@ class MSRRemoteConfig final : public MSREExperimentObserverDelegate,
   void client(MSREClient& client, const ns::Error& didReceiveFetchError) override;  // logs 29025
   // Whether the measurement engine runs and is enabled.
   bool shouldFetchExperimentsForClient(MSREClient& client) override;
+  // The three above; no queue of its own (the main queue).
+  bool respondsToSelector(std::string_view selector) const override;
 
   // ---- Flag readers (keys of any setting)
 

@@ -5,11 +5,12 @@
 
 #include <string>
 
+#include "Libraries/Measurement/EventEditing/MSRPRunBudget.h"
 #include "Libraries/Measurement/EventEditing/MSRPRuntimeValue.h"
 
 class MSRPStringValue final : public MSRPRuntimeValue {
  public:
-  explicit MSRPStringValue(std::u16string value) : value_(std::move(value)) {}
+  explicit MSRPStringValue(std::u16string value) : value_(std::move(value)) { charge_.set(value_.size()); }
 
   const std::u16string& value() const { return value_; }
   std::u16string stringValueOrError(ns::Error& error) const override;
@@ -24,4 +25,5 @@ class MSRPStringValue final : public MSRPRuntimeValue {
 
  private:
   std::u16string value_;
+  MSRPLiveCharge charge_;
 };

@@ -28,7 +28,9 @@
 #include "Libraries/Measurement/EventEditing/testing/MSRPEventEditingFuzzing.h"
 #include "Libraries/WireMessages/MSRPBMessageAccessors.h"
 #include "Libraries/WireMessages/MSRPBProgramMessages.h"
+#include "Libraries/WireMessages/MSRPBTextOutput.h"
 #include "Platform/Foundation/StringUtf16.h"
+#include "Platform/SystemLog/SystemLog.h"
 
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
 
@@ -212,6 +214,13 @@ bool mutateTree(Tree& tree, std::mt19937& random) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // Refused inputs are the common case; their messages would only slow the run.
+  MSRPBSetCoderOutput([](const std::string&) {});
+  systemlog::Log::setSinkForTesting([](int, const std::string&) {});
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MSRPEventEditingFuzzOneInput(data, size);

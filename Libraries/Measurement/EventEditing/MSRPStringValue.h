@@ -3,6 +3,7 @@
 // true when not empty. Strings never change.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "Libraries/Measurement/EventEditing/MSRPRunBudget.h"
@@ -25,5 +26,8 @@ class MSRPStringValue final : public MSRPRuntimeValue {
 
  private:
   std::u16string value_;
+  // The number, read once: a loop converting a long string on every turn
+  // would otherwise spend its whole length on each of its instructions.
+  mutable std::optional<double> number_;
   MSRPLiveCharge charge_;
 };

@@ -1,7 +1,9 @@
-// The log sink of programs that writes into the measurement monitor.
-//
-// Today it drops every line: the log functions' work maps the program's
-// levels to the monitor's and forwards them (message code 24005).
+// The log sink of programs that writes into the measurement monitor with
+// message code 24005. Program levels become monitor levels: 2 verbose (8),
+// 3 debug (7), 4 information (6, notice); 5 warning and 6 error keep their
+// silent and monitored meanings through the monitor's own levels (5 / 4 / 3
+// and 2 / 1 / 0: silent, else monitored, else neither); any other level is
+// a notice.
 #pragma once
 
 #include "Libraries/Measurement/EventEditing/MSRPLoggerDelegate.h"
@@ -10,4 +12,6 @@ class MSREvaluatorLogger final : public MSRPLoggerDelegate {
  public:
   void logWithLevel(int64_t level, const std::string& message, const std::vector<std::string>& context, bool silent,
                     bool monitored) override;
+
+  static int64_t monitorLevel(int64_t level, bool silent, bool monitored);
 };

@@ -47,6 +47,7 @@ const MSRPValueRef& MSRPArrayValue::emptyValue() {
 }
 
 MSRPArrayValue::MSRPArrayValue(MSRPValueList elements) : elements_(std::move(elements)) {
+  charge_.set(elements_.size());
   for (MSRPValueRef& element : elements_) element = MSRPValueOrUndefined(std::move(element));
 }
 
@@ -128,6 +129,7 @@ void MSRPArrayValue::forEachReference(MSRPReferenceVisitor& visitor) const {
 
 void MSRPArrayValue::dropReferences() {
   MSRPReleaseValuesLater(elements_);
+  charge_.set(elements_.size());
   propertyMap_.dropReferences();
 }
 
@@ -135,6 +137,7 @@ bool MSRPArrayValue::setLength(uint64_t length, ns::Error& error) {
   if (length <= elements_.size()) {
     MSRPValueList dropped(elements_.begin() + static_cast<ptrdiff_t>(length), elements_.end());
     elements_.resize(length);
+    charge_.set(elements_.size());
     MSRPReleaseValuesLater(dropped);
     return true;
   }
@@ -144,6 +147,7 @@ bool MSRPArrayValue::setLength(uint64_t length, ns::Error& error) {
   }
   if (!MSRPAllowArray(static_cast<size_t>(length), elements_.size(), error)) return false;
   elements_.resize(length, emptyValue());
+  charge_.set(elements_.size());
   return true;
 }
 
@@ -232,6 +236,7 @@ MSRPValueList MSRPArrayValue::spliceFrom(int64_t start, int64_t deleteCount, con
   MSRPValueList inserted;
   for (const MSRPValueRef& value : values) inserted.push_back(MSRPValueOrUndefined(value));
   elements_.insert(elements_.begin() + start, inserted.begin(), inserted.end());
+  charge_.set(elements_.size());
   return removed;
 }
 
@@ -245,10 +250,12 @@ bool MSRPArrayValue::concat(const MSRPValueRef& value, ns::Error& error) {
     MSRPValueList positions = array->elements_;
     if (!MSRPAllowArray(elements_.size() + positions.size(), elements_.size(), error)) return false;
     elements_.insert(elements_.end(), positions.begin(), positions.end());
+    charge_.set(elements_.size());
     return true;
   }
   if (!MSRPAllowArray(elements_.size() + 1, elements_.size(), error)) return false;
   elements_.push_back(value);
+  charge_.set(elements_.size());
   return true;
 }
 
@@ -258,6 +265,7 @@ MSRPValueRef MSRPArrayValue::removeFirstElement() {
   if (elements_.empty()) return undefined();
   MSRPValueRef first = std::move(elements_.front());
   elements_.erase(elements_.begin());
+  charge_.set(elements_.size());
   return first == emptyValue() ? undefined() : first;
 }
 
@@ -265,12 +273,14 @@ MSRPValueRef MSRPArrayValue::removeLastElement() {
   if (elements_.empty()) return undefined();
   MSRPValueRef last = std::move(elements_.back());
   elements_.pop_back();
+  charge_.set(elements_.size());
   return last == emptyValue() ? undefined() : last;
 }
 
 size_t MSRPArrayValue::appendElements(const MSRPValueList& values, ns::Error& error) {
   if (!MSRPAllowArray(elements_.size() + values.size(), elements_.size(), error)) return elements_.size();
   for (const MSRPValueRef& value : values) elements_.push_back(MSRPValueOrUndefined(value));
+  charge_.set(elements_.size());
   return elements_.size();
 }
 
@@ -279,6 +289,7 @@ size_t MSRPArrayValue::prependElements(const MSRPValueList& values, ns::Error& e
   MSRPValueList front;
   for (const MSRPValueRef& value : values) front.push_back(MSRPValueOrUndefined(value));
   elements_.insert(elements_.begin(), front.begin(), front.end());
+  charge_.set(elements_.size());
   return elements_.size();
 }
 

@@ -107,5 +107,7 @@ class MSRPArrayValue final : public MSRPRuntimeValue, public MSRPHeapObject {
 
  private:
   MSRPValueList elements_;
+  // Positions held alive (MSRPRunBudget.h).
+  MSRPLiveCharge charge_;
   MSRPPropertyMap propertyMap_;
 };

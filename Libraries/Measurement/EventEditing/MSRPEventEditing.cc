@@ -5,6 +5,8 @@
 #include "Libraries/Measurement/EventEditing/MSRPControlValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPEditingFunctions.h"
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
+#include "Libraries/Measurement/EventEditing/MSRPHeap.h"
+#include "Libraries/Measurement/EventEditing/MSRPScope.h"
 #include "Libraries/Measurement/EventEditing/testing/MSRPEventEditingTesting.h"
 #include "Platform/Foundation/StringUtf16.h"
 
@@ -126,6 +128,8 @@ bool MSRPEventEditing::handleEvent(const MSRPEvent& event, ns::Error& error) {
   if (MSRPHasError(error)) return false;
   return !eventContext_->outputEvent().isEqualToEvent(event) || hasCreatedEvents();
 }
+
+size_t MSRPEventEditing::liveSize() const { return runtime_->initialScope()->heap().liveSize()->units(); }
 
 bool MSRPEventEditing::hasEdits() const {
   return !eventContext_->outputEvent().isEqualToEvent(eventContext_->inputEvent());

@@ -68,6 +68,9 @@ class MSRPEventEditing {
   bool hasCreatedEvents() const { return !eventContext_->eventsToLog().empty(); }
   const MSRPEventContext& eventContext() const { return *eventContext_; }
   const MSRPEditingCallbackHandler& callbackHandler() const { return *callbackHandler_; }
+  // What the program's strings, arrays and maps hold alive now, against
+  // MSRPLiveSizeCap (MSRPRunBudget.h).
+  size_t liveSize() const;
 
  private:
   friend MSRPModuleCreator MSRPEventEditingModuleCreatorForTesting(const MSRPEventEditing& engine,

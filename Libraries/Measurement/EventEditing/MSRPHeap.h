@@ -97,6 +97,8 @@ class MSRPHeap : public std::enable_shared_from_this<MSRPHeap> {
   // What a run in the heap's chain may still spend (MSRPRunBudget.h);
   // touched only on the evaluating thread.
   MSRPRunBudget& runBudget() { return runBudget_; }
+  // What the chain's values hold alive (MSRPRunBudget.h).
+  const std::shared_ptr<MSRPLiveSize>& liveSize() const { return liveSize_; }
 
  private:
   friend class MSRPHeapObject;
@@ -115,6 +117,7 @@ class MSRPHeap : public std::enable_shared_from_this<MSRPHeap> {
   // Activations alive now; touched only on the evaluating thread.
   int activations_ = 0;
   MSRPRunBudget runBudget_;
+  std::shared_ptr<MSRPLiveSize> liveSize_ = std::make_shared<MSRPLiveSize>();
 };
 
 // Makes a heap current on this thread for its lifetime (the previous one

@@ -2,8 +2,10 @@
 // answers from the cached remote configuration): a function value of the
 // given name over a block from key to value (absent when there is none).
 //
-// Today it is the plain function of that name; the editing modules' work
-// adds its "getValue".
+// Calling the store itself is a plain function with an empty body; its
+// "getValue" (key, default) needs exactly two arguments (error 9) and gives
+// the block's answer for the key's text as a new string, or the evaluated
+// default itself when the block has none.
 #pragma once
 
 #include <functional>
@@ -19,6 +21,17 @@ class MSRPKeyValueStore final : public MSRPFunctionValue {
   MSRPKeyValueStore(const std::string& functionName, MSRPKeyValueBlock getValueBlock);
 
   const MSRPKeyValueBlock& getValueBlock() const { return getValueBlock_; }
+
+ private:
+  MSRPKeyValueBlock getValueBlock_;
+};
+
+class MSRPKeyValueStoreGetValue final : public MSRPFunctionValue {
+ public:
+  explicit MSRPKeyValueStoreGetValue(MSRPKeyValueBlock getValueBlock);
+
+  MSRPValueRef invokeWithArguments(const MSRPValueList& arguments, const std::shared_ptr<MSRPScope>& scope,
+                                   ns::Error& error) override;
 
  private:
   MSRPKeyValueBlock getValueBlock_;

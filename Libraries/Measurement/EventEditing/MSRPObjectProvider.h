@@ -2,8 +2,9 @@
 // function value of the given name over a block that makes the object
 // (absent for none).
 //
-// Today it is the plain function of that name; the editing modules' work
-// makes a call of it give the block's object converted to a value.
+// A call, whatever its arguments (not evaluated), gives the block's object
+// converted to a runtime value (MSRPRuntimeEntityConverter); a failed
+// conversion is the call's error.
 #pragma once
 
 #include <functional>
@@ -20,6 +21,9 @@ class MSRPObjectProvider final : public MSRPFunctionValue {
   MSRPObjectProvider(const std::string& name, MSRPObjectBlock block);
 
   const MSRPObjectBlock& block() const { return block_; }
+
+  MSRPValueRef invokeWithArguments(const MSRPValueList& arguments, const std::shared_ptr<MSRPScope>& scope,
+                                   ns::Error& error) override;
 
  private:
   MSRPObjectBlock block_;

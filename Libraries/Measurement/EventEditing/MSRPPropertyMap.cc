@@ -44,6 +44,7 @@ void MSRPPropertyMap::store(MSRPValueRef value, const std::u16string& name, bool
     return;
   }
   entries_.push_back(Entry{name, std::move(value), fix});
+  charge_.set(charge_.units() + entryUnits(name));
   if (!index_.empty()) {
     index_.emplace(name, entries_.size() - 1);
   } else if (entries_.size() > kIndexedSize) {
@@ -63,6 +64,7 @@ void MSRPPropertyMap::removeValueForName(const std::u16string& name) {
     if (it->name != name) continue;
     if (it->fixed) return;
     MSRPReleaseLater(std::move(it->value));
+    charge_.set(charge_.units() - entryUnits(it->name));
     entries_.erase(it);
     if (!index_.empty()) reindex();
     return;
@@ -90,4 +92,5 @@ void MSRPPropertyMap::dropReferences() {
   for (Entry& e : entries_) MSRPReleaseLater(std::move(e.value));
   entries_.clear();
   index_.clear();
+  charge_.set(0);
 }

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Libraries/Measurement/EventEditing/MSRPRunBudget.h"
 #include "Libraries/Measurement/EventEditing/MSRPRuntimeValue.h"
 
 class MSRPPropertyMap {
@@ -50,8 +51,11 @@ class MSRPPropertyMap {
   Entry* entry(const std::u16string& name);
   void store(MSRPValueRef value, const std::u16string& name, bool fix);
   void reindex();
+  // An entry holds its name besides its value.
+  static size_t entryUnits(const std::u16string& name) { return 1 + name.size(); }
 
   std::vector<Entry> entries_;
   std::unordered_map<std::u16string, size_t> index_;
   bool immutable_ = false;
+  MSRPLiveCharge charge_;
 };

@@ -3,6 +3,8 @@
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
 #include "Libraries/Measurement/EventEditing/MSRPHeap.h"
 
+#include <algorithm>
+
 namespace {
 bool refuse(ns::Error& error) {
   MSRPSetError(error, MSRPErrorSizeLimit);
@@ -10,8 +12,10 @@ bool refuse(ns::Error& error) {
 }
 
 bool spendCurrent(size_t units, ns::Error& error) {
-  MSRPRunBudget* budget = MSRPRunBudget::current();
-  return budget == nullptr || budget->spend(units, error);
+  MSRPHeap* heap = MSRPHeap::current();
+  if (heap == nullptr) return true;
+  if (units > MSRPLiveSizeCap - std::min(MSRPLiveSizeCap, heap->liveSize()->units())) return refuse(error);
+  return heap->runBudget().spend(units, error);
 }
 }  // namespace
 
@@ -45,3 +49,19 @@ bool MSRPAllowArray(size_t count, size_t previous, ns::Error& error) {
 }
 
 bool MSRPAllowObjects(size_t count, ns::Error& error) { return spendCurrent(count, error); }
+
+MSRPLiveCharge::MSRPLiveCharge() {
+  if (MSRPHeap* heap = MSRPHeap::current()) live_ = heap->liveSize();
+}
+
+MSRPLiveCharge::MSRPLiveCharge(const MSRPLiveCharge& other) : live_(other.live_) { set(other.units_); }
+
+MSRPLiveCharge& MSRPLiveCharge::operator=(const MSRPLiveCharge& other) {
+  if (this != &other) {
+    size_t units = other.units_;
+    set(0);
+    live_ = other.live_;
+    set(units);
+  }
+  return *this;
+}

@@ -13,7 +13,9 @@
 #pragma once
 
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "Platform/Foundation/Error.h"
 
@@ -25,6 +27,50 @@ inline constexpr size_t MSRPMaxStringLength = 1048576;
 inline constexpr size_t MSRPMaxArrayLength = 1048576;
 // Units a run may make in all.
 inline constexpr size_t MSRPRunAllowance = size_t{32} * 1024 * 1024;
+// Units one engine's strings, arrays and maps may hold alive at once. Each
+// run is bounded, but values a program keeps across events (a global array
+// it appends to on every event) would otherwise grow without end.
+inline constexpr size_t MSRPLiveSizeCap = size_t{64} * 1024 * 1024;
+
+// What the strings (units), arrays (positions) and maps (entries) of one
+// heap's chain hold now: added when made or grown, removed when shrunk or
+// freed. Values may be freed on any thread, hence atomic.
+class MSRPLiveSize {
+ public:
+  void add(size_t units) { units_.fetch_add(units, std::memory_order_relaxed); }
+  void remove(size_t units) { units_.fetch_sub(units, std::memory_order_relaxed); }
+  size_t units() const { return units_.load(std::memory_order_relaxed); }
+
+ private:
+  std::atomic<size_t> units_{0};
+};
+
+// One value's share of the live size of the heap current when it was made
+// (none outside a heap); given back when the value goes. A copy holds as
+// much again.
+class MSRPLiveCharge {
+ public:
+  MSRPLiveCharge();
+  MSRPLiveCharge(const MSRPLiveCharge& other);
+  MSRPLiveCharge& operator=(const MSRPLiveCharge& other);
+  ~MSRPLiveCharge() { set(0); }
+
+  // Now holds `units`.
+  void set(size_t units) {
+    if (!live_ || units == units_) return;
+    if (units > units_) {
+      live_->add(units - units_);
+    } else {
+      live_->remove(units_ - units);
+    }
+    units_ = units;
+  }
+  size_t units() const { return units_; }
+
+ private:
+  std::shared_ptr<MSRPLiveSize> live_;
+  size_t units_ = 0;
+};
 
 class MSRPRunBudget {
  public:
@@ -51,8 +97,9 @@ class MSRPRunBudget {
   size_t spent_ = 0;
 };
 
-// The checks of operations that make things, against one thing's bound and
-// the current run's allowance (none outside a run); NO with error 20.
+// The checks of operations that make things, against one thing's bound,
+// the current run's allowance and the live size cap of its heap (none
+// outside a run); NO with error 20.
 // A new string of `length` units.
 bool MSRPAllowString(size_t length, ns::Error& error);
 // An array growing to `count` positions from `previous` (new ones count).

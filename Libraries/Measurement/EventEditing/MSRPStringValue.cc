@@ -5,7 +5,10 @@
 
 std::u16string MSRPStringValue::stringValueOrError(ns::Error&) const { return value_; }
 
-double MSRPStringValue::doubleValueOrError(ns::Error&) const { return MSRPNumberFromString(value_); }
+double MSRPStringValue::doubleValueOrError(ns::Error&) const {
+  if (!number_) number_ = MSRPNumberFromString(value_);
+  return *number_;
+}
 
 bool MSRPStringValue::booleanValueOrError(ns::Error&) const { return !value_.empty(); }
 

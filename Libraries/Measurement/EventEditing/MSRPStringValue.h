@@ -3,13 +3,15 @@
 // true when not empty. Strings never change.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "Libraries/Measurement/EventEditing/MSRPRunBudget.h"
 #include "Libraries/Measurement/EventEditing/MSRPRuntimeValue.h"
 
 class MSRPStringValue final : public MSRPRuntimeValue {
  public:
-  explicit MSRPStringValue(std::u16string value) : value_(std::move(value)) {}
+  explicit MSRPStringValue(std::u16string value) : value_(std::move(value)) { charge_.set(value_.size()); }
 
   const std::u16string& value() const { return value_; }
   std::u16string stringValueOrError(ns::Error& error) const override;
@@ -24,4 +26,8 @@ class MSRPStringValue final : public MSRPRuntimeValue {
 
  private:
   std::u16string value_;
+  // The number, read once: a loop converting a long string on every turn
+  // would otherwise spend its whole length on each of its instructions.
+  mutable std::optional<double> number_;
+  MSRPLiveCharge charge_;
 };

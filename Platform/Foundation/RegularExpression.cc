@@ -61,7 +61,12 @@ RegularExpression::~RegularExpression() = default;
 
 std::shared_ptr<const RegularExpression> RegularExpression::make(std::string_view pattern, unsigned options,
                                                                  Error* error) {
-  std::u16string source = toUtf16(pattern);
+  return make(std::u16string_view(toUtf16(pattern)), options, error);
+}
+
+std::shared_ptr<const RegularExpression> RegularExpression::make(std::u16string_view source, unsigned options,
+                                                                 Error* error) {
+  std::string pattern = toUtf8(source);
   UParseError parseError;
   UErrorCode status = U_ZERO_ERROR;
   auto compiled = std::make_unique<Compiled>();
@@ -112,6 +117,27 @@ std::optional<RegularExpression::Match> RegularExpression::firstMatch(std::u16st
   if (U_FAILURE(status) || !m) return std::nullopt;
   m->region(static_cast<int64_t>(r.location), static_cast<int64_t>(r.end()), status);
   if (U_FAILURE(status) || !m->find(status) || U_FAILURE(status)) return std::nullopt;
+  return currentMatch(*m);
+}
+
+std::optional<RegularExpression::Match> RegularExpression::firstMatch(std::u16string_view text,
+                                                                      const MatchLimit& limit, Error& error) const {
+  icu::UnicodeString input = alias(text);
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::RegexMatcher> m(compiled_->pattern->matcher(input, status));
+  if (U_FAILURE(status) || !m) return std::nullopt;
+  m->setTimeLimit(limit.timeLimit, status);
+  if (limit.stackLimit > 0) m->setStackLimit(limit.stackLimit, status);
+  if (U_FAILURE(status)) return std::nullopt;
+  bool found = m->find(status);
+  if (status == U_REGEX_TIME_OUT || status == U_REGEX_STACK_OVERFLOW || status == U_BUFFER_OVERFLOW_ERROR) {
+    Dictionary info;
+    info.set(kLocalizedDescriptionKey, "The search with the pattern \u201C" + pattern_ + "\u201D was stopped at its limit.");
+    info.set("NSInvalidValue", pattern_);
+    error = Error(kCocoaErrorDomain, kFormattingError, std::move(info));
+    return std::nullopt;
+  }
+  if (U_FAILURE(status) || !found) return std::nullopt;
   return currentMatch(*m);
 }
 

@@ -37,11 +37,29 @@ class RegularExpression {
   // 2048, the pattern under "NSInvalidValue") when it is not valid.
   static std::shared_ptr<const RegularExpression> make(std::string_view pattern, unsigned options = 0,
                                                        Error* error = nullptr);
+  // The same from UTF-16 text.
+  static std::shared_ptr<const RegularExpression> make(std::u16string_view pattern, unsigned options = 0,
+                                                       Error* error = nullptr);
   ~RegularExpression();
 
   const std::string& pattern() const { return pattern_; }
   unsigned options() const { return options_; }
   size_t numberOfCaptureGroups() const;
+
+  // How much one search may do. A pattern such as "(a+)+$" backtracks for
+  // an exponential time on a long text; ICU stops it after `timeLimit` of
+  // its time units (counted engine steps, so the same on every machine and
+  // under any load) or when the backtrack stack passes `stackLimit` bytes.
+  struct MatchLimit {
+    int32_t timeLimit = 0;   // 0: unlimited
+    int32_t stackLimit = 0;  // 0: ICU's default
+  };
+
+  // The first match over the whole text under `limit`: absent without a
+  // match; absent with `error` set (cocoa domain, code 2048, the pattern
+  // under "NSInvalidValue") when the search was stopped by the limit, which
+  // is no answer and so never reads as "no match".
+  std::optional<Match> firstMatch(std::u16string_view text, const MatchLimit& limit, Error& error) const;
 
   // Searches `range` of the text (the whole text when absent; clamped).
   std::optional<Match> firstMatch(std::u16string_view text, std::optional<Range> range = std::nullopt) const;

@@ -40,6 +40,18 @@ std::string uppercaseString(std::string_view text, std::string_view localeIdenti
   return utf8Of(s);
 }
 
+std::u16string lowercaseString(std::u16string_view text, std::string_view localeIdentifier) {
+  icu::UnicodeString s(text.data(), static_cast<int32_t>(text.size()));
+  s.toLower(localeOf(localeIdentifier));
+  return std::u16string(s.getBuffer(), static_cast<size_t>(s.length()));
+}
+
+std::u16string uppercaseString(std::u16string_view text, std::string_view localeIdentifier) {
+  icu::UnicodeString s(text.data(), static_cast<int32_t>(text.size()));
+  s.toUpper(localeOf(localeIdentifier));
+  return std::u16string(s.getBuffer(), static_cast<size_t>(s.length()));
+}
+
 std::string capitalizedString(std::string_view text, std::string_view localeIdentifier) {
   icu::Locale locale = localeOf(localeIdentifier);
   icu::UnicodeString s = unicodeOf(text);

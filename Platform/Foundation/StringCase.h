@@ -11,6 +11,9 @@ namespace ns {
 
 std::string lowercaseString(std::string_view text, std::string_view localeIdentifier = {});
 std::string uppercaseString(std::string_view text, std::string_view localeIdentifier = {});
+// The same over UTF-16, where a lone surrogate is kept as it is.
+std::u16string lowercaseString(std::u16string_view text, std::string_view localeIdentifier = {});
+std::u16string uppercaseString(std::u16string_view text, std::string_view localeIdentifier = {});
 // The first character of each word in title case and the rest lower case;
 // words are separated by white space and line breaks only.
 std::string capitalizedString(std::string_view text, std::string_view localeIdentifier = {});

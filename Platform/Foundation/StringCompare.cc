@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Platform/Foundation/Device.h"
+#include "Platform/Foundation/StringSearch.h"
 #include "Platform/Foundation/StringUtf16.h"
 
 namespace ns {
@@ -120,18 +121,23 @@ icu::Collator* collatorFor(const std::string& locale, unsigned options) {
   return cache.emplace(key, std::move(collator)).first->second.get();
 }
 
-// The match of `target` in folded `hay` at folded index k, if it is one
-// that maps back onto whole characters of the original.
-bool matchesAt(const Folded& hay, std::u16string_view target, size_t k, unsigned options) {
-  if (hay.units.compare(k, target.size(), target) != 0) return false;
+// Whether units [k, k + length) of folded `hay` map back onto whole
+// characters of the original.
+bool onCharacterBoundaries(const Folded& hay, size_t k, size_t length, unsigned options) {
   if (!hay.starts[k]) return false;
-  size_t end = k + target.size();
+  size_t end = k + length;
   if (end < hay.units.size()) {
     if (!hay.starts[end]) return false;
     // Do not end a match before a combining mark of the same character.
     if (!(options & kLiteral) && u_getCombiningClass(hay.units[end]) != 0) return false;
   }
   return true;
+}
+
+// The match of `target` in folded `hay` at folded index k, if it is one
+// that maps back onto whole characters of the original.
+bool matchesAt(const Folded& hay, std::u16string_view target, size_t k, unsigned options) {
+  return hay.units.compare(k, target.size(), target) == 0 && onCharacterBoundaries(hay, k, target.size(), options);
 }
 
 }  // namespace
@@ -189,17 +195,22 @@ Range rangeOfString(std::u16string_view text, std::u16string_view target, unsign
     return Range{range.location + start, end - start};
   };
   size_t last = hay.units.size() - needle.size();
-  if (options & kBackwards) {
-    for (size_t k = last + 1; k-- > 0;) {
-      if (matchesAt(hay, needle, k, options)) return toRange(k);
-      if (options & kAnchored) break;
-    }
-  } else {
-    for (size_t k = 0; k <= last; ++k) {
-      if (matchesAt(hay, needle, k, options)) return toRange(k);
-      if (options & kAnchored) break;
-    }
+  if (options & kAnchored) {
+    size_t k = (options & kBackwards) ? last : 0;
+    return matchesAt(hay, needle, k, options) ? toRange(k) : notFound;
   }
+  // Candidates come from a linear-time search; each is then checked for
+  // whole characters, so a text of a million units that almost matches a
+  // long target everywhere costs two passes, not their product.
+  std::optional<size_t> found;
+  bool backwards = options & kBackwards;
+  SubstringSearcher<char16_t> searcher(needle);
+  searcher.forEach(std::u16string_view(hay.units), 0, [&](size_t k) {
+    if (!onCharacterBoundaries(hay, k, needle.size(), options)) return true;
+    found = k;
+    return backwards;  // backwards keeps the last one
+  });
+  if (found) return toRange(*found);
   return notFound;
 }
 

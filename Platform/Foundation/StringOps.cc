@@ -1,7 +1,10 @@
 #include "Platform/Foundation/StringOps.h"
 
 #include <unicode/uchar.h>
+#include <unicode/utf16.h>
 #include <unicode/utf8.h>
+
+#include "Platform/Foundation/StringSearch.h"
 
 namespace ns {
 namespace {
@@ -52,24 +55,60 @@ std::string trimmingCharacters(std::string_view text, bool (*inSet)(char32_t)) {
   return std::string(text.substr(begin, end - begin));
 }
 
+std::u16string trimmingWhitespaceAndNewlines(std::u16string_view text) {
+  // A lone surrogate is no white space, and stays.
+  size_t begin = 0;
+  while (begin < text.size()) {
+    size_t i = begin;
+    UChar32 c;
+    U16_NEXT(text.data(), i, text.size(), c);
+    if (!isWhitespaceOrNewline(static_cast<char32_t>(c))) break;
+    begin = i;
+  }
+  size_t end = text.size();
+  while (end > begin) {
+    size_t i = end;
+    UChar32 c;
+    U16_PREV(text.data(), begin, i, c);
+    if (!isWhitespaceOrNewline(static_cast<char32_t>(c))) break;
+    end = i;
+  }
+  return std::u16string(text.substr(begin, end - begin));
+}
+
 std::string trimmingWhitespace(std::string_view text) { return trimmingCharacters(text, isWhitespace); }
 
 std::string trimmingWhitespaceAndNewlines(std::string_view text) {
   return trimmingCharacters(text, isWhitespaceOrNewline);
 }
 
-std::vector<std::string> componentsSeparatedByString(std::string_view text, std::string_view separator) {
-  std::vector<std::string> parts;
+namespace {
+
+// The pieces between non-overlapping occurrences, found in linear time.
+template <class Char>
+std::vector<std::basic_string<Char>> split(std::basic_string_view<Char> text, std::basic_string_view<Char> separator) {
+  std::vector<std::basic_string<Char>> parts;
   if (separator.empty()) {
     parts.emplace_back(text);
     return parts;
   }
+  SubstringSearcher<Char> searcher(separator);
   size_t from = 0;
-  for (size_t at; (at = text.find(separator, from)) != std::string_view::npos; from = at + separator.size()) {
+  for (size_t at; (at = searcher.find(text, from)) != SubstringSearcher<Char>::npos; from = at + separator.size()) {
     parts.emplace_back(text.substr(from, at - from));
   }
   parts.emplace_back(text.substr(from));
   return parts;
+}
+
+}  // namespace
+
+std::vector<std::string> componentsSeparatedByString(std::string_view text, std::string_view separator) {
+  return split(text, separator);
+}
+
+std::vector<std::u16string> componentsSeparatedByString(std::u16string_view text, std::u16string_view separator) {
+  return split(text, separator);
 }
 
 std::vector<std::string> componentsSeparatedByCharacters(std::string_view text, bool (*inSet)(char32_t)) {
@@ -108,8 +147,9 @@ std::string replacingOccurrences(std::string_view text, std::string_view target,
   if (target.empty()) return std::string(text);
   std::string out;
   out.reserve(text.size());
+  SubstringSearcher<char> searcher(target);
   size_t from = 0;
-  for (size_t at; (at = text.find(target, from)) != std::string_view::npos; from = at + target.size()) {
+  for (size_t at; (at = searcher.find(text, from)) != std::string_view::npos; from = at + target.size()) {
     out.append(text.substr(from, at - from));
     out.append(replacement);
   }

@@ -20,12 +20,16 @@ inline bool isWhitespaceOrNewline(char32_t c) { return isWhitespace(c) || isNewl
 // middle is kept as it is; at the ends it is not white space.
 std::string trimmingWhitespace(std::string_view text);
 std::string trimmingWhitespaceAndNewlines(std::string_view text);
+// The same over UTF-16, where a lone surrogate is kept as it is.
+std::u16string trimmingWhitespaceAndNewlines(std::u16string_view text);
 std::string trimmingCharacters(std::string_view text, bool (*inSet)(char32_t));
 
 // The pieces between occurrences of `separator`; an empty separator or text
 // without it gives the whole text as the one piece. Adjacent separators
 // give empty pieces, as the platform does.
+// Linear in the two lengths.
 std::vector<std::string> componentsSeparatedByString(std::string_view text, std::string_view separator);
+std::vector<std::u16string> componentsSeparatedByString(std::u16string_view text, std::u16string_view separator);
 // Pieces between runs of any character of the set (each character
 // separates, so runs give empty pieces).
 std::vector<std::string> componentsSeparatedByCharacters(std::string_view text, bool (*inSet)(char32_t));

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "Libraries/Measurement/EventEditing/MSRPBooleanValue.h"
+#include "Libraries/Measurement/EventEditing/MSRPCommandSupport.h"
 #include "Libraries/Measurement/EventEditing/MSRPControlValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
 #include "Libraries/Measurement/EventEditing/MSRPEvaluator.h"
@@ -347,12 +348,5 @@ MSRPValueRef MSRPArrayCommandEvaluator::evaluateCommand(const std::u16string& na
                                                         const std::shared_ptr<MSRPArrayValue>& array,
                                                         const MSRPValueList& arguments, const Scope& scope,
                                                         ns::Error& error) const {
-  auto found = handlers_.find(name);
-  if (found == handlers_.end()) {
-    MSRPSetError(error, MSRPErrorNoSuchMethod);
-    return undefined();
-  }
-  MSRPValueList values = MSRPEvaluateArguments(arguments, scope, error);
-  if (MSRPHasError(error)) return undefined();
-  return found->second(*array, values, scope, error);
+  return msrp::callMethod(handlers_, name, *array, arguments, scope, error);
 }

@@ -38,4 +38,20 @@ inline std::shared_ptr<MSRPArrayValue> evaluateArray(const MSRPValueRef& stateme
   if (!array) MSRPSetError(error, MSRPErrorArgumentKind);
   return array;
 }
+
+// A method call through a table from name to handler: a name not in it is
+// error 17; the arguments are evaluated left to right (stopping at the
+// first error) before the handler gets them with the receiver and scope.
+template <class Handlers, class Receiver>
+MSRPValueRef callMethod(const Handlers& handlers, const std::u16string& name, Receiver& receiver,
+                        const MSRPValueList& arguments, const std::shared_ptr<MSRPScope>& scope, ns::Error& error) {
+  auto found = handlers.find(name);
+  if (found == handlers.end()) {
+    MSRPSetError(error, MSRPErrorNoSuchMethod);
+    return undefined();
+  }
+  MSRPValueList values = MSRPEvaluateArguments(arguments, scope, error);
+  if (MSRPHasError(error)) return undefined();
+  return found->second(receiver, values, scope, error);
+}
 }  // namespace msrp

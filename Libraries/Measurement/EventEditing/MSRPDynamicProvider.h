@@ -18,6 +18,11 @@ class MSRPDynamicProvider {
   // A new module from the name's creator. No creator: undefined and no
   // error. A creator that makes nothing: error 15 and null.
   MSRPValueRef moduleForName(const std::u16string& name, ns::Error& error) const;
+  // The name's creator; empty when there is none.
+  MSRPModuleCreator creatorForName(const std::u16string& name) const {
+    auto found = creators_.find(name);
+    return found == creators_.end() ? MSRPModuleCreator() : found->second;
+  }
 
  private:
   std::unordered_map<std::u16string, MSRPModuleCreator> creators_;

@@ -32,6 +32,10 @@ class MSRPRuntime {
   MSRPRuntime& operator=(const MSRPRuntime&) = delete;
 
   void setModuleCreator(MSRPModuleCreator creator, const std::u16string& name);
+  // The creator registered under the name; empty when there is none.
+  MSRPModuleCreator moduleCreatorForName(const std::u16string& name) const {
+    return apiProvider_->creatorForName(name);
+  }
 
   // Runs a program's top-level statements (RuntimeEntity messages), each
   // converted just before it runs in the global scope, and gives the last

@@ -1,11 +1,22 @@
 #include "Libraries/Measurement/EventEditing/MSRPRuntimeValue.h"
 
+#include <atomic>
 #include <limits>
 #include <utility>
 
 #include "Libraries/Measurement/EventEditing/MSRPError.h"
 #include "Libraries/Measurement/EventEditing/MSRPStringValue.h"
 #include "Libraries/Measurement/EventEditing/MSRPUndefinedValue.h"
+
+namespace {
+std::atomic<long> gLiveValues{0};
+}  // namespace
+
+MSRPRuntimeValue::MSRPRuntimeValue() { gLiveValues.fetch_add(1, std::memory_order_relaxed); }
+
+MSRPRuntimeValue::~MSRPRuntimeValue() { gLiveValues.fetch_sub(1, std::memory_order_relaxed); }
+
+long MSRPRuntimeValue::liveCount() { return gLiveValues.load(std::memory_order_relaxed); }
 
 std::u16string MSRPRuntimeValue::stringValueOrError(ns::Error& error) const {
   MSRPSetError(error, MSRPErrorNoStringConversion);

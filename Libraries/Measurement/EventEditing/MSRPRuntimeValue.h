@@ -27,7 +27,7 @@ using MSRPValueList = std::vector<MSRPValueRef>;
 
 class MSRPRuntimeValue : public std::enable_shared_from_this<MSRPRuntimeValue> {
  public:
-  virtual ~MSRPRuntimeValue() = default;
+  virtual ~MSRPRuntimeValue();
   MSRPRuntimeValue(const MSRPRuntimeValue&) = delete;
   MSRPRuntimeValue& operator=(const MSRPRuntimeValue&) = delete;
 
@@ -52,8 +52,12 @@ class MSRPRuntimeValue : public std::enable_shared_from_this<MSRPRuntimeValue> {
   // The value as an object that can hold others (MSRPHeap.h), else null.
   virtual const MSRPHeapObject* heapObject() const { return nullptr; }
 
+  // Values alive in the process now, so tests can see that memory
+  // returns.
+  static long liveCount();
+
  protected:
-  MSRPRuntimeValue() = default;
+  MSRPRuntimeValue();
 };
 
 // The value as a T (class or subclass), or null.

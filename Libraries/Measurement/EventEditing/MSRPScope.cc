@@ -1,5 +1,6 @@
 #include "Libraries/Measurement/EventEditing/MSRPScope.h"
 
+#include <atomic>
 #include <utility>
 
 #include "Libraries/Measurement/EventEditing/MSRPUndefinedValue.h"
@@ -10,10 +11,21 @@ std::shared_ptr<MSRPHeap> MSRPScope::heapOf(const std::shared_ptr<MSRPScope>& pa
 
 // A root joins its heap only when the heap is made; a child joins its
 // root's heap at once.
-MSRPScope::MSRPScope(std::shared_ptr<MSRPScope> parentScope)
-    : MSRPHeapObject(heapOf(parentScope)), parent_(std::move(parentScope)), root_(parent_ ? parent_->root_ : this) {}
+namespace {
+std::atomic<long> gLiveScopes{0};
+}  // namespace
 
-MSRPScope::~MSRPScope() { MSRPReleaseLater(std::move(parent_)); }
+MSRPScope::MSRPScope(std::shared_ptr<MSRPScope> parentScope)
+    : MSRPHeapObject(heapOf(parentScope)), parent_(std::move(parentScope)), root_(parent_ ? parent_->root_ : this) {
+  gLiveScopes.fetch_add(1, std::memory_order_relaxed);
+}
+
+MSRPScope::~MSRPScope() {
+  gLiveScopes.fetch_sub(1, std::memory_order_relaxed);
+  MSRPReleaseLater(std::move(parent_));
+}
+
+long MSRPScope::liveCount() { return gLiveScopes.load(std::memory_order_relaxed); }
 
 std::shared_ptr<MSRPScope> MSRPScope::createChildScope() { return std::make_shared<MSRPScope>(shared_from_this()); }
 

@@ -50,6 +50,9 @@ class MSRPScope : public std::enable_shared_from_this<MSRPScope>, public MSRPHea
   void dropReferences() override;
   std::weak_ptr<const void> weakOwner() const override { return weak_from_this(); }
 
+  // Scopes alive in the process now, so tests can see that memory returns.
+  static long liveCount();
+
  private:
   static std::shared_ptr<MSRPHeap> heapOf(const std::shared_ptr<MSRPScope>& parent);
 

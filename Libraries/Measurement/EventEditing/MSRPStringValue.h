@@ -15,6 +15,10 @@ class MSRPStringValue final : public MSRPRuntimeValue {
   std::u16string stringValueOrError(ns::Error& error) const override;
   double doubleValueOrError(ns::Error& error) const override;
   bool booleanValueOrError(ns::Error& error) const override;
+  // Every method goes to the string methods' table
+  // (MSRPStringCommandEvaluator.h); strings have no named properties.
+  MSRPValueRef applyWithName(const std::u16string& name, const MSRPValueList& arguments,
+                             const std::shared_ptr<MSRPScope>& scope, ns::Error& error) override;
   // Another string of the same text.
   bool isEqualToRuntimeValue(const MSRPRuntimeValue& other, ns::Error& error) const override;
 

@@ -76,5 +76,26 @@ TEST(RegularExpressionTest, ReplacingAndEscaping) {
   EXPECT_EQ(exact->rangeOfFirstMatch("aXb*c(d)[e]$^|\\/?+{}"), (Range{kNotFound, 0}));
 }
 
+TEST(RegularExpressionTest, ASearchStoppedByTheMatchLimitIsAnError) {
+  RE::MatchLimit limit{1000, 1 << 20};
+  auto backtracking = RE::make(std::u16string_view(u"(a+)+$"));
+  ASSERT_NE(backtracking, nullptr);
+  std::u16string text(100, u'a');
+  text += u'!';
+  Error stopped;
+  EXPECT_EQ(backtracking->firstMatch(std::u16string_view(text), limit, stopped), std::nullopt);
+  EXPECT_EQ(stopped.domain(), kCocoaErrorDomain);
+  EXPECT_EQ(stopped.code(), 2048);
+  EXPECT_EQ(stopped.userInfo().find("NSInvalidValue")->stringValue(), "(a+)+$");
+
+  // Within the limit: a match, or no match without an error.
+  Error none;
+  auto found = backtracking->firstMatch(std::u16string_view(u"xaa"), limit, none);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->range(), (Range{1, 2}));
+  EXPECT_EQ(backtracking->firstMatch(std::u16string_view(u"xyz"), limit, none), std::nullopt);
+  EXPECT_TRUE(none.domain().empty());
+}
+
 }  // namespace
 }  // namespace ns

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -161,6 +162,50 @@ TEST(CollationTest, ConcurrentCallersAgree) {
   }
   for (auto& th : threads) th.join();
   EXPECT_EQ(wrong.load(), 0);
+}
+
+// The searches find in one pass what comparing at every position found:
+// random texts over a small alphabet (so that matches overlap and nearly
+// match everywhere), with a combining mark that a match may not end before.
+TEST(RangeOfStringTest, LinearSearchAgreesWithComparingAtEveryPosition) {
+  std::mt19937 random(74);
+  const char16_t alphabet[] = {u'a', u'b', u'\u0301'};
+  auto draw = [&](size_t length, bool mark) {
+    std::u16string text;
+    for (size_t i = 0; i < length; ++i) text += alphabet[random() % (mark ? 3 : 2)];
+    return text;
+  };
+  // The first (or last) k where the units agree and no mark follows.
+  auto expected = [](const std::u16string& text, const std::u16string& target, bool backwards) {
+    std::optional<size_t> found;
+    for (size_t k = 0; k + target.size() <= text.size(); ++k) {
+      size_t end = k + target.size();
+      if (text.compare(k, target.size(), target) != 0) continue;
+      if (end < text.size() && text[end] == u'\u0301') continue;
+      found = k;
+      if (!backwards) break;
+    }
+    return found ? Range{*found, target.size()} : Range{kNotFound, 0};
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::u16string text = draw(random() % 40, true);
+    std::u16string target = draw(1 + random() % 5, false);
+    for (unsigned options : {0u, unsigned(kBackwards), unsigned(kLiteral)}) {
+      Range found = rangeOfString(std::u16string_view(text), std::u16string_view(target), options);
+      if (options == kLiteral) {
+        size_t at = text.find(target);
+        EXPECT_EQ(found, (at == std::u16string::npos ? Range{kNotFound, 0} : Range{at, target.size()}));
+      } else {
+        EXPECT_EQ(found, expected(text, target, options & kBackwards)) << toUtf8(text) << " / " << toUtf8(target);
+      }
+    }
+  }
+  // A long target that nearly matches at every position of a long text.
+  std::u16string text(1048576, u'a');
+  std::u16string target(524287, u'a');
+  target += u'b';
+  EXPECT_EQ(rangeOfString(std::u16string_view(text), std::u16string_view(target)), (Range{kNotFound, 0}));
+  EXPECT_EQ(rangeOfString(std::u16string_view(text), std::u16string_view(target), kBackwards), (Range{kNotFound, 0}));
 }
 
 }  // namespace

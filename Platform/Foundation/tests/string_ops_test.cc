@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "Platform/Foundation/StringCase.h"
 #include "Platform/Foundation/StringOps.h"
 
@@ -85,6 +87,48 @@ TEST(CaseTest, MappingsUseFullUnicodeRules) {
   EXPECT_EQ(uppercaseString("i", "tr_TR"), "\xC4\xB0");
   EXPECT_EQ(lowercaseString("I", "tr_TR"), "\xC4\xB1");
   EXPECT_EQ(uppercaseString("i"), "I");
+}
+
+// The UTF-16 forms keep a lone surrogate, where UTF-8 has none to keep.
+TEST(Utf16FormsTest, KeepLoneSurrogates) {
+  std::u16string lone = u" \xD83Dx\n";
+  EXPECT_EQ(trimmingWhitespaceAndNewlines(std::u16string_view(lone)), u"\xD83Dx");
+  EXPECT_EQ(uppercaseString(std::u16string_view(lone)), u" \xD83DX\n");
+  EXPECT_EQ(lowercaseString(std::u16string_view(u"I\xDE00"), "tr_TR"), u"\u0131\xDE00");
+  EXPECT_EQ(componentsSeparatedByString(std::u16string_view(u"a\xD83D" u"b\xD83D"), std::u16string_view(u"\xD83D")),
+            (std::vector<std::u16string>{u"a", u"b", u""}));
+}
+
+// Splitting finds separators in one pass, as the search at every position
+// did: random texts over two letters, and a separator that nearly matches
+// everywhere in a long text.
+TEST(Utf16FormsTest, SplittingAgreesWithSearchingAtEveryPosition) {
+  std::mt19937 random(74);
+  auto draw = [&](size_t length) {
+    std::string text;
+    for (size_t i = 0; i < length; ++i) text += "ab"[random() % 2];
+    return text;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = draw(random() % 40);
+    std::string separator = draw(1 + random() % 4);
+    std::vector<std::string> expected;
+    size_t from = 0;
+    for (size_t at; (at = text.find(separator, from)) != std::string::npos; from = at + separator.size()) {
+      expected.push_back(text.substr(from, at - from));
+    }
+    expected.push_back(text.substr(from));
+    EXPECT_EQ(componentsSeparatedByString(text, separator), expected) << text << " / " << separator;
+    std::vector<std::u16string> wide;
+    for (const std::string& piece : expected) wide.emplace_back(piece.begin(), piece.end());
+    EXPECT_EQ(componentsSeparatedByString(std::u16string_view(std::u16string(text.begin(), text.end())),
+                                          std::u16string_view(std::u16string(separator.begin(), separator.end()))),
+              wide);
+  }
+  std::string text(1048576, 'a');
+  std::string separator(524287, 'a');
+  separator += 'b';
+  EXPECT_EQ(componentsSeparatedByString(text, separator), (std::vector<std::string>{text}));
 }
 
 }  // namespace

@@ -74,20 +74,15 @@ class RemoteConfigEventEditingTest : public RemoteConfigTest {
  protected:
   void SetUp() override {
     RemoteConfigTest::SetUp();
-    MSRPEventEditingSetLoadObserverForTesting([this](const MSRPBProgram& program) -> std::optional<ns::Error> {
+    MSRPEventEditingSetLoadObserverForTesting([this](const MSRPBProgram& program) {
       std::lock_guard lock(mutex_);
       loaded_.push_back(program.protoBuffer().value_or(ns::Data()));
-      return refusal_;
     });
     makeRemoteConfig();
   }
   std::vector<ns::Data> loaded() {
     std::lock_guard lock(mutex_);
     return loaded_;
-  }
-  void refuseLoads(std::optional<ns::Error> refusal) {
-    std::lock_guard lock(mutex_);
-    refusal_ = std::move(refusal);
   }
   // A program with an entity of no known kind, which no engine can run.
   static constexpr const char* kBrokenProgram = "dynamic_event_editing { instructions { type: 99 } } ";
@@ -97,7 +92,6 @@ class RemoteConfigEventEditingTest : public RemoteConfigTest {
 
   std::mutex mutex_;
   std::vector<ns::Data> loaded_;
-  std::optional<ns::Error> refusal_;
 };
 
 TEST_F(RemoteConfigEventEditingTest, OnlyTheFirstProgramIsLoadedAndAConfigurationWithoutKeepsTheEngine) {
@@ -165,7 +159,6 @@ TEST_F(RemoteConfigEventEditingTest, AFailedLoadDropsTheEngineAndReadsTheDataCon
                               "dynamic_event_editing { } data_controls { field_1: \"user_id\" }")));
   ASSERT_NE(remoteConfig_->eventEditing(), nullptr);
 
-  refuseLoads(ns::Error("com.zorori.zmp.measurement.evaluator.ErrorDomain", 12));
   monitor_.clear();
   ASSERT_TRUE(
       apply(appConfig(setting("measurement.upload.interval", "90000") + kBrokenProgram +

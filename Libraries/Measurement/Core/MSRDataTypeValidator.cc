@@ -50,6 +50,13 @@ bool isLetter(UChar32 c) {
 
 bool isNameCharacter(UChar32 c) { return c == '_' || isLetter(c) || (c >= 0 && u_charType(c) == U_DECIMAL_DIGIT_NUMBER); }
 
+// A reserved name or prefix: code 4 and the message (level 0).
+bool refuseReserved(int64_t* failureCode, int64_t messageCode, const char* message, const std::string& name) {
+  setCode(failureCode, 4);
+  monitor()->logWithLevel(0, messageCode, message, name);
+  return false;
+}
+
 bool isNil(const ns::Value* object) { return !object || object->isNull(); }
 
 const MSRValue* valueObject(const MSRValueCandidate& candidate) { return std::get_if<MSRValue>(&candidate); }
@@ -143,14 +150,10 @@ bool MSRDataTypeValidator::isValidPublicEventName(const ns::Value* name, int64_t
   const std::string& text = *name->asString();
   if (text == "screen_view") return true;
   if (MSREventNameMap().contains(text) && !MSRAdImpressionEventNameMap().contains(text)) {
-    setCode(failureCode, 4);
-    monitor()->logWithLevel(0, 13006, "Event name is reserved. Ignoring event", text);
-    return false;
+    return refuseReserved(failureCode, 13006, "Event name is reserved. Ignoring event", text);
   }
   if (hasReservedPrefixes(text)) {
-    setCode(failureCode, 4);
-    monitor()->logWithLevel(0, 13007, "Event name uses reserved prefix. Ignoring event", text);
-    return false;
+    return refuseReserved(failureCode, 13007, "Event name uses reserved prefix. Ignoring event", text);
   }
   return true;
 }
@@ -206,14 +209,10 @@ bool MSRDataTypeValidator::isValidPublicUserAttributeName(const ns::Value* name,
   if (!isValidPublicName(name, 24, MSRDataKindUserPropertyName, failureCode)) return false;
   const std::string& text = *name->asString();
   if (MSRUserPropertyNameMap().contains(text)) {
-    setCode(failureCode, 4);
-    monitor()->logWithLevel(0, 13009, "User property name is reserved. Ignoring user property", text);
-    return false;
+    return refuseReserved(failureCode, 13009, "User property name is reserved. Ignoring user property", text);
   }
   if (hasReservedPrefixes(text)) {
-    setCode(failureCode, 4);
-    monitor()->logWithLevel(0, 13010, "User property name uses reserved prefix. Ignoring user property", text);
-    return false;
+    return refuseReserved(failureCode, 13010, "User property name uses reserved prefix. Ignoring user property", text);
   }
   return true;
 }

@@ -592,7 +592,7 @@ std::optional<MSRValueMap> validated(const MSRParameterInput& parameters, const 
       keep = value.has_value();
     }
     if (!keep && failureCode == 2 && !errorPresent(errors)) {
-      MSRSetErrorParameters(errors, 4, name, kMaxNameLength, value->isString() ? value : std::nullopt);
+      MSRSetErrorParameters(errors, 4, name, kMaxNameLength, value && value->isString() ? value : std::nullopt);
     }
     if (plainArray && failureCode != 0) {
       switch (failureCode) {

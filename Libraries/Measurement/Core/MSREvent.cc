@@ -2,8 +2,13 @@
 
 #include <cfloat>
 #include <cmath>
+#include <limits>
 
+#include "Libraries/Measurement/Core/MSRDataTypeValidator.h"
+#include "Libraries/Measurement/Core/MSREventNameMap.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
+#include "Libraries/Measurement/Core/MSRNumericUtil.h"
+#include "Libraries/Measurement/EventEditing/MSRPEvent.h"
 #include "Libraries/WireMessages/MSRPBMessageAccessors.h"
 
 namespace {
@@ -14,7 +19,29 @@ constexpr const char* kOriginParameter = "_o";
 constexpr int32_t kEventParams = 0, kEventName = 1, kEventTimestamp = 2, kEventPreviousTimestamp = 3;
 constexpr int32_t kParamName = 0, kParamString = 1, kParamInt = 2, kParamDouble = 4, kParamValues = 5;
 
-int64_t millisecondsFrom(double seconds) { return static_cast<int64_t>(std::trunc(seconds * 1000.0)); }
+int64_t millisecondsFrom(double seconds) { return MSRMillisecondsFromSeconds(seconds); }
+
+bool isInt64One(const MSRValueMap& parameters, const char* name) {
+  auto it = parameters.find(name);
+  return it != parameters.end() && it->second.isInt64() && it->second.int64Value() == 1;
+}
+
+// A plain object of the editing engine for a value; arrays only at the top.
+std::optional<ns::Value> plainValue(const MSRValue& value, bool allowArray) {
+  if (value.isDouble()) return ns::Value(value.doubleValue());
+  if (value.isInt64()) return ns::Value(static_cast<long long>(value.int64Value()));
+  if (value.isString()) return ns::Value(*value.stringValue());
+  if (!allowArray) return std::nullopt;
+  ns::Array items;
+  for (const MSRValueMap& item : *value.arrayValue()) {
+    ns::Dictionary entries;
+    for (const auto& [name, entry] : item) {
+      if (auto plain = plainValue(entry, false)) entries.set(name, *plain);
+    }
+    items.push_back(ns::Value(std::move(entries)));
+  }
+  return ns::Value(std::move(items));
+}
 
 // Sets the one value field of a scalar parameter (an array has none).
 void setScalar(MSRPBEventParam& param, const MSRValue& value) {
@@ -50,8 +77,14 @@ MSRPBArray itemParams(const std::string& eventName, const std::string& paramName
 std::shared_ptr<MSREvent> MSREvent::initWithOrigin(const std::string& origin, bool isPublic, const std::string& name,
                                                    double timestamp, double previousTimestamp,
                                                    const MSRValueMap& parameters) {
-  (void)isPublic;  // the public-name rules come with the validator
-  if (origin.empty() || name.empty()) return nullptr;
+  ns::Value originObject(origin), nameObject(name);
+  int64_t failureCode = 0;
+  if (!MSRDataTypeValidator::isValidForwardedEventOrigin(&originObject, &failureCode) &&
+      (failureCode != 6 || !MSRDataTypeValidator::isValidInternalEventOrigin(&originObject))) {
+    return nullptr;
+  }
+  if (isPublic && !MSRDataTypeValidator::isValidPublicEventName(&nameObject)) return nullptr;
+  if (!MSRDataTypeValidator::isValidInternalEventName(&nameObject)) return nullptr;
   if (previousTimestamp > timestamp) {
     MSRMeasurement::monitor()->logWithLevel(5, 16002, "Event created with previous timestamp after current timestamp");
   }
@@ -60,9 +93,101 @@ std::shared_ptr<MSREvent> MSREvent::initWithOrigin(const std::string& origin, bo
   event->name_ = name;
   event->timestamp_ = timestamp;
   event->previousTimestamp_ = previousTimestamp;
-  event->parameters_ = parameters;
+  event->parameters_ = MSRValidatedEventParameters(parameters, name, isPublic, false).value_or(MSRValueMap{});
   event->parameters_.insert_or_assign(kOriginParameter, MSRValue::initWithString(origin));
+  if (event->shouldValidateParams() && !MSRValidateValueAndCurrency(event->parameters_)) {
+    event->parameters_.erase("_c");
+  }
   return event;
+}
+
+bool MSREvent::isConversion() const { return isInt64One(parameters_, "_c"); }
+
+void MSREvent::setConversion(bool conversion) {
+  if (conversion) {
+    if (!MSRValidateValueAndCurrency(parameters_)) return;
+    parameters_.insert_or_assign("_c", MSRValue::initWithInt64(1));
+    auto error = parameters_.find("_err");
+    if (error != parameters_.end() && error->second == MSRValue::initWithInt64(10)) parameters_.erase(error);
+    return;
+  }
+  if (parameters_.erase("_c")) MSRSetErrorCodeIfAbsent(parameters_, 10);  // conversion limit reached
+}
+
+bool MSREvent::isRealtime() const {
+  auto it = parameters_.find("_r");
+  if (it == parameters_.end()) return false;
+  if (!it->second.isInt64()) {
+    MSRMeasurement::monitor()->logWithLevel(2, 16006, "Realtime parameter must be an int64. Event name", name_);
+    return false;
+  }
+  return it->second.int64Value() == 1;
+}
+
+void MSREvent::setRealtime(bool realtime) {
+  if (realtime) {
+    parameters_.insert_or_assign("_r", MSRValue::initWithInt64(1));
+  } else {
+    parameters_.erase("_r");
+  }
+}
+
+bool MSREvent::isDebug() const { return isInt64One(parameters_, "_dbg"); }
+
+void MSREvent::setDebug(bool debug) {
+  if (debug) {
+    parameters_.insert_or_assign("_dbg", MSRValue::initWithInt64(1));
+  } else {
+    parameters_.erase("_dbg");
+  }
+}
+
+bool MSREvent::shouldValidateParams() const {
+  return isConversion() || name_ == "ad_impression" || name_ == "_ai";
+}
+
+std::shared_ptr<MSREvent> MSREvent::copyWithPreviousTimestamp(double previousTimestamp) const {
+  return initWithOrigin(origin_, false, name_, timestamp_, previousTimestamp, parameters_);
+}
+
+std::shared_ptr<MSREvent> MSREvent::copyWithParameters(const MSRValueMap& parameters) const {
+  return initWithOrigin(origin_, false, name_, timestamp_, previousTimestamp_, parameters);
+}
+
+std::shared_ptr<MSREvent> MSREvent::copy() const {
+  return initWithOrigin(origin_, false, name_, timestamp_, previousTimestamp_, parameters_);
+}
+
+void MSREvent::applyParameters(const MSRValueMap& defaults) {
+  if (defaults.empty()) return;
+  std::optional<MSRValueMap> merged = MSRValidatedEventParameters(defaults, "", true, false);
+  if (!merged || merged->empty()) return;
+  for (const auto& [name, value] : parameters_) merged->insert_or_assign(name, value);
+  parameters_ = std::move(*merged);
+}
+
+MSRPEvent MSREvent::editEvent() const {
+  const auto& internalNames = MSRInternalEventNameMap();
+  auto publicName = internalNames.find(name_);
+  ns::Dictionary parameters;
+  for (const auto& [name, value] : parameters_) {
+    if (auto plain = plainValue(value, true)) parameters.set(name, *plain);
+  }
+  return MSRPEvent(publicName != internalNames.end() ? publicName->second : name_, timestamp_, std::move(parameters));
+}
+
+std::shared_ptr<MSREvent> MSREvent::eventFromEditEvent(const MSRPEvent& edited) {
+  const auto& names = MSREventNameMap();
+  auto internalName = names.find(edited.name());
+  const ns::Value* originObject = edited.parameterForName(kOriginParameter);
+  std::string origin = originObject && originObject->asString() ? *originObject->asString() : "app";
+  MSRParameterInput parameters;
+  for (const auto& [name, value] : edited.parameters()) parameters.emplace(name, value);
+  std::string name = internalName != names.end() ? internalName->second : edited.name();
+  // The initialiser takes value objects; the edited parameters are
+  // cleaned first so plain arrays are converted item by item.
+  MSRValueMap values = MSRValidatedEventParameters(parameters, name, false, false).value_or(MSRValueMap{});
+  return initWithOrigin(origin, false, name, edited.timestamp(), 0, values);
 }
 
 std::shared_ptr<MSREvent> MSREvent::initWithEventProto(const MSRPBEvent& message) {

@@ -8,9 +8,9 @@
 //   std::shared_ptr<MSRPBEvent> message = event->protoEvent();
 //   auto back = MSREvent::initWithEventProto(*message);   // the same event
 //
-// Today an event needs a non-empty origin and name; the rules of valid
-// names and parameters come with the engine's validator behind the same
-// initialiser. Events are changed only on the measurement worker queue.
+// An event needs a valid origin and name, and its parameters pass the
+// engine's validator (what it drops is recorded as "_err", "_ev", "_el").
+// Events are changed only on the measurement worker queue.
 #pragma once
 
 #include <memory>
@@ -19,11 +19,16 @@
 #include "Libraries/Measurement/Core/MSRValue.h"
 #include "Libraries/WireMessages/MSRPBUploadMessages.h"
 
+class MSRPEvent;
+
 class MSREvent {
  public:
-  // Null for an empty origin or name. The parameters are kept with "_o"
-  // set to the origin (replacing a given "_o"). A previous timestamp after
-  // the timestamp logs 16002 (level 5) and is kept.
+  // Null for an invalid origin (a forwarded one ends "+ztm") or name (a
+  // public event's name also passes the public rule). The parameters are
+  // cleaned by MSRValidatedEventParameters and kept with "_o" set to the
+  // origin (replacing a given "_o"); a conversion or ad impression whose
+  // "value" lacks a valid "currency" loses "value" and "_c". A previous
+  // timestamp after the timestamp logs 16002 (level 5) and is kept.
   static std::shared_ptr<MSREvent> initWithOrigin(const std::string& origin, bool isPublic, const std::string& name,
                                                   double timestamp, double previousTimestamp,
                                                   const MSRValueMap& parameters);
@@ -40,8 +45,36 @@ class MSREvent {
   double previousTimestamp() const { return previousTimestamp_; }
   const MSRValueMap& parameters() const { return parameters_; }
 
+  // The flags live among the parameters as int64 1: "_c", "_r", "_dbg".
+  // Setting conversion runs the value/currency rule first and leaves "_c"
+  // out when it fails; clearing it records "_err" 10 (unless an "_err" is
+  // there). A non-int64 "_r" reads as NO and logs 16006.
+  bool isConversion() const;
+  void setConversion(bool conversion);
+  bool isRealtime() const;
+  void setRealtime(bool realtime);
+  bool isDebug() const;
+  void setDebug(bool debug);
+  // A conversion, or an ad impression ("ad_impression" or "_ai").
+  bool shouldValidateParams() const;
+
+  // Copies through the initialiser as internal events, so they may be null.
+  std::shared_ptr<MSREvent> copyWithPreviousTimestamp(double previousTimestamp) const;
+  std::shared_ptr<MSREvent> copyWithParameters(const MSRValueMap& parameters) const;
+  std::shared_ptr<MSREvent> copy() const;
+
+  // Default parameters under the event's own (which win on equal names),
+  // after they pass the validator as public ones.
+  void applyParameters(const MSRValueMap& defaults);
+
+  // The event for the event-editing engine: public names, plain values.
+  MSRPEvent editEvent() const;
+  // An edited event back: internal name, origin from its "_o" ("app" when
+  // none), parameters re-validated as internal ones; null when invalid.
+  static std::shared_ptr<MSREvent> eventFromEditEvent(const MSRPEvent& edited);
+
   // The upload message: the name, the timestamps in milliseconds (each
-  // only when above zero), and one parameter per entry in name order
+  // only when above zero; saturated at the int64 range, NaN as 0), and one parameter per entry in name order
   // holding its one value; an array parameter holds one nameless parameter
   // per item, whose own parameters are the item's entries. An array within
   // an item is left out (16007).

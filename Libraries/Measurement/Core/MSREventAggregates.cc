@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "Libraries/Measurement/Core/MSRDataTypeValidator.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
 
 namespace {
@@ -21,7 +22,8 @@ std::shared_ptr<MSREventAggregates> MSREventAggregates::initWithName(const std::
                                                                      int32_t currentBundleCount,
                                                                      int32_t currentSessionCount,
                                                                      double lastFireTimestamp) {
-  if (name.empty()) return nullptr;
+  ns::Value nameObject(name);
+  if (!MSRDataTypeValidator::isValidInternalEventName(&nameObject)) return nullptr;
   if (lifetimeCount < 0 || currentBundleCount < 0 || currentSessionCount < 0) {
     MSRMeasurement::monitor()->logWithLevel(5, 17000,
                                             "Failed to create event aggregates object. Received negative count.");

@@ -8,9 +8,8 @@
 //   aggregates->incrementLifetimeCount();
 //
 // The three counts never go negative: they change only through their
-// increments, which start again at 0 past the largest 32-bit count. Today a
-// name only needs to be non-empty; the engine's validator adds its
-// event-name rule behind the same initialiser. Changed only on the
+// increments, which start again at 0 past the largest 32-bit count. The
+// name passes the internal event-name rule. Changed only on the
 // measurement worker queue.
 #pragma once
 
@@ -21,7 +20,7 @@
 
 class MSREventAggregates {
  public:
-  // Null for an empty name, and for a negative count (monitor message
+  // Null for an invalid name, and for a negative count (monitor message
   // 17000, level 5).
   static std::shared_ptr<MSREventAggregates> initWithName(const std::string& name, int32_t lifetimeCount,
                                                           int32_t currentBundleCount, int32_t currentSessionCount,

@@ -37,3 +37,19 @@ const std::map<std::string, std::string, std::less<>>& MSREventNameMap() {
   };
   return *map;
 }
+
+const std::map<std::string, std::string, std::less<>>& MSRInternalEventNameMap() {
+  static const auto* map = [] {
+    auto* inverse = new std::map<std::string, std::string, std::less<>>();
+    // emplace keeps the first public name of an internal one: the map is in
+    // name order, so "_cmp" keeps "dozaveve_campaign" on every run.
+    for (const auto& [publicName, internalName] : MSREventNameMap()) inverse->emplace(internalName, publicName);
+    return inverse;
+  }();
+  return *map;
+}
+
+const std::map<std::string, std::string, std::less<>>& MSRAdImpressionEventNameMap() {
+  static const auto* map = new std::map<std::string, std::string, std::less<>>{{"ad_impression", "_ai"}};
+  return *map;
+}

@@ -9,3 +9,10 @@
 #include <string>
 
 const std::map<std::string, std::string, std::less<>>& MSREventNameMap();
+
+// The inverse: internal name to public name. "_cmp" stands for two public
+// names and answers "dozaveve_campaign".
+const std::map<std::string, std::string, std::less<>>& MSRInternalEventNameMap();
+// The one reserved name an app may log itself, named internally when
+// bundled: "ad_impression" -> "_ai".
+const std::map<std::string, std::string, std::less<>>& MSRAdImpressionEventNameMap();

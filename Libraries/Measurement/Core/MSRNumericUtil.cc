@@ -1,5 +1,8 @@
 #include "Libraries/Measurement/Core/MSRNumericUtil.h"
 
+#include <cmath>
+#include <limits>
+
 #include <regex>
 
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
@@ -40,4 +43,13 @@ std::optional<ns::DecimalNumber> MSRDecimalNumberFromString(const std::string& t
     return std::nullopt;
   }
   return number;
+}
+
+int64_t MSRMillisecondsFromSeconds(double seconds) {
+  double milliseconds = std::trunc(seconds * 1000.0);
+  if (std::isnan(milliseconds)) return 0;
+  // 2^63 is exact as a double; anything at or past it does not fit.
+  if (milliseconds >= 9223372036854775808.0) return std::numeric_limits<int64_t>::max();
+  if (milliseconds < -9223372036854775808.0) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(milliseconds);
 }

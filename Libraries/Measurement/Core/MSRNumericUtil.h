@@ -23,3 +23,8 @@ bool MSRIsValidDecimalString(const std::string& text);
 // decimal text, 26002 not readable as a number, 26003 more significant
 // digits than a decimal number keeps (38), so the value would change.
 std::optional<ns::DecimalNumber> MSRDecimalNumberFromString(const std::string& text);
+
+// Seconds as whole milliseconds, truncated toward zero; saturated at the
+// int64 range, NaN as 0 (times come from other libraries and stored rows,
+// and an out-of-range conversion would be undefined).
+int64_t MSRMillisecondsFromSeconds(double seconds);

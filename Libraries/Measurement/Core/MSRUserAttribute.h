@@ -2,19 +2,20 @@
 // string, int64 or double) and when it was last set, in seconds since
 // 1970. Internal properties have names beginning with "_".
 //
-// Today a property needs a non-empty name and a value that is not an
-// array; the engine's validator adds its name and value rules behind the
-// same initialiser. Immutable.
+// A property's name passes the internal user-property name rule and its
+// value the internal value rule (1 to 36 characters for a string, 256 for
+// "_id", "_gbraid" and "_psmvalue"; no arrays). Immutable.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "Libraries/Measurement/Core/MSRValue.h"
+#include "Libraries/WireMessages/MSRPBUploadMessages.h"
 
 class MSRUserAttribute {
  public:
-  // Null for an empty name or an array value.
+  // Null when the name or the value breaks the rules.
   static std::shared_ptr<MSRUserAttribute> initWithOrigin(const std::string& origin, const std::string& name,
                                                           const MSRValue& value, double lastSetTimestamp);
 
@@ -24,6 +25,10 @@ class MSRUserAttribute {
   double lastSetTimestamp() const { return lastSetTimestamp_; }
   // A non-empty name that does not begin with "_".
   bool isPublic() const { return !name_.empty() && name_[0] != '_'; }
+
+  // The upload message: the name, the set time in milliseconds (saturated)
+  // and exactly one value field.
+  std::shared_ptr<MSRPBUserAttribute> protoUserAttribute() const;
 
  private:
   MSRUserAttribute(std::string origin, std::string name, MSRValue value, double lastSetTimestamp)

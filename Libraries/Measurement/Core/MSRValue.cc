@@ -102,3 +102,23 @@ bool MSRValue::operator==(const MSRValue& other) const {
   }
   return false;
 }
+
+size_t MSRValue::hash() const {
+  size_t valueHash = 0;
+  switch (type_) {
+    case Type::Double:
+      // 0.0 and -0.0 are equal, so they must hash alike.
+      valueHash = double_ == 0.0 ? 0 : std::hash<double>{}(double_);
+      break;
+    case Type::Int64:
+      valueHash = std::hash<int64_t>{}(int64_);
+      break;
+    case Type::String:
+      valueHash = std::hash<std::string>{}(string_);
+      break;
+    case Type::Array:
+      valueHash = items_->size();
+      break;
+  }
+  return valueHash ^ (static_cast<size_t>(type_) * 31);
+}

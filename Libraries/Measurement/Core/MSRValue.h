@@ -10,7 +10,9 @@
 // differ.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -63,6 +65,8 @@ class MSRValue {
   std::string description() const;
 
   bool operator==(const MSRValue& other) const;
+  // Equal values hash alike: the value's hash mixed with its type.
+  size_t hash() const;
 
  private:
   explicit MSRValue(Type type) : type_(type) {}
@@ -72,4 +76,9 @@ class MSRValue {
   int64_t int64_ = 0;
   std::string string_;
   std::shared_ptr<const std::vector<MSRValueMap>> items_;
+};
+
+template <>
+struct std::hash<MSRValue> {
+  size_t operator()(const MSRValue& value) const { return value.hash(); }
 };

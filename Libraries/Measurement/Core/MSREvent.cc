@@ -257,3 +257,70 @@ std::shared_ptr<MSRPBEvent> MSREvent::protoEvent() const {
   MSRPBMessageSetArray(message.get(), kEventParams, params);
   return message;
 }
+
+namespace {
+
+enum class ScreenText { Absent, Valid, Invalid, NotText };
+
+// "_sc" and "_sn": a string, plain or as a value, of the screen-value rule.
+ScreenText checkScreenText(const std::map<std::string, MSRValueCandidate>& screen, const char* key) {
+  auto it = screen.find(key);
+  if (it == screen.end() || std::holds_alternative<std::monostate>(it->second)) return ScreenText::Absent;
+  std::optional<ns::Value> text;
+  if (const auto* value = std::get_if<MSRValue>(&it->second)) {
+    if (auto string = value->stringValue()) text = ns::Value(*string);
+  } else if (const auto* object = std::get_if<ns::Value>(&it->second)) {
+    if (object->type() == ns::Value::Type::String) text = *object;
+  }
+  if (!text) return ScreenText::NotText;
+  return MSRDataTypeValidator::isValidScreenParameterValue(&*text) ? ScreenText::Valid : ScreenText::Invalid;
+}
+
+std::optional<MSRValue> screenValue(const std::map<std::string, MSRValueCandidate>& screen, const char* key) {
+  auto it = screen.find(key);
+  if (it == screen.end()) return std::nullopt;
+  if (const auto* value = std::get_if<MSRValue>(&it->second)) return *value;
+  if (const auto* object = std::get_if<ns::Value>(&it->second)) return MSRValue::valueFromObject(*object);
+  return std::nullopt;
+}
+
+ns::Value contextOf(const MSRValueCandidate& candidate) {
+  if (const auto* value = std::get_if<MSRValue>(&candidate)) return ns::Value(value->stringValue().value_or(""));
+  if (const auto* object = std::get_if<ns::Value>(&candidate)) return *object;
+  return ns::Value();
+}
+
+}  // namespace
+
+bool MSREvent::addScreenParameters(const std::map<std::string, MSRValueCandidate>& screen) {
+  if (screen.empty() || parameters_.count("_sn") || parameters_.count("_sc") || parameters_.count("_si") ||
+      !screen.count("_si"))
+    return false;
+  switch (checkScreenText(screen, "_sc")) {
+    case ScreenText::Invalid:
+      MSRMeasurement::monitor()->logWithLevel(3, 16003, "Received invalid screen class", contextOf(screen.at("_sc")));
+      return false;
+    case ScreenText::NotText: return false;
+    default: break;
+  }
+  const auto& id = screen.at("_si");
+  const auto* idValue = std::get_if<MSRValue>(&id);
+  const auto* idObject = std::get_if<ns::Value>(&id);
+  bool idIsNumber = (idValue && idValue->isInt64()) ||
+                    (idObject && (idObject->type() == ns::Value::Type::Integer ||
+                                  idObject->type() == ns::Value::Type::Real || idObject->type() == ns::Value::Type::Bool));
+  if (!idIsNumber) return false;
+  switch (checkScreenText(screen, "_sn")) {
+    case ScreenText::Invalid:
+      MSRMeasurement::monitor()->logWithLevel(3, 16004, "Received invalid screen name", contextOf(screen.at("_sn")));
+      return false;
+    case ScreenText::NotText: return false;
+    default: break;
+  }
+  auto converted = screenValue(screen, "_si");
+  if (!converted) return false;
+  parameters_.insert_or_assign("_si", *converted);
+  for (const char* key : {"_sc", "_sn"})
+    if (auto value = screenValue(screen, key)) parameters_.insert_or_assign(key, *value);
+  return true;
+}

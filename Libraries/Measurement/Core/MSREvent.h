@@ -13,10 +13,12 @@
 // Events are changed only on the measurement worker queue.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
 #include "Libraries/Measurement/Core/MSRValue.h"
+#include "Libraries/Measurement/Storage/MSRDataKind.h"
 #include "Libraries/WireMessages/MSRPBUploadMessages.h"
 
 class MSRPEvent;
@@ -57,6 +59,12 @@ class MSREvent {
   void setDebug(bool debug);
   // A conversion, or an ad impression ("ad_impression" or "_ai").
   bool shouldValidateParams() const;
+
+  // The screen the event happened on ("_si", "_sc", "_sn"), added only to
+  // an event without any of them and only with an "_si": the id must be a
+  // number, the class and name strings of 1 to 100 characters (an invalid
+  // one logs 16003 or 16004 and adds nothing). Whether "_si" was added.
+  bool addScreenParameters(const std::map<std::string, MSRValueCandidate>& screen);
 
   // Copies through the initialiser as internal events, so they may be null.
   std::shared_ptr<MSREvent> copyWithPreviousTimestamp(double previousTimestamp) const;

@@ -190,6 +190,44 @@ TEST_F(MSREventTest, FlagsLiveAmongTheParameters) {
   EXPECT_EQ(monitor_.codes(), std::vector<int64_t>{16006});
 }
 
+TEST_F(MSREventTest, ScreenParametersAreAddedOnlyWholeAndValid) {
+  using Screen = std::map<std::string, MSRValueCandidate>;
+  const std::string tooLong(101, 'x');
+  struct Case {
+    const char* what;
+    Screen screen;
+    MSRValueMap own;           // the event's own parameters
+    bool added;
+    std::vector<int64_t> codes;  // monitor messages, the validator's first
+    MSRValueMap expected;      // the screen parameters the event then holds
+  } cases[] = {
+      {"all three", {{"_si", ns::Value(7)}, {"_sc", ns::Value("Cart")}, {"_sn", MSRValue::initWithString("Pay")}},
+       {}, true, {}, {{"_si", MSRValue::initWithInt64(7)}, {"_sc", MSRValue::initWithString("Cart")},
+                      {"_sn", MSRValue::initWithString("Pay")}}},
+      {"the id alone", {{"_si", MSRValue::initWithInt64(-3)}}, {}, true, {}, {{"_si", MSRValue::initWithInt64(-3)}}},
+      {"empty", {}, {}, false, {}, {}},
+      {"no id", {{"_sc", ns::Value("Cart")}}, {}, false, {}, {}},
+      {"the event has a screen already", {{"_si", ns::Value(7)}}, {{"_sn", MSRValue::initWithString("Home")}},
+       false, {}, {{"_sn", MSRValue::initWithString("Home")}}},
+      {"an id that is text", {{"_si", ns::Value("7")}}, {}, false, {}, {}},
+      {"a class too long", {{"_si", ns::Value(7)}, {"_sc", ns::Value(tooLong)}}, {}, false, {13000, 16003}, {}},
+      {"an empty name", {{"_si", ns::Value(7)}, {"_sn", ns::Value("")}}, {}, false, {13001, 16004}, {}},
+      {"a class that is a number", {{"_si", ns::Value(7)}, {"_sc", ns::Value(5)}}, {}, false, {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto event = MSREvent::initWithOrigin("app", false, "_vs", 1, 0, c.own);
+    ASSERT_NE(event, nullptr);
+    monitor_.clear();
+    EXPECT_EQ(event->addScreenParameters(c.screen), c.added);
+    EXPECT_EQ(monitor_.codes(), c.codes);
+    MSRValueMap screen;
+    for (const char* key : {"_si", "_sc", "_sn"})
+      if (event->parameters().count(key)) screen.emplace(key, event->parameters().at(key));
+    EXPECT_EQ(screen, c.expected);
+  }
+}
+
 TEST_F(MSREventTest, TimesOutOfRangeSaturateInTheMessage) {
   struct Case {
     double timestamp;

@@ -307,7 +307,7 @@ TEST_F(DeleteEmptyNotesTest, BlankTextCountsAsEmpty) {
   };
   const std::vector<Entry> entries = {
       {"first", true}, {std::nullopt, false}, {"", false}, {"  \n\t \r\n ", false},
-      {"\u2028\u00a0", false}, {" x ", true}, {"last", true},
+      {"\u2028\u00a0", false}, {" x ", true}, {" New Note ", true}, {"last", true},
   };
   for (size_t i = 0; i < entries.size(); ++i) {
     auto n = NTData::insertNewNoteAtIndex(ctx(), i, folder);
@@ -323,8 +323,8 @@ TEST_F(DeleteEmptyNotesTest, BlankTextCountsAsEmpty) {
   EXPECT_FALSE(ctx().hasChanges());
   auto fresh = reopen();
   auto notes = NTData::fetchSortedNotesInFolder(*fresh->context, NTData::defaultFolder(*fresh->context));
-  EXPECT_EQ(titlesOf(notes), (NoteList{"first", "x", "last"}));
-  EXPECT_EQ(ordersOf(notes), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(titlesOf(notes), (NoteList{"first", "x", "New Note", "last"}));
+  EXPECT_EQ(ordersOf(notes), (std::vector<int>{0, 1, 2, 3}));
 }
 
 TEST_F(DeleteEmptyNotesTest, NothingEmptySavesNothing) {

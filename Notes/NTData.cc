@@ -269,15 +269,14 @@ void deleteNote(cd::ManagedObjectContext& context, const std::shared_ptr<NTNote>
 
 void deleteEmptyNotes(cd::ManagedObjectContext& context) {
   // Text of only white space and line breaks counts as empty, as its
-  // title ("New Note") already says. The store hands over only notes
-  // without text or with that title, so a launch reads no other note.
+  // title ("New Note") already says. Setting a note's text sets its
+  // title, so the store hands over only notes without a title or with
+  // that one, through the title's index: a launch reads no other note.
   auto candidates = fetch<NTNote>(
       context, NTNote::kEntityName,
       cd::Predicate::andPredicate(
           {cd::Predicate::compare("displayOrder", Op::GreaterThanOrEqualTo, ns::Value(0)),
-           cd::Predicate::orPredicate({cd::Predicate::compare("string", Op::EqualTo, nullptr),
-                                       cd::Predicate::compare("string", Op::EqualTo, ns::Value("")),
-                                       cd::Predicate::compare("title", Op::EqualTo, nullptr),
+           cd::Predicate::orPredicate({cd::Predicate::compare("title", Op::EqualTo, nullptr),
                                        cd::Predicate::compare("title", Op::EqualTo,
                                                               ns::Value(NTNote::titleFromNoteText(nullptr)))})}),
       true);

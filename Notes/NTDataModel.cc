@@ -26,7 +26,8 @@ std::shared_ptr<cd::ManagedObjectModel> model() {
     note.addAttribute("timeStamp", cd::AttributeType::Date);
     note.addAttribute("attributedString", cd::AttributeType::Transformable, ClassNameTransformer::kName);
     note.addAttribute("string", cd::AttributeType::String);
-    note.addAttribute("title", cd::AttributeType::String);
+    // Indexed: a launch looks for notes left empty by their title.
+    note.addAttribute(cd::AttributeDescription{.name = "title", .type = cd::AttributeType::String, .indexed = true});
     note.addAttribute(displayOrder());
     note.addAttribute("reminderDate", cd::AttributeType::Date);
     // Added later: stores made before it gain the column, empty.

@@ -27,6 +27,9 @@ struct AttributeDescription {
   std::string valueTransformerName;
   // Value of a newly inserted object (null: nil).
   ns::Value defaultValue;
+  // The store keeps an index of the attribute, so fetches filtering by it
+  // read no other row; stores made before gain it when next opened.
+  bool indexed = false;
 };
 
 }  // namespace cd

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <random>
 
 #include "Platform/CoreData/CoreDataErrors.h"
@@ -167,6 +168,13 @@ bool PersistentStore::prepareSchema(ns::Error* error) {
     }
   }
 
+  std::set<std::string> indexes;
+  {
+    SqliteStatement s = db_.prepare("SELECT name FROM sqlite_master WHERE type = 'index'", &e);
+    if (!s.valid()) return fail(e);
+    while (s.step() == SQLITE_ROW) indexes.insert(s.columnText(0).stringValue());
+  }
+
   // What the model needs beyond what the file has.
   std::vector<std::string> ddl;
   std::vector<std::array<std::string, 3>> records;
@@ -197,6 +205,9 @@ bool PersistentStore::prepareSchema(ns::Error* error) {
         incompatible = true;
         incompatibility = entity->name() + "." + a.name + " was " + it->second + ", is " + kind;
       }
+      const std::string index = entity->name() + "_" + a.name;
+      if (a.indexed && !indexes.count(index))
+        ddl.push_back("CREATE INDEX IF NOT EXISTS " + quoted(index) + " ON " + table + " (" + quoted(a.name) + ")");
     }
     for (const auto& r : entity->relationships()) {
       if (r.toMany) continue;

@@ -47,7 +47,7 @@ class TestNote : public ManagedObject {
 
 // version 1: Folder(displayOrder, title, notes) and Note(title, string,
 // displayOrder, timeStamp, reminderDate, text, blob, folder).
-// version 2 adds Note.summary (string) and the entity Tag(name).
+// version 2 adds Note.summary (string, indexed) and the entity Tag(name).
 inline std::shared_ptr<ManagedObjectModel> makeModel(int version = 1,
                                                      DeleteRule folderNotesRule = DeleteRule::Cascade) {
   ValueTransformer::setValueTransformer(std::make_shared<MarkedTextTransformer>(), "MarkedTextTransformer");
@@ -66,7 +66,7 @@ inline std::shared_ptr<ManagedObjectModel> makeModel(int version = 1,
   note.addAttribute("blob", AttributeType::Binary);
   note.addToOne("folder", "Folder", "notes", DeleteRule::Nullify);
   if (version >= 2) {
-    note.addAttribute("summary", AttributeType::String);
+    note.addAttribute(AttributeDescription{.name = "summary", .type = AttributeType::String, .indexed = true});
     model->addEntity("Tag").addAttribute("name", AttributeType::String);
   }
   return model;

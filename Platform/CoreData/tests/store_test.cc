@@ -100,6 +100,19 @@ TEST_F(StoreTest, AdditiveModelChangeIsMigratedAndKeepsData) {
             "old note|new column\nt\n");
 }
 
+TEST_F(StoreTest, AnIndexedAttributeIsIndexedInEveryStoreThatOpens) {
+  const std::string indexes = "sqlite3 '" + path + "' \"SELECT name FROM sqlite_master WHERE name = 'Note_summary'\"";
+  { Stack s(makeModel(1), path); }
+  EXPECT_EQ(run(indexes), "");
+  { Stack s(makeModel(2), path); }
+  EXPECT_EQ(run(indexes), "Note_summary\n");
+  // A store whose index went missing gains it again at its next opening.
+  run("sqlite3 '" + path + "' 'DROP INDEX Note_summary'");
+  Stack s(makeModel(2), path);
+  ASSERT_TRUE(s.store) << s.error.description();
+  EXPECT_EQ(run(indexes), "Note_summary\n");
+}
+
 TEST_F(StoreTest, ChangedModelIsRefusedWithoutMigrationOptionsOrWhenNotAdditive) {
   { Stack s(makeModel(1), path); }
   {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "Libraries/Measurement/Core/MSRAEU.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Libraries/Measurement/Core/MSRNSDataAdditions.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
@@ -138,6 +139,8 @@ std::vector<int64_t> MSRIdentity::numericFieldsFromAppVersionNumeric(const std::
   }
   return fields;
 }
+
+bool MSRIdentity::isFromAppStore() const { return MSRAEU::isFAS(); }
 
 std::string MSRIdentity::randomAppInstanceID() {
   std::string text = ns::Uuid::random().uuidString();

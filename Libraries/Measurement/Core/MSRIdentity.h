@@ -48,6 +48,8 @@ class MSRIdentity {
   const std::optional<int64_t>& appVersionRelease() const { return appVersionRelease_; }
   const std::optional<std::string>& appID() const { return appID_; }
   int64_t devCertHash() const { return 0; }
+  // The app was installed from the store.
+  bool isFromAppStore() const;
 
   // A new UUID's upper-case text without its "-" (32 hexadecimal digits).
   static std::string randomAppInstanceID();

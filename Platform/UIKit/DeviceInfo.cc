@@ -1,9 +1,14 @@
 #include "Platform/UIKit/DeviceInfo.h"
 
+#include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Foundation/Uuid.h"
 #include "Platform/UIKit/Application.h"
 
 namespace ui {
@@ -23,6 +28,32 @@ std::string DeviceInfo::systemName() const { return ns::Device::current().facts(
 std::string DeviceInfo::systemVersion() const { return ns::Device::current().facts().systemVersion; }
 std::string DeviceInfo::model() const { return isPad() ? "iPad" : "iPhone"; }
 std::string DeviceInfo::name() const { return ns::Device::current().facts().deviceName; }
+
+std::string DeviceInfo::identifierForVendor() const {
+  auto bundle = ns::Bundle::mainBundle();
+  auto identifier = bundle ? bundle->bundleIdentifier() : std::nullopt;
+  if (!identifier || identifier->empty()) return {};
+  std::string vendor = *identifier;
+  if (auto dot = vendor.rfind('.'); dot != std::string::npos && dot > 0) vendor.resize(dot);
+  // Two apps of one vendor may ask at once; the lock keeps one UUID each.
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  std::string folder = ns::Device::current().directory() + "/VendorIdentifiers";
+  std::string path = folder + "/" + vendor;
+  {
+    std::ifstream in(path);
+    std::string stored;
+    if (in >> stored && ns::Uuid::fromString(stored)) return stored;
+  }
+  std::string fresh = ns::Uuid::random().uuidString();
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  std::ofstream out(path + ".tmp", std::ios::trunc);
+  out << fresh << "\n";
+  out.close();
+  if (out) std::filesystem::rename(path + ".tmp", path, error);
+  return fresh;
+}
 
 namespace {
 std::vector<long> parts(const std::string& version) {

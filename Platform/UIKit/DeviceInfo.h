@@ -26,6 +26,11 @@ class DeviceInfo {
   bool systemVersionAtLeast(const std::string& version) const;
   std::string model() const;  // "iPhone" or "iPad"
   std::string name() const;
+  // The vendor identifier: a UUID text kept in the device directory per
+  // vendor (the main bundle identifier without its last component), the
+  // same for every app of that vendor on this device and across launches;
+  // empty when there is no bundle identifier.
+  std::string identifierForVendor() const;
 
   // Turns the device: stores the orientation, resizes the windows to the
   // new screen bounds (with size transitions) and posts the notification.

@@ -1,37 +1,142 @@
-// The measurement engine's class-level entry points. Today the monitor, the
-// remote configuration and the shared instance, which no engine makes yet
-// (tests install one); the engine's own work adds the rest of the class.
+// The measurement engine: one per process, owning the worker queue, the
+// upload timer, the network client, the persisted configuration and, from
+// its first enable on, the database and the remote configuration.
+//
+// Everything after construction runs on the worker queue. Components made
+// there are published once under a lock, so readers on other threads see
+// either none or the whole component, never a half-set reference.
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "Libraries/Measurement/Core/MSRAlarm.h"
 #include "Libraries/Measurement/Core/MSRIdentity.h"
 #include "Libraries/Measurement/Core/MSRMonitor.h"
+#include "Libraries/Measurement/Core/MSRScheduler.h"
+#include "Libraries/Measurement/Storage/MSRDatabase.h"
+#include "Libraries/Measurement/Storage/MSRPersistedConfig.h"
 #include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
+#include "Libraries/TelemetryFoundation/ZULNetwork.h"
 
-class MSRMeasurement {
+class MSREManager;
+
+class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_shared_from_this<MSRMeasurement> {
  public:
+  static constexpr const char* kDatabaseName = "zorori-app-measurement.sql";
+
   // The process's one monitor, made at the first call; never null. Once
   // made it also takes the wire messages' measurement log messages (the
   // flag routines', MSRPBTextOutput.h).
   static std::shared_ptr<MSRMonitor> monitor();
-  // The running measurement's remote configuration; until a measurement
-  // runs, MSRRemoteConfig::defaultInstance(). Never null.
+  // The running engine's remote configuration; until it has one,
+  // MSRRemoteConfig::defaultInstance(). Never null.
   static std::shared_ptr<MSRRemoteConfig> remoteConfig();
 
+  // Makes the shared engine at the first call only: a first call with an
+  // empty app ID leaves the process without one for good.
+  static void initializeSharedInstanceWithAppID(const std::string& appID, bool isAnalyticsCollectionEnabled,
+                                                bool isAnalyticsCollectionDeactivated,
+                                                const std::vector<std::string>& safelistedEvents);
   // Whether the engine's shared instance exists, and the instance (null
   // while none runs).
   static bool hasSharedInstance();
   static std::shared_ptr<MSRMeasurement> sharedInstance();
 
+  // Null for an empty app ID (23170).
+  static std::shared_ptr<MSRMeasurement> initWithAppID(const std::string& appID, bool isAnalyticsCollectionEnabled,
+                                                       bool isAnalyticsCollectionDeactivated,
+                                                       const std::vector<std::string>& safelistedEvents,
+                                                       std::shared_ptr<MSREManager> experimentManager);
+  static std::shared_ptr<MSRMeasurement> initWithDatabaseName(
+      const std::string& databaseName, std::shared_ptr<MSRPersistedConfig> persistedConfig,
+      std::shared_ptr<ZULNetwork> network, std::shared_ptr<MSRScheduler> scheduler, std::shared_ptr<MSRAlarm> alarm,
+      const std::string& appID, bool isAnalyticsCollectionEnabled, bool isAnalyticsCollectionDeactivated,
+      const std::vector<std::string>& safelistedEvents, std::shared_ptr<MSREManager> experimentManager);
+
+  // A class named "ZURAvevezUdavur" exists in the process.
+  static bool isDozaveveRemoteConfigSDKPresent();
+
+  bool shouldEnableMeasurement() const;
+  // Enables or disables on the worker queue.
+  void setEnabled(bool enabled);
+  void setEnabledOnWorkerQueue(bool enabled);
+  // Makes the components once per process (again after a failure).
+  bool startMeasurementOnWorkerQueue();
+
+  bool shouldWipeDataWithAppID(const std::optional<std::string>& appID, const std::optional<std::string>& appIDFromZMP,
+                               const std::optional<std::string>& appIDFromRiVar,
+                               const std::optional<std::string>& persistedAppIDFromZMP,
+                               const std::optional<std::string>& persistedAppIDFromRiVar) const;
+  void updatePersistedAppIDFromZMPAndRiVar();
+  // On the worker queue: empties the persisted values, the monitor's
+  // sample and the database.
+  bool wipeoutAnalyticsDataAndResetComponents();
+  // Off the worker queue: wipes and starts over with `appInstanceID`.
+  bool resetAnalyticsDataWithAppInstanceID(const std::string& appInstanceID);
+
   // Whether measurement is enabled for this engine.
-  bool isEnabled() const { return enabled_; }
-  // The engine's identity; may be null.
-  const std::shared_ptr<MSRIdentity>& identity() const { return identity_; }
+  bool isEnabled() const { return enabled_.load(); }
+  bool wasEnabledDuringInitialization() const { return wasEnabledDuringInitialization_; }
+  bool didInitializeComponents() const { return didInitializeComponents_.load(); }
+  bool isAnalyticsCollectionEnabled() const { return isAnalyticsCollectionEnabled_; }
+  bool isAnalyticsCollectionDeactivated() const { return isAnalyticsCollectionDeactivated_; }
+  const std::string& appID() const { return appID_; }
+  const std::vector<std::string>& safelistedEvents() const { return safelistedEvents_; }
+  const std::optional<std::string>& previousZMPAppID() const { return previousZMPAppID_; }
+  double initTimestamp() const { return initTimestamp_.load(); }
+
+  // The engine's identity; null until the components exist.
+  std::shared_ptr<MSRIdentity> identity() const;
+  std::shared_ptr<MSRDatabase> database() const;
+  std::shared_ptr<MSRRemoteConfig> remoteConfigInstance() const;
+  const std::shared_ptr<MSRPersistedConfig>& persistedConfig() const { return persistedConfig_; }
+  const std::shared_ptr<MSRScheduler>& scheduler() const { return scheduler_; }
+  const std::shared_ptr<MSRAlarm>& alarm() const { return alarm_; }
+  const std::shared_ptr<ZULNetwork>& network() const { return network_; }
+
+  // The network client's log calls, into the monitor: levels 3, 4, 5, 6, 7
+  // become 1, 4, 3, 6, 7, any other 3.
+  void ZULNetwork_logWithLevel(ZULNetworkLogLevel level, ZULNetworkMessageCode messageCode,
+                               const std::optional<std::string>& message,
+                               const ZULNetworkLogContexts& contexts) override;
+  void ZULNetwork_logWithLevel(ZULNetworkLogLevel level, ZULNetworkMessageCode messageCode,
+                               const std::optional<std::string>& message,
+                               const ZULNetworkLogContext& context) override;
+  void ZULNetwork_logWithLevel(ZULNetworkLogLevel level, ZULNetworkMessageCode messageCode,
+                               const std::optional<std::string>& message) override;
+
+  MSRMeasurement() = default;
 
  private:
   friend std::shared_ptr<MSRMeasurement> MSRMeasurementForTesting(bool enabled, std::shared_ptr<MSRIdentity> identity);
 
-  bool enabled_ = false;
+  bool initializeComponentsOnWorkerQueue();
+  bool wipeLocked();
+
+  std::string databaseName_;
+  std::atomic<bool> didInitializeComponents_{false};
+  std::mutex initializeComponentsLock_;
+  std::shared_ptr<MSRAlarm> alarm_;
+  std::shared_ptr<ZULNetwork> network_;
+  std::shared_ptr<MSRPersistedConfig> persistedConfig_;
+  std::shared_ptr<MSRScheduler> scheduler_;
+  std::shared_ptr<MSREManager> experimentManager_;
+  // Guards the components made on the worker queue.
+  mutable std::mutex componentsMutex_;
   std::shared_ptr<MSRIdentity> identity_;
+  std::shared_ptr<MSRDatabase> database_;
+  std::shared_ptr<MSRRemoteConfig> remoteConfig_;
+  std::optional<std::string> previousZMPAppID_;
+  std::atomic<double> initTimestamp_{0};
+  std::string appID_;
+  std::vector<std::string> safelistedEvents_;
+  std::atomic<bool> enabled_{false};
+  bool wasEnabledDuringInitialization_ = false;
+  bool isAnalyticsCollectionEnabled_ = false;
+  bool isAnalyticsCollectionDeactivated_ = false;
 };

@@ -14,3 +14,5 @@ void MSRMeasurementSetRemoteConfigForTesting(std::shared_ptr<MSRRemoteConfig> re
 std::shared_ptr<MSRMeasurement> MSRMeasurementForTesting(bool enabled, std::shared_ptr<MSRIdentity> identity);
 // What MSRMeasurement::sharedInstance() answers; null for none.
 void MSRMeasurementSetSharedInstanceForTesting(std::shared_ptr<MSRMeasurement> measurement);
+// Forgets the engine and that its initialiser ran, as a new process would.
+void MSRMeasurementForgetSharedInstanceForTesting();

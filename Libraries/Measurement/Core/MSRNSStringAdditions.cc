@@ -1,9 +1,9 @@
 #include "Libraries/Measurement/Core/MSRNSStringAdditions.h"
 
-#include <cstring>
 #include <vector>
 
-#include "Platform/Foundation/StringUtf16.h"
+#include <unicode/utf8.h>
+
 #include "Platform/Foundation/URL.h"
 
 std::optional<std::string> msr_stringByUnescapingFromURLArgument(std::string_view text) {
@@ -15,30 +15,33 @@ std::optional<std::string> msr_stringByUnescapingFromURLArgument(std::string_vie
 
 namespace {
 
-std::u32string scalarsOf(std::string_view text) {
-  std::u16string units = ns::toUtf16(text);
-  std::u32string scalars;
-  scalars.reserve(units.size());
-  for (size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    scalars.push_back(c);
+// Calls visit with each Unicode scalar value of the text; an invalid
+// sequence reads as one U+FFFD, as everywhere else on the platform.
+template <class Visit>
+void forEachScalar(std::string_view text, Visit visit) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  int64_t index = 0, length = static_cast<int64_t>(text.size());
+  while (index < length) {
+    UChar32 c;
+    U8_NEXT(bytes, index, length, c);
+    if (!visit(c < 0 ? char32_t{0xFFFD} : static_cast<char32_t>(c))) return;
   }
-  return scalars;
 }
 
 }  // namespace
 
-size_t msr_UTF32Length(std::string_view text) { return scalarsOf(text).size(); }
+size_t msr_UTF32Length(std::string_view text) {
+  size_t count = 0;
+  forEachScalar(text, [&](char32_t) { return ++count, true; });
+  return count;
+}
 
 void msr_getUTF32Bytes(std::string_view text, uint8_t* buffer, size_t maxBytes) {
   size_t written = 0;
-  for (char32_t c : scalarsOf(text)) {
-    for (int shift = 0; shift < 32 && written < maxBytes; shift += 8)
-      buffer[written++] = static_cast<uint8_t>(c >> shift);
-    if (written == maxBytes) return;
-  }
+  forEachScalar(text, [&](char32_t c) {
+    for (int shift = 0; shift < 32 && written < maxBytes; shift += 8) buffer[written++] = static_cast<uint8_t>(c >> shift);
+    return written < maxBytes;
+  });
 }
 
 std::string msr_queryString(const ns::Dictionary& dictionary) {

@@ -36,6 +36,7 @@ TEST(MSRNSStringAdditionsTest, ArgumentsStringsUnescapeAndKeepTheFirstOfARepeate
 TEST(MSRNSStringAdditionsTest, LengthsCountScalarValues) {
   EXPECT_EQ(msr_UTF32Length(""), 0u);
   EXPECT_EQ(msr_UTF32Length("a\xc3\xa9\xf0\x9f\x98\x80"), 3u);  // a, é, 😀
+  EXPECT_EQ(msr_UTF32Length("a\xff"), 2u);  // an invalid byte reads as one character
   uint8_t bytes[8] = {};
   msr_getUTF32Bytes("\xf0\x9f\x98\x80z", bytes, 6);
   const uint8_t expected[8] = {0x00, 0xF6, 0x01, 0x00, 'z', 0, 0, 0};

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -15,13 +16,16 @@
 #include <vector>
 
 #include "Libraries/Measurement/Core/MSRAlarm.h"
+#include "Libraries/Measurement/Core/MSREvent.h"
 #include "Libraries/Measurement/Core/MSRIdentity.h"
 #include "Libraries/Measurement/Core/MSRMonitor.h"
 #include "Libraries/Measurement/Core/MSRScheduler.h"
+#include "Libraries/Measurement/Core/MSRUserAttribute.h"
 #include "Libraries/Measurement/Storage/MSRDatabase.h"
 #include "Libraries/Measurement/Storage/MSRPersistedConfig.h"
 #include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
 #include "Libraries/TelemetryFoundation/ZULNetwork.h"
+#include "Platform/Foundation/Error.h"
 
 class MSREManager;
 
@@ -98,6 +102,30 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
   const std::shared_ptr<MSRScheduler>& scheduler() const { return scheduler_; }
   const std::shared_ptr<MSRAlarm>& alarm() const { return alarm_; }
   const std::shared_ptr<ZULNetwork>& network() const { return network_; }
+
+  // Events (MSRMeasurementEvent.cc), on the worker queue. An event the
+  // engine makes itself takes the persisted default parameters (unless it
+  // is "_err") and reaches the analytics listeners after handling.
+  void handleInternalEventOnWorkerQueue(const std::shared_ptr<MSREvent>& event);
+  void handleEventOnWorkerQueue(const std::shared_ptr<MSREvent>& event);
+
+  // User properties (MSRMeasurementUserProperties.cc). The setters and
+  // readers may be called from any thread: writes run on the worker queue,
+  // callbacks on the background global queue.
+  void setUserAttribute(const std::shared_ptr<MSRUserAttribute>& attribute);
+  void removeUserAttribute(const std::shared_ptr<MSRUserAttribute>& attribute);
+  void setUserAttributeOnWorkerQueue(const std::shared_ptr<MSRUserAttribute>& attribute);
+  void removeUserAttributeOnWorkerQueue(const std::shared_ptr<MSRUserAttribute>& attribute);
+  // Non-zero when the property was written.
+  int64_t setUserPropertyInDatabaseOnWorkerQueue(const std::shared_ptr<MSRUserAttribute>& attribute);
+  void userAttributeWithName(const std::string& name,
+                             std::function<void(std::shared_ptr<MSRUserAttribute>)> callback);
+  void userPropertiesIncludingInternal(bool includingInternal, std::function<void(ns::Dictionary)> callback);
+  void maxUserPropertiesForOrigin(const std::string& origin, std::function<void(int64_t)> callback);
+  void sessionIDWithCompletion(std::function<void(int64_t, std::optional<ns::Error>)> completion);
+  bool hasUserPropertyUserIDOnWorkerQueue();
+  void setPersonalizedAdsUserPropertyOnWorkerQueue();
+  void setLastAdvertisingIDResetUserPropertyOnWorkerQueue();
 
   // The network client's log calls, into the monitor: levels 3, 4, 5, 6, 7
   // become 1, 4, 3, 6, 7, any other 3.

@@ -8,6 +8,7 @@
 #include "Libraries/Measurement/Core/MSRIdentifiers.h"
 #include "Libraries/Measurement/Core/testing/MSRMeasurementTesting.h"
 #include "Libraries/Measurement/Reporters/MSREManager.h"
+#include "Libraries/Measurement/Reporters/MSRSessionReporter.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
 #include "Libraries/Measurement/Storage/MSREndpoints.h"
 #include "Libraries/Measurement/Storage/MSRFileLocations.h"
@@ -320,6 +321,7 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
     std::lock_guard lock(componentsMutex_);
     database_ = database;
     remoteConfig_ = remoteConfig;
+    if (!sessionReporter_) sessionReporter_ = MSRSessionReporter::initWithPersistedConfig(persistedConfig_);
   }
   ns::Error backupError;
   std::string folder = MSRApplicationSupportFilePath(databaseName_);

@@ -3,9 +3,11 @@
 // samples and queues it as one bundle, then deletes its rows.
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "Libraries/Measurement/Core/MSRAEU.h"
 #include "Libraries/Measurement/Core/MSRDataTypeValidator.h"
+#include "Libraries/Measurement/Core/MSRError.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Libraries/Measurement/Core/MSRNumericUtil.h"
 #include "Libraries/Measurement/Reporters/MSRAudience.h"
@@ -46,6 +48,16 @@ const MSRValue* parameter(const MSREvent& event, const char* name) {
 }
 
 bool isFirstRun(const MSREvent& event) { return parameter(event, "_fr") != nullptr; }
+
+// The bytes of a length-delimited field of a small tag holding the text.
+size_t encodedStringFieldSize(const std::string& text) {
+  size_t length = text.size(), varint = 1;
+  while (length >= 0x80) {
+    length >>= 7;
+    ++varint;
+  }
+  return 1 + varint + text.size();
+}
 
 }  // namespace
 
@@ -158,6 +170,10 @@ bool MSRMeasurement::bundleRawEvents() {
 // deleting every row up to its last one deletes exactly the group. Its
 // first row always joins: a row that alone reaches the size limit travels
 // alone instead of stopping every later bundle behind it.
+//
+// The rule reads the row's columns only: an event's encoded size is its
+// stored message (the event without its name) plus the name's field, so
+// each row is decoded once, by the database, and not a second time here.
 std::optional<std::vector<std::shared_ptr<MSRRawEventData>>> MSRMeasurement::rawEventsWithMetadataFingerprint(
     int64_t fingerprint) {
   auto database = this->database();
@@ -167,25 +183,29 @@ std::optional<std::vector<std::shared_ptr<MSRRawEventData>>> MSRMeasurement::raw
   const int64_t maxEvents = std::min<int64_t>(config->uploadMaxEventsPerBundle(), kMaxRowsPerGroup);
   const int64_t maxBytes = config->uploadMaxSizeLimitBytes();
   int64_t firstHour = 0, lastRowID = 0, totalBytes = 0;
+  size_t accepted = 0;
   auto filter = [&](size_t index, const ns::Dictionary& row) {
-    ns::Error error;
-    auto data = database->rawEventDataFromDictionary(&row, &error);
-    if (!data) {
-      log->logWithLevel(4, 23096, "Failed to filter raw event. Error", MSRLogContext(error));
+    const ns::Value* rowID = row.find("rowid");
+    const ns::Value* timestamp = row.find("timestamp");
+    const ns::Value* data = row.find("data");
+    const ns::Value* name = row.find("name");
+    if (!rowID || !timestamp || !timestamp->isNumber() || !data || !data->asData() || !name || !name->isString()) {
+      log->logWithLevel(4, 23096, "Failed to filter raw event. Error",
+                        MSRLogContext(ns::Error::withDescription(kMSRErrorDomain, 1, "Unable to read the raw event's columns")));
       return false;
     }
     if (static_cast<int64_t>(index) >= maxEvents) return false;
-    const int64_t hour = static_cast<int64_t>(std::floor(data->rawEvent()->timestamp())) / 3600;
+    const int64_t hour = static_cast<int64_t>(std::floor(timestamp->doubleValue())) / 3600;
     if (index == 0) {
       firstHour = hour;
-    } else if (hour != firstHour || data->rowID() != lastRowID + 1) {
+    } else if (hour != firstHour || rowID->integerValue() != lastRowID + 1) {
       return false;
     }
-    auto encoded = data->rawEvent()->protoEvent()->protoBuffer();
-    const int64_t size = encoded ? static_cast<int64_t>(encoded->size()) : 0;
+    const int64_t size = static_cast<int64_t>(data->asData()->size() + encodedStringFieldSize(name->stringValue()));
     if (index > 0 && saturatingAdd(totalBytes, size) >= maxBytes) return false;
     totalBytes = saturatingAdd(totalBytes, size);
-    lastRowID = data->rowID();
+    lastRowID = rowID->integerValue();
+    ++accepted;
     return true;
   };
   ns::Error error;
@@ -193,6 +213,10 @@ std::optional<std::vector<std::shared_ptr<MSRRawEventData>>> MSRMeasurement::raw
   if ((!events || events->empty()) && !error.domain().empty()) {
     log->logWithLevel(1, 23097, "Inconsistent state, raw event is expected. Error", MSRLogContext(error));
     return std::nullopt;
+  }
+  if (events && events->size() < accepted) {
+    // The database skipped rows it could not read; they go with the group.
+    log->logWithLevel(4, 23096, "Failed to filter raw event. Error", MSRLogContext(error));
   }
   return events;
 }
@@ -432,6 +456,9 @@ bool MSRMeasurement::updateUserEngagement(int64_t milliseconds, MSRPBMeasurement
   return true;
 }
 
+// Each name's aggregates are read once and written once per group, after
+// its last event: the stored result is that of counting event by event,
+// without a read and a write for every event of a common name.
 std::optional<std::vector<std::shared_ptr<MSREvent>>> MSRMeasurement::eventsAfterUpdatingEventAggregates(
     const std::vector<std::shared_ptr<MSREvent>>& events, MSRAudienceTimestampsCache* audienceTimestampsCache) {
   auto database = this->database();
@@ -440,30 +467,44 @@ std::optional<std::vector<std::shared_ptr<MSREvent>>> MSRMeasurement::eventsAfte
   auto log = monitor();
   std::vector<std::shared_ptr<MSREvent>> out;
   out.reserve(events.size());
+  std::map<std::string, std::shared_ptr<MSREventAggregates>> counted;
+  std::vector<std::shared_ptr<MSREventAggregates>> toStore;  // in order of first appearance
   for (auto event : events) {
-    ns::Error error;
-    auto aggregates = database->eventAggregatesWithName(event->name(), &error);
-    if (!aggregates && !error.domain().empty()) {
-      log->logWithLevel(1, 23107, "Failed to query event aggregates. Name, error", MSRLogContext(event->name()),
-                        MSRLogContext(error));
-      return std::nullopt;
+    std::shared_ptr<MSREventAggregates>& aggregates = counted[event->name()];
+    if (!aggregates) {
+      ns::Error error;
+      auto stored = database->eventAggregatesWithName(event->name(), &error);
+      if (!stored && !error.domain().empty()) {
+        log->logWithLevel(1, 23107, "Failed to query event aggregates. Name, error", MSRLogContext(event->name()),
+                          MSRLogContext(error));
+        return std::nullopt;
+      }
+      if (stored) {
+        aggregates = stored;
+      } else {
+        aggregates = MSREventAggregates::initWithName(event->name(), 0, 0, 0, event->timestamp());
+        if (!aggregates) return std::nullopt;
+        // Its first event has no previous one.
+        aggregates->setLastFireTimestamp(event->previousTimestamp());
+      }
+      toStore.push_back(aggregates);
     }
-    if (aggregates) {
+    if (aggregates->lastFireTimestamp() != event->previousTimestamp()) {
       if (auto copy = event->copyWithPreviousTimestamp(aggregates->lastFireTimestamp())) event = copy;
-      aggregates->incrementCurrentBundleCount();
-      aggregates->incrementLifetimeCount();
-      aggregates->incrementCurrentSessionCount();
-      aggregates->setLastFireTimestamp(event->timestamp());
-    } else {
-      aggregates = MSREventAggregates::initWithName(event->name(), 1, 1, 1, event->timestamp());
-      if (!aggregates) return std::nullopt;
     }
+    aggregates->incrementCurrentBundleCount();
+    aggregates->incrementLifetimeCount();
+    aggregates->incrementCurrentSessionCount();
+    aggregates->setLastFireTimestamp(event->timestamp());
+    if (!audience->evaluateFiltersForEvent(event, aggregates, audienceTimestampsCache)) return std::nullopt;
+    out.push_back(std::move(event));
+  }
+  for (const auto& aggregates : toStore) {
+    ns::Error error;
     if (!database->updateEventAggregates(aggregates, &error)) {
       log->logWithLevel(1, 23108, "Failed to update event aggregates. Error", MSRLogContext(error));
       return std::nullopt;
     }
-    if (!audience->evaluateFiltersForEvent(event, aggregates, audienceTimestampsCache)) return std::nullopt;
-    out.push_back(std::move(event));
   }
   return out;
 }

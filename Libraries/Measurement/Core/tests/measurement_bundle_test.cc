@@ -309,4 +309,23 @@ TEST_F(MSRMeasurementBundleTest, EngagementTotalsSaturateAtTheInt64Range) {
   EXPECT_EQ(sql("SELECT value FROM user_attributes WHERE name = '_lte'"), std::to_string(INT64_MAX));
 }
 
+TEST_F(MSRMeasurementBundleTest, PurchasesInTheSandboxAreMarked) {
+  for (bool sandbox : {false, true}) {
+    SCOPED_TRACE(sandbox);
+    fresh();
+    ns::DeviceFacts facts = device_.device().facts();
+    facts.sandboxReceipt = sandbox;
+    device_.device().setFacts(facts);
+    installMainBundle(ns::Dictionary{{"CFBundleIdentifier", "com.example.notes"}});
+    store({event("_iap", kHour + 1, {}, "auto"), event("other", kHour + 2)});
+    ASSERT_EQ(bundleAll(), 1);
+    auto bundles = queued();
+    ASSERT_EQ(bundles.size(), 1u);
+    ASSERT_EQ(bundles[0].events.size(), 2u);
+    EXPECT_EQ(bundles[0].events[0].params.count("sandbox"), sandbox ? 1u : 0u);
+    if (sandbox) EXPECT_EQ(bundles[0].events[0].params["sandbox"], "1");
+    EXPECT_EQ(bundles[0].events[1].params.count("sandbox"), 0u) << "only purchases";
+  }
+}
+
 }  // namespace

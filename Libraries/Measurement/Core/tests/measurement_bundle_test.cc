@@ -232,11 +232,21 @@ TEST_F(MSRMeasurementBundleTest, TheSessionStitchingTokenNeedsTheFeatureAndAnaly
 TEST_F(MSRMeasurementBundleTest, ADatabaseErrorInsideAStepChangesNothing) {
   auto conversion = event("purchase", kHour + 1);
   conversion->setConversion(true);
-  store({conversion, event("a", kHour + 2)});
+  MSRValueMap engaged{{"_et", MSRValue::initWithInt64(25)}};
+  store({conversion, event("_e", kHour + 2, engaged, "auto"), event("_s", kHour + 3, {}, "auto")});
+  worker([&] {
+    engine_->database()->updateEventAggregates(MSREventAggregates::initWithName("purchase", 4, 3, 2, kHour - 10),
+                                               nullptr);
+  });
+  sql("UPDATE app_metadata SET day = " + std::to_string(today()) + ", daily_conversions_count = 7");
   const std::string state =
       "SELECT (SELECT group_concat(rowid) FROM raw_events), (SELECT count(*) FROM raw_events_metadata), "
-      "(SELECT count(*) FROM events), daily_conversions_count, last_bundle_index FROM app_metadata";
+      "(SELECT group_concat(name || ':' || lifetime_count || ':' || current_bundle_count || ':' || "
+      "current_session_count || ':' || last_fire_timestamp) FROM events), "
+      "(SELECT count(*) FROM user_attributes), day, daily_conversions_count, last_bundle_index, "
+      "last_bundle_end_timestamp FROM app_metadata";
   std::string before = sql(state);
+  EXPECT_EQ(before, "1,2,3|1|purchase:4:3:2:1699999190.0|0|" + std::to_string(today()) + "|7|0|0.0");
   sql("CREATE TRIGGER refuse_bundles BEFORE INSERT ON queue BEGIN SELECT RAISE(ABORT, 'refused'); END");
   EXPECT_FALSE(step());
   EXPECT_TRUE(monitor_.contains(23115));
@@ -245,8 +255,9 @@ TEST_F(MSRMeasurementBundleTest, ADatabaseErrorInsideAStepChangesNothing) {
 
   sql("DROP TRIGGER refuse_bundles");
   EXPECT_TRUE(step());
-  EXPECT_EQ(bundleSizes(), std::vector<size_t>{2});
-  EXPECT_EQ(sql("SELECT count(*) FROM events"), "2");
+  EXPECT_EQ(bundleSizes(), std::vector<size_t>{3});
+  EXPECT_EQ(sql("SELECT daily_conversions_count FROM app_metadata"), "8");
+  EXPECT_EQ(sql("SELECT lifetime_count FROM events WHERE name = 'purchase'"), "5");
 }
 
 TEST_F(MSRMeasurementBundleTest, AnEventAtOrOverTheSizeLimitTravelsAloneAndTheRestFollow) {

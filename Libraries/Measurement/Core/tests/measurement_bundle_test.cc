@@ -105,6 +105,16 @@ TEST_F(MSRMeasurementBundleTest, ThePublicConversionOverTheDailyLimitLosesItsMar
   EXPECT_EQ(bundles[0].events[1].params["_err"], "10");
   EXPECT_EQ(sql("SELECT daily_conversions_count FROM app_metadata"), "10000");
   EXPECT_TRUE(monitor_.contains(23102));
+
+  // Yesterday's full count does not hold today back: the day starts at 0.
+  fresh();
+  store({conversion(kHour + 1)});
+  sql("UPDATE app_metadata SET day = " + std::to_string(today() - 1) + ", daily_conversions_count = 10000");
+  ASSERT_EQ(bundleAll(), 1);
+  bundles = queued();
+  ASSERT_EQ(bundles.size(), 1u);
+  EXPECT_EQ(bundles[0].events[0].params["_c"], "1");
+  EXPECT_EQ(sql("SELECT day, daily_conversions_count FROM app_metadata"), std::to_string(today()) + "|1");
 }
 
 TEST_F(MSRMeasurementBundleTest, RealtimeEventsPastTheDailyCapLoseTheirMark) {

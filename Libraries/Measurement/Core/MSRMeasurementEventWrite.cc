@@ -69,9 +69,9 @@ void MSRMeasurement::writeFilteredEventOnWorkerQueue(const std::shared_ptr<MSREv
       return false;
     }
     bool processed = shouldProcessEvent(*event, *counts, isPublicEvent);
+    // Bundling counts the real-time events it sends; here the count only
+    // holds events back.
     bool realtime = isRealtimeEvent(*event, *counts);
-    // The cap counts what goes out in real time, so only a kept event.
-    if (processed && realtime) counts->incrementRealtimeCountsForCurrentDay(counts->day());
     if (!database->updateDailyCounts(counts, &error)) {
       log->logWithLevel(1, 23061, "Data loss. Unable to update daily event counts. Name, error",
                         MSREventNameForLog(event->name()), MSRLogContext(error));

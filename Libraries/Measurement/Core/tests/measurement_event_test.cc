@@ -3,6 +3,9 @@
 // stored, and the metadata stored beside it.
 #include <gtest/gtest.h>
 
+#include <latch>
+#include <thread>
+
 #include "Libraries/Measurement/Core/tests/EngineTestSupport.h"
 #include "Libraries/Measurement/EventEditing/tests/EditingProgram.h"
 #include "Libraries/Measurement/Storage/MSRKeychainWrapper.h"
@@ -310,6 +313,35 @@ TEST_F(MSRMeasurementEventTest, AFirstOpenRaisesThePreviousFirstOpenCountInTheKe
     handle(event("_f", {}, "auto"));
     EXPECT_EQ(MSRKeychainWrapper::keychainValueWithIdentifier("_pfo", kBundleIdentifier), c.expected);
   }
+}
+
+// The analytics interface hands each thread's events to the worker queue
+// in its call order; the queue keeps that order and loses none.
+TEST_F(MSRMeasurementEventTest, EightThreadsLoggingAtOnceKeepEveryEventInEachThreadsOrder) {
+  startEngine();
+  constexpr int kThreads = 8, kEach = 100;
+  std::latch start(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([this, t, &start] {
+      start.arrive_and_wait();
+      for (int i = 0; i < kEach; ++i) {
+        auto e = MSREvent::initWithOrigin("app", true, "thread_" + std::to_string(t), kNow + i, 0, {{"n", i64(i)}});
+        engine_->scheduler()->scheduleOnWorkerQueueBlockID("test", [engine = engine_, e] {
+          engine->handleEventOnWorkerQueue(e);
+        });
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  flush();
+  EXPECT_EQ(query("SELECT count(DISTINCT name), min(n), max(n) FROM (SELECT name, count(*) AS n FROM raw_events "
+                  "GROUP BY name)"),
+            "8|100|100");
+  EXPECT_EQ(query("SELECT count(*) FROM raw_events a JOIN raw_events b ON a.name = b.name AND a.rowid < b.rowid "
+                  "AND a.timestamp >= b.timestamp"),
+            "0")
+      << "each thread's events in its order";
 }
 
 }  // namespace

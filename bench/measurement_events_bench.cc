@@ -25,6 +25,7 @@
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Dispatch/Shutdown.h"
 #include "Platform/Foundation/Device.h"
+#include "bench/BenchDevice.h"
 #include "bench/RatioReporter.h"
 
 namespace {
@@ -32,20 +33,9 @@ namespace {
 constexpr int kEvents = 5000;
 constexpr const char* kAppID = "1:123:ios:abc";
 
-std::string scratchDirectory() {
-  static std::string dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "eventsbench.XXXXXX").string();
-    return std::string(mkdtemp(pattern.data()));
-  }();
-  return dir;
-}
+std::string scratchDirectory() { return bench::scratchDirectory("eventsbench"); }
 
-void bootFreshDevice() {
-  static int counter = 0;
-  std::string path = scratchDirectory() + "/device" + std::to_string(counter++);
-  std::filesystem::create_directories(path);
-  ns::Device::boot(path);
-}
+void bootFreshDevice() { bench::bootFreshDevice("eventsbench"); }
 
 // 10 parameters: 4 strings, 4 integers, 2 doubles; five names in turn.
 std::shared_ptr<MSREvent> event(int n) {

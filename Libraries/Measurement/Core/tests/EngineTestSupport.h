@@ -24,6 +24,9 @@ namespace msr_testing {
 
 inline constexpr const char* kBundleIdentifier = "com.tavrix.Quillbox";
 
+inline MSRValue i64(int64_t v) { return MSRValue::initWithInt64(v); }
+inline MSRValue str(const std::string& v) { return MSRValue::initWithString(v); }
+
 class EngineTest : public ConfigTest {
  protected:
   static constexpr double kNow = 1700000000.0;

@@ -13,9 +13,6 @@
 namespace msr_testing {
 namespace {
 
-MSRValue i64(int64_t v) { return MSRValue::initWithInt64(v); }
-MSRValue str(const std::string& v) { return MSRValue::initWithString(v); }
-
 class MSRMeasurementEventTest : public EngineTest {
  protected:
   static std::vector<std::shared_ptr<MSREvent>> repeated(const std::string& name, int times) {

@@ -10,9 +10,6 @@
 namespace msr_testing {
 namespace {
 
-MSRValue i64(int64_t v) { return MSRValue::initWithInt64(v); }
-MSRValue str(const std::string& v) { return MSRValue::initWithString(v); }
-
 class MSRMeasurementUserPropertiesTest : public EngineTest {
  protected:
   std::shared_ptr<MSRUserAttribute> property(const std::string& name, const MSRValue& value,

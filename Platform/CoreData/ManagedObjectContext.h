@@ -30,6 +30,7 @@
 #include "Platform/CoreData/FetchRequest.h"
 #include "Platform/CoreData/ManagedObject.h"
 #include "Platform/CoreData/ObjectChanges.h"
+#include "Platform/CoreData/ObjectRegistry.h"
 #include "Platform/Foundation/Error.h"
 #include "Platform/Foundation/Notification.h"
 
@@ -176,7 +177,7 @@ class ManagedObjectContext : public std::enable_shared_from_this<ManagedObjectCo
   mutable std::shared_ptr<dispatch::Queue> privateQueue_;
 
   // Objects with a permanent ID; inserted ones are in inserted_ only.
-  std::unordered_map<ManagedObjectID, std::shared_ptr<ManagedObject>> registry_;
+  ObjectRegistry registry_;
   // Changes since the last save, in order of arrival.
   std::vector<std::shared_ptr<ManagedObject>> inserted_;
   std::vector<std::shared_ptr<ManagedObject>> updated_;

@@ -115,7 +115,7 @@ std::shared_ptr<PersistentStore> PersistentStore::open(std::shared_ptr<const Man
   store->internedIdentifier_ = ManagedObjectID::internStoreIdentifier(store->identifier_);
   for (const auto& e : store->model_->entities()) store->selectLists_.push_back(store->selectList(*e));
   store->nextKey_.assign(store->model_->entities().size(), 0);
-  store->insertStatements_.resize(store->model_->entities().size());
+  store->insertStatements_.assign(store->model_->entities().size(), nullptr);
   return store;
 }
 
@@ -459,23 +459,25 @@ int64_t PersistentStore::reserveKeys(const EntityDescription& entity, int64_t co
   return first;
 }
 
-bool PersistentStore::insertRow(const EntityDescription& entity, const StoreRow& row, ns::Error* error) {
-  std::string& sql = insertStatements_[entity.index()];
-  if (sql.empty()) {
-    sql = "INSERT INTO " + quoted(entity.name()) + " (" + selectLists_[entity.index()] + ") VALUES (?";
+bool PersistentStore::insertRow(const EntityDescription& entity, int64_t key, const std::vector<const ns::Value*>& values,
+                                ns::Error* error) {
+  sqlite3_stmt*& statement = insertStatements_[entity.index()];
+  if (!statement) {
+    std::string sql = "INSERT INTO " + quoted(entity.name()) + " (" + selectLists_[entity.index()] + ") VALUES (?";
     size_t columns = entity.attributes().size();
     for (const auto& r : entity.relationships()) columns += r.toMany ? 0 : 1;
     for (size_t i = 0; i < columns; ++i) sql += ", ?";
     sql += ")";
+    statement = db_.cachedStatement(sql, error);
+    if (!statement) return false;
   }
-  SqliteStatement s = db_.prepare(sql, error);
-  if (!s.valid()) return false;
-  s.bindInt64(1, row.key);
+  SqliteStatement s(statement);
+  s.bindInt64(1, key);
   int column = 2;
   size_t attributeCount = entity.attributes().size();
-  for (size_t i = 0; i < row.values.size(); ++i) {
+  for (size_t i = 0; i < values.size(); ++i) {
     if (i >= attributeCount && entity.relationships()[i - attributeCount].toMany) continue;
-    s.bind(column++, row.values[i]);
+    s.bindBorrowed(column++, *values[i]);
   }
   if (s.step() != SQLITE_DONE) {
     ns::setError(error, failure(kPersistentStoreSaveError, "insert into " + entity.name()));
@@ -485,8 +487,8 @@ bool PersistentStore::insertRow(const EntityDescription& entity, const StoreRow&
 }
 
 bool PersistentStore::updateRow(const EntityDescription& entity, int64_t key, const std::vector<size_t>& columns,
-                                const std::vector<ns::Value>& values, bool* changed, ns::Error* error) {
-  if (updateEntity_ != &entity || updateColumns_ != columns) {
+                                const std::vector<const ns::Value*>& values, bool* changed, ns::Error* error) {
+  if (updateEntity_ != &entity || updateColumns_ != columns || !updateStatement_) {
     std::string sql = "UPDATE " + quoted(entity.name()) + " SET ";
     size_t attributeCount = entity.attributes().size();
     for (size_t i = 0; i < columns.size(); ++i) {
@@ -498,11 +500,11 @@ bool PersistentStore::updateRow(const EntityDescription& entity, int64_t key, co
     sql += " WHERE _pk = ?";
     updateEntity_ = &entity;
     updateColumns_ = columns;
-    updateStatement_ = std::move(sql);
+    updateStatement_ = db_.cachedStatement(sql, error);
+    if (!updateStatement_) return false;
   }
-  SqliteStatement s = db_.prepare(updateStatement_, error);
-  if (!s.valid()) return false;
-  for (size_t i = 0; i < values.size(); ++i) s.bind(static_cast<int>(i + 1), values[i]);
+  SqliteStatement s(updateStatement_);
+  for (size_t i = 0; i < values.size(); ++i) s.bindBorrowed(static_cast<int>(i + 1), *values[i]);
   s.bindInt64(static_cast<int>(values.size() + 1), key);
   if (s.step() != SQLITE_DONE) {
     ns::setError(error, failure(kPersistentStoreSaveError, "update " + entity.name()));
@@ -602,6 +604,11 @@ bool PersistentStore::copyTo(const std::string& path, ns::Error* error) {
   return true;
 }
 
-void PersistentStore::close() { db_.close(); }
+void PersistentStore::close() {
+  // The cached statements go with the connection.
+  std::fill(insertStatements_.begin(), insertStatements_.end(), nullptr);
+  updateStatement_ = nullptr;
+  db_.close();
+}
 
 }  // namespace cd

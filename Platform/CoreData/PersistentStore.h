@@ -74,10 +74,13 @@ class PersistentStore {
   bool beginSave(ns::Error* error);
   // The first of `count` fresh keys of the entity (inside a save).
   int64_t reserveKeys(const EntityDescription& entity, int64_t count);
-  bool insertRow(const EntityDescription& entity, const StoreRow& row, ns::Error* error);
+  // A row laid out as StoreRow's values (to-many entries are skipped); the
+  // values are read in place, not copied.
+  bool insertRow(const EntityDescription& entity, int64_t key, const std::vector<const ns::Value*>& values,
+                 ns::Error* error);
   // Writes only the listed value columns; *changed tells whether the row exists.
   bool updateRow(const EntityDescription& entity, int64_t key, const std::vector<size_t>& columns,
-                 const std::vector<ns::Value>& values, bool* changed, ns::Error* error);
+                 const std::vector<const ns::Value*>& values, bool* changed, ns::Error* error);
   bool deleteRow(const EntityDescription& entity, int64_t key, ns::Error* error);
   bool commit(ns::Error* error);
   void rollback();
@@ -116,11 +119,12 @@ class PersistentStore {
   SqliteDatabase db_;
   std::vector<int64_t> nextKey_;  // per entity index, valid inside a save
   std::vector<std::string> selectLists_;
-  std::vector<std::string> insertStatements_;  // per entity index
-  // The last UPDATE's text, rebuilt only when other columns change.
+  // Statements of the connection's cache, kept to skip its lookup by text.
+  std::vector<sqlite3_stmt*> insertStatements_;  // per entity index
+  // The last UPDATE, looked up again only when other columns change.
   const EntityDescription* updateEntity_ = nullptr;
   std::vector<size_t> updateColumns_;
-  std::string updateStatement_;
+  sqlite3_stmt* updateStatement_ = nullptr;
   bool inSave_ = false;
   bool damaged_ = false;
 };

@@ -6,6 +6,7 @@
 #include "Platform/CoreData/CoreDataErrors.h"
 #include "Platform/CoreData/KeyPath.h"
 #include "Platform/CoreData/ObjectSorting.h"
+#include "Platform/CoreData/PersistentStore.h"
 #include "Platform/CoreData/PersistentStoreCoordinator.h"
 #include "Platform/CoreData/Predicate.h"
 #include "Platform/CoreData/StoreRow.h"
@@ -301,7 +302,8 @@ ManagedObject* ManagedObjectContext::registeredOrFault(const EntityDescription& 
   return slot->get();
 }
 
-void ManagedObjectContext::applyRow(ManagedObject* object, StoreRow& row, bool keepChanged) {
+template <class ValueAt>
+void ManagedObjectContext::applyValues(ManagedObject* object, const ValueAt& valueAt, bool keepChanged) {
   const EntityDescription& entity = *object->entity_;
   const size_t attributeCount = entity.attributes().size();
   object->fault_ = false;
@@ -309,7 +311,7 @@ void ManagedObjectContext::applyRow(ManagedObject* object, StoreRow& row, bool k
   for (size_t i = 0; i < attributeCount; ++i) {
     if (keepChanged && object->changed_.test(i)) continue;
     ManagedObject::Attribute& a = object->attributes_[i];
-    a.value = std::move(row.values[i]);
+    a.value = valueAt(i);
     if (entity.attributes()[i].type == AttributeType::Transformable) {
       a.decoded = false;
       a.object.reset();
@@ -319,23 +321,29 @@ void ManagedObjectContext::applyRow(ManagedObject* object, StoreRow& row, bool k
   for (size_t r = 0; r < entity.relationships().size(); ++r) {
     const RelationshipDescription& rel = entity.relationships()[r];
     if (rel.toMany || (keepChanged && object->changed_.test(attributeCount + r))) continue;
-    const ns::Value& key = row.values[attributeCount + r];
+    const ns::Value key = valueAt(attributeCount + r);
     ManagedObject* target = key.isNull() || !store ? nullptr : registeredOrFault(*rel.destination, store, key.integerValue());
     if (target && target->deleted_) target = nullptr;
     object->setToOne(r, target, false);
   }
 }
 
+void ManagedObjectContext::applyRow(ManagedObject* object, StoreRow& row, bool keepChanged) {
+  applyValues(object, [&row](size_t i) { return std::move(row.values[i]); }, keepChanged);
+}
+
 ManagedObject* ManagedObjectContext::materialize(const EntityDescription& entity, const std::string* store,
                                                  StoreRow& row) {
-  ManagedObjectID id = ManagedObjectID::permanent(&entity, store, row.key);
-  auto [slot, inserted] = registry_.findOrAdd(id);
-  if (inserted) {
-    *slot = entity.makeObject();
-    (*slot)->setUp(&entity, this, id, true);
-  }
-  ManagedObject* object = slot->get();
+  ManagedObject* object = registeredOrFault(entity, store, row.key);
   if (object->fault_) applyRow(object, row, false);
+  return object;
+}
+
+// The same, reading the values straight from the store into the object.
+ManagedObject* ManagedObjectContext::materialize(const EntityDescription& entity, const std::string* store,
+                                                 const StoreRowReader& row) {
+  ManagedObject* object = registeredOrFault(entity, store, row.key());
+  if (object->fault_) applyValues(object, [&row](size_t i) { return row.value(i); }, false);
   return object;
 }
 
@@ -464,9 +472,9 @@ std::optional<std::vector<std::shared_ptr<ManagedObject>>> ManagedObjectContext:
       // A fetch of a whole entity registers up to every row: the registry
       // grows once instead of rehashing all along the way.
       if (filter.where.empty()) growRegistryFor(store->rowCountBound(*entity));
-      bool ok = store->fetchRows(
+      bool ok = store->readRows(
           *entity, filter,
-          [&](StoreRow& row) {
+          [&](const StoreRowReader& row) {
             ManagedObject* object = materialize(*entity, storeIdentifier, row);
             if (object->deleted_ && request.includesPendingChanges()) return;
             if (predicate && (!filter.exact || object->updated_) && request.includesPendingChanges() &&
@@ -574,9 +582,11 @@ std::optional<std::vector<std::shared_ptr<ManagedObject>>> ManagedObjectContext:
   const size_t batchSize = request.fetchBatchSize();
   if (batchSize == 0) {
     if (filter.where.empty() && order.limit == 0) growRegistryFor(store->rowCountBound(entity));
-    bool ok = store->fetchRows(
+    bool ok = store->readRows(
         entity, filter,
-        [&](StoreRow& row) { result.push_back(materialize(entity, storeIdentifier, row)->shared_from_this()); },
+        [&](const StoreRowReader& row) {
+          result.push_back(materialize(entity, storeIdentifier, row)->shared_from_this());
+        },
         error, order);
     if (!ok) return std::nullopt;
     return result;

@@ -43,6 +43,7 @@ namespace cd {
 class PersistentStoreCoordinator;
 class PersistentStore;
 struct StoreRow;
+class StoreRowReader;
 
 // Posted after each successful save; object: the saving context; user info:
 // "inserted", "updated", "deleted", arrays of the objects' URI strings.
@@ -156,7 +157,11 @@ class ManagedObjectContext : public std::enable_shared_from_this<ManagedObjectCo
 
   std::shared_ptr<ManagedObject> registered(const ManagedObjectID& id) const;
   ManagedObject* materialize(const EntityDescription& entity, const std::string* store, StoreRow& row);
+  ManagedObject* materialize(const EntityDescription& entity, const std::string* store, const StoreRowReader& row);
   void applyRow(ManagedObject* object, StoreRow& row, bool keepChanged);
+  // Sets the object from a row: `valueAt(i)` yields its value i (StoreRow's layout).
+  template <class ValueAt>
+  void applyValues(ManagedObject* object, const ValueAt& valueAt, bool keepChanged);
   void deleteWithRules(ManagedObject* object);
   void forgetObject(ManagedObject* object);
   void detachFromRelated(ManagedObject* object);

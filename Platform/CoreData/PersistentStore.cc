@@ -259,30 +259,35 @@ std::string PersistentStore::selectList(const EntityDescription& entity) const {
   return sql;
 }
 
-void PersistentStore::readRow(const EntityDescription& entity, SqliteStatement& stmt, StoreRow* row) const {
-  const auto& attributes = entity.attributes();
-  const auto& relationships = entity.relationships();
-  row->key = stmt.columnInt64(0);
-  row->values.clear();
-  row->values.reserve(attributes.size() + relationships.size());
-  int column = 1;
-  for (const auto& a : attributes) {
-    switch (a.type) {
-      case AttributeType::String: row->values.push_back(stmt.columnText(column)); break;
-      case AttributeType::Integer32: row->values.push_back(stmt.columnInteger(column)); break;
-      case AttributeType::Date: row->values.push_back(stmt.columnDate(column)); break;
+ns::Value StoreRowReader::value(size_t property) const {
+  const auto& attributes = entity_.attributes();
+  if (property < attributes.size()) {
+    const int column = static_cast<int>(property) + 1;
+    switch (attributes[property].type) {
+      case AttributeType::String: return stmt_.columnText(column);
+      case AttributeType::Integer32: return stmt_.columnInteger(column);
+      case AttributeType::Date: return stmt_.columnDate(column);
       case AttributeType::Binary:
-      case AttributeType::Transformable: row->values.push_back(stmt.columnBlob(column)); break;
+      case AttributeType::Transformable: return stmt_.columnBlob(column);
     }
-    ++column;
+    return {};
   }
-  for (const auto& r : relationships) {
-    if (r.toMany) {
-      row->values.emplace_back();
-    } else {
-      row->values.push_back(stmt.columnInteger(column++));
-    }
-  }
+  // To-one keys follow the attributes, in the relationships' order.
+  const auto& relationships = entity_.relationships();
+  const size_t r = property - attributes.size();
+  if (relationships[r].toMany) return {};
+  int column = static_cast<int>(attributes.size()) + 1;
+  for (size_t i = 0; i < r; ++i) column += relationships[i].toMany ? 0 : 1;
+  return stmt_.columnInteger(column);
+}
+
+void PersistentStore::readRow(const EntityDescription& entity, const SqliteStatement& stmt, StoreRow* row) const {
+  const StoreRowReader reader(entity, stmt);
+  const size_t count = entity.attributes().size() + entity.relationships().size();
+  row->key = reader.key();
+  row->values.clear();
+  row->values.reserve(count);
+  for (size_t i = 0; i < count; ++i) row->values.push_back(reader.value(i));
 }
 
 bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,
@@ -335,6 +340,28 @@ bool PersistentStore::visitRows(const EntityDescription& entity, SqliteStatement
     return false;
   }
   return true;
+}
+
+bool PersistentStore::visitRows(const EntityDescription& entity, SqliteStatement& s,
+                                const std::function<void(const StoreRowReader&)>& visit, ns::Error* error) {
+  int rc;
+  const StoreRowReader reader(entity, s);
+  while ((rc = s.step()) == SQLITE_ROW) visit(reader);
+  if (rc != SQLITE_DONE) {
+    ns::setError(error, failure(kPersistentStoreOperationError, "fetch " + entity.name()));
+    return false;
+  }
+  return true;
+}
+
+bool PersistentStore::readRows(const EntityDescription& entity, const StoreFilter& filter,
+                               const std::function<void(const StoreRowReader&)>& visit, ns::Error* error,
+                               const StoreOrder& order) {
+  SqliteStatement s =
+      db_.prepare(orderedQuery(selectLists_[entity.index()], quoted(entity.name()), filter, order), error);
+  if (!s.valid()) return false;
+  for (size_t i = 0; i < filter.bindings.size(); ++i) s.bind(static_cast<int>(i + 1), filter.bindings[i]);
+  return visitRows(entity, s, visit, error);
 }
 
 bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,

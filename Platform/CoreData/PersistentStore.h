@@ -26,6 +26,21 @@
 
 namespace cd {
 
+// The row a statement stands on, read one value at a time, straight into
+// where the caller keeps it. Valid only inside the visit it is handed to.
+class StoreRowReader {
+ public:
+  StoreRowReader(const EntityDescription& entity, const SqliteStatement& stmt) : entity_(entity), stmt_(stmt) {}
+  int64_t key() const { return stmt_.columnInt64(0); }
+  // The value of `property` as StoreRow lays them out (attributes, then
+  // relationships; null for a to-many).
+  ns::Value value(size_t property) const;
+
+ private:
+  const EntityDescription& entity_;
+  const SqliteStatement& stmt_;
+};
+
 class PersistentStore {
  public:
   // Opens or creates the store at `path` for `model`. A model that differs
@@ -52,6 +67,10 @@ class PersistentStore {
   bool fetchRows(const EntityDescription& entity, const StoreFilter& filter,
                  const std::function<void(StoreRow&)>& visit, ns::Error* error,
                  const StoreOrder& order = StoreOrder{});
+  // The same without a StoreRow between: `visit` reads what it needs.
+  bool readRows(const EntityDescription& entity, const StoreFilter& filter,
+                const std::function<void(const StoreRowReader&)>& visit, ns::Error* error,
+                const StoreOrder& order = StoreOrder{});
   // Only the keys of the rows, in `order`.
   bool fetchKeys(const EntityDescription& entity, const StoreFilter& filter, const StoreOrder& order,
                  std::vector<int64_t>* keys, ns::Error* error);
@@ -104,9 +123,12 @@ class PersistentStore {
   PersistentStore() = default;
   bool prepareSchema(ns::Error* error);
   std::string selectList(const EntityDescription& entity) const;
-  void readRow(const EntityDescription& entity, SqliteStatement& stmt, StoreRow* row) const;
+  void readRow(const EntityDescription& entity, const SqliteStatement& stmt, StoreRow* row) const;
   // Steps a bound statement to its end, handing each row to `visit`.
   bool visitRows(const EntityDescription& entity, SqliteStatement& s, const std::function<void(StoreRow&)>& visit,
+                 ns::Error* error);
+  bool visitRows(const EntityDescription& entity, SqliteStatement& s,
+                 const std::function<void(const StoreRowReader&)>& visit,
                  ns::Error* error);
   // The connection's last error, remembering when it says the file is damaged.
   ns::Error failure(int64_t code, const std::string& what);

@@ -93,7 +93,9 @@ std::shared_ptr<ManagedObject> ManagedObjectContext::insertNewObject(const std::
   object->inserted_ = true;
   for (auto& set : object->toMany_) set.loaded = true;
   for (size_t i = 0; i < entity->attributes().size(); ++i) {
-    object->attributes_[i].value = entity->attributes()[i].defaultValue;
+    // Values start as nil: only a real default is copied in.
+    const ns::Value& initial = entity->attributes()[i].defaultValue;
+    if (!initial.isNull()) object->attributes_[i].value = initial;
     object->attributes_[i].decoded = true;
   }
   // New objects join the registry under their permanent ID when saved.

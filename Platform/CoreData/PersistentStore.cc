@@ -282,8 +282,11 @@ ns::Value StoreRowReader::value(size_t property) const {
 }
 
 void PersistentStore::readRow(const EntityDescription& entity, const SqliteStatement& stmt, StoreRow* row) const {
-  const StoreRowReader reader(entity, stmt);
-  const size_t count = entity.attributes().size() + entity.relationships().size();
+  readRow(StoreRowReader(entity, stmt), row);
+}
+
+void PersistentStore::readRow(const StoreRowReader& reader, StoreRow* row) {
+  const size_t count = reader.entity().attributes().size() + reader.entity().relationships().size();
   row->key = reader.key();
   row->values.clear();
   row->values.reserve(count);
@@ -329,17 +332,14 @@ std::string keyList(const std::vector<int64_t>& keys) {
 
 bool PersistentStore::visitRows(const EntityDescription& entity, SqliteStatement& s,
                                 const std::function<void(StoreRow&)>& visit, ns::Error* error) {
-  int rc;
   StoreRow row;
-  while ((rc = s.step()) == SQLITE_ROW) {
-    readRow(entity, s, &row);
-    visit(row);
-  }
-  if (rc != SQLITE_DONE) {
-    ns::setError(error, failure(kPersistentStoreOperationError, "fetch " + entity.name()));
-    return false;
-  }
-  return true;
+  return visitRows(
+      entity, s,
+      [&](const StoreRowReader& reader) {
+        readRow(reader, &row);
+        visit(row);
+      },
+      error);
 }
 
 bool PersistentStore::visitRows(const EntityDescription& entity, SqliteStatement& s,
@@ -367,11 +367,14 @@ bool PersistentStore::readRows(const EntityDescription& entity, const StoreFilte
 bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,
                                 const std::function<void(StoreRow&)>& visit, ns::Error* error,
                                 const StoreOrder& order) {
-  SqliteStatement s =
-      db_.prepare(orderedQuery(selectLists_[entity.index()], quoted(entity.name()), filter, order), error);
-  if (!s.valid()) return false;
-  for (size_t i = 0; i < filter.bindings.size(); ++i) s.bind(static_cast<int>(i + 1), filter.bindings[i]);
-  return visitRows(entity, s, visit, error);
+  StoreRow row;
+  return readRows(
+      entity, filter,
+      [&](const StoreRowReader& reader) {
+        readRow(reader, &row);
+        visit(row);
+      },
+      error, order);
 }
 
 bool PersistentStore::fetchKeys(const EntityDescription& entity, const StoreFilter& filter, const StoreOrder& order,

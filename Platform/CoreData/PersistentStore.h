@@ -31,6 +31,7 @@ namespace cd {
 class StoreRowReader {
  public:
   StoreRowReader(const EntityDescription& entity, const SqliteStatement& stmt) : entity_(entity), stmt_(stmt) {}
+  const EntityDescription& entity() const { return entity_; }
   int64_t key() const { return stmt_.columnInt64(0); }
   // The value of `property` as StoreRow lays them out (attributes, then
   // relationships; null for a to-many).
@@ -124,6 +125,7 @@ class PersistentStore {
   bool prepareSchema(ns::Error* error);
   std::string selectList(const EntityDescription& entity) const;
   void readRow(const EntityDescription& entity, const SqliteStatement& stmt, StoreRow* row) const;
+  static void readRow(const StoreRowReader& reader, StoreRow* row);
   // Steps a bound statement to its end, handing each row to `visit`.
   bool visitRows(const EntityDescription& entity, SqliteStatement& s, const std::function<void(StoreRow&)>& visit,
                  ns::Error* error);

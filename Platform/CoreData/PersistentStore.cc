@@ -635,7 +635,8 @@ bool PersistentStore::copyTo(const std::string& path, ns::Error* error) {
 }
 
 void PersistentStore::close() {
-  // The cached statements go with the connection.
+  // The kept statements go with the connection. One closed under the store
+  // (at the process's end) fails at the save's BEGIN, before any is used.
   std::fill(insertStatements_.begin(), insertStatements_.end(), nullptr);
   updateStatement_ = nullptr;
   db_.close();

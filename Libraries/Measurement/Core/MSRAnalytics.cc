@@ -12,6 +12,7 @@
 #include "Libraries/Measurement/Core/MSRError.h"
 #include "Libraries/Measurement/Core/MSRIdentifiers.h"
 #include "Libraries/Measurement/Core/MSRIdentity.h"
+#include "Libraries/Measurement/Core/testing/MSRAnalyticsTesting.h"
 #include "Libraries/Measurement/Reporters/MSRInAppPurchaseTransactionReporter.h"
 #include "Libraries/Measurement/Reporters/MSRScreenViewReporter.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
@@ -525,4 +526,31 @@ void MSRAnalytics::paymentQueueUpdatedTransactions(const sk::PaymentTransactionL
 
 void MSRAnalytics::paymentQueueUpdatedTransactions(sk::PaymentQueue&, const sk::PaymentTransactionList& transactions) {
   paymentQueueUpdatedTransactions(transactions);
+}
+
+// ---- Tests ----
+
+void MSRAnalyticsWaitForTesting() {
+  for (int round = 0; round < 4; ++round) {
+    auto operations = operationQueue();
+    if (!operations->isSuspended()) operations->waitUntilAllOperationsAreFinished();
+    MSRAnalytics::queue()->sync([] {});
+    if (auto engine = MSRAnalyticsEngine()) engine->scheduler()->dispatchSyncOnWorkerQueueBlockID("test", [] {});
+  }
+}
+
+void MSRAnalyticsResetForTesting() {
+  MSRAnalyticsWaitForTesting();
+  sk::PaymentQueue::defaultQueue().removeTransactionObserver(MSRAnalytics::sharedInstance().get());
+  ns::NotificationCenter::defaultCenter().removeObserver(&MSRAnalyticsSharedState());
+  auto& state = MSRAnalyticsSharedState();
+  state.deactivated = false;
+  state.enabled = false;
+  std::lock_guard lock(state.mutex);
+  state.started = false;
+  state.appDelegateProxyCreated = false;
+  state.operationQueue = MSRAnalyticsMakeOperationQueue();
+  state.interceptor = nullptr;
+  state.listeners.reset();
+  state.openURLListener = nullptr;
 }

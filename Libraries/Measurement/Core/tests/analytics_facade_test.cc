@@ -5,6 +5,8 @@
 // gets it.
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include "Libraries/Measurement/Core/MSRAnalytics.h"
 #include "Libraries/Measurement/Core/MSRAppDelegateInterceptor.h"
 #include "Libraries/Measurement/Core/MSRIdentifiers.h"
@@ -13,6 +15,7 @@
 #include "Libraries/Measurement/Core/testing/VOZIzizuzoveCallRecorder.h"
 #include "Libraries/Measurement/Storage/tests/ConfigTestSupport.h"
 #include "Libraries/TelemetryCore/VIDUve.h"
+#include "Libraries/TelemetryCore/VOZIzizuzoveConfiguration.h"
 #include "Libraries/TelemetryCore/VOZIzizuzoveEntryPoint.h"
 #include "Libraries/TelemetryCore/testing/VIDUveTesting.h"
 #include "Libraries/TelemetryFoundation/testing/ZULDelegateProxyTesting.h"
@@ -112,6 +115,25 @@ TEST_F(VOZIzizuzoveTest, CallsBeforeConfigureAreDroppedAndConfigureStartsMeasure
   VOZIzizuzove::logEventWithName("later", std::nullopt);
   wait();
   EXPECT_EQ(heard(), (std::vector<std::string>{"later"}));
+
+  // The configuration object it was started with switches collection.
+  ASSERT_TRUE(MSRAnalytics::isAnalyticsEnabled());
+  VOZIzizuzoveConfiguration::sharedInstance()->setAnalyticsCollectionEnabled(false, false);
+  wait();
+  EXPECT_FALSE(MSRAnalytics::isAnalyticsEnabled());
+  EXPECT_FALSE(MSRMeasurement::sharedInstance()->isEnabled());
+}
+
+TEST_F(VOZIzizuzoveTest, TheSessionIDBeforeStartIsAnUninitializedError) {
+  std::promise<std::pair<int64_t, std::optional<ns::Error>>> answered;
+  VOZIzizuzove::sessionIDWithCompletion([&answered](int64_t sessionID, std::optional<ns::Error> error) {
+    answered.set_value({sessionID, error});
+  });
+  auto [sessionID, error] = answered.get_future().get();
+  EXPECT_EQ(sessionID, 0);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->code(), 13);
+  EXPECT_EQ(error->localizedDescription(), "Analytics uninitialized");
 }
 
 TEST_F(MSRAppDelegateInterceptorTest, AnOpenedURLReachesTheListenerAndTheDelegate) {

@@ -3,8 +3,13 @@
 // its exit status and what it printed on each stream.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -92,5 +97,74 @@ inline ProgramRun runProgram(const std::string& device, const std::string& scrip
   std::remove(errorsPath.c_str());
   return run;
 }
+
+// The program running on a device, typed to line by line as a person
+// would: a test can wait for what it does in the background (a request on
+// a loopback server, a line on standard error) before typing the next
+// command.
+class RunningProgram {
+ public:
+  RunningProgram(const std::string& device, const std::vector<std::string>& arguments = {})
+      : errorsPath_(device + ".stderr") {
+    int input[2];
+    if (::pipe2(input, O_CLOEXEC) != 0) return;
+    const std::string binary = QUILLBOX_BINARY_DIR "/Apps/quillbox/quillbox";
+    std::vector<std::string> words = {binary, "--device", device};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(input[0], 0);
+      int errors = ::open(errorsPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int nothing = ::open("/dev/null", O_WRONLY);
+      ::dup2(errors, 2);
+      ::dup2(nothing, 1);
+      std::vector<char*> argv;
+      for (auto& word : words) argv.push_back(word.data());
+      argv.push_back(nullptr);
+      ::execv(binary.c_str(), argv.data());
+      ::_exit(127);
+    }
+    ::close(input[0]);
+    input_ = input[1];
+  }
+  ~RunningProgram() {
+    if (pid_ > 0 && input_ >= 0) finish();
+  }
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  void type(const std::string& text) {
+    if (input_ >= 0 && ::write(input_, text.data(), text.size()) < 0) return;
+  }
+  std::string errorsSoFar() const { return readWholeFile(errorsPath_); }
+  // Whether `holds` comes true of standard error within a minute.
+  bool waitForErrors(const std::function<bool(const std::string&)>& holds) const {
+    for (int i = 0; i < 6000; ++i) {
+      if (holds(errorsSoFar())) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  // Closes standard input and waits for the program to end.
+  ProgramRun finish() {
+    ProgramRun run;
+    if (input_ >= 0) ::close(input_);
+    input_ = -1;
+    int status = 0;
+    if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_) {
+      if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+      if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    }
+    pid_ = -1;
+    run.errors = errorsSoFar();
+    std::remove(errorsPath_.c_str());
+    return run;
+  }
+
+ private:
+  std::string errorsPath_;
+  pid_t pid_ = -1;
+  int input_ = -1;
+};
 
 }  // namespace quillbox::testing

@@ -109,15 +109,18 @@ TEST(HostLoggingTest, ProgramPrintsTheTelemetrysLinesOnStandardErrorWithLog) {
     ASSERT_TRUE(ns::writePropertyListFile(
         ns::Dictionary{{"ZEVUdederozedaruAPIBaseURL", server.url("").absoluteString()}},
         device.path("App/Library/Preferences/tavrix.Pennalo.plist"), ns::PropertyListFormat::XML, nullptr));
+    const std::string line = "[DozaveveInstallations][I-ZIS002003] Dozaveve Installation registration failed";
     size_t before = server.requestCount();
-    auto run = testing::runProgram(device.path(), "wait\nquit\n",
-                                   withLog ? std::vector<std::string>{"--log"} : std::vector<std::string>{});
+    // The registration runs in the background: the person quits only once
+    // the server has been asked (and, with --log, the refusal printed).
+    testing::RunningProgram program(device.path(),
+                                    withLog ? std::vector<std::string>{"--log"} : std::vector<std::string>{});
+    EXPECT_TRUE(server.waitForRequests(before + 1)) << "the launch asked to register";
+    if (withLog) program.waitForErrors([&](const std::string& errors) { return errors.find(line) != std::string::npos; });
+    program.type("wait\nquit\n");
+    auto run = program.finish();
     EXPECT_TRUE(run.exitedCleanly()) << run.errors;
-    ASSERT_GT(server.requestCount(), before) << "the launch asked to register";
-    EXPECT_EQ(run.errors.find("[DozaveveInstallations][I-ZIS002003] Dozaveve Installation registration failed") !=
-                  std::string::npos,
-              withLog)
-        << run.errors;
+    EXPECT_EQ(run.errors.find(line) != std::string::npos, withLog) << run.errors;
   }
 }
 

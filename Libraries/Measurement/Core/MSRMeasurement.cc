@@ -7,6 +7,7 @@
 #include "Libraries/Measurement/Core/MSRBackwardCompatibilityUtil.h"
 #include "Libraries/Measurement/Core/MSRIdentifiers.h"
 #include "Libraries/Measurement/Core/testing/MSRMeasurementTesting.h"
+#include "Libraries/Measurement/Reporters/MSRAudience.h"
 #include "Libraries/Measurement/Reporters/MSREManager.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
 #include "Libraries/Measurement/Storage/MSREndpoints.h"
@@ -325,10 +326,13 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
   if (!database) return false;
   auto remoteConfig = MSRRemoteConfig::initWithAppID(appID_, database, experimentManager_);
   if (!remoteConfig) return false;
+  auto audience = MSRAudience::initWithDatabase(database);
+  if (!audience) return false;
   {
     std::lock_guard lock(componentsMutex_);
     database_ = database;
     remoteConfig_ = remoteConfig;
+    audience_ = audience;
   }
   ns::Error backupError;
   std::string folder = MSRApplicationSupportFilePath(databaseName_);

@@ -29,7 +29,11 @@
 #include "Platform/StoreKit/PaymentQueue.h"
 #include "Platform/UIKit/ApplicationDelegate.h"
 
+class MSRAudience;
+class MSRAudienceTimestampsCache;
 class MSREManager;
+class MSRRawEventData;
+class MSRDailyCounts;
 
 // What the analytics interface hands the engine with every event: called
 // on the worker queue with a public event's origin, name, parameters and
@@ -135,6 +139,64 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
   void setPersonalizedAdsUserPropertyOnWorkerQueue();
   void setLastAdvertisingIDResetUserPropertyOnWorkerQueue();
 
+  // ---- Bundling raw events into the upload queue (MSRMeasurementBundle.cc)
+  //
+  // On the worker queue. Each step turns the oldest raw events, one group
+  // of a fingerprint (consecutive row ids from the oldest one, one clock
+  // hour, at most uploadMaxEventsPerBundle and 1,000 rows, encoded sizes
+  // below uploadMaxSizeLimitBytes; the first row always joins, so a large
+  // event travels alone), into one queued bundle in one transaction: no
+  // bundle, no deleted row and no changed count unless all of it holds.
+
+  // One step: YES when a bundle was stored or a group dropped, so more
+  // work may remain; NO when nothing was left or the step failed.
+  bool bundleRawEvents();
+  // The next group of the fingerprint; none on error.
+  std::optional<std::vector<std::shared_ptr<MSRRawEventData>>> rawEventsWithMetadataFingerprint(int64_t fingerprint);
+  // Rejection, "ad_impression" renaming, the daily conversion and
+  // real-time limits and purchase marking: the events to bundle, empty
+  // when the whole group was rejected (and deleted), none on error.
+  std::optional<std::vector<std::shared_ptr<MSREvent>>> processRawEvents(
+      const std::vector<std::shared_ptr<MSRRawEventData>>& rawEvents, int64_t metadataFingerprint);
+  std::shared_ptr<MSRRawEventData> internalEventFromPublicEvent(const std::shared_ptr<MSRRawEventData>& rawEvent);
+  // Whether the counts changed.
+  bool checkConversion(const std::shared_ptr<MSREvent>& event, MSRDailyCounts& dailyCounts);
+  bool checkRealtime(const std::shared_ptr<MSREvent>& event, MSRDailyCounts& dailyCounts);
+  std::shared_ptr<MSRRawEventData> validatePurchaseEvent(const std::shared_ptr<MSRRawEventData>& rawEvent);
+  // Session start and engagement bookkeeping; answers no time.
+  std::optional<double> evaluationTimeFromRawEvents(const std::vector<std::shared_ptr<MSREvent>>& events,
+                                                    MSRPBMeasurementBundle& bundle);
+  // Each event counted in its aggregates (taking their last fire time as
+  // its previous timestamp) and shown to the audience evaluator; none on
+  // error.
+  std::optional<std::vector<std::shared_ptr<MSREvent>>> eventsAfterUpdatingEventAggregates(
+      const std::vector<std::shared_ptr<MSREvent>>& events, MSRAudienceTimestampsCache* audienceTimestampsCache);
+  bool updateAppMetadataForBundle(MSRPBMeasurementBundle& bundle, double bundleStartTimestamp,
+                                  double bundleEndTimestamp);
+  // Adds the engagement total (ms) to "_lte" or, session-scoped, "_se",
+  // stored and in the bundle's user properties; saturates at the int64
+  // range.
+  bool updateUserEngagement(int64_t milliseconds, MSRPBMeasurementBundle& bundle, bool sessionScoped);
+  void addBundleMetadataIntoBundle(MSRPBMeasurementBundle& bundle, double bundleStartTimestamp,
+                                   double bundleEndTimestamp);
+
+  // ---- Event sampling (MSREventSampling.cc), inside a bundling step
+
+  // The events to upload in input order, "_sr" and "_efs" added where
+  // sampled; none on a database error. The sampling state is written back
+  // to the event aggregates once.
+  std::optional<std::vector<std::shared_ptr<MSRPBEvent>>> sampleEvents(
+      const std::vector<std::shared_ptr<MSRPBEvent>>& events, ns::Error* error);
+  bool canEventBeSampled(const MSRPBEvent& event);
+  // YES with probability 1 / rate.
+  bool isEventBundledAfterRoll(int32_t rate);
+
+  // The audience evaluator, made with the database; null before.
+  std::shared_ptr<MSRAudience> audience() const;
+  // Seconds since boot from which uploads are suspended; 0 when not.
+  double suspendedUploadTimestamp() const { return suspendedUploadTimestamp_.load(); }
+  void setSuspendedUploadTimestamp(double timestamp) { suspendedUploadTimestamp_.store(timestamp); }
+
   // ---- The event entry (MSRMeasurementEntry.cc): what the analytics
   // interface calls. Any thread unless named "OnWorkerQueue".
   // Schedules logEventOnWorkerQueueWithOrigin with every argument.
@@ -221,4 +283,9 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
   bool wasEnabledDuringInitialization_ = false;
   bool isAnalyticsCollectionEnabled_ = false;
   bool isAnalyticsCollectionDeactivated_ = false;
+
+  // Bundling: the deletion of a processed group, and the evaluator.
+  bool deleteRawEventsUpToRowID(int64_t maxRowID, int64_t metadataFingerprint);
+  std::shared_ptr<MSRAudience> audience_;
+  std::atomic<double> suspendedUploadTimestamp_{0};
 };

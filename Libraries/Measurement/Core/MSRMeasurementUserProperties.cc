@@ -6,7 +6,12 @@ void MSRMeasurement::setUserAttribute(const std::shared_ptr<MSRUserAttribute>&) 
 void MSRMeasurement::removeUserAttribute(const std::shared_ptr<MSRUserAttribute>&) {}
 void MSRMeasurement::setUserAttributeOnWorkerQueue(const std::shared_ptr<MSRUserAttribute>&) {}
 void MSRMeasurement::removeUserAttributeOnWorkerQueue(const std::shared_ptr<MSRUserAttribute>&) {}
-int64_t MSRMeasurement::setUserPropertyInDatabaseOnWorkerQueue(const std::shared_ptr<MSRUserAttribute>&) { return 0; }
+// Until the full writer with its limits lands, the property is written
+// as it is, so that the engine's own counters ("_se", "_lte") are kept.
+int64_t MSRMeasurement::setUserPropertyInDatabaseOnWorkerQueue(const std::shared_ptr<MSRUserAttribute>& attribute) {
+  auto database = this->database();
+  return attribute && database && database->updateUserAttribute(attribute, nullptr) ? 1 : 0;
+}
 
 void MSRMeasurement::userAttributeWithName(const std::string&,
                                            std::function<void(std::shared_ptr<MSRUserAttribute>)> callback) {

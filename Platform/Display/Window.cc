@@ -24,16 +24,16 @@ bool connected = false;
 // SDL is opened when a window is first wanted: a launch without one does
 // not map it and the thirty-odd desktop libraries it pulls in. Its
 // functions are reached through this table, filled once from the library.
-#define DISPLAY_SDL_FUNCTIONS(X) X(CreateRenderer) X(CreateTexture) X(CreateWindow) X(DestroyRenderer) \
-  X(DestroyTexture) X(DestroyWindow) X(GetClipboardText) X(GetCurrentVideoDriver) X(GetDisplayUsableBounds) \
-  X(GetError) X(GetWindowSize) X(InitSubSystem) X(PollEvent) X(Quit) X(QuitSubSystem) X(RenderClear) X(RenderCopy) \
-  X(RenderPresent) X(RenderSetLogicalSize) X(SetHint) X(SetRenderDrawColor) X(SetWindowMinimumSize) X(SetWindowSize) \
-  X(StartTextInput) X(StopTextInput) X(UpdateTexture) X(WaitEventTimeout) X(free)
+#define DISPLAY_SDL_FUNCTIONS(X) X(SDL_, CreateRenderer) X(SDL_, CreateTexture) X(SDL_, CreateWindow) \
+  X(SDL_, DestroyRenderer) X(SDL_, DestroyTexture) X(SDL_, DestroyWindow) X(SDL_, GetClipboardText) \
+  X(SDL_, GetCurrentVideoDriver) X(SDL_, GetDisplayUsableBounds) X(SDL_, GetError) X(SDL_, GetWindowSize) \
+  X(SDL_, InitSubSystem) X(SDL_, PollEvent) X(SDL_, Quit) X(SDL_, QuitSubSystem) X(SDL_, RenderClear) \
+  X(SDL_, RenderCopy) X(SDL_, RenderPresent) X(SDL_, RenderSetLogicalSize) X(SDL_, SetHint) \
+  X(SDL_, SetRenderDrawColor) X(SDL_, SetWindowMinimumSize) X(SDL_, SetWindowSize) X(SDL_, StartTextInput) \
+  X(SDL_, StopTextInput) X(SDL_, UpdateTexture) X(SDL_, WaitEventTimeout) X(SDL_, free)
 
 struct Sdl {
-#define DISPLAY_SDL_MEMBER(name) decltype(&::SDL_##name) name = nullptr;
-  DISPLAY_SDL_FUNCTIONS(DISPLAY_SDL_MEMBER)
-#undef DISPLAY_SDL_MEMBER
+  DISPLAY_SDL_FUNCTIONS(LOADER_TABLE_MEMBER)
 };
 
 const Sdl* sdl = nullptr;  // set once loadSdl() has succeeded
@@ -43,12 +43,8 @@ bool loadSdl(std::string* why) {
   static Sdl table;
   static std::string missing;
   static const bool loaded = [] {
-    bool all = true;
-#define DISPLAY_SDL_LOAD(name) \
-  if (all) all = (table.name = library.function(&::SDL_##name, "SDL_" #name, &missing)) != nullptr;
-    DISPLAY_SDL_FUNCTIONS(DISPLAY_SDL_LOAD)
-#undef DISPLAY_SDL_LOAD
-    return all;
+    std::string* why = &missing;
+    return true DISPLAY_SDL_FUNCTIONS(LOADER_TABLE_FIND);
   }();
   if (!loaded) {
     if (why) *why = "the display's library cannot be loaded: " + missing;

@@ -14,6 +14,12 @@
 // The header's declaration is only named, never called, so the program
 // does not link the library. Thread-safe; the library stays open for the
 // process (its functions may be held anywhere).
+//
+// A table of several functions: a list macro LIST(X) that names each as
+// X(prefix, name), then
+//
+//   struct Sdl { SDL_FUNCTIONS(LOADER_TABLE_MEMBER) };  // Sdl::CreateWindow, ...
+//   bool all = true SDL_FUNCTIONS(LOADER_TABLE_FIND);    // with `library`, `table`, `why` in scope
 #pragma once
 
 #include <mutex>
@@ -42,6 +48,13 @@ class OnDemandLibrary {
     return reinterpret_cast<F*>(symbol(name, why));
   }
 
+  // Sets `slot` to the function `name`; false with `why` when missing.
+  template <typename F>
+  bool find(F*& slot, const char* name, std::string* why = nullptr) {
+    slot = function(slot, name, why);
+    return slot != nullptr;
+  }
+
   const std::string& soname() const { return soname_; }
 
  private:
@@ -54,3 +67,8 @@ class OnDemandLibrary {
 };
 
 }  // namespace loader
+
+// See the table above: a member typed by the library header's declaration
+// of prefix##name, and the lookup that fills it.
+#define LOADER_TABLE_MEMBER(prefix, name) decltype(&::prefix##name) name = nullptr;
+#define LOADER_TABLE_FIND(prefix, name) &&library.find(table.name, #prefix #name, why)

@@ -2,8 +2,6 @@
 
 #include <mutex>
 
-#include "Platform/Loader/OnDemandLibrary.h"
-
 namespace net::detail {
 
 CurlFunctions curlFunctions;
@@ -16,14 +14,10 @@ bool openCurl(std::string* why) {
   static bool opened = false;
   static std::string missing;
   std::call_once(once, [] {
-    CurlFunctions found;
-    bool all = true;
-#define NET_CURL_FIND(name) \
-  if (all) all = (found.name = library.function(found.name, "curl_" #name, &missing)) != nullptr;
-    NET_CURL_FUNCTIONS(NET_CURL_FIND)
-#undef NET_CURL_FIND
-    if (all) curlFunctions = found;
-    opened = all;
+    CurlFunctions table;
+    std::string* why = &missing;
+    opened = true NET_CURL_FUNCTIONS(LOADER_TABLE_FIND);
+    if (opened) curlFunctions = table;
   });
   if (!opened && why) *why = missing;
   return opened;

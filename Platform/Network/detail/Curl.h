@@ -14,18 +14,19 @@
 
 #include <string>
 
+#include "Platform/Loader/OnDemandLibrary.h"
+
 namespace net::detail {
 
-#define NET_CURL_FUNCTIONS(X)                                                                                    \
-  X(global_init) X(easy_init) X(easy_setopt) X(easy_reset) X(easy_cleanup) X(multi_init) X(multi_add_handle)     \
-  X(multi_remove_handle) X(multi_perform) X(multi_poll) X(multi_wakeup) X(multi_timeout) X(multi_info_read)       \
-  X(share_init) X(share_setopt) X(share_cleanup) X(slist_append) X(slist_free_all)
+#define NET_CURL_FUNCTIONS(X) X(curl_, global_init) X(curl_, easy_init) X(curl_, easy_setopt) X(curl_, easy_reset) \
+  X(curl_, easy_cleanup) X(curl_, multi_init) X(curl_, multi_add_handle) X(curl_, multi_remove_handle) \
+  X(curl_, multi_perform) X(curl_, multi_poll) X(curl_, multi_wakeup) X(curl_, multi_timeout) \
+  X(curl_, multi_info_read) X(curl_, share_init) X(curl_, share_setopt) X(curl_, share_cleanup) \
+  X(curl_, slist_append) X(curl_, slist_free_all)
 
 // The functions, typed by curl's own declarations.
 struct CurlFunctions {
-#define NET_CURL_MEMBER(name) decltype(&::curl_##name) name = nullptr;
-  NET_CURL_FUNCTIONS(NET_CURL_MEMBER)
-#undef NET_CURL_MEMBER
+  NET_CURL_FUNCTIONS(LOADER_TABLE_MEMBER)
 };
 
 extern CurlFunctions curlFunctions;

@@ -105,7 +105,7 @@ class Bench:
 
     def backup(self):
         device = self.device("backup20k", 10, 2000, "rich")
-        backups = os.path.join(device, "App/Documents/Backups")
+        backups = os.path.join(device, "App/Documents/backups.Notes")
 
         def clear():
             shutil.rmtree(backups, ignore_errors=True)

@@ -1,24 +1,23 @@
 #include "Libraries/Measurement/Core/MSRErrorEvent.h"
 
+#include "Libraries/Measurement/Core/MSRAnalytics.h"
 #include "Libraries/Measurement/Core/MSRDataTypeValidator.h"
-#include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Libraries/Measurement/Core/MSRNSStringAdditions.h"
-#include "Platform/Foundation/Date.h"
 
 namespace {
 
-// The analytics interface's internal-event road ends in the engine's
-// handling on its worker queue; the error events take that last step
-// directly.
 void logErrorEvent(const MSRValueMap& parameters) {
-  auto engine = MSRMeasurement::sharedInstance();
-  if (!engine) return;
-  auto event = MSREvent::initWithOrigin("auto", false, "_err", ns::Date::now().timeIntervalSince1970(), 0, parameters);
-  if (!event) return;
-  std::weak_ptr<MSRMeasurement> weak = engine;
-  engine->scheduler()->scheduleOnWorkerQueueBlockID("MSRErrorEvent:log", [weak, event] {
-    if (auto running = weak.lock()) running->handleEventOnWorkerQueue(event);
-  });
+  ns::Dictionary dictionary;
+  for (const auto& [name, value] : parameters) {
+    if (value.isInt64()) {
+      dictionary.set(name, ns::Value(value.int64Value()));
+    } else if (value.isDouble()) {
+      dictionary.set(name, ns::Value(value.doubleValue()));
+    } else if (auto text = value.stringValue()) {
+      dictionary.set(name, ns::Value(*text));
+    }
+  }
+  MSRAnalytics::logInternalEventWithOrigin("auto", "_err", dictionary);
 }
 
 int64_t lengthOf(const MSRValue& value) {

@@ -1,12 +1,11 @@
 // The engine's own "_err" events: a problem with something an app logged
-// (a name over a limit, a blocked event) travels in the uploaded data as
-// an internal event of origin "auto" named "_err" whose parameter "_err"
-// is the code (MSRErrorCodeNameMap), with "_ev" and "_el" naming what was
-// refused.
+// (a name over a limit, too many default parameters) travels in the
+// uploaded data as an internal event of origin "auto" named "_err" whose
+// parameter "_err" is the code (MSRErrorCodeNameMap), with "_ev" and "_el"
+// naming what was refused.
 //
-// The event reaches the running engine's worker queue as a later block,
-// so a caller on the worker queue finishes its own event first. Without a
-// running engine nothing is logged. Any thread.
+// The event takes the analytics interface's internal-event road, so it is
+// queued behind what the caller queued before it. Any thread.
 #pragma once
 
 #include <cstdint>

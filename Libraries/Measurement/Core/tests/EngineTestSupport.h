@@ -14,6 +14,7 @@
 
 #include "Libraries/Measurement/Core/MSRAnalytics.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
+#include "Libraries/Measurement/Core/testing/MSRAnalyticsTesting.h"
 #include "Libraries/Measurement/Core/testing/MSRMeasurementTesting.h"
 #include "Libraries/Measurement/Storage/tests/RemoteConfigTestSupport.h"
 #include "Platform/Dispatch/Queue.h"
@@ -45,6 +46,7 @@ class EngineTest : public ConfigTest {
       EXPECT_FALSE(monitor_.contains(30001)) << "a worker-queue step ran on the main thread";
     }
     MSRMeasurement::monitor()->setDebugModeEnabled(false);
+    MSRAnalyticsResetForTesting();
     MSRMeasurementForgetSharedInstanceForTesting();
     engine_.reset();
     MSRAnalytics::setResetRetryCount(0);
@@ -62,6 +64,10 @@ class EngineTest : public ConfigTest {
     engine_ = MSRMeasurement::initWithDatabaseName(MSRMeasurement::kDatabaseName, config_, nullptr, scheduler, alarm,
                                                    kAppID, true, false, safelist, nullptr);
     MSRMeasurementSetSharedInstanceForTesting(engine_);
+    // The analytics interface as start leaves it: the engine's own "_err"
+    // events take its road.
+    MSRAnalytics::setAnalyticsEnabled(true);
+    MSRAnalytics::unsuspendOperationQueue();
     flush();
     ASSERT_TRUE(engine_->isEnabled());
     if (!enabled) {
@@ -70,14 +76,17 @@ class EngineTest : public ConfigTest {
     }
   }
 
-  // Waits, from another thread, for what the worker queue holds and for
-  // what those blocks queued after themselves (error events, "_fx"). The
-  // main run loop turns meanwhile: the identity asks the main thread for
-  // the vendor identifier.
+  // Waits, from another thread, for what the analytics queues and the
+  // worker queue hold and for what those blocks queued after themselves
+  // (error events, "_fx"). The main run loop turns meanwhile: the
+  // identity asks the main thread for the vendor identifier.
   void flush() {
     std::atomic<bool> done{false};
     std::thread waiter([this, &done] {
-      for (int i = 0; i < 4; ++i) engine_->scheduler()->dispatchSyncOnWorkerQueueBlockID("test", [] {});
+      for (int i = 0; i < 2; ++i) {
+        MSRAnalyticsWaitForTesting();
+        engine_->scheduler()->dispatchSyncOnWorkerQueueBlockID("test", [] {});
+      }
       done = true;
       dispatch::Queue::main()->async([] {});
     });

@@ -344,6 +344,25 @@ TEST_F(MSRAudienceTest, SequenceAndDynamicTimestamps) {
   EXPECT_NE(stored(1).find("timestamp_millis: 9223372036854775807"), std::string::npos) << stored(1);
 }
 
+TEST_F(MSRAudienceTest, PastTheResultMaximumResultsOfAudiencesGoneAreDeleted) {
+  ASSERT_TRUE(update({audienceText(1000, {"filter_id: 0 event_name: \"old\""})}));
+  // 201 results, one more than the default maximum: 1000 is configured
+  // now, 1001 will be accepted, the rest belong to nothing.
+  ASSERT_EQ(sql("WITH RECURSIVE n(i) AS (SELECT 1000 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
+                "INSERT INTO audience_filter_values (audience_id, current_results) SELECT i, X'0801' FROM n"),
+            "");
+  MonitorRecorder monitor;
+  ASSERT_TRUE(update({audienceText(1001, {"filter_id: 0 event_name: \"new\""})}));
+  EXPECT_TRUE(monitor.contains(6016));
+  EXPECT_EQ(sql("SELECT audience_id FROM audience_filter_values ORDER BY 1"), "1000\n1001");
+  EXPECT_EQ(sql("SELECT audience_id FROM event_filters"), "1001");
+  // At the maximum nothing is deleted.
+  monitor.clear();
+  ASSERT_TRUE(update({audienceText(1002, {"filter_id: 0 event_name: \"newer\""})}));
+  EXPECT_FALSE(monitor.contains(6016));
+  EXPECT_EQ(sql("SELECT count(1) FROM audience_filter_values"), "2");
+}
+
 TEST(MSRAudienceWholeSecondsTest, TruncatesAndSaturates) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();

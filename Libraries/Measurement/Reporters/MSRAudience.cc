@@ -50,15 +50,6 @@ MSRPBArray arrayOf(const std::vector<std::shared_ptr<T>>& messages) {
   return MSRPBArray(messages.begin(), messages.end());
 }
 
-template <class T>
-std::vector<std::shared_ptr<T>> messagesOf(const NANOMessageBase* message, int32_t index) {
-  std::vector<std::shared_ptr<T>> out;
-  for (const auto& element : MSRPBMessageGetArray<T>(message, index).value_or(MSRPBArray{})) {
-    if (auto item = MSRPBArrayElementMessage<T>(element)) out.push_back(std::move(item));
-  }
-  return out;
-}
-
 // A name in its internal form where the map knows it.
 std::string internalName(const std::map<std::string, std::string, std::less<>>& map, const std::string& name) {
   auto found = map.find(name);
@@ -69,7 +60,7 @@ std::shared_ptr<MSREventFilter> eventFilterRow(int32_t audienceID, MSRPBEventFil
   const std::string name = MSRPBMessageGetString(&filter, kEventFilterName).value_or("");
   const std::string mapped = internalName(MSREventNameMap(), name);
   if (mapped != name) MSRPBMessageSetString(&filter, kEventFilterName, mapped);
-  auto parameters = messagesOf<MSRPBFilter>(&filter, kEventFilterParameters);
+  auto parameters = MSRAudienceMessagesOf<MSRPBFilter>(&filter, kEventFilterParameters);
   bool renamed = false;
   for (const auto& parameter : parameters) {
     const std::string parameterName = MSRPBMessageGetString(parameter.get(), kFilterParameterName).value_or("");
@@ -206,10 +197,10 @@ bool MSRAudience::updateAudiences(const std::vector<std::shared_ptr<MSRPBAudienc
     }
     const int32_t audienceID = MSRPBMessageGetInt32(audience.get(), kAudienceID);
     accepted.insert(audienceID);
-    for (const auto& filter : messagesOf<MSRPBEventFilter>(audience.get(), kAudienceEventFilters)) {
+    for (const auto& filter : MSRAudienceMessagesOf<MSRPBEventFilter>(audience.get(), kAudienceEventFilters)) {
       eventRows.push_back(eventFilterRow(audienceID, *filter));
     }
-    for (const auto& filter : messagesOf<MSRPBPropertyFilter>(audience.get(), kAudiencePropertyFilters)) {
+    for (const auto& filter : MSRAudienceMessagesOf<MSRPBPropertyFilter>(audience.get(), kAudiencePropertyFilters)) {
       propertyRows.push_back(propertyFilterRow(audienceID, *filter));
     }
   }
@@ -405,7 +396,7 @@ bool MSRAudience::resultsForBundling(std::vector<std::shared_ptr<MSRPBAudienceLe
       if (previous && previous->protoBuffer() == current->protoBuffer()) {
         // Unchanged since the last bundle: no previous data, and the first
         // sequence entry keeps only its latest time.
-        auto sequence = messagesOf<MSRPBSequenceFilterResultTimestamp>(current.get(), kResultSequence);
+        auto sequence = MSRAudienceMessagesOf<MSRPBSequenceFilterResultTimestamp>(current.get(), kResultSequence);
         if (!sequence.empty()) {
           auto times = MSRPBMessageGetArray(sequence.front().get(), kEntryTimestamps).value_or(MSRPBArray{});
           if (times.size() >= 2) {
@@ -471,7 +462,7 @@ bool MSRAudience::clearEvaluationResultsForSessionScopedFilters() {
     auto keep = [&](int32_t index, auto tag) {
       using Entry = typename decltype(tag)::element_type;
       MSRPBArray kept;
-      for (const auto& entry : messagesOf<Entry>(current.get(), index)) {
+      for (const auto& entry : MSRAudienceMessagesOf<Entry>(current.get(), index)) {
         if (!cleared.contains(MSRPBMessageGetInt32(entry.get(), kEntryFilterID))) kept.emplace_back(entry);
       }
       MSRPBMessageSetArray(data.get(), index, kept);

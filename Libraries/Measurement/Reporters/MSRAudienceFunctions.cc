@@ -27,15 +27,6 @@ bool hasName(const NANOMessageBase* message, int32_t index) {
   return name && !name->empty();
 }
 
-template <class T>
-std::vector<std::shared_ptr<T>> messagesOf(const NANOMessageBase* message, int32_t index) {
-  std::vector<std::shared_ptr<T>> out;
-  for (const auto& element : MSRPBMessageGetArray<T>(message, index).value_or(MSRPBArray{})) {
-    if (auto item = MSRPBArrayElementMessage<T>(element)) out.push_back(std::move(item));
-  }
-  return out;
-}
-
 // The filter ID rules both kinds share: present, in 0 ..< the maximum, not
 // used before within the audience.
 bool checkFilterID(const NANOMessageBase* filter, int32_t index, int32_t maxFilters, std::set<int32_t>& used,
@@ -62,7 +53,7 @@ bool validateEventFilter(const MSRPBEventFilter& filter, int32_t maxFilters, int
     }
     if (!MSRIsValidNumberFilter(count.get())) return fail(error, code, "Event filter has invalid event count filter");
   }
-  auto parameters = messagesOf<MSRPBFilter>(&filter, kEventFilterParameters);
+  auto parameters = MSRAudienceMessagesOf<MSRPBFilter>(&filter, kEventFilterParameters);
   if (static_cast<int64_t>(parameters.size()) > maxParameters) {
     return fail(error, code, "Event filter parameters filters count out of range");
   }
@@ -105,8 +96,8 @@ bool MSRValidateAudience(const MSRPBAudience& audience, const std::set<int32_t>&
   if (audienceID < 0) return fail(error, code, "Audience ID is negative");
   if (acceptedAudienceIDs.contains(audienceID)) return fail(error, code, "Duplicate audience ID");
 
-  auto eventFilters = messagesOf<MSRPBEventFilter>(&audience, kAudienceEventFilters);
-  auto propertyFilters = messagesOf<MSRPBPropertyFilter>(&audience, kAudiencePropertyFilters);
+  auto eventFilters = MSRAudienceMessagesOf<MSRPBEventFilter>(&audience, kAudienceEventFilters);
+  auto propertyFilters = MSRAudienceMessagesOf<MSRPBPropertyFilter>(&audience, kAudiencePropertyFilters);
   if (eventFilters.empty() && propertyFilters.empty()) return fail(error, code, "Audience missing filters arrays");
   auto config = MSRMeasurement::remoteConfig();
   const int32_t maxFilters = config->maxFiltersPerAudience();

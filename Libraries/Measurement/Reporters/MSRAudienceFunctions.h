@@ -20,6 +20,7 @@
 #include "Libraries/Measurement/Storage/MSREventFilter.h"
 #include "Libraries/Measurement/Storage/MSRPropertyFilter.h"
 #include "Libraries/WireMessages/MSRPBConfigurationMessages.h"
+#include "Libraries/WireMessages/MSRPBMessageAccessors.h"
 #include "Libraries/WireMessages/MSRPBUploadMessages.h"
 #include "Platform/Foundation/Error.h"
 
@@ -54,6 +55,16 @@ bool MSRShouldReplacePropertyResult(bool result, const MSRAudienceFilter& filter
 bool MSRHasAnyBitSet(const std::vector<uint64_t>& words);
 int32_t MSRFilterWordIndex(int32_t filterID);
 int32_t MSRFilterBitIndex(int32_t filterID);
+
+// The messages of a repeated message field (none when refused).
+template <class T>
+std::vector<std::shared_ptr<T>> MSRAudienceMessagesOf(const NANOMessageBase* message, int32_t index) {
+  std::vector<std::shared_ptr<T>> out;
+  for (const auto& element : MSRPBMessageGetArray<T>(message, index).value_or(MSRPBArray{})) {
+    if (auto item = MSRPBArrayElementMessage<T>(element)) out.push_back(std::move(item));
+  }
+  return out;
+}
 
 // A user property of the bundle's upload form: set time = milliseconds /
 // 1000, origin "", the string value if present, else the double, else the

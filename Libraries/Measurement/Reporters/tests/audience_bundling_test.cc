@@ -67,13 +67,10 @@ TEST_F(MSRAudienceBundlingTest, EachBundleCarriesTheResultsOfItsEventsAndPropert
   ASSERT_EQ(bundleAll(), 1);
   auto bundles = queued();
   ASSERT_EQ(bundles.size(), 1u);
-  EXPECT_EQ(audienceResults(bundles[0]),
-            "audience_evaluation_results {\n"
-            "  audience_id: 9\n"
-            "  current_data {\n"
-            "    status: 3\n"
-            "    results: 3\n"
-            "  }\n"
+  // Audience 9 with both filters true.
+  const std::string audience9 =
+      "audience_evaluation_results {\n  audience_id: 9\n  current_data {\n    status: 3\n    results: 3\n  }\n";
+  EXPECT_EQ(audienceResults(bundles[0]), audience9 +
             "  new_audience: true\n"
             "}\n")
       << bundles[0].text;
@@ -87,13 +84,7 @@ TEST_F(MSRAudienceBundlingTest, EachBundleCarriesTheResultsOfItsEventsAndPropert
   ASSERT_EQ(bundleAll(), 1);
   bundles = queued();
   ASSERT_EQ(bundles.size(), 3u);
-  EXPECT_EQ(audienceResults(bundles[1]),
-            "audience_evaluation_results {\n"
-            "  audience_id: 9\n"
-            "  current_data {\n"
-            "    status: 3\n"
-            "    results: 3\n"
-            "  }\n"
+  EXPECT_EQ(audienceResults(bundles[1]), audience9 +
             "  new_audience: false\n"
             "}\n"
             "audience_evaluation_results {\n"

@@ -388,6 +388,18 @@ TEST_F(MSRAudienceTest, DatabaseFailuresEndTheCallWithTheirCode) {
   auto failInsert = [](const char* table) {
     return std::string("CREATE TRIGGER refuse BEFORE INSERT ON ") + table + " BEGIN SELECT RAISE(FAIL, 'refused'); END";
   };
+  auto clearSession = [&] {
+    bool done = true;
+    worker([&] { done = audience_->clearEvaluationResultsForSessionScopedFilters(); });
+    return done;
+  };
+  auto bundle = [&] {
+    std::vector<std::shared_ptr<MSRPBAudienceLeafFilterResult>> leaves;
+    bool done = true;
+    worker([&] { done = audience_->resultsForBundling(&leaves); });
+    EXPECT_TRUE(leaves.empty());
+    return done;
+  };
   struct Case {
     const char* name;
     int evaluateFirst;  // results stored before: 1 of the event filter, 2 of both filters
@@ -411,54 +423,26 @@ TEST_F(MSRAudienceTest, DatabaseFailuresEndTheCallWithTheirCode) {
       {"property: save results", 0, failInsert("audience_filter_values"),
        [&] { return property("p", MSRValue::initWithString("x"), 1); }, 6007},
       {"bundle: read results", 1, "DROP TABLE audience_filter_values",
-       [&] {
-         std::vector<std::shared_ptr<MSRPBAudienceLeafFilterResult>> leaves;
-         bool done = true;
-         worker([&] { done = audience_->resultsForBundling(&leaves); });
-         EXPECT_TRUE(leaves.empty());
-         return done;
-       },
+       bundle,
        6019},
       {"bundle: save results", 1, "CREATE TRIGGER refuse_update BEFORE UPDATE ON audience_filter_values BEGIN SELECT "
                                      "RAISE(FAIL, 'refused'); END; " + failInsert("audience_filter_values"),
-       [&] {
-         std::vector<std::shared_ptr<MSRPBAudienceLeafFilterResult>> leaves;
-         bool done = true;
-         worker([&] { done = audience_->resultsForBundling(&leaves); });
-         EXPECT_TRUE(leaves.empty());
-         return done;
-       },
+       bundle,
        6022},
       {"session: read filters", 1, "DROP TABLE event_filters",
-       [&] {
-         bool done = true;
-         worker([&] { done = audience_->clearEvaluationResultsForSessionScopedFilters(); });
-         return done;
-       },
+       clearSession,
        6040},
       {"session: read results", 1, "DROP TABLE audience_filter_values",
-       [&] {
-         bool done = true;
-         worker([&] { done = audience_->clearEvaluationResultsForSessionScopedFilters(); });
-         return done;
-       },
+       clearSession,
        6041},
       {"session: delete emptied row", 1,
        "CREATE TRIGGER refuse BEFORE DELETE ON audience_filter_values BEGIN SELECT RAISE(FAIL, 'refused'); END",
-       [&] {
-         bool done = true;
-         worker([&] { done = audience_->clearEvaluationResultsForSessionScopedFilters(); });
-         return done;
-       },
+       clearSession,
        6042},
       {"session: update cleared row", 2,
        "CREATE TRIGGER refuse_update BEFORE UPDATE ON audience_filter_values BEGIN SELECT RAISE(FAIL, 'refused'); END; " +
            failInsert("audience_filter_values"),
-       [&] {
-         bool done = true;
-         worker([&] { done = audience_->clearEvaluationResultsForSessionScopedFilters(); });
-         return done;
-       },
+       clearSession,
        6043},
   };
   for (const auto& c : cases) {

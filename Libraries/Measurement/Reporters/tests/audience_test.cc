@@ -313,6 +313,44 @@ TEST_F(MSRAudienceTest, NewAudienceAndPreviousDataAcrossBundles) {
                                                       "new_audience: false\n"}));
 }
 
+TEST_F(MSRAudienceTest, AnUnchangedAudienceBundlesOnlyItsLatestSequenceTime) {
+  ASSERT_TRUE(update({audienceText(1, {"filter_id: 0 sequence: true event_name: \"s\""})}));
+  {
+    MSRAudienceTimestampsCache pass;
+    EXPECT_TRUE(event("s", 1000, {}, 1, &pass));
+    EXPECT_TRUE(event("s", 2000, {}, 2, &pass));
+  }
+  const std::string both = "  status: 1\n  results: 1\n  sequence_filter_timestamps {\n    filter_id: 0\n"
+                           "    eval_timestamps: 1000\n    eval_timestamps: 2000\n  }\n";
+  const std::string last = "  status: 1\n  results: 1\n  sequence_filter_timestamps {\n    filter_id: 0\n"
+                           "    eval_timestamps: 2000\n  }\n";
+  EXPECT_EQ(bundleLeaves(), (std::vector<std::string>{"audience_id: 1\ncurrent_data {\n" + both +
+                                                      "}\nnew_audience: true\n"}));
+  EXPECT_EQ(bundleLeaves(), (std::vector<std::string>{"audience_id: 1\ncurrent_data {\n" + last +
+                                                      "}\nnew_audience: false\n"}));
+  // The cut data is now the current one, the uncut the previous one.
+  EXPECT_EQ(bundleLeaves(), (std::vector<std::string>{"audience_id: 1\ncurrent_data {\n" + last +
+                                                      "}\nprevious_data {\n" + both + "}\nnew_audience: false\n"}));
+}
+
+TEST_F(MSRAudienceTest, StoredResultsThatCannotBeBundledAreSkipped) {
+  // 7: no ResultData; 8: nothing evaluated; 9: one filter evaluated.
+  ASSERT_EQ(sql("INSERT INTO audience_filter_values (audience_id, current_results) VALUES "
+                "(7, X'0AFF'), (8, X'0800'), (9, X'08011001')"),
+            "");
+  MonitorRecorder monitor;
+  EXPECT_EQ(bundleLeaves(), (std::vector<std::string>{
+                                "audience_id: 9\ncurrent_data {\n  status: 1\n  results: 1\n}\nnew_audience: true\n"}));
+  EXPECT_TRUE(monitor.contains(6020));
+  EXPECT_TRUE(monitor.contains(6021));
+  // A result missing its result words answers "not true" for every filter.
+  worker([&] {
+    auto result = MSRFilterResult::initWithAudienceID(8, ns::Data{0x08, 0x01}, std::nullopt);
+    EXPECT_FALSE(MSRAudience::isFilterResult(result.get(), 0));
+  });
+  EXPECT_TRUE(monitor.contains(6023));
+}
+
 TEST_F(MSRAudienceTest, SequenceAndDynamicTimestamps) {
   ASSERT_TRUE(update({audienceText(1, {"filter_id: 0 dynamic: true event_name: \"d\"",
                                        "filter_id: 1 sequence: true event_name: \"s\""},

@@ -137,8 +137,8 @@ bool evaluateRows(MSRDatabase& database, const std::vector<std::shared_ptr<Filte
     if (!result) continue;
     cache.populateCachedTimestamps(current.get(), audienceID);
     if (*result) cache.addEvaluationTimestamp(timestamp, *row);
-    updated[audienceID] = MSRAudience::updatedFilterResult(row->filterID(), audienceID, current.get(),
-                                                           record(*result, alreadyTrue, *row), cache);
+    updated[audienceID] = MSRAudience::updatedFilterResultWithFilterID(
+        row->filterID(), audienceID, current.get(), record(*result, alreadyTrue, *row), cache);
     loaded.erase(audienceID);
   }
   if (updated.empty()) return true;
@@ -332,7 +332,7 @@ bool MSRAudience::isFilterResult(const MSRFilterResult* result, int32_t filterID
   return (status[word] & bit) && (results[word] & bit);
 }
 
-std::shared_ptr<MSRFilterResult> MSRAudience::updatedFilterResult(
+std::shared_ptr<MSRFilterResult> MSRAudience::updatedFilterResultWithFilterID(
     int32_t filterID, int32_t audienceID, const MSRFilterResult* currentFilterResult, bool newEvaluationResult,
     const MSRAudienceTimestampsCache& audienceTimestampsCache) {
   std::shared_ptr<MSRPBResultData> stored;

@@ -82,10 +82,9 @@ class MSRAudience {
   // The result with the filter's bits set to a definite `newEvaluationResult`
   // and the cache's times for the audience (the stored times when the cache
   // never loaded them); the previous results stay as they were.
-  static std::shared_ptr<MSRFilterResult> updatedFilterResult(int32_t filterID, int32_t audienceID,
-                                                              const MSRFilterResult* currentFilterResult,
-                                                              bool newEvaluationResult,
-                                                              const MSRAudienceTimestampsCache& audienceTimestampsCache);
+  static std::shared_ptr<MSRFilterResult> updatedFilterResultWithFilterID(
+      int32_t filterID, int32_t audienceID, const MSRFilterResult* currentFilterResult, bool newEvaluationResult,
+      const MSRAudienceTimestampsCache& audienceTimestampsCache);
 
  private:
   std::shared_ptr<MSRDatabase> database_;

@@ -412,7 +412,8 @@ bool MSRAudience::resultsForBundling(std::vector<std::shared_ptr<MSRPBAudienceLe
     }
     MSRPBMessageSetMessage(leaf.get(), kLeafCurrent, *current);
     leaves.push_back(leaf);
-    bundled.push_back(MSRFilterResult::initWithAudienceID(audienceID, current->protoBuffer(), result->currentResults()));
+    bundled.push_back(
+        MSRFilterResult::initWithAudienceID(audienceID, current->protoBuffer(), result->currentResults()));
   }
   if (!bundled.empty() && !database_->updateFilterResults(bundled, &error)) {
     log(1, 6022, "Unable to save updated Audience filter results. Audience results will not be bundled. Error",

@@ -129,7 +129,8 @@ MSRAudienceResult MSREvaluateEventFilter(const MSRPBEventFilter* filter, const s
     return std::nullopt;
   }
   auto countFilter = MSRPBMessageGetMessage<MSRPBNumberFilter>(filter, kEventFilterCountFilter);
-  auto parameterFilters = MSRPBMessageGetArray<MSRPBFilter>(filter, kEventFilterParameterFilters).value_or(MSRPBArray{});
+  auto parameterFilters =
+      MSRPBMessageGetArray<MSRPBFilter>(filter, kEventFilterParameterFilters).value_or(MSRPBArray{});
   if (!countFilter && parameterFilters.empty()) return true;
 
   if (countFilter) {

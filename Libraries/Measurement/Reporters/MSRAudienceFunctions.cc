@@ -58,12 +58,18 @@ bool validateEventFilter(const MSRPBEventFilter& filter, int32_t maxFilters, int
     return fail(error, code, "Event filter parameters filters count out of range");
   }
   for (const auto& parameter : parameters) {
-    if (!hasName(parameter.get(), kFilterParameterName)) return fail(error, code, "Event filter missing parameter name");
+    if (!hasName(parameter.get(), kFilterParameterName)) {
+      return fail(error, code, "Event filter missing parameter name");
+    }
     auto number = MSRPBMessageGetMessage<MSRPBNumberFilter>(parameter.get(), kFilterNumber);
     auto string = MSRPBMessageGetMessage<MSRPBStringFilter>(parameter.get(), kFilterString);
     if (!number == !string) return fail(error, code, "Event filter must have exactly one of number or string filter");
-    if (number && !MSRIsValidNumberFilter(number.get())) return fail(error, code, "Event filter has invalid number filter");
-    if (string && !MSRIsValidStringFilter(string.get())) return fail(error, code, "Event filter has invalid string filter");
+    if (number && !MSRIsValidNumberFilter(number.get())) {
+      return fail(error, code, "Event filter has invalid number filter");
+    }
+    if (string && !MSRIsValidStringFilter(string.get())) {
+      return fail(error, code, "Event filter has invalid string filter");
+    }
   }
   return true;
 }
@@ -81,8 +87,12 @@ bool validatePropertyFilter(const MSRPBPropertyFilter& filter, int32_t maxFilter
   auto number = MSRPBMessageGetMessage<MSRPBNumberFilter>(inner.get(), kFilterNumber);
   auto string = MSRPBMessageGetMessage<MSRPBStringFilter>(inner.get(), kFilterString);
   if (!number == !string) return fail(error, code, "Property filter must have exactly one of number or string filter");
-  if (number && !MSRIsValidNumberFilter(number.get())) return fail(error, code, "Property filter has invalid number filter");
-  if (string && !MSRIsValidStringFilter(string.get())) return fail(error, code, "Property filter has invalid string filter");
+  if (number && !MSRIsValidNumberFilter(number.get())) {
+    return fail(error, code, "Property filter has invalid number filter");
+  }
+  if (string && !MSRIsValidStringFilter(string.get())) {
+    return fail(error, code, "Property filter has invalid string filter");
+  }
   return true;
 }
 

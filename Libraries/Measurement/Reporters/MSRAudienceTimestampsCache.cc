@@ -41,7 +41,8 @@ void MSRSequenceTimestampsCache::addEventFilterTimestamp(double timestamp, int32
   std::vector<double>& list = timestamps_[filterID];
   if (!list.empty()) {
     if (timestamp < list.back()) {
-      MSRMeasurement::monitor()->logWithLevel(5, 42000, "Adding a sequence timestamp less than the last added timestamp");
+      MSRMeasurement::monitor()->logWithLevel(5, 42000,
+                                              "Adding a sequence timestamp less than the last added timestamp");
     }
     if (MSRAudienceWholeSeconds(list.back()) == MSRAudienceWholeSeconds(timestamp)) return;
   }
@@ -135,8 +136,8 @@ void MSRAudienceTimestampsCache::addEvaluationTimestamp(double timestamp, const 
   if (timestamp > current) {
     found->second[filter.filterID()] = timestamp;
   } else {
-    MSRMeasurement::monitor()->logWithLevel(5, 6037,
-                                            "Candidate evaluation timestamp is earlier than cached evaluation timestamp");
+    MSRMeasurement::monitor()->logWithLevel(
+        5, 6037, "Candidate evaluation timestamp is earlier than cached evaluation timestamp");
   }
 }
 

@@ -275,6 +275,7 @@ bool MSRMeasurement::startMeasurementOnWorkerQueue() {
     }
   }
   if (MSRAnalytics::needFirstOpenAfterReset()) MSRAnalytics::removeNeedFirstOpenAfterReset();
+  updateSchedule();
   if (MSRBackwardCompatibilityUtil::disableRERUzerovarira()) {
     monitor()->logWithLevel(1, 23210, "RERUzerovarira has been disabled");
   }
@@ -340,6 +341,7 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
   if (persistedConfig_->dozaveveFeatureRollouts() && !isDozaveveRemoteConfigSDKPresent()) {
     persistedConfig_->setDozaveveFeatureRollouts(std::nullopt);
   }
+  subscribeForAppForegroundBackgroundNotifications();
   return true;
 }
 

@@ -75,7 +75,7 @@ class Bench:
         return directory
 
     def store(self, device):
-        return os.path.join(device, "Documents/Notes.sqlite")
+        return os.path.join(device, "App/Documents/Notes.sqlite")
 
     def host(self, device, script):
         return [self.quillbox, "--device", device, "--script", self.scripts[script]]
@@ -105,7 +105,7 @@ class Bench:
 
     def backup(self):
         device = self.device("backup20k", 10, 2000, "rich")
-        backups = os.path.join(device, "Documents/Backups")
+        backups = os.path.join(device, "App/Documents/backups.Notes")
 
         def clear():
             shutil.rmtree(backups, ignore_errors=True)

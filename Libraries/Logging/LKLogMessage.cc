@@ -169,21 +169,31 @@ void LKLogMessage::refill(std::string_view format, uint64_t level, uint64_t flag
 
 void LKLogMessage::swapWith(LKLogMessage& other) noexcept {
   using std::swap;
+  // Texts that a call site and a thread repeat (its file, function, thread
+  // and queue) are mostly equal on both sides: those stay where they are,
+  // as a short text's exchange copies it three times (under the callers' lock).
+  auto exchange = [](std::string& a, std::string& b) {
+    if (a != b) a.swap(b);
+  };
   swap(message_, other.message_);
-  swap(messageFormat_, other.messageFormat_);
+  exchange(messageFormat_, other.messageFormat_);
   swap(level_, other.level_);
   swap(flag_, other.flag_);
   swap(context_, other.context_);
-  swap(file_, other.file_);
-  swap(fileName_, other.fileName_);
-  swap(function_, other.function_);
+  exchange(file_, other.file_);
+  exchange(fileName_, other.fileName_);
+  if (function_ && other.function_) {
+    exchange(*function_, *other.function_);
+  } else {
+    swap(function_, other.function_);
+  }
   swap(line_, other.line_);
   swap(representedObject_, other.representedObject_);
   swap(options_, other.options_);
   swap(timestamp_, other.timestamp_);
-  swap(threadID_, other.threadID_);
-  swap(threadName_, other.threadName_);
-  swap(queueLabel_, other.queueLabel_);
+  exchange(threadID_, other.threadID_);
+  exchange(threadName_, other.threadName_);
+  exchange(queueLabel_, other.queueLabel_);
   swap(qos_, other.qos_);
 }
 

@@ -72,12 +72,26 @@ EntityDescription& EntityDescription::addToMany(std::string name, std::string de
 }
 
 std::optional<size_t> EntityDescription::attributeIndex(std::string_view name) const {
+  // Every value read or set by name comes here: a few names are compared
+  // faster than one is hashed.
+  if (attributes_.size() <= kScannedProperties) {
+    for (size_t i = 0; i < attributes_.size(); ++i) {
+      if (attributes_[i].name == name) return i;
+    }
+    return std::nullopt;
+  }
   auto it = attributeIndex_.find(std::string(name));
   if (it == attributeIndex_.end()) return std::nullopt;
   return it->second;
 }
 
 std::optional<size_t> EntityDescription::relationshipIndex(std::string_view name) const {
+  if (relationships_.size() <= kScannedProperties) {
+    for (size_t i = 0; i < relationships_.size(); ++i) {
+      if (relationships_[i].name == name) return i;
+    }
+    return std::nullopt;
+  }
   auto it = relationshipIndex_.find(std::string(name));
   if (it == relationshipIndex_.end()) return std::nullopt;
   return it->second;

@@ -49,6 +49,10 @@ class EntityDescription {
   std::shared_ptr<ManagedObject> makeObject() const;
 
  private:
+  // Up to this many attributes (or relationships) are found by comparing
+  // names in order; more, through the index.
+  static constexpr size_t kScannedProperties = 16;
+
   std::string name_;
   Factory factory_;
   size_t index_;

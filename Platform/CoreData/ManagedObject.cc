@@ -39,9 +39,12 @@ void ManagedObject::setUp(const EntityDescription* entity, ManagedObjectContext*
   context_ = context;
   id_ = id;
   fault_ = fault;
-  attributes_.assign(entity->attributes().size(), Attribute{});
+  // Made empty in place: a fetch sets up every object it reads.
+  attributes_.clear();
+  attributes_.resize(entity->attributes().size());
   toOne_.assign(entity->relationships().size(), nullptr);
-  toMany_.assign(entity->relationships().size(), ToMany{});
+  toMany_.clear();
+  toMany_.resize(entity->relationships().size());
   changed_.reset(entity->attributes().size() + entity->relationships().size());
 }
 

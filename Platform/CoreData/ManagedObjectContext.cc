@@ -6,6 +6,7 @@
 #include "Platform/CoreData/CoreDataErrors.h"
 #include "Platform/CoreData/KeyPath.h"
 #include "Platform/CoreData/ObjectSorting.h"
+#include "Platform/CoreData/PersistentStore.h"
 #include "Platform/CoreData/PersistentStoreCoordinator.h"
 #include "Platform/CoreData/Predicate.h"
 #include "Platform/CoreData/StoreRow.h"
@@ -45,11 +46,11 @@ ManagedObjectContext::ManagedObjectContext(ConcurrencyType type) : type_(type) {
 }
 
 ManagedObjectContext::~ManagedObjectContext() {
-  for (auto& [id, object] : registry_) {
+  registry_.forEach([](ManagedObject* object) {
     object->context_ = nullptr;
     std::fill(object->toOne_.begin(), object->toOne_.end(), nullptr);
     for (auto& set : object->toMany_) set.clear();
-  }
+  });
   for (auto& object : deleted_) object->context_ = nullptr;
   for (auto& object : inserted_) object->context_ = nullptr;
 }
@@ -92,7 +93,9 @@ std::shared_ptr<ManagedObject> ManagedObjectContext::insertNewObject(const std::
   object->inserted_ = true;
   for (auto& set : object->toMany_) set.loaded = true;
   for (size_t i = 0; i < entity->attributes().size(); ++i) {
-    object->attributes_[i].value = entity->attributes()[i].defaultValue;
+    // Values start as nil: only a real default is copied in.
+    const ns::Value& initial = entity->attributes()[i].defaultValue;
+    if (!initial.isNull()) object->attributes_[i].value = initial;
     object->attributes_[i].decoded = true;
   }
   // New objects join the registry under their permanent ID when saved.
@@ -282,29 +285,27 @@ std::shared_ptr<ManagedObject> ManagedObjectContext::registered(const ManagedObj
     }
     return nullptr;
   }
-  auto it = registry_.find(id);
-  return it == registry_.end() ? nullptr : it->second;
+  ManagedObject* object = registry_.find(id);
+  return object ? object->shared_from_this() : nullptr;
 }
 
 void ManagedObjectContext::growRegistryFor(size_t more) {
-  // reserve may also shrink the table (and rehash it), so it is only asked
-  // when the table has to grow.
-  const size_t wanted = registry_.size() + more;
-  if (wanted > registry_.bucket_count() * registry_.max_load_factor()) registry_.reserve(wanted);
+  registry_.reserve(registry_.size() + more);
 }
 
 ManagedObject* ManagedObjectContext::registeredOrFault(const EntityDescription& entity, const std::string* store,
                                                        int64_t key) {
   ManagedObjectID id = ManagedObjectID::permanent(&entity, store, key);
-  auto [it, inserted] = registry_.try_emplace(id);
+  auto [slot, inserted] = registry_.findOrAdd(id);
   if (inserted) {
-    it->second = entity.makeObject();
-    it->second->setUp(&entity, this, id, true);
+    *slot = entity.makeObject();
+    (*slot)->setUp(&entity, this, id, true);
   }
-  return it->second.get();
+  return slot->get();
 }
 
-void ManagedObjectContext::applyRow(ManagedObject* object, StoreRow& row, bool keepChanged) {
+template <class ValueAt>
+void ManagedObjectContext::applyValues(ManagedObject* object, const ValueAt& valueAt, bool keepChanged) {
   const EntityDescription& entity = *object->entity_;
   const size_t attributeCount = entity.attributes().size();
   object->fault_ = false;
@@ -312,7 +313,7 @@ void ManagedObjectContext::applyRow(ManagedObject* object, StoreRow& row, bool k
   for (size_t i = 0; i < attributeCount; ++i) {
     if (keepChanged && object->changed_.test(i)) continue;
     ManagedObject::Attribute& a = object->attributes_[i];
-    a.value = std::move(row.values[i]);
+    a.value = valueAt(i);
     if (entity.attributes()[i].type == AttributeType::Transformable) {
       a.decoded = false;
       a.object.reset();
@@ -322,23 +323,29 @@ void ManagedObjectContext::applyRow(ManagedObject* object, StoreRow& row, bool k
   for (size_t r = 0; r < entity.relationships().size(); ++r) {
     const RelationshipDescription& rel = entity.relationships()[r];
     if (rel.toMany || (keepChanged && object->changed_.test(attributeCount + r))) continue;
-    const ns::Value& key = row.values[attributeCount + r];
+    const ns::Value key = valueAt(attributeCount + r);
     ManagedObject* target = key.isNull() || !store ? nullptr : registeredOrFault(*rel.destination, store, key.integerValue());
     if (target && target->deleted_) target = nullptr;
     object->setToOne(r, target, false);
   }
 }
 
+void ManagedObjectContext::applyRow(ManagedObject* object, StoreRow& row, bool keepChanged) {
+  applyValues(object, [&row](size_t i) { return std::move(row.values[i]); }, keepChanged);
+}
+
 ManagedObject* ManagedObjectContext::materialize(const EntityDescription& entity, const std::string* store,
                                                  StoreRow& row) {
-  ManagedObjectID id = ManagedObjectID::permanent(&entity, store, row.key);
-  auto [it, inserted] = registry_.try_emplace(id);
-  if (inserted) {
-    it->second = entity.makeObject();
-    it->second->setUp(&entity, this, id, true);
-  }
-  ManagedObject* object = it->second.get();
+  ManagedObject* object = registeredOrFault(entity, store, row.key);
   if (object->fault_) applyRow(object, row, false);
+  return object;
+}
+
+// The same, reading the values straight from the store into the object.
+ManagedObject* ManagedObjectContext::materialize(const EntityDescription& entity, const std::string* store,
+                                                 const StoreRowReader& row) {
+  ManagedObject* object = registeredOrFault(entity, store, row.key());
+  if (object->fault_) applyValues(object, [&row](size_t i) { return row.value(i); }, false);
   return object;
 }
 
@@ -427,7 +434,7 @@ void ManagedObjectContext::loadToMany(ManagedObject* object, size_t relationship
     if (&candidate->entity() != &destination || candidate->fault_ || candidate->deleted_) return;
     if (candidate->toOne_[inverse] == object) members.push_back(candidate);
   };
-  for (auto& [id, candidate] : registry_) consider(candidate.get());
+  registry_.forEach(consider);
   for (auto& candidate : inserted_) consider(candidate.get());
   std::sort(members.begin(), members.end(), [](const ManagedObject* a, const ManagedObject* b) {
     bool at = a->id_.isTemporaryID(), bt = b->id_.isTemporaryID();
@@ -467,9 +474,9 @@ std::optional<std::vector<std::shared_ptr<ManagedObject>>> ManagedObjectContext:
       // A fetch of a whole entity registers up to every row: the registry
       // grows once instead of rehashing all along the way.
       if (filter.where.empty()) growRegistryFor(store->rowCountBound(*entity));
-      bool ok = store->fetchRows(
+      bool ok = store->readRows(
           *entity, filter,
-          [&](StoreRow& row) {
+          [&](const StoreRowReader& row) {
             ManagedObject* object = materialize(*entity, storeIdentifier, row);
             if (object->deleted_ && request.includesPendingChanges()) return;
             if (predicate && (!filter.exact || object->updated_) && request.includesPendingChanges() &&
@@ -577,9 +584,11 @@ std::optional<std::vector<std::shared_ptr<ManagedObject>>> ManagedObjectContext:
   const size_t batchSize = request.fetchBatchSize();
   if (batchSize == 0) {
     if (filter.where.empty() && order.limit == 0) growRegistryFor(store->rowCountBound(entity));
-    bool ok = store->fetchRows(
+    bool ok = store->readRows(
         entity, filter,
-        [&](StoreRow& row) { result.push_back(materialize(entity, storeIdentifier, row)->shared_from_this()); },
+        [&](const StoreRowReader& row) {
+          result.push_back(materialize(entity, storeIdentifier, row)->shared_from_this());
+        },
         error, order);
     if (!ok) return std::nullopt;
     return result;
@@ -771,39 +780,46 @@ bool ManagedObjectContext::save(ns::Error* error) {
     return ns::Value(target->id_.primaryKey());
   };
 
+  // Rows are written from the objects' own values, not from copies; only
+  // the to-one keys are made here.
   bool ok = true;
-  StoreRow row;
+  std::vector<const ns::Value*> values;
+  std::vector<ns::Value> keys;
   for (const auto& o : inserted_) {
     const EntityDescription& entity = *o->entity_;
     const size_t attributeCount = entity.attributes().size();
-    row.key = o->newKey_;
-    row.values.resize(attributeCount + entity.relationships().size());
-    for (size_t i = 0; i < attributeCount; ++i) row.values[i] = o->attributes_[i].value;
-    for (size_t r = 0; r < entity.relationships().size(); ++r) {
-      row.values[attributeCount + r] = entity.relationships()[r].toMany ? ns::Value() : keyOf(o->toOne_[r]);
+    const size_t relationshipCount = entity.relationships().size();
+    values.resize(attributeCount + relationshipCount);
+    keys.resize(relationshipCount);
+    for (size_t i = 0; i < attributeCount; ++i) values[i] = &o->attributes_[i].value;
+    for (size_t r = 0; r < relationshipCount; ++r) {
+      keys[r] = entity.relationships()[r].toMany ? ns::Value() : keyOf(o->toOne_[r]);
+      values[attributeCount + r] = &keys[r];
     }
-    if (!insertStore->insertRow(entity, row, error)) {
+    if (!insertStore->insertRow(entity, o->newKey_, values, error)) {
       ok = false;
       break;
     }
   }
   std::vector<size_t> columns;
-  std::vector<ns::Value> values;
   for (size_t u = 0; ok && u < updated_.size(); ++u) {
     ManagedObject* o = updated_[u].get();
     const EntityDescription& entity = *o->entity_;
     const size_t attributeCount = entity.attributes().size();
+    const size_t relationshipCount = entity.relationships().size();
     columns.clear();
     values.clear();
+    keys.resize(relationshipCount);
     for (size_t i = 0; i < attributeCount; ++i) {
       if (!o->changed_.test(i)) continue;
       columns.push_back(i);
-      values.push_back(o->attributes_[i].value);
+      values.push_back(&o->attributes_[i].value);
     }
-    for (size_t r = 0; r < entity.relationships().size(); ++r) {
+    for (size_t r = 0; r < relationshipCount; ++r) {
       if (!o->changed_.test(attributeCount + r) || entity.relationships()[r].toMany) continue;
       columns.push_back(attributeCount + r);
-      values.push_back(keyOf(o->toOne_[r]));
+      keys[r] = keyOf(o->toOne_[r]);
+      values.push_back(&keys[r]);
     }
     if (columns.empty()) continue;
     PersistentStore* store = storeOf(o);
@@ -839,7 +855,7 @@ bool ManagedObjectContext::save(ns::Error* error) {
   growRegistryFor(inserted_.size());
   for (const auto& o : inserted_) {
     ManagedObjectID permanent = ManagedObjectID::permanent(o->entity_, insertStore->internedIdentifier(), o->newKey_);
-    registry_.emplace(permanent, o);
+    *registry_.findOrAdd(permanent).first = o;
     o->id_ = permanent;
     o->inserted_ = false;
     o->changed_.clear();
@@ -868,6 +884,11 @@ bool ManagedObjectContext::save(ns::Error* error) {
 }
 
 void ManagedObjectContext::postDidSave(const ObjectChanges& saved) {
+  std::shared_ptr<void> sender = weak_from_this().lock();
+  if (!sender) sender = ns::unownedObject(this);
+  // Naming every saved object costs a string each: not made for no one.
+  auto& center = ns::NotificationCenter::defaultCenter();
+  if (!center.hasObservers(kManagedObjectContextDidSaveNotification, sender.get())) return;
   auto uris = [](const std::vector<std::shared_ptr<ManagedObject>>& objects) {
     ns::Array array;
     array.reserve(objects.size());
@@ -878,9 +899,7 @@ void ManagedObjectContext::postDidSave(const ObjectChanges& saved) {
   info.set(kInsertedObjectsKey, uris(saved.inserted));
   info.set(kUpdatedObjectsKey, uris(saved.updated));
   info.set(kDeletedObjectsKey, uris(saved.deleted));
-  std::shared_ptr<void> sender = weak_from_this().lock();
-  if (!sender) sender = ns::unownedObject(this);
-  ns::NotificationCenter::defaultCenter().post(kManagedObjectContextDidSaveNotification, sender, std::move(info));
+  center.post(kManagedObjectContextDidSaveNotification, sender, std::move(info));
 }
 
 // --- Merging ---

@@ -30,6 +30,7 @@
 #include "Platform/CoreData/FetchRequest.h"
 #include "Platform/CoreData/ManagedObject.h"
 #include "Platform/CoreData/ObjectChanges.h"
+#include "Platform/CoreData/ObjectRegistry.h"
 #include "Platform/Foundation/Error.h"
 #include "Platform/Foundation/Notification.h"
 
@@ -42,6 +43,7 @@ namespace cd {
 class PersistentStoreCoordinator;
 class PersistentStore;
 struct StoreRow;
+class StoreRowReader;
 
 // Posted after each successful save; object: the saving context; user info:
 // "inserted", "updated", "deleted", arrays of the objects' URI strings.
@@ -155,7 +157,11 @@ class ManagedObjectContext : public std::enable_shared_from_this<ManagedObjectCo
 
   std::shared_ptr<ManagedObject> registered(const ManagedObjectID& id) const;
   ManagedObject* materialize(const EntityDescription& entity, const std::string* store, StoreRow& row);
+  ManagedObject* materialize(const EntityDescription& entity, const std::string* store, const StoreRowReader& row);
   void applyRow(ManagedObject* object, StoreRow& row, bool keepChanged);
+  // Sets the object from a row: `valueAt(i)` yields its value i (StoreRow's layout).
+  template <class ValueAt>
+  void applyValues(ManagedObject* object, const ValueAt& valueAt, bool keepChanged);
   void deleteWithRules(ManagedObject* object);
   void forgetObject(ManagedObject* object);
   void detachFromRelated(ManagedObject* object);
@@ -176,7 +182,7 @@ class ManagedObjectContext : public std::enable_shared_from_this<ManagedObjectCo
   mutable std::shared_ptr<dispatch::Queue> privateQueue_;
 
   // Objects with a permanent ID; inserted ones are in inserted_ only.
-  std::unordered_map<ManagedObjectID, std::shared_ptr<ManagedObject>> registry_;
+  ObjectRegistry registry_;
   // Changes since the last save, in order of arrival.
   std::vector<std::shared_ptr<ManagedObject>> inserted_;
   std::vector<std::shared_ptr<ManagedObject>> updated_;

@@ -115,7 +115,7 @@ std::shared_ptr<PersistentStore> PersistentStore::open(std::shared_ptr<const Man
   store->internedIdentifier_ = ManagedObjectID::internStoreIdentifier(store->identifier_);
   for (const auto& e : store->model_->entities()) store->selectLists_.push_back(store->selectList(*e));
   store->nextKey_.assign(store->model_->entities().size(), 0);
-  store->insertStatements_.resize(store->model_->entities().size());
+  store->insertStatements_.assign(store->model_->entities().size(), nullptr);
   return store;
 }
 
@@ -259,30 +259,38 @@ std::string PersistentStore::selectList(const EntityDescription& entity) const {
   return sql;
 }
 
-void PersistentStore::readRow(const EntityDescription& entity, SqliteStatement& stmt, StoreRow* row) const {
-  const auto& attributes = entity.attributes();
-  const auto& relationships = entity.relationships();
-  row->key = stmt.columnInt64(0);
-  row->values.clear();
-  row->values.reserve(attributes.size() + relationships.size());
-  int column = 1;
-  for (const auto& a : attributes) {
-    switch (a.type) {
-      case AttributeType::String: row->values.push_back(stmt.columnText(column)); break;
-      case AttributeType::Integer32: row->values.push_back(stmt.columnInteger(column)); break;
-      case AttributeType::Date: row->values.push_back(stmt.columnDate(column)); break;
+ns::Value StoreRowReader::value(size_t property) const {
+  const auto& attributes = entity_.attributes();
+  if (property < attributes.size()) {
+    const int column = static_cast<int>(property) + 1;
+    switch (attributes[property].type) {
+      case AttributeType::String: return stmt_.columnText(column);
+      case AttributeType::Integer32: return stmt_.columnInteger(column);
+      case AttributeType::Date: return stmt_.columnDate(column);
       case AttributeType::Binary:
-      case AttributeType::Transformable: row->values.push_back(stmt.columnBlob(column)); break;
+      case AttributeType::Transformable: return stmt_.columnBlob(column);
     }
-    ++column;
+    return {};
   }
-  for (const auto& r : relationships) {
-    if (r.toMany) {
-      row->values.emplace_back();
-    } else {
-      row->values.push_back(stmt.columnInteger(column++));
-    }
-  }
+  // To-one keys follow the attributes, in the relationships' order.
+  const auto& relationships = entity_.relationships();
+  const size_t r = property - attributes.size();
+  if (relationships[r].toMany) return {};
+  int column = static_cast<int>(attributes.size()) + 1;
+  for (size_t i = 0; i < r; ++i) column += relationships[i].toMany ? 0 : 1;
+  return stmt_.columnInteger(column);
+}
+
+void PersistentStore::readRow(const EntityDescription& entity, const SqliteStatement& stmt, StoreRow* row) const {
+  readRow(StoreRowReader(entity, stmt), row);
+}
+
+void PersistentStore::readRow(const StoreRowReader& reader, StoreRow* row) {
+  const size_t count = reader.entity().attributes().size() + reader.entity().relationships().size();
+  row->key = reader.key();
+  row->values.clear();
+  row->values.reserve(count);
+  for (size_t i = 0; i < count; ++i) row->values.push_back(reader.value(i));
 }
 
 bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,
@@ -324,12 +332,21 @@ std::string keyList(const std::vector<int64_t>& keys) {
 
 bool PersistentStore::visitRows(const EntityDescription& entity, SqliteStatement& s,
                                 const std::function<void(StoreRow&)>& visit, ns::Error* error) {
-  int rc;
   StoreRow row;
-  while ((rc = s.step()) == SQLITE_ROW) {
-    readRow(entity, s, &row);
-    visit(row);
-  }
+  return visitRows(
+      entity, s,
+      [&](const StoreRowReader& reader) {
+        readRow(reader, &row);
+        visit(row);
+      },
+      error);
+}
+
+bool PersistentStore::visitRows(const EntityDescription& entity, SqliteStatement& s,
+                                const std::function<void(const StoreRowReader&)>& visit, ns::Error* error) {
+  int rc;
+  const StoreRowReader reader(entity, s);
+  while ((rc = s.step()) == SQLITE_ROW) visit(reader);
   if (rc != SQLITE_DONE) {
     ns::setError(error, failure(kPersistentStoreOperationError, "fetch " + entity.name()));
     return false;
@@ -337,14 +354,27 @@ bool PersistentStore::visitRows(const EntityDescription& entity, SqliteStatement
   return true;
 }
 
-bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,
-                                const std::function<void(StoreRow&)>& visit, ns::Error* error,
-                                const StoreOrder& order) {
+bool PersistentStore::readRows(const EntityDescription& entity, const StoreFilter& filter,
+                               const std::function<void(const StoreRowReader&)>& visit, ns::Error* error,
+                               const StoreOrder& order) {
   SqliteStatement s =
       db_.prepare(orderedQuery(selectLists_[entity.index()], quoted(entity.name()), filter, order), error);
   if (!s.valid()) return false;
   for (size_t i = 0; i < filter.bindings.size(); ++i) s.bind(static_cast<int>(i + 1), filter.bindings[i]);
   return visitRows(entity, s, visit, error);
+}
+
+bool PersistentStore::fetchRows(const EntityDescription& entity, const StoreFilter& filter,
+                                const std::function<void(StoreRow&)>& visit, ns::Error* error,
+                                const StoreOrder& order) {
+  StoreRow row;
+  return readRows(
+      entity, filter,
+      [&](const StoreRowReader& reader) {
+        readRow(reader, &row);
+        visit(row);
+      },
+      error, order);
 }
 
 bool PersistentStore::fetchKeys(const EntityDescription& entity, const StoreFilter& filter, const StoreOrder& order,
@@ -459,23 +489,25 @@ int64_t PersistentStore::reserveKeys(const EntityDescription& entity, int64_t co
   return first;
 }
 
-bool PersistentStore::insertRow(const EntityDescription& entity, const StoreRow& row, ns::Error* error) {
-  std::string& sql = insertStatements_[entity.index()];
-  if (sql.empty()) {
-    sql = "INSERT INTO " + quoted(entity.name()) + " (" + selectLists_[entity.index()] + ") VALUES (?";
+bool PersistentStore::insertRow(const EntityDescription& entity, int64_t key, const std::vector<const ns::Value*>& values,
+                                ns::Error* error) {
+  sqlite3_stmt*& statement = insertStatements_[entity.index()];
+  if (!statement) {
+    std::string sql = "INSERT INTO " + quoted(entity.name()) + " (" + selectLists_[entity.index()] + ") VALUES (?";
     size_t columns = entity.attributes().size();
     for (const auto& r : entity.relationships()) columns += r.toMany ? 0 : 1;
     for (size_t i = 0; i < columns; ++i) sql += ", ?";
     sql += ")";
+    statement = db_.cachedStatement(sql, error);
+    if (!statement) return false;
   }
-  SqliteStatement s = db_.prepare(sql, error);
-  if (!s.valid()) return false;
-  s.bindInt64(1, row.key);
+  SqliteStatement s(statement);
+  s.bindInt64(1, key);
   int column = 2;
   size_t attributeCount = entity.attributes().size();
-  for (size_t i = 0; i < row.values.size(); ++i) {
+  for (size_t i = 0; i < values.size(); ++i) {
     if (i >= attributeCount && entity.relationships()[i - attributeCount].toMany) continue;
-    s.bind(column++, row.values[i]);
+    s.bindBorrowed(column++, *values[i]);
   }
   if (s.step() != SQLITE_DONE) {
     ns::setError(error, failure(kPersistentStoreSaveError, "insert into " + entity.name()));
@@ -485,8 +517,8 @@ bool PersistentStore::insertRow(const EntityDescription& entity, const StoreRow&
 }
 
 bool PersistentStore::updateRow(const EntityDescription& entity, int64_t key, const std::vector<size_t>& columns,
-                                const std::vector<ns::Value>& values, bool* changed, ns::Error* error) {
-  if (updateEntity_ != &entity || updateColumns_ != columns) {
+                                const std::vector<const ns::Value*>& values, bool* changed, ns::Error* error) {
+  if (updateEntity_ != &entity || updateColumns_ != columns || !updateStatement_) {
     std::string sql = "UPDATE " + quoted(entity.name()) + " SET ";
     size_t attributeCount = entity.attributes().size();
     for (size_t i = 0; i < columns.size(); ++i) {
@@ -498,11 +530,11 @@ bool PersistentStore::updateRow(const EntityDescription& entity, int64_t key, co
     sql += " WHERE _pk = ?";
     updateEntity_ = &entity;
     updateColumns_ = columns;
-    updateStatement_ = std::move(sql);
+    updateStatement_ = db_.cachedStatement(sql, error);
+    if (!updateStatement_) return false;
   }
-  SqliteStatement s = db_.prepare(updateStatement_, error);
-  if (!s.valid()) return false;
-  for (size_t i = 0; i < values.size(); ++i) s.bind(static_cast<int>(i + 1), values[i]);
+  SqliteStatement s(updateStatement_);
+  for (size_t i = 0; i < values.size(); ++i) s.bindBorrowed(static_cast<int>(i + 1), *values[i]);
   s.bindInt64(static_cast<int>(values.size() + 1), key);
   if (s.step() != SQLITE_DONE) {
     ns::setError(error, failure(kPersistentStoreSaveError, "update " + entity.name()));
@@ -602,6 +634,12 @@ bool PersistentStore::copyTo(const std::string& path, ns::Error* error) {
   return true;
 }
 
-void PersistentStore::close() { db_.close(); }
+void PersistentStore::close() {
+  // The kept statements go with the connection. One closed under the store
+  // (at the process's end) fails at the save's BEGIN, before any is used.
+  std::fill(insertStatements_.begin(), insertStatements_.end(), nullptr);
+  updateStatement_ = nullptr;
+  db_.close();
+}
 
 }  // namespace cd

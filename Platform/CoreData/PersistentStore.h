@@ -26,6 +26,22 @@
 
 namespace cd {
 
+// The row a statement stands on, read one value at a time, straight into
+// where the caller keeps it. Valid only inside the visit it is handed to.
+class StoreRowReader {
+ public:
+  StoreRowReader(const EntityDescription& entity, const SqliteStatement& stmt) : entity_(entity), stmt_(stmt) {}
+  const EntityDescription& entity() const { return entity_; }
+  int64_t key() const { return stmt_.columnInt64(0); }
+  // The value of `property` as StoreRow lays them out (attributes, then
+  // relationships; null for a to-many).
+  ns::Value value(size_t property) const;
+
+ private:
+  const EntityDescription& entity_;
+  const SqliteStatement& stmt_;
+};
+
 class PersistentStore {
  public:
   // Opens or creates the store at `path` for `model`. A model that differs
@@ -52,6 +68,10 @@ class PersistentStore {
   bool fetchRows(const EntityDescription& entity, const StoreFilter& filter,
                  const std::function<void(StoreRow&)>& visit, ns::Error* error,
                  const StoreOrder& order = StoreOrder{});
+  // The same without a StoreRow between: `visit` reads what it needs.
+  bool readRows(const EntityDescription& entity, const StoreFilter& filter,
+                const std::function<void(const StoreRowReader&)>& visit, ns::Error* error,
+                const StoreOrder& order = StoreOrder{});
   // Only the keys of the rows, in `order`.
   bool fetchKeys(const EntityDescription& entity, const StoreFilter& filter, const StoreOrder& order,
                  std::vector<int64_t>* keys, ns::Error* error);
@@ -74,10 +94,13 @@ class PersistentStore {
   bool beginSave(ns::Error* error);
   // The first of `count` fresh keys of the entity (inside a save).
   int64_t reserveKeys(const EntityDescription& entity, int64_t count);
-  bool insertRow(const EntityDescription& entity, const StoreRow& row, ns::Error* error);
+  // A row laid out as StoreRow's values (to-many entries are skipped); the
+  // values are read in place, not copied.
+  bool insertRow(const EntityDescription& entity, int64_t key, const std::vector<const ns::Value*>& values,
+                 ns::Error* error);
   // Writes only the listed value columns; *changed tells whether the row exists.
   bool updateRow(const EntityDescription& entity, int64_t key, const std::vector<size_t>& columns,
-                 const std::vector<ns::Value>& values, bool* changed, ns::Error* error);
+                 const std::vector<const ns::Value*>& values, bool* changed, ns::Error* error);
   bool deleteRow(const EntityDescription& entity, int64_t key, ns::Error* error);
   bool commit(ns::Error* error);
   void rollback();
@@ -101,9 +124,13 @@ class PersistentStore {
   PersistentStore() = default;
   bool prepareSchema(ns::Error* error);
   std::string selectList(const EntityDescription& entity) const;
-  void readRow(const EntityDescription& entity, SqliteStatement& stmt, StoreRow* row) const;
+  void readRow(const EntityDescription& entity, const SqliteStatement& stmt, StoreRow* row) const;
+  static void readRow(const StoreRowReader& reader, StoreRow* row);
   // Steps a bound statement to its end, handing each row to `visit`.
   bool visitRows(const EntityDescription& entity, SqliteStatement& s, const std::function<void(StoreRow&)>& visit,
+                 ns::Error* error);
+  bool visitRows(const EntityDescription& entity, SqliteStatement& s,
+                 const std::function<void(const StoreRowReader&)>& visit,
                  ns::Error* error);
   // The connection's last error, remembering when it says the file is damaged.
   ns::Error failure(int64_t code, const std::string& what);
@@ -116,11 +143,12 @@ class PersistentStore {
   SqliteDatabase db_;
   std::vector<int64_t> nextKey_;  // per entity index, valid inside a save
   std::vector<std::string> selectLists_;
-  std::vector<std::string> insertStatements_;  // per entity index
-  // The last UPDATE's text, rebuilt only when other columns change.
+  // Statements of the connection's cache, kept to skip its lookup by text.
+  std::vector<sqlite3_stmt*> insertStatements_;  // per entity index
+  // The last UPDATE, looked up again only when other columns change.
   const EntityDescription* updateEntity_ = nullptr;
   std::vector<size_t> updateColumns_;
-  std::string updateStatement_;
+  sqlite3_stmt* updateStatement_ = nullptr;
   bool inSave_ = false;
   bool damaged_ = false;
 };

@@ -30,40 +30,50 @@ SqliteStatement::~SqliteStatement() {
   }
 }
 
-void SqliteStatement::bind(int index, const ns::Value& value) {
+namespace {
+
+void bindValue(sqlite3_stmt* stmt, int index, const ns::Value& value, sqlite3_destructor_type keep) {
   switch (value.type()) {
     case ns::Value::Type::Null:
-      sqlite3_bind_null(stmt_, index);
+      sqlite3_bind_null(stmt, index);
       break;
     case ns::Value::Type::Bool:
     case ns::Value::Type::Integer:
-      sqlite3_bind_int64(stmt_, index, value.integerValue());
+      sqlite3_bind_int64(stmt, index, value.integerValue());
       break;
     case ns::Value::Type::Real:
-      sqlite3_bind_double(stmt_, index, value.doubleValue());
+      sqlite3_bind_double(stmt, index, value.doubleValue());
       break;
     case ns::Value::Type::String: {
       const std::string& s = *value.asString();
-      sqlite3_bind_text(stmt_, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_text(stmt, index, s.data(), static_cast<int>(s.size()), keep);
       break;
     }
     case ns::Value::Type::Data: {
       const ns::Data& d = *value.asData();
       if (d.empty()) {
-        sqlite3_bind_zeroblob(stmt_, index, 0);
+        sqlite3_bind_zeroblob(stmt, index, 0);
       } else {
-        sqlite3_bind_blob(stmt_, index, d.data(), static_cast<int>(d.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(stmt, index, d.data(), static_cast<int>(d.size()), keep);
       }
       break;
     }
     case ns::Value::Type::Date:
-      sqlite3_bind_double(stmt_, index, value.asDate()->timeIntervalSinceReferenceDate());
+      sqlite3_bind_double(stmt, index, value.asDate()->timeIntervalSinceReferenceDate());
       break;
     default:
       // Arrays and dictionaries have no column type; the model never stores them.
-      sqlite3_bind_null(stmt_, index);
+      sqlite3_bind_null(stmt, index);
       break;
   }
+}
+
+}  // namespace
+
+void SqliteStatement::bind(int index, const ns::Value& value) { bindValue(stmt_, index, value, SQLITE_TRANSIENT); }
+
+void SqliteStatement::bindBorrowed(int index, const ns::Value& value) {
+  bindValue(stmt_, index, value, SQLITE_STATIC);
 }
 
 void SqliteStatement::bindInt64(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
@@ -78,8 +88,10 @@ bool SqliteStatement::columnIsNull(int column) const {
 }
 
 ns::Value SqliteStatement::columnText(int column) const {
-  if (columnIsNull(column)) return {};
+  // Only SQL NULL (or a failed conversion) yields no text: the type is
+  // asked only then, not for every value.
   const unsigned char* text = sqlite3_column_text(stmt_, column);
+  if (!text) return columnIsNull(column) ? ns::Value() : ns::Value(std::string());
   int n = sqlite3_column_bytes(stmt_, column);
   return ns::Value(std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(n)));
 }
@@ -356,17 +368,21 @@ bool SqliteDatabase::exec(const std::string& sql, ns::Error* error) {
 }
 
 SqliteStatement SqliteDatabase::prepare(const std::string& sql, ns::Error* error) {
+  return SqliteStatement(cachedStatement(sql, error));
+}
+
+sqlite3_stmt* SqliteDatabase::cachedStatement(const std::string& sql, ns::Error* error) {
   auto it = cache_.find(sql);
-  if (it != cache_.end()) return SqliteStatement(it->second);
+  if (it != cache_.end()) return it->second;
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
                               nullptr);
   if (rc != SQLITE_OK) {
     ns::setError(error, lastError(kPersistentStoreOperationError, "prepare " + sql));
-    return SqliteStatement(nullptr);
+    return nullptr;
   }
   cache_.emplace(sql, stmt);
-  return SqliteStatement(stmt);
+  return stmt;
 }
 
 SqliteStatement SqliteDatabase::prepareOnce(const std::string& sql, ns::Error* error) {

@@ -33,6 +33,9 @@ class SqliteStatement {
   // Binds 1-based parameters. A null value binds SQL NULL; empty data binds
   // an empty blob (not NULL); a date binds its seconds since the reference date.
   void bind(int index, const ns::Value& value);
+  // The same, but text and data are not copied: `value` must outlive this
+  // use of the statement (whose end clears the bindings).
+  void bindBorrowed(int index, const ns::Value& value);
   void bindInt64(int index, int64_t value);
   void bindNull(int index);
 
@@ -76,6 +79,10 @@ class SqliteDatabase {
   bool exec(const std::string& sql, ns::Error* error);
   // A cached prepared statement; invalid (with *error set) when SQL fails to prepare.
   SqliteStatement prepare(const std::string& sql, ns::Error* error);
+  // The cached statement itself (null, with *error set, when SQL fails to
+  // prepare): callers that run it many times keep it and skip the lookup.
+  // Valid until the connection closes.
+  sqlite3_stmt* cachedStatement(const std::string& sql, ns::Error* error);
   // A statement for one use (SQL made for one call, such as a list of
   // keys), finalized when that use ends instead of kept.
   SqliteStatement prepareOnce(const std::string& sql, ns::Error* error);

@@ -21,6 +21,7 @@ struct RunLoop::State {
   std::deque<std::function<void()>> blocks;
   bool stopRequested = false;
   uint64_t blocksRun = 0;
+  uint64_t wakes = 0;
 };
 
 namespace {
@@ -77,6 +78,14 @@ void RunLoop::stop() {
   state_->ready.notify_all();
 }
 
+void RunLoop::wake() {
+  {
+    std::lock_guard lock(state_->mutex);
+    ++state_->wakes;
+  }
+  state_->ready.notify_all();
+}
+
 // Runs the blocks queued before the call (waiting up to `timeoutSeconds`
 // for one when there are none); returns how many ran.
 static size_t runReady(RunLoop::State& state, double timeoutSeconds);
@@ -114,7 +123,9 @@ static size_t runReady(RunLoop::State& state, double timeoutSeconds) {
   std::unique_lock lock(state.mutex);
   if (state.blocks.empty() && timeoutSeconds > 0) {
     auto limit = std::chrono::duration<double>(timeoutSeconds);
-    state.ready.wait_for(lock, limit, [&] { return !state.blocks.empty() || state.stopRequested; });
+    uint64_t wakes = state.wakes;
+    state.ready.wait_for(lock, limit,
+                         [&] { return !state.blocks.empty() || state.stopRequested || state.wakes != wakes; });
   }
   // Only what was queued before we started: a block that queues itself
   // again must not starve the caller.

@@ -23,6 +23,10 @@ class RunLoop {
   // Runs work until stop() is called (from any thread, or from a block).
   void run();
   void stop();
+  // Ends a wait of runOnce at once, with nothing queued (any thread): a
+  // condition that runUntil looks at changed elsewhere (the workers fell
+  // idle), so it is looked at again now rather than after the wait's slice.
+  void wake();
 
   // Runs what is ready now: due timers, then the blocks queued before this
   // call. When nothing was ready, waits up to `timeoutSeconds` for work and

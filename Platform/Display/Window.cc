@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "Platform/Loader/OnDemandLibrary.h"
 
 namespace display {
 
@@ -18,6 +21,39 @@ constexpr Uint8 kLetterbox = 40;
 
 bool connected = false;
 
+// SDL is opened when a window is first wanted: a launch without one does
+// not map it and the thirty-odd desktop libraries it pulls in. Its
+// functions are reached through this table, filled once from the library.
+#define DISPLAY_SDL_FUNCTIONS(X) X(SDL_, CreateRenderer) X(SDL_, CreateTexture) X(SDL_, CreateWindow) \
+  X(SDL_, DestroyRenderer) X(SDL_, DestroyTexture) X(SDL_, DestroyWindow) X(SDL_, GetClipboardText) \
+  X(SDL_, GetCurrentVideoDriver) X(SDL_, GetDisplayUsableBounds) X(SDL_, GetError) X(SDL_, GetWindowSize) \
+  X(SDL_, InitSubSystem) X(SDL_, PollEvent) X(SDL_, Quit) X(SDL_, QuitSubSystem) X(SDL_, RenderClear) \
+  X(SDL_, RenderCopy) X(SDL_, RenderPresent) X(SDL_, RenderSetLogicalSize) X(SDL_, SetHint) \
+  X(SDL_, SetRenderDrawColor) X(SDL_, SetWindowMinimumSize) X(SDL_, SetWindowSize) X(SDL_, StartTextInput) \
+  X(SDL_, StopTextInput) X(SDL_, UpdateTexture) X(SDL_, WaitEventTimeout) X(SDL_, free)
+
+struct Sdl {
+  DISPLAY_SDL_FUNCTIONS(LOADER_TABLE_MEMBER)
+};
+
+const Sdl* sdl = nullptr;  // set once loadSdl() has succeeded
+
+bool loadSdl(std::string* why) {
+  static loader::OnDemandLibrary library("libSDL2-2.0.so.0");
+  static Sdl table;
+  static std::string missing;
+  static const bool loaded = [] {
+    std::string* why = &missing;
+    return true DISPLAY_SDL_FUNCTIONS(LOADER_TABLE_FIND);
+  }();
+  if (!loaded) {
+    if (why) *why = "the display's library cannot be loaded: " + missing;
+    return false;
+  }
+  sdl = &table;
+  return true;
+}
+
 // A driver SDL falls back to without a desktop shows nobody anything.
 bool showsAnything(const char* driver) {
   return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
@@ -27,7 +63,7 @@ std::string whyNoDisplay() {
   const char* x11 = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   if ((!x11 || !*x11) && (!wayland || !*wayland)) return "there is no display to open a window on (DISPLAY is not set)";
-  return std::string("the display cannot be opened: ") + SDL_GetError();
+  return std::string("the display cannot be opened: ") + sdl->GetError();
 }
 
 }  // namespace
@@ -38,9 +74,9 @@ struct Window::Parts {
   SDL_Texture* texture = nullptr;
 
   ~Parts() {
-    if (texture) SDL_DestroyTexture(texture);
-    if (renderer) SDL_DestroyRenderer(renderer);
-    if (window) SDL_DestroyWindow(window);
+    if (texture) sdl->DestroyTexture(texture);
+    if (renderer) sdl->DestroyRenderer(renderer);
+    if (window) sdl->DestroyWindow(window);
   }
 };
 
@@ -56,22 +92,23 @@ bool Window::connect(std::string* why) {
     if (why) *why = whyNoDisplay();
     return false;
   }
+  if (!loadSdl(why)) return false;
   // The program keeps its own signal handlers (the crash reporter's); the
   // desktop's screen saver is not the program's business; a click that
   // brings the window to the front also acts; a press held across the
   // window's edge keeps reporting.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-  SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "1");
-  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+  sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  sdl->SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  sdl->SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  sdl->SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "1");
+  sdl->SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  sdl->SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  if (sdl->InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (why) *why = whyNoDisplay();
     return false;
   }
-  if (!showsAnything(SDL_GetCurrentVideoDriver())) {
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (!showsAnything(sdl->GetCurrentVideoDriver())) {
+    sdl->QuitSubSystem(SDL_INIT_VIDEO);
     if (why) *why = whyNoDisplay();
     return false;
   }
@@ -82,35 +119,35 @@ bool Window::connect(std::string* why) {
 std::unique_ptr<Window> Window::open(const std::string& title, cg::Size points, double scale, std::string* why) {
   if (!connect(why)) return nullptr;
   auto fail = [&](const char* what) -> std::unique_ptr<Window> {
-    if (why) *why = std::string(what) + ": " + SDL_GetError();
+    if (why) *why = std::string(what) + ": " + sdl->GetError();
     return nullptr;
   };
   PixelSize pixels{std::max(1, int(std::lround(points.width * scale))),
                    std::max(1, int(std::lround(points.height * scale)))};
   PixelSize room;
-  if (SDL_Rect usable; SDL_GetDisplayUsableBounds(0, &usable) == 0) room = {usable.w, usable.h};
+  if (SDL_Rect usable; sdl->GetDisplayUsableBounds(0, &usable) == 0) room = {usable.w, usable.h};
   PixelSize size = fittedSize(pixels, room);
 
   auto parts = std::make_unique<Parts>();
-  parts->window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.width,
+  parts->window = sdl->CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.width,
                                    size.height, SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
   if (!parts->window) return fail("cannot open a window");
-  parts->renderer = SDL_CreateRenderer(parts->window, -1, SDL_RENDERER_ACCELERATED);
-  if (!parts->renderer) parts->renderer = SDL_CreateRenderer(parts->window, -1, SDL_RENDERER_SOFTWARE);
+  parts->renderer = sdl->CreateRenderer(parts->window, -1, SDL_RENDERER_ACCELERATED);
+  if (!parts->renderer) parts->renderer = sdl->CreateRenderer(parts->window, -1, SDL_RENDERER_SOFTWARE);
   if (!parts->renderer) return fail("cannot draw in the window");
   // The renderer works in the picture's pixels: it letterboxes and scales
   // to the window, and reports pointer positions in those pixels.
-  if (SDL_RenderSetLogicalSize(parts->renderer, pixels.width, pixels.height) != 0)
+  if (sdl->RenderSetLogicalSize(parts->renderer, pixels.width, pixels.height) != 0)
     return fail("cannot scale the picture to the window");
-  parts->texture = SDL_CreateTexture(parts->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+  parts->texture = sdl->CreateTexture(parts->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                      pixels.width, pixels.height);
   if (!parts->texture) return fail("cannot make the screen's texture");
-  SDL_SetWindowMinimumSize(parts->window, std::max(1, pixels.width / 8), std::max(1, pixels.height / 8));
-  SDL_StartTextInput();
+  sdl->SetWindowMinimumSize(parts->window, std::max(1, pixels.width / 8), std::max(1, pixels.height / 8));
+  sdl->StartTextInput();
   // The letterbox's colour until the first picture.
-  SDL_SetRenderDrawColor(parts->renderer, kLetterbox, kLetterbox, kLetterbox, 255);
-  SDL_RenderClear(parts->renderer);
-  SDL_RenderPresent(parts->renderer);
+  sdl->SetRenderDrawColor(parts->renderer, kLetterbox, kLetterbox, kLetterbox, 255);
+  sdl->RenderClear(parts->renderer);
+  sdl->RenderPresent(parts->renderer);
   auto window = std::unique_ptr<Window>(new Window(std::move(parts), points, scale));
   window->pixels_ = pixels;
   window->lastSize_ = window->size();
@@ -121,16 +158,16 @@ Window::Window(std::unique_ptr<Parts> parts, cg::Size points, double scale)
     : parts_(std::move(parts)), points_(points), scale_(scale) {}
 
 Window::~Window() {
-  SDL_StopTextInput();
+  sdl->StopTextInput();
   parts_.reset();
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  SDL_Quit();
+  sdl->QuitSubSystem(SDL_INIT_VIDEO);
+  sdl->Quit();
   connected = false;
 }
 
 PixelSize Window::size() const {
   int w = 0, h = 0;
-  SDL_GetWindowSize(parts_->window, &w, &h);
+  sdl->GetWindowSize(parts_->window, &w, &h);
   return {w, h};
 }
 
@@ -138,19 +175,19 @@ void Window::show(const cg::Image& picture) {
   // Cairo's pixels are 32-bit words of premultiplied ARGB, as the texture
   // takes them; a screen picture is opaque, so premultiplied is plain.
   if (picture.pixelWidth() != pixels_.width || picture.pixelHeight() != pixels_.height) {
-    SDL_Texture* texture = SDL_CreateTexture(parts_->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+    SDL_Texture* texture = sdl->CreateTexture(parts_->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                              picture.pixelWidth(), picture.pixelHeight());
     if (!texture) return;
-    SDL_DestroyTexture(parts_->texture);
+    sdl->DestroyTexture(parts_->texture);
     parts_->texture = texture;
     pixels_ = {picture.pixelWidth(), picture.pixelHeight()};
-    SDL_RenderSetLogicalSize(parts_->renderer, pixels_.width, pixels_.height);
+    sdl->RenderSetLogicalSize(parts_->renderer, pixels_.width, pixels_.height);
   }
-  SDL_UpdateTexture(parts_->texture, nullptr, picture.premultipliedPixels().data(), pixels_.width * 4);
-  SDL_SetRenderDrawColor(parts_->renderer, kLetterbox, kLetterbox, kLetterbox, 255);
-  SDL_RenderClear(parts_->renderer);
-  SDL_RenderCopy(parts_->renderer, parts_->texture, nullptr, nullptr);
-  SDL_RenderPresent(parts_->renderer);
+  sdl->UpdateTexture(parts_->texture, nullptr, picture.premultipliedPixels().data(), pixels_.width * 4);
+  sdl->SetRenderDrawColor(parts_->renderer, kLetterbox, kLetterbox, kLetterbox, 255);
+  sdl->RenderClear(parts_->renderer);
+  sdl->RenderCopy(parts_->renderer, parts_->texture, nullptr, nullptr);
+  sdl->RenderPresent(parts_->renderer);
   needsPicture_ = false;
 }
 
@@ -158,10 +195,10 @@ std::vector<Event> Window::events(double seconds) {
   std::vector<Event> out;
   SDL_Event event;
   int waitMs = int(std::lround(std::max(0.0, seconds) * 1000));
-  bool first = waitMs > 0 ? SDL_WaitEventTimeout(&event, waitMs) : SDL_PollEvent(&event);
+  bool first = waitMs > 0 ? sdl->WaitEventTimeout(&event, waitMs) : sdl->PollEvent(&event);
   if (!first) return out;
   translate(&event, &out);
-  while (SDL_PollEvent(&event)) translate(&event, &out);
+  while (sdl->PollEvent(&event)) translate(&event, &out);
   return out;
 }
 
@@ -184,7 +221,7 @@ void Window::keepAspect(PixelSize now) {
   lastSize_ = now;
   if (std::abs(wanted.width - now.width) <= 1 && std::abs(wanted.height - now.height) <= 1) return;
   askedSize_ = wanted;
-  SDL_SetWindowSize(parts_->window, wanted.width, wanted.height);
+  sdl->SetWindowSize(parts_->window, wanted.width, wanted.height);
 }
 
 void Window::translate(const void* sdlEvent, std::vector<Event>* out) {
@@ -249,9 +286,9 @@ void Window::translate(const void* sdlEvent, std::vector<Event>* out) {
       if (e.key.repeat && key == SDLK_ESCAPE) return;  // one press, one step back
       if (((mod & KMOD_CTRL) && key == SDLK_v) || ((mod & KMOD_SHIFT) && key == SDLK_INSERT)) {
         event.kind = Event::Kind::Paste;
-        if (char* text = SDL_GetClipboardText()) {
+        if (char* text = sdl->GetClipboardText()) {
           event.text = text;
-          SDL_free(text);
+          sdl->free(text);
         }
         if (!event.text.empty()) out->push_back(event);
         return;

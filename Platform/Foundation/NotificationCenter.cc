@@ -13,9 +13,10 @@ struct NotificationCenter::Registration {
   Block block;
   std::atomic<bool> removed{false};
 
-  bool matches(const Notification& n) const {
-    return (name.empty() || name == n.name()) && (!object || object == n.object().get());
+  bool matches(std::string_view postedName, const void* sender) const {
+    return (name.empty() || name == postedName) && (!object || object == sender);
   }
+  bool matches(const Notification& n) const { return matches(n.name(), n.object().get()); }
 };
 
 NotificationCenter::NotificationCenter() = default;
@@ -101,6 +102,14 @@ void NotificationCenter::post(const Notification& notification) {
       r->block(notification);
     }
   }
+}
+
+bool NotificationCenter::hasObservers(std::string_view name, const void* object) {
+  std::lock_guard lock(mutex_);
+  for (const auto& r : registrations_) {
+    if (r->matches(name, object)) return true;
+  }
+  return false;
 }
 
 void NotificationCenter::post(std::string name, std::shared_ptr<void> object, Dictionary userInfo) {

@@ -63,6 +63,9 @@ class NotificationCenter {
   void removeObserver(const void* observer, std::string_view name, const void* object);
 
   void post(const Notification& notification);
+  // Whether a notification of that name from that sender would reach any
+  // observer now: a poster whose user info is costly to make asks first.
+  bool hasObservers(std::string_view name, const void* object);
   void post(std::string name, std::shared_ptr<void> object = nullptr, Dictionary userInfo = {});
 
  private:

@@ -74,8 +74,10 @@ FontCatalog& FontCatalog::shared() {
 }
 
 FontCatalog::FontCatalog() {
-  FcConfig* config = FcInitLoadConfigAndFonts();
-  load(config);
+  // fontconfig's current configuration, the one pango draws with: parsing
+  // the machine's configuration files is most of what fonts cost a launch,
+  // and a configuration of our own would parse them a second time.
+  load(FcConfigReference(nullptr));
 }
 
 FontCatalog::FontCatalog(const std::vector<std::string>& fontDirectories) {

@@ -15,7 +15,7 @@
 #include "Libraries/AppSupportKit/TXConfig.h"
 #include "Libraries/AppSupportKit/TXKit.h"
 #include "Libraries/AppSupportKit/TXUIManager.h"
-#include "Libraries/Measurement/Core/VOZIzizuzove.h"
+#include "Libraries/Measurement/Core/testing/VOZIzizuzoveCallRecorder.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/PropertyList.h"
@@ -49,7 +49,7 @@ class KitPopupTest : public ui::testing::InterfaceTest {
     TXConfig::sharedInstance().reset();
     TXUIManager::sharedInstance().reset();
     TXKit::sharedInstance().setShowingMessage(false);
-    VOZIzizuzove::clearRecordedEvents();
+    msr_testing::VOZIzizuzoveCallRecorder::shared().clearRecords();
     ui::MailComposeViewController::resetSentMessages();
     root_ = std::make_shared<ui::ViewController>();
     show(root_);
@@ -75,9 +75,9 @@ class KitPopupTest : public ui::testing::InterfaceTest {
   static std::string screen() { return ui::ScreenText::render(); }
   static bool shows(const std::string& text) { return screen().find(text) != std::string::npos; }
   // The analytics events logged so far, by name.
-  static std::vector<VOZIzizuzove::Event> events(const std::string& name) {
-    std::vector<VOZIzizuzove::Event> found;
-    for (const auto& e : VOZIzizuzove::recordedEvents())
+  static std::vector<msr_testing::VOZIzizuzoveCallRecorder::Event> events(const std::string& name) {
+    std::vector<msr_testing::VOZIzizuzoveCallRecorder::Event> found;
+    for (const auto& e : msr_testing::VOZIzizuzoveCallRecorder::shared().recordedEvents())
       if (e.name == name) found.push_back(e);
     return found;
   }

@@ -7,7 +7,7 @@
 #include "Libraries/CrashReporter/testing/DodevadarudCallRecorder.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Libraries/Logging/LKLog.h"
-#include "Libraries/Measurement/Core/VOZIzizuzove.h"
+#include "Libraries/Measurement/Core/testing/VOZIzizuzoveCallRecorder.h"
 #include "Platform/Foundation/TimeZone.h"
 
 namespace {
@@ -52,7 +52,7 @@ class LogBridgeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dvcr_testing::DodevadarudCallRecorder::shared().clearRecords();
-    VOZIzizuzove::clearRecordedEvents();
+    msr_testing::VOZIzizuzoveCallRecorder::shared().clearRecords();
     LKLog::addLogger(logger(), LKLogLevelAll);
   }
   void TearDown() override {
@@ -77,11 +77,10 @@ TEST_F(LogBridgeTest, EventsGoToAnalyticsAndTheLog) {
   unsigned line = __LINE__ + 1;
   QB_EVENT("Rate", (ns::Dictionary{{"choice", ns::Value("later")}}));
   QB_EVENT("More_Apps_Click", std::nullopt);
-  auto events = VOZIzizuzove::recordedEvents();
+  auto events = msr_testing::VOZIzizuzoveCallRecorder::shared().recordedEvents();
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].name, "Rate");
   EXPECT_EQ(events[0].parameters, (ns::Dictionary{{"choice", ns::Value("later")}}));
-  EXPECT_EQ(events[0].origin, "app");
   EXPECT_FALSE(events[1].parameters);
 
   auto lines = userLog();

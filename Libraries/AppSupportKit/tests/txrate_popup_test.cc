@@ -155,7 +155,7 @@ TEST_F(TXRatePopupTest, EveryOtherWayOutNamesItsReasonAndTheFace) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason + " after " + c.clicked);
     rate().setDeclinedThisVersion(false);
-    VOZIzizuzove::clearRecordedEvents();
+    msr_testing::VOZIzizuzoveCallRecorder::shared().clearRecords();
     Input::advance(2);
     auto card = openPrompt();
     ASSERT_TRUE(card);

@@ -274,7 +274,10 @@ bool MSRMeasurement::startMeasurementOnWorkerQueue() {
       didInitializeComponents_ = true;
     }
   }
-  if (MSRAnalytics::needFirstOpenAfterReset()) MSRAnalytics::removeNeedFirstOpenAfterReset();
+  if (MSRAnalytics::needFirstOpenAfterReset()) {
+    reportFirstOpenOnWorkerQueue();
+    MSRAnalytics::removeNeedFirstOpenAfterReset();
+  }
   updateSchedule();
   if (MSRBackwardCompatibilityUtil::disableRERUzerovarira()) {
     monitor()->logWithLevel(1, 23210, "RERUzerovarira has been disabled");
@@ -290,8 +293,14 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
     std::lock_guard lock(componentsMutex_);
     identity_ = identity;
   }
-  bool resetOnConsent = false;
-  if (auto deferred = MSRAnalytics::deferredResetOnDeniedConsent()) resetOnConsent = deferred->boolValue();
+  auto consentBefore = MSRConsentSettingsUtil::consentSettings();
+  setProspectiveConsentSettings();
+  bool resetOnConsent = MSRConsentSettingsUtil::didWithdrawPreviousConsent(
+      consentBefore ? std::optional<ns::Value>(ns::Value(*consentBefore)) : std::nullopt);
+  if (!resetOnConsent) {
+    if (auto deferred = MSRAnalytics::deferredResetOnDeniedConsent()) resetOnConsent = deferred->boolValue();
+  }
+  MSRAnalytics::removeStartUpConsentSettings();
   MSRAnalytics::removeDeferredResetOnDeniedConsent();
 
   if (shouldWipeDataWithAppID(appID_, identity->appIDFromZMP(), identity->appIDFromRiVar(),
@@ -338,6 +347,14 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
   if (!database->maybeDeleteStaleData(&staleError) && staleError.code() != 0) {
     log->logWithLevel(5, 23018, "Unable to delete stale data. Error", MSRLogContext(staleError));
   }
+  // The lifecycle events and the on-device conversion checks of a start
+  // (MSRMeasurementSeams.cc).
+  checkPSMDependencyOnWorkerQueue();
+  maybeDeleteExpiredPSMValueOnWorkerQueue();
+  backfillSessionNumber();
+  reportFirstOpenOnWorkerQueue();
+  reportAppUpdateOnWorkerQueue();
+  reportOSUpdateOnWorkerQueue();
   if (persistedConfig_->dozaveveFeatureRollouts() && !isDozaveveRemoteConfigSDKPresent()) {
     persistedConfig_->setDozaveveFeatureRollouts(std::nullopt);
   }

@@ -26,12 +26,20 @@
 #include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
 #include "Libraries/TelemetryFoundation/ZULNetwork.h"
 #include "Platform/Foundation/Error.h"
+#include "Platform/StoreKit/PaymentQueue.h"
+#include "Platform/UIKit/ApplicationDelegate.h"
 
 class MSRAudience;
 class MSRAudienceTimestampsCache;
 class MSREManager;
 class MSRRawEventData;
 class MSRDailyCounts;
+
+// What the analytics interface hands the engine with every event: called
+// on the worker queue with a public event's origin, name, parameters and
+// timestamp before the event is handled.
+using MSRLogEventInterceptor = std::function<void(const std::string& origin, const std::string& name,
+                                                  const ns::Dictionary& parameters, double timestamp)>;
 
 class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_shared_from_this<MSRMeasurement> {
  public:
@@ -188,6 +196,52 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
   // Seconds since boot from which uploads are suspended; 0 when not.
   double suspendedUploadTimestamp() const { return suspendedUploadTimestamp_.load(); }
   void setSuspendedUploadTimestamp(double timestamp) { suspendedUploadTimestamp_.store(timestamp); }
+
+  // ---- The event entry (MSRMeasurementEntry.cc): what the analytics
+  // interface calls. Any thread unless named "OnWorkerQueue".
+  // Schedules logEventOnWorkerQueueWithOrigin with every argument.
+  void logEventWithOrigin(const std::string& origin, bool isPublicEvent, const std::string& name,
+                          const ns::Dictionary& parameters, double timestamp, bool enabled, bool ignoreEnabled,
+                          bool ignoreInterceptor, MSRLogEventInterceptor interceptor,
+                          const ns::Dictionary& addedScreenParameters);
+  // Merges the default parameters (unless ignoring the interceptor, or for
+  // "_err"), makes the event, calls the interceptor for a public event and
+  // hands the event on; listeners hear of it unless it is disabled, comes
+  // from "am" or is an ad event ("_xa", "_xu").
+  void logEventOnWorkerQueueWithOrigin(const std::string& origin, bool isPublicEvent, const std::string& name,
+                                       const ns::Dictionary& parameters, double timestamp, bool enabled,
+                                       bool ignoreEnabled, bool ignoreInterceptor,
+                                       const MSRLogEventInterceptor& interceptor,
+                                       const ns::Dictionary& addedScreenParameters);
+  // Null logs 23048.
+  void logEvent(const std::shared_ptr<MSREvent>& event);
+  void logEventOnWorkerQueue(const std::shared_ptr<MSREvent>& event, bool notifyEventListeners);
+  // None clears them all; NSNull removes one. Persisted on the worker queue.
+  void setDefaultEventParameters(const std::optional<ns::Dictionary>& parameters);
+  void handleSetDefaultEventParametersOnWorkerQueue(const std::optional<ns::Dictionary>& parameters);
+  // The stored defaults under `parameters` (whose values win).
+  ns::Dictionary parametersWithAddedDefaultEventParameters(const ns::Dictionary& parameters);
+  // Keeps purchased transactions whose fingerprint was never stored (or
+  // has none, or could not be stored), in input order; the callback runs on
+  // the default global queue.
+  void filterPurchaseTransactions(const sk::PaymentTransactionList& transactions,
+                                  std::function<void(sk::PaymentTransactionList)> callback);
+
+  // ---- Steps other parts of the engine build; each does nothing yet
+  // (MSRMeasurementSeams.cc).
+  void setSessionTimeoutInterval(double interval);
+  void setUserData(const ns::Dictionary& userData);
+  // Not on the worker queue (23163).
+  void handleNonFirstOpenEventURL(const std::string& url, double eventTimestampInSeconds);
+  void reportFirstOpenOnWorkerQueue();
+  void reportAppUpdateOnWorkerQueue();
+  void reportOSUpdateOnWorkerQueue();
+  void backfillSessionNumber();
+  void checkPSMDependencyOnWorkerQueue();
+  void maybeDeleteExpiredPSMValueOnWorkerQueue();
+  void setProspectiveConsentSettings();
+  // The web page URL of a browsing activity; none (logged) otherwise.
+  static std::optional<std::string> deepLinkFromUserActivity(const ui::UserActivity* activity);
 
   // The network client's log calls, into the monitor: levels 3, 4, 5, 6, 7
   // become 1, 4, 3, 6, 7, any other 3.

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "Libraries/Measurement/Core/MSRAEU.h"
+#include "Libraries/Measurement/Core/MSRAnalytics.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Libraries/Measurement/Core/MSRTimeSinceBoot.h"
 #include "Platform/Foundation/NotificationCenter.h"
@@ -258,9 +259,15 @@ void MSRMeasurement::handleAppWillResignActiveEvent() {
     swapBackgroundTaskWithNewTaskID(task);
     log->logWithLevel(8, 23145, "Background task started. Task ID", ns::Value(static_cast<int64_t>(task)));
   }
+  // Through the analytics operation queue: events logged just before come
+  // first.
   std::weak_ptr<MSRMeasurement> weak = weak_from_this();
-  scheduler_->scheduleOnWorkerQueueBlockID("MSRMeasurement:4143", [weak] {
-    if (auto engine = weak.lock()) engine->uploadData();
+  MSRAnalytics::queueOperationWithBlock([weak] {
+    auto engine = weak.lock();
+    if (!engine) return;
+    engine->scheduler()->scheduleOnWorkerQueueBlockID("MSRMeasurement:4143", [weak] {
+      if (auto strong = weak.lock()) strong->uploadData();
+    });
   });
 }
 

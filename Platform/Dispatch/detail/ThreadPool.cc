@@ -73,7 +73,14 @@ void ThreadPool::work(Shared* s) {
   for (;;) {
     while (s->tasks.empty() && !s->stopping) {
       ++s->idle;
-      s->ready.wait(lock);
+      if (s->idle == s->live) {
+        // The last busy worker rests: the main thread may be waiting for
+        // the queues to fall idle (RunLoop::runUntil); it hears of it now.
+        lock.unlock();
+        RunLoop::main().wake();
+        lock.lock();
+      }
+      if (s->tasks.empty() && !s->stopping) s->ready.wait(lock);
       --s->idle;
     }
     if (s->stopping) break;

@@ -43,6 +43,42 @@ TEST(MainRunLoopTest, BackgroundSyncOntoMainCompletesWhileMainPumps) {
   EXPECT_EQ(value, 42);
 }
 
+// A wait of the loop with nothing queued ends on wake(): a thread wakes it
+// until the wait has ended, so the test never depends on who comes first.
+TEST(MainRunLoopTest, WakeEndsAWaitWithNothingQueued) {
+  RunLoop::main().drain();
+  std::atomic<bool> returned{false};
+  std::thread waker([&] {
+    while (!returned) {
+      RunLoop::main().wake();
+      std::this_thread::yield();
+    }
+  });
+  EXPECT_FALSE(RunLoop::main().runOnce(3600));  // nothing ran, and it came back
+  returned = true;
+  waker.join();
+}
+
+// The last worker falling idle wakes the loop: work runs on the workers
+// until the wait has ended, which it does without anything reaching the
+// main queue.
+TEST(MainRunLoopTest, TheWorkersFallingIdleWakeTheLoop) {
+  RunLoop::main().drain();
+  std::atomic<bool> returned{false};
+  std::atomic<int> tasks{0};
+  std::thread submitter([&] {
+    while (!returned) {
+      Queue::global(Priority::Default)->async([&] { ++tasks; });
+      while (!returned && otherQueuesBusy()) std::this_thread::yield();
+    }
+  });
+  EXPECT_FALSE(RunLoop::main().runOnce(3600));
+  returned = true;
+  submitter.join();
+  while (otherQueuesBusy()) std::this_thread::yield();  // the last task is done with `tasks`
+  EXPECT_GT(tasks.load(), 0);
+}
+
 TEST(MainRunLoopTest, RunsMainBlocksInOrderAndStopEndsRun) {
   std::vector<int> order;
   for (int i = 0; i < 5; ++i) Queue::main()->async([&, i] { order.push_back(i); });

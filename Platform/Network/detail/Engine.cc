@@ -4,8 +4,11 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -18,10 +21,13 @@
 namespace net::detail {
 
 struct Engine::State {
-  CURLM* multi = nullptr;
   std::thread thread;
 
   std::mutex mutex;
+  // Set by the thread when a transfer first needs libcurl; until then the
+  // thread waits for commands on `posted`, afterwards in libcurl's poll.
+  CURLM* multi = nullptr;
+  std::condition_variable posted;
   std::vector<std::function<void()>> commands;
   bool stopping = false;
 
@@ -31,6 +37,8 @@ struct Engine::State {
   std::vector<CURL*> idleHandles;
 
   void run();
+  void openLibcurl();
+  bool waitForCommands();
   void runCommands();
   void collectFinished();
   void deliverTrustQuestions();
@@ -48,23 +56,28 @@ Engine& Engine::shared() {
 }
 
 Engine::Engine() : state_(new State) {
-  curl_global_init(CURL_GLOBAL_ALL);
-  state_->multi = curl_multi_init();
   State* state = state_;
   state_->thread = dispatch::startThread([state] { state->run(); });
   dispatch::detail::addShutdownStep(dispatch::detail::ShutdownStage::Network, [state] { state->stop(); });
 }
 
 void Engine::post(std::function<void()> command) {
+  CURLM* multi = nullptr;
   {
     std::lock_guard lock(state_->mutex);
     if (state_->stopping) return;
     state_->commands.push_back(std::move(command));
+    multi = state_->multi;
   }
-  curl_multi_wakeup(state_->multi);
+  if (multi) {
+    curl_multi_wakeup(multi);
+  } else {
+    state_->posted.notify_one();
+  }
 }
 
 CURL* Engine::takeHandle() {
+  state_->openLibcurl();
   if (state_->idleHandles.empty()) return curl_easy_init();
   CURL* handle = state_->idleHandles.back();
   state_->idleHandles.pop_back();
@@ -95,6 +108,7 @@ void Engine::fail(Exchange& exchange, int64_t code) {
 void Engine::trustQuestionAsked(CURL* handle) { state_->trustQuestions.push_back(handle); }
 
 CURLSH* Engine::makeShare(bool withCookies) {
+  state_->openLibcurl();
   CURLSH* share = curl_share_init();
   // Connections belong to the session that opened them: one session's
   // trust decisions never carry over to another.
@@ -114,13 +128,10 @@ void Engine::State::run() {
   sigaddset(&pipe, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
   pthread_setname_np(pthread_self(), "quillbox-net");
-
   for (;;) {
-    {
-      std::lock_guard lock(mutex);
-      if (stopping) return;
-    }
+    if (!waitForCommands()) return;
     runCommands();
+    if (!multi) continue;
     int running = 0;
     curl_multi_perform(multi, &running);
     collectFinished();
@@ -128,6 +139,34 @@ void Engine::State::run() {
     expireDeadlines();
     curl_multi_poll(multi, nullptr, 0, waitMilliseconds(), nullptr);
   }
+}
+
+// libcurl and the libraries it pulls in are mapped when a transfer first
+// needs them, not at program start: a launch whose requests all fail as
+// offline (OfflineDevice.h) never maps them, and one that connects opens
+// them on this thread, beside the launch.
+void Engine::State::openLibcurl() {
+  if (multi) return;
+  std::string why;
+  if (!openCurl(&why)) {
+    // As the dynamic linker would refuse to start a program without it.
+    std::fprintf(stderr, "quillbox: the network library cannot be loaded: %s\n", why.c_str());
+    std::abort();
+  }
+  curl_global_init(CURL_GLOBAL_ALL);
+  std::lock_guard lock(mutex);
+  multi = curl_multi_init();
+  // Commands posted before this woke the thread through `posted`: the
+  // first poll returns at once, so the loop looks for them again.
+  curl_multi_wakeup(multi);
+}
+
+// False when the engine stops. Before libcurl is open, waits here for a
+// command; after, libcurl's poll waits instead.
+bool Engine::State::waitForCommands() {
+  std::unique_lock lock(mutex);
+  if (!multi) posted.wait(lock, [this] { return stopping || !commands.empty(); });
+  return !stopping;
 }
 
 void Engine::State::runCommands() {
@@ -190,8 +229,9 @@ void Engine::State::stop() {
   {
     std::lock_guard lock(mutex);
     stopping = true;
+    if (multi) curl_multi_wakeup(multi);
   }
-  curl_multi_wakeup(multi);
+  posted.notify_one();
   if (thread.joinable()) thread.join();
 }
 

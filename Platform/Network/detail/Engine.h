@@ -5,10 +5,10 @@
 // running then never finish).
 #pragma once
 
-#include <curl/curl.h>
-
 #include <functional>
 #include <memory>
+
+#include "Platform/Network/detail/Curl.h"
 
 namespace net::detail {
 

@@ -74,23 +74,24 @@ CURL* Exchange::releaseHandle() {
   return handle;
 }
 
+std::optional<ns::Error> Exchange::refusal(const URLRequest& request) {
+  const ns::URL& url = request.url();
+  if (url.scheme() != "http" && url.scheme() != "https") return makeURLError(kURLErrorUnsupportedURL, url);
+  std::string host = url.host().value_or("");
+  if (host.empty()) return makeURLError(kURLErrorBadURL, url);
+  if (routeForHost(host).kind == HostRoute::Kind::Offline) return makeURLError(kURLErrorNotConnectedToInternet, url);
+  return std::nullopt;
+}
+
 bool Exchange::configure(const ExchangeSettings& settings, ns::Error* error) {
   const ns::URL& url = request_.url();
-  if (url.scheme() != "http" && url.scheme() != "https") {
-    ns::setError(error, makeURLError(kURLErrorUnsupportedURL, url));
+  if (auto refused = refusal(request_)) {
+    ns::setError(error, std::move(*refused));
     return false;
   }
   host_ = url.host().value_or("");
-  if (host_.empty()) {
-    ns::setError(error, makeURLError(kURLErrorBadURL, url));
-    return false;
-  }
   port_ = url.port().value_or(url.scheme() == "https" ? 443 : 80);
   HostRoute route = routeForHost(host_);
-  if (route.kind == HostRoute::Kind::Offline) {
-    ns::setError(error, makeURLError(kURLErrorNotConnectedToInternet, url));
-    return false;
-  }
   if (route.kind == HostRoute::Kind::Mapped) {
     // Any host and port of this one request go to the loopback port; the
     // URL, "Host" and the TLS name stay as they are.

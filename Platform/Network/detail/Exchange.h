@@ -4,7 +4,6 @@
 // transport error or none. Engine thread only.
 #pragma once
 
-#include <curl/curl.h>
 #include <openssl/ssl.h>
 
 #include <chrono>
@@ -17,6 +16,7 @@
 #include "Platform/Network/HTTPURLResponse.h"
 #include "Platform/Network/ServerTrust.h"
 #include "Platform/Network/URLRequest.h"
+#include "Platform/Network/detail/Curl.h"
 
 namespace net::detail {
 
@@ -66,6 +66,10 @@ class Exchange {
   // other than http/https, an offline host, a missing body file).
   static std::shared_ptr<Exchange> make(CURL* handle, ExchangeListener& listener, const URLRequest& request,
                                         RequestBody body, const ExchangeSettings& settings, ns::Error* error);
+  // The error of a request that cannot go out whatever its body (a scheme
+  // other than http/https, no host, an offline host), or none: asked before
+  // libcurl is needed.
+  static std::optional<ns::Error> refusal(const URLRequest& request);
   ~Exchange();
   Exchange(const Exchange&) = delete;
   Exchange& operator=(const Exchange&) = delete;

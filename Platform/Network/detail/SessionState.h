@@ -4,8 +4,6 @@
 // and cookies), which lives on the engine thread.
 #pragma once
 
-#include <curl/curl.h>
-
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -14,6 +12,7 @@
 
 #include "Platform/Network/URLSessionConfiguration.h"
 #include "Platform/Network/URLSessionDelegate.h"
+#include "Platform/Network/detail/Curl.h"
 #include "Platform/Network/detail/SerialDelivery.h"
 
 namespace net {

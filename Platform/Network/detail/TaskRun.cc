@@ -77,6 +77,12 @@ void TaskRun::begin(std::shared_ptr<URLSessionTask> task) {
 
 void TaskRun::startExchange(const URLRequest& request) {
   ++exchangeSerial_;
+  // Refused before the session's share or a handle is made, so that a
+  // request that cannot go out does not need libcurl.
+  if (auto refused = Exchange::refusal(request)) {
+    end(*refused);
+    return;
+  }
   SessionState& state = session_->state();
   ExchangeSettings settings;
   settings.additionalHeaders = state.configuration.HTTPAdditionalHeaders();

@@ -5,6 +5,8 @@
 
 #include <future>
 
+#include "Libraries/Measurement/Core/MSRAnalytics.h"
+#include "Libraries/Measurement/Core/testing/MSRAnalyticsTesting.h"
 #include "Libraries/Measurement/Core/tests/UploadTestSupport.h"
 #include "Platform/Foundation/NotificationCenter.h"
 
@@ -151,6 +153,9 @@ TEST_F(MSRMeasurementScheduleTest, OfflineTheEngineWaitsForReachabilityThenUploa
 }
 
 TEST_F(MSRMeasurementScheduleTest, LeavingTheForegroundUploadsUnderABackgroundTask) {
+  // The upload goes through the analytics operation queue, open once
+  // analytics has started.
+  MSRAnalytics::unsuspendOperationQueue();
   auto& application = ui::Application::shared();
   auto& center = ns::NotificationCenter::defaultCenter();
   store({event("level_up", kNow)});
@@ -180,6 +185,7 @@ TEST_F(MSRMeasurementScheduleTest, LeavingTheForegroundUploadsUnderABackgroundTa
   EXPECT_TRUE(count(23142) >= 1);
   release2.set_value();
   worker([] {});
+  MSRAnalyticsResetForTesting();
 }
 
 }  // namespace

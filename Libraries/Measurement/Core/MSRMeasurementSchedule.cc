@@ -19,6 +19,12 @@ constexpr double kBlocklistConfigAge = 604800;
 
 double now() { return ns::Clock::now().timeIntervalSince1970(); }
 
+// The engine's own configuration; the built-in one until it has one.
+std::shared_ptr<MSRRemoteConfig> engineConfig(const MSRMeasurement& engine) {
+  auto config = engine.remoteConfigInstance();
+  return config ? config : MSRRemoteConfig::defaultInstance();
+}
+
 // The network client holds its reachability listener weakly; this one
 // forwards to the engine without keeping it alive.
 class ReachabilityListener : public ZULNetworkReachabilityDelegate {
@@ -173,7 +179,7 @@ void MSRMeasurement::updateSchedule() {
   const double current = now();
   const double backoff = persistedConfig_->lastBackoffTimestamp();
   if (backoff != 0) {
-    const double period = remoteConfig()->uploadingBackoffInterval();
+    const double period = engineConfig(*this)->uploadingBackoffInterval();
     if (period > current - backoff) next = std::max(next, backoff + period);
   }
   if (!alarm_) return;
@@ -207,7 +213,7 @@ void MSRMeasurement::uploadDataOrRegisterAlarm() {
 }
 
 bool MSRMeasurement::shouldUseBackgroundSession() const {
-  return remoteConfig()->isNetworkBackgroundSessionEnabled() && backgroundUpdateTask_.load() != ui::kBackgroundTaskInvalid;
+  return engineConfig(*this)->isNetworkBackgroundSessionEnabled() && backgroundUpdateTask_.load() != ui::kBackgroundTaskInvalid;
 }
 
 void MSRMeasurement::subscribeForAppForegroundBackgroundNotifications() {
@@ -229,7 +235,7 @@ void MSRMeasurement::subscribeForAppForegroundBackgroundNotifications() {
 
 void MSRMeasurement::handleAppDidBecomeActiveEvent() {
   std::weak_ptr<MSRMeasurement> weak = weak_from_this();
-  if (remoteConfig()->blocklistInternal()) {
+  if (engineConfig(*this)->blocklistInternal()) {
     scheduler_->scheduleOnWorkerQueueBlockID("MSRMeasurement:4088", [weak] {
       auto engine = weak.lock();
       if (!engine) return;

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "Libraries/Measurement/Core/tests/UploadTestSupport.h"
+#include "Platform/Foundation/NotificationCenter.h"
 
 namespace {
 
@@ -140,6 +141,29 @@ TEST_F(MSRMeasurementConfigFetchTest, AnUploadWithNothingQueuedFetchesAnExpiredC
   ASSERT_TRUE(waitFor(23133, 1));
   EXPECT_EQ(count(23037), 1u);
   EXPECT_DOUBLE_EQ(interval(), 5400);
+  EXPECT_EQ(server_->requestCount(), 1u);
+}
+
+TEST_F(MSRMeasurementConfigFetchTest, ComingToTheFrontFetchesAWeekOldConfigurationWhenTheFlagSaysSo) {
+  auto becomeActive = [&] {
+    ns::NotificationCenter::defaultCenter().post(ui::kApplicationDidBecomeActiveNotification);
+    worker([] {});
+  };
+  configure({{"measurement.upload.blacklist_internal", "1"}});
+  ns::Clock::advance(604799);
+  becomeActive();
+  EXPECT_EQ(server_->requestCount(), 0u) << "not yet a week old";
+  ns::Clock::advance(1);
+  server_->enqueue({.status = 304});
+  becomeActive();
+  ASSERT_TRUE(waitFor(23131, 1));
+  EXPECT_EQ(server_->requestCount(), 1u);
+  EXPECT_DOUBLE_EQ(fetchTime(), now());
+
+  // Without the flag a week-old configuration waits for an upload to need it.
+  configure({});
+  ns::Clock::advance(604800);
+  becomeActive();
   EXPECT_EQ(server_->requestCount(), 1u);
 }
 

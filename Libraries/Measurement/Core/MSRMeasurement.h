@@ -394,10 +394,7 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
                                                   const std::optional<ns::Error>& error);
   void incrementRetryCounter();
   bool removeBundlesFromDatabaseWithIDs(const std::vector<int64_t>& bundleIDs);
-  // Per bundle: the identifiers and consent an upload may carry, and what
-  // the configuration's data controls keep out.
-  static void stampBundleWithIdentity(MSRPBMeasurementBundle& bundle, const std::string& consentSignals,
-                                      bool gateIDFAOnATTMAS, MSRIdentity& identity);
+  // Per bundle: what the configuration's data controls keep out.
   static void applyDataControls(MSRPBMeasurementBundle& bundle, const std::vector<std::string>& controls,
                                 MSRIdentity* identity);
   bool isNetworkRequestPending() const { return isNetworkRequestPending_.load(); }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Libraries/Measurement/Core/MSRBundleIdentifiers.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Libraries/Measurement/Core/MSRNSDataAdditions.h"
 #include "Libraries/Measurement/Core/MSRTimeSinceBoot.h"
@@ -30,61 +31,11 @@ std::string stringField(const MSRPBMeasurementBundle& bundle, int32_t index) {
   return MSRPBMessageGetString(&bundle, index).value_or("");
 }
 
-bool deniedSignal(char c) { return c == '0' || c == 'D' || c == 'd'; }
-
 bool contains(const std::vector<std::string>& list, const char* item) {
   return std::find(list.begin(), list.end(), item) != list.end();
 }
 
 }  // namespace
-
-void MSRMeasurement::stampBundleWithIdentity(MSRPBMeasurementBundle& bundle, const std::string& consentSignals,
-                                bool gateIDFAOnATTMAS, MSRIdentity& identity) {
-  bool adDenied = false, analyticsDenied = false;
-  if (consentSignals.size() >= 4) {
-    MSRPBMessageSetString(&bundle, kBundleConsentSignals, consentSignals);
-    adDenied = deniedSignal(consentSignals[2]);
-    analyticsDenied = deniedSignal(consentSignals[3]);
-  } else if (consentSignals.empty()) {
-    MSRPBMessageClearField(&bundle, kBundleConsentSignals);
-  }
-  const uint64_t status = identity.appleConsentStatus();
-  if (status != 6) MSRPBMessageSetInt32(&bundle, kBundleTrackingStatus, static_cast<int32_t>(status));
-  const bool attGate = gateIDFAOnATTMAS && status != 3;
-
-  auto resettable = identity.resettableDeviceID();
-  if (identity.hasLimitedAdTracking() && resettable && !adDenied && !attGate) {
-    if (!MSRPBMessageHasField(&bundle, kBundleResettableDeviceID)) {
-      MSRPBMessageSetString(&bundle, kBundleResettableDeviceID, *resettable);
-    }
-    MSRPBMessageClearField(&bundle, kBundleVendorDeviceID);
-  } else {
-    auto vendor = identity.identifierForVendor();
-    if (analyticsDenied || !vendor) {
-      MSRPBMessageClearField(&bundle, kBundleResettableDeviceID);
-      MSRPBMessageClearField(&bundle, kBundleVendorDeviceID);
-    } else {
-      if (!MSRPBMessageHasField(&bundle, kBundleVendorDeviceID)) {
-        MSRPBMessageSetString(&bundle, kBundleVendorDeviceID, *vendor);
-      }
-      MSRPBMessageClearField(&bundle, kBundleResettableDeviceID);
-    }
-  }
-  if (!analyticsDenied) {
-    auto appInstanceID = identity.appInstanceID();
-    if (appInstanceID && !appInstanceID->empty() && stringField(bundle, kBundleAppInstanceID).empty()) {
-      MSRPBMessageSetString(&bundle, kBundleAppInstanceID, *appInstanceID);
-    }
-  }
-  if (adDenied) MSRPBMessageClearField(&bundle, kBundleResettableDeviceID);
-  if (analyticsDenied) {
-    MSRPBMessageClearField(&bundle, kBundleVendorDeviceID);
-    MSRPBMessageClearField(&bundle, kBundleAppInstanceID);
-  }
-  if (identity.hasLimitedAdTracking()) {
-    MSRPBMessageSetBool(&bundle, kBundleLimitedAdTracking, identity.limitedAdTracking());
-  }
-}
 
 void MSRMeasurement::applyDataControls(MSRPBMeasurementBundle& bundle, const std::vector<std::string>& controls,
                           MSRIdentity* identity) {
@@ -223,7 +174,7 @@ void MSRMeasurement::uploadData() {
   }
   const std::string consent = MSRConsentSettingsUtil::consentSignals();
   const bool gate = config->gateIDFAOnATTMASEnabled();
-  for (auto& [bundle, rowID] : *queried) stampBundleWithIdentity(*bundle, consent, gate, *identity);
+  for (auto& [bundle, rowID] : *queried) MSRStampBundleWithIdentifiersAndConsent(*bundle, consent, gate, *identity);
   const double lastSuccess = persistedConfig_->lastSuccessfulUploadTimestamp();
   if (lastSuccess != 0) {
     log->logWithLevel(8, 23038, "Uploading events. Elapsed time since last successful upload (s)",

@@ -447,6 +447,8 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
 
  private:
   void stopUploadSchedule();
+  // The network client tells the engine of reachability changes from now on.
+  void listenForReachabilityChanges();
   std::atomic<bool> isNetworkRequestPending_{false};
   std::atomic<uint64_t> backgroundUpdateTask_{0};
   std::optional<std::vector<int64_t>> uploadingBundleIDs_;

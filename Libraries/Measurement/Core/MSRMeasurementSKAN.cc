@@ -129,6 +129,9 @@ void MSRMeasurement::fetchSKANCV() {
   }
   if (!network_ || !network_->isNetworkConnected()) {
     fetchSKANWhenNetworkConnected_ = true;
+    // The upload schedule listens only while data waits: this fetch must
+    // hear the network come back even when nothing else does.
+    listenForReachabilityChanges();
     return;
   }
   isSKANRequestInProgress_ = true;

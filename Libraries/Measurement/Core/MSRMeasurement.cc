@@ -9,6 +9,7 @@
 #include "Libraries/Measurement/Core/testing/MSRMeasurementTesting.h"
 #include "Libraries/Measurement/Reporters/MSRAudience.h"
 #include "Libraries/Measurement/Reporters/MSREManager.h"
+#include "Libraries/Measurement/Reporters/MSRSearchAdReporter.h"
 #include "Libraries/Measurement/Reporters/MSRSessionReporter.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
 #include "Libraries/Measurement/Storage/MSREndpoints.h"
@@ -259,9 +260,11 @@ void MSRMeasurement::setEnabledOnWorkerQueue(bool enable) {
       setEnabled(false);
       return;
     }
+    if (auto reporter = searchAdReporter()) reporter->setSearchAdReporterEnabled(true);
     log->logWithLevel(6, 23012, "Analytics collection enabled");
   } else {
     if (alarm_) alarm_->cancel();
+    if (auto reporter = searchAdReporter()) reporter->setSearchAdReporterEnabled(false);
     log->logWithLevel(6, 23013, "Analytics collection disabled");
   }
 }
@@ -357,6 +360,15 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
   reportFirstOpenOnWorkerQueue();
   reportAppUpdateOnWorkerQueue();
   reportOSUpdateOnWorkerQueue();
+  // Search-ads attribution, until it has been answered.
+  if (auto reporter = MSRSearchAdReporter::initWithWorkerQueue(scheduler_->workerQueue(), persistedConfig_)) {
+    {
+      std::lock_guard lock(componentsMutex_);
+      searchAdReporter_ = reporter;
+    }
+    reporter->setSearchAdReporterEnabled(true);
+    reporter->start();
+  }
   if (persistedConfig_->dozaveveFeatureRollouts() && !isDozaveveRemoteConfigSDKPresent()) {
     persistedConfig_->setDozaveveFeatureRollouts(std::nullopt);
   }
@@ -464,6 +476,11 @@ std::shared_ptr<MSRDatabase> MSRMeasurement::database() const {
 std::shared_ptr<MSRRemoteConfig> MSRMeasurement::remoteConfigInstance() const {
   std::lock_guard lock(componentsMutex_);
   return remoteConfig_;
+}
+
+std::shared_ptr<MSRSearchAdReporter> MSRMeasurement::searchAdReporter() const {
+  std::lock_guard lock(componentsMutex_);
+  return searchAdReporter_;
 }
 
 void MSRMeasurement::ZULNetwork_logWithLevel(ZULNetworkLogLevel level, ZULNetworkMessageCode messageCode,

@@ -1,12 +1,14 @@
 // A console reporter that also keeps each benchmark's real time per
 // iteration by function name, so a program can print our time against a
-// reference tool's time as a ratio.
+// reference tool's time as a ratio. A benchmark run several times
+// (Repetitions) counts by the median of its runs.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,12 +18,19 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const auto& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0) {
-        seconds[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+      if (run.error_occurred || run.iterations <= 0) continue;
+      const std::string& name = run.run_name.function_name;
+      bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (median) medians_.insert(name);
+      if (median || (run.run_type == Run::RT_Iteration && !medians_.count(name))) {
+        seconds[name] = run.real_accumulated_time / static_cast<double>(run.iterations);
       }
     }
     ConsoleReporter::ReportRuns(runs);
   }
+
+ private:
+  std::set<std::string> medians_;
 };
 
 namespace bench {

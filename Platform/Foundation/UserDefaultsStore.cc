@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,11 +93,38 @@ std::shared_ptr<UserDefaultsStore> UserDefaultsStore::forPath(const std::string&
 
 UserDefaultsStore::UserDefaultsStore(std::string path) : path_(std::move(path)), lockPath_(path_ + ".lock") {}
 
-UserDefaultsStore::Stamp UserDefaultsStore::stampLocked() const {
-  Stamp stamp;
+UserDefaultsStore::~UserDefaultsStore() { unmapGenerationLocked(); }
+
+void UserDefaultsStore::unmapGenerationLocked() {
+  if (mappedGeneration_) ::munmap(const_cast<uint64_t*>(mappedGeneration_), sizeof(uint64_t));
+  mappedGeneration_ = nullptr;
+}
+
+uint64_t UserDefaultsStore::generationLocked() {
+  if (mappedGeneration_) return *mappedGeneration_;
   int fd = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
-  stamp.generation = readGeneration(fd);
-  if (fd >= 0) ::close(fd);
+  if (fd < 0) return 0;
+  uint64_t generation = readGeneration(fd);
+  // Only a file that already holds the counter is mapped: reading a
+  // mapping past the end of a shorter file would fault. The file never
+  // shrinks (writers only rewrite its first bytes).
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(sizeof(uint64_t))) {
+    void* mapped = ::mmap(nullptr, sizeof(uint64_t), PROT_READ, MAP_SHARED, fd, 0);
+    if (mapped != MAP_FAILED) {
+      mappedGeneration_ = static_cast<const volatile uint64_t*>(mapped);
+      mappedDevice_ = st.st_dev;
+      mappedInode_ = st.st_ino;
+      generation = *mappedGeneration_;
+    }
+  }
+  ::close(fd);
+  return generation;
+}
+
+UserDefaultsStore::Stamp UserDefaultsStore::stampLocked() {
+  Stamp stamp;
+  stamp.generation = generationLocked();
   struct stat st;
   if (::stat(path_.c_str(), &st) == 0) {
     stamp.device = st.st_dev;
@@ -111,6 +139,15 @@ UserDefaultsStore::Stamp UserDefaultsStore::stampLocked() const {
 void UserDefaultsStore::refreshLocked() {
   Stamp now = stampLocked();
   if (stamp_ && *stamp_ == now) return;
+  // The file changed: make sure the mapped counter is still the lock
+  // file's (one that was removed and made again is mapped afresh).
+  if (mappedGeneration_) {
+    struct stat st;
+    if (::stat(lockPath_.c_str(), &st) != 0 || st.st_dev != mappedDevice_ || st.st_ino != mappedInode_) {
+      unmapGenerationLocked();
+      now.generation = generationLocked();
+    }
+  }
   values_ = readDictionaryFile(path_).value_or(Dictionary{});
   for (const auto& [key, value] : pending_) apply(values_, key, value);
   stamp_ = now;

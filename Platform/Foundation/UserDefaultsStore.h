@@ -3,6 +3,10 @@
 // current content under an advisory lock on "<file>.lock" (which also holds
 // a write counter), then replace the file atomically; reads re-read the
 // file when its stamp or the counter moved, so other processes' writes show.
+// Settings are read many times for each write (several times for each
+// measured event), so the counter is read through a shared mapping of the
+// lock file rather than opening it each time: a read costs one stat of the
+// file.
 #pragma once
 
 #include <sys/types.h>
@@ -25,6 +29,9 @@ class UserDefaultsStore {
  public:
   // The one store of `plistPath` in this process.
   static std::shared_ptr<UserDefaultsStore> forPath(const std::string& plistPath);
+  ~UserDefaultsStore();
+  UserDefaultsStore(const UserDefaultsStore&) = delete;
+  UserDefaultsStore& operator=(const UserDefaultsStore&) = delete;
 
   std::optional<Value> get(std::string_view key);
   Dictionary snapshot();
@@ -47,7 +54,11 @@ class UserDefaultsStore {
     uint64_t generation = 0;
     bool operator==(const Stamp&) const = default;
   };
-  Stamp stampLocked() const;
+  Stamp stampLocked();
+  // The write counter: from the mapping once the lock file holds one,
+  // else read from the file (0 while there is none).
+  uint64_t generationLocked();
+  void unmapGenerationLocked();
   void refreshLocked();
   bool flushLocked();
 
@@ -56,6 +67,12 @@ class UserDefaultsStore {
   Dictionary values_;
   std::optional<Stamp> stamp_;
   std::vector<std::pair<std::string, std::optional<Value>>> pending_;
+  // The lock file's counter, mapped read-only and shared, and the file it
+  // maps (the lock file is never meant to be replaced; if it were, the
+  // mapping is dropped at the next change of the settings file).
+  const volatile uint64_t* mappedGeneration_ = nullptr;
+  dev_t mappedDevice_ = 0;
+  ino_t mappedInode_ = 0;
 
   friend class UserDefaultsStoreRegistry;
 };

@@ -1,8 +1,5 @@
 #include "Platform/Network/SynchronousLoad.h"
 
-#include <condition_variable>
-#include <mutex>
-
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Network/URLError.h"
@@ -11,34 +8,34 @@
 
 namespace net {
 
+// The transfer runs on the calling thread, which waits for it anyway: one
+// thread instead of a hand-over to the engine thread and back for every
+// load. Its handler runs at once on this thread, as the transfer ends.
 std::optional<ns::Data> sendSynchronousRequest(const URLRequest& request, std::optional<HTTPURLResponse>* response,
                                                ns::Error* error) {
   struct Outcome {
-    std::mutex mutex;
-    std::condition_variable done;
     bool finished = false;
     std::optional<ns::Data> data;
     std::optional<HTTPURLResponse> response;
     std::optional<ns::Error> error;
-  };
-  auto outcome = std::make_shared<Outcome>();
-  detail::oneShotSession()
-      ->dataTask(request,
-                 [outcome](std::optional<ns::Data> data, std::optional<HTTPURLResponse> response,
-                           std::optional<ns::Error> error) {
-                   std::lock_guard lock(outcome->mutex);
-                   outcome->data = std::move(data);
-                   outcome->response = std::move(response);
-                   outcome->error = std::move(error);
-                   outcome->finished = true;
-                   outcome->done.notify_all();
-                 })
-      ->resume();
-  std::unique_lock lock(outcome->mutex);
-  outcome->done.wait(lock, [&] { return outcome->finished; });
-  if (response) *response = outcome->response;
-  if (outcome->error) ns::setError(error, *outcome->error);
-  return std::move(outcome->data);
+  } outcome;
+  detail::CallingThreadLoads& loads = detail::callingThreadLoads();
+  loads.engine->within([&] {
+    loads.session
+        ->dataTask(request,
+                   [&outcome](std::optional<ns::Data> data, std::optional<HTTPURLResponse> response,
+                              std::optional<ns::Error> error) {
+                     outcome.data = std::move(data);
+                     outcome.response = std::move(response);
+                     outcome.error = std::move(error);
+                     outcome.finished = true;
+                   })
+        ->resume();
+  });
+  loads.engine->driveUntil([&] { return outcome.finished; });
+  if (response) *response = outcome.response;
+  if (outcome.error) ns::setError(error, *outcome.error);
+  return std::move(outcome.data);
 }
 
 std::optional<ns::Data> dataWithContentsOfURL(const ns::URL& url, double timeoutInterval, ns::Error* error) {

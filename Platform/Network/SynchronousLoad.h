@@ -1,6 +1,8 @@
 // Loads that wait on the calling thread, on a session of their own (never
 // the caller's delegate queue), so any thread but the delegate queue of a
-// session it waits for may call them.
+// session it waits for may call them. The calling thread runs the transfer
+// itself, on a session and connections of its own (its cookies too), kept
+// until the thread ends.
 #pragma once
 
 #include <optional>

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
 
 #include "Platform/Foundation/Bundle.h"
@@ -195,6 +196,32 @@ TEST_F(UserDefaultsTest, AnotherProcessSeesWritesAtOnce) {
             0);
   EXPECT_EQ(group->stringForKey("writer"), "child");
   EXPECT_TRUE(group->boolForKey("NTHasNotesToImport"));
+}
+
+// Reads take the write counter from the lock file without opening it each
+// time: a lock file that holds no counter yet (a writer died before
+// writing it) or that was removed and made again still lets every write
+// of another process show.
+TEST_F(UserDefaultsTest, ReadsFollowTheLockFileThroughAnEmptyOrRemadeOne) {
+  const std::string lockFile = preferencesFile(kGroup) + ".lock";
+  ASSERT_TRUE(FileManager::defaultManager().createDirectory(device_.device().preferencesDirectory(), true));
+  std::ofstream(lockFile).close();
+  auto group = UserDefaults::withSuiteName(kGroup);
+  EXPECT_FALSE(group->objectForKey("step"));
+  auto writeInChild = [](int step) {
+    return inChild([step] { UserDefaults::withSuiteName(kGroup)->setInteger(step, "step"); });
+  };
+  struct Case {
+    const char* what;
+    bool removeLockFile;
+  } cases[] = {{"empty lock file", false}, {"counter written", false}, {"lock file removed", true}, {"remade", false}};
+  int step = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.removeLockFile) ASSERT_EQ(::unlink(lockFile.c_str()), 0);
+    ASSERT_EQ(writeInChild(++step), 0);
+    EXPECT_EQ(group->integerForKey("step"), step);
+  }
 }
 
 TEST_F(UserDefaultsTest, ConcurrentWritersKeepEachOthersKeys) {

@@ -19,7 +19,7 @@
 namespace net::detail {
 
 #define NET_CURL_FUNCTIONS(X) X(curl_, global_init) X(curl_, easy_init) X(curl_, easy_setopt) X(curl_, easy_reset) \
-  X(curl_, easy_cleanup) X(curl_, multi_init) X(curl_, multi_add_handle) X(curl_, multi_remove_handle) \
+  X(curl_, easy_cleanup) X(curl_, multi_init) X(curl_, multi_cleanup) X(curl_, multi_add_handle) X(curl_, multi_remove_handle) \
   X(curl_, multi_perform) X(curl_, multi_poll) X(curl_, multi_wakeup) X(curl_, multi_timeout) \
   X(curl_, multi_info_read) X(curl_, share_init) X(curl_, share_setopt) X(curl_, share_cleanup) \
   X(curl_, slist_append) X(curl_, slist_free_all)
@@ -48,6 +48,7 @@ bool openCurl(std::string* why);
 #define curl_easy_reset ::net::detail::curlFunctions.easy_reset
 #define curl_easy_cleanup ::net::detail::curlFunctions.easy_cleanup
 #define curl_multi_init ::net::detail::curlFunctions.multi_init
+#define curl_multi_cleanup ::net::detail::curlFunctions.multi_cleanup
 #define curl_multi_add_handle ::net::detail::curlFunctions.multi_add_handle
 #define curl_multi_remove_handle ::net::detail::curlFunctions.multi_remove_handle
 #define curl_multi_perform ::net::detail::curlFunctions.multi_perform

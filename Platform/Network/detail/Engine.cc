@@ -22,6 +22,10 @@ namespace net::detail {
 
 struct Engine::State {
   std::thread thread;
+  // The thread that runs this engine's transfers: its own, or the caller
+  // that drives it.
+  std::thread::id owner;
+  bool ownThread = true;
 
   std::mutex mutex;
   // Set by the thread when a transfer first needs libcurl; until then the
@@ -37,6 +41,8 @@ struct Engine::State {
   std::vector<CURL*> idleHandles;
 
   void run();
+  // One turn: commands, transfers, ends, trust questions, time-outs.
+  void turn();
   void openLibcurl();
   bool waitForCommands();
   void runCommands();
@@ -48,17 +54,71 @@ struct Engine::State {
   void stop();
 };
 
+namespace {
+thread_local Engine* driven = nullptr;
+}  // namespace
+
 Engine& Engine::shared() {
+  if (driven) return *driven;
   // Never destroyed: code still running at exit may post. The dispatch
   // layer's exit stops the thread before its workers.
-  static Engine* engine = new Engine;
+  static Engine* engine = new Engine(true);
   return *engine;
 }
 
-Engine::Engine() : state_(new State) {
+std::unique_ptr<Engine> Engine::onCallingThread() { return std::unique_ptr<Engine>(new Engine(false)); }
+
+Engine::Engine(bool ownThread) : state_(new State) {
+  state_->ownThread = ownThread;
+  if (!ownThread) {
+    state_->owner = std::this_thread::get_id();
+    return;
+  }
   State* state = state_;
   state_->thread = dispatch::startThread([state] { state->run(); });
   dispatch::detail::addShutdownStep(dispatch::detail::ShutdownStage::Network, [state] { state->stop(); });
+}
+
+// Only engines driven by a caller end (the engine thread's lives for the
+// process): whatever it was told last runs (a session letting go of its
+// connections), then its handles and multi handle are released.
+Engine::~Engine() {
+  Engine* previous = driven;
+  driven = this;
+  state_->runCommands();
+  for (auto& [handle, exchange] : state_->active) curl_multi_remove_handle(state_->multi, handle);
+  state_->active.clear();
+  for (CURL* handle : state_->idleHandles) curl_easy_cleanup(handle);
+  if (state_->multi) curl_multi_cleanup(state_->multi);
+  driven = previous;
+  delete state_;
+}
+
+void Engine::within(const std::function<void()>& work) {
+  Engine* previous = driven;
+  driven = this;
+  work();
+  driven = previous;
+}
+
+void Engine::driveUntil(const std::function<bool()>& done) {
+  Engine* previous = driven;
+  driven = this;
+  for (;;) {
+    state_->runCommands();
+    if (done()) break;
+    // Whatever the commands started needs libcurl from here on.
+    state_->openLibcurl();
+    state_->turn();
+    if (done()) break;
+    bool more;
+    {
+      std::lock_guard lock(state_->mutex);
+      more = !state_->commands.empty();
+    }
+    if (!more) curl_multi_poll(state_->multi, nullptr, 0, state_->waitMilliseconds(), nullptr);
+  }
+  driven = previous;
 }
 
 void Engine::post(std::function<void()> command) {
@@ -68,6 +128,12 @@ void Engine::post(std::function<void()> command) {
     if (state_->stopping) return;
     state_->commands.push_back(std::move(command));
     multi = state_->multi;
+  }
+  // The driving caller looks for commands at every turn; only another
+  // thread must wake it.
+  if (!state_->ownThread) {
+    if (multi && std::this_thread::get_id() != state_->owner) curl_multi_wakeup(multi);
+    return;
   }
   if (multi) {
     curl_multi_wakeup(multi);
@@ -132,13 +198,17 @@ void Engine::State::run() {
     if (!waitForCommands()) return;
     runCommands();
     if (!multi) continue;
-    int running = 0;
-    curl_multi_perform(multi, &running);
-    collectFinished();
-    deliverTrustQuestions();
-    expireDeadlines();
+    turn();
     curl_multi_poll(multi, nullptr, 0, waitMilliseconds(), nullptr);
   }
+}
+
+void Engine::State::turn() {
+  int running = 0;
+  curl_multi_perform(multi, &running);
+  collectFinished();
+  deliverTrustQuestions();
+  expireDeadlines();
 }
 
 // libcurl and the libraries it pulls in are mapped when a transfer first
@@ -153,7 +223,8 @@ void Engine::State::openLibcurl() {
     std::fprintf(stderr, "quillbox: the network library cannot be loaded: %s\n", why.c_str());
     std::abort();
   }
-  curl_global_init(CURL_GLOBAL_ALL);
+  static std::once_flag initialised;
+  std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_ALL); });
   std::lock_guard lock(mutex);
   multi = curl_multi_init();
   // Commands posted before this woke the thread through `posted`: the

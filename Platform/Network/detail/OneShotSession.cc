@@ -16,4 +16,18 @@ const std::shared_ptr<URLSession>& oneShotSession() {
   return *session;
 }
 
+CallingThreadLoads::~CallingThreadLoads() {
+  // The session lets go of its connections through this engine, which
+  // carries that out as it ends.
+  engine->within([this] { session.reset(); });
+  engine.reset();
+}
+
+CallingThreadLoads& callingThreadLoads() {
+  thread_local CallingThreadLoads loads{
+      Engine::onCallingThread(),
+      URLSession::create(URLSessionConfiguration::defaultSessionConfiguration(), nullptr, std::make_shared<AtOnce>())};
+  return loads;
+}
+
 }  // namespace net::detail

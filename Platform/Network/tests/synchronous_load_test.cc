@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <future>
+#include <thread>
 
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/Network/SynchronousLoad.h"
 #include "Platform/Network/URLError.h"
+#include "Platform/Network/detail/Engine.h"
 #include "Platform/Network/testing/LoopbackHTTPServer.h"
 
 namespace net {
@@ -48,6 +51,48 @@ TEST(SynchronousLoadTest, AnswersWithTheBodyTheResponseOrTheError) {
               c.contents);
     if (c.code) EXPECT_EQ(failure.code(), c.code);
   }
+}
+
+// The caller runs its own transfer: loads (a redirect followed, a time-out)
+// finish while the engine thread is held up, and one thread's loads share
+// one connection (another thread opens its own).
+TEST(SynchronousLoadTest, TheCallingThreadRunsItsOwnTransfers) {
+  testing::LoopbackHTTPServer server;
+  server.route("/moved", Answer::redirect(302, "/here"));
+  server.route("/here", Answer{.body = "arrived"});
+  server.route("/stall", Answer{.body = "never", .delaySeconds = 5});
+  std::promise<void> release;
+  std::promise<void> held;
+  detail::Engine::shared().post([&held, released = release.get_future().share()] {
+    held.set_value();
+    released.wait();
+  });
+  held.get_future().wait();
+
+  auto text = [](const std::optional<ns::Data>& data) {
+    return data ? std::string(data->begin(), data->end()) : std::string("none");
+  };
+  auto loadsOnAThread = [&] {
+    std::vector<std::string> answers;
+    std::thread thread([&] {
+      for (int i = 0; i < 3; ++i) answers.push_back(text(dataWithContentsOfURL(server.url("/moved"), 5)));
+      ns::Error error;
+      answers.push_back(text(dataWithContentsOfURL(server.url("/stall"), 0.3, &error)));
+      answers.push_back(std::to_string(error.code()));
+    });
+    thread.join();
+    return answers;
+  };
+  const std::vector<std::string> expected = {"arrived", "arrived", "arrived", "none",
+                                             std::to_string(kURLErrorTimedOut)};
+  EXPECT_EQ(loadsOnAThread(), expected);
+  int afterFirst = server.connectionCount();
+  EXPECT_EQ(loadsOnAThread(), expected);
+  release.set_value();
+  // Redirects, their targets and the stalled load went over one
+  // connection a thread.
+  EXPECT_EQ(afterFirst, 1);
+  EXPECT_EQ(server.connectionCount(), 2);
 }
 
 TEST(SynchronousLoadTest, TimeOutsRunOnRealTimeEvenWhenTheClockIsVirtual) {

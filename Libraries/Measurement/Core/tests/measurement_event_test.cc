@@ -3,12 +3,17 @@
 // stored, and the metadata stored beside it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <latch>
 #include <thread>
 
 #include "Libraries/Measurement/Core/tests/EngineTestSupport.h"
 #include "Libraries/Measurement/EventEditing/tests/EditingProgram.h"
+#include "Libraries/Measurement/Core/VOZIzizuzove.h"
 #include "Libraries/Measurement/Storage/MSRKeychainWrapper.h"
+#include "Libraries/TelemetryCore/REVUvevivo.h"
+#include "Libraries/TelemetryCore/VIDUve.h"
+#include "Libraries/TelemetryCore/testing/VIDUveTesting.h"
 
 namespace msr_testing {
 namespace {
@@ -312,31 +317,39 @@ TEST_F(MSRMeasurementEventTest, AFirstOpenRaisesThePreviousFirstOpenCountInTheKe
   }
 }
 
-// The analytics interface hands each thread's events to the worker queue
-// in its call order; the queue keeps that order and loses none.
+// The public interface takes each thread's events in its call order
+// (stamping and queueing in one step) and the worker queue keeps that
+// order and loses none. Each event carries its place in its thread's
+// sequence as a fixed-width string, which the stored message holds as is.
 TEST_F(MSRMeasurementEventTest, EightThreadsLoggingAtOnceKeepEveryEventInEachThreadsOrder) {
   startEngine();
+  // The public interface logs only once the default app is configured;
+  // no facade class is registered here, so the engine stays the test's.
+  VIDUve::configureWithOptions(std::make_shared<REVUvevivo>(kAppID, "123"));
   constexpr int kThreads = 8, kEach = 100;
   std::latch start(kThreads);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([this, t, &start] {
+    threads.emplace_back([t, &start] {
       start.arrive_and_wait();
       for (int i = 0; i < kEach; ++i) {
-        auto e = MSREvent::initWithOrigin("app", true, "thread_" + std::to_string(t), kNow + i, 0, {{"n", i64(i)}});
-        engine_->scheduler()->scheduleOnWorkerQueueBlockID("test", [engine = engine_, e] {
-          engine->handleEventOnWorkerQueue(e);
-        });
+        char seq[16];
+        std::snprintf(seq, sizeof seq, "seq-%03d", i);
+        VOZIzizuzove::logEventWithName("thread_" + std::to_string(t), ns::Dictionary{{"seq", ns::Value(seq)}});
       }
     });
   }
   for (auto& thread : threads) thread.join();
   flush();
-  EXPECT_EQ(query("SELECT count(DISTINCT name), min(n), max(n) FROM (SELECT name, count(*) AS n FROM raw_events "
-                  "GROUP BY name)"),
-            "8|100|100");
-  EXPECT_EQ(query("SELECT count(*) FROM raw_events a JOIN raw_events b ON a.name = b.name AND a.rowid < b.rowid "
-                  "AND a.timestamp >= b.timestamp"),
+  VIDUveResetForTesting();
+  const std::string sequence =
+      "(SELECT rowid AS id, name, CAST(substr(data, instr(data, CAST('seq-' AS BLOB)), 7) AS TEXT) AS seq "
+      "FROM raw_events WHERE name LIKE 'thread_%')";
+  EXPECT_EQ(query("SELECT count(DISTINCT name), min(n), max(n), min(k), max(k) FROM (SELECT name, count(*) AS n, "
+                  "count(DISTINCT seq) AS k FROM " + sequence + " GROUP BY name)"),
+            "8|100|100|100|100");
+  EXPECT_EQ(query("SELECT count(*) FROM " + sequence + " a JOIN " + sequence +
+                  " b ON a.name = b.name AND a.id < b.id AND a.seq >= b.seq"),
             "0")
       << "each thread's events in its order";
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Platform/Foundation/testing/TemporaryDevice.h"
 #include "Platform/Network/URLSession.h"
 #include "Platform/Network/testing/LoopbackHTTPServer.h"
 #include "Platform/Network/tests/ChildProcess.h"
@@ -22,6 +23,9 @@ using testing::RecordedRequest;
 
 class IndependentPeersTest : public ::testing::Test {
  protected:
+  // Downloads land in the device's temporary directory: a device of our own
+  // keeps an earlier test's removed one from being used.
+  ns::testing::TemporaryDevice device;
   std::string directory;
   void SetUp() override {
     char pattern[] = "/tmp/quillbox-net-peers-XXXXXX";

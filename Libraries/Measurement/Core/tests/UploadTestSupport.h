@@ -44,6 +44,19 @@ struct CapturedBatch {
   std::vector<DecodedBundle> bundles;
 };
 
+// A TLS server on 127.0.0.1 for the upload and configuration endpoints:
+// the booted device sends both hosts to it and trusts its authority.
+inline std::unique_ptr<net::testing::LoopbackHTTPServer> measurementServer() {
+  const std::string uploadHost = *MSREndpoints::uploadURL().host();
+  const std::string configHost = *MSREndpoints::configURL().host();
+  auto server = std::make_unique<net::testing::LoopbackHTTPServer>(
+      net::testing::LoopbackHTTPServer::Options{.tls = true, .names = {uploadHost, configHost}});
+  bool ready = net::mapHostToLoopback(uploadHost, server->port()) &&
+               net::mapHostToLoopback(configHost, server->port()) &&
+               net::trustCertificateAuthority("measurement-test", server->authorityPEM());
+  return ready ? std::move(server) : nullptr;
+}
+
 // The body's uncompressed bytes, through gzip -dc.
 inline std::string gunzipBody(const std::string& body) {
   std::string path = ns::FileManager::defaultManager().temporaryDirectory().path() + "/upload-body.gz";
@@ -95,13 +108,8 @@ class UploadTest : public BundleTest {
  protected:
   void SetUp() override {
     fakeRoute = &route_;
-    const std::string uploadHost = *MSREndpoints::uploadURL().host();
-    const std::string configHost = *MSREndpoints::configURL().host();
-    server_ = std::make_unique<net::testing::LoopbackHTTPServer>(
-        net::testing::LoopbackHTTPServer::Options{.tls = true, .names = {uploadHost, configHost}});
-    ASSERT_TRUE(net::mapHostToLoopback(uploadHost, server_->port()));
-    ASSERT_TRUE(net::mapHostToLoopback(configHost, server_->port()));
-    ASSERT_TRUE(net::trustCertificateAuthority("measurement-test", server_->authorityPEM()));
+    server_ = measurementServer();
+    ASSERT_NE(server_, nullptr);
     server_->route("/a", net::testing::Answer{.status = 204});
     BundleTest::SetUp();
     engine_->identity()->setAppIDFromZMP(kAppID);

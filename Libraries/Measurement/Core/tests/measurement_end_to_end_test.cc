@@ -37,13 +37,8 @@ class MeasurementEndToEndTest : public ConfigTest {
                                                {"ZCM_SENDER_ID", "123456789012"},
                                                {"PROJECT_ID", "quillbox-test"},
                                                {"BUNDLE_ID", "com.tavrix.Quillbox"}}));
-    const std::string uploadHost = *MSREndpoints::uploadURL().host();
-    const std::string configHost = *MSREndpoints::configURL().host();
-    server_ = std::make_unique<net::testing::LoopbackHTTPServer>(
-        net::testing::LoopbackHTTPServer::Options{.tls = true, .names = {uploadHost, configHost}});
-    ASSERT_TRUE(net::mapHostToLoopback(uploadHost, server_->port()));
-    ASSERT_TRUE(net::mapHostToLoopback(configHost, server_->port()));
-    ASSERT_TRUE(net::trustCertificateAuthority("measurement-test", server_->authorityPEM()));
+    server_ = measurementServer();
+    ASSERT_NE(server_, nullptr);
     server_->route("/a", net::testing::Answer{.status = 204});
     std::string configuration = protoc("--encode=msrpb.MeasurementConfig ConfigurationMessages.proto",
                                        std::string("version: 1 zmp_app_id: \"") + kChildAppID +
@@ -83,32 +78,14 @@ class MeasurementEndToEndTest : public ConfigTest {
   void runChildAndKill(int64_t first, int reports, int delayMicroseconds, bool afterUpload,
                        std::set<int64_t>* reported) {
     const size_t requestsBefore = server_->requestCount();
-    int output = -1;
-    pid_t pid = spawnChild(childArguments({"log", std::to_string(first), "100000"}), &output);
-    ASSERT_GT(pid, 0);
-    std::string line;
-    int seen = 0;
-    while (seen < reports && !(line = readLine(output)).empty()) {
-      if (line.rfind("stored ", 0) == 0) {
-        reported->insert(std::stoll(line.substr(7)));
-        ++seen;
-      }
-    }
-    // The bound only ends a test that already failed.
-    if (afterUpload) {
-      EXPECT_TRUE(server_->waitForRequests(requestsBefore + 1)) << "the child uploaded nothing";
-    }
-    ::usleep(delayMicroseconds);
-    ::kill(pid, SIGKILL);
-    // What it printed before it died was stored too.
-    while (!(line = readLine(output)).empty()) {
-      if (line.rfind("stored ", 0) == 0) reported->insert(std::stoll(line.substr(7)));
-    }
-    ::close(output);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_EQ(seen, reports) << "the child ended early";
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    runStoringChildAndKill(childArguments({"log", std::to_string(first), "100000"}), reports, delayMicroseconds,
+                           [&] {
+                             // The bound only ends a test that already failed.
+                             if (afterUpload) {
+                               EXPECT_TRUE(server_->waitForRequests(requestsBefore + 1)) << "the child uploaded nothing";
+                             }
+                           },
+                           reported);
   }
 
   // The logged events of each uploaded batch, in the server's order.

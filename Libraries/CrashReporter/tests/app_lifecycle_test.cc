@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <regex>
 #include <fstream>
 #include <string>
@@ -20,8 +21,10 @@
 #include "Libraries/CrashReporter/tests/AppChild.h"
 #include "Libraries/CrashReporter/tests/CrashReporterTest.h"
 #include "Libraries/CrashReporter/tests/ReportFolders.h"
+#include "Libraries/CrashReporter/tests/UserLoggingRecords.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/PropertyList.h"
+#include "Platform/Network/OfflineDevice.h"
 #include "Platform/Network/testing/LoopbackHTTPServer.h"
 
 namespace dvcr_testing {
@@ -67,6 +70,36 @@ class AppLifecycleTest : public CrashReporterTest {
     EXPECT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);
     return std::atoi(recorded.c_str() + std::strlen("recorded "));
+  }
+  // A run that starts crash reporting, logs `event` through the
+  // measurement facade (when given) and is killed by SIGSEGV while its
+  // main loop runs; the crashed report's folder.
+  std::string crashAfterEvent(const std::string& event) {
+    std::vector<std::string> commands{"started"};
+    if (!event.empty()) commands.insert(commands.end(), {"event", event});
+    commands.push_back("wait");
+    AppChild child(arguments(commands));
+    EXPECT_EQ(child.readLine(), "started true");
+    if (!event.empty()) {
+      EXPECT_EQ(child.readLine(), "logged " + event);
+    }
+    EXPECT_EQ(child.readLine(), "ready");
+    child.signal(SIGSEGV);
+    int status = child.wait();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+    std::vector<std::string> reports = activeReports();
+    EXPECT_EQ(reports.size(), 1u);
+    return reports.empty() ? "" : reports[0];
+  }
+  // The measurement database the app child's engine keeps.
+  std::string measurementDatabase() const {
+    return path("App/Library/Application Support/Zorori/Measurement/zorori-app-measurement.sql");
+  }
+  // protoc's text of bytes read from `file` as the message `type` of the
+  // measurement upload messages.
+  std::string decodeMeasurement(const std::string& type, const std::string& file) {
+    std::string messages = std::string(QUILLBOX_SOURCE_DIR) + "/Libraries/WireMessages";
+    return run("protoc -I'" + messages + "' --decode=msrpb." + type + " UploadMessages.proto < '" + file + "' 2>&1");
   }
   std::vector<std::string> activeReports() const {
     DVCRFileManager fileManager;
@@ -174,6 +207,74 @@ TEST_F(AppLifecycleTest, TurningCollectionOnSendsTheWaitingReport) {
   next.remainingLines();
   EXPECT_EQ(next.wait(), 0);
   EXPECT_FALSE(std::filesystem::exists(reports[0]));
+}
+
+// With measurement linked, the crash reporter hears the app's events and
+// writes each as a "$A$:" breadcrumb of the running report's log; the
+// launch after a crash tells measurement of it: "_ae" with "fatal" 1, a
+// real-time event of origin "crx". No measurement host is mapped: the
+// event stays in the database for sqlite3 and protoc to read.
+TEST_F(AppLifecycleTest, AppEventsBecomeBreadcrumbsAndTheNextLaunchLogsTheCrashToMeasurement) {
+  writeBundle(true);
+  std::string crashed = crashAfterEvent("tapped_note");
+  ASSERT_FALSE(crashed.empty());
+  std::vector<std::string> log = decodedRecords(crashed + "/log_a.dvrecord");
+  bool found = false;
+  for (const auto& line : log) {
+    found = found || line.rfind(R"(log $A$:{"name":"tapped_note","parameters":{"_o":"app","step":1}} @)", 0) == 0;
+  }
+  EXPECT_TRUE(found) << ::testing::PrintToString(log);
+
+  EXPECT_EQ(runToEnd({"crashed", "started", "handled", "measured"}),
+            (std::vector<std::string>{"crashed true", "started true", "handled", "measured"}));
+  EXPECT_EQ(run("sqlite3 -batch '" + measurementDatabase() +
+                "' \"SELECT name, is_realtime FROM raw_events WHERE name IN ('tapped_note', '_ae') ORDER BY rowid\""),
+            "tapped_note|0\n_ae|1\n");
+  std::string blob = path("ae.pb");
+  run("sqlite3 -batch '" + measurementDatabase() + "' \"SELECT hex(data) FROM raw_events WHERE name = '_ae'\" | xxd -r -p > '" +
+      blob + "'");
+  std::string event = decodeMeasurement("Event", blob);
+  EXPECT_TRUE(std::regex_search(event, std::regex(R"(name: "fatal"\s+int_value: 1\b)"))) << event;
+  EXPECT_TRUE(std::regex_search(event, std::regex(R"(name: "_o"\s+string_value: "crx")"))) << event;
+  EXPECT_TRUE(std::regex_search(event, std::regex(R"(name: "timestamp"\s+int_value: \d+)"))) << event;
+}
+
+// With the measurement hosts mapped to a TLS server on 127.0.0.1 and the
+// debug switch on (uploads follow an event within a second), the launch
+// after a crash uploads the crash event: the batch, read with gzip and
+// protoc, holds "_ae" of origin "crx" with "fatal" 1.
+TEST_F(AppLifecycleTest, TheLaunchAfterACrashUploadsTheCrashEvent) {
+  net::testing::LoopbackHTTPServer measurement(net::testing::LoopbackHTTPServer::Options{
+      .tls = true, .names = {"upload.measurement.invalid", "config.measurement.invalid"}});
+  measurement.route("/a", net::testing::Answer{.status = 204});
+  measurement.setFallback([](const net::testing::RecordedRequest&) { return net::testing::Answer{.status = 404}; });
+  for (const char* host : {"upload.measurement.invalid", "config.measurement.invalid"}) {
+    ASSERT_TRUE(net::mapHostToLoopback(host, measurement.port()));
+  }
+  ASSERT_TRUE(net::trustCertificateAuthority("measurement-test", measurement.authorityPEM()));
+  writeBundle(true);
+  ASSERT_FALSE(crashAfterEvent("").empty());
+
+  AppChild next(arguments({"-VOZIzizuzoveDebugEnabled", "crashed", "started", "wait"}));
+  EXPECT_EQ(next.readLine(), "crashed true");
+  EXPECT_EQ(next.readLine(), "started true");
+  // Each request is counted as it comes; the bound only ends a failed test.
+  std::optional<net::testing::RecordedRequest> upload;
+  for (size_t seen = 1; !upload && measurement.waitForRequests(seen); ++seen) {
+    auto requests = measurement.requests();
+    if (requests.size() >= seen && requests[seen - 1].path() == "/a") upload = requests[seen - 1];
+  }
+  next.signal(SIGKILL);
+  next.wait();
+  ASSERT_TRUE(upload.has_value()) << "no batch reached the server";
+  EXPECT_EQ(upload->method, "POST");
+  std::string body = path("batch.gz");
+  writeAll(body, upload->body);
+  run("gzip -dc < '" + body + "' > '" + body + ".plain'");
+  std::string batch = decodeMeasurement("MeasurementBatch", body + ".plain");
+  EXPECT_NE(batch.find("name: \"_ae\""), std::string::npos) << batch;
+  EXPECT_TRUE(std::regex_search(batch, std::regex(R"(name: "fatal"\s+int_value: 1\b)"))) << batch;
+  EXPECT_TRUE(std::regex_search(batch, std::regex(R"(name: "_o"\s+string_value: "crx")"))) << batch;
 }
 
 }  // namespace

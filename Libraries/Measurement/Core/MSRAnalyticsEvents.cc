@@ -259,7 +259,10 @@ void MSRAnalytics::setUserPropertyString(const std::optional<ns::Value>& value, 
     return;
   }
   int64_t failureCode = 0;
-  if (!MSRDataTypeValidator::isValidPublicUserAttributeValue(MSRValueCandidate(*value), &failureCode)) {
+  // The value check takes an analytics value: handed the string itself it
+  // would refuse every property as not being one (13005), silently.
+  const MSRValue checked = MSRValue::initWithString(*value->asString());
+  if (!MSRDataTypeValidator::isValidPublicUserAttributeValue(MSRValueCandidate(checked), &failureCode)) {
     if (failureCode == 2) MSRLogErrorEventWithValue(7, name, 24, MSRValue::initWithString(*value->asString()));
     return;
   }

@@ -70,8 +70,9 @@ void MSRMeasurement::handleEventOnWorkerQueue(const std::shared_ptr<MSREvent>& e
   writeEventOnWorkerQueue(current);
   writeSessionStartEventOnWorkerQueue(*current);
   for (const auto& triggeredEvent : *triggered) writeEventOnWorkerQueue(triggeredEvent);
-  // The upload schedule follows the stored events once uploads are
-  // scheduled from here.
+  // A new event may bring the next upload nearer (a real-time one, or the
+  // first after an empty database).
+  updateSchedule();
 }
 
 std::shared_ptr<MSREvent> MSRMeasurement::eventAfterSafelistingEvent(const std::shared_ptr<MSREvent>& event) {

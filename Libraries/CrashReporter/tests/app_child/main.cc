@@ -14,6 +14,13 @@
 //   send, delete, enable   the application's choices with collection off
 //   second    "second refused" or "second built"
 //   pause     runs the main loop for half a second
+//   event NAME   logs the event NAME (parameter "step" 1) through the
+//             measurement facade and waits until the engine has stored it
+//             and the listeners have heard of it; prints "logged NAME"
+//   measured  waits until the measurement queues are idle; "measured"
+//
+// Arguments that begin with "-" are the process's launch arguments (such
+// as the measurement debug switch), not commands.
 //   crash KIND PLACE   once crash reporting is ready, crashes: KIND is
 //             segv, bus, fpe, ill, abort, int3, exception (one escaping a
 //             function) or overflow (a stack overflow); PLACE is main, worker
@@ -32,12 +39,14 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "Libraries/AppSupportKit/DodevadarudLogger.h"
 #include "Libraries/CrashReporter/DVCRContext.h"
@@ -46,6 +55,9 @@
 #include "Libraries/CrashReporter/tests/TripWires.h"
 #include "Libraries/ErrorReport/ErrorReport.h"
 #include "Libraries/Logging/LKLog.h"
+#include "Libraries/Measurement/Core/VOZIzizuzove.h"
+#include "Libraries/Measurement/Core/VOZIzizuzoveConnector.h"
+#include "Libraries/Measurement/Core/testing/MSRAnalyticsTesting.h"
 #include "Libraries/TelemetryCore/VIDUve.h"
 #include "Libraries/TelemetryCore/ZEVUdederozedaru.h"
 #include "Platform/Dispatch/FileWatcher.h"
@@ -69,6 +81,27 @@ void say(const std::string& line) {
 // Runs the main loop until the promise is resolved.
 bool waitFor(const PRMPromise::Ptr& promise) {
   return dispatch::RunLoop::main().runUntil([&] { return !promise->isPending(); }, kWaitSeconds);
+}
+
+// Until the measurement queues and the engine's worker queue are idle, the
+// connector has passed on what the engine told its listeners, and the main
+// queue and the crash log's queue have run what that queued. The wait runs
+// on another thread: the engine's identity asks the main thread for the
+// vendor identifier, so the main loop turns meanwhile.
+void settleMeasurement() {
+  std::atomic<bool> done{false};
+  std::thread waiter([&done] {
+    // Twice: what the connector hands on reaches the measurement queues.
+    for (int round = 0; round < 2; ++round) {
+      MSRAnalyticsWaitForTesting();
+      VOZIzizuzoveConnector::connectorQueue()->sync([] {});
+    }
+    done = true;
+  });
+  dispatch::RunLoop::main().runUntil([&done] { return done.load(); }, kWaitSeconds * 10);
+  waiter.join();
+  dispatch::RunLoop::main().drain();
+  if (dvcrContext.loggingQueue) dvcrContext.loggingQueue->sync([] {});
 }
 
 // The crash kinds; what the thread that crashes runs.
@@ -223,6 +256,7 @@ int main(int argc, char** argv) {
   }
   for (int i = 3; i < argc; ++i) {
     std::string command = argv[i];
+    if (command.rfind('-', 0) == 0) continue;
     if (command == "record") {
       // The crash context is set up off the main thread at start; what is
       // reported before it is ready is not kept, by design.
@@ -272,6 +306,14 @@ int main(int argc, char** argv) {
       say(std::string("same ") + (ZOVDodevadarud::dodevadarud() == reporter ? "true" : "false"));
     } else if (command == "crash" && i + 2 < argc) {
       return crash(argv[i + 1], argv[i + 2], argv[1]);
+    } else if (command == "event" && i + 1 < argc) {
+      std::string name = argv[++i];
+      VOZIzizuzove::logEventWithName(name, ns::Dictionary{{"step", 1}});
+      settleMeasurement();
+      say("logged " + name);
+    } else if (command == "measured") {
+      settleMeasurement();
+      say("measured");
     } else if (command == "pause") {
       dispatch::RunLoop::main().runUntil([] { return false; }, 0.5);
     } else {

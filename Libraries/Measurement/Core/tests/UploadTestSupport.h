@@ -44,17 +44,72 @@ struct CapturedBatch {
   std::vector<DecodedBundle> bundles;
 };
 
+// A TLS server on 127.0.0.1 for the upload and configuration endpoints:
+// the booted device sends both hosts to it and trusts its authority.
+inline std::unique_ptr<net::testing::LoopbackHTTPServer> measurementServer() {
+  const std::string uploadHost = *MSREndpoints::uploadURL().host();
+  const std::string configHost = *MSREndpoints::configURL().host();
+  auto server = std::make_unique<net::testing::LoopbackHTTPServer>(
+      net::testing::LoopbackHTTPServer::Options{.tls = true, .names = {uploadHost, configHost}});
+  bool ready = net::mapHostToLoopback(uploadHost, server->port()) &&
+               net::mapHostToLoopback(configHost, server->port()) &&
+               net::trustCertificateAuthority("measurement-test", server->authorityPEM());
+  return ready ? std::move(server) : nullptr;
+}
+
+// The body's uncompressed bytes, through gzip -dc.
+inline std::string gunzipBody(const std::string& body) {
+  std::string path = ns::FileManager::defaultManager().temporaryDirectory().path() + "/upload-body.gz";
+  writeFile(path, body);
+  std::string out;
+  EXPECT_EQ(run("gzip -dc < " + shellQuoted(path), &out), 0);
+  return out;
+}
+
+// protoc's text of an upload request's body.
+inline std::string decodeBatch(const std::string& body) {
+  std::string text = protoc("--decode=msrpb.MeasurementBatch UploadMessages.proto", gunzipBody(body));
+  EXPECT_FALSE(text.empty()) << "the batch does not decode";
+  return text;
+}
+
+// The batches of the upload requests ("/a") among `requests`, decoded as
+// another program would: gzip -dc, then protoc.
+inline std::vector<CapturedBatch> capturedBatches(const std::vector<net::testing::RecordedRequest>& requests) {
+  std::vector<CapturedBatch> out;
+  for (const auto& request : requests) {
+    if (request.path() != "/a") continue;
+    CapturedBatch batch{request, decodeBatch(request.body), {}};
+    std::istringstream lines(batch.text);
+    std::string line, bundle;
+    int depth = 0;
+    while (std::getline(lines, line)) {
+      if (depth == 0 && line == "bundles {") {
+        depth = 1;
+        bundle.clear();
+        continue;
+      }
+      if (depth == 0) continue;
+      size_t indent = line.find_first_not_of(' ');
+      std::string trimmed = indent == std::string::npos ? "" : line.substr(indent);
+      if (!trimmed.empty() && trimmed.back() == '{') ++depth;
+      if (trimmed == "}" && --depth == 0) {
+        batch.bundles.push_back(parseBundleText(bundle));
+        continue;
+      }
+      bundle += line.substr(std::min<size_t>(2, line.size())) + "\n";
+    }
+    out.push_back(std::move(batch));
+  }
+  return out;
+}
+
 class UploadTest : public BundleTest {
  protected:
   void SetUp() override {
     fakeRoute = &route_;
-    const std::string uploadHost = *MSREndpoints::uploadURL().host();
-    const std::string configHost = *MSREndpoints::configURL().host();
-    server_ = std::make_unique<net::testing::LoopbackHTTPServer>(
-        net::testing::LoopbackHTTPServer::Options{.tls = true, .names = {uploadHost, configHost}});
-    ASSERT_TRUE(net::mapHostToLoopback(uploadHost, server_->port()));
-    ASSERT_TRUE(net::mapHostToLoopback(configHost, server_->port()));
-    ASSERT_TRUE(net::trustCertificateAuthority("measurement-test", server_->authorityPEM()));
+    server_ = measurementServer();
+    ASSERT_NE(server_, nullptr);
     server_->route("/a", net::testing::Answer{.status = 204});
     BundleTest::SetUp();
     engine_->identity()->setAppIDFromZMP(kAppID);
@@ -141,47 +196,7 @@ class UploadTest : public BundleTest {
 
   // The batch of every upload request so far, decoded as another program
   // would: gzip -dc, then protoc.
-  std::vector<CapturedBatch> batches() {
-    std::vector<CapturedBatch> out;
-    for (const auto& request : server_->requests()) {
-      if (request.path() != "/a") continue;
-      CapturedBatch batch{request, decodeBatch(request.body), {}};
-      std::istringstream lines(batch.text);
-      std::string line, bundle;
-      int depth = 0;
-      while (std::getline(lines, line)) {
-        if (depth == 0 && line == "bundles {") {
-          depth = 1;
-          bundle.clear();
-          continue;
-        }
-        if (depth == 0) continue;
-        size_t indent = line.find_first_not_of(' ');
-        std::string trimmed = indent == std::string::npos ? "" : line.substr(indent);
-        if (!trimmed.empty() && trimmed.back() == '{') ++depth;
-        if (trimmed == "}" && --depth == 0) {
-          batch.bundles.push_back(parseBundleText(bundle));
-          continue;
-        }
-        bundle += line.substr(std::min<size_t>(2, line.size())) + "\n";
-      }
-      out.push_back(std::move(batch));
-    }
-    return out;
-  }
-  // The body's uncompressed bytes.
-  static std::string gunzip(const std::string& body) {
-    std::string path = ns::FileManager::defaultManager().temporaryDirectory().path() + "/upload-body.gz";
-    writeFile(path, body);
-    std::string out;
-    EXPECT_EQ(run("gzip -dc < " + shellQuoted(path), &out), 0);
-    return out;
-  }
-  static std::string decodeBatch(const std::string& body) {
-    std::string text = protoc("--decode=msrpb.MeasurementBatch UploadMessages.proto", gunzip(body));
-    EXPECT_FALSE(text.empty()) << "the batch does not decode";
-    return text;
-  }
+  std::vector<CapturedBatch> batches() { return capturedBatches(server_->requests()); }
   std::vector<size_t> batchSizes() {
     std::vector<size_t> sizes;
     for (const auto& batch : batches()) sizes.push_back(batch.bundles.size());

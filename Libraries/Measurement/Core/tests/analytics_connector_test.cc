@@ -4,7 +4,10 @@
 // trigger, time out and expire on the virtual clock over the real database.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
 #include <mutex>
+#include <thread>
 
 #include "Libraries/Measurement/Core/MSRConditionalUserPropertyController.h"
 #include "Libraries/Measurement/Core/VOZIzizuzove.h"
@@ -254,6 +257,35 @@ TEST_F(MSRConditionalUserPropertyControllerTest, ClearingAndQuerying) {
   flush();
   EXPECT_EQ(rawEventNames(), "_exp_clear");
   EXPECT_EQ(query("SELECT count(*) FROM conditional_properties"), "0");
+}
+
+// The query waits on the virtual clock: with the worker queue held, it
+// answers nothing once 30 s have passed there, and the answer that comes
+// after it gave up lands in the shared state, not in the caller's frame.
+TEST_F(MSRConditionalUserPropertyControllerTest, AQueryGivesUpAfterThirtySeconds) {
+  startEngine();
+  connector_->setConditionalUserProperty(property("kept", "go"));
+  flush();
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  engine_->scheduler()->scheduleOnWorkerQueueBlockID("test", [released] { released.wait(); });
+  const ns::Date start = ns::Clock::now();
+  std::atomic<bool> answered{false};
+  std::vector<ns::Dictionary> found;
+  std::thread caller([&] {
+    found = connector_->conditionalUserProperties("ziam", "ke");
+    answered = true;
+  });
+  while (!answered) {
+    ns::Clock::advance(1);
+    std::this_thread::yield();
+  }
+  caller.join();
+  EXPECT_TRUE(found.empty()) << "the stored property is not read while the worker queue is held";
+  EXPECT_GE(ns::Clock::now().timeIntervalSince(start), 30) << "it gave up before 30 s";
+  release.set_value();
+  flush();
+  EXPECT_EQ(connector_->conditionalUserProperties("ziam", "ke").size(), 1u);
 }
 
 TEST_F(MSRConditionalUserPropertyControllerTest, AFailedStoreLeavesNoAttributeNorEvent) {

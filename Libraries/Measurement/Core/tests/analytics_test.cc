@@ -187,6 +187,36 @@ TEST_F(MSRAnalyticsTest, UserPropertyOriginsUpTo32Characters) {
   }
 }
 
+// A public property's string value is checked as an analytics value: 1 to
+// 36 characters are stored with origin "app"; longer ones give the error
+// event 7; an empty one is dropped silently.
+TEST_F(MSRAnalyticsTest, PublicUserPropertyStringsAreStoredUpTo36Characters) {
+  start();
+  MSRAnalytics::setAnalyticsEnabled(true);
+  wait();
+  struct Case {
+    const char* name;
+    std::string value;
+    bool stored;
+  } cases[] = {
+      {"tier", "gold", true},
+      {"longest", std::string(36, 'x'), true},
+      {"too_long", std::string(37, 'x'), false},
+      {"empty", "", false},
+  };
+  for (const auto& c : cases) MSRAnalytics::setUserPropertyString(ns::Value(c.value), c.name);
+  wait();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string row = msr_testing::sqlite(databaseFile(), "SELECT origin FROM user_attributes WHERE name = '" +
+                                                             std::string(c.name) + "'");
+    EXPECT_EQ(row, c.stored ? "app" : "");
+  }
+  EXPECT_FALSE(monitor_.contains(13005));
+  std::string errors = msr_testing::sqlite(databaseFile(), "SELECT count(*) FROM raw_events WHERE name = '_err'");
+  EXPECT_EQ(errors, "1") << "one error event, for the value too long";
+}
+
 TEST_F(MSRAnalyticsTest, ConsentIsCheckedAndRankedBySource) {
   // Only invalid values: one 25042 each, then 25041.
   MSRAnalytics::setConsent(ns::Dictionary{{"ad_storage", ns::Value("yes")}, {"analytics_storage", ns::Value(1)}});

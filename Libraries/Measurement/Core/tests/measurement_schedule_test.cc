@@ -57,6 +57,17 @@ TEST_F(MSRMeasurementScheduleTest, TheNextUploadFollowsTheNewestDataAndTheUpload
   EXPECT_DOUBLE_EQ(next(), kNow - 7200 + 15) << "a newest time ahead of the clock counts as that far back";
 }
 
+// An event handled after start arms the timer itself: without it, an
+// event logged into an empty database (such as the crash event of the
+// launch after a crash) waited for some other cause to upload.
+TEST_F(MSRMeasurementScheduleTest, AHandledEventArmsTheUploadTimer) {
+  EXPECT_FALSE(timer()) << "nothing stored, nothing armed";
+  auto handled = MSREvent::initWithOrigin("app", true, "level_up", kNow, 0, {});
+  worker([&] { engine_->handleEventOnWorkerQueue(handled); });
+  ASSERT_TRUE(timer());
+  EXPECT_DOUBLE_EQ(*timer(), kNow + 15);
+}
+
 TEST_F(MSRMeasurementScheduleTest, ABackoffHoldsUploadsTwelveHoursAndAnEarlierTimerIsKept) {
   store({event("level_up", kNow - 5)});
   persistedConfig_->setLastBackoffTimestamp(kNow - 3600);

@@ -197,7 +197,7 @@ TEST_F(MSRMeasurementUploadTest, TheRequestIsAPlainGzippedBatchWithItsChecksums)
 
   // Each checksum is bytes 8 to 15 of the MD5 of the bundle's encoding
   // without it, as Python computes it from the raw batch.
-  std::string raw = gunzip(request.body);
+  std::string raw = msr_testing::gunzipBody(request.body);
   std::string batchPath = ns::FileManager::defaultManager().temporaryDirectory().path() + "/batch.bin";
   msr_testing::writeFile(batchPath, raw);
   std::string script = R"PY(

@@ -6,14 +6,17 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <stdio.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -84,6 +87,40 @@ inline std::string readLine(int fd) {
   char c;
   while (::read(fd, &c, 1) == 1 && c != '\n') line += c;
   return line;
+}
+
+// Runs a child that prints "stored <n>" after each commit and kills it
+// with SIGKILL `delayMicroseconds` after its `reports`th such line (and
+// after `beforeKill`, when given, has returned), so the kill falls at
+// varying points of the work that follows; adds every number it printed,
+// before and after the kill, to `reported`.
+inline void runStoringChildAndKill(const std::vector<std::string>& arguments, int reports, int delayMicroseconds,
+                                   const std::function<void()>& beforeKill, std::set<int64_t>* reported) {
+  int output = -1;
+  pid_t pid = spawnChild(arguments, &output);
+  ASSERT_GT(pid, 0);
+  std::string line;
+  int seen = 0;
+  while (seen < reports && !(line = readLine(output)).empty()) {
+    if (line.rfind("stored ", 0) == 0) {
+      reported->insert(std::stoll(line.substr(7)));
+      ++seen;
+    }
+  }
+  if (beforeKill) beforeKill();
+  ::usleep(delayMicroseconds);
+  ::kill(pid, SIGKILL);
+  // What it printed before it died was committed too.
+  std::string rest;
+  while (!(line = readLine(output)).empty()) {
+    if (line.rfind("stored ", 0) == 0) reported->insert(std::stoll(line.substr(7)));
+    rest += line + "\n";
+  }
+  ::close(output);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_EQ(seen, reports) << "the child ended early: " << line << rest;
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status << " " << rest;
 }
 
 // sqlite3's answer to `sql` on the file: rows on lines, columns joined by

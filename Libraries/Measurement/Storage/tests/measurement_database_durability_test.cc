@@ -31,30 +31,8 @@ class DatabaseDurabilityTest : public DatabaseTest {
   // `reports`th reported commit (so the kill falls at varying points of the
   // work that follows) and adds every id it reported to `reported`.
   void runChildAndKill(int64_t firstID, int reports, int delayMicroseconds, std::set<int64_t>* reported) {
-    int output = -1;
-    pid_t pid = spawnChild({MSR_EVENTS_CHILD, device_.directory(), std::to_string(firstID)}, &output);
-    ASSERT_GT(pid, 0);
-    std::string line;
-    int seen = 0;
-    while (seen < reports && !(line = readLine(output)).empty()) {
-      if (line.rfind("stored ", 0) == 0) {
-        reported->insert(std::stoll(line.substr(7)));
-        ++seen;
-      }
-    }
-    ::usleep(delayMicroseconds);
-    ::kill(pid, SIGKILL);
-    // What it printed before it died was committed too.
-    std::string rest;
-    while (!(line = readLine(output)).empty()) {
-      if (line.rfind("stored ", 0) == 0) reported->insert(std::stoll(line.substr(7)));
-      rest += line + "\n";
-    }
-    ::close(output);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_EQ(seen, reports) << "the child ended early: " << line << rest;
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status << " " << rest;
+    runStoringChildAndKill({MSR_EVENTS_CHILD, device_.directory(), std::to_string(firstID)}, reports,
+                           delayMicroseconds, nullptr, reported);
   }
 
   // Opens the database, checks it, uploads (deletes) the queued bundles

@@ -239,7 +239,7 @@ TEST_F(MSRMeasurementSKANTest, TheRequestAsTheServerSawIt) {
   EXPECT_EQ(request.header("Accept-Encoding"), "gzip");
   EXPECT_EQ(request.header("Content-Encoding"), "gzip");
   std::string text =
-      protoc("--decode=msrpb.SkAdNetworkConversionValueRequest ExperimentMessages.proto", gunzip(request.body));
+      protoc("--decode=msrpb.SkAdNetworkConversionValueRequest ExperimentMessages.proto", gunzipBody(request.body));
   EXPECT_EQ(text, "library_version: " + std::to_string(MSRIdentity::dudUziroruvozaLibraryVersion()) + "\napp_id: \"" +
                       kAppID + "\"\napp_instance_id: \"" + appInstanceID +
                       "\"\nskan_version: \"4.0\"\nevaluation_event_time_millis: " + std::to_string(kNowMillis - 5000) +

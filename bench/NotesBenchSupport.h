@@ -21,19 +21,10 @@
 #include "Notes/NTData.h"
 #include "Notes/NTDataModel.h"
 #include "Platform/CoreData/PersistentContainer.h"
+#include "bench/BenchDevice.h"
 #include "bench/RatioReporter.h"
 
 namespace bench {
-
-// A fresh directory under the system's temporary one, made on first use;
-// the program removes it at its end.
-inline std::string scratchDirectory(const char* prefix) {
-  static std::string dir = [prefix] {
-    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + ".XXXXXX")).string();
-    return std::string(mkdtemp(pattern.data()));
-  }();
-  return dir;
-}
 
 // The app's model in a container whose one store is the file at `path`.
 inline std::shared_ptr<cd::PersistentContainer> openNotesStore(const std::string& path) {

@@ -26,6 +26,7 @@
 #include "Platform/Dispatch/Shutdown.h"
 #include "Platform/Foundation/Device.h"
 #include "UploadMessages.pb.h"  // protoc's C++ classes, made by bench/CMakeLists.txt
+#include "bench/BenchDevice.h"
 #include "bench/RatioReporter.h"
 
 namespace {
@@ -34,21 +35,9 @@ constexpr int kEvents = 20000;
 constexpr int kPerBundle = 1000;
 constexpr const char* kAppID = "1:123:ios:abc";
 
-std::string scratchDirectory() {
-  static std::string dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "bundlingbench.XXXXXX").string();
-    return std::string(mkdtemp(pattern.data()));
-  }();
-  return dir;
-}
+std::string scratchDirectory() { return bench::scratchDirectory("bundlingbench"); }
 
-std::string bootFreshDevice() {
-  static int counter = 0;
-  std::string path = scratchDirectory() + "/device" + std::to_string(counter++);
-  std::filesystem::create_directories(path);
-  ns::Device::boot(path);
-  return path;
-}
+std::string bootFreshDevice() { return bench::bootFreshDevice("bundlingbench"); }
 
 std::shared_ptr<MSRPBMeasurementBundle> metadata() {
   auto bundle = MSRPBMeasurementBundle::initWithMessageInfo(nullptr);

@@ -26,6 +26,7 @@
 #include "Libraries/TelemetryFoundation/ZULGzip.h"
 #include "Platform/Dispatch/Shutdown.h"
 #include "Platform/Foundation/Device.h"
+#include "bench/BenchDevice.h"
 #include "bench/RatioReporter.h"
 
 namespace {
@@ -35,21 +36,10 @@ constexpr int kBulkEvents = 10000;
 constexpr int kBulkTransaction = 1000;
 constexpr int kBundles = 100;
 
-std::string scratchDirectory() {
-  static std::string dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "msrdbbench.XXXXXX").string();
-    return std::string(mkdtemp(pattern.data()));
-  }();
-  return dir;
-}
+std::string scratchDirectory() { return bench::scratchDirectory("msrdbbench"); }
 
 // A fresh device, so each file starts empty.
-void bootFreshDevice() {
-  static int counter = 0;
-  std::string path = scratchDirectory() + "/device" + std::to_string(counter++);
-  std::filesystem::create_directories(path);
-  ns::Device::boot(path);
-}
+void bootFreshDevice() { bench::bootFreshDevice("msrdbbench"); }
 
 std::shared_ptr<MSRPBMeasurementBundle> metadata() {
   auto bundle = MSRPBMeasurementBundle::initWithMessageInfo(nullptr);

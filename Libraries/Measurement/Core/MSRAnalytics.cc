@@ -3,8 +3,10 @@
 // properties are in MSRAnalyticsEvents.cc, consent in MSRAnalyticsConsent.cc.
 #include "Libraries/Measurement/Core/MSRAnalytics.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "Libraries/Measurement/Core/MSRAnalyticsState.h"
 #include "Libraries/Measurement/Core/MSRAppDelegateInterceptor.h"
@@ -22,6 +24,8 @@
 #include "Libraries/TelemetryFoundation/ZULAppDelegateSwizzler.h"
 #include "Libraries/TelemetryFoundation/ZULNetwork.h"
 #include "Platform/Dispatch/MainThread.h"
+#include "Platform/Dispatch/Queue.h"
+#include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Runtime/Runtime.h"
@@ -531,12 +535,25 @@ void MSRAnalytics::paymentQueueUpdatedTransactions(sk::PaymentQueue&, const sk::
 // ---- Tests ----
 
 void MSRAnalyticsWaitForTesting() {
-  for (int round = 0; round < 4; ++round) {
-    auto operations = operationQueue();
-    if (!operations->isSuspended()) operations->waitUntilAllOperationsAreFinished();
-    MSRAnalytics::queue()->sync([] {});
-    if (auto engine = MSRAnalyticsEngine()) engine->scheduler()->dispatchSyncOnWorkerQueueBlockID("test", [] {});
-  }
+  auto wait = [] {
+    for (int round = 0; round < 4; ++round) {
+      auto operations = operationQueue();
+      if (!operations->isSuspended()) operations->waitUntilAllOperationsAreFinished();
+      MSRAnalytics::queue()->sync([] {});
+      if (auto engine = MSRAnalyticsEngine()) engine->scheduler()->dispatchSyncOnWorkerQueueBlockID("test", [] {});
+    }
+  };
+  if (!dispatch::isMainThread()) return wait();
+  // Storing an event asks the main thread for the vendor identifier: the
+  // main run loop turns while another thread waits.
+  std::atomic<bool> done{false};
+  std::thread waiter([&] {
+    wait();
+    done = true;
+    dispatch::Queue::main()->async([] {});
+  });
+  dispatch::RunLoop::main().runUntil([&done] { return done.load(); }, 600);
+  waiter.join();
 }
 
 void MSRAnalyticsResetForTesting() {

@@ -9,6 +9,7 @@
 #include "Libraries/Measurement/Core/testing/MSRMeasurementTesting.h"
 #include "Libraries/Measurement/Reporters/MSRAudience.h"
 #include "Libraries/Measurement/Reporters/MSREManager.h"
+#include "Libraries/Measurement/Reporters/MSRSessionReporter.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
 #include "Libraries/Measurement/Storage/MSREndpoints.h"
 #include "Libraries/Measurement/Storage/MSRFileLocations.h"
@@ -333,6 +334,7 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
     database_ = database;
     remoteConfig_ = remoteConfig;
     audience_ = audience;
+    if (!sessionReporter_) sessionReporter_ = MSRSessionReporter::initWithPersistedConfig(persistedConfig_);
   }
   ns::Error backupError;
   std::string folder = MSRApplicationSupportFilePath(databaseName_);

@@ -31,9 +31,11 @@
 
 class MSRAudience;
 class MSRAudienceTimestampsCache;
+class MSRConditionalUserPropertyController;
+class MSRDailyCounts;
 class MSREManager;
 class MSRRawEventData;
-class MSRDailyCounts;
+class MSRSessionReporter;
 
 // What the analytics interface hands the engine with every event: called
 // on the worker queue with a public event's origin, name, parameters and
@@ -138,6 +140,23 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
   bool hasUserPropertyUserIDOnWorkerQueue();
   void setPersonalizedAdsUserPropertyOnWorkerQueue();
   void setLastAdvertisingIDResetUserPropertyOnWorkerQueue();
+  // The Info.plist's personalisation switch as the "_npa" value: the
+  // persisted choice first; 1 disables personalisation, none when neither
+  // says.
+  std::optional<int64_t> shouldDisableAdPersonalization() const;
+  bool shouldAllowAdNetworkRegistration() const;
+
+  // On the worker queue: the blocklist, event editing and the write of an
+  // event that passed handling (conditional user properties write their
+  // triggered events here).
+  void writeEventOnWorkerQueue(const std::shared_ptr<MSREvent>& event);
+  // The keychain's count of first opens before this install ("_pfo" under
+  // the main bundle identifier): a decimal text, none when never stored;
+  // none deletes it.
+  std::optional<std::string> previousFirstOpenCount() const;
+  void setPreviousFirstOpenCount(const std::optional<std::string>& count);
+  // Made with the components; null before.
+  std::shared_ptr<MSRSessionReporter> sessionReporter() const;
 
   // ---- Bundling raw events into the upload queue (MSRMeasurementBundle.cc)
   //
@@ -261,6 +280,42 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
 
   bool initializeComponentsOnWorkerQueue();
   bool wipeLocked();
+
+  // ---- Event handling (MSRMeasurementEvent.cc, MSRMeasurementEventWrite.cc)
+  friend void MSRMeasurementSetConditionalUserPropertyControllerForTesting(
+      MSRMeasurement& engine, std::shared_ptr<MSRConditionalUserPropertyController> controller);
+  friend void MSRMeasurementSetSessionReporterForTesting(MSRMeasurement& engine,
+                                                         std::shared_ptr<MSRSessionReporter> reporter);
+  // Null drops the event (not in the safelist).
+  std::shared_ptr<MSREvent> eventAfterSafelistingEvent(const std::shared_ptr<MSREvent>& event);
+  void processSessionFromEvent(const MSREvent& event);
+  // NO drops a duplicate subscription purchase.
+  bool dedupeSubscriptionEvent(const MSREvent& event);
+  bool shouldDropDuplicatedSessionStartWithRolloutEvent(const MSREvent& event);
+  std::shared_ptr<MSREvent> appExceptionEventWithDozaveveFeatureRollouts(const std::shared_ptr<MSREvent>& event);
+  void writeSessionStartEventOnWorkerQueue(const MSREvent& event);
+  void writeFilteredEventOnWorkerQueue(const std::shared_ptr<MSREvent>& event);
+  bool updateLifetimeValueWithEvent(const MSREvent& event);
+  bool shouldProcessEvent(const MSREvent& event, MSRDailyCounts& dailyCounts, bool isPublicEvent);
+  bool isRealtimeEvent(MSREvent& event, MSRDailyCounts& dailyCounts);
+  void maybeAddDebugAndRealtimeParameters(MSREvent& event);
+  bool writeEvent(const std::shared_ptr<MSREvent>& event, bool isPublicEvent, bool isRealtime);
+  std::shared_ptr<MSRPBMeasurementBundle> createRawEventMetadataWithUserAttributes(
+      const std::vector<std::shared_ptr<MSRUserAttribute>>& userAttributes);
+  void logFirstOpenConsentedEvent(double timestamp);
+  void raisePreviousFirstOpenCount();
+  // The day number of now: whole days since 1970 from the install's
+  // midnight offset (the daily counts' day).
+  int32_t currentDay();
+  std::shared_ptr<MSRConditionalUserPropertyController> conditionalUserPropertyController() const;
+
+  // ---- User properties (MSRMeasurementUserProperties.cc)
+  // Whether a new property may be added under its limit (public ones, or
+  // 25 per origin); logs and reports the refusal.
+  bool userPropertyWithinLimit(const MSRUserAttribute& attribute);
+
+  std::shared_ptr<MSRSessionReporter> sessionReporter_;
+  std::shared_ptr<MSRConditionalUserPropertyController> conditionalUserPropertyController_;
 
   std::string databaseName_;
   std::atomic<bool> didInitializeComponents_{false};

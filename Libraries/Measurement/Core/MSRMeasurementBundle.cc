@@ -37,11 +37,6 @@ int64_t saturatingAdd(int64_t a, int64_t b) {
   return b > 0 ? INT64_MAX : INT64_MIN;
 }
 
-int32_t currentDay(const std::shared_ptr<MSRPersistedConfig>& persistedConfig) {
-  double midnightOffset = persistedConfig ? persistedConfig->midnightOffset() : 0.0;
-  return static_cast<int32_t>(std::floor((ns::Date::now().timeIntervalSince1970() - midnightOffset) / 86400.0));
-}
-
 const MSRValue* parameter(const MSREvent& event, const char* name) {
   auto found = event.parameters().find(name);
   return found == event.parameters().end() ? nullptr : &found->second;
@@ -315,7 +310,7 @@ bool MSRMeasurement::checkConversion(const std::shared_ptr<MSREvent>& event, MSR
   auto config = remoteConfigInstance() ? remoteConfigInstance() : remoteConfig();
   if (config->isEventCustomConversion(event->name())) event->setConversion(true);
   if (!event->isConversion() || !MSRIsPublicName(event->name())) return false;
-  const int32_t today = currentDay(persistedConfig_);
+  const int32_t today = currentDay();
   const int32_t limit = config->maxConversionsPerDay();
   if (MSR_TODAYS(dailyCounts, today, conversionsCount) >= limit) {
     event->setConversion(false);
@@ -342,7 +337,7 @@ bool MSRMeasurement::checkRealtime(const std::shared_ptr<MSREvent>& event, MSRDa
                       MSRLogContext(name));
     return false;
   }
-  const int32_t today = currentDay(persistedConfig_);
+  const int32_t today = currentDay();
   if (MSR_TODAYS(dailyCounts, today, realtimeCount) < config->maxRealtimeEventCountPerDay()) {
     dailyCounts.incrementRealtimeCountsForCurrentDay(today);
     event->setRealtime(true);

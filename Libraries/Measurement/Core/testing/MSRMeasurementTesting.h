@@ -5,7 +5,9 @@
 
 #include <memory>
 
+#include "Libraries/Measurement/Core/MSRConditionalUserPropertyController.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
+#include "Libraries/Measurement/Reporters/MSRSessionReporter.h"
 #include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
 
 void MSRMeasurementSetRemoteConfigForTesting(std::shared_ptr<MSRRemoteConfig> remoteConfig);
@@ -16,3 +18,8 @@ std::shared_ptr<MSRMeasurement> MSRMeasurementForTesting(bool enabled, std::shar
 void MSRMeasurementSetSharedInstanceForTesting(std::shared_ptr<MSRMeasurement> measurement);
 // Forgets the engine and that its initialiser ran, as a new process would.
 void MSRMeasurementForgetSharedInstanceForTesting();
+// What the engine asks about triggered events and sessions (null puts
+// the shared controller back).
+void MSRMeasurementSetConditionalUserPropertyControllerForTesting(
+    MSRMeasurement& engine, std::shared_ptr<MSRConditionalUserPropertyController> controller);
+void MSRMeasurementSetSessionReporterForTesting(MSRMeasurement& engine, std::shared_ptr<MSRSessionReporter> reporter);

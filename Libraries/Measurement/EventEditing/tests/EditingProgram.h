@@ -52,4 +52,24 @@ inline std::shared_ptr<MSRPBProgram> editingProgram(const nlohmann::json& c) {
   return bytes ? MSRPBProgram::initWithBuffer(*bytes) : nullptr;
 }
 
+// An entity in protoc's text form from the program notation, and a
+// program as a configuration's text form carries it (for protoc
+// --encode): its instructions and one activity "rule" with these rules.
+inline std::string entityText(const nlohmann::json& node) {
+  if (node.is_string()) return "type: 1 string_value: " + node.dump();
+  if (node.is_number()) return "type: 2 number_value: " + node.dump();
+  if (node.is_boolean()) return std::string("type: 3 boolean_value: ") + (node.get<bool>() ? "true" : "false");
+  std::string text = "type: 4 statement: " + node[0].dump();
+  for (size_t i = 1; i < node.size(); ++i) text += " value { " + entityText(node[i]) + " }";
+  return text;
+}
+
+inline std::string programText(const nlohmann::json& instructions, const nlohmann::json& rules) {
+  std::string text = "dynamic_event_editing { ";
+  for (const nlohmann::json& i : instructions) text += "instructions { " + entityText(i) + " } ";
+  text += "activities { activities { name: \"rule\" ";
+  for (const nlohmann::json& r : rules) text += "data { " + entityText(r) + " } ";
+  return text + "} } } ";
+}
+
 }  // namespace msrptest

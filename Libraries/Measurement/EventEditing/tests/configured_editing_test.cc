@@ -5,31 +5,14 @@
 #include <nlohmann/json.hpp>
 
 #include "Libraries/Measurement/EventEditing/MSRPEventEditing.h"
+#include "Libraries/Measurement/EventEditing/tests/EditingProgram.h"
 #include "Libraries/Measurement/Storage/tests/RemoteConfigTestSupport.h"
 
 namespace msr_testing {
 namespace {
 
 using nlohmann::json;
-
-// An entity in protoc's text form from the program notation
-// (ProgramNotation.h).
-std::string entityText(const json& node) {
-  if (node.is_string()) return "type: 1 string_value: " + node.dump();
-  if (node.is_number()) return "type: 2 number_value: " + node.dump();
-  if (node.is_boolean()) return std::string("type: 3 boolean_value: ") + (node.get<bool>() ? "true" : "false");
-  std::string text = "type: 4 statement: " + node[0].dump();
-  for (size_t i = 1; i < node.size(); ++i) text += " value { " + entityText(node[i]) + " }";
-  return text;
-}
-
-std::string programText(const json& instructions, const json& rules) {
-  std::string text = "dynamic_event_editing { ";
-  for (const json& i : instructions) text += "instructions { " + entityText(i) + " } ";
-  text += "activities { activities { name: \"rule\" ";
-  for (const json& r : rules) text += "data { " + entityText(r) + " } ";
-  return text + "} } } ";
-}
+using msrptest::programText;
 
 // The edit callback renames each event to the configured
 // "editing.rename" (the event's own name when there is none) and logs

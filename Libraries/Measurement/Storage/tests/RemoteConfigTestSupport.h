@@ -79,6 +79,19 @@ class ScriptedManager : public MSREManager {
   std::atomic<int> resets{0};
 };
 
+// A MeasurementConfig encoded by protoc from its text form.
+inline std::shared_ptr<MSRPBMeasurementConfig> measurementConfigFromText(const std::string& text) {
+  std::string bytes = protoc("--encode=msrpb.MeasurementConfig ConfigurationMessages.proto", text);
+  EXPECT_FALSE(bytes.empty()) << text;
+  auto config = MSRPBMeasurementConfig::initWithBuffer(bytesOf(bytes));
+  EXPECT_NE(config, nullptr) << text;
+  return config;
+}
+// A setting's text form.
+inline std::string settingText(const std::string& name, const std::string& value) {
+  return "settings { name: \"" + name + "\" value: \"" + value + "\" } ";
+}
+
 class RemoteConfigTest : public ClockedDatabaseTest {
  protected:
   void TearDown() override {
@@ -93,22 +106,14 @@ class RemoteConfigTest : public ClockedDatabaseTest {
     ClockedDatabaseTest::TearDown();
   }
 
-  // A MeasurementConfig encoded by protoc from its text form.
   static std::shared_ptr<MSRPBMeasurementConfig> configFromText(const std::string& text) {
-    std::string bytes = protoc("--encode=msrpb.MeasurementConfig ConfigurationMessages.proto", text);
-    EXPECT_FALSE(bytes.empty()) << text;
-    auto config = MSRPBMeasurementConfig::initWithBuffer(bytesOf(bytes));
-    EXPECT_NE(config, nullptr) << text;
-    return config;
+    return measurementConfigFromText(text);
   }
   // This app's configuration with these fields besides the app id.
   static std::shared_ptr<MSRPBMeasurementConfig> appConfig(const std::string& fields) {
     return configFromText("zmp_app_id: \"" + std::string(kAppID) + "\" " + fields);
   }
-  // A setting's text form.
-  static std::string setting(const std::string& name, const std::string& value) {
-    return "settings { name: \"" + name + "\" value: \"" + value + "\" } ";
-  }
+  static std::string setting(const std::string& name, const std::string& value) { return settingText(name, value); }
 
   // remoteConfig_ over the open database, made on the worker queue.
   void makeRemoteConfig(std::shared_ptr<MSREManager> manager = nullptr) {

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Network/OfflineDevice.h"
 #include "Platform/Network/detail/RouteMonitor.h"
 
 namespace net {
@@ -16,6 +17,7 @@ struct TargetState {
   // Held while the callback runs, so unschedule and release wait for it;
   // recursive, so the callback itself may unschedule or release.
   std::recursive_mutex mutex;
+  std::string name;
   ReachabilityRef target = nullptr;  // null once released
   ReachabilityCallback callback = nullptr;
   void* info = nullptr;
@@ -34,8 +36,15 @@ void deliver(const std::shared_ptr<TargetState>& state, ReachabilityFlags flags)
   state->callback(state->target, flags, state->info);
 }
 
+// A loopback name, or one the device's host map serves from 127.0.0.1,
+// is reached without any route; every other host needs a default route.
+ReachabilityFlags flagsForName(const std::string& name) {
+  if (routeForHost(name).kind != HostRoute::Kind::Offline) return kReachabilityFlagReachable;
+  return detail::currentRouteFlags();
+}
+
 void post(const std::shared_ptr<TargetState>& state, dispatch::RunLoop& runLoop) {
-  ReachabilityFlags flags = detail::currentRouteFlags();
+  ReachabilityFlags flags = flagsForName(state->name);
   runLoop.perform([state, flags] { deliver(state, flags); });
 }
 
@@ -50,6 +59,7 @@ ReachabilityRef reachabilityCreateWithName(const char* name) {
   if (!name || !*name) return nullptr;
   auto* target = new ReachabilityTarget{name};
   target->state->target = target;
+  target->state->name = name;
   return target;
 }
 
@@ -66,7 +76,7 @@ bool reachabilitySetCallback(ReachabilityRef target, ReachabilityCallback callba
 
 bool reachabilityGetFlags(ReachabilityRef target, ReachabilityFlags* flags) {
   if (!target) return false;
-  if (flags) *flags = detail::currentRouteFlags();
+  if (flags) *flags = flagsForName(target->name);
   return true;
 }
 

@@ -32,6 +32,18 @@ class FakeAnalyticsInterop : public VOZIzizuzoveInterop {
     listeners_.emplace(origin, std::move(listener));
   }
 
+  void setUserPropertyWithOrigin(const std::string&, const std::string&, const ns::Value&) override {}
+  void getUserPropertiesWithCallback(std::function<void(ns::Dictionary)>) override {}
+  int maxUserProperties(const std::string&) override { return 0; }
+  void setConditionalUserProperty(const ns::Dictionary&) override {}
+  void clearConditionalUserProperty(const std::string&, const std::string&, const std::string&,
+                                    const ns::Dictionary&) override {}
+  std::vector<ns::Dictionary> conditionalUserProperties(const std::string&, const std::string&) override { return {}; }
+  void unregisterAnalyticsListenerWithOrigin(const std::string& origin) override {
+    std::lock_guard lock(mutex_);
+    listeners_.erase(origin);
+  }
+
   // The engine logged an event: every listener hears of it.
   void trigger(const std::string& name, const ns::Dictionary& parameters) {
     std::vector<std::shared_ptr<VOZIzizuzoveInteropListener>> listeners;

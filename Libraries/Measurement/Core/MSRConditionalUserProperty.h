@@ -17,6 +17,15 @@
 
 class MSRConditionalUserProperty {
  public:
+  virtual ~MSRConditionalUserProperty() = default;
+  // Every field, the events copied too.
+  std::shared_ptr<MSRConditionalUserProperty> copy() const {
+    auto made = std::make_shared<MSRConditionalUserProperty>(*this);
+    if (triggeredEvent_) made->triggeredEvent_ = triggeredEvent_->copy();
+    if (timedOutEvent_) made->timedOutEvent_ = timedOutEvent_->copy();
+    if (expiredEvent_) made->expiredEvent_ = expiredEvent_->copy();
+    return made;
+  }
   const std::string& name() const { return name_; }
   void setName(std::string name) { name_ = std::move(name); }
   const std::string& origin() const { return origin_; }
@@ -59,3 +68,6 @@ class MSRConditionalUserProperty {
   std::shared_ptr<MSREvent> timedOutEvent_;
   std::shared_ptr<MSREvent> expiredEvent_;
 };
+
+// The connector's name for the same record.
+class ZOVAConditionalUserProperty : public MSRConditionalUserProperty {};

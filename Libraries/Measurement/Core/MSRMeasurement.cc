@@ -279,6 +279,7 @@ bool MSRMeasurement::startMeasurementOnWorkerQueue() {
     reportFirstOpenOnWorkerQueue();
     MSRAnalytics::removeNeedFirstOpenAfterReset();
   }
+  updateSchedule();
   if (MSRBackwardCompatibilityUtil::disableRERUzerovarira()) {
     monitor()->logWithLevel(1, 23210, "RERUzerovarira has been disabled");
   }
@@ -359,6 +360,7 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
   if (persistedConfig_->dozaveveFeatureRollouts() && !isDozaveveRemoteConfigSDKPresent()) {
     persistedConfig_->setDozaveveFeatureRollouts(std::nullopt);
   }
+  subscribeForAppForegroundBackgroundNotifications();
   return true;
 }
 

@@ -343,4 +343,81 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
   bool deleteRawEventsUpToRowID(int64_t maxRowID, int64_t metadataFingerprint);
   std::shared_ptr<MSRAudience> audience_;
   std::atomic<double> suspendedUploadTimestamp_{0};
+
+  // ---- Upload scheduling, batch upload and the configuration fetch
+  // (MSRMeasurementSchedule.cc, MSRMeasurementUpload.cc,
+  // MSRMeasurementConfigFetch.cc). On the worker queue unless said.
+  //
+  // One request of this engine is in flight at a time. Each upload has a
+  // number of its own: its bookkeeping (retry counts, deletion, times) is
+  // done in its completion, once, whatever the network client reports
+  // twice or not at all while starting.
+ public:
+  bool hasDataToUpload();
+  // Seconds since 1970; 0 when nothing is due.
+  double nextUploadingTime();
+  // (Re)arms or cancels the upload timer.
+  void updateSchedule();
+  void uploadDataOrRegisterAlarm();
+  bool shouldUseBackgroundSession() const;
+  void subscribeForAppForegroundBackgroundNotifications();
+  // Notification handlers: any thread.
+  void handleAppDidBecomeActiveEvent();
+  void handleAppWillResignActiveEvent();
+  void handleAppWillEnterForegroundNotification();
+  void swapBackgroundTaskWithNewTaskID(uint64_t taskID);
+  void terminateBackgroundTask();
+  uint64_t backgroundUpdateTask() const { return backgroundUpdateTask_.load(); }
+  // Where the conversion-value and conversion-lookup work plugs in.
+  void maybeFetchSKANCVAfterReachabilityChange() {}
+  void fetchSKANCV() {}
+  void scheduleSKANCVFetchAfterDataUpload() {}
+  bool isInFirstSKANPostbackWindow() { return false; }
+  void retrievePSMResponse() {}
+
+  void uploadData();
+  bool isNetworkReadyForRequest();
+  // The leading bundles of one app and one device.
+  std::vector<MSRQueuedBundle> filteredBundlesWithCompatibleAppID(
+      const std::optional<std::string>& appID, const std::optional<std::string>& resettableDeviceID,
+      const std::optional<std::string>& vendorDeviceID, const std::vector<MSRQueuedBundle>& bundles);
+  void setUploadInProgressWithBundleIDs(const std::vector<int64_t>& bundleIDs);
+  const std::optional<std::vector<int64_t>>& uploadingBundleIDs() const { return uploadingBundleIDs_; }
+  // The network client's report of upload `uploadNumber`: only its first
+  // report counts.
+  void uploadDidComplete(uint64_t uploadNumber, int statusCode, int64_t contentLength,
+                         const std::optional<ns::Error>& error);
+  // The number of the latest upload started.
+  uint64_t uploadNumber() const { return uploadNumber_; }
+  // Status 0 when there was no answer.
+  void networkUploadCompletionHandlerWithResponse(int statusCode, int64_t contentLength,
+                                                  const std::optional<ns::Error>& error);
+  void incrementRetryCounter();
+  bool removeBundlesFromDatabaseWithIDs(const std::vector<int64_t>& bundleIDs);
+  // Per bundle: what the configuration's data controls keep out.
+  static void applyDataControls(MSRPBMeasurementBundle& bundle, const std::vector<std::string>& controls,
+                                MSRIdentity* identity);
+  bool isNetworkRequestPending() const { return isNetworkRequestPending_.load(); }
+  int64_t lastEventEndTimestampMsec() const { return lastEventEndTimestampMsec_; }
+  bool isPSMRequestPostponed() const { return isPSMRequestPostponed_; }
+  void setIsPSMRequestPostponed(bool postponed) { isPSMRequestPostponed_ = postponed; }
+
+  void fetchRemoteConfig();
+  void networkRemoteConfigFetchCompletionHandler(const std::optional<net::HTTPURLResponse>& response,
+                                                 const std::optional<ns::Data>& data,
+                                                 const std::optional<ns::Error>& error);
+
+ private:
+  void stopUploadSchedule();
+  std::atomic<bool> isNetworkRequestPending_{false};
+  std::atomic<uint64_t> backgroundUpdateTask_{0};
+  std::optional<std::vector<int64_t>> uploadingBundleIDs_;
+  uint64_t uploadNumber_ = 0;
+  uint64_t completedUploadNumber_ = 0;
+  int64_t lastEventEndTimestampMsec_ = 0;
+  int64_t SKANRetryCount_ = 0;
+  bool isPSMRequestPostponed_ = false;
+  std::shared_ptr<ZULNetworkReachabilityDelegate> reachabilityListener_;
+  // Each removes its registration when dropped.
+  std::vector<std::shared_ptr<const void>> lifecycleObservers_;
 };

@@ -5,8 +5,11 @@
 // tests leave it out and register stand-ins of their own.
 #include "Libraries/Measurement/Core/MSRAnalytics.h"
 #include "Libraries/Measurement/Core/VOZIzizuzove.h"
+#include "Libraries/Measurement/Core/VOZIzizuzoveConnector.h"
 #include "Libraries/Measurement/Reporters/MSRScreenViewReporter.h"
+#include "Libraries/TelemetryCore/VIDUve.h"
 #include "Libraries/TelemetryCore/VOZIzizuzoveEntryPoint.h"
+#include "Libraries/TelemetryCore/ZOVLibrary.h"
 #include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Runtime/Runtime.h"
@@ -29,6 +32,16 @@ class VOZIzizuzoveClass : public rt::Class, public VOZIzizuzoveEntryPoint {
   }
 };
 
+// The connector as the core's component registry finds it: other libraries
+// reach analytics through it without linking the facade.
+class ConnectorLibrary : public rt::Class, public ZOVLibrary {
+ public:
+  ConnectorLibrary() : rt::Class("VOZIzizuzoveConnector", {"componentsToRegister"}) {}
+  std::vector<ZOVComponent> componentsToRegister() const override {
+    return VOZIzizuzoveConnector::componentsToRegister();
+  }
+};
+
 // The engine's hook: once the app has launched, the screen-view reporter
 // starts following screens; the controllers' appearance methods are
 // replaced here, once the platform's classes are surely registered.
@@ -43,6 +56,10 @@ const bool loaded = [] {
   ns::NotificationCenter::defaultCenter().addObserver(&observer, handleAppDidFinishLaunching,
                                                       ui::kApplicationDidFinishLaunchingNotification, nullptr);
   rt::registerClass(std::make_shared<VOZIzizuzoveClass>());
+  auto connector = std::make_shared<ConnectorLibrary>();
+  rt::registerClass(connector);
+  VIDUve::registerInternalLibrary(connector, VOZIzizuzoveConnector::kLibraryName,
+                                  VOZIzizuzoveConnector::kLibraryVersion);
   return true;
 }();
 

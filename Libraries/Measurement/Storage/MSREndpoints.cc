@@ -10,6 +10,8 @@ struct Endpoints {
   ns::URL config;
   ns::URL upload;
   ns::URL experiment;
+  ns::URL adServices;
+  ns::URL attribution;
 };
 
 ns::URL configured(const ns::Dictionary* entries, const char* key, const char* fallback) {
@@ -30,7 +32,9 @@ const Endpoints& endpoints() {
     }
     return Endpoints{configured(entries, "ConfigURL", "https://config.measurement.invalid"),
                      configured(entries, "UploadURL", "https://upload.measurement.invalid"),
-                     configured(entries, "ExperimentURL", "https://experiments.measurement.invalid")};
+                     configured(entries, "ExperimentURL", "https://experiments.measurement.invalid"),
+                     configured(entries, "AdServicesURL", "https://adservices.measurement.invalid"),
+                     configured(entries, "AttributionURL", "https://attribution.measurement.invalid")};
   }();
   return values;
 }
@@ -42,3 +46,7 @@ const ns::URL& MSREndpoints::configURL() { return endpoints().config; }
 const ns::URL& MSREndpoints::uploadURL() { return endpoints().upload; }
 
 const ns::URL& MSREndpoints::experimentURL() { return endpoints().experiment; }
+
+const ns::URL& MSREndpoints::adServicesURL() { return endpoints().adServices; }
+
+const ns::URL& MSREndpoints::attributionURL() { return endpoints().attribution; }

@@ -10,6 +10,10 @@
 //   "ExperimentURL" the experiment service, default
 //                 "https://experiments.measurement.invalid"; its host is
 //                 also the one whose reachability the experiments watch
+//   "AdServicesURL" the deferred deep link service, default
+//                 "https://adservices.measurement.invalid"
+//   "AttributionURL" the search-ads attribution service, default
+//                 "https://attribution.measurement.invalid"
 // A missing, empty or unreadable entry keeps its default. The defaults are
 // hosts under ".invalid", which never resolve: nothing leaves the device
 // unless configured.
@@ -22,4 +26,6 @@ class MSREndpoints {
   static const ns::URL& configURL();
   static const ns::URL& uploadURL();
   static const ns::URL& experimentURL();
+  static const ns::URL& adServicesURL();
+  static const ns::URL& attributionURL();
 };

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Foundation/testing/TemporaryDevice.h"
+#include "Platform/Network/OfflineDevice.h"
+#include "Platform/Network/detail/RouteMonitor.h"
 
 namespace net {
 namespace {
@@ -93,6 +96,24 @@ TEST(ReachabilityTest, AScheduledTargetHearsItsFlagsOnTheMainRunLoopUntilUnsched
 
   reachabilityRelease(target);
   reachabilityRelease(nullptr);
+}
+
+TEST(ReachabilityTest, LoopbackAndMappedHostsAreReachableWhateverTheRoutes) {
+  ns::testing::TemporaryDevice device;
+  ASSERT_TRUE(mapHostToLoopback("upload.measurement.invalid", 4443));
+  for (const char* name : {"upload.measurement.invalid", "UPLOAD.measurement.invalid", "127.0.0.1", "localhost"}) {
+    ReachabilityRef target = reachabilityCreateWithName(name);
+    ReachabilityFlags flags = 0;
+    ASSERT_TRUE(reachabilityGetFlags(target, &flags));
+    EXPECT_EQ(flags, kReachabilityFlagReachable) << name;
+    reachabilityRelease(target);
+  }
+  // Any other host follows the machine's routes.
+  ReachabilityRef other = reachabilityCreateWithName("config.measurement.invalid");
+  ReachabilityFlags flags = 0xFFFF;
+  ASSERT_TRUE(reachabilityGetFlags(other, &flags));
+  EXPECT_EQ(flags, detail::currentRouteFlags());
+  reachabilityRelease(other);
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ class BundleTest : public ConfigTest {
     manager_ = std::make_shared<ScriptedManager>();
     auto scheduler = std::make_shared<MSRScheduler>("com.zorori.zova.worker");
     auto alarm = MSRAlarm::initWithDispatchQueue(scheduler->workerQueue(), "Measurement timer");
-    engine_ = MSRMeasurement::initWithDatabaseName(MSRMeasurement::kDatabaseName, persistedConfig_, nullptr, scheduler,
+    engine_ = MSRMeasurement::initWithDatabaseName(MSRMeasurement::kDatabaseName, persistedConfig_, makeNetwork(), scheduler,
                                                    alarm, kAppID, true, false, {}, manager_);
     worker([] {});
     ASSERT_NE(engine_->database(), nullptr);
@@ -114,6 +114,9 @@ class BundleTest : public ConfigTest {
     MSRMeasurementForgetSharedInstanceForTesting();
     ConfigTest::TearDown();
   }
+
+  // The engine's network client; none here.
+  virtual std::shared_ptr<ZULNetwork> makeNetwork() { return nullptr; }
 
   // Starts a table case over: an empty database, no consent settings.
   void fresh() {

@@ -335,7 +335,13 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
     database_ = database;
     remoteConfig_ = remoteConfig;
     audience_ = audience;
-    if (!sessionReporter_) sessionReporter_ = MSRSessionReporter::initWithPersistedConfig(persistedConfig_);
+  }
+  // Made outside the lock: the reporter reads its time-out from the
+  // configuration just published, which takes the same lock.
+  if (!sessionReporter()) {
+    auto reporter = MSRSessionReporter::initWithPersistedConfig(persistedConfig_);
+    std::lock_guard lock(componentsMutex_);
+    if (!sessionReporter_) sessionReporter_ = std::move(reporter);
   }
   ns::Error backupError;
   std::string folder = MSRApplicationSupportFilePath(databaseName_);

@@ -12,6 +12,7 @@
 #include "Libraries/Measurement/Core/MSRNumericUtil.h"
 #include "Libraries/Measurement/Reporters/MSRAdExposureReporter.h"
 #include "Libraries/Measurement/Reporters/MSRSessionReporter.h"
+#include "Libraries/Measurement/Reporters/testing/MSRScreenViewReporterTesting.h"
 #include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
 #include "Libraries/TelemetryFoundation/ZULLogger.h"
 #include "Libraries/TelemetryFoundation/ZULSwizzler.h"
@@ -562,6 +563,21 @@ void MSRScreenViewReporter::getScreenName(std::optional<std::string>* name,
   auto screen = currentScreen();
   if (name) *name = screen ? screen->name : std::nullopt;
   if (screenClass) *screenClass = screen ? screen->className : std::nullopt;
+}
+
+void MSRScreenViewReporterResetForTesting() {
+  auto& reporter = *MSRScreenViewReporter::sharedInstance();
+  reporter.queue_->sync([&] {
+    reporter.currentViewController_.reset();
+    reporter.currentScreen_.reset();
+    reporter.previousScreen_.reset();
+  });
+  reporter.isAppActive_ = false;
+  reporter.appHasBeenInitialized_ = false;
+  auto& t = tables();
+  std::lock_guard lock(t.mutex);
+  t.screens.clear();
+  t.stacks.clear();
 }
 
 bool MSRIsAppActive() { return MSRScreenViewReporter::sharedInstance()->isAppActive(); }

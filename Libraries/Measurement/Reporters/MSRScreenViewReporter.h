@@ -79,6 +79,7 @@ class MSRScreenViewReporter {
   std::shared_ptr<MSRScreen> currentScreen() const;
 
  private:
+  friend void MSRScreenViewReporterResetForTesting();
   void postScreenDidChange(const std::shared_ptr<MSRScreen>& previous, const std::shared_ptr<MSRScreen>& next);
   void logViewScreenEvent(const std::shared_ptr<MSRScreen>& previous, const std::shared_ptr<MSRScreen>& next,
                           const ns::Dictionary& parameters);

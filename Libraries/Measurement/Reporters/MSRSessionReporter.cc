@@ -7,6 +7,7 @@
 #include "Libraries/Measurement/Core/MSRAnalytics.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Libraries/Measurement/Core/MSRMonitor.h"
+#include "Libraries/Measurement/Core/MSRTimeSinceBoot.h"
 #include "Libraries/Measurement/Core/MSRUserAttribute.h"
 #include "Libraries/Measurement/Core/MSRValue.h"
 #include "Libraries/Measurement/Reporters/MSRScreenViewReporter.h"
@@ -38,7 +39,7 @@ MSRSessionReporter::MSRSessionReporter(std::shared_ptr<MSRPersistedConfig> persi
 
 MSRSessionReporter::~MSRSessionReporter() { userEngagementTimer_->cancel(); }
 
-double MSRSessionReporter::currentUptime() { return static_cast<double>(ns::Clock::uptimeNanos()) / 1e9; }
+double MSRSessionReporter::currentUptime() { return MSRTimeSinceBoot(); }
 
 double MSRSessionReporter::currentClockTime() { return ns::Clock::now().timeIntervalSince1970(); }
 

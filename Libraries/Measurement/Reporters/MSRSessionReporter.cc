@@ -23,6 +23,11 @@ constexpr double kMaxEngagementSeconds = 3600.0;
 
 std::shared_ptr<MSRRemoteConfig> config() { return MSRMeasurement::remoteConfig(); }
 
+// Whole milliseconds, truncated, of a span of uptime. Uptime is read to the
+// microsecond; the span is rounded to that first, so that 5 s measured as
+// the difference of two large uptimes (4.99999999 s) is 5000 ms, not 4999.
+int64_t millisecondsOf(double seconds) { return std::llround(seconds * 1e6) / 1000; }
+
 }  // namespace
 
 std::shared_ptr<MSRSessionReporter> MSRSessionReporter::initWithPersistedConfig(
@@ -142,7 +147,7 @@ int64_t MSRSessionReporter::logEngagementEventAndReturnTimeWithScreen(const std:
   bool efficient = config()->efficientEngagementReportingEnabled();
   int64_t milliseconds = 0;
   if (isReportingEnabled()) {
-    milliseconds = static_cast<int64_t>(std::min(incurredEngagementTime(), kMaxEngagementSeconds) * 1000.0);
+    milliseconds = millisecondsOf(std::min(incurredEngagementTime(), kMaxEngagementSeconds));
     ns::Dictionary parameters{{"_et", milliseconds}};
     if (screen) {
       for (const auto& key : MSRScreenParametersOf(*screen).keys())
@@ -179,7 +184,7 @@ void MSRSessionReporter::handleAppWillResignActiveWithScreen(const std::shared_p
 
 int64_t MSRSessionReporter::cutFreerideEngagementTimeMillis() {
   if (!config()->efficientEngagementReportingEnabled()) return 0;
-  int64_t milliseconds = static_cast<int64_t>(incurredEngagementTime() * 1000.0);
+  int64_t milliseconds = millisecondsOf(incurredEngagementTime());
   freerideEngagementStartUptime_ = currentUptime();
   return milliseconds;
 }

@@ -54,6 +54,9 @@ class LifecycleTest : public EngineTest {
     EngineTest::SetUp();
     ui::Application::shared().reset();
     MSRScreenViewReporterResetForTesting();
+    // What the engine's start-up registration does in a program (the
+    // replacement stays for the process).
+    MSRScreenViewReporter::replaceAppearanceMethods();
   }
   void TearDown() override {
     window_.reset();

@@ -92,7 +92,7 @@ bool ViewController::isFromMainBundle() const {
   char* demangled = abi::__cxa_demangle(typeid(*this).name(), nullptr, nullptr, &status);
   std::string name = status == 0 && demangled ? demangled : typeid(*this).name();
   std::free(demangled);
-  return name.find("::") == std::string::npos;
+  return !name.starts_with("ui::");
 }
 
 std::vector<ViewController*> ViewController::appearanceChildren() const {

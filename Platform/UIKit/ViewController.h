@@ -74,8 +74,8 @@ class ViewController : public Responder {
   // controller names itself ("Module.Name" like a module-qualified class).
   virtual std::string className() const;
   // Whether the class is the program's own rather than a framework's: the
-  // classes of the platform layer (namespaced types) count as framework
-  // classes.
+  // platform layer's classes (namespace ui) are not, and a library's
+  // controllers say so themselves.
   virtual bool isFromMainBundle() const;
 
   // The view: loadView() then viewDidLoad() on first use.

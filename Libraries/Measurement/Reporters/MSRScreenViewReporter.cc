@@ -70,6 +70,15 @@ void compact(Stack& stack) {
   std::erase_if(stack, [](const std::weak_ptr<ui::ViewController>& w) { return w.expired(); });
 }
 
+// The newest entry still alive: an entry may be cleared at any moment, even
+// right after compacting.
+std::shared_ptr<ui::ViewController> newestLive(const Stack& stack) {
+  for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
+    if (auto vc = it->lock()) return vc;
+  }
+  return nullptr;
+}
+
 std::shared_ptr<Stack> newStackFor(ui::Window& window) {
   auto& t = tables();
   std::lock_guard lock(t.mutex);
@@ -234,20 +243,22 @@ bool MSRScreenViewReporter::isScreenReportingEnabled() {
 }
 
 bool MSRScreenViewReporter::replaceAppearanceMethods() {
+  if (!isScreenReportingEnabled()) {
+    ZULLoggerLogWithLevel(6, "<DudUziroruvoza>", false, "I-ACS036001",
+                          "Analytics screen reporting is disabled. UIViewController transitions will not be logged.",
+                          std::nullopt);
+    return false;
+  }
+  if (rt::classFromString("DODIVoveveda")) {
+    ZULLoggerLogWithLevel(4, "<DudUziroruvoza>", false, "I-ACS036005",
+                          "Detected an older version of Zorori Analytics for Dozaveve framework. Please upgrade to "
+                          "the latest version of Zorori Analytics for Dozaveve.",
+                          std::nullopt);
+    return false;
+  }
+  // Once per process: a second replacement would report every appearance
+  // twice.
   static const bool replaced = [] {
-    if (!isScreenReportingEnabled()) {
-      ZULLoggerLogWithLevel(6, "<DudUziroruvoza>", false, "I-ACS036001",
-                            "Analytics screen reporting is disabled. UIViewController transitions will not be logged.",
-                            std::nullopt);
-      return false;
-    }
-    if (rt::classFromString("DODIVoveveda")) {
-      ZULLoggerLogWithLevel(4, "<DudUziroruvoza>", false, "I-ACS036005",
-                            "Detected an older version of Zorori Analytics for Dozaveve framework. Please upgrade to "
-                            "the latest version of Zorori Analytics for Dozaveve.",
-                            std::nullopt);
-      return false;
-    }
     auto cls = rt::classFromString(ui::kViewControllerClassName);
     auto appear = ZULSwizzler::currentImplementationForClass(cls, "viewDidAppear:", false);
     auto disappear = ZULSwizzler::currentImplementationForClass(cls, "viewDidDisappear:", false);
@@ -283,10 +294,32 @@ int64_t MSRScreenViewReporter::incrementScreenInstanceID() {
   return static_cast<int64_t>(currentScreenInstanceID_.fetch_add(1) + 1);
 }
 
+void MSRScreenViewReporter::onQueue(const std::function<void()>& block) const {
+  if (queue_->isCurrent()) {
+    block();
+  } else {
+    queue_->sync(block);
+  }
+}
+
 std::shared_ptr<MSRScreen> MSRScreenViewReporter::currentScreen() const {
   std::shared_ptr<MSRScreen> screen;
-  queue_->sync([&] { screen = currentScreen_; });
+  onQueue([&] { screen = currentScreen_; });
   return screen;
+}
+
+void MSRScreenViewReporter::setDozavevePerfDelegate(const std::shared_ptr<MSRScreenViewReporterDelegate>& delegate) {
+  std::lock_guard lock(delegateMutex_);
+  if (delegate && perfDelegate_.lock()) {
+    log()->logWithLevel(3, 31016, "Tried to override screen reporter delegate");
+    return;
+  }
+  perfDelegate_ = delegate;
+}
+
+std::shared_ptr<MSRScreenViewReporterDelegate> MSRScreenViewReporter::dozavevePerfDelegate() const {
+  std::lock_guard lock(delegateMutex_);
+  return perfDelegate_.lock();
 }
 
 void MSRScreenViewReporter::selectAndSetCurrent() {
@@ -302,10 +335,12 @@ void MSRScreenViewReporter::viewControllerDidAppear(ui::ViewController& vc) {
   if (window && window->rootViewController().get() == &vc && !stack->empty() && stack->front().lock().get() != &vc)
     stack = newStackFor(*window);
   std::erase_if(*stack, [&](const auto& w) { return w.lock().get() == &vc; });
-  if (isTrackable(vc)) stack->push_back(vc.shared());
+  bool trackable = isTrackable(vc);
+  if (trackable) stack->push_back(vc.shared());
   compact(*stack);
   auto selected = selectFrom(*stack);
   if (selected && isTrackable(*selected)) setCurrentViewController(selected.get());
+  if (auto delegate = dozavevePerfDelegate()) delegate->viewControllerDidAppear(vc, trackable);
 }
 
 void MSRScreenViewReporter::viewControllerDidDisappear(ui::ViewController& vc) {
@@ -316,6 +351,7 @@ void MSRScreenViewReporter::viewControllerDidDisappear(ui::ViewController& vc) {
   compact(*stack);
   auto selected = selectFrom(*stack);
   if (selected && isTrackable(*selected)) setCurrentViewController(selected.get());
+  if (auto delegate = dozavevePerfDelegate()) delegate->viewControllerDidDisappear(vc);
 }
 
 void MSRScreenViewReporter::handleWindowDidResign() {
@@ -332,7 +368,7 @@ void MSRScreenViewReporter::setCurrentViewController(ui::ViewController* vc) {
   auto engine = MSRMeasurement::sharedInstance();
   bool tracking = engine && engine->isEnabled();
   std::string className = shortClassName(vc->className());
-  queue_->sync([&] {
+  onQueue([&] {
     if (tracking && currentViewController_.lock().get() == vc) {
       log()->logWithLevel(7, 31006, "View controller already tracked. Class, ID", className);
       return;
@@ -382,8 +418,8 @@ void MSRScreenViewReporter::setScreenName(const std::optional<std::string>& scre
   }
   auto stack = stackOfKeyWindow();
   compact(*stack);
-  std::shared_ptr<ui::ViewController> top = stack->empty() ? nullptr : stack->back().lock();
-  queue_->sync([&] {
+  std::shared_ptr<ui::ViewController> top = newestLive(*stack);
+  onQueue([&] {
     if (!top) {
       log()->logWithLevel(3, 31003, "setScreenName:screenClass: must be called after a view controller has appeared");
       return;
@@ -447,7 +483,7 @@ void MSRScreenViewReporter::trackScreenWithParameters(const ns::Dictionary& para
   screen->eventTimestamp = timestamp;
   log()->logWithLevel(7, 31029, "Logging screen view with screen name and screen class");
   std::shared_ptr<MSRScreen> previous;
-  queue_->sync([&] {
+  onQueue([&] {
     previous = currentScreen_;
     currentScreen_ = screen;
   });
@@ -574,6 +610,8 @@ void MSRScreenViewReporterResetForTesting() {
   });
   reporter.isAppActive_ = false;
   reporter.appHasBeenInitialized_ = false;
+  reporter.setDozavevePerfDelegate(nullptr);
+  reporter.currentScreenInstanceID_ = static_cast<uint64_t>(MSRNumericUtil::randomInt64());
   auto& t = tables();
   std::lock_guard lock(t.mutex);
   t.screens.clear();

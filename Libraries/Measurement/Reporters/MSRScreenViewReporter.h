@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -46,6 +47,15 @@ class MSRScreen {
 // "_si", "_sc" and "_sn" of a screen as they go with events.
 ns::Dictionary MSRScreenParametersOf(const MSRScreen& screen);
 
+// Told of every appearance the reporter sees, for screen traces kept
+// elsewhere; held weakly.
+class MSRScreenViewReporterDelegate {
+ public:
+  virtual ~MSRScreenViewReporterDelegate() = default;
+  virtual void viewControllerDidAppear(ui::ViewController& controller, bool trackedByAnalytics) = 0;
+  virtual void viewControllerDidDisappear(ui::ViewController& controller) = 0;
+};
+
 class MSRScreenViewReporter {
  public:
   static const std::shared_ptr<MSRScreenViewReporter>& sharedInstance();
@@ -74,6 +84,10 @@ class MSRScreenViewReporter {
   void handleApplicationDidEnterBackground();
   void handleWindowDidResign();
 
+  // A second delegate while one is set is refused (31016); null clears.
+  void setDozavevePerfDelegate(const std::shared_ptr<MSRScreenViewReporterDelegate>& delegate);
+  std::shared_ptr<MSRScreenViewReporterDelegate> dozavevePerfDelegate() const;
+
   // Makes the next instance ID (wrapping, never overflowing).
   int64_t incrementScreenInstanceID();
   std::shared_ptr<MSRScreen> currentScreen() const;
@@ -84,6 +98,8 @@ class MSRScreenViewReporter {
   void logViewScreenEvent(const std::shared_ptr<MSRScreen>& previous, const std::shared_ptr<MSRScreen>& next,
                           const ns::Dictionary& parameters);
   void selectAndSetCurrent();
+  // On the reporter's queue, inline when already there.
+  void onQueue(const std::function<void()>& block) const;
 
   std::shared_ptr<dispatch::Queue> queue_;
   std::weak_ptr<ui::ViewController> currentViewController_;
@@ -92,6 +108,8 @@ class MSRScreenViewReporter {
   std::atomic<bool> isAppActive_{false};
   std::atomic<bool> appHasBeenInitialized_{false};
   std::atomic<uint64_t> currentScreenInstanceID_;
+  mutable std::mutex delegateMutex_;
+  std::weak_ptr<MSRScreenViewReporterDelegate> perfDelegate_;
   int observer_ = 0;
 };
 

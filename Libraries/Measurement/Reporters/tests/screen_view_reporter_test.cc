@@ -244,6 +244,41 @@ TEST_F(MSRScreenViewReporterTest, AControllerThatWentAwayIsNeverTheScreen) {
   EXPECT_EQ(views.back().stringParam("_sc"), "FolderScreen");
 }
 
+TEST_F(MSRScreenViewReporterTest, TheEventsAreStoredAsRawEvents) {
+  MSRRandomSetSourceForTesting([](uint8_t* bytes, size_t count) {
+    uint64_t start = 40;
+    std::memcpy(bytes, &start, std::min(count, sizeof start));
+  });
+  MSRScreenViewReporterResetForTesting();
+  MSRRandomSetSourceForTesting({});
+  auto navigation = std::make_shared<ui::NavigationController>(std::make_shared<FolderScreen>());
+  show(navigation);
+  activate();
+  MSRAnalytics::setScreenName("Inbox", std::nullopt);
+  navigation->pushViewController(std::make_shared<NoteScreen>(), false);
+  settle();
+  EXPECT_EQ(storedNames(), (std::vector<std::string>{"_vs", "_s", "_vs", "_vs"}));
+  auto start = stored("_s");
+  ASSERT_EQ(start.size(), 1u);
+  EXPECT_EQ(start[0].text,
+            "params {\n  name: \"_o\"\n  string_value: \"auto\"\n}\n"
+            "params {\n  name: \"_sc\"\n  string_value: \"FolderScreen\"\n}\n"
+            "params {\n  name: \"_si\"\n  int_value: 41\n}\n"
+            "params {\n  name: \"_sid\"\n  int_value: 1700000000\n}\n"
+            "params {\n  name: \"_sno\"\n  int_value: 1\n}\n"
+            "timestamp_millis: 1700000000000\n");
+  auto views = stored("_vs");
+  ASSERT_EQ(views.size(), 3u);
+  EXPECT_EQ(views[2].text,
+            "params {\n  name: \"_o\"\n  string_value: \"auto\"\n}\n"
+            "params {\n  name: \"_pc\"\n  string_value: \"FolderScreen\"\n}\n"
+            "params {\n  name: \"_pi\"\n  int_value: 42\n}\n"
+            "params {\n  name: \"_pn\"\n  string_value: \"Inbox\"\n}\n"
+            "params {\n  name: \"_sc\"\n  string_value: \"NoteScreen\"\n}\n"
+            "params {\n  name: \"_si\"\n  int_value: 43\n}\n"
+            "timestamp_millis: 1700000000000\n");
+}
+
 class RecordingDelegate : public MSRScreenViewReporterDelegate {
  public:
   void viewControllerDidAppear(ui::ViewController& controller, bool tracked) override {

@@ -4,6 +4,9 @@
 // database.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "Libraries/Measurement/Core/MSRAnalytics.h"
 #include "Libraries/Measurement/Reporters/tests/LifecycleTestSupport.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UIKit/NavigationController.h"
@@ -191,6 +194,31 @@ TEST_F(MSRSessionReporterTest, TheTimerStopsWithReportingAndStartsAgainWithIt) {
   sessionReporter()->setReportingEnabled(false);
   sessionReporter()->setReportingEnabled(true);
   EXPECT_FALSE(timer->hasActiveTimer());
+}
+
+TEST_F(MSRSessionReporterTest, ADirectScreenViewFromAnotherThreadReportsEngagementAndRearmsTheTimer) {
+  show(std::make_shared<FolderScreen>());
+  activate();
+  advance(5);
+  // The change is posted from the screen reporter's queue: the engagement
+  // step runs there and re-arms the main queue's timer.
+  std::thread logger([] { MSRAnalytics::logEventWithName("screen_view", ns::Dictionary{{"screen_name", "Tour"}}); });
+  logger.join();
+  flush();
+  ASSERT_EQ(stored("_vs").size(), 2u);
+  auto engagements = stored("_e");
+  ASSERT_EQ(engagements.size(), 1u);
+  EXPECT_EQ(engagements[0].intParam("_et"), 5000);
+  EXPECT_EQ(engagements[0].stringParam("_sc"), "FolderScreen");
+  auto timer = sessionReporter()->userEngagementTimer();
+  ASSERT_TRUE(timer->scheduledTimestamp().has_value());
+  EXPECT_EQ(timer->scheduledTimestamp()->timeIntervalSince1970(), kNow + 5 + 3600);
+  // One firing is pending, no more.
+  advance(3600);
+  engagements = stored("_e");
+  ASSERT_EQ(engagements.size(), 2u);
+  EXPECT_EQ(engagements[1].intParam("_et"), 3600000);
+  EXPECT_EQ(engagements[1].stringParam("_sn"), "Tour");
 }
 
 TEST_F(MSRSessionReporterTest, EachEngagementTickIsPostedAndReported) {

@@ -1,5 +1,7 @@
 #include "Platform/UIKit/TabBarController.h"
 
+#include <algorithm>
+
 #include "Platform/UIKit/View.h"
 
 namespace ui {
@@ -15,11 +17,17 @@ void SingleChildContainer::loadView() {
 
 void SingleChildContainer::setChildren(std::vector<std::shared_ptr<ViewController>> controllers,
                                        ViewController* shown) {
-  show(nullptr);
-  for (auto child : std::vector<std::shared_ptr<ViewController>>(childViewControllers()))
-    child->removeFromParentViewController();
-  for (auto& c : controllers) addChildViewController(c);
+  // The leaving child and the arriving one change places in one
+  // transition, as when a tab is selected: the container never shows
+  // nothing in between.
+  for (auto& c : controllers) {
+    if (c->parentViewController() != this) addChildViewController(c);
+  }
   show(shown);
+  for (auto child : std::vector<std::shared_ptr<ViewController>>(childViewControllers())) {
+    if (std::find(controllers.begin(), controllers.end(), child) == controllers.end())
+      child->removeFromParentViewController();
+  }
 }
 
 void SingleChildContainer::show(ViewController* child) {

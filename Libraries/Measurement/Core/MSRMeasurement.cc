@@ -9,10 +9,12 @@
 #include "Libraries/Measurement/Core/testing/MSRMeasurementTesting.h"
 #include "Libraries/Measurement/Reporters/MSRAudience.h"
 #include "Libraries/Measurement/Reporters/MSREManager.h"
+#include "Libraries/Measurement/Reporters/MSRScreenViewReporter.h"
 #include "Libraries/Measurement/Reporters/MSRSessionReporter.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
 #include "Libraries/Measurement/Storage/MSREndpoints.h"
 #include "Libraries/Measurement/Storage/MSRFileLocations.h"
+#include "Libraries/TelemetryCore/VOZIzizuzoveEntryPoint.h"
 #include "Libraries/TelemetryFoundation/ZULLogger.h"
 #include "Libraries/WireMessages/MSRPBTextOutput.h"
 #include "Platform/Foundation/FileManager.h"
@@ -259,9 +261,17 @@ void MSRMeasurement::setEnabledOnWorkerQueue(bool enable) {
       setEnabled(false);
       return;
     }
+    if (auto reporter = sessionReporter()) reporter->setReportingEnabled(true);
     log->logWithLevel(6, 23012, "Analytics collection enabled");
+    if (MSRScreenViewReporter::isScreenReportingEnabled() && rt::classFromString(kVOZIzizuzoveClassName)) {
+      log->logWithLevel(6, 23220,
+                        "Analytics screen reporting is enabled. Call Analytics.logEvent(AnalyticsEventScreenView, "
+                        "parameters: [...]) to log a screen view event. To disable automatic screen reporting, set "
+                        "the flag DozaveveAutomaticScreenReportingEnabled to NO (boolean) in the Info.plist");
+    }
   } else {
     if (alarm_) alarm_->cancel();
+    if (auto reporter = sessionReporter()) reporter->setReportingEnabled(false);
     log->logWithLevel(6, 23013, "Analytics collection disabled");
   }
 }

@@ -618,4 +618,6 @@ void MSRScreenViewReporterResetForTesting() {
   t.stacks.clear();
 }
 
+void MSRScreenViewReporterWaitForTesting() { MSRScreenViewReporter::sharedInstance()->queue_->sync([] {}); }
+
 bool MSRIsAppActive() { return MSRScreenViewReporter::sharedInstance()->isAppActive(); }

@@ -94,6 +94,7 @@ class MSRScreenViewReporter {
 
  private:
   friend void MSRScreenViewReporterResetForTesting();
+  friend void MSRScreenViewReporterWaitForTesting();
   void postScreenDidChange(const std::shared_ptr<MSRScreen>& previous, const std::shared_ptr<MSRScreen>& next);
   void logViewScreenEvent(const std::shared_ptr<MSRScreen>& previous, const std::shared_ptr<MSRScreen>& next,
                           const ns::Dictionary& parameters);

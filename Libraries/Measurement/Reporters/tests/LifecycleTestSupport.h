@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,13 @@ class LifecycleTest : public EngineTest {
 
   std::shared_ptr<MSRSessionReporter> sessionReporter() const { return engine_->sessionReporter(); }
 
+  // The engine's wait, after what the screen reporter's queue holds (a
+  // direct screen view's event is handed on from there).
+  void flush() {
+    MSRScreenViewReporterWaitForTesting();
+    EngineTest::flush();
+  }
+
   // The lifecycle as the platform posts it, then what it queued is run.
   void activate() {
     ui::Application::shared().becomeActive();
@@ -116,6 +124,7 @@ class LifecycleTest : public EngineTest {
       if (end == std::string::npos) end = rows.size();
       std::string row = rows.substr(start, end - start);
       size_t bar = row.find('|');
+      if (bar == std::string::npos) throw std::runtime_error("raw_events: " + rows);
       events.push_back({row.substr(bar + 1), decodedEvent(std::stoll(row.substr(0, bar)))});
       start = end + 1;
     }

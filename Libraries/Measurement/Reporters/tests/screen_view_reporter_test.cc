@@ -47,6 +47,15 @@ class MSRScreenViewReporterTest : public LifecycleTest {
     dispatch::RunLoop::main().drain();
     flush();
   }
+  // The reporter as a new process finds it, its random first instance
+  // ID drawn as `start`: the first screen is start + 1.
+  static void startInstanceIDsAfter(uint64_t start) {
+    MSRRandomSetSourceForTesting([start](uint8_t* bytes, size_t count) {
+      std::memcpy(bytes, &start, std::min(count, sizeof start));
+    });
+    MSRScreenViewReporterResetForTesting();
+    MSRRandomSetSourceForTesting({});
+  }
   static std::string currentClass() {
     auto screen = reporter().currentScreen();
     return screen && screen->className ? *screen->className : "<none>";
@@ -107,6 +116,16 @@ TEST_F(MSRScreenViewReporterTest, ContainersLeadToTheChildTheyShow) {
   settle();
   EXPECT_EQ(currentClass(), "Settings");
   EXPECT_EQ(stored("_vs").back().stringParam("_pc"), "Library");
+
+  // A page view controller leads to its current page.
+  auto pages = std::make_shared<ui::PageViewController>();
+  pages->setViewControllers({std::make_shared<NamedScreen>("FirstPage")});
+  show(pages);
+  settle();
+  EXPECT_EQ(currentClass(), "FirstPage");
+  pages->setViewControllers({std::make_shared<NamedScreen>("SecondPage")});
+  settle();
+  EXPECT_EQ(currentClass(), "SecondPage");
 }
 
 TEST_F(MSRScreenViewReporterTest, ClassNamesAreShortAndFrameworkPrivateOnesAreLeftOut) {
@@ -199,12 +218,7 @@ TEST_F(MSRScreenViewReporterTest, AChangeWhileInactiveIsLoggedAtTheNextActivatio
 
 TEST_F(MSRScreenViewReporterTest, InstanceIDsWrapAroundInsteadOfOverflowing) {
   // The counter starts just below the largest signed value.
-  MSRRandomSetSourceForTesting([](uint8_t* bytes, size_t count) {
-    uint64_t start = static_cast<uint64_t>(INT64_MAX) - 1;
-    std::memcpy(bytes, &start, std::min(count, sizeof start));
-  });
-  MSRScreenViewReporterResetForTesting();
-  MSRRandomSetSourceForTesting({});
+  startInstanceIDsAfter(static_cast<uint64_t>(INT64_MAX) - 1);
   auto root = std::make_shared<FolderScreen>();
   show(root);
   activate();
@@ -245,12 +259,7 @@ TEST_F(MSRScreenViewReporterTest, AControllerThatWentAwayIsNeverTheScreen) {
 }
 
 TEST_F(MSRScreenViewReporterTest, TheEventsAreStoredAsRawEvents) {
-  MSRRandomSetSourceForTesting([](uint8_t* bytes, size_t count) {
-    uint64_t start = 40;
-    std::memcpy(bytes, &start, std::min(count, sizeof start));
-  });
-  MSRScreenViewReporterResetForTesting();
-  MSRRandomSetSourceForTesting({});
+  startInstanceIDsAfter(40);
   auto navigation = std::make_shared<ui::NavigationController>(std::make_shared<FolderScreen>());
   show(navigation);
   activate();
@@ -260,23 +269,18 @@ TEST_F(MSRScreenViewReporterTest, TheEventsAreStoredAsRawEvents) {
   EXPECT_EQ(storedNames(), (std::vector<std::string>{"_vs", "_s", "_vs", "_vs"}));
   auto start = stored("_s");
   ASSERT_EQ(start.size(), 1u);
-  EXPECT_EQ(start[0].text,
-            "params {\n  name: \"_o\"\n  string_value: \"auto\"\n}\n"
-            "params {\n  name: \"_sc\"\n  string_value: \"FolderScreen\"\n}\n"
-            "params {\n  name: \"_si\"\n  int_value: 41\n}\n"
-            "params {\n  name: \"_sid\"\n  int_value: 1700000000\n}\n"
-            "params {\n  name: \"_sno\"\n  int_value: 1\n}\n"
-            "timestamp_millis: 1700000000000\n");
+  // A parameter as protoc prints it.
+  auto param = [](const std::string& name, const std::string& value) {
+    return "params {\n  name: \"" + name + "\"\n  " + value + "\n}\n";
+  };
+  const std::string auto_ = param("_o", "string_value: \"auto\""), at = "timestamp_millis: 1700000000000\n";
+  EXPECT_EQ(start[0].text, auto_ + param("_sc", "string_value: \"FolderScreen\"") + param("_si", "int_value: 41") +
+                               param("_sid", "int_value: 1700000000") + param("_sno", "int_value: 1") + at);
   auto views = stored("_vs");
   ASSERT_EQ(views.size(), 3u);
-  EXPECT_EQ(views[2].text,
-            "params {\n  name: \"_o\"\n  string_value: \"auto\"\n}\n"
-            "params {\n  name: \"_pc\"\n  string_value: \"FolderScreen\"\n}\n"
-            "params {\n  name: \"_pi\"\n  int_value: 42\n}\n"
-            "params {\n  name: \"_pn\"\n  string_value: \"Inbox\"\n}\n"
-            "params {\n  name: \"_sc\"\n  string_value: \"NoteScreen\"\n}\n"
-            "params {\n  name: \"_si\"\n  int_value: 43\n}\n"
-            "timestamp_millis: 1700000000000\n");
+  EXPECT_EQ(views[2].text, auto_ + param("_pc", "string_value: \"FolderScreen\"") + param("_pi", "int_value: 42") +
+                               param("_pn", "string_value: \"Inbox\"") +
+                               param("_sc", "string_value: \"NoteScreen\"") + param("_si", "int_value: 43") + at);
 }
 
 class RecordingDelegate : public MSRScreenViewReporterDelegate {

@@ -6,6 +6,7 @@
 
 #include <thread>
 
+
 #include "Libraries/Measurement/Core/MSRAnalytics.h"
 #include "Libraries/Measurement/Reporters/tests/LifecycleTestSupport.h"
 #include "Platform/Foundation/NotificationCenter.h"
@@ -219,6 +220,19 @@ TEST_F(MSRSessionReporterTest, ADirectScreenViewFromAnotherThreadReportsEngageme
   ASSERT_EQ(engagements.size(), 2u);
   EXPECT_EQ(engagements[1].intParam("_et"), 3600000);
   EXPECT_EQ(engagements[1].stringParam("_sn"), "Tour");
+}
+
+TEST_F(MSRSessionReporterTest, CollectionTurnsReportingOnAndOff) {
+  activate();
+  auto timer = sessionReporter()->userEngagementTimer();
+  engine_->setEnabled(false);
+  flush();
+  EXPECT_FALSE(sessionReporter()->isReportingEnabled());
+  EXPECT_FALSE(timer->hasActiveTimer());
+  engine_->setEnabled(true);
+  flush();
+  EXPECT_TRUE(sessionReporter()->isReportingEnabled());
+  EXPECT_TRUE(timer->hasActiveTimer());
 }
 
 TEST_F(MSRSessionReporterTest, EachEngagementTickIsPostedAndReported) {

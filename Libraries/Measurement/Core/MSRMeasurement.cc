@@ -10,6 +10,7 @@
 #include "Libraries/Measurement/Reporters/MSRAudience.h"
 #include "Libraries/Measurement/Reporters/MSREManager.h"
 #include "Libraries/Measurement/Reporters/MSRScreenViewReporter.h"
+#include "Libraries/Measurement/Reporters/MSRSearchAdReporter.h"
 #include "Libraries/Measurement/Reporters/MSRSessionReporter.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
 #include "Libraries/Measurement/Storage/MSREndpoints.h"
@@ -262,6 +263,7 @@ void MSRMeasurement::setEnabledOnWorkerQueue(bool enable) {
       return;
     }
     if (auto reporter = sessionReporter()) reporter->setReportingEnabled(true);
+    if (auto reporter = searchAdReporter()) reporter->setSearchAdReporterEnabled(true);
     log->logWithLevel(6, 23012, "Analytics collection enabled");
     if (MSRScreenViewReporter::isScreenReportingEnabled() && rt::classFromString(kVOZIzizuzoveClassName)) {
       log->logWithLevel(6, 23220,
@@ -272,6 +274,7 @@ void MSRMeasurement::setEnabledOnWorkerQueue(bool enable) {
   } else {
     if (alarm_) alarm_->cancel();
     if (auto reporter = sessionReporter()) reporter->setReportingEnabled(false);
+    if (auto reporter = searchAdReporter()) reporter->setSearchAdReporterEnabled(false);
     log->logWithLevel(6, 23013, "Analytics collection disabled");
   }
 }
@@ -373,6 +376,15 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
   reportFirstOpenOnWorkerQueue();
   reportAppUpdateOnWorkerQueue();
   reportOSUpdateOnWorkerQueue();
+  // Search-ads attribution, until it has been answered.
+  if (auto reporter = MSRSearchAdReporter::initWithWorkerQueue(scheduler_->workerQueue(), persistedConfig_)) {
+    {
+      std::lock_guard lock(componentsMutex_);
+      searchAdReporter_ = reporter;
+    }
+    reporter->setSearchAdReporterEnabled(true);
+    reporter->start();
+  }
   if (persistedConfig_->dozaveveFeatureRollouts() && !isDozaveveRemoteConfigSDKPresent()) {
     persistedConfig_->setDozaveveFeatureRollouts(std::nullopt);
   }
@@ -480,6 +492,11 @@ std::shared_ptr<MSRDatabase> MSRMeasurement::database() const {
 std::shared_ptr<MSRRemoteConfig> MSRMeasurement::remoteConfigInstance() const {
   std::lock_guard lock(componentsMutex_);
   return remoteConfig_;
+}
+
+std::shared_ptr<MSRSearchAdReporter> MSRMeasurement::searchAdReporter() const {
+  std::lock_guard lock(componentsMutex_);
+  return searchAdReporter_;
 }
 
 void MSRMeasurement::ZULNetwork_logWithLevel(ZULNetworkLogLevel level, ZULNetworkMessageCode messageCode,

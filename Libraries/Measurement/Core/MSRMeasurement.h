@@ -25,6 +25,7 @@
 #include "Libraries/Measurement/Storage/MSRPersistedConfig.h"
 #include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
 #include "Libraries/TelemetryFoundation/ZULNetwork.h"
+#include "Libraries/WireMessages/MSRPBExperimentMessages.h"
 #include "Platform/Foundation/Error.h"
 #include "Platform/StoreKit/PaymentQueue.h"
 #include "Platform/UIKit/ApplicationDelegate.h"
@@ -35,6 +36,7 @@ class MSRConditionalUserPropertyController;
 class MSRDailyCounts;
 class MSREManager;
 class MSRRawEventData;
+class MSRSearchAdReporter;
 class MSRSessionReporter;
 
 // What the analytics interface hands the engine with every event: called
@@ -157,6 +159,9 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
   void setPreviousFirstOpenCount(const std::optional<std::string>& count);
   // Made with the components; null before.
   std::shared_ptr<MSRSessionReporter> sessionReporter() const;
+  // Made with the components when search-ads attribution is still to be
+  // asked; null before and otherwise.
+  std::shared_ptr<MSRSearchAdReporter> searchAdReporter() const;
 
   // ---- Bundling raw events into the upload queue (MSRMeasurementBundle.cc)
   //
@@ -316,6 +321,7 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
 
   std::shared_ptr<MSRSessionReporter> sessionReporter_;
   std::shared_ptr<MSRConditionalUserPropertyController> conditionalUserPropertyController_;
+  std::shared_ptr<MSRSearchAdReporter> searchAdReporter_;
 
   std::string databaseName_;
   std::atomic<bool> didInitializeComponents_{false};
@@ -368,11 +374,7 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
   void swapBackgroundTaskWithNewTaskID(uint64_t taskID);
   void terminateBackgroundTask();
   uint64_t backgroundUpdateTask() const { return backgroundUpdateTask_.load(); }
-  // Where the conversion-value and conversion-lookup work plugs in.
-  void maybeFetchSKANCVAfterReachabilityChange() {}
-  void fetchSKANCV() {}
-  void scheduleSKANCVFetchAfterDataUpload() {}
-  bool isInFirstSKANPostbackWindow() { return false; }
+  // Where the conversion-lookup work plugs in.
   void retrievePSMResponse() {}
 
   void uploadData();
@@ -407,8 +409,46 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
                                                  const std::optional<ns::Data>& data,
                                                  const std::optional<ns::Error>& error);
 
+  // ---- SKAdNetwork conversion values (MSRMeasurementSKAN.cc), all on the
+  // worker queue.
+  //
+  // From iOS 16.1 on, with "measurement.skan.update_conversion_value_enabled"
+  // on and until 35 days after first open, each successful upload arms a
+  // delayed fetch: a SkAdNetworkConversionValueRequest posted to "/skan" on
+  // the upload endpoint's host. A usable answer goes to sk::AdNetwork and
+  // is logged as "_skan"; a failed one is fetched again on the retry alarm,
+  // up to a limit. At most one fetch is in flight; a fetch disarms both
+  // alarms. Inside the first postback window (2 days from first open, its
+  // end included) the first-window delay, interval and limit apply.
+  std::string SKANVersion();
+  bool isInFirstSKANPostbackWindow();
+  bool isPastAllSKANPostbackWindows();
+  static bool isValidFineConversionValue(int64_t value);
+  // 3 high, 2 medium, anything else low (sk::AdNetwork's constants).
+  static std::string convertCoarseConversionValueFromProtoValue(int64_t value);
+  int32_t SKANFetchRetryLimit();
+  bool shouldFetchSKANConversionValue();
+  void scheduleSKANCVFetchAfterDataUpload();
+  void fetchSKANCV();
+  void handleSKANFetchResponse(const std::optional<net::HTTPURLResponse>& response,
+                               const std::optional<ns::Data>& data, const std::optional<ns::Error>& error);
+  void updateSKANPostbackConversionValueFromResponse(
+      const std::shared_ptr<MSRPBSkAdNetworkConversionValueResponse>& response);
+  void handleSKANUpdatePostbackCompletion(const std::shared_ptr<MSRPBSkAdNetworkConversionValueResponse>& response,
+                                          const std::optional<ns::Error>& error);
+  void maybeScheduleSKANCVFetchRetry();
+  void stopProcessingSKANResponseAndResetRetryCount();
+  void maybeFetchSKANCVAfterReachabilityChange();
+  int64_t SKANRetryCount() const { return SKANRetryCount_; }
+  bool isSKANRequestInProgress() const { return isSKANRequestInProgress_; }
+  bool fetchSKANWhenNetworkConnected() const { return fetchSKANWhenNetworkConnected_; }
+  const std::shared_ptr<MSRAlarm>& SKANDelayAlarm() const { return SKANDelayAlarm_; }
+  const std::shared_ptr<MSRAlarm>& SKANRetryAlarm() const { return SKANRetryAlarm_; }
+
  private:
   void stopUploadSchedule();
+  // The network client tells the engine of reachability changes from now on.
+  void listenForReachabilityChanges();
   std::atomic<bool> isNetworkRequestPending_{false};
   std::atomic<uint64_t> backgroundUpdateTask_{0};
   std::optional<std::vector<int64_t>> uploadingBundleIDs_;
@@ -416,6 +456,11 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
   uint64_t completedUploadNumber_ = 0;
   int64_t lastEventEndTimestampMsec_ = 0;
   int64_t SKANRetryCount_ = 0;
+  bool isSKANRequestInProgress_ = false;
+  bool fetchSKANWhenNetworkConnected_ = false;
+  std::shared_ptr<MSRAlarm> SKANDelayAlarm_;
+  std::shared_ptr<MSRAlarm> SKANRetryAlarm_;
+  uint64_t SKANRequestNumber_ = 0;
   bool isPSMRequestPostponed_ = false;
   std::shared_ptr<ZULNetworkReachabilityDelegate> reachabilityListener_;
   // Each removes its registration when dropped.

@@ -31,12 +31,6 @@ constexpr int64_t kMaxRowsPerGroup = 1000;
 
 int64_t milliseconds(double seconds) { return static_cast<int64_t>(std::trunc(seconds * 1000)); }
 
-int64_t saturatingAdd(int64_t a, int64_t b) {
-  int64_t sum;
-  if (!__builtin_add_overflow(a, b, &sum)) return sum;
-  return b > 0 ? INT64_MAX : INT64_MIN;
-}
-
 const MSRValue* parameter(const MSREvent& event, const char* name) {
   auto found = event.parameters().find(name);
   return found == event.parameters().end() ? nullptr : &found->second;
@@ -197,8 +191,8 @@ std::optional<std::vector<std::shared_ptr<MSRRawEventData>>> MSRMeasurement::raw
       return false;
     }
     const int64_t size = static_cast<int64_t>(data->asData()->size() + encodedStringFieldSize(name->stringValue()));
-    if (index > 0 && saturatingAdd(totalBytes, size) >= maxBytes) return false;
-    totalBytes = saturatingAdd(totalBytes, size);
+    if (index > 0 && MSRSaturatingAdd(totalBytes, size) >= maxBytes) return false;
+    totalBytes = MSRSaturatingAdd(totalBytes, size);
     lastRowID = rowID->integerValue();
     ++accepted;
     return true;
@@ -398,7 +392,7 @@ std::optional<double> MSRMeasurement::evaluationTimeFromRawEvents(const std::vec
       log->logWithLevel(1, 23165, "User engagement event doesn't contain any user engagement time");
       continue;
     }
-    total = saturatingAdd(total, engagement->int64Value());
+    total = MSRSaturatingAdd(total, engagement->int64Value());
   }
   if (!updateUserEngagement(total, bundle, false)) return std::nullopt;
   if (startsSession && !database->deleteUserAttributeWithName("_se", &error)) {
@@ -428,7 +422,7 @@ bool MSRMeasurement::updateUserEngagement(int64_t milliseconds, MSRPBMeasurement
                       MSRLogContext(error));
     return false;
   }
-  int64_t value = stored && stored->value().isInt64() ? saturatingAdd(stored->value().int64Value(), milliseconds)
+  int64_t value = stored && stored->value().isInt64() ? MSRSaturatingAdd(stored->value().int64Value(), milliseconds)
                                                       : milliseconds;
   double now = ns::Date::now().timeIntervalSince1970();
   auto attribute = MSRUserAttribute::initWithOrigin("auto", name, MSRValue::initWithInt64(value), now);

@@ -135,8 +135,16 @@ double MSRMeasurement::nextUploadingTime() {
 
 void MSRMeasurement::stopUploadSchedule() {
   if (alarm_) alarm_->cancel();
-  if (network_) network_->setReachabilityDelegate({});
+  // A conversion-value fetch asked while offline still waits for the
+  // network.
+  if (network_ && !fetchSKANWhenNetworkConnected_) network_->setReachabilityDelegate({});
   terminateBackgroundTask();
+}
+
+void MSRMeasurement::listenForReachabilityChanges() {
+  if (!network_) return;
+  if (!reachabilityListener_) reachabilityListener_ = std::make_shared<ReachabilityListener>(weak_from_this());
+  network_->setReachabilityDelegate(reachabilityListener_);
 }
 
 void MSRMeasurement::updateSchedule() {
@@ -167,10 +175,7 @@ void MSRMeasurement::updateSchedule() {
   }
   if (!network_ || !network_->isNetworkConnected()) {
     log->logWithLevel(8, 23026, "No network. Upload task will not be scheduled");
-    if (network_) {
-      if (!reachabilityListener_) reachabilityListener_ = std::make_shared<ReachabilityListener>(weak_from_this());
-      network_->setReachabilityDelegate(reachabilityListener_);
-    }
+    listenForReachabilityChanges();
     if (alarm_) alarm_->cancel();
     terminateBackgroundTask();
     return;

@@ -53,3 +53,9 @@ int64_t MSRMillisecondsFromSeconds(double seconds) {
   if (milliseconds < -9223372036854775808.0) return std::numeric_limits<int64_t>::min();
   return static_cast<int64_t>(milliseconds);
 }
+
+int64_t MSRSaturatingAdd(int64_t a, int64_t b) {
+  int64_t sum;
+  if (!__builtin_add_overflow(a, b, &sum)) return sum;
+  return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+}

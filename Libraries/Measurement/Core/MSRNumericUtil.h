@@ -28,3 +28,7 @@ std::optional<ns::DecimalNumber> MSRDecimalNumberFromString(const std::string& t
 // int64 range, NaN as 0 (times come from other libraries and stored rows,
 // and an out-of-range conversion would be undefined).
 int64_t MSRMillisecondsFromSeconds(double seconds);
+
+// a + b, held at the int64 range instead of wrapping (sums of times and
+// counts some of which come from a server).
+int64_t MSRSaturatingAdd(int64_t a, int64_t b);

@@ -20,6 +20,9 @@
 //   Measurement_config_child endpoints <device> <bundle>
 //     with the bundle as the main bundle, prints the measurement
 //     configuration and upload endpoints.
+//   Measurement_config_child search-ad <device> <suite>
+//     whether this launch makes a search-ads reporter ("reporter" or
+//     "none") and the persisted number of attempts.
 //   Measurement_config_child burst <device> <file name>
 //     on a virtual clock, writes rounds 1, 2, ... of three keys ("a", "b",
 //     "c" = the round) into the property-list store; after each round it
@@ -36,6 +39,7 @@
 #include <thread>
 #include <vector>
 
+#include "Libraries/Measurement/Reporters/MSRSearchAdReporter.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
 #include "Libraries/Measurement/Storage/MSRDatabase.h"
 #include "Libraries/Measurement/Storage/MSREndpoints.h"
@@ -43,6 +47,7 @@
 #include "Libraries/Measurement/Storage/MSRPersistedConfig.h"
 #include "Libraries/Measurement/Storage/MSRPersistentDictionary.h"
 #include "Libraries/Measurement/Storage/MSRRemoteConfig.h"
+#include "Platform/Dispatch/Queue.h"
 #include "Platform/Dispatch/Shutdown.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Clock.h"
@@ -157,6 +162,14 @@ int burst(const std::string& fileName) {
   }
 }
 
+int searchAd(const std::string& suite) {
+  auto config = MSRPersistedConfig::initWithSuiteName(suite);
+  if (!config) return 3;
+  auto reporter = MSRSearchAdReporter::initWithWorkerQueue(dispatch::Queue::serial("search-ad"), config);
+  std::printf("%s %lld\n", reporter ? "reporter" : "none", static_cast<long long>(config->searchAdRetryCount()));
+  return 0;
+}
+
 int run(const std::string& mode, int argc, char** argv) {
   if (mode == "write") return write(argv[3], argc - 4, argv + 4);
   if (mode == "read") return read(argv[3], argc - 4, argv + 4);
@@ -166,6 +179,7 @@ int run(const std::string& mode, int argc, char** argv) {
   if (mode == "burst") return burst(argv[3]);
   if (mode == "remote-config") return remoteConfig(argv[3]);
   if (mode == "endpoints") return endpoints(argv[3]);
+  if (mode == "search-ad") return searchAd(argv[3]);
   return 2;
 }
 

@@ -9,6 +9,8 @@
 class TXViewController : public ui::ViewController {
  public:
   std::string typeName() const override { return "TXViewController"; }
+  // A library's controller, not the program's own.
+  bool isFromMainBundle() const override { return false; }
   void viewWillAppear(bool animated) override;
 };
 
@@ -16,5 +18,7 @@ class TXTableViewController : public ui::TableViewController {
  public:
   using ui::TableViewController::TableViewController;
   std::string typeName() const override { return "TXTableViewController"; }
+  // A library's controller, not the program's own.
+  bool isFromMainBundle() const override { return false; }
   void viewWillAppear(bool animated) override;
 };

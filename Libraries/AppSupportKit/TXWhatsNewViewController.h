@@ -25,6 +25,8 @@ class TXWhatsNewViewController : public ui::ViewController {
   static constexpr double kCircleSize = 78;
 
   std::string typeName() const override { return "TXWhatsNewViewController"; }
+  // A library's controller, not the program's own.
+  bool isFromMainBundle() const override { return false; }
   void loadView() override;
   void viewDidLoad() override;
 

@@ -14,6 +14,8 @@ class QBAlertViewController : public ui::ViewController {
  public:
   QBAlertViewController(std::shared_ptr<QBAlertView> alert, std::shared_ptr<ui::View> view);
   std::string typeName() const override { return "QBAlertViewController"; }
+  // A library's controller, not the program's own.
+  bool isFromMainBundle() const override { return false; }
   std::shared_ptr<QBAlertView> alertView() const { return alert_.lock(); }
 
   ui::StatusBarStyle preferredStatusBarStyle() const override;

@@ -50,7 +50,9 @@ class RunLoop {
   // Moves the virtual clock `seconds` forward in steps, from deadline to
   // deadline, draining the loop at each: work that starts a timer of its own
   // (an animation starting the next one) sees it fire at its own time within
-  // the span. In real mode only drains. Main thread only.
+  // the span (a deadline less than a microsecond past its end, a rounding
+  // error of the steps, counts as inside it). In real mode only drains.
+  // Main thread only.
   void advanceClock(double seconds);
 
   // Queues a block for the loop (what the main queue does).

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <typeinfo>
 
 #include "Platform/Foundation/Error.h"
 #include "Platform/Runtime/Runtime.h"
@@ -81,6 +84,16 @@ void ViewController::loadView() {
 }
 
 // Appearance.
+
+std::string ViewController::className() const { return rt::classNameOf(*this); }
+
+bool ViewController::isFromMainBundle() const {
+  int status = 0;
+  char* demangled = abi::__cxa_demangle(typeid(*this).name(), nullptr, nullptr, &status);
+  std::string name = status == 0 && demangled ? demangled : typeid(*this).name();
+  std::free(demangled);
+  return !name.starts_with("ui::");
+}
 
 std::vector<ViewController*> ViewController::appearanceChildren() const {
   std::vector<ViewController*> out;

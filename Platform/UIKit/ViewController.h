@@ -70,6 +70,13 @@ class ViewController : public Responder {
   }
 
   virtual std::string typeName() const { return "ViewController"; }
+  // The runtime class name: the unqualified C++ type name unless a
+  // controller names itself ("Module.Name" like a module-qualified class).
+  virtual std::string className() const;
+  // Whether the class is the program's own rather than a framework's: the
+  // platform layer's classes (namespace ui) are not, and a library's
+  // controllers say so themselves.
+  virtual bool isFromMainBundle() const;
 
   // The view: loadView() then viewDidLoad() on first use.
   std::shared_ptr<View> view();

@@ -43,7 +43,9 @@ void Window::makeKeyWindow() {
 }
 
 void Window::makeKeyAndVisible() {
+  keyWhenShown_ = true;
   setHidden(false);
+  keyWhenShown_ = false;
   makeKeyWindow();
 }
 
@@ -55,6 +57,7 @@ void Window::setHidden(bool hidden) {
   View::setHidden(hidden);
   if (!hidden) {
     Application::shared().addWindow(self);
+    if (keyWhenShown_) makeKeyWindow();
     layoutIfNeeded();
     rootAppears(true);
     ns::NotificationCenter::defaultCenter().post(kWindowDidBecomeVisibleNotification, self);

@@ -35,6 +35,8 @@ class Window : public View {
   void setWindowLevel(double level) { level_ = level; }
 
   void makeKeyWindow();
+  // Key before the root controller appears, as on the device: what
+  // follows appearances finds the window it appears in as the key window.
   void makeKeyAndVisible();
   bool isKeyWindow() const;
   void setHidden(bool hidden) override;
@@ -49,6 +51,7 @@ class Window : public View {
   void rootAppears(bool appearing);
   std::shared_ptr<ViewController> root_;
   double level_ = kWindowLevelNormal;
+  bool keyWhenShown_ = false;
 };
 
 }  // namespace ui

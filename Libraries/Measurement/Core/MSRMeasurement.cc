@@ -9,11 +9,13 @@
 #include "Libraries/Measurement/Core/testing/MSRMeasurementTesting.h"
 #include "Libraries/Measurement/Reporters/MSRAudience.h"
 #include "Libraries/Measurement/Reporters/MSREManager.h"
+#include "Libraries/Measurement/Reporters/MSRScreenViewReporter.h"
 #include "Libraries/Measurement/Reporters/MSRSearchAdReporter.h"
 #include "Libraries/Measurement/Reporters/MSRSessionReporter.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
 #include "Libraries/Measurement/Storage/MSREndpoints.h"
 #include "Libraries/Measurement/Storage/MSRFileLocations.h"
+#include "Libraries/TelemetryCore/VOZIzizuzoveEntryPoint.h"
 #include "Libraries/TelemetryFoundation/ZULLogger.h"
 #include "Libraries/WireMessages/MSRPBTextOutput.h"
 #include "Platform/Foundation/FileManager.h"
@@ -260,10 +262,18 @@ void MSRMeasurement::setEnabledOnWorkerQueue(bool enable) {
       setEnabled(false);
       return;
     }
+    if (auto reporter = sessionReporter()) reporter->setReportingEnabled(true);
     if (auto reporter = searchAdReporter()) reporter->setSearchAdReporterEnabled(true);
     log->logWithLevel(6, 23012, "Analytics collection enabled");
+    if (MSRScreenViewReporter::isScreenReportingEnabled() && rt::classFromString(kVOZIzizuzoveClassName)) {
+      log->logWithLevel(6, 23220,
+                        "Analytics screen reporting is enabled. Call Analytics.logEvent(AnalyticsEventScreenView, "
+                        "parameters: [...]) to log a screen view event. To disable automatic screen reporting, set "
+                        "the flag DozaveveAutomaticScreenReportingEnabled to NO (boolean) in the Info.plist");
+    }
   } else {
     if (alarm_) alarm_->cancel();
+    if (auto reporter = sessionReporter()) reporter->setReportingEnabled(false);
     if (auto reporter = searchAdReporter()) reporter->setSearchAdReporterEnabled(false);
     log->logWithLevel(6, 23013, "Analytics collection disabled");
   }
@@ -338,7 +348,13 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
     database_ = database;
     remoteConfig_ = remoteConfig;
     audience_ = audience;
-    if (!sessionReporter_) sessionReporter_ = MSRSessionReporter::initWithPersistedConfig(persistedConfig_);
+  }
+  // Made outside the lock: the reporter reads its time-out from the
+  // configuration just published, which takes the same lock.
+  if (!sessionReporter()) {
+    auto reporter = MSRSessionReporter::initWithPersistedConfig(persistedConfig_);
+    std::lock_guard lock(componentsMutex_);
+    if (!sessionReporter_) sessionReporter_ = std::move(reporter);
   }
   ns::Error backupError;
   std::string folder = MSRApplicationSupportFilePath(databaseName_);

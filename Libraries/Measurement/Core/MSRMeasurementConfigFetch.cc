@@ -68,6 +68,10 @@ void MSRMeasurement::networkRemoteConfigFetchCompletionHandler(const std::option
     log->logWithLevel(3, 23129, "Network fetch failed. Will retry later. Code, error", MSRLogContext(ns::Value(status)),
                       errorContext);
     updateSchedule();
+    // The retry waits for the upload timer, which a suspended app does
+    // not run: a background task kept for it would only hold off the
+    // suspension until the system expires the task.
+    terminateBackgroundTask();
     return;
   }
   persistedConfig_->setConfigServerLastModifiedString(response->valueForHTTPHeaderField("Last-Modified"));

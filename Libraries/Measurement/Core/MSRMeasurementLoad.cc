@@ -43,8 +43,12 @@ class ConnectorLibrary : public rt::Class, public ZOVLibrary {
 };
 
 // The engine's hook: once the app has launched, the screen-view reporter
-// starts following screens.
-void handleAppDidFinishLaunching(const ns::Notification&) { MSRScreenViewReporter::sharedInstance(); }
+// starts following screens; the controllers' appearance methods are
+// replaced here, once the platform's classes are surely registered.
+void handleAppDidFinishLaunching(const ns::Notification&) {
+  MSRScreenViewReporter::sharedInstance();
+  MSRScreenViewReporter::replaceAppearanceMethods();
+}
 
 const bool loaded = [] {
   MSRAnalytics::setLoadTimestamp(ns::Clock::now().timeIntervalSince1970());

@@ -267,6 +267,10 @@ void MSRMeasurement::networkUploadCompletionHandlerWithResponse(int statusCode, 
     incrementRetryCounter();
     uploadingBundleIDs_.reset();
     updateSchedule();
+    // The retry waits for the upload timer, which a suspended app does
+    // not run: a background task kept for it would only hold off the
+    // suspension until the system expires the task.
+    terminateBackgroundTask();
     return;
   }
   log->logWithLevel(7, 23044, "Successful upload. Got network response. Code, size",

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "Platform/Dispatch/Queue.h"
+#include "Platform/Dispatch/TimerSource.h"
+#include "Platform/Foundation/Clock.h"
 #include "Platform/Foundation/Error.h"
 
 namespace dispatch {
@@ -117,6 +119,37 @@ TEST(MainRunLoopTest, PumpingOffTheMainThreadIsRefused) {
   other.join();
   EXPECT_TRUE(threw);
   EXPECT_TRUE(isMainThread());
+}
+
+}  // namespace
+}  // namespace dispatch
+
+namespace dispatch {
+namespace {
+
+// The steps from deadline to deadline are differences of large clock
+// values and may add up a rounding error short of the span: a timer due
+// that close past the end still fires, one a millisecond past does not.
+TEST(MainRunLoopTest, AdvancingTheClockFiresATimerDueAtTheEndDespiteRounding) {
+  struct Case {
+    double pastTheEnd;
+    bool fires;
+  } cases[] = {{0, true}, {2.4e-7, true}, {9e-7, true}, {1e-3, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pastTheEnd);
+    ns::Clock::useVirtual(ns::Date::fromUnixTime(1700000000.0));
+    RunLoop::main().drain();
+    bool fired = false;
+    auto alarm = TimerSource::create(Queue::main());
+    alarm->setEventHandler([&fired] { fired = true; });
+    alarm->setWallTimer(ns::Date::now().addingTimeInterval(3600 + c.pastTheEnd), TimerSource::kOneShot, 0);
+    alarm->resume();
+    RunLoop::main().advanceClock(3600);
+    EXPECT_EQ(fired, c.fires);
+    alarm->cancel();
+    RunLoop::main().drain();
+  }
+  ns::Clock::useReal();
 }
 
 }  // namespace

@@ -145,6 +145,8 @@ TEST_F(MSRMeasurementUserPropertiesTest, TheSessionIDOrWhyThereIsNone) {
         [&future] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 600);
     return future.get();
   };
+  // A session runs, as after the start's session start.
+  engine_->sessionReporter()->updatePropertiesForNewSessionStart();
   EXPECT_EQ(sessionID(*engine_), std::make_pair(int64_t{0}, std::string("13 Session ID not found")));
   set(property("_sid", i64(1699999000), "auto"));
   EXPECT_EQ(sessionID(*engine_), std::make_pair(int64_t{1699999000}, std::string("none")));

@@ -45,32 +45,21 @@ void MSRProductsRequest::requestWithQueue(std::shared_ptr<dispatch::Queue> queue
 }
 
 void MSRProductsRequest::productsRequestDidReceiveResponse(sk::ProductsRequest&, const sk::ProductsResponse& response) {
-  std::shared_ptr<dispatch::Queue> queue;
-  {
-    std::lock_guard lock(mutex_);
-    if (!completionHandler_ || !queue_) return;
-    queue = queue_;
-  }
   MSRProductMap products;
   for (const auto& product : response.products) {
     if (product && !product->productIdentifier.empty()) products[product->productIdentifier] = product;
   }
-  std::set<std::string> invalid = response.invalidProductIdentifiers;
-  std::weak_ptr<MSRProductsRequest> weak = weak_from_this();
-  queue->async([weak, products, invalid] {
-    auto self = weak.lock();
-    if (!self) return;
-    MSRProductsCompletionHandler completion;
-    {
-      std::lock_guard lock(self->mutex_);
-      completion = self->completionHandler_;
-    }
-    if (completion) completion(products, invalid, std::nullopt);
-    self->clearInstance();
-  });
+  replyOnQueue(products, response.invalidProductIdentifiers, std::nullopt);
 }
 
 void MSRProductsRequest::requestDidFailWithError(sk::ProductsRequest&, const ns::Error& error) {
+  replyOnQueue({}, {}, error);
+}
+
+// The store calls on a thread of its own: the completion runs on the
+// caller's queue, once, and the request then lets go of everything.
+void MSRProductsRequest::replyOnQueue(const MSRProductMap& products, const std::set<std::string>& invalid,
+                                      const std::optional<ns::Error>& error) {
   std::shared_ptr<dispatch::Queue> queue;
   {
     std::lock_guard lock(mutex_);
@@ -78,7 +67,7 @@ void MSRProductsRequest::requestDidFailWithError(sk::ProductsRequest&, const ns:
     queue = queue_;
   }
   std::weak_ptr<MSRProductsRequest> weak = weak_from_this();
-  queue->async([weak, error] {
+  queue->async([weak, products, invalid, error] {
     auto self = weak.lock();
     if (!self) return;
     MSRProductsCompletionHandler completion;
@@ -86,7 +75,7 @@ void MSRProductsRequest::requestDidFailWithError(sk::ProductsRequest&, const ns:
       std::lock_guard lock(self->mutex_);
       completion = self->completionHandler_;
     }
-    if (completion) completion({}, {}, error);
+    if (completion) completion(products, invalid, error);
     self->clearInstance();
   });
 }

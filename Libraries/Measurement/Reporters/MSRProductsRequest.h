@@ -41,6 +41,9 @@ class MSRProductsRequest : public sk::ProductsRequestDelegate,
   void clearInstance();
 
  private:
+  void replyOnQueue(const MSRProductMap& products, const std::set<std::string>& invalid,
+                    const std::optional<ns::Error>& error);
+
   std::mutex mutex_;
   std::shared_ptr<sk::ProductsRequest> productsRequest_;
   MSRProductsCompletionHandler completionHandler_;

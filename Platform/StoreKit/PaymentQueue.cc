@@ -1,6 +1,7 @@
 #include "Platform/StoreKit/PaymentQueue.h"
 
 #include <algorithm>
+#include <random>
 
 #include "Platform/Dispatch/Queue.h"
 
@@ -45,6 +46,25 @@ void PaymentQueue::deliverTransactions(PaymentTransactionList transactions) {
       if (auto observer = entry.lock()) observer->paymentQueueUpdatedTransactions(*this, transactions);
     }
   });
+}
+
+std::shared_ptr<const PaymentTransaction> PaymentQueue::purchase(const std::string& productIdentifier,
+                                                                int64_t quantity) {
+  static std::mutex randomMutex;
+  static std::mt19937_64 random{std::random_device{}()};
+  uint64_t number;
+  {
+    std::lock_guard lock(randomMutex);
+    // Fifteen digits and never only zeroes, as the store's identifiers.
+    number = 100000000000000 + random() % 900000000000000;
+  }
+  auto transaction = std::make_shared<PaymentTransaction>();
+  transaction->transactionState = PaymentTransactionState::Purchased;
+  transaction->payment = Payment{productIdentifier, quantity};
+  transaction->transactionIdentifier = std::to_string(number);
+  transaction->transactionDate = ns::Date::now();
+  deliverTransactions({transaction});
+  return transaction;
 }
 
 }  // namespace sk

@@ -62,6 +62,11 @@ class PaymentQueue {
   // The store's side: reports `transactions` to every live observer on a
   // background thread.
   void deliverTransactions(PaymentTransactionList transactions);
+  // A purchase as tests and the host program make one: a purchased
+  // transaction of `quantity` of the product, with a new identifier (a
+  // random decimal number) and the present as its date, delivered as
+  // above. Returns it, so it can be delivered again.
+  std::shared_ptr<const PaymentTransaction> purchase(const std::string& productIdentifier, int64_t quantity = 1);
 
  private:
   mutable std::mutex mutex_;

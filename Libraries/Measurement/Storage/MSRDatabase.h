@@ -243,6 +243,10 @@ class MSRDatabase {
   // True when newly recorded, false when known already or empty, none on
   // failure. Only the 1,000 newest fingerprints are kept.
   std::optional<bool> insertIfNotDuplicatePurchaseFingerprint(const std::string& fingerprint, ns::Error* error);
+  // Forgets a fingerprint, so the purchase counts as new at its next
+  // delivery: for purchases recorded but never reported. Forgetting an
+  // unknown one succeeds.
+  bool deletePurchaseFingerprint(const std::string& fingerprint, ns::Error* error);
   // As above for subscription ids, which are trimmed only on request.
   std::optional<bool> insertIfNotDuplicateSubscriptionID(const std::string& subscriptionID, ns::Error* error);
   // Keeps the 1,000 newest subscription ids; the number deleted.

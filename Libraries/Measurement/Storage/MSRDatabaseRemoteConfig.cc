@@ -76,6 +76,11 @@ std::optional<bool> MSRDatabase::insertIfNotDuplicatePurchaseFingerprint(const s
                               error);
 }
 
+bool MSRDatabase::deletePurchaseFingerprint(const std::string& fingerprint, ns::Error* error) {
+  return sqliteStore_ &&
+         sqliteStore_->deleteRecordFromTableWithName("purchase_transactions", "fingerprint", ns::Value(fingerprint), error);
+}
+
 std::optional<bool> MSRDatabase::insertIfNotDuplicateSubscriptionID(const std::string& subscriptionID,
                                                                     ns::Error* error) {
   return insertIfNotDuplicate(sqliteStore_.get(), "subscriptions", "subscription_id", subscriptionID, std::nullopt,

@@ -126,6 +126,22 @@ TEST_F(DatabaseConfigTest, APurchaseIsReportedOnceAndTheNewestThousandAreKept) {
   });
 }
 
+TEST_F(DatabaseConfigTest, AForgottenPurchaseIsNewAgain) {
+  worker([&] {
+    ns::Error error;
+    ASSERT_EQ(database_->insertIfNotDuplicatePurchaseFingerprint("p-1", &error), true);
+    ASSERT_EQ(database_->insertIfNotDuplicatePurchaseFingerprint("p-2", &error), true);
+    EXPECT_TRUE(database_->deletePurchaseFingerprint("p-1", &error)) << error.description();
+    EXPECT_TRUE(database_->deletePurchaseFingerprint("p-unknown", &error)) << error.description();
+  });
+  EXPECT_EQ(sqlite(path_, "SELECT fingerprint FROM purchase_transactions"), "p-2");
+  worker([&] {
+    ns::Error error;
+    EXPECT_EQ(database_->insertIfNotDuplicatePurchaseFingerprint("p-1", &error), true);
+    EXPECT_EQ(database_->insertIfNotDuplicatePurchaseFingerprint("p-2", &error), false);
+  });
+}
+
 TEST_F(DatabaseConfigTest, SubscriptionsAreTrimmedOnlyOnRequest) {
   worker([&] {
     ns::Error error;

@@ -261,6 +261,7 @@ void MSRMeasurement::setEnabledOnWorkerQueue(bool enable) {
     }
     log->logWithLevel(6, 23012, "Analytics collection enabled");
   } else {
+    dropExpiredStoredDeepLink();
     if (alarm_) alarm_->cancel();
     log->logWithLevel(6, 23013, "Analytics collection disabled");
   }
@@ -349,12 +350,14 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
   if (!database->maybeDeleteStaleData(&staleError) && staleError.code() != 0) {
     log->logWithLevel(5, 23018, "Unable to delete stale data. Error", MSRLogContext(staleError));
   }
-  // The lifecycle events and the on-device conversion checks of a start
-  // (MSRMeasurementSeams.cc).
+  // The lifecycle events, the launch link and the on-device conversion
+  // checks of a start (MSRMeasurementFirstOpen.cc, MSRMeasurementDeepLink.cc,
+  // MSRMeasurementPSM.cc).
   checkPSMDependencyOnWorkerQueue();
   maybeDeleteExpiredPSMValueOnWorkerQueue();
   backfillSessionNumber();
   reportFirstOpenOnWorkerQueue();
+  reportStoredCampaignOrRequestDeferredDeepLinkOnWorkerQueue();
   reportAppUpdateOnWorkerQueue();
   reportOSUpdateOnWorkerQueue();
   if (persistedConfig_->dozaveveFeatureRollouts() && !isDozaveveRemoteConfigSDKPresent()) {

@@ -7,6 +7,7 @@
 
 #include "Libraries/Measurement/Core/MSRAEU.h"
 #include "Libraries/Measurement/Core/MSRAnalytics.h"
+#include "Libraries/Measurement/Core/MSRClearStoredDeepLink.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Libraries/Measurement/Core/MSRNSStringAdditions.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
@@ -216,8 +217,7 @@ void MSRMeasurement::dropExpiredStoredDeepLink() {
   if (!defaults->objectForKey(kDeepLinkKey) || !timestamp || !timestamp->isNumber()) return;
   auto config = remoteConfig();
   if (std::fabs(now() - timestamp->doubleValue()) > config->attributionCacheTTLInterval()) {
-    defaults->removeObjectForKey(kDeepLinkKey);
-    defaults->removeObjectForKey(kDeepLinkTimestampKey);
+    MSRClearStoredDeepLink(*defaults);
   }
 }
 

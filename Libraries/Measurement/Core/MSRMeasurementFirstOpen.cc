@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "Libraries/Measurement/Core/MSRAnalytics.h"
+#include "Libraries/Measurement/Core/MSRClearStoredDeepLink.h"
 #include "Libraries/Measurement/Core/MSREnvironmentInfo.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Libraries/Measurement/Core/MSRNumericUtil.h"
@@ -289,8 +290,7 @@ void MSRMeasurement::reportStoredCampaignEventOnWorkerQueue(std::optional<int64_
     extra["_cc"] = ns::Value(hour > std::numeric_limits<int64_t>::min() / kHour + 1 ? (hour - 1) * kHour
                                                                                   : std::numeric_limits<int64_t>::min());
   }
-  defaults->removeObjectForKey(kDeepLinkKey);
-  defaults->removeObjectForKey(kDeepLinkTimestampKey);
+  MSRClearStoredDeepLink(*defaults);
   handleOpenURLOnWorkerQueue(link, clickTimestampInMillis, timestamp.value_or(0), extra);
 }
 

@@ -36,6 +36,7 @@ constexpr const char* kDeviceNameKey = "deviceName";
 constexpr const char* kICloudKey = "iCloudSignedIn";
 constexpr const char* kEncryptedKey = "executableEncrypted";
 constexpr const char* kSandboxReceiptKey = "sandboxReceipt";
+constexpr const char* kOriginalAppVersionKey = "originalAppVersion";
 constexpr const char* kBiometryKey = "biometry";
 constexpr const char* kCanSendMailKey = "canSendMail";
 constexpr const char* kCanSendTextKey = "canSendText";
@@ -60,6 +61,7 @@ DeviceFacts readFacts(const std::string& path) {
   readString(*d, kSystemVersionKey, facts.systemVersion);
   readString(*d, kSystemBuildVersionKey, facts.systemBuildVersion);
   readString(*d, kDeviceNameKey, facts.deviceName);
+  readString(*d, kOriginalAppVersionKey, facts.originalAppVersion);
   if (const Value* v = d->find(kICloudKey); v && v->isBool()) facts.iCloudSignedIn = v->boolValue();
   if (const Value* v = d->find(kEncryptedKey); v && v->isBool()) facts.executableEncrypted = v->boolValue();
   if (const Value* v = d->find(kSandboxReceiptKey); v && v->isBool()) facts.sandboxReceipt = v->boolValue();
@@ -92,6 +94,7 @@ Dictionary factsDictionary(const DeviceFacts& f) {
                     {kBiometryKey, Value(static_cast<int>(f.biometry))},
                     {kCanSendMailKey, Value(f.canSendMail)},
                     {kCanSendTextKey, Value(f.canSendText)}};
+  if (!f.originalAppVersion.empty()) d[kOriginalAppVersionKey] = Value(f.originalAppVersion);
   if (f.preferredLanguages) {
     Array languages;
     for (const auto& language : *f.preferredLanguages) languages.emplace_back(language);

@@ -46,6 +46,9 @@ struct DeviceFacts {
   // receipt named "sandboxReceipt" (a test build) rather than "receipt".
   bool executableEncrypted = false;
   bool sandboxReceipt = false;
+  // The app version first installed on this device; empty: the running
+  // version is the first one installed.
+  std::string originalAppVersion;
   // A sensor with the owner enrolled; none by default.
   Biometry biometry = Biometry::None;
   // Whether a mail account is set up and text messages can be sent.

@@ -56,7 +56,8 @@ bool Application::launch(const ns::Dictionary& options) {
   bool ok = true;
   if (delegate_) ok = delegate_->willFinishLaunching(*this, options);
   if (delegate_) ok = delegate_->didFinishLaunching(*this, options) && ok;
-  post(kApplicationDidFinishLaunchingNotification);
+  ns::NotificationCenter::defaultCenter().post(kApplicationDidFinishLaunchingNotification, ns::unownedObject(this),
+                                               options);
   becomeActive();
   return ok;
 }
@@ -152,6 +153,31 @@ void Application::didReceiveRemoteNotification(const ns::Dictionary& userInfo, F
   } else if (completion) {
     completion(BackgroundFetchResult::NoData);
   }
+}
+
+ns::Dictionary launchOptionsValue(const UserActivity& activity) {
+  return ns::Dictionary{{"activityType", ns::Value(activity.activityType)},
+                        {"webpageURL", ns::Value(activity.webpageURL)},
+                        {"userInfo", ns::Value(activity.userInfo)}};
+}
+
+std::optional<UserActivity> userActivityFromLaunchOptionsValue(const ns::Value& value) {
+  const ns::Dictionary* fields = value.asDictionary();
+  if (!fields) return std::nullopt;
+  UserActivity activity;
+  if (const ns::Value* type = fields->find("activityType")) {
+    if (!type->isString()) return std::nullopt;
+    activity.activityType = *type->asString();
+  }
+  if (const ns::Value* url = fields->find("webpageURL")) {
+    if (!url->isString()) return std::nullopt;
+    activity.webpageURL = *url->asString();
+  }
+  if (const ns::Value* info = fields->find("userInfo")) {
+    if (!info->asDictionary()) return std::nullopt;
+    activity.userInfo = *info->asDictionary();
+  }
+  return activity;
 }
 
 void Application::connectScene(const std::shared_ptr<Scene>& scene) {

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,19 @@ inline constexpr const char* kLaunchOptionsURLKey = "UIApplicationLaunchOptionsU
 inline constexpr const char* kLaunchOptionsShortcutItemKey = "UIApplicationLaunchOptionsShortcutItemKey";
 inline constexpr const char* kLaunchOptionsLocalNotificationKey =
     "UIApplicationLaunchOptionsLocalNotificationKey";
+// A user activity the app was launched to continue: the dictionary under
+// kLaunchOptionsUserActivityDictionaryKey holds the activity under
+// kLaunchOptionsUserActivityKey, itself a dictionary of UserActivity's
+// fields ("activityType", "webpageURL", "userInfo").
+inline constexpr const char* kLaunchOptionsUserActivityDictionaryKey =
+    "UIApplicationLaunchOptionsUserActivityDictionaryKey";
+inline constexpr const char* kLaunchOptionsUserActivityKey = "UIApplicationLaunchOptionsUserActivityKey";
+// The activity type of a web page the user was browsing.
+inline constexpr const char* kUserActivityTypeBrowsingWeb = "NSUserActivityTypeBrowsingWeb";
+ns::Dictionary launchOptionsValue(const UserActivity& activity);
+// None unless the value is a dictionary whose fields have their types.
+std::optional<UserActivity> userActivityFromLaunchOptionsValue(const ns::Value& value);
+
 // Open-URL option keys.
 inline constexpr const char* kOpenURLOptionsSourceApplicationKey =
     "UIApplicationOpenURLOptionsSourceApplicationKey";
@@ -107,7 +121,9 @@ class Application {
   InterfaceOrientation statusBarOrientation() const;
 
   // Lifecycle, driven by the host program and the input layer.
-  // Launch: will/did finish launching with the options, then active.
+  // Launch: will/did finish launching with the options (the
+  // did-finish-launching notification carries them as its user info), then
+  // active.
   bool launch(const ns::Dictionary& options = {});
   void resignActive();
   void enterBackground();  // resigns active first when active

@@ -272,6 +272,7 @@ void MSRMeasurement::setEnabledOnWorkerQueue(bool enable) {
                         "the flag DozaveveAutomaticScreenReportingEnabled to NO (boolean) in the Info.plist");
     }
   } else {
+    dropExpiredStoredDeepLink();
     if (alarm_) alarm_->cancel();
     if (auto reporter = sessionReporter()) reporter->setReportingEnabled(false);
     if (auto reporter = searchAdReporter()) reporter->setSearchAdReporterEnabled(false);
@@ -368,12 +369,14 @@ bool MSRMeasurement::initializeComponentsOnWorkerQueue() {
   if (!database->maybeDeleteStaleData(&staleError) && staleError.code() != 0) {
     log->logWithLevel(5, 23018, "Unable to delete stale data. Error", MSRLogContext(staleError));
   }
-  // The lifecycle events and the on-device conversion checks of a start
-  // (MSRMeasurementSeams.cc).
+  // The lifecycle events, the launch link and the on-device conversion
+  // checks of a start (MSRMeasurementFirstOpen.cc, MSRMeasurementDeepLink.cc,
+  // MSRMeasurementPSM.cc).
   checkPSMDependencyOnWorkerQueue();
   maybeDeleteExpiredPSMValueOnWorkerQueue();
   backfillSessionNumber();
   reportFirstOpenOnWorkerQueue();
+  reportStoredCampaignOrRequestDeferredDeepLinkOnWorkerQueue();
   reportAppUpdateOnWorkerQueue();
   reportOSUpdateOnWorkerQueue();
   // Search-ads attribution, until it has been answered.

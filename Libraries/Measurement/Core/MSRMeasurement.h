@@ -27,6 +27,8 @@
 #include "Libraries/TelemetryFoundation/ZULNetwork.h"
 #include "Libraries/WireMessages/MSRPBExperimentMessages.h"
 #include "Platform/Foundation/Error.h"
+#include "Platform/Foundation/FileManager.h"
+#include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/StoreKit/PaymentQueue.h"
 #include "Platform/UIKit/ApplicationDelegate.h"
 
@@ -35,6 +37,7 @@ class MSRAudienceTimestampsCache;
 class MSRConditionalUserPropertyController;
 class MSRDailyCounts;
 class MSREManager;
+class MSRPSMClient;
 class MSRRawEventData;
 class MSRSearchAdReporter;
 class MSRSessionReporter;
@@ -253,19 +256,98 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
 
   // ---- Steps other parts of the engine build; each does nothing yet
   // (MSRMeasurementSeams.cc).
-  void setSessionTimeoutInterval(double interval);
-  void setUserData(const ns::Dictionary& userData);
-  // Not on the worker queue (23163).
-  void handleNonFirstOpenEventURL(const std::string& url, double eventTimestampInSeconds);
+  void setProspectiveConsentSettings();
+
+  // ---- The app's own lifecycle (MSRMeasurementFirstOpen.cc), on the
+  // worker queue unless said. Every event and property here has the origin
+  // "auto".
+  //
+  // First open ("_f" with "_fot", "_fi") or, on a later start, the session
+  // start; a prewarmed launch waits for its scene.
   void reportFirstOpenOnWorkerQueue();
+  // "_s" at `timestamp` (seconds) when the session reporter says the
+  // session expired.
+  void reportSessionStartOnWorkerQueueWithTimestamp(double timestamp, bool appInBackground);
+  // Any thread: the session start at the load time, on the worker queue.
+  void reportSessionStart();
+  // The session start once the first scene is about to connect.
+  void reportSessionStartWhenSceneWillConnectOnWorkerQueue();
+  // "_au" / "_ou" when the app / system version changed since the last
+  // start; a first start only remembers the version.
   void reportAppUpdateOnWorkerQueue();
   void reportOSUpdateOnWorkerQueue();
+  // The campaign of the link stored before the engine could handle it.
+  void reportStoredCampaignEventOnWorkerQueue(std::optional<int64_t> clickTimestampInMillis);
+  // A zero persisted session number becomes the lifetime count of "_s".
   void backfillSessionNumber();
-  void checkPSMDependencyOnWorkerQueue();
-  void maybeDeleteExpiredPSMValueOnWorkerQueue();
-  void setProspectiveConsentSettings();
+  // Any thread: the reporter's time-out, set on the worker queue.
+  void setSessionTimeoutInterval(double interval);
+  // The next whole hour after `milliseconds` (a time on the hour moves too).
+  static int64_t timestampMillisRoundedUpToNextHour(int64_t milliseconds);
+  // Seconds since 1970 when "_fot" was set (else the earliest stored
+  // property's); 0 when none is stored or the query fails.
+  double firstOpenTimestamp();
+  // None for an empty path or a failure (logged).
+  static std::optional<ns::FileAttributes> fileAttributesForPath(const std::string& path);
+  // The running app version is the one first installed on the device.
+  static bool isRunningOriginallyInstalledVersion();
+
+  // ---- Links that open the app, campaigns and the deferred deep link
+  // (MSRMeasurementDeepLink.cc).
+  //
   // The web page URL of a browsing activity; none (logged) otherwise.
   static std::optional<std::string> deepLinkFromUserActivity(const ui::UserActivity* activity);
+  // The did-finish-launching notification: the launch URL (or browsing
+  // activity) is kept in the standard measurement defaults for first open.
+  static void handleStoredURLAfterAppLaunchWithNotification(const ns::Notification& notification);
+  // Not on the worker queue (23163).
+  void handleNonFirstOpenEventURL(const std::string& url, double eventTimestampInSeconds);
+  void handleOpenURL(const std::string& url, std::optional<int64_t> clickTimestampInMs,
+                     double eventTimestampInSeconds);
+  void handleDeepLink(const std::string& url, std::optional<int64_t> clickTimestampInMs,
+                      double eventTimestampInSeconds);
+  // The campaign event "_cmp" (or "_cmpx" for {"_cc": 1}) of the URL's
+  // query and the string extras; numbers among the extras join as they are.
+  void handleOpenURLOnWorkerQueue(const std::string& url, std::optional<int64_t> clickTimestampInMs,
+                                  double eventTimestampInSeconds, const ns::Dictionary& extraParameters);
+  static bool isValidCampaignURLParamDictionary(const ns::Dictionary& parameters);
+  bool shouldAllowClickID();
+  // On the worker queue, at the first enable: the stored link's campaign,
+  // else the deferred deep link when the gate allows it.
+  void reportStoredCampaignOrRequestDeferredDeepLinkOnWorkerQueue();
+  // A stored link older than the attribution cache's lifetime goes (one
+  // without a time is kept).
+  void dropExpiredStoredDeepLink();
+  bool shouldAllowRequestDeferredDeepLink();
+  void requestDeferredDeepLink();
+  // A JSON object with a "deeplink" that forms a URL; none otherwise (an
+  // answer that is JSON but no object counts as unreadable: 23202).
+  static std::optional<ns::Dictionary> deepLinkInfoFromResponseData(const ns::Data& data);
+  void handleDeferredDeepLinkInfo(const ns::Dictionary& info);
+  // Main queue: whether the app delegate took the URL.
+  static bool sendDeepLinkURLToAppDelegateOnMainThread(const std::string& url, const ns::Dictionary& extraInfo);
+
+  // ---- On-device conversion lookups (MSRMeasurementPSM.cc), on the worker
+  // queue unless said, through the separately linked client class
+  // "MSRPrivateSetMembershipClient" (MSRPSMClient.h).
+  //
+  // Any thread: "email_address" or "phone_number" may start a lookup.
+  void setUserData(const ns::Dictionary& userData);
+  void setUserDataOnWorkerQueue(const ns::Dictionary& userData);
+  bool shouldRetrievePSMResponse();
+  bool shouldRetrievePSMResponseWithEmailAddress(const std::string& emailAddress);
+  bool shouldRetrievePSMResponseWithPhoneNumber(const std::string& phoneNumber);
+  void retrievePSMResponse();
+  void maybeSchedulePSMRetry();
+  void handlePSMValueOnWorkerQueue(const std::string& value);
+  void incrementPSMCountOnWorkerQueueWithName(const std::string& name);
+  void checkPSMDependencyOnWorkerQueue();
+  // "_psmvalue" and the counts go after 90 days.
+  void maybeDeleteExpiredPSMValueOnWorkerQueue();
+  bool isPSMRequestInProgress() const { return isPSMRequestInProgress_; }
+  int64_t PSMRetryCount() const { return PSMRetryCount_; }
+  // The retry timer; null until the first retry.
+  const std::shared_ptr<MSRAlarm>& PSMRetryAlarm() const { return PSMRetryAlarm_; }
 
   // The network client's log calls, into the monitor: levels 3, 4, 5, 6, 7
   // become 1, 4, 3, 6, 7, any other 3.
@@ -374,8 +456,6 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
   void swapBackgroundTaskWithNewTaskID(uint64_t taskID);
   void terminateBackgroundTask();
   uint64_t backgroundUpdateTask() const { return backgroundUpdateTask_.load(); }
-  // Where the conversion-lookup work plugs in.
-  void retrievePSMResponse() {}
 
   void uploadData();
   bool isNetworkReadyForRequest();
@@ -465,4 +545,12 @@ class MSRMeasurement : public ZULNetworkLoggerDelegate, public std::enable_share
   std::shared_ptr<ZULNetworkReachabilityDelegate> reachabilityListener_;
   // Each removes its registration when dropped.
   std::vector<std::shared_ptr<const void>> lifecycleObservers_;
+
+  // ---- Lifecycle, deep links and lookups: their state (worker queue).
+  ns::NotificationCenter::TokenPtr sceneWillConnectObserver_;
+  std::shared_ptr<MSRPSMClient> privateSetMembershipClient_;
+  bool isPSMRequestInProgress_ = false;
+  int64_t PSMStartCount_ = 0;
+  int64_t PSMRetryCount_ = 0;
+  std::shared_ptr<MSRAlarm> PSMRetryAlarm_;
 };

@@ -4,6 +4,7 @@
 // configure step would find no "VOZIzizuzove" to start. The library's own
 // tests leave it out and register stand-ins of their own.
 #include "Libraries/Measurement/Core/MSRAnalytics.h"
+#include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Libraries/Measurement/Core/VOZIzizuzove.h"
 #include "Libraries/Measurement/Core/VOZIzizuzoveConnector.h"
 #include "Libraries/Measurement/Reporters/MSRScreenViewReporter.h"
@@ -43,11 +44,13 @@ class ConnectorLibrary : public rt::Class, public ZOVLibrary {
 };
 
 // The engine's hook: once the app has launched, the screen-view reporter
-// starts following screens; the controllers' appearance methods are
-// replaced here, once the platform's classes are surely registered.
-void handleAppDidFinishLaunching(const ns::Notification&) {
+// starts following screens, and a link the app was launched with is kept
+// for the first open; the controllers' appearance methods are replaced
+// here, once the platform's classes are surely registered.
+void handleAppDidFinishLaunching(const ns::Notification& notification) {
   MSRScreenViewReporter::sharedInstance();
   MSRScreenViewReporter::replaceAppearanceMethods();
+  if (!notification.userInfo().empty()) MSRMeasurement::handleStoredURLAfterAppLaunchWithNotification(notification);
 }
 
 const bool loaded = [] {

@@ -4,6 +4,7 @@
 // it out, through gzip -dc and protoc.
 #pragma once
 
+#include <atomic>
 #include <future>
 #include <map>
 #include <sstream>
@@ -14,6 +15,8 @@
 #include "Libraries/Measurement/Storage/tests/ConfigTestSupport.h"
 #include "Libraries/Measurement/Storage/tests/RemoteConfigTestSupport.h"
 #include "Libraries/Measurement/Storage/testing/MSRDatabaseCoreSteps.h"
+#include "Platform/Dispatch/Queue.h"
+#include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Foundation/Clock.h"
 
 namespace msr_testing {
@@ -105,6 +108,10 @@ class BundleTest : public ConfigTest {
                                                    alarm, kAppID, true, false, {}, manager_);
     worker([] {});
     ASSERT_NE(engine_->database(), nullptr);
+    // The cases start from an empty database: the start's own events (first
+    // open, engagement) go, and with them the upload timer they armed.
+    fresh();
+    worker([&] { engine_->updateSchedule(); });
     path_ = MSRApplicationSupportFilePath(MSRMeasurement::kDatabaseName);
     metadata_ = metadataBundle(kAppID);
   }
@@ -127,14 +134,17 @@ class BundleTest : public ConfigTest {
     MSRConsentSettingsUtil::setConsentSettings(std::nullopt);
   }
 
-  // Runs the block on the worker queue's thread and waits for it.
+  // Runs the block on the worker queue's thread and waits for it, turning
+  // the main run loop meanwhile: writing an event asks the main thread for
+  // the vendor identifier.
   void worker(const std::function<void()>& block) {
-    std::promise<void> done;
+    std::atomic<bool> done{false};
     engine_->scheduler()->workerQueue()->async([&] {
       block();
-      done.set_value();
+      done = true;
+      dispatch::Queue::main()->async([] {});
     });
-    done.get_future().wait();
+    dispatch::RunLoop::main().runUntil([&done] { return done.load(); }, 600);
   }
 
   // Applies a configuration of these settings ("name", "value") and

@@ -70,6 +70,12 @@ class EngineTest : public ConfigTest {
     MSRAnalytics::unsuspendOperationQueue();
     flush();
     ASSERT_TRUE(engine_->isEnabled());
+    // The cases start from an empty database: the start's own events (first
+    // open, engagement) and properties go.
+    onWorker([&] {
+      ns::Error error;
+      EXPECT_TRUE(engine_->database()->reset(&error)) << error.description();
+    });
     if (!enabled) {
       engine_->setEnabled(false);
       flush();

@@ -114,7 +114,10 @@ TEST_F(VOZIzizuzoveTest, CallsBeforeConfigureAreDroppedAndConfigureStartsMeasure
   EXPECT_EQ(MSRMeasurement::monitor()->logTag(), "[DozaveveAnalytics]");
   VOZIzizuzove::logEventWithName("later", std::nullopt);
   wait();
-  EXPECT_EQ(heard(), (std::vector<std::string>{"later"}));
+  // The start's own events (first-open engagement) aside.
+  auto heardPublic = heard();
+  std::erase_if(heardPublic, [](const std::string& name) { return !name.empty() && name[0] == '_'; });
+  EXPECT_EQ(heardPublic, (std::vector<std::string>{"later"}));
 
   // The configuration object it was started with switches collection.
   ASSERT_TRUE(MSRAnalytics::isAnalyticsEnabled());

@@ -117,6 +117,8 @@ TEST_F(MSRAnalyticsTest, EventsFromSeveralThreadsBeforeStartRunAfterItInCallOrde
   start();
   ASSERT_TRUE(MSRMeasurement::hasSharedInstance());
   auto events = heard_->events();
+  // The start's own events (first-open engagement) aside.
+  std::erase_if(events, [](const auto& e) { return e->name().empty() || e->name()[0] == '_'; });
   ASSERT_EQ(events.size(), size_t{kThreads * kEach});
   std::vector<int> next(kThreads, 0);
   for (size_t k = 0; k < events.size(); ++k) {

@@ -2,8 +2,12 @@
 // enablement, the wipe decision, the wipe and the reset.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <fstream>
 
+#include "Platform/Dispatch/Queue.h"
+#include "Platform/Dispatch/RunLoop.h"
 #include "Libraries/Measurement/Core/MSRAnalytics.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
 #include "Libraries/Measurement/Storage/MSRConsentSettingsUtil.h"
@@ -39,7 +43,19 @@ class MSRMeasurementTest : public ConfigTest {
   // Waits for what the worker queue has (a failed enable queues its own
   // disable after itself).
   void flush() {
-    for (int i = 0; i < 2; ++i) engine_->scheduler()->dispatchSyncOnWorkerQueueBlockID("test", [] {});
+    for (int i = 0; i < 2; ++i) onWorker(*engine_, [] {});
+  }
+  // Runs the block on the engine's worker queue and waits, turning the main
+  // run loop meanwhile: a first open's events ask the main thread for the
+  // vendor identifier.
+  static void onWorker(MSRMeasurement& engine, std::function<void()> block) {
+    std::atomic<bool> done{false};
+    engine.scheduler()->scheduleOnWorkerQueueBlockID("test", [&] {
+      block();
+      done = true;
+      dispatch::Queue::main()->async([] {});
+    });
+    dispatch::RunLoop::main().runUntil([&done] { return done.load(); }, 600);
   }
   static std::string databaseFile() { return MSRApplicationSupportFilePath(MSRMeasurement::kDatabaseName); }
 
@@ -147,7 +163,7 @@ TEST_F(MSRMeasurementTest, OnlyTheFirstInitialiserCallCounts) {
   EXPECT_EQ(MSRMeasurement::sharedInstance(), engine);
   EXPECT_EQ(engine->appID(), "1:1:ios:1");
   EXPECT_EQ(engine->safelistedEvents(), std::vector<std::string>{"purchase"});
-  engine->scheduler()->dispatchSyncOnWorkerQueueBlockID("test", [] {});
+  onWorker(*engine, [] {});
 
   monitor_.clear();
   EXPECT_EQ(MSRMeasurement::initWithAppID("", true, false, {}, nullptr), nullptr);
@@ -161,7 +177,7 @@ TEST_F(MSRMeasurementTest, StartHintsNameTheArgumentsOfTheFlavour) {
     monitor_.clear();
     auto engine = MSRMeasurement::initWithAppID("1:1:ios:1", false, false, {}, nullptr);
     ASSERT_NE(engine, nullptr);
-    engine->scheduler()->dispatchSyncOnWorkerQueueBlockID("test", [] {});
+    onWorker(*engine, [] {});
     std::string debug, verbose;
     for (const auto& message : monitor_.messages()) {
       if (message.code == 23008) debug = message.message.value_or("");
@@ -239,13 +255,12 @@ TEST_F(MSRMeasurementTest, WipeEmptiesEverythingAndRemembersTheAppID) {
                                       "VALUES ('_e', 1, 0, x'00'); INSERT INTO events (name, lifetime_count, "
                                       "current_bundle_count, last_fire_timestamp) VALUES ('_e', 1, 1, 1)"),
             "");
-  ASSERT_EQ(msr_testing::sqlite(file, "SELECT count(*) FROM raw_events"), "1");
+  ASSERT_EQ(msr_testing::sqlite(file, "SELECT count(*) FROM raw_events"), "2") << "the first open's and this one";
   config_->setAppIDFromZMP("1:123:ios:abc");
   config_->setLastSuccessfulUploadTimestamp(42);
 
   bool wiped = false;
-  engine->scheduler()->dispatchSyncOnWorkerQueueBlockID(
-      "test", [&] { wiped = engine->wipeoutAnalyticsDataAndResetComponents(); });
+  onWorker(*engine, [&] { wiped = engine->wipeoutAnalyticsDataAndResetComponents(); });
   EXPECT_TRUE(wiped);
   EXPECT_EQ(engine->previousZMPAppID(), "1:123:ios:abc");
   EXPECT_EQ(config_->appIDFromZMP(), std::nullopt);

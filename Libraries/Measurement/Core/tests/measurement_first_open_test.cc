@@ -5,7 +5,7 @@
 // same device.
 #include <gtest/gtest.h>
 
-#include "Libraries/Measurement/Core/tests/LifecycleTestSupport.h"
+#include "Libraries/Measurement/Core/tests/LaunchTestSupport.h"
 #include "Libraries/Measurement/Storage/MSRKeychainWrapper.h"
 #include "Platform/Foundation/Device.h"
 #include "Platform/StoreKit/AdNetwork.h"
@@ -15,11 +15,11 @@
 namespace msr_testing {
 namespace {
 
-class MSRMeasurementFirstOpenTest : public LifecycleTest {
+class MSRMeasurementFirstOpenTest : public FirstLaunchTest {
  protected:
   // Reports a first open again on the running engine, as after an install
   // with these facts: the stored "_fot" and "_fi" go first.
-  StoredEvent firstOpenAgain() {
+  LaunchedEvent firstOpenAgain() {
     onWorker([&] {
       ns::Error error;
       engine_->database()->deleteUserAttributeWithName("_fot", &error);
@@ -28,7 +28,7 @@ class MSRMeasurementFirstOpenTest : public LifecycleTest {
     });
     flush();
     auto all = events("_f");
-    return all.empty() ? StoredEvent{} : all.back();
+    return all.empty() ? LaunchedEvent{} : all.back();
   }
   void setOriginalVersion(const std::string& version) {
     auto facts = ns::Device::current().facts();

@@ -4,7 +4,7 @@
 // open, an old stored link, and the listeners.
 #include <gtest/gtest.h>
 
-#include "Libraries/Measurement/Core/tests/LifecycleTestSupport.h"
+#include "Libraries/Measurement/Core/tests/LaunchTestSupport.h"
 #include "Libraries/Measurement/Storage/MSRUserDefaults.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UIKit/Application.h"
@@ -15,11 +15,11 @@ namespace {
 constexpr const char* kDeepLinkKey = "/zorori/measurement/deep_link";
 constexpr const char* kDeepLinkTimestampKey = "/zorori/measurement/deep_link_timestamp_seconds";
 
-class MSRMeasurementURLTest : public LifecycleTest {
+class MSRMeasurementURLTest : public FirstLaunchTest {
  protected:
   void TearDown() override {
     ui::Application::shared().reset();
-    LifecycleTest::TearDown();
+    FirstLaunchTest::TearDown();
   }
   // The app goes and comes back as a new install (the keychain stays).
   void anotherInstall() {

@@ -20,14 +20,14 @@ class ExpiredSessionReporter : public MSRSessionReporter {
 };
 
 // One stored raw event: its name, time (ms) and parameters as text.
-struct StoredEvent {
+struct LaunchedEvent {
   std::string name;
   int64_t timestampMillis = 0;
   std::map<std::string, std::string> params;
   bool has(const std::string& name) const { return params.count(name) != 0; }
 };
 
-class LifecycleTest : public EngineTest {
+class FirstLaunchTest : public EngineTest {
  protected:
   // 2023-11-15 10:20:00 UTC.
   static constexpr double kTenTwenty = 1700043600.0;
@@ -60,8 +60,8 @@ class LifecycleTest : public EngineTest {
   }
 
   // The stored raw events, oldest first.
-  std::vector<StoredEvent> events() {
-    std::vector<StoredEvent> out;
+  std::vector<LaunchedEvent> events() {
+    std::vector<LaunchedEvent> out;
     // The name lives in its own column, not in the stored message.
     std::istringstream rows(query("SELECT rowid, name FROM raw_events ORDER BY rowid"));
     std::string row;
@@ -73,8 +73,8 @@ class LifecycleTest : public EngineTest {
     }
     return out;
   }
-  std::vector<StoredEvent> events(const std::string& name) {
-    std::vector<StoredEvent> out;
+  std::vector<LaunchedEvent> events(const std::string& name) {
+    std::vector<LaunchedEvent> out;
     for (auto& e : events())
       if (e.name == name) out.push_back(e);
     return out;
@@ -94,8 +94,8 @@ class LifecycleTest : public EngineTest {
     return found;
   }
 
-  static StoredEvent parseEvent(const std::string& text) {
-    StoredEvent event;
+  static LaunchedEvent parseEvent(const std::string& text) {
+    LaunchedEvent event;
     std::istringstream lines(text);
     std::string line, pending;
     int depth = 0;

@@ -215,16 +215,11 @@ void MSRMeasurement::reportSessionStartOnWorkerQueueWithTimestamp(double timesta
   MSRScheduler::checkOnBackgroundThreadWithMethodName("reportSessionStartOnWorkerQueue");
   auto reporter = sessionReporter();
   if (!reporter || !reporter->isSessionExpired()) return;
-  // What the session reporter does for a new session: the next number and
-  // the activity moved to now.
-  persistedConfig_->setSessionNumber(persistedConfig_->sessionNumber() + 1);
-  persistedConfig_->setLastSessionActivityClockTime(now());
+  reporter->updatePropertiesForNewSessionStart();
   const int64_t sessionID = static_cast<int64_t>(timestamp);
   const int64_t sessionNumber = persistedConfig_->sessionNumber();
-  setUserAttributeOnWorkerQueue(
-      MSRUserAttribute::initWithOrigin("auto", "_sid", MSRValue::initWithInt64(sessionID), timestamp));
-  setUserAttributeOnWorkerQueue(
-      MSRUserAttribute::initWithOrigin("auto", "_sno", MSRValue::initWithInt64(sessionNumber), now()));
+  setUserAttributeOnWorkerQueue(reporter->sessionIDPropertyWithTimestamp(timestamp));
+  setUserAttributeOnWorkerQueue(reporter->sessionNumberProperty());
   if (appInBackground) {
     auto config = remoteConfigInstance();
     appInBackground = config ? config->appInBackgroundParameterEnabled() : true;

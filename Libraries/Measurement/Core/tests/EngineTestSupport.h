@@ -70,11 +70,14 @@ class EngineTest : public ConfigTest {
     MSRAnalytics::unsuspendOperationQueue();
     flush();
     ASSERT_TRUE(engine_->isEnabled());
-    // The cases start from an empty database: the start's own events (first
-    // open, engagement) and properties go.
+    // The cases start from an empty database and between sessions: the
+    // start's own events (first open, session start, engagement), its
+    // properties and its session go.
     onWorker([&] {
       ns::Error error;
       EXPECT_TRUE(engine_->database()->reset(&error)) << error.description();
+      config_->setLastSessionActivityClockTime(0);
+      config_->setSessionNumber(0);
     });
     if (!enabled) {
       engine_->setEnabled(false);

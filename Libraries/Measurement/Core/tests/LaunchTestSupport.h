@@ -15,7 +15,8 @@ namespace msr_testing {
 
 class ExpiredSessionReporter : public MSRSessionReporter {
  public:
-  ExpiredSessionReporter() : MSRSessionReporter(nullptr) {}
+  explicit ExpiredSessionReporter(std::shared_ptr<MSRPersistedConfig> config)
+      : MSRSessionReporter(std::move(config)) {}
   bool isSessionExpired() const override { return true; }
 };
 
@@ -44,7 +45,7 @@ class FirstLaunchTest : public EngineTest {
     auto alarm = MSRAlarm::initWithDispatchQueue(scheduler->workerQueue(), "Measurement timer");
     engine_ = MSRMeasurement::initWithDatabaseName(MSRMeasurement::kDatabaseName, config_, std::move(network),
                                                    scheduler, alarm, kAppID, true, false, {}, nullptr);
-    MSRMeasurementSetSessionReporterForTesting(*engine_, std::make_shared<ExpiredSessionReporter>());
+    MSRMeasurementSetSessionReporterForTesting(*engine_, std::make_shared<ExpiredSessionReporter>(config_));
     MSRMeasurementSetSharedInstanceForTesting(engine_);
     MSRAnalytics::setAnalyticsEnabled(true);
     MSRAnalytics::unsuspendOperationQueue();

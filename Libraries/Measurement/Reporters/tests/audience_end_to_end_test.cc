@@ -109,7 +109,10 @@ TEST_F(MSRAudienceEndToEndTest, AServedConfigurationsAudiencesReachTheUploadedBu
   VOZIzizuzove::logEventWithName("level_up", ns::Dictionary{{"level", 3}});
   VOZIzizuzove::logEventWithName("purchase_made", std::nullopt);
   settle();
-  ASSERT_GE(bundleAll(), 1);
+  // The start's first open may have set an upload going that bundled them
+  // already; either way they wait in the queue.
+  bundleAll();
+  ASSERT_NE(sql("SELECT count(*) FROM queue"), "0");
 
   // The queued row as the reader would take it: hex out of
   // sqlite3, back to bytes, inflated, decoded.
@@ -142,11 +145,13 @@ TEST_F(MSRAudienceEndToEndTest, AServedConfigurationsAudiencesReachTheUploadedBu
 
   uploadOnce();
   auto sent = batches();
-  ASSERT_EQ(sent.size(), 1u);
-  ASSERT_EQ(sent[0].bundles.size(), 1u);
-  EXPECT_EQ(sent[0].bundles[0].eventNames(), (std::vector<std::string>{"level_up", "level_up", "purchase_made"}));
-  EXPECT_EQ(sent[0].bundles[0].userAttributes["tier"], "\"gold\"");
-  EXPECT_EQ(audienceResults(sent[0].bundles[0].text), expected) << sent[0].bundles[0].text;
+  // The start's own upload may have gone first: the last batch is ours.
+  ASSERT_GE(sent.size(), 1u);
+  auto& ours = sent.back();
+  ASSERT_EQ(ours.bundles.size(), 1u);
+  EXPECT_EQ(ours.bundles[0].eventNames(), (std::vector<std::string>{"level_up", "level_up", "purchase_made"}));
+  EXPECT_EQ(ours.bundles[0].userAttributes["tier"], "\"gold\"");
+  EXPECT_EQ(audienceResults(ours.bundles[0].text), expected) << ours.bundles[0].text;
 }
 
 }  // namespace

@@ -132,7 +132,9 @@ TEST_F(MSRMeasurementDeferredDeepLinkTest, AnswersThatAreNoLink) {
     adServer_->route(kPath, c.answer);
     size_t logged = c.code ? count(c.code) : 0;
     requestOnce();
-    if (c.code) EXPECT_EQ(count(c.code), logged + 1);
+    if (c.code) {
+      EXPECT_EQ(count(c.code), logged + 1);
+    }
     EXPECT_EQ(persistedConfig_->deferredDeepLinkRetryCount(), c.retries);
     EXPECT_EQ(config_retrievalComplete(), c.retries ? std::nullopt : std::optional<int64_t>(0));
   }

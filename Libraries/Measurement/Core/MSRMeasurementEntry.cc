@@ -9,6 +9,7 @@
 #include "Libraries/Measurement/Core/MSRError.h"
 #include "Libraries/Measurement/Core/MSRErrorEvent.h"
 #include "Libraries/Measurement/Core/MSRMeasurement.h"
+#include "Libraries/Measurement/Reporters/MSRAdExposureReporter.h"
 #include "Libraries/Measurement/Reporters/MSRInAppPurchaseTransactionReporter.h"
 #include "Platform/Dispatch/Queue.h"
 
@@ -26,12 +27,6 @@ ns::Dictionary merged(const ns::Dictionary& under, const ns::Dictionary& over) {
   ns::Dictionary result = under;
   for (const auto& [name, value] : over) result.set(name, value);
   return result;
-}
-
-// Events whose listeners and interceptor are skipped: those of the ads
-// library ("am") and the ad events.
-bool isAdEvent(const std::string& origin, const std::string& name) {
-  return origin == "am" || name == "_xa" || name == "_xu";
 }
 
 }  // namespace
@@ -70,7 +65,7 @@ void MSRMeasurement::logEventOnWorkerQueueWithOrigin(const std::string& origin, 
     for (const auto& [key, value] : addedScreenParameters) screen.emplace(key, MSRValueCandidate(value));
     event->addScreenParameters(screen);
   }
-  bool notify = (enabled || ignoreEnabled) && !isAdEvent(origin, name);
+  bool notify = (enabled || ignoreEnabled) && !MSRIsAdExposureEvent(origin, name);
   if (notify && isPublicEvent && !ignoreInterceptor && interceptor) {
     interceptor(origin, name,
                 addedScreenParameters.empty() ? eventParameters : merged(eventParameters, addedScreenParameters),

@@ -104,6 +104,13 @@ TEST_F(MSRAudienceEndToEndTest, AServedConfigurationsAudiencesReachTheUploadedBu
             "9|0|level_up\n10|2|purchase_made");
   EXPECT_EQ(sql("SELECT audience_id, filter_id, property_name FROM property_filters"), "9|1|tier");
 
+  // An upload the start set going bundles whatever is stored when it
+  // answers: it ends before the events come, so they stay in one bundle.
+  ASSERT_TRUE(until([&] {
+    bool idle = false;
+    worker([&] { idle = !engine_->isNetworkRequestPending(); });
+    return idle;
+  }));
   VOZIzizuzove::setUserPropertyString(ns::Value("gold"), "tier");
   VOZIzizuzove::logEventWithName("level_up", ns::Dictionary{{"level", 2}});
   VOZIzizuzove::logEventWithName("level_up", ns::Dictionary{{"level", 3}});

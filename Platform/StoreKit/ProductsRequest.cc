@@ -80,7 +80,6 @@ void ProductsRequest::start() {
     if (started_ || cancelled_) return;
     started_ = true;
   }
-  ++startedRequests;
   std::optional<Catalog> catalog = readCatalog();
   std::optional<ProductsResponse> response;
   std::optional<ns::Error> error;
@@ -110,6 +109,9 @@ void ProductsRequest::start() {
   } else {
     queue->async(std::move(answer));
   }
+  // Counted once the answer is on its way: whoever sees the count and then
+  // moves the clock must find a delayed answer already waiting for it.
+  ++startedRequests;
 }
 
 void ProductsRequest::cancel() {
